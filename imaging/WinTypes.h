@@ -63,6 +63,9 @@ inline bool operator==(const GUID& a, const GUID& b) {
 // owner-drawn controls; an instance handle only selects the program's own resources.
 struct HDC__;
 using HDC = HDC__*;
+// A window handle is an id into the framework's handle table, never dereferenced.
+struct HWND__;
+using HWND = HWND__*;
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 

@@ -4,8 +4,6 @@
 
 #include "imaging/WinTypes.h"
 
-struct HWND__;
-using HWND = HWND__*; // an id into the handle table, never a pointer that is dereferenced
 
 // Base of everything that can receive messages (dialogs, test receivers). The handle is
 // issued at construction on the constructing thread, which becomes the target's thread, and
