@@ -1,0 +1,87 @@
+#pragma once
+// The one record of a batch: its settings, the list of backgrounds still to process, and the
+// two fields through which a run is steered (the progress window and the run flag).
+
+#include "imaging/WinTypes.h"
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <string>
+
+// SizeMode values (bits 4-7 of dwFlags).
+constexpr DWORD SizeModePixels = 1;
+constexpr DWORD SizeModePercent = 2;
+
+constexpr DWORD SizeModeMask = 0x000000F0;
+constexpr int SizeModeShift = 4;
+constexpr DWORD OverlayAnchorMask = 0x000F0000;
+constexpr int OverlayAnchorShift = 16;
+
+// The fields of a flags word, and a word made of both fields (other bits zero).
+constexpr DWORD SizeModeOf(DWORD flags) {
+    return (flags & SizeModeMask) >> SizeModeShift;
+}
+constexpr DWORD OverlayAnchorOf(DWORD flags) {
+    return (flags & OverlayAnchorMask) >> OverlayAnchorShift;
+}
+constexpr DWORD MakeJobFlags(DWORD sizeMode, DWORD anchor) {
+    return ((sizeMode << SizeModeShift) & SizeModeMask) |
+           ((anchor << OverlayAnchorShift) & OverlayAnchorMask);
+}
+
+class CBatchJob {
+  public:
+    explicit CBatchJob(HWND hProgressWnd = nullptr);
+    ~CBatchJob();
+    CBatchJob(const CBatchJob&) = delete;
+    CBatchJob& operator=(const CBatchJob&) = delete;
+
+    // Appends an owned copy of path (a null path is ignored).
+    void AddFile(const char* path);
+    // Removes the first path; does nothing on an empty list.
+    void PopFile();
+    void ClearFiles();
+
+    // Replaces the whole flags word; callers compute it from the old one.
+    void SetFlags(DWORD value) { dwFlags = value; }
+    DWORD GetSizeMode() const { return SizeModeOf(dwFlags); }
+    DWORD GetOverlayAnchor() const { return OverlayAnchorOf(dwFlags); }
+    // Replace one field of dwFlags, keeping every other bit.
+    void SetSizeMode(DWORD mode) { dwFlags = (dwFlags & ~SizeModeMask) | MakeJobFlags(mode, 0); }
+    void SetOverlayAnchor(DWORD anchor) {
+        dwFlags = (dwFlags & ~OverlayAnchorMask) | MakeJobFlags(0, anchor);
+    }
+
+    // Relaxed accesses of the run flag: nothing else is published through it.
+    bool IsRunning() const { return bRunning.load(std::memory_order_relaxed) != 0; }
+    void SetRunning(bool running) { bRunning.store(running ? 1u : 0u, std::memory_order_relaxed); }
+
+    // Placement: the whole overlay of szOverlayPath, and where it goes on the first background
+    // of fileList. Each decodes its file's header anew; an undecodable file counts as 0 x 0.
+    void GetOverlayRect(RECT& rect) const;
+    void GetPlacementRect(RECT& rect) const;
+
+    // Encoder whose MIME type is szOutputFormat (exact, case-sensitive): its position in the
+    // library's list, or -1 (outputs left unwritten) when there is none.
+    int FindOutputEncoder(CLSID& classId) const;
+    // That encoder's file extension without the dot, letter case kept ("TIF", "JPG"),
+    // terminated within length bytes.
+    int GetOutputExtension(char* buffer, int length) const;
+
+    // Writes folder/name.ext for the next running number into buffer and uses the number up.
+    // A path that does not fit into length bytes with its terminator gives an empty text.
+    void MakeOutputPath(char* buffer, int length);
+
+    HWND hProgressWnd;
+    std::atomic<std::uint32_t> bRunning;
+    std::list<std::string> fileList;
+    char szOverlayPath[MAX_PATH];
+    char szOutputDir[MAX_PATH];
+    char szOutputFormat[MAX_PATH];
+    char szNameTemplate[MAX_PATH];
+    std::int32_t nSerial;
+    DWORD dwFlags;
+    std::int32_t nSizeX;
+    std::int32_t nSizeY;
+};

@@ -1,0 +1,74 @@
+#include "engine/DrawingSurface.h"
+#include "engine/ImageFile.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+// Pixel format of the composed picture: formats a drawing surface cannot draw into well
+// (indexed, 16-bit grey, 1-bit alpha, unknown) become 32-bit ARGB; the others are kept.
+PixelFormat ComposedFormat(PixelFormat background) {
+    switch (background) {
+    case PixelFormatUndefined:
+    case PixelFormat1bppIndexed:
+    case PixelFormat4bppIndexed:
+    case PixelFormat8bppIndexed:
+    case PixelFormat16bppGrayScale:
+    case PixelFormat16bppARGB1555:
+        return PixelFormat32bppARGB;
+    default:
+        return background;
+    }
+}
+
+// Extent between two 32-bit edges; saturated, as the difference may not fit 32 bits.
+INT Extent(LONG low, LONG high) {
+    const std::int64_t extent = static_cast<std::int64_t>(high) - low;
+    if (extent > std::numeric_limits<INT>::max())
+        return std::numeric_limits<INT>::max();
+    if (extent < std::numeric_limits<INT>::min())
+        return std::numeric_limits<INT>::min();
+    return static_cast<INT>(extent);
+}
+
+INT ToInt(UINT value) {
+    return value > static_cast<UINT>(std::numeric_limits<INT>::max())
+               ? std::numeric_limits<INT>::max()
+               : static_cast<INT>(value);
+}
+
+} // namespace
+
+bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRect,
+                                const RECT& destRect) {
+    if (m_pRecord == nullptr || overlay.m_pRecord == nullptr)
+        return false;
+
+    const PixelFormat format = ComposedFormat(GetPixelFormat());
+    const INT width = ToInt(Width());
+    const INT height = ToInt(Height());
+
+    ImageRecordPtr composed(ImageRecord::New());
+    if (!composed)
+        return false;
+    composed->CreateBitmap(width, height, format);
+
+    GpStatus status;
+    {
+        DrawingSurface surface = DrawingSurface::OnImage(composed->hImage);
+        status = surface.DrawImage(m_pRecord->hImage, 0, 0, width, height);
+        if (status == Ok)
+            status = surface.DrawImage(overlay.m_pRecord->hImage, destRect.left, destRect.top,
+                                       Extent(destRect.left, destRect.right),
+                                       Extent(destRect.top, destRect.bottom), sourceRect.left,
+                                       sourceRect.top, Extent(sourceRect.left, sourceRect.right),
+                                       Extent(sourceRect.top, sourceRect.bottom));
+    }
+    if (status != Ok)
+        return false;
+
+    ImageRecord::Delete(m_pRecord);
+    m_pRecord = composed.release();
+    return true;
+}

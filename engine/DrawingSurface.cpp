@@ -1,0 +1,68 @@
+#include "engine/DrawingSurface.h"
+
+#include <utility>
+
+DrawingSurface DrawingSurface::OnImage(GpImage* image) {
+    if (image == nullptr)
+        return DrawingSurface(nullptr, InvalidParameter);
+    GpGraphics* graphics = nullptr;
+    const GpStatus status = GdipGetImageGraphicsContext(image, &graphics);
+    if (status != Ok && graphics != nullptr) {
+        GdipDeleteGraphics(graphics);
+        graphics = nullptr;
+    }
+    return DrawingSurface(graphics, status);
+}
+
+DrawingSurface DrawingSurface::OnDeviceContext(HDC hdc) {
+    if (hdc == nullptr)
+        return DrawingSurface(nullptr, InvalidParameter);
+    GpGraphics* graphics = nullptr;
+    const GpStatus status = GdipCreateFromHDC(hdc, &graphics);
+    if (status != Ok && graphics != nullptr) {
+        GdipDeleteGraphics(graphics);
+        graphics = nullptr;
+    }
+    return DrawingSurface(graphics, status);
+}
+
+DrawingSurface::DrawingSurface(DrawingSurface&& other) noexcept
+    : m_hGraphics(std::exchange(other.m_hGraphics, nullptr)), m_openStatus(other.m_openStatus) {}
+
+DrawingSurface& DrawingSurface::operator=(DrawingSurface&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_hGraphics = std::exchange(other.m_hGraphics, nullptr);
+        m_openStatus = other.m_openStatus;
+    }
+    return *this;
+}
+
+DrawingSurface::~DrawingSurface() {
+    Close();
+}
+
+void DrawingSurface::Close() {
+    if (m_hGraphics != nullptr) {
+        GdipDeleteGraphics(m_hGraphics);
+        m_hGraphics = nullptr;
+    }
+}
+
+GpStatus DrawingSurface::DrawImage(GpImage* image, INT x, INT y, INT width, INT height) {
+    if (m_hGraphics == nullptr)
+        return ClosedStatus();
+    if (image == nullptr)
+        return InvalidParameter;
+    return GdipDrawImageRectI(m_hGraphics, image, x, y, width, height);
+}
+
+GpStatus DrawingSurface::DrawImage(GpImage* image, INT dstX, INT dstY, INT dstWidth, INT dstHeight,
+                                   INT srcX, INT srcY, INT srcWidth, INT srcHeight) {
+    if (m_hGraphics == nullptr)
+        return ClosedStatus();
+    if (image == nullptr)
+        return InvalidParameter;
+    return GdipDrawImageRectRectI(m_hGraphics, image, dstX, dstY, dstWidth, dstHeight, srcX, srcY,
+                                  srcWidth, srcHeight, UnitPixel, nullptr, nullptr, nullptr);
+}

@@ -1,0 +1,48 @@
+#include "engine/ImageFile.h"
+
+#include "engine/TextHelpers.h"
+
+CImageFile::~CImageFile() {
+    Release();
+}
+
+bool CImageFile::LoadFromFile(const char* path) {
+    if (m_pRecord != nullptr)
+        return false;
+    ImageRecordPtr record(ImageRecord::New());
+    if (!record)
+        return false;
+    if (record->CreateBitmapFromFile(path) != Ok || record->hImage == nullptr)
+        return false;
+    m_pRecord = record.release();
+    return true;
+}
+
+void CImageFile::Release() {
+    ImageRecord::Delete(m_pRecord);
+    m_pRecord = nullptr;
+}
+
+UINT CImageFile::Width() const {
+    return m_pRecord != nullptr ? m_pRecord->Width() : 0;
+}
+
+UINT CImageFile::Height() const {
+    return m_pRecord != nullptr ? m_pRecord->Height() : 0;
+}
+
+PixelFormat CImageFile::GetPixelFormat() const {
+    PixelFormat format = PixelFormatUndefined;
+    if (m_pRecord != nullptr && GdipGetImagePixelFormat(m_pRecord->hImage, &format) != Ok)
+        format = PixelFormatUndefined;
+    return format;
+}
+
+bool CImageFile::SaveToFile(const char* path, const CLSID& encoder) const {
+    if (m_pRecord == nullptr)
+        return false;
+    const auto wide = ToWidePath(path);
+    if (!wide)
+        return false;
+    return GdipSaveImageToFile(m_pRecord->hImage, wide->c_str(), &encoder, nullptr) == Ok;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The owner of at most one image decoded from a file as a bitmap. Plain local objects of the
+// operation that uses them; never shared between threads.
+
+#include "engine/ImageRecord.h"
+#include "imaging/GdiPlus.h"
+
+class CImageFile {
+  public:
+    CImageFile() = default;
+    virtual ~CImageFile();
+    CImageFile(const CImageFile&) = delete;
+    CImageFile& operator=(const CImageFile&) = delete;
+
+    // Decodes path (8-bit locale text) into this empty object. False, keeping the image,
+    // when the object already holds one; false, staying empty, when the path does not
+    // convert, the file is missing or unreadable, or it is not a picture the library decodes.
+    bool LoadFromFile(const char* path);
+    void Release();
+    bool IsEmpty() const { return m_pRecord == nullptr; }
+
+    // Asked from the library at every call; 0 when empty or when the library fails.
+    UINT Width() const;
+    UINT Height() const;
+    PixelFormat GetPixelFormat() const;
+
+    // Encodes the image with the encoder's defaults; an existing file is replaced. False when
+    // empty, when the path does not convert, or when the library reports a failure.
+    bool SaveToFile(const char* path, const CLSID& encoder) const;
+
+    // Draws this image and then the sourceRect part of overlay scaled into destRect into a
+    // new bitmap of this image's size, which then replaces this image. Indexed, 16-bit grey
+    // and 1-bit-alpha backgrounds give 32-bit ARGB; other formats are kept. False, with this
+    // object unchanged, when either object is empty or the library fails.
+    bool ComposeOverlay(const CImageFile& overlay, const RECT& sourceRect, const RECT& destRect);
+
+    // The held image handle, or null; owned by this object.
+    GpImage* GetImage() const { return m_pRecord != nullptr ? m_pRecord->hImage : nullptr; }
+
+  private:
+    ImageRecord* m_pRecord = nullptr;
+};

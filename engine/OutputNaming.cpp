@@ -1,0 +1,63 @@
+#include "engine/OutputNaming.h"
+
+#include "engine/BatchJob.h"
+#include "engine/TextHelpers.h"
+
+#include <algorithm>
+#include <cstdint>
+
+std::string FormatOutputName(const std::string& nameTemplate, int number) {
+    const std::string digits = std::to_string(number);
+    const auto marks =
+        static_cast<std::ptrdiff_t>(std::count(nameTemplate.begin(), nameTemplate.end(), '#'));
+    std::ptrdiff_t pad = marks - static_cast<std::ptrdiff_t>(digits.size());
+
+    std::string name = nameTemplate;
+    if (pad >= 0) {
+        std::size_t next = 0;
+        for (char& c : name) {
+            if (c != '#')
+                continue;
+            if (pad > 0) {
+                c = '0';
+                --pad;
+            } else {
+                c = digits[next++];
+            }
+        }
+        return name;
+    }
+    const std::size_t first = name.find('#');
+    if (first == std::string::npos)
+        return name;
+    name.replace(first, 1, digits);
+    const std::size_t rest = first + digits.size();
+    name.erase(std::remove(name.begin() + static_cast<std::ptrdiff_t>(rest), name.end(), '#'),
+               name.end());
+    return name;
+}
+
+void CBatchJob::MakeOutputPath(char* buffer, int length) {
+    const std::int32_t number = nSerial;
+    // Wraps instead of overflowing after INT32_MAX (defined, and never reached in practice).
+    nSerial = static_cast<std::int32_t>(static_cast<std::uint32_t>(nSerial) + 1u);
+
+    const std::string name = FormatOutputName(szNameTemplate, number);
+    char extension[MAX_PATH] = {};
+    GetOutputExtension(extension, MAX_PATH);
+
+    std::string path = szOutputDir;
+    path += '/';
+    path += name;
+    path += '.';
+    path += extension;
+
+    if (buffer == nullptr || length <= 0)
+        return;
+    // A cut path would name a different file: write none rather than that one.
+    if (path.size() + 1 > static_cast<std::size_t>(length)) {
+        buffer[0] = '\0';
+        return;
+    }
+    CopyText(buffer, path.c_str(), static_cast<std::size_t>(length));
+}

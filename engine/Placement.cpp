@@ -1,0 +1,83 @@
+#include "engine/Placement.h"
+
+#include "engine/BatchJob.h"
+#include "engine/ImageFile.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+LONG Saturate(std::int64_t value) {
+    constexpr std::int64_t lo = std::numeric_limits<LONG>::min();
+    constexpr std::int64_t hi = std::numeric_limits<LONG>::max();
+    return static_cast<LONG>(value < lo ? lo : (value > hi ? hi : value));
+}
+
+// Percent of a dimension, in the exact double order that gives 29 % of 100 = 28:
+// (setting * 0.01) rounded to double, times the dimension rounded to double, truncated.
+// |percent * 0.01 * dimension| < 2^31 * 2^32 * 0.01 stays far inside int64.
+std::int64_t PercentOf(INT percent, UINT dimension) {
+    const double factor = static_cast<double>(percent) * 0.01;
+    const double size = factor * static_cast<double>(dimension);
+    return static_cast<std::int64_t>(std::trunc(size));
+}
+
+// One axis: placement 0 = start, 1 = centre, 2 = end. Integer division truncates toward
+// zero as the 32-bit arithmetic it replaces, and the two edges are computed separately.
+void PlaceAxis(int placement, std::int64_t size, std::int64_t extent, LONG& low, LONG& high) {
+    switch (placement) {
+    case 1:
+        low = Saturate((extent - size) / 2);
+        high = Saturate((size + extent) / 2);
+        break;
+    case 2:
+        low = Saturate(extent - size);
+        high = Saturate(extent);
+        break;
+    default:
+        low = 0;
+        high = Saturate(size);
+        break;
+    }
+}
+
+} // namespace
+
+RECT ComputePlacement(DWORD sizeMode, DWORD anchor, INT nSizeX, INT nSizeY, UINT width,
+                      UINT height) {
+    std::int64_t w = nSizeX;
+    std::int64_t h = nSizeY;
+    if (sizeMode != SizeModePixels) {
+        w = PercentOf(nSizeX, width);
+        h = PercentOf(nSizeY, height);
+    }
+    int column = 0;
+    int row = 0;
+    if (anchor >= 1 && anchor <= 9) {
+        column = static_cast<int>((anchor - 1) % 3);
+        row = static_cast<int>((anchor - 1) / 3);
+    }
+    RECT rect{0, 0, 0, 0};
+    PlaceAxis(column, w, width, rect.left, rect.right);
+    PlaceAxis(row, h, height, rect.top, rect.bottom);
+    return rect;
+}
+
+void CBatchJob::GetOverlayRect(RECT& rect) const {
+    CImageFile overlay;
+    overlay.LoadFromFile(szOverlayPath);
+    rect.left = 0;
+    rect.top = 0;
+    rect.right = Saturate(overlay.Width());
+    rect.bottom = Saturate(overlay.Height());
+}
+
+void CBatchJob::GetPlacementRect(RECT& rect) const {
+    CImageFile background;
+    if (!fileList.empty())
+        background.LoadFromFile(fileList.front().c_str());
+    rect = ComputePlacement(GetSizeMode(), GetOverlayAnchor(), nSizeX, nSizeY, background.Width(),
+                            background.Height());
+}

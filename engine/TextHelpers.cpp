@@ -1,0 +1,105 @@
+#include "engine/TextHelpers.h"
+
+#include <cstring>
+#include <cwchar>
+
+void CopyText(char* dest, const char* src, std::size_t size) {
+    if (dest == nullptr || size == 0)
+        return;
+    std::size_t n = 0;
+    if (src != nullptr) {
+        while (n + 1 < size && src[n] != '\0')
+            ++n;
+        std::memmove(dest, src, n);
+    }
+    std::memset(dest + n, 0, size - n);
+}
+
+std::optional<std::wstring> ToWidePath(const char* text) {
+    if (text == nullptr)
+        return std::nullopt;
+    std::mbstate_t state{};
+    const char* src = text;
+    const std::size_t count = std::mbsrtowcs(nullptr, &src, 0, &state);
+    if (count == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    std::wstring wide(count, L'\0');
+    state = std::mbstate_t{};
+    src = text;
+    if (std::mbsrtowcs(wide.data(), &src, count + 1, &state) != count)
+        return std::nullopt;
+    return wide;
+}
+
+std::optional<std::string> FromWideText(const wchar_t* text) {
+    if (text == nullptr)
+        return std::nullopt;
+    std::mbstate_t state{};
+    const wchar_t* src = text;
+    const std::size_t count = std::wcsrtombs(nullptr, &src, 0, &state);
+    if (count == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    std::string narrow(count, '\0');
+    state = std::mbstate_t{};
+    src = text;
+    if (std::wcsrtombs(narrow.data(), &src, count + 1, &state) != count)
+        return std::nullopt;
+    return narrow;
+}
+
+const char* GetStatusText(int status) {
+    static const char* const texts[] = {
+        "Ok",
+        "Generic Error",
+        "Invalid Parameter",
+        "Out of Memory",
+        "Object Busy",
+        "Insufficient Buffer",
+        "Not Implemented",
+        "Win32 Error",
+        "Wrong State",
+        "Aborted",
+        "File Not Found",
+        "Value Overflow",
+        "Access Denied",
+        "Unknown Image Format",
+        "Font Family Not Found",
+        "Font Style Not Found",
+        "Not True Type Font",
+        "Unsupported GDI+ Version",
+        "GDI+ Not Initialize",
+        "Property not Found",
+        "Property not Supported",
+    };
+    constexpr int count = static_cast<int>(sizeof(texts) / sizeof(texts[0]));
+    if (status < 0 || status >= count)
+        return "Unknown Error";
+    return texts[status];
+}
+
+bool FileNameOfPath(const char* path, char* buffer, int length) {
+    if (path == nullptr || path[0] == '\0')
+        return false;
+    // The first character is never taken as the separator: "/name" has no folder part here.
+    for (std::size_t i = std::strlen(path) - 1; i >= 1; --i) {
+        if (path[i] == '/') {
+            if (length > 0)
+                CopyText(buffer, path + i + 1, static_cast<std::size_t>(length));
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string AbbreviatePath(const char* path, int limit, int tail) {
+    if (path == nullptr)
+        return {};
+    const std::string text(path);
+    if (limit < 0 || text.size() <= static_cast<std::size_t>(limit))
+        return text;
+    const std::size_t head = text.size() < 3 ? text.size() : 3;
+    std::size_t keep = tail < 0 ? 0 : static_cast<std::size_t>(tail);
+    if (keep > text.size())
+        keep = text.size();
+    return text.substr(0, head) + "..." + text.substr(text.size() - keep);
+}
