@@ -4,13 +4,14 @@
 
 #include "imaging/WinTypes.h"
 
-
 // Base of everything that can receive messages (dialogs, test receivers). The handle is
 // issued at construction on the constructing thread, which becomes the target's thread, and
 // is withdrawn in the destructor: from then on sends to it return 0 at once. Handle values
-// are never reused.
+// are never reused. A target is used and destroyed on its own thread. A derived class whose
+// destructor can still run an event loop calls DetachHandle first, so that no send reaches a
+// half-destroyed object.
 class CMessageTarget {
-public:
+  public:
     CMessageTarget();
     virtual ~CMessageTarget();
     CMessageTarget(const CMessageTarget&) = delete;
@@ -21,11 +22,11 @@ public:
     // Handles one message on the target's thread.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 
-protected:
+  protected:
     // Withdraws the handle early (a window being destroyed before its C++ object is).
     void DetachHandle();
 
-private:
+  private:
     HWND m_hWnd = nullptr;
 };
 
