@@ -1,0 +1,179 @@
+#include "TestPictures.h"
+#include "engine/BatchJob.h"
+#include "engine/ImageFile.h"
+#include "engine/TextHelpers.h"
+
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+// Colours are checked at named pixels, away from the overlay's edges where smooth scaling
+// mixes neighbours; channels may differ by this much from the expected blend.
+constexpr int kTolerance = 3;
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+const QColor kGreen(0, 255, 0);
+
+class Compositor : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    // Loads a picture saved from image into target.
+    void Load(CImageFile& target, const QString& name, const QImage& image) {
+        const std::string path = SavePicture(dir, name, image);
+        ASSERT_FALSE(path.empty());
+        ASSERT_TRUE(target.LoadFromFile(path.c_str()));
+    }
+
+    // The image's pixels, through a lossless file.
+    QImage Pixels(const CImageFile& image) {
+        CBatchJob job(nullptr);
+        CopyText(job.szOutputFormat, "image/png");
+        CLSID png{};
+        EXPECT_GE(job.FindOutputEncoder(png), 0);
+        const std::string path = PathIn(dir, QString("result%1.png").arg(++saved));
+        EXPECT_TRUE(image.SaveToFile(path.c_str(), png));
+        return QImage(QString::fromLocal8Bit(path.c_str())).convertToFormat(QImage::Format_ARGB32);
+    }
+
+    QTemporaryDir dir;
+    int saved = 0;
+};
+
+} // namespace
+
+TEST_F(Compositor, BlendsHalfTransparentOverlayInsideTheDestinationOnly) {
+    CImageFile background;
+    CImageFile overlay;
+    Load(background, "bg.png", SolidImage(40, 30, kBlue));
+    Load(overlay, "logo.png", SolidImage(10, 10, QColor(255, 0, 0, 128), QImage::Format_ARGB32));
+
+    ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{0, 0, 10, 10}, RECT{5, 5, 25, 25}));
+    EXPECT_EQ(background.Width(), 40u);
+    EXPECT_EQ(background.Height(), 30u);
+    const QImage result = Pixels(background);
+    ASSERT_EQ(result.size(), QSize(40, 30));
+    const QColor blend(128, 0, 127); // 50 % red over opaque blue
+    for (const QPoint p : {QPoint(6, 6), QPoint(15, 15), QPoint(23, 23)})
+        EXPECT_TRUE(NearColour(result.pixel(p), blend, kTolerance))
+            << p.x() << "," << p.y() << " " << QColor(result.pixel(p)).name().toStdString();
+    for (const QPoint p : {QPoint(0, 0), QPoint(3, 15), QPoint(27, 27), QPoint(39, 29)})
+        EXPECT_TRUE(NearColour(result.pixel(p), kBlue, 0)) << p.x() << "," << p.y();
+}
+
+TEST_F(Compositor, DrawsOnlyTheSourcePart) {
+    QImage halves(20, 10, QImage::Format_RGB888);
+    halves.fill(Qt::red);
+    QPainter(&halves).fillRect(10, 0, 10, 10, kGreen);
+    CImageFile background;
+    CImageFile overlay;
+    Load(background, "bg.png", SolidImage(40, 30, kBlue));
+    Load(overlay, "halves.png", halves);
+
+    ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{10, 0, 20, 10}, RECT{0, 0, 20, 20}));
+    const QImage result = Pixels(background);
+    for (const QPoint p : {QPoint(2, 2), QPoint(10, 10), QPoint(17, 17)})
+        EXPECT_TRUE(NearColour(result.pixel(p), kGreen, kTolerance)) << p.x() << "," << p.y();
+    EXPECT_TRUE(NearColour(result.pixel(30, 25), kBlue, 0));
+}
+
+TEST_F(Compositor, ClipsDestinationsReachingOutside) {
+    const struct {
+        RECT dest;
+        QPoint covered[2];
+        QPoint untouched[2];
+    } cases[] = {
+        {{-5, -5, 5, 5}, {{0, 0}, {3, 3}}, {{6, 6}, {20, 0}}},
+        {{35, 25, 45, 35}, {{36, 26}, {39, 29}}, {{33, 23}, {39, 0}}},
+        {{-100, 10, 500, 20}, {{0, 15}, {39, 15}}, {{20, 8}, {20, 21}}},
+    };
+    for (const auto& c : cases) {
+        CImageFile background;
+        CImageFile overlay;
+        Load(background, "bg.png", SolidImage(40, 30, kBlue));
+        Load(overlay, "green.png", SolidImage(10, 10, kGreen));
+        ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{0, 0, 10, 10}, c.dest));
+        const QImage result = Pixels(background);
+        ASSERT_EQ(result.size(), QSize(40, 30));
+        for (const QPoint p : c.covered)
+            EXPECT_TRUE(NearColour(result.pixel(p), kGreen, kTolerance)) << p.x() << "," << p.y();
+        for (const QPoint p : c.untouched)
+            EXPECT_TRUE(NearColour(result.pixel(p), kBlue, 0)) << p.x() << "," << p.y();
+    }
+}
+
+TEST_F(Compositor, HugeDestinationsFinish) {
+    CImageFile overlay;
+    Load(overlay, "green.png", SolidImage(10, 10, kGreen));
+    {
+        // Covers everything: the centre of the overlay is stretched over the background.
+        CImageFile background;
+        Load(background, "bg.png", SolidImage(40, 30, kBlue));
+        ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{0, 0, 10, 10},
+                                              RECT{INT_MIN, INT_MIN, INT_MAX, INT_MAX}));
+        const QImage result = Pixels(background);
+        ASSERT_EQ(result.size(), QSize(40, 30));
+        EXPECT_TRUE(NearColour(result.pixel(20, 15), kGreen, kTolerance));
+    }
+    {
+        // Far beyond the bitmap: nothing of it shows.
+        CImageFile background;
+        Load(background, "bg.png", SolidImage(40, 30, kBlue));
+        ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{0, 0, 10, 10},
+                                              RECT{1000000000, 1000000000, INT_MAX, INT_MAX}));
+        const QImage result = Pixels(background);
+        EXPECT_TRUE(NearColour(result.pixel(39, 29), kBlue, 0));
+        EXPECT_TRUE(NearColour(result.pixel(0, 0), kBlue, 0));
+    }
+}
+
+TEST_F(Compositor, ResultFormatFollowsTheBackground) {
+    const struct {
+        const char* name;
+        QImage image;
+        PixelFormat decoded;
+        PixelFormat composed;
+    } cases[] = {
+        {"indexed.png", SolidImage(16, 16, kBlue, QImage::Format_Indexed8), PixelFormat8bppIndexed,
+         PixelFormat32bppARGB},
+        {"rgb.png", SolidImage(16, 16, kBlue, QImage::Format_RGB888), PixelFormat24bppRGB,
+         PixelFormat24bppRGB},
+        {"argb.png", SolidImage(16, 16, QColor(0, 0, 255, 200), QImage::Format_ARGB32),
+         PixelFormat32bppARGB, PixelFormat32bppARGB},
+    };
+    CImageFile overlay;
+    Load(overlay, "green.png", SolidImage(4, 4, kGreen));
+    for (const auto& c : cases) {
+        CImageFile background;
+        Load(background, c.name, c.image);
+        EXPECT_EQ(background.GetPixelFormat(), c.decoded) << c.name;
+        ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{0, 0, 4, 4}, RECT{4, 4, 8, 8}))
+            << c.name;
+        EXPECT_EQ(background.GetPixelFormat(), c.composed) << c.name;
+        EXPECT_EQ(background.Width(), 16u);
+        const QImage result = Pixels(background);
+        EXPECT_TRUE(NearColour(result.pixel(6, 6), kGreen, kTolerance)) << c.name;
+        EXPECT_TRUE(NearColour(result.pixel(12, 12), c.image.pixelColor(12, 12), 0)) << c.name;
+    }
+}
+
+TEST_F(Compositor, EmptyObjectsChangeNothing) {
+    CImageFile background;
+    CImageFile overlay;
+    Load(background, "bg.png", SolidImage(8, 6, kBlue, QImage::Format_Indexed8));
+    const PixelFormat before = background.GetPixelFormat();
+
+    EXPECT_FALSE(background.ComposeOverlay(overlay, RECT{0, 0, 4, 4}, RECT{0, 0, 8, 6}));
+    EXPECT_EQ(background.GetPixelFormat(), before);
+    EXPECT_EQ(background.Width(), 8u);
+    EXPECT_EQ(background.Height(), 6u);
+    EXPECT_TRUE(NearColour(Pixels(background).pixel(4, 3), kBlue, 0));
+
+    CImageFile emptyBackground;
+    Load(overlay, "green.png", SolidImage(4, 4, kGreen));
+    EXPECT_FALSE(emptyBackground.ComposeOverlay(overlay, RECT{0, 0, 4, 4}, RECT{0, 0, 4, 4}));
+    EXPECT_TRUE(emptyBackground.IsEmpty());
+}

@@ -1,0 +1,149 @@
+#include "engine/ImageFile.h"
+#include "TestPictures.h"
+#include "engine/BatchJob.h"
+#include "engine/DrawingSurface.h"
+#include "engine/ImageRecord.h"
+#include "engine/TextHelpers.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+CLSID PngEncoder() {
+    CBatchJob job(nullptr);
+    CopyText(job.szOutputFormat, "image/png");
+    CLSID id{};
+    EXPECT_GE(job.FindOutputEncoder(id), 0);
+    return id;
+}
+
+void ExpectEmpty(const CImageFile& image) {
+    EXPECT_TRUE(image.IsEmpty());
+    EXPECT_EQ(image.Width(), 0u);
+    EXPECT_EQ(image.Height(), 0u);
+    EXPECT_EQ(image.GetPixelFormat(), PixelFormatUndefined);
+}
+
+} // namespace
+
+TEST(ImageFile, LoadsOnlyIntoAnEmptyObject) {
+    QTemporaryDir dir;
+    const std::string first = SavePicture(dir, "first.png", SolidImage(10, 20, Qt::red));
+    const std::string second = SavePicture(dir, "second.png", SolidImage(30, 40, Qt::green));
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+
+    CImageFile image;
+    ExpectEmpty(image);
+    ASSERT_TRUE(image.LoadFromFile(first.c_str()));
+    EXPECT_FALSE(image.LoadFromFile(second.c_str()));
+    EXPECT_EQ(image.Width(), 10u);
+    EXPECT_EQ(image.Height(), 20u);
+    image.Release();
+    ExpectEmpty(image);
+    ASSERT_TRUE(image.LoadFromFile(second.c_str()));
+    EXPECT_EQ(image.Width(), 30u);
+    EXPECT_EQ(image.Height(), 40u);
+}
+
+TEST(ImageFile, FailedLoadsLeaveTheObjectEmpty) {
+    QTemporaryDir dir;
+    QFile text(dir.filePath("notes.png"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("these are not pixels\n");
+    text.close();
+    // A valid picture under a name whose bytes are not UTF-8: the path cannot be converted.
+    const std::string valid = SavePicture(dir, "valid.png", SolidImage(8, 8, Qt::red));
+    ASSERT_FALSE(valid.empty());
+    const std::string unconvertible = PathIn(dir, "") + "bad\xff.png";
+    ASSERT_EQ(::rename(valid.c_str(), unconvertible.c_str()), 0);
+
+    const std::string paths[] = {
+        PathIn(dir, "missing.png"),
+        PathIn(dir, "notes.png"),
+        unconvertible,
+        PathIn(dir, ""), // a folder
+        "",
+    };
+    for (const auto& path : paths) {
+        CImageFile image;
+        EXPECT_FALSE(image.LoadFromFile(path.c_str())) << path;
+        ExpectEmpty(image);
+    }
+}
+
+TEST(ImageFile, LoadsPathsOutsideAscii) {
+    QTemporaryDir dir;
+    const std::string path = SavePicture(dir, QString::fromUtf8("Fot\xc3\xb3 \xe2\x82\xac.png"),
+                                         SolidImage(12, 7, Qt::red));
+    ASSERT_FALSE(path.empty());
+    CImageFile image;
+    ASSERT_TRUE(image.LoadFromFile(path.c_str()));
+    EXPECT_EQ(image.Width(), 12u);
+    EXPECT_EQ(image.Height(), 7u);
+}
+
+TEST(ImageFile, SavesWithTheEncoderAndRefusesWhenEmpty) {
+    QTemporaryDir dir;
+    const std::string source = SavePicture(dir, "in.bmp", SolidImage(9, 5, QColor(10, 200, 30)));
+    ASSERT_FALSE(source.empty());
+    const CLSID png = PngEncoder();
+
+    CImageFile empty;
+    const std::string nothing = PathIn(dir, "nothing.png");
+    EXPECT_FALSE(empty.SaveToFile(nothing.c_str(), png));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("nothing.png")));
+
+    CImageFile image;
+    ASSERT_TRUE(image.LoadFromFile(source.c_str()));
+    EXPECT_EQ(image.GetPixelFormat(), PixelFormat24bppRGB);
+    const std::string out = PathIn(dir, "out.png");
+    ASSERT_TRUE(image.SaveToFile(out.c_str(), png));
+    const QImage written(dir.filePath("out.png"));
+    ASSERT_EQ(written.size(), QSize(9, 5));
+    EXPECT_TRUE(NearColour(written.pixel(4, 2), QColor(10, 200, 30), 0));
+    // A folder that does not exist cannot be written into.
+    EXPECT_FALSE(image.SaveToFile(PathIn(dir, "no/such/out.png").c_str(), png));
+    EXPECT_FALSE(image.SaveToFile("/tmp/bad\xff.png", png));
+}
+
+TEST(ImageRecord, MakesRecordsAndSurfaces) {
+    QTemporaryDir dir;
+    const std::string path = SavePicture(dir, "a.png", SolidImage(6, 4, Qt::red));
+    ASSERT_FALSE(path.empty());
+
+    ImageRecordPtr record(ImageRecord::New());
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->Width(), 0u);
+    EXPECT_EQ(record->CreateBitmapFromFile(path.c_str()), Ok);
+    EXPECT_EQ(record->Width(), 6u);
+    EXPECT_EQ(record->Height(), 4u);
+    EXPECT_EQ(record->LoadImageFromFile(path.c_str()), Ok);
+    EXPECT_EQ(record->Width(), 6u);
+    EXPECT_EQ(record->CreateBitmapFromFile("/tmp/bad\xff.png"), InvalidParameter);
+    EXPECT_EQ(record->hImage, nullptr);
+    EXPECT_NE(record->CreateBitmapFromFile(PathIn(dir, "missing.png").c_str()), Ok);
+    EXPECT_EQ(record->hImage, nullptr);
+    ASSERT_EQ(record->CreateBitmap(16, 8, PixelFormat32bppARGB), Ok);
+    EXPECT_EQ(record->Width(), 16u);
+    EXPECT_EQ(record->Height(), 8u);
+
+    ImageRecordPtr source(ImageRecord::New());
+    ASSERT_EQ(source->CreateBitmapFromFile(path.c_str()), Ok);
+    DrawingSurface surface = DrawingSurface::OnImage(record->hImage);
+    EXPECT_TRUE(surface.IsOpen());
+    EXPECT_EQ(surface.DrawImage(source->hImage, 0, 0, 16, 8), Ok);
+    EXPECT_EQ(surface.DrawImage(nullptr, 0, 0, 16, 8), InvalidParameter);
+    surface.Close();
+    EXPECT_FALSE(surface.IsOpen());
+    EXPECT_NE(surface.DrawImage(source->hImage, 0, 0, 16, 8), Ok);
+
+    DrawingSurface none = DrawingSurface::OnImage(nullptr);
+    EXPECT_FALSE(none.IsOpen());
+    EXPECT_EQ(none.DrawImage(source->hImage, 0, 0, 1, 1), InvalidParameter);
+}

@@ -1,0 +1,109 @@
+#include "engine/TextHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+TEST(TextHelpers, StatusTexts) {
+    const struct {
+        int status;
+        const char* text;
+    } cases[] = {
+        {0, "Ok"},
+        {1, "Generic Error"},
+        {10, "File Not Found"},
+        {13, "Unknown Image Format"},
+        {17, "Unsupported GDI+ Version"},
+        {18, "GDI+ Not Initialize"},
+        {19, "Property not Found"},
+        {20, "Property not Supported"},
+        {21, "Unknown Error"},
+        {-1, "Unknown Error"},
+        {INT_MIN, "Unknown Error"},
+        {INT_MAX, "Unknown Error"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(GetStatusText(c.status), c.text) << c.status;
+}
+
+TEST(TextHelpers, FileNameOfPath) {
+    const struct {
+        const char* path;
+        int length;
+        bool result;
+        const char* name; // nullptr: buffer untouched
+    } cases[] = {
+        {"", 64, false, nullptr},
+        {"/", 64, false, nullptr},
+        {"/photo.jpg", 64, false, nullptr}, // the first character is never examined
+        {"photo.jpg", 64, false, nullptr},
+        {"a/photo.jpg", 64, true, "photo.jpg"},
+        {"/home/me/photo.jpg", 64, true, "photo.jpg"},
+        {"/home/me/", 64, true, ""},
+        {"//", 64, true, ""},
+        {"/d/abcdef", 7, true, "abcdef"},
+        {"/d/abcdef", 6, true, "abcde"},
+        {"/d/abcdef", 1, true, ""},
+    };
+    for (const auto& c : cases) {
+        char buffer[64];
+        std::memset(buffer, 'x', sizeof buffer);
+        buffer[63] = '\0';
+        EXPECT_EQ(FileNameOfPath(c.path, buffer, c.length), c.result) << c.path;
+        if (c.name == nullptr) {
+            EXPECT_EQ(std::string(buffer), std::string(63, 'x')) << c.path;
+            continue;
+        }
+        EXPECT_STREQ(buffer, c.name) << c.path;
+        // The rest of the given length is zero-filled; nothing beyond it is touched.
+        for (int i = static_cast<int>(std::strlen(c.name)); i < c.length; ++i)
+            EXPECT_EQ(buffer[i], '\0') << c.path << " at " << i;
+        EXPECT_EQ(buffer[c.length], 'x') << c.path;
+    }
+}
+
+TEST(TextHelpers, AbbreviatePathBoundaries) {
+    const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    const struct {
+        std::size_t length;
+        int limit;
+        int tail;
+        const char* shown;
+    } cases[] = {
+        {30, 30, 23, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"},
+        {31, 30, 23, "ABC...IJKLMNOPQRSTUVWXYZabcde"},
+        {40, 40, 33, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn"},
+        {41, 40, 33, "ABC...IJKLMNOPQRSTUVWXYZabcdefghijklmno"},
+        {0, 30, 23, ""},
+        {5, 2, 10, "ABC...ABCDE"}, // a tail longer than the text keeps the whole text
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AbbreviatePath(letters.substr(0, c.length).c_str(), c.limit, c.tail), c.shown)
+            << c.length << "/" << c.limit;
+}
+
+TEST(TextHelpers, ToWidePathUsesTheLocaleEncoding) {
+    EXPECT_EQ(ToWidePath(""), std::wstring());
+    EXPECT_EQ(ToWidePath("/tmp/a.png"), std::wstring(L"/tmp/a.png"));
+    EXPECT_EQ(ToWidePath("/tmp/Fot\xc3\xb3 \xe2\x82\xac.png"),
+              std::wstring(L"/tmp/Fot\u00f3 \u20ac.png"));
+    EXPECT_FALSE(ToWidePath("/tmp/\xff\xfe.png").has_value());
+    EXPECT_FALSE(ToWidePath("/tmp/\xc3").has_value()); // cut in the middle of a character
+    EXPECT_FALSE(ToWidePath(nullptr).has_value());
+    EXPECT_EQ(FromWideText(L"Fot\u00f3"), std::string("Fot\xc3\xb3"));
+}
+
+TEST(TextHelpers, CopyTextIsAlwaysTerminatedAndZeroFilled) {
+    char buffer[8];
+    std::memset(buffer, 'x', sizeof buffer);
+    CopyText(buffer, "abc");
+    EXPECT_STREQ(buffer, "abc");
+    for (std::size_t i = 3; i < sizeof buffer; ++i)
+        EXPECT_EQ(buffer[i], '\0');
+    CopyText(buffer, "abcdefghijk");
+    EXPECT_STREQ(buffer, "abcdefg");
+    CopyText(buffer, nullptr);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(8, '\0'));
+}
