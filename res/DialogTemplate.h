@@ -75,9 +75,16 @@ constexpr DWORD CBS_SORT = 0x100;
 // Progress bar styles.
 constexpr DWORD PBS_SMOOTH = 0x1;
 
+// Further bits the program's templates use.
+constexpr int IDC_STATIC = -1; // controls the program never addresses: labels and frames
+constexpr DWORD BS_CENTER = 0x300;
+constexpr DWORD BS_MULTILINE = 0x2000;
+constexpr DWORD SS_NOPREFIX = 0x80;
+constexpr DWORD LBS_WANTKEYBOARDINPUT = 0x400;
+
 enum class ControlKind {
-    Button,      // push buttons, radio buttons, check boxes, group boxes: by BS_ style
-    Static,      // texts, icons, bitmaps, owner-drawn frames: by SS_ style
+    Button, // push buttons, radio buttons, check boxes, group boxes: by BS_ style
+    Static, // texts, icons, bitmaps, owner-drawn frames: by SS_ style
     Edit,
     ListBox,
     ComboBox,

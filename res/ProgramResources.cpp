@@ -1,0 +1,16 @@
+#include "res/ProgramResources.h"
+
+#include <QtGlobal>
+
+// Q_INIT_RESOURCE declares a function by its plain name, so it must stand outside any namespace.
+void RegisterProgramResources() {
+    Q_INIT_RESOURCE(pictorum_art);
+}
+
+QString IconResourcePath(int id) {
+    return QStringLiteral(":/icon/%1.png").arg(id);
+}
+
+QString BitmapResourcePath(int id) {
+    return QStringLiteral(":/bitmap/%1.png").arg(id);
+}
