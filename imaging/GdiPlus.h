@@ -85,6 +85,36 @@ struct ImageCodecInfo {
     const BYTE* SigMask;
 };
 
+// Class identifiers of the built-in encoders (our own values), in the order they are listed.
+inline constexpr CLSID ClsidBmpEncoder{
+    0x8d3c61a0, 0x2f4e, 0x4b71, {0x9a, 0x05, 0x6e, 0x21, 0xc4, 0x7b, 0x10, 0x01}};
+inline constexpr CLSID ClsidJpegEncoder{
+    0x8d3c61a0, 0x2f4e, 0x4b71, {0x9a, 0x05, 0x6e, 0x21, 0xc4, 0x7b, 0x10, 0x02}};
+inline constexpr CLSID ClsidTiffEncoder{
+    0x8d3c61a0, 0x2f4e, 0x4b71, {0x9a, 0x05, 0x6e, 0x21, 0xc4, 0x7b, 0x10, 0x03}};
+inline constexpr CLSID ClsidPngEncoder{
+    0x8d3c61a0, 0x2f4e, 0x4b71, {0x9a, 0x05, 0x6e, 0x21, 0xc4, 0x7b, 0x10, 0x04}};
+inline constexpr CLSID ClsidWebpEncoder{
+    0x8d3c61a0, 0x2f4e, 0x4b71, {0x9a, 0x05, 0x6e, 0x21, 0xc4, 0x7b, 0x10, 0x05}};
+
+// Format identifiers reported in the encoder records.
+inline constexpr GUID ImageFormatBmp{
+    0x5b7e0c12, 0x93d1, 0x4a6f, {0xb2, 0x48, 0x0c, 0x9e, 0x71, 0x35, 0xd2, 0x01}};
+inline constexpr GUID ImageFormatJpeg{
+    0x5b7e0c12, 0x93d1, 0x4a6f, {0xb2, 0x48, 0x0c, 0x9e, 0x71, 0x35, 0xd2, 0x02}};
+inline constexpr GUID ImageFormatTiff{
+    0x5b7e0c12, 0x93d1, 0x4a6f, {0xb2, 0x48, 0x0c, 0x9e, 0x71, 0x35, 0xd2, 0x03}};
+inline constexpr GUID ImageFormatPng{
+    0x5b7e0c12, 0x93d1, 0x4a6f, {0xb2, 0x48, 0x0c, 0x9e, 0x71, 0x35, 0xd2, 0x04}};
+inline constexpr GUID ImageFormatWebp{
+    0x5b7e0c12, 0x93d1, 0x4a6f, {0xb2, 0x48, 0x0c, 0x9e, 0x71, 0x35, 0xd2, 0x05}};
+
+// Flags of an encoder record.
+constexpr DWORD ImageCodecFlagsEncoder = 0x00000001;
+constexpr DWORD ImageCodecFlagsDecoder = 0x00000002;
+constexpr DWORD ImageCodecFlagsSupportBitmap = 0x00000004;
+constexpr DWORD ImageCodecFlagsBuiltin = 0x00010000;
+
 // Decoded pictures larger than this many pixels are refused from their header, before any
 // pixel memory is allocated (decompression bombs). 300 MP covers every camera photo.
 constexpr std::uint64_t kMaxImagePixels = 300ull * 1000 * 1000;
@@ -119,8 +149,8 @@ GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, 
 GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT dstx, INT dsty,
                                 INT dstwidth, INT dstheight, INT srcx, INT srcy, INT srcwidth,
                                 INT srcheight, GpUnit srcUnit,
-                                const GpImageAttributes* imageAttributes,
-                                DrawImageAbort callback, void* callbackData);
+                                const GpImageAttributes* imageAttributes, DrawImageAbort callback,
+                                void* callbackData);
 
 GpStatus GdipGetImageEncodersSize(UINT* numEncoders, UINT* size);
 GpStatus GdipGetImageEncoders(UINT numEncoders, UINT size, ImageCodecInfo* encoders);

@@ -70,5 +70,6 @@ struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 
 // Resource numbers passed where a resource name is expected.
-#define MAKEINTRESOURCEW(i) (reinterpret_cast<const WCHAR*>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#define MAKEINTRESOURCEW(i)                                                                        \
+    (reinterpret_cast<const WCHAR*>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(p) ((reinterpret_cast<ULONG_PTR>(p) >> 16) == 0)

@@ -1,0 +1,102 @@
+// Making, asking and saving images.
+
+#include "imaging/GdiPlus.h"
+
+#include "imaging/EncoderTable.h"
+#include "imaging/GpGraphics.h"
+#include "imaging/GpImage.h"
+#include "imaging/ImageSaver.h"
+#include "imaging/RegularFileReader.h"
+#include "imaging/WidePath.h"
+
+#include <QFile>
+
+GpStatus GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
+    if (!filename || !bitmap)
+        return InvalidParameter;
+    QByteArray path;
+    if (!WidePath::toLocalBytes(filename, &path))
+        return FileNotFound; // no file can have a name this locale cannot spell
+    QByteArray contents;
+    const GpStatus read = RegularFileReader::read(path, &contents);
+    if (read != Ok)
+        return read;
+    return GpImage::fromEncoded(std::move(contents), bitmap);
+}
+
+GpStatus GdipLoadImageFromFile(const WCHAR* filename, GpImage** image) {
+    // Every raster file is a bitmap; vector pictures are refused as an unknown format.
+    return GdipCreateBitmapFromFile(filename, image);
+}
+
+GpStatus GdipCreateBitmapFromResource(HINSTANCE, const WCHAR* name, GpBitmap** bitmap) {
+    if (!name || !bitmap || !IS_INTRESOURCE(name))
+        return InvalidParameter;
+    const auto number = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(name));
+    QFile resource(QStringLiteral(":/bitmap/%1.png").arg(number));
+    if (!resource.open(QIODevice::ReadOnly))
+        return InvalidParameter; // no such resource, as the Windows library answers
+    return GpImage::fromEncoded(resource.readAll(), bitmap);
+}
+
+GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
+                                   BYTE* scan0, GpBitmap** bitmap) {
+    if (!bitmap)
+        return InvalidParameter;
+    if (scan0 || stride != 0)
+        return NotImplemented; // only bitmaps whose memory the library owns
+    return GpImage::blank(width, height, format, bitmap);
+}
+
+GpStatus GdipDisposeImage(GpImage* image) {
+    if (!image)
+        return InvalidParameter;
+    if (image->graphics)
+        image->graphics->detachTarget();
+    delete image;
+    return Ok;
+}
+
+GpStatus GdipGetImageWidth(GpImage* image, UINT* width) {
+    if (!image || !width)
+        return InvalidParameter;
+    *width = image->width;
+    return Ok;
+}
+
+GpStatus GdipGetImageHeight(GpImage* image, UINT* height) {
+    if (!image || !height)
+        return InvalidParameter;
+    *height = image->height;
+    return Ok;
+}
+
+GpStatus GdipGetImagePixelFormat(GpImage* image, PixelFormat* format) {
+    if (!image || !format)
+        return InvalidParameter;
+    *format = image->pixelFormat;
+    return Ok;
+}
+
+GpStatus GdipGetImageType(GpImage* image, ImageType* type) {
+    if (!image || !type)
+        return InvalidParameter;
+    *type = ImageTypeBitmap;
+    return Ok;
+}
+
+GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* clsidEncoder,
+                             const EncoderParameters*) {
+    if (!image || !filename || !clsidEncoder)
+        return InvalidParameter;
+    const EncoderEntry* encoder = EncoderTable::instance().find(*clsidEncoder);
+    if (!encoder)
+        return FileNotFound; // the Windows library's answer for an unknown encoder
+    QByteArray path;
+    if (!WidePath::toLocalBytes(filename, &path))
+        return InvalidParameter;
+    const GpStatus decoded = image->decode();
+    if (decoded != Ok)
+        return decoded;
+    return ImageSaver::save(image->pixels, path, *encoder);
+}

@@ -1,0 +1,245 @@
+#include "imaging/GpGraphics.h"
+
+#include "imaging/GpImage.h"
+#include "imaging/PixelFormatMap.h"
+
+#include <QPaintDevice>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Formats the raster engine cannot paint on; such decoded pixels are widened first.
+bool needsWideningForPainting(QImage::Format format) {
+    switch (format) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+    case QImage::Format_Alpha8:
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Grayscale16:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Opaque 8-bit sources whose conversion to the targets below gives exactly what the raster
+// engine's source-over blit gives, so that copying them is pixel-identical to drawing.
+bool isCopyableSource(QImage::Format format) {
+    switch (format) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+    case QImage::Format_Grayscale8:
+    case QImage::Format_RGB32:
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888:
+    case QImage::Format_RGBX8888:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isCopyableTarget(QImage::Format format) {
+    switch (format) {
+    case QImage::Format_RGB32:
+    case QImage::Format_RGB888:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isWhole(double value) {
+    return std::floor(value) == value;
+}
+
+} // namespace
+
+GpStatus GpGraphics::onImage(GpImage* target, GpGraphics** graphics) {
+    if (!target || !graphics)
+        return InvalidParameter;
+    if (!PixelFormatMap::canDrawOn(target->pixelFormat))
+        return OutOfMemory; // what the Windows library answers for indexed and 16-bit grey
+    if (target->graphics)
+        return ObjectBusy;
+    const GpStatus decoded = target->decode();
+    if (decoded != Ok)
+        return decoded;
+    if (needsWideningForPainting(target->pixels.format())) {
+        QImage::Format wide = PixelFormatMap::storageFormat(target->pixelFormat);
+        if (wide == QImage::Format_Invalid || needsWideningForPainting(wide))
+            wide = QImage::Format_ARGB32_Premultiplied;
+        QImage widened = target->pixels.convertToFormat(wide);
+        if (widened.isNull())
+            return OutOfMemory;
+        target->pixels = std::move(widened);
+    }
+    auto* result = new (std::nothrow) GpGraphics;
+    if (!result)
+        return OutOfMemory;
+    result->m_ownPainter = std::make_unique<QPainter>();
+    if (!result->m_ownPainter->begin(&target->pixels)) {
+        delete result;
+        return GenericError;
+    }
+    result->m_painter = result->m_ownPainter.get();
+    // The library's defaults: blend over what is there, scale bilinearly.
+    result->m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    result->m_painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    result->m_target = target;
+    target->graphics = result;
+    *graphics = result;
+    return Ok;
+}
+
+GpStatus GpGraphics::onPainter(QPainter* painter, GpGraphics** graphics) {
+    if (!painter || !graphics || !painter->isActive())
+        return InvalidParameter;
+    auto* result = new (std::nothrow) GpGraphics;
+    if (!result)
+        return OutOfMemory;
+    result->m_painter = painter;
+    *graphics = result;
+    return Ok;
+}
+
+GpGraphics::~GpGraphics() {
+    if (m_ownPainter && m_ownPainter->isActive())
+        m_ownPainter->end();
+    if (m_target)
+        m_target->graphics = nullptr;
+}
+
+void GpGraphics::detachTarget() {
+    if (m_ownPainter && m_ownPainter->isActive())
+        m_ownPainter->end();
+    m_painter = nullptr;
+    m_target = nullptr;
+}
+
+QRectF GpGraphics::visibleArea() const {
+    if (m_target)
+        return QRectF(0, 0, m_target->pixels.width(), m_target->pixels.height());
+    // A borrowed painter may carry a transform and a clip: take the device's area back into
+    // the painter's coordinates, with a pixel to spare for edge smoothing.
+    const QPaintDevice* device = m_painter->device();
+    if (!device)
+        return QRectF();
+    bool invertible = false;
+    const QTransform toLogical = m_painter->combinedTransform().inverted(&invertible);
+    if (!invertible)
+        return QRectF();
+    QRectF area = toLogical.mapRect(QRectF(-1, -1, device->width() + 2, device->height() + 2));
+    if (m_painter->hasClipping())
+        area = area.intersected(m_painter->clipBoundingRect().adjusted(-1, -1, 1, 1));
+    return area;
+}
+
+// Unscaled, integer-aligned drawing of an opaque picture is a copy of its rows (converted to
+// the target's format in strips, so no second full-size picture is made).
+bool GpGraphics::copyUnscaled(const QImage& source, const QRectF& destination, const QRectF& from) {
+    if (!m_target || destination.size() != from.size())
+        return false;
+    if (!isWhole(destination.x()) || !isWhole(destination.y()) || !isWhole(from.x()) ||
+        !isWhole(from.y()) || !isWhole(from.width()) || !isWhole(from.height()))
+        return false;
+    QImage& target = m_target->pixels;
+    if (source.hasAlphaChannel() || !isCopyableSource(source.format()) ||
+        !isCopyableTarget(target.format()) || !target.isDetached())
+        return false;
+    if (m_painter->compositionMode() != QPainter::CompositionMode_SourceOver ||
+        m_painter->opacity() != 1.0 || m_painter->hasClipping() ||
+        m_painter->worldTransform().type() != QTransform::TxNone)
+        return false;
+
+    const int dx = int(destination.x());
+    const int dy = int(destination.y());
+    const int sx = int(from.x());
+    const int sy = int(from.y());
+    const int w = int(from.width());
+    const int h = int(from.height());
+    const int bytesPerPixel = target.depth() / 8;
+    const std::size_t rowBytes = std::size_t(w) * std::size_t(bytesPerPixel);
+    uchar* const targetBits = target.bits();
+    const qsizetype targetStride = target.bytesPerLine();
+
+    if (source.format() == target.format()) {
+        for (int row = 0; row < h; ++row)
+            std::memcpy(targetBits + (dy + row) * targetStride + dx * bytesPerPixel,
+                        source.constScanLine(sy + row) + sx * bytesPerPixel, rowBytes);
+        return true;
+    }
+    constexpr int kStripRows = 64;
+    for (int row = 0; row < h; row += kStripRows) {
+        const int rows = std::min(kStripRows, h - row);
+        const QImage strip =
+            source.copy(sx, sy + row, w, rows).convertToFormat(target.format(), Qt::AutoColor);
+        if (strip.isNull())
+            return row == 0 ? false : true; // nothing copied yet: let the painter try
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(targetBits + (dy + row + r) * targetStride + dx * bytesPerPixel,
+                        strip.constScanLine(r), rowBytes);
+    }
+    return true;
+}
+
+GpStatus GpGraphics::drawImage(GpImage* image, const QRectF& destination, const QRectF& source) {
+    if (!image)
+        return InvalidParameter;
+    if (!m_painter)
+        return WrongState; // the bitmap under this surface is gone
+    if (destination.width() <= 0 || destination.height() <= 0 || source.width() <= 0 ||
+        source.height() <= 0)
+        return Ok;
+    const GpStatus decoded = image->decode();
+    if (decoded != Ok)
+        return decoded;
+
+    QImage pixels = image->pixels; // shallow
+    // Only the part of the source that exists in the image, and where it lands.
+    const QRectF from = source.intersected(QRectF(0, 0, pixels.width(), pixels.height()));
+    if (from.isEmpty())
+        return Ok;
+    const double scaleX = destination.width() / source.width();
+    const double scaleY = destination.height() / source.height();
+    const QRectF landing(destination.x() + (from.x() - source.x()) * scaleX,
+                         destination.y() + (from.y() - source.y()) * scaleY, from.width() * scaleX,
+                         from.height() * scaleY);
+    // Only the part that the surface shows, and the source part that maps onto it.
+    const QRectF shown = landing.intersected(visibleArea());
+    if (shown.isEmpty())
+        return Ok;
+    QRectF part(from.x() + (shown.x() - landing.x()) / scaleX,
+                from.y() + (shown.y() - landing.y()) / scaleY, shown.width() / scaleX,
+                shown.height() / scaleY);
+
+    if (image == m_target) {
+        // Drawing a bitmap onto itself: read from a copy of the needed part.
+        const QRect needed = part.toAlignedRect().intersected(pixels.rect());
+        pixels = pixels.copy(needed);
+        if (pixels.isNull())
+            return OutOfMemory;
+        part.translate(-needed.topLeft());
+    }
+    if (copyUnscaled(pixels, shown, part))
+        return Ok;
+    if (m_ownPainter) {
+        m_painter->drawImage(shown, pixels, part);
+        return Ok;
+    }
+    m_painter->save();
+    m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    m_painter->drawImage(shown, pixels, part);
+    m_painter->restore();
+    return Ok;
+}

@@ -1,0 +1,185 @@
+#include "imaging/GpImage.h"
+
+#include "imaging/ImageFileProbe.h"
+#include "imaging/PixelFormatMap.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QList>
+#include <QRgb>
+
+#include <cstdlib>
+
+namespace {
+
+bool isVectorFormat(const QByteArray& format) {
+    return format == "svg" || format == "svgz" || format == "pdf" || format == "eps";
+}
+
+// Qt's own allocation cap follows QT_IMAGEIO_MAXALLOC when that is set, whatever the library
+// asked for. Handlers that are given an image of the right size and format decode into it
+// without asking the cap, so in that case the image is made before reading.
+bool allocationCapFromEnvironment() {
+    static const bool set = qEnvironmentVariableIsSet("QT_IMAGEIO_MAXALLOC");
+    return set;
+}
+
+QList<QRgb> systemColours16() {
+    return {qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
+            qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(128, 128, 128),
+            qRgb(192, 192, 192), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
+            qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
+}
+
+// The palette of a new 8-bit indexed bitmap: the 16 system colours, a 6x6x6 colour cube and a
+// grey ramp, index 0 black so that zeroed pixels are black.
+QList<QRgb> halftonePalette() {
+    QList<QRgb> colours = systemColours16();
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b)
+                colours.append(qRgb(r * 51, g * 51, b * 51));
+    while (colours.size() < 256) {
+        const int grey = int(colours.size() - 232) * 10 + 8;
+        colours.append(qRgb(grey, grey, grey));
+    }
+    return colours;
+}
+
+} // namespace
+
+GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
+    if (!image)
+        return InvalidParameter;
+    if (encoded.isEmpty())
+        return UnknownImageFormat;
+    const ImageFileProbe::Result probe = ImageFileProbe::probe(encoded);
+
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer); // by content only: a file's name says nothing reliable
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return probe.container == ImageFileProbe::Container::Unknown || probe.complete
+                   ? UnknownImageFormat
+                   : GenericError;
+    const QByteArray format = reader.format();
+    if (isVectorFormat(format))
+        return UnknownImageFormat;
+
+    QSize size = reader.size();
+    QImage decodedNow;
+    if (!size.isValid()) {
+        // The handler cannot tell the size without decoding; Qt's allocation cap (set at
+        // start-up) bounds this read.
+        if (!reader.read(&decodedNow))
+            return UnknownImageFormat;
+        size = decodedNow.size();
+    } else if (reader.transformation() & QImageIOHandler::TransformationRotate90) {
+        size.transpose(); // the picture is stored sideways and shown upright
+    }
+    if (size.width() <= 0 || size.height() <= 0)
+        return UnknownImageFormat;
+    if (std::uint64_t(size.width()) * std::uint64_t(size.height()) > kMaxImagePixels)
+        return OutOfMemory;
+    if (!probe.complete)
+        return GenericError;
+
+    auto* result = new (std::nothrow) GpImage;
+    if (!result)
+        return OutOfMemory;
+    result->width = UINT(size.width());
+    result->height = UINT(size.height());
+    result->pixelFormat =
+        probe.pixelFormat != PixelFormatUndefined
+            ? probe.pixelFormat
+            : PixelFormatMap::codeForDecoded(decodedNow.isNull() ? reader.imageFormat()
+                                                                 : decodedNow.format());
+    buffer.close();
+    if (decodedNow.isNull()) {
+        result->m_encoded = std::move(encoded);
+        result->m_readerFormat = format;
+    } else {
+        result->pixels = std::move(decodedNow);
+    }
+    *image = result;
+    return Ok;
+}
+
+GpStatus GpImage::blank(INT width, INT height, PixelFormat format, GpImage** image) {
+    if (!image || width <= 0 || height <= 0)
+        return InvalidParameter;
+    const QImage::Format storage = PixelFormatMap::storageFormat(format);
+    if (storage == QImage::Format_Invalid)
+        return InvalidParameter;
+    if (std::uint64_t(width) * std::uint64_t(height) > kMaxImagePixels)
+        return OutOfMemory;
+
+    // Zeroed memory from calloc: large blocks come as untouched zero pages, so a bitmap that is
+    // about to be drawn over in full costs no separate clearing pass.
+    const int depth = QImage::toPixelFormat(storage).bitsPerPixel();
+    const qsizetype bytesPerLine = (qsizetype(width) * depth + 31) / 32 * 4;
+    void* memory = std::calloc(std::size_t(bytesPerLine) * std::size_t(height), 1);
+    if (!memory)
+        return OutOfMemory;
+    QImage pixels(static_cast<uchar*>(memory), width, height, bytesPerLine, storage, std::free,
+                  memory);
+    if (pixels.isNull()) {
+        std::free(memory);
+        return OutOfMemory;
+    }
+    if (format == PixelFormat1bppIndexed)
+        pixels.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    else if (format == PixelFormat4bppIndexed)
+        pixels.setColorTable(systemColours16());
+    else if (format == PixelFormat8bppIndexed)
+        pixels.setColorTable(halftonePalette());
+
+    auto* result = new (std::nothrow) GpImage;
+    if (!result)
+        return OutOfMemory; // pixels frees the memory
+    result->width = UINT(width);
+    result->height = UINT(height);
+    result->pixelFormat = format;
+    result->pixels = std::move(pixels);
+    *image = result;
+    return Ok;
+}
+
+GpStatus GpImage::decode() {
+    if (!pixels.isNull())
+        return Ok;
+    if (m_decodeStatus != Ok)
+        return m_decodeStatus;
+
+    QBuffer buffer(&m_encoded);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, m_readerFormat);
+    reader.setAutoTransform(true);
+    QImage image;
+    if (allocationCapFromEnvironment()) {
+        const QSize stored = reader.size();
+        const QImage::Format format = reader.imageFormat();
+        if (stored.isValid() && format != QImage::Format_Invalid) {
+            image = QImage(stored, format);
+            if (image.isNull()) {
+                m_decodeStatus = OutOfMemory;
+                return m_decodeStatus;
+            }
+        }
+    }
+    if (!reader.read(&image) || image.isNull()) {
+        m_decodeStatus = GenericError;
+        return m_decodeStatus;
+    }
+    // The header promised this size to every caller that already asked; pixels of another
+    // size would be drawn or saved wrongly.
+    if (UINT(image.width()) != width || UINT(image.height()) != height) {
+        m_decodeStatus = GenericError;
+        return m_decodeStatus;
+    }
+    buffer.close();
+    pixels = std::move(image);
+    m_encoded = QByteArray();
+    return Ok;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// An image of the library. Every image is a bitmap: either a blank one made in memory, or one
+// made from an encoded file whose header facts are known at once and whose pixels are decoded
+// the first time they are needed and then kept.
+
+#include "imaging/GdiPlus.h"
+
+#include <QByteArray>
+#include <QImage>
+
+struct GpImage {
+    // Takes the file's bytes (read once; later changes to the file do not matter). Checks the
+    // header, the pixel limit and the file's completeness; decodes nothing.
+    static GpStatus fromEncoded(QByteArray encoded, GpImage** image);
+    // A blank bitmap, all bits zero (black, or transparent black where there is alpha).
+    static GpStatus blank(INT width, INT height, PixelFormat format, GpImage** image);
+
+    // Decodes the pixels if that has not happened yet. A failure is remembered and returned
+    // again on later calls.
+    GpStatus decode();
+
+    UINT width = 0;
+    UINT height = 0;
+    PixelFormat pixelFormat = PixelFormatUndefined;
+    // The pixels once decoded (or from the start for a blank bitmap).
+    QImage pixels;
+    // The drawing surface open on this bitmap, if any (only one at a time).
+    GpGraphics* graphics = nullptr;
+
+  private:
+    QByteArray m_encoded;
+    QByteArray m_readerFormat;
+    GpStatus m_decodeStatus = Ok;
+};
