@@ -48,12 +48,12 @@ TEST(TextHelpers, FileNameOfPath) {
         {"/d/abcdef", 1, true, ""},
     };
     for (const auto& c : cases) {
-        char buffer[64];
+        char buffer[80]; // longer than every length given, to see what lies beyond it
         std::memset(buffer, 'x', sizeof buffer);
-        buffer[63] = '\0';
+        buffer[79] = '\0';
         EXPECT_EQ(FileNameOfPath(c.path, buffer, c.length), c.result) << c.path;
         if (c.name == nullptr) {
-            EXPECT_EQ(std::string(buffer), std::string(63, 'x')) << c.path;
+            EXPECT_EQ(std::string(buffer), std::string(79, 'x')) << c.path;
             continue;
         }
         EXPECT_STREQ(buffer, c.name) << c.path;
