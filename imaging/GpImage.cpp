@@ -54,6 +54,10 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (encoded.isEmpty())
         return UnknownImageFormat;
     const ImageFileProbe::Result probe = ImageFileProbe::probe(encoded);
+    // Our own header reading first: Qt's handlers have limits of their own (BMP stops at
+    // 16384 x 16384) and would call a bomb simply unreadable.
+    if (probe.width != 0 && probe.height != 0 && probe.width * probe.height > kMaxImagePixels)
+        return OutOfMemory;
 
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::ReadOnly);

@@ -24,9 +24,7 @@ std::uint32_t le32(const unsigned char* p) {
            p[0];
 }
 
-Result incomplete(Container c) {
-    Result r;
-    r.container = c;
+Result incomplete(Result r) {
     r.complete = false;
     return r;
 }
@@ -88,25 +86,27 @@ ImageFileProbe::Result ImageFileProbe::probeJpeg(const QByteArray& data) {
         // Tolerate stray bytes before a marker as decoders do.
         const void* ff = i < n ? std::memchr(d + i, 0xFF, n - i) : nullptr;
         if (!ff)
-            return incomplete(Container::Jpeg);
+            return incomplete(r);
         i = std::size_t(static_cast<const unsigned char*>(ff) - d);
         while (i < n && d[i] == 0xFF)
             ++i;
         if (i >= n)
-            return incomplete(Container::Jpeg);
+            return incomplete(r);
         const unsigned char marker = d[i++];
         if (marker == 0xD9)
             return r;
         if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8))
             continue; // markers without a length
         if (i + 2 > n)
-            return incomplete(Container::Jpeg);
+            return incomplete(r);
         const std::size_t length = be16(d + i);
         if (length < 2 || i + length > n)
-            return incomplete(Container::Jpeg);
+            return incomplete(r);
         const bool isFrame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (isFrame && length >= 8) {
+            r.height = be16(d + i + 3);
+            r.width = be16(d + i + 5);
             const unsigned components = d[i + 7];
             r.pixelFormat = components == 1 ? PixelFormat8bppIndexed : PixelFormat24bppRGB;
         }
@@ -117,10 +117,10 @@ ImageFileProbe::Result ImageFileProbe::probeJpeg(const QByteArray& data) {
         for (;;) {
             const void* p = i < n ? std::memchr(d + i, 0xFF, n - i) : nullptr;
             if (!p)
-                return incomplete(Container::Jpeg);
+                return incomplete(r);
             i = std::size_t(static_cast<const unsigned char*>(p) - d);
             if (i + 1 >= n)
-                return incomplete(Container::Jpeg);
+                return incomplete(r);
             const unsigned char next = d[i + 1];
             if (next == 0x00 || (next >= 0xD0 && next <= 0xD7))
                 i += 2;
@@ -141,14 +141,16 @@ ImageFileProbe::Result ImageFileProbe::probePng(const QByteArray& data) {
     bool first = true;
     for (;;) {
         if (i + 12 > n)
-            return incomplete(Container::Png);
+            return incomplete(r);
         const std::size_t length = be32(d + i);
         if (length > 0x7FFFFFFFu || length > n - i - 12)
-            return incomplete(Container::Png);
+            return incomplete(r);
         const unsigned char* type = d + i + 4;
         if (first) {
             if (std::memcmp(type, "IHDR", 4) != 0 || length < 13)
-                return incomplete(Container::Png);
+                return incomplete(r);
+            r.width = be32(d + i + 8);
+            r.height = be32(d + i + 12);
             const unsigned depth = d[i + 16];
             const unsigned colour = d[i + 17];
             switch (colour) {
@@ -188,7 +190,9 @@ ImageFileProbe::Result ImageFileProbe::probeGif(const QByteArray& data) {
     r.container = Container::Gif;
     r.pixelFormat = PixelFormat8bppIndexed;
     if (n < 13)
-        return incomplete(Container::Gif);
+        return incomplete(r);
+    r.width = le16(d + 6);
+    r.height = le16(d + 8);
     std::size_t i = 13;
     if (d[10] & 0x80)
         i += 3u << ((d[10] & 7) + 1);
@@ -204,26 +208,26 @@ ImageFileProbe::Result ImageFileProbe::probeGif(const QByteArray& data) {
     };
     for (;;) {
         if (i >= n)
-            return incomplete(Container::Gif);
+            return incomplete(r);
         const unsigned char block = d[i++];
         if (block == 0x3B)
             return r;
         if (block == 0x21) {
             ++i; // extension label
             if (!skipSubBlocks())
-                return incomplete(Container::Gif);
+                return incomplete(r);
         } else if (block == 0x2C) {
             if (i + 9 > n)
-                return incomplete(Container::Gif);
+                return incomplete(r);
             const unsigned flags = d[i + 8];
             i += 9;
             if (flags & 0x80)
                 i += 3u << ((flags & 7) + 1);
             ++i; // LZW minimum code size
             if (!skipSubBlocks())
-                return incomplete(Container::Gif);
+                return incomplete(r);
         } else {
-            return incomplete(Container::Gif);
+            return incomplete(r);
         }
     }
 }
@@ -234,11 +238,11 @@ ImageFileProbe::Result ImageFileProbe::probeBmp(const QByteArray& data) {
     Result r;
     r.container = Container::Bmp;
     if (n < 26)
-        return incomplete(Container::Bmp);
+        return incomplete(r);
     const std::uint64_t offBits = le32(d + 10);
     const std::uint32_t headerSize = le32(d + 14);
     if (14 + std::uint64_t(headerSize) > n)
-        return incomplete(Container::Bmp);
+        return incomplete(r);
     std::uint64_t width = 0;
     std::uint64_t height = 0;
     unsigned bits = 0;
@@ -260,8 +264,10 @@ ImageFileProbe::Result ImageFileProbe::probeBmp(const QByteArray& data) {
         if (headerSize >= 56)
             alphaMask = le32(d + 66);
     } else {
-        return incomplete(Container::Bmp);
+        return incomplete(r);
     }
+    r.width = width;
+    r.height = height;
     switch (bits) {
     case 1:
         r.pixelFormat = PixelFormat1bppIndexed;
@@ -290,13 +296,13 @@ ImageFileProbe::Result ImageFileProbe::probeBmp(const QByteArray& data) {
     if (compression == 0 || compression == 3 || compression == 6) {
         const std::uint64_t rowBytes = (width * bits + 31) / 32 * 4;
         if (rowBytes != 0 && height > n / rowBytes)
-            return incomplete(Container::Bmp);
+            return incomplete(r);
         needed = offBits + rowBytes * height;
     } else {
         needed = offBits + (sizeImage ? sizeImage : 1);
     }
     if (needed > n)
-        return incomplete(Container::Bmp);
+        return incomplete(r);
     return r;
 }
 
@@ -310,15 +316,15 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
     auto u16 = [&](std::size_t at) { return little ? le16(d + at) : be16(d + at); };
     auto u32 = [&](std::size_t at) { return little ? le32(d + at) : be32(d + at); };
     if (n < 8)
-        return incomplete(Container::Tiff);
+        return incomplete(r);
     if (u16(2) == 43)
         return r; // BigTIFF: left to the decoder
     const std::size_t ifd = u32(4);
     if (ifd + 2 > n)
-        return incomplete(Container::Tiff);
+        return incomplete(r);
     const std::size_t entries = u16(ifd);
     if (ifd + 2 + entries * 12 > n)
-        return incomplete(Container::Tiff);
+        return incomplete(r);
 
     auto readValues = [&](std::size_t entry, std::vector<std::uint64_t>* out) {
         const unsigned type = u16(entry + 2);
@@ -346,6 +352,12 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
         const std::size_t entry = ifd + 2 + k * 12;
         bool ok = true;
         switch (u16(entry)) {
+        case 256:
+            r.width = u16(entry + 2) == 3 ? u16(entry + 8) : u32(entry + 8);
+            break;
+        case 257:
+            r.height = u16(entry + 2) == 3 ? u16(entry + 8) : u32(entry + 8);
+            break;
         case 258:
             ok = readValues(entry, &bitsPerSample);
             break;
@@ -371,7 +383,7 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
             break;
         }
         if (!ok)
-            return incomplete(Container::Tiff);
+            return incomplete(r);
     }
     auto inside = [&](const std::vector<std::uint64_t>& at, const std::vector<std::uint64_t>& len) {
         for (std::size_t k = 0; k < at.size(); ++k) {
@@ -382,7 +394,7 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
         return true;
     };
     if (!inside(offsets, counts) || !inside(tileOffsets, tileCounts))
-        return incomplete(Container::Tiff);
+        return incomplete(r);
 
     const unsigned depth = bitsPerSample.empty() ? 1 : unsigned(bitsPerSample.front());
     if (photometric <= 1) // grey
@@ -405,6 +417,6 @@ ImageFileProbe::Result ImageFileProbe::probeWebP(const QByteArray& data) {
     Result r;
     r.container = Container::WebP;
     if (std::uint64_t(le32(d + 4)) + 8 > std::uint64_t(data.size()))
-        return incomplete(Container::WebP);
+        return incomplete(r);
     return r;
 }

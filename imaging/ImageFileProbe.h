@@ -18,6 +18,9 @@ class ImageFileProbe {
         bool complete = true;
         // The code as read from the header; PixelFormatUndefined when the header does not say.
         PixelFormat pixelFormat = PixelFormatUndefined;
+        // Stored size from the header; 0 when not read.
+        std::uint64_t width = 0;
+        std::uint64_t height = 0;
     };
 
     static Container sniff(const QByteArray& head);

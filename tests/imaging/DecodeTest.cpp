@@ -1,0 +1,411 @@
+// Loading pictures: header facts, pixel-format codes, limits, damaged and unusual files.
+
+#include "ImagingTestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+std::uint32_t crc32Of(const QByteArray& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void putBe32(QByteArray* out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out->append(char((value >> shift) & 0xFF));
+}
+
+void putLe32(QByteArray* out, std::uint32_t value) {
+    for (int shift = 0; shift <= 24; shift += 8)
+        out->append(char((value >> shift) & 0xFF));
+}
+
+void appendChunk(QByteArray* png, const char* type, const QByteArray& data) {
+    putBe32(png, std::uint32_t(data.size()));
+    const QByteArray typed = QByteArray(type, 4) + data;
+    png->append(typed);
+    putBe32(png, crc32Of(typed));
+}
+
+// A structurally complete RGB PNG whose header claims the given size; its pixel data is a few
+// bytes only (a decompression bomb as it reaches the loader).
+QByteArray pngHeaderOnly(std::uint32_t width, std::uint32_t height) {
+    QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    QByteArray header;
+    putBe32(&header, width);
+    putBe32(&header, height);
+    header.append("\x08\x02\x00\x00\x00", 5);
+    appendChunk(&png, "IHDR", header);
+    appendChunk(&png, "IDAT", qCompress(QByteArray(64, '\0')).mid(4));
+    appendChunk(&png, "IEND", QByteArray());
+    return png;
+}
+
+QByteArray bmpHeaderOnly(std::uint32_t width, std::uint32_t height) {
+    QByteArray bmp("BM");
+    putLe32(&bmp, 54);
+    putLe32(&bmp, 0);
+    putLe32(&bmp, 54);
+    putLe32(&bmp, 40);
+    putLe32(&bmp, width);
+    putLe32(&bmp, height);
+    bmp.append("\x01\x00\x18\x00", 4); // one plane, 24 bits
+    for (int i = 0; i < 6; ++i)
+        putLe32(&bmp, 0);
+    return bmp;
+}
+
+// A real JPEG whose frame header is patched to claim the given size.
+QByteArray jpegClaimingSize(int width, int height) {
+    QByteArray jpeg = encodeWithQt(quadrants(16, 16), "jpeg", 90);
+    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
+        if (uchar(jpeg[i]) == 0xFF && uchar(jpeg[i + 1]) == 0xC0) {
+            jpeg[i + 5] = char(height >> 8);
+            jpeg[i + 6] = char(height & 0xFF);
+            jpeg[i + 7] = char(width >> 8);
+            jpeg[i + 8] = char(width & 0xFF);
+            break;
+        }
+    }
+    return jpeg;
+}
+
+// Inserts an APP1 Exif segment with one Orientation entry right after the start marker.
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
+    QByteArray tiff("MM\0*", 4);
+    tiff.append("\x00\x00\x00\x08", 4); // first directory at 8
+    tiff.append("\x00\x01", 2);         // one entry
+    tiff.append("\x01\x12\x00\x03\x00\x00\x00\x01", 8);
+    tiff.append(char(0));
+    tiff.append(char(orientation));
+    tiff.append("\x00\x00", 2);
+    tiff.append("\x00\x00\x00\x00", 4); // no next directory
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xFF\xE1", 2);
+    const int length = int(payload.size()) + 2;
+    segment.append(char(length >> 8));
+    segment.append(char(length & 0xFF));
+    segment.append(payload);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QImage indexedQuadrants(int width, int height) {
+    return quadrants(width, height).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+}
+
+class DecodeTest : public testing::Test {
+  protected:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString file = path(name);
+        EXPECT_TRUE(writeFile(file, bytes)) << name.toStdString();
+        return file;
+    }
+    QTemporaryDir m_dir;
+};
+
+struct FormatCase {
+    const char* name;
+    QByteArray (*make)();
+    PixelFormat expected;
+};
+
+const FormatCase kFormatCases[] = {
+    {"colour.jpg", [] { return encodeWithQt(quadrants(40, 30), "jpeg", 90); }, PixelFormat24bppRGB},
+    {"grey.jpg",
+     [] {
+         return encodeWithQt(quadrants(40, 30).convertToFormat(QImage::Format_Grayscale8), "jpeg",
+                             90);
+     },
+     PixelFormat8bppIndexed},
+    {"rgba.png", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_ARGB32), "png"); },
+     PixelFormat32bppARGB},
+    {"rgb.png", [] { return encodeWithQt(quadrants(40, 30), "png"); }, PixelFormat24bppRGB},
+    {"palette.png", [] { return encodeWithQt(indexedQuadrants(40, 30), "png"); },
+     PixelFormat8bppIndexed},
+    {"grey.png",
+     [] {
+         return encodeWithQt(quadrants(40, 30).convertToFormat(QImage::Format_Grayscale8), "png");
+     },
+     PixelFormat8bppIndexed},
+    {"mono.png",
+     [] { return encodeWithQt(quadrants(40, 30).convertToFormat(QImage::Format_Mono), "png"); },
+     PixelFormat1bppIndexed},
+    {"deep.png", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_RGBA64), "png"); },
+     PixelFormat64bppARGB},
+    {"deep-rgb.png", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_RGBX64), "png"); },
+     PixelFormat48bppRGB},
+    {"palette.gif", [] { return encodeGif(indexedQuadrants(40, 30)); }, PixelFormat8bppIndexed},
+    {"rgb24.bmp", [] { return encodeWithQt(quadrants(40, 30), "bmp"); }, PixelFormat24bppRGB},
+    // Four colours: Qt stores them with 4 bits per pixel.
+    {"palette16.bmp", [] { return encodeWithQt(indexedQuadrants(40, 30), "bmp"); },
+     PixelFormat4bppIndexed},
+    {"rgb.tif", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_RGB888), "tiff"); },
+     PixelFormat24bppRGB},
+    {"rgba.tif", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_ARGB32), "tiff"); },
+     PixelFormat32bppARGB},
+};
+
+} // namespace
+
+TEST_F(DecodeTest, ReportsHeaderFactsAndDecodesPixels) {
+    for (const FormatCase& c : kFormatCases) {
+        SCOPED_TRACE(c.name);
+        GpStatus status = GenericError;
+        ImagePtr image = loadBitmap(write(c.name, c.make()), &status);
+        ASSERT_EQ(status, Ok);
+        UINT width = 0, height = 0;
+        PixelFormat format = 0;
+        ImageType type = ImageTypeUnknown;
+        EXPECT_EQ(GdipGetImageWidth(image.get(), &width), Ok);
+        EXPECT_EQ(GdipGetImageHeight(image.get(), &height), Ok);
+        EXPECT_EQ(GdipGetImagePixelFormat(image.get(), &format), Ok);
+        EXPECT_EQ(GdipGetImageType(image.get(), &type), Ok);
+        EXPECT_EQ(width, 40u);
+        EXPECT_EQ(height, 30u);
+        EXPECT_EQ(format, c.expected) << std::hex << format;
+        EXPECT_EQ(type, ImageTypeBitmap);
+        // Named points inside the quadrants: red at the top left, white at the bottom right
+        // (grey and 1-bit pictures keep only the brightness, so compare that).
+        const QImage pixels = pixelsOf(image.get());
+        ASSERT_FALSE(pixels.isNull());
+        const QRgb topLeft = pixels.pixel(5, 5);
+        const QRgb bottomRight = pixels.pixel(35, 25);
+        EXPECT_GE(qGray(bottomRight), 240) << describe(bottomRight);
+        if (c.expected != PixelFormat1bppIndexed &&
+            std::string(c.name).find("grey") == std::string::npos) {
+            EXPECT_TRUE(near(topLeft, qRgb(255, 0, 0), 12)) << describe(topLeft);
+        }
+    }
+}
+
+TEST_F(DecodeTest, Exif90DegreeJpegLoadsUpright) {
+    // Stored 40 x 20: left half red with a green top-left quarter, right half blue. Orientation
+    // 6 means "turn 90 degrees clockwise to show".
+    QImage stored(40, 20, QImage::Format_RGB32);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            stored.setPixel(x, y,
+                            x >= 20  ? qRgb(0, 0, 255)
+                            : y < 10 ? qRgb(0, 255, 0)
+                                     : qRgb(255, 0, 0));
+    const QByteArray jpeg = withExifOrientation(encodeWithQt(stored, "jpeg", 95), 6);
+    GpStatus status = GenericError;
+    ImagePtr image = loadBitmap(write("rotated.jpg", jpeg), &status);
+    ASSERT_EQ(status, Ok);
+    UINT width = 0, height = 0;
+    GdipGetImageWidth(image.get(), &width);
+    GdipGetImageHeight(image.get(), &height);
+    EXPECT_EQ(width, 20u);
+    EXPECT_EQ(height, 40u);
+    const QImage upright = pixelsOf(image.get());
+    ASSERT_EQ(upright.size(), QSize(20, 40));
+    // Tolerance 40 per channel for JPEG colour bleeding at 5 px from the edges.
+    EXPECT_TRUE(near(upright.pixel(15, 4), qRgb(0, 255, 0), 40)) << "top-right corner";
+    EXPECT_TRUE(near(upright.pixel(4, 4), qRgb(255, 0, 0), 40)) << "top-left corner";
+    EXPECT_TRUE(near(upright.pixel(10, 35), qRgb(0, 0, 255), 40)) << "bottom";
+}
+
+TEST_F(DecodeTest, OversizedHeadersAreRefusedBeforeDecoding) {
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"huge.png", pngHeaderOnly(60000, 60000)},
+        {"huge.bmp", bmpHeaderOnly(60000, 60000)},
+        {"huge.jpg", jpegClaimingSize(60000, 60000)},
+        {"wide.png", pngHeaderOnly(1000000, 400)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GpStatus status = Ok;
+        ImagePtr image = loadBitmap(write(c.name, c.bytes), &status);
+        EXPECT_EQ(status, OutOfMemory);
+        EXPECT_EQ(image, nullptr);
+    }
+}
+
+TEST_F(DecodeTest, SizeComesFromTheHeaderWithoutDecoding) {
+    // Just under the limit: accepted with its header size; its few bytes of pixel data would
+    // only fail when decoded, which never happens here.
+    GpStatus status = GenericError;
+    ImagePtr image = loadBitmap(write("big.png", pngHeaderOnly(17000, 17000)), &status);
+    ASSERT_EQ(status, Ok);
+    UINT width = 0;
+    EXPECT_EQ(GdipGetImageWidth(image.get(), &width), Ok);
+    EXPECT_EQ(width, 17000u);
+}
+
+TEST_F(DecodeTest, TruncatedFilesFailToLoad) {
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"cut.png", encodeWithQt(quadrants(64, 64), "png")},
+        {"cut.jpg", encodeWithQt(quadrants(64, 64), "jpeg", 90)},
+        {"cut.gif", encodeGif(indexedQuadrants(64, 64))},
+        {"cut.bmp", encodeWithQt(quadrants(64, 64), "bmp")},
+        {"cut.tif", encodeWithQt(quadrants(64, 64), "tiff")},
+        {"cut.webp", encodeWithQt(quadrants(64, 64), "webp", 90)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.bytes.size(), 100);
+        GpStatus status = GenericError;
+        // The whole file loads; without its last part (and without its very end) it does not.
+        EXPECT_NE(loadBitmap(write(QStringLiteral("whole-") + c.name, c.bytes), &status), nullptr);
+        EXPECT_EQ(status, Ok);
+        for (const double keep : {0.6, 0.97}) {
+            const QByteArray cut = c.bytes.left(qsizetype(c.bytes.size() * keep));
+            EXPECT_EQ(loadBitmap(write(c.name, cut), &status), nullptr) << keep;
+            EXPECT_NE(status, Ok) << keep;
+        }
+    }
+}
+
+TEST_F(DecodeTest, JpegWithPaddingAfterItsEndLoads) {
+    const QByteArray padded = encodeWithQt(quadrants(32, 32), "jpeg", 90) + QByteArray(300, '\0');
+    GpStatus status = GenericError;
+    EXPECT_NE(loadBitmap(write("padded.jpg", padded), &status), nullptr);
+    EXPECT_EQ(status, Ok);
+}
+
+TEST_F(DecodeTest, DamageFoundWhileDecodingFailsDrawAndSave) {
+    QByteArray png = encodeWithQt(quadrants(64, 64), "png");
+    const qsizetype idat = png.indexOf("IDAT");
+    ASSERT_GT(idat, 0);
+    for (int i = 10; i < 30; ++i)
+        png[idat + i] = char(png[idat + i] ^ 0x5A); // chunk lengths intact, data and CRC wrong
+    GpStatus status = GenericError;
+    ImagePtr image = loadBitmap(write("damaged.png", png), &status);
+    ASSERT_EQ(status, Ok);
+    ImagePtr target = blankBitmap(64, 64, PixelFormat24bppRGB);
+    GpGraphics* graphics = nullptr;
+    ASSERT_EQ(GdipGetImageGraphicsContext(target.get(), &graphics), Ok);
+    GraphicsPtr surface(graphics);
+    EXPECT_NE(GdipDrawImageRectI(graphics, image.get(), 0, 0, 64, 64), Ok);
+    const std::wstring out = widePath(path("out.png"));
+    EXPECT_NE(GdipSaveImageToFile(image.get(), out.c_str(), &ClsidPngEncoder, nullptr), Ok);
+    EXPECT_FALSE(QFile::exists(path("out.png")));
+}
+
+TEST_F(DecodeTest, UnusableFilesFailAtOnceWithTheirStatus) {
+    ASSERT_EQ(::mkfifo(path("fifo").toLocal8Bit().constData(), 0600), 0);
+    QDir(m_dir.path()).mkdir("folder");
+    write("plain.txt", "just some words, not a picture\n");
+    write("empty.png", QByteArray());
+    write("drawing.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>");
+    const struct {
+        const char* name;
+        GpStatus expected;
+    } cases[] = {
+        {"missing.png", FileNotFound},
+        {"plain.txt/below.png", FileNotFound},
+        {"folder", AccessDenied},
+        {"fifo", Win32Error},
+        {"plain.txt", UnknownImageFormat},
+        {"empty.png", UnknownImageFormat},
+        {"drawing.svg", UnknownImageFormat},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GpStatus status = Ok;
+        EXPECT_EQ(loadBitmap(path(c.name), &status), nullptr);
+        EXPECT_EQ(status, c.expected);
+        GpImage* image = nullptr;
+        const std::wstring wide = widePath(path(c.name));
+        EXPECT_EQ(GdipLoadImageFromFile(wide.c_str(), &image), c.expected);
+    }
+}
+
+TEST_F(DecodeTest, NullArgumentsAreInvalid) {
+    GpImage* image = nullptr;
+    UINT value = 0;
+    PixelFormat format = 0;
+    ImageType type = ImageTypeUnknown;
+    EXPECT_EQ(GdipCreateBitmapFromFile(nullptr, &image), InvalidParameter);
+    EXPECT_EQ(GdipCreateBitmapFromFile(L"x.png", nullptr), InvalidParameter);
+    EXPECT_EQ(GdipDisposeImage(nullptr), InvalidParameter);
+    EXPECT_EQ(GdipGetImageWidth(nullptr, &value), InvalidParameter);
+    EXPECT_EQ(GdipGetImageHeight(nullptr, &value), InvalidParameter);
+    EXPECT_EQ(GdipGetImagePixelFormat(nullptr, &format), InvalidParameter);
+    EXPECT_EQ(GdipGetImageType(nullptr, &type), InvalidParameter);
+    EXPECT_EQ(GdipCreateBitmapFromResource(nullptr, L"named", &image), InvalidParameter);
+    EXPECT_NE(GdipCreateBitmapFromResource(nullptr, MAKEINTRESOURCEW(65000), &image), Ok);
+}
+
+TEST_F(DecodeTest, FileChangedAfterLoadingDoesNotChangeTheImage) {
+    const QString file = write("kept.png", encodeWithQt(quadrants(20, 20), "png"));
+    GpStatus status = GenericError;
+    ImagePtr image = loadBitmap(file, &status);
+    ASSERT_EQ(status, Ok);
+    QImage other(20, 20, QImage::Format_RGB32);
+    other.fill(qRgb(9, 9, 9));
+    write("kept.png", encodeWithQt(other, "png"));
+    const QImage pixels = pixelsOf(image.get());
+    ASSERT_FALSE(pixels.isNull());
+    EXPECT_EQ(pixels.pixel(2, 2), qRgb(255, 0, 0));
+    ASSERT_TRUE(QFile::remove(file));
+    EXPECT_EQ(pixelsOf(image.get()).pixel(17, 17), qRgb(255, 255, 255));
+}
+
+TEST(BlankBitmapTest, HoldsItsFormatAndOnlyDrawableFormatsOpenASurface) {
+    const struct {
+        PixelFormat format;
+        bool drawable;
+    } cases[] = {
+        {PixelFormat1bppIndexed, false},   {PixelFormat4bppIndexed, false},
+        {PixelFormat8bppIndexed, false},   {PixelFormat16bppGrayScale, false},
+        {PixelFormat16bppARGB1555, false}, {PixelFormat16bppRGB555, true},
+        {PixelFormat16bppRGB565, true},    {PixelFormat24bppRGB, true},
+        {PixelFormat32bppRGB, true},       {PixelFormat32bppARGB, true},
+        {PixelFormat32bppPARGB, true},     {PixelFormat48bppRGB, true},
+        {PixelFormat64bppARGB, true},      {PixelFormat64bppPARGB, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        ImagePtr bitmap = blankBitmap(7, 5, c.format);
+        ASSERT_NE(bitmap, nullptr);
+        PixelFormat format = 0;
+        UINT width = 0, height = 0;
+        GdipGetImagePixelFormat(bitmap.get(), &format);
+        GdipGetImageWidth(bitmap.get(), &width);
+        GdipGetImageHeight(bitmap.get(), &height);
+        EXPECT_EQ(format, c.format);
+        EXPECT_EQ(width, 7u);
+        EXPECT_EQ(height, 5u);
+        // New bitmaps start black (transparent black with alpha).
+        const QRgb corner = pixelsOf(bitmap.get()).pixel(6, 4);
+        EXPECT_EQ(qRed(corner) + qGreen(corner) + qBlue(corner), 0) << describe(corner);
+        GpGraphics* graphics = nullptr;
+        const GpStatus opened = GdipGetImageGraphicsContext(bitmap.get(), &graphics);
+        EXPECT_EQ(opened == Ok, c.drawable) << opened;
+        if (opened == Ok)
+            GdipDeleteGraphics(graphics);
+    }
+}
+
+TEST(BlankBitmapTest, RefusesBadSizesAndOversizedBitmaps) {
+    GpBitmap* bitmap = nullptr;
+    EXPECT_EQ(GdipCreateBitmapFromScan0(0, 10, 0, PixelFormat24bppRGB, nullptr, &bitmap),
+              InvalidParameter);
+    EXPECT_EQ(GdipCreateBitmapFromScan0(10, -1, 0, PixelFormat24bppRGB, nullptr, &bitmap),
+              InvalidParameter);
+    EXPECT_EQ(GdipCreateBitmapFromScan0(10, 10, 0, 0x12345, nullptr, &bitmap), InvalidParameter);
+    EXPECT_EQ(GdipCreateBitmapFromScan0(10, 10, 0, PixelFormat24bppRGB, nullptr, nullptr),
+              InvalidParameter);
+    EXPECT_EQ(GdipCreateBitmapFromScan0(60000, 60000, 0, PixelFormat32bppARGB, nullptr, &bitmap),
+              OutOfMemory);
+    EXPECT_EQ(GdipCreateBitmapFromScan0(INT_MAX, INT_MAX, 0, PixelFormat24bppRGB, nullptr, &bitmap),
+              OutOfMemory);
+}
