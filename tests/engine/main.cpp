@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    // Nothing here is shown; test discovery runs this program without the test environment.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) {
         std::fprintf(stderr, "no UTF-8 C locale on this machine\n");
