@@ -1,0 +1,316 @@
+#include "app/framework/ControlWidgets.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QStyle>
+
+#include <algorithm>
+
+ControlBase* ControlOf(const QWidget* widget) {
+    return dynamic_cast<ControlBase*>(const_cast<QWidget*>(widget));
+}
+
+DlgPushButton::DlgPushButton(int id, DWORD style, bool manualCheck, QWidget* parent)
+    : QPushButton(parent), ControlBase(id, style), m_manualCheck(manualCheck) {
+    connect(this, &QPushButton::clicked, this, [this] { SendNotify(BN_CLICKED); });
+}
+
+void DlgPushButton::nextCheckState() {
+    if (!m_manualCheck)
+        QPushButton::nextCheckState();
+}
+
+DlgRadioButton::DlgRadioButton(int id, DWORD style, bool manualCheck, QWidget* parent)
+    : QRadioButton(parent), ControlBase(id, style), m_manualCheck(manualCheck) {
+    connect(this, &QRadioButton::clicked, this, [this] { SendNotify(BN_CLICKED); });
+}
+
+void DlgRadioButton::nextCheckState() {
+    if (!m_manualCheck)
+        QRadioButton::nextCheckState();
+}
+
+DlgCheckBox::DlgCheckBox(int id, DWORD style, bool manualCheck, QWidget* parent)
+    : QCheckBox(parent), ControlBase(id, style), m_manualCheck(manualCheck) {
+    connect(this, &QCheckBox::clicked, this, [this] { SendNotify(BN_CLICKED); });
+}
+
+void DlgCheckBox::nextCheckState() {
+    if (!m_manualCheck)
+        QCheckBox::nextCheckState();
+}
+
+DlgGroupBox::DlgGroupBox(int id, DWORD style, QWidget* parent)
+    : QGroupBox(parent), ControlBase(id, style) {
+    // A frame never takes clicks from the controls drawn inside it.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+DlgLabel::DlgLabel(int id, DWORD style, QWidget* parent) : QLabel(parent), ControlBase(id, style) {}
+
+void DlgLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        SendNotify(STN_CLICKED);
+    QLabel::mouseReleaseEvent(event);
+}
+
+void DlgLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    SendNotify(STN_DBLCLK);
+    QLabel::mouseDoubleClickEvent(event);
+}
+
+DlgOwnerDraw::DlgOwnerDraw(int id, DWORD style, QWidget* parent)
+    : QWidget(parent), ControlBase(id, style) {}
+
+void DlgOwnerDraw::paintEvent(QPaintEvent*) {
+    if (!m_draw)
+        return;
+    QPainter painter(this);
+    m_draw(ControlId(), &painter, rect());
+}
+
+void DlgOwnerDraw::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        SendNotify(STN_CLICKED);
+    QWidget::mouseReleaseEvent(event);
+}
+
+DlgLineEdit::DlgLineEdit(int id, DWORD style, QWidget* parent)
+    : QLineEdit(parent), ControlBase(id, style) {
+    // textChanged is emitted synchronously from inside the change (typing, paste, insert,
+    // setText) and before any repaint, which is when the Windows edit reports it.
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        if (m_quiet == 0)
+            ReportChange();
+    });
+}
+
+void DlgLineEdit::ReportChange() {
+    QPointer<DlgLineEdit> guard(this);
+    SendNotify(EN_UPDATE);
+    if (guard)
+        SendNotify(EN_CHANGE);
+}
+
+void DlgLineEdit::SetTextAsWindows(const QString& text) {
+    ++m_quiet;
+    setText(text);
+    setCursorPosition(0);
+    --m_quiet;
+    ReportChange();
+}
+
+void DlgLineEdit::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    if (event->reason() != Qt::PopupFocusReason)
+        SendNotify(EN_SETFOCUS);
+}
+
+void DlgLineEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason)
+        SendNotify(EN_KILLFOCUS);
+}
+
+DlgListBox::DlgListBox(int id, DWORD style, QWidget* parent)
+    : QListWidget(parent), ControlBase(id, style) {}
+
+DlgListBox::Snapshot DlgListBox::Take() const {
+    Snapshot s;
+    const QModelIndexList indexes = selectionModel()->selectedIndexes();
+    for (const QModelIndex& index : indexes)
+        s.selected.push_back(index.row());
+    std::sort(s.selected.begin(), s.selected.end());
+    s.current = currentRow();
+    return s;
+}
+
+void DlgListBox::ReportIfChanged(const Snapshot& before) {
+    constexpr DWORD kLbsNotify = 0x1;
+    if ((Style() & kLbsNotify) != 0 && !(Take() == before))
+        SendNotify(LBN_SELCHANGE);
+}
+
+void DlgListBox::mousePressEvent(QMouseEvent* event) {
+    const Snapshot before = Take();
+    QPointer<DlgListBox> guard(this);
+    QListWidget::mousePressEvent(event);
+    if (guard)
+        ReportIfChanged(before);
+}
+
+void DlgListBox::mouseMoveEvent(QMouseEvent* event) {
+    const Snapshot before = Take();
+    QListWidget::mouseMoveEvent(event);
+    ReportIfChanged(before);
+}
+
+void DlgListBox::mouseReleaseEvent(QMouseEvent* event) {
+    const Snapshot before = Take();
+    QPointer<DlgListBox> guard(this);
+    QListWidget::mouseReleaseEvent(event);
+    if (guard)
+        ReportIfChanged(before);
+}
+
+void DlgListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    const Snapshot before = Take();
+    QPointer<DlgListBox> guard(this);
+    QListWidget::mouseDoubleClickEvent(event);
+    if (!guard)
+        return;
+    ReportIfChanged(before);
+    constexpr DWORD kLbsNotify = 0x1;
+    if (guard && (Style() & kLbsNotify) != 0 && itemAt(event->position().toPoint()) != nullptr)
+        SendNotify(LBN_DBLCLK);
+}
+
+void DlgListBox::keyPressEvent(QKeyEvent* event) {
+    const Snapshot before = Take();
+    QPointer<DlgListBox> guard(this);
+    QListWidget::keyPressEvent(event);
+    if (guard)
+        ReportIfChanged(before);
+}
+
+DlgComboBox::DlgComboBox(int id, DWORD style, QWidget* parent)
+    : QComboBox(parent), ControlBase(id, style) {
+    // activated comes from the user only; the program's SetCurSel reports nothing.
+    connect(this, &QComboBox::activated, this, [this] { SendNotify(CBN_SELCHANGE); });
+}
+
+DlgProgressBar::DlgProgressBar(int id, DWORD style, QWidget* parent)
+    : QProgressBar(parent), ControlBase(id, style) {
+    setTextVisible(false);
+    QProgressBar::setRange(0, 100);
+    QProgressBar::setValue(0);
+}
+
+void DlgProgressBar::SetRange32(int low, int high) {
+    m_low = low;
+    m_high = high;
+    m_pos = std::clamp(m_pos, std::min(low, high), std::max(low, high));
+    if (low == high) {
+        QProgressBar::setRange(0, 1);
+        QProgressBar::setValue(0);
+    } else {
+        QProgressBar::setRange(std::min(low, high), std::max(low, high));
+        QProgressBar::setValue(m_pos);
+    }
+}
+
+void DlgProgressBar::GetRange32(int& low, int& high) const {
+    low = m_low;
+    high = m_high;
+}
+
+int DlgProgressBar::SetPos(int pos) {
+    const int previous = m_pos;
+    m_pos = std::clamp(pos, std::min(m_low, m_high), std::max(m_low, m_high));
+    if (m_low != m_high)
+        QProgressBar::setValue(m_pos);
+    return previous;
+}
+
+namespace {
+constexpr DWORD kSsNoPrefix = 0x80;
+constexpr DWORD kBsMultiLine = 0x2000;
+
+// Static texts show '&' as a mnemonic mark; "&&" stands for one '&'.
+QString StripMnemonic(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&')) {
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) {
+                out += QLatin1Char('&');
+                ++i;
+            }
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// Greedy word wrap for buttons, whose Qt labels do not wrap by themselves.
+QString WrapToWidth(const QString& text, const QFontMetrics& metrics, int width) {
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString result;
+    QString line;
+    for (const QString& word : words) {
+        const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        QString visible = candidate;
+        visible.remove(QLatin1Char('&'));
+        if (!line.isEmpty() && metrics.horizontalAdvance(visible) > width) {
+            result += line + QLatin1Char('\n');
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    return result + line;
+}
+
+QString ButtonDisplayText(QAbstractButton* button, const QString& text) {
+    const ControlBase* control = ControlOf(button);
+    if (control == nullptr)
+        return text;
+    const bool indicator = qobject_cast<QRadioButton*>(button) != nullptr ||
+                           qobject_cast<QCheckBox*>(button) != nullptr;
+    const QFontMetrics metrics(button->font());
+    const bool multiLine = (control->Style() & kBsMultiLine) != 0 ||
+                           (indicator && button->height() >= 2 * metrics.height());
+    if (!multiLine)
+        return text;
+    int width = button->width();
+    if (indicator)
+        width -= button->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, button) +
+                 button->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, button);
+    else
+        width -= 8;
+    return WrapToWidth(text, metrics, std::max(width, 1));
+}
+} // namespace
+
+void SetControlText(QWidget* widget, const QString& text) {
+    if (widget == nullptr)
+        return;
+    ControlBase* control = ControlOf(widget);
+    if (auto* edit = dynamic_cast<DlgLineEdit*>(widget)) {
+        edit->SetTextAsWindows(text);
+        return;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(text);
+        return;
+    }
+    if (control != nullptr)
+        control->m_windowText = text;
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(ButtonDisplayText(button, text));
+    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+        group->setTitle(text);
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        const DWORD style = control != nullptr ? control->Style() : kSsNoPrefix;
+        label->setText((style & kSsNoPrefix) != 0 ? text : StripMnemonic(text));
+    } else if (widget->isWindow() || control == nullptr) {
+        widget->setWindowTitle(text);
+    }
+}
+
+QString ControlText(const QWidget* widget) {
+    if (widget == nullptr)
+        return QString();
+    if (auto* edit = qobject_cast<const QLineEdit*>(widget))
+        return edit->text();
+    if (auto* combo = qobject_cast<const QComboBox*>(widget))
+        return combo->currentText();
+    if (const ControlBase* control = ControlOf(widget))
+        return control->m_windowText;
+    return widget->windowTitle();
+}

@@ -1,0 +1,129 @@
+#pragma once
+// CDialog: a modal dialog built from a numbered template (see DialogTemplateRegistry.h), with a
+// message map, control access by id, data exchange and the Windows keyboard rules:
+//
+// - Enter presses the focused push button, otherwise gives the default command (the template's
+//   BS_DEFPUSHBUTTON, else IDOK; nothing when that button is disabled);
+// - Escape gives IDCANCEL; a window-manager close request gives WM_CLOSE, whose default is
+//   IDCANCEL;
+// - IDOK and IDCANCEL call the virtual OnOK and OnCancel; only EndDialog closes the dialog, so a
+//   dialog whose OnOK and OnCancel do nothing cannot be closed by them;
+// - without WS_SYSMENU the window has no close box; DS_CENTER centres it on the screen.
+//
+// The dialog is a message target: its handle (GetSafeHwnd) takes SendMessage from any thread,
+// handled on the dialog's thread while it runs an event loop, the modal loop included. The
+// handle is withdrawn when the dialog window is destroyed, so later sends return 0.
+//
+// Notifications reach the message map as WM_COMMAND with the control id and the code:
+// BN_CLICKED (buttons, also radio buttons that are not automatic, whose state stays as the
+// program set it), EN_UPDATE then EN_CHANGE (every change of an edit's text, also a change the
+// program makes, delivered synchronously before the edit repaints; setting the same text again
+// reports them too, as WM_SETTEXT does), EN_SETFOCUS / EN_KILLFOCUS, LBN_SELCHANGE (user
+// changes only, list boxes with LBS_NOTIFY), CBN_SELCHANGE (user choices), STN_CLICKED
+// (statics with SS_NOTIFY). Owner-drawn statics send WM_DRAWITEM; files dropped on a dialog
+// that accepts them send WM_DROPFILES.
+
+#include "app/framework/MessageTarget.h"
+#include "app/framework/Wnd.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+class CDialog;
+class DialogWidget;
+struct DialogTemplate;
+
+class CDataExchange {
+  public:
+    CDataExchange(CDialog* dialog, BOOL saveAndValidate)
+        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+    BOOL m_bSaveAndValidate;
+    CDialog* m_pDlgWnd;
+};
+
+// Binds a control wrapper (CListBox, CEdit, a derived list class...) to the control of that id,
+// once; GetDlgItem(id) then returns that member.
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
+
+class CDialog : public CWnd, public CMessageTarget {
+  public:
+    explicit CDialog(int templateId, CWnd* parent = nullptr);
+    ~CDialog() override;
+
+    // Builds the window from the template, runs OnInitDialog, shows the dialog modally (the
+    // other windows take no input meanwhile) and destroys the window when EndDialog has ended
+    // the loop. Returns the value given to EndDialog (IDOK 1, IDCANCEL 2), or -1 when the
+    // template does not exist.
+    virtual INT_PTR DoModal();
+    void EndDialog(int result);
+
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void DoDataExchange(CDataExchange* pDX);
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    // Destroys the window (WM_DESTROY goes through the message map first) and withdraws the
+    // handle.
+    virtual BOOL DestroyWindow();
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // A message to this dialog through its handle (see SendMessage in MessageTarget.h).
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) override;
+
+    // Controls by id; null when the window does not exist or has no such control. The object
+    // belongs to the dialog (or is the member bound by DDX_Control).
+    CWnd* GetDlgItem(int id);
+    UINT GetDlgItemText(int id, char* buffer, int maxCount) const;
+    UINT GetDlgItemText(int id, std::string& text) const;
+    void SetDlgItemText(int id, const char* text);
+    // Windows rules: leading blanks, an optional sign, decimal digits; *translated is FALSE
+    // (and the result 0) without digits or beyond the 32-bit range.
+    UINT GetDlgItemInt(int id, BOOL* translated = nullptr, BOOL isSigned = TRUE) const;
+    void SetDlgItemInt(int id, UINT value, BOOL isSigned = TRUE);
+    void CheckDlgButton(int id, UINT check);
+    UINT IsDlgButtonChecked(int id) const;
+    void CheckRadioButton(int firstId, int lastId, int checkId);
+    LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    void GotoDlgCtrl(CWnd* control);
+    CWnd* GetParent() const { return m_pParentWnd; }
+
+    HICON SetIcon(HICON icon, BOOL bigIcon);
+    void DragAcceptFiles(BOOL accept = TRUE);
+    void CenterWindow();
+    BOOL IsIconic() const;
+    void MapDialogRect(RECT* rect) const;
+    int GetDefID() const { return m_nDefID; }
+    void SetDefID(int id) { m_nDefID = id; }
+    int GetTemplateId() const { return m_nIDTemplate; }
+
+    // The dialog of a handle, on the dialog's own thread; null for other handles.
+    static CDialog* FromHandle(HWND hWnd);
+
+  protected:
+    int m_nIDTemplate;
+    CWnd* m_pParentWnd;
+
+    DECLARE_MESSAGE_MAP()
+
+  private:
+    friend class DialogWidget;
+    friend void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
+
+    bool CreateDialogWindow(const DialogTemplate& dialogTemplate);
+    void ReleaseWindow();
+    QWidget* ControlWidget(int id) const;
+    void Command(int id, UINT code);
+    void OnEnterKey();
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    DialogWidget* m_dialog = nullptr;
+    std::map<int, CWnd*> m_boundControls;
+    std::map<int, std::unique_ptr<CWnd>> m_itemWrappers;
+    HWND m_hWndSaved = nullptr;
+    int m_nModalResult = -1;
+    int m_nDefID = IDOK;
+    int m_dispatchDepth = 0;
+    bool m_bEnded = false;
+    bool m_bInModalLoop = false;
+};

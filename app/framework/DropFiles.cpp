@@ -1,0 +1,51 @@
+#include "app/framework/DropFiles.h"
+
+#include "app/framework/Dialog.h"
+
+#include <algorithm>
+#include <cstring>
+
+struct HDROP__ {
+    std::vector<std::string> paths;
+    bool finished = false;
+};
+
+HDROP CreateDrop(std::vector<std::string> paths) {
+    return new HDROP__{std::move(paths), false};
+}
+
+void ReleaseDrop(HDROP drop) {
+    delete drop;
+}
+
+UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
+    if (drop == nullptr)
+        return 0;
+    if (index == 0xFFFFFFFFu)
+        return static_cast<UINT>(drop->paths.size());
+    if (index >= drop->paths.size())
+        return 0;
+    const std::string& path = drop->paths[index];
+    if (buffer == nullptr)
+        return static_cast<UINT>(path.size());
+    if (size == 0)
+        return 0;
+    const size_t n = std::min<size_t>(path.size(), size - 1);
+    std::memcpy(buffer, path.data(), n);
+    buffer[n] = '\0';
+    return static_cast<UINT>(n);
+}
+
+UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT size) {
+    return DragQueryFile(drop, index, buffer, size);
+}
+
+void DragFinish(HDROP drop) {
+    if (drop != nullptr)
+        drop->finished = true;
+}
+
+void DragAcceptFiles(HWND hWnd, BOOL accept) {
+    if (CDialog* dialog = CDialog::FromHandle(hWnd))
+        dialog->DragAcceptFiles(accept);
+}

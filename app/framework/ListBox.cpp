@@ -1,0 +1,255 @@
+#include "app/framework/ListBox.h"
+
+#include "app/framework/ControlWidgets.h"
+
+#include <QListWidget>
+
+#include <cstring>
+
+namespace {
+QListWidget* List(const QPointer<QWidget>& w) {
+    return qobject_cast<QListWidget*>(w.data());
+}
+
+bool InRange(const QListWidget* list, int index) {
+    return index >= 0 && index < list->count();
+}
+
+bool IsMultiple(const QListWidget* list) {
+    const auto mode = list->selectionMode();
+    return mode == QAbstractItemView::ExtendedSelection ||
+           mode == QAbstractItemView::MultiSelection;
+}
+
+bool IsSorted(const QWidget* w) {
+    const ControlBase* control = ControlOf(w);
+    return control != nullptr && (control->Style() & 0x2) != 0; // LBS_SORT
+}
+
+QString FromText(const char* text) {
+    return QString::fromLocal8Bit(text != nullptr ? text : "");
+}
+
+// Searches from the entry after startAfter to the end, then from the start up to startAfter.
+template <typename Match> int Search(const QListWidget* list, int startAfter, Match match) {
+    const int count = list->count();
+    if (count == 0)
+        return LB_ERR;
+    if (startAfter < 0 || startAfter >= count)
+        startAfter = count - 1; // the whole list, from the first entry
+    for (int step = 1; step <= count; ++step) {
+        const int index = (startAfter + step) % count;
+        if (match(list->item(index)->text()))
+            return index;
+    }
+    return LB_ERR;
+}
+} // namespace
+
+int CListBox::GetCount() const {
+    QListWidget* l = List(m_widget);
+    return l != nullptr ? l->count() : LB_ERR;
+}
+
+int CListBox::AddString(const char* text) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr)
+        return LB_ERR;
+    const QString s = FromText(text);
+    int index = l->count();
+    if (IsSorted(l)) {
+        index = 0;
+        while (index < l->count() && l->item(index)->text().compare(s, Qt::CaseInsensitive) <= 0)
+            ++index;
+    }
+    l->insertItem(index, s);
+    return index;
+}
+
+int CListBox::InsertString(int index, const char* text) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || index > l->count())
+        return LB_ERR;
+    if (index < 0)
+        index = l->count();
+    l->insertItem(index, FromText(text));
+    return index;
+}
+
+int CListBox::DeleteString(int index) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    delete l->takeItem(index);
+    return l->count();
+}
+
+void CListBox::ResetContent() {
+    if (QListWidget* l = List(m_widget))
+        l->clear();
+}
+
+int CListBox::GetText(int index, char* buffer) const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index) || buffer == nullptr)
+        return LB_ERR;
+    const QByteArray bytes = l->item(index)->text().toLocal8Bit();
+    std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
+    buffer[bytes.size()] = '\0';
+    return static_cast<int>(bytes.size());
+}
+
+int CListBox::GetText(int index, std::string& text) const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    text = l->item(index)->text().toLocal8Bit().toStdString();
+    return static_cast<int>(text.size());
+}
+
+int CListBox::GetTextLen(int index) const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    return static_cast<int>(l->item(index)->text().toLocal8Bit().size());
+}
+
+int CListBox::SetItemData(int index, DWORD_PTR data) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    l->item(index)->setData(Qt::UserRole, QVariant::fromValue<quintptr>(data));
+    return LB_OKAY;
+}
+
+DWORD_PTR CListBox::GetItemData(int index) const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return static_cast<DWORD_PTR>(LB_ERR);
+    return static_cast<DWORD_PTR>(l->item(index)->data(Qt::UserRole).value<quintptr>());
+}
+
+int CListBox::SetItemDataPtr(int index, void* data) {
+    return SetItemData(index, reinterpret_cast<DWORD_PTR>(data));
+}
+
+void* CListBox::GetItemDataPtr(int index) const {
+    return reinterpret_cast<void*>(GetItemData(index));
+}
+
+int CListBox::GetSelCount() const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !IsMultiple(l))
+        return LB_ERR;
+    return static_cast<int>(l->selectionModel()->selectedRows().size());
+}
+
+int CListBox::GetSelItems(int maxItems, LPINT items) const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !IsMultiple(l))
+        return LB_ERR;
+    int n = 0;
+    for (int i = 0; i < l->count() && n < maxItems; ++i) {
+        if (l->item(i)->isSelected())
+            items[n++] = i;
+    }
+    return n;
+}
+
+int CListBox::SetSel(int index, BOOL select) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !IsMultiple(l) || (index != -1 && !InRange(l, index)))
+        return LB_ERR;
+    const auto command = select ? QItemSelectionModel::Select : QItemSelectionModel::Deselect;
+    if (index == -1) {
+        if (l->count() > 0)
+            l->selectionModel()->select(
+                QItemSelection(l->model()->index(0, 0), l->model()->index(l->count() - 1, 0)),
+                command);
+    } else {
+        l->selectionModel()->select(l->model()->index(index, 0), command);
+    }
+    return LB_OKAY;
+}
+
+int CListBox::GetSel(int index) const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    return l->item(index)->isSelected() ? 1 : 0;
+}
+
+int CListBox::GetCaretIndex() const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr)
+        return LB_ERR;
+    // Windows keeps the focus mark on the first entry until it is moved.
+    return l->currentRow() >= 0 ? l->currentRow() : 0;
+}
+
+int CListBox::SetCaretIndex(int index, BOOL scroll) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    l->setCurrentRow(index, QItemSelectionModel::NoUpdate);
+    if (scroll)
+        l->scrollToItem(l->item(index));
+    return LB_OKAY;
+}
+
+int CListBox::SetCurSel(int index) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || IsMultiple(l))
+        return LB_ERR;
+    if (!InRange(l, index)) {
+        l->clearSelection();
+        return LB_ERR; // also for -1, which clears the selection
+    }
+    l->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+    l->scrollToItem(l->item(index));
+    return index;
+}
+
+int CListBox::GetCurSel() const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr)
+        return LB_ERR;
+    if (IsMultiple(l))
+        return l->count() > 0 ? GetCaretIndex() : LB_ERR;
+    const QList<QListWidgetItem*> selected = l->selectedItems();
+    return selected.isEmpty() ? LB_ERR : l->row(selected.first());
+}
+
+int CListBox::FindString(int startAfter, const char* text) const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr)
+        return LB_ERR;
+    const QString prefix = FromText(text);
+    return Search(l, startAfter,
+                  [&](const QString& s) { return s.startsWith(prefix, Qt::CaseInsensitive); });
+}
+
+int CListBox::FindStringExact(int startAfter, const char* text) const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr)
+        return LB_ERR;
+    const QString whole = FromText(text);
+    return Search(l, startAfter,
+                  [&](const QString& s) { return s.compare(whole, Qt::CaseInsensitive) == 0; });
+}
+
+int CListBox::GetTopIndex() const {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || l->count() == 0)
+        return 0;
+    QListWidgetItem* top = l->itemAt(0, 0);
+    return top != nullptr ? l->row(top) : 0;
+}
+
+int CListBox::SetTopIndex(int index) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    l->scrollToItem(l->item(index), QAbstractItemView::PositionAtTop);
+    return LB_OKAY;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Icons and bitmaps of the program's resources, loaded by number from Qt's resource system
+// (":/icon/<n>.png" and ":/bitmap/<n>.png"). A handle owns its image until DestroyIcon or
+// DeleteObject; controls that show it keep their own copy, so a handle may be released while
+// the image is still shown.
+
+#include "app/framework/WinUser.h"
+
+#include <QIcon>
+#include <QPixmap>
+
+#define MAKEINTRESOURCEA(i)                                                                        \
+    (reinterpret_cast<const char*>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#ifndef MAKEINTRESOURCE
+#define MAKEINTRESOURCE MAKEINTRESOURCEA
+#endif
+
+// Null when no such resource exists. Only numbered resources exist here.
+HICON LoadIcon(HINSTANCE instance, const char* name);
+HICON LoadIcon(HINSTANCE instance, const WCHAR* name);
+HBITMAP LoadBitmap(HINSTANCE instance, const char* name);
+HBITMAP LoadBitmap(HINSTANCE instance, const WCHAR* name);
+HICON LoadIconById(int id);
+HBITMAP LoadBitmapById(int id);
+
+BOOL DestroyIcon(HICON icon);
+BOOL DeleteObject(HBITMAP bitmap);
+
+// Qt side of the handles, for the framework and for tests.
+HICON CreateIconFromPixmap(const QPixmap& pixmap);
+HBITMAP CreateBitmapFromPixmap(const QPixmap& pixmap);
+QIcon IconOfHandle(HICON icon);
+QPixmap PixmapOfHandle(HBITMAP bitmap);

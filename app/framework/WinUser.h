@@ -1,0 +1,186 @@
+#pragma once
+// Message numbers, notification codes, result codes and the small records that travel with
+// messages, under their Windows names and values, so that the dialogs read as they were written.
+
+#include "imaging/WinTypes.h"
+
+// Window messages.
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_DRAWITEM = 0x002B;
+constexpr UINT WM_SETICON = 0x0080;
+constexpr UINT WM_INITDIALOG = 0x0110;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_DROPFILES = 0x0233;
+constexpr UINT WM_USER = 0x0400;
+constexpr UINT WM_APP = 0x8000;
+
+// Notification codes carried in the high word of WM_COMMAND's wParam.
+constexpr UINT BN_CLICKED = 0;
+constexpr UINT BN_DOUBLECLICKED = 5;
+constexpr UINT STN_CLICKED = 0;
+constexpr UINT STN_DBLCLK = 1;
+constexpr UINT EN_SETFOCUS = 0x0100;
+constexpr UINT EN_KILLFOCUS = 0x0200;
+constexpr UINT EN_CHANGE = 0x0300;
+constexpr UINT EN_UPDATE = 0x0400;
+constexpr UINT LBN_SELCHANGE = 1;
+constexpr UINT LBN_DBLCLK = 2;
+constexpr UINT CBN_SELCHANGE = 1;
+
+// Dialog results and command ids.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDABORT = 3;
+constexpr int IDRETRY = 4;
+constexpr int IDIGNORE = 5;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Message box types.
+constexpr UINT MB_OK = 0x00;
+constexpr UINT MB_OKCANCEL = 0x01;
+constexpr UINT MB_YESNOCANCEL = 0x03;
+constexpr UINT MB_YESNO = 0x04;
+constexpr UINT MB_TYPEMASK = 0x0F;
+constexpr UINT MB_ICONERROR = 0x10;
+constexpr UINT MB_ICONHAND = MB_ICONERROR;
+constexpr UINT MB_ICONSTOP = MB_ICONERROR;
+constexpr UINT MB_ICONQUESTION = 0x20;
+constexpr UINT MB_ICONWARNING = 0x30;
+constexpr UINT MB_ICONEXCLAMATION = MB_ICONWARNING;
+constexpr UINT MB_ICONINFORMATION = 0x40;
+constexpr UINT MB_ICONASTERISK = MB_ICONINFORMATION;
+constexpr UINT MB_ICONMASK = 0xF0;
+
+// Button states.
+constexpr int BST_UNCHECKED = 0;
+constexpr int BST_CHECKED = 1;
+constexpr int BST_INDETERMINATE = 2;
+
+// ShowWindow.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+
+// List and combo box results.
+constexpr int LB_OKAY = 0;
+constexpr int LB_ERR = -1;
+constexpr int CB_OKAY = 0;
+constexpr int CB_ERR = -1;
+
+// RedrawWindow flags.
+constexpr UINT RDW_INVALIDATE = 0x0001;
+constexpr UINT RDW_ERASE = 0x0004;
+constexpr UINT RDW_ALLCHILDREN = 0x0080;
+constexpr UINT RDW_UPDATENOW = 0x0100;
+constexpr UINT RDW_FRAME = 0x0400;
+
+// Window icons.
+constexpr WPARAM ICON_SMALL = 0;
+constexpr WPARAM ICON_BIG = 1;
+
+// Control messages understood by CWnd::SendMessage on a control.
+constexpr UINT EM_GETSEL = 0x00B0;
+constexpr UINT EM_SETSEL = 0x00B1;
+constexpr UINT EM_SCROLLCARET = 0x00B7;
+constexpr UINT EM_REPLACESEL = 0x00C2;
+constexpr UINT EM_SETREADONLY = 0x00CF;
+constexpr UINT BM_GETCHECK = 0x00F0;
+constexpr UINT BM_SETCHECK = 0x00F1;
+constexpr UINT BM_CLICK = 0x00F5;
+constexpr UINT BM_GETIMAGE = 0x00F6;
+constexpr UINT BM_SETIMAGE = 0x00F7;
+constexpr WPARAM IMAGE_BITMAP = 0;
+constexpr WPARAM IMAGE_ICON = 1;
+constexpr UINT CB_ADDSTRING = 0x0143;
+constexpr UINT CB_DELETESTRING = 0x0144;
+constexpr UINT CB_GETCOUNT = 0x0146;
+constexpr UINT CB_GETCURSEL = 0x0147;
+constexpr UINT CB_GETLBTEXT = 0x0148;
+constexpr UINT CB_GETLBTEXTLEN = 0x0149;
+constexpr UINT CB_RESETCONTENT = 0x014B;
+constexpr UINT CB_SETCURSEL = 0x014E;
+constexpr UINT CB_GETITEMDATA = 0x0150;
+constexpr UINT CB_SETITEMDATA = 0x0151;
+constexpr UINT LB_ADDSTRING = 0x0180;
+constexpr UINT LB_INSERTSTRING = 0x0181;
+constexpr UINT LB_DELETESTRING = 0x0182;
+constexpr UINT LB_RESETCONTENT = 0x0184;
+constexpr UINT LB_SETSEL = 0x0185;
+constexpr UINT LB_SETCURSEL = 0x0186;
+constexpr UINT LB_GETSEL = 0x0187;
+constexpr UINT LB_GETCURSEL = 0x0188;
+constexpr UINT LB_GETTEXT = 0x0189;
+constexpr UINT LB_GETTEXTLEN = 0x018A;
+constexpr UINT LB_GETCOUNT = 0x018B;
+constexpr UINT LB_FINDSTRING = 0x018F;
+constexpr UINT LB_GETSELCOUNT = 0x0190;
+constexpr UINT LB_GETSELITEMS = 0x0191;
+constexpr UINT LB_GETITEMDATA = 0x0199;
+constexpr UINT LB_SETITEMDATA = 0x019A;
+constexpr UINT LB_SETCARETINDEX = 0x019E;
+constexpr UINT LB_GETCARETINDEX = 0x019F;
+constexpr UINT PBM_SETPOS = 0x0402;
+constexpr UINT PBM_SETRANGE32 = 0x0406;
+constexpr UINT PBM_GETPOS = 0x0408;
+
+// Owner drawing.
+constexpr UINT ODT_BUTTON = 4;
+constexpr UINT ODT_STATIC = 5;
+constexpr UINT ODA_DRAWENTIRE = 0x0001;
+
+using DWORD_PTR = ULONG_PTR;
+using LPINT = int*;
+using INT_PTR = LONG_PTR;
+
+constexpr WORD LOWORD(ULONG_PTR v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(ULONG_PTR v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+constexpr WPARAM MAKEWPARAM(UINT low, UINT high) {
+    return static_cast<WPARAM>((low & 0xFFFF) | ((high & 0xFFFF) << 16));
+}
+constexpr LPARAM MAKELPARAM(UINT low, UINT high) {
+    return static_cast<LPARAM>(static_cast<DWORD>((low & 0xFFFF) | ((high & 0xFFFF) << 16)));
+}
+
+// The message being handled, as GetCurrentMessage() reports it.
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// The draw request of an owner-drawn control. hDC is a QPainter* open on the control; the
+// rectangle is the control's client area, so it starts at (0, 0). Controls carry no window
+// handle of their own here, so hwndItem is null.
+struct DRAWITEMSTRUCT {
+    UINT CtlType;
+    UINT CtlID;
+    UINT itemID;
+    UINT itemAction;
+    UINT itemState;
+    HWND hwndItem;
+    HDC hDC;
+    RECT rcItem;
+    ULONG_PTR itemData;
+};
+using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
+
+// Icons and bitmaps: handles to images held by the framework (see ResourceImages.h).
+struct HICON__;
+using HICON = HICON__*;
+struct HBITMAP__;
+using HBITMAP = HBITMAP__*;
+
+// The files of one drop (see DropFiles.h).
+struct HDROP__;
+using HDROP = HDROP__*;
