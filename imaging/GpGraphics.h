@@ -25,7 +25,6 @@ struct GpGraphics {
 
   private:
     QRectF visibleArea() const;
-    bool copyUnscaled(const QImage& source, const QRectF& destination, const QRectF& from);
 
     QPainter* m_painter = nullptr;
     std::unique_ptr<QPainter> m_ownPainter;

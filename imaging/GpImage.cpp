@@ -1,5 +1,6 @@
 #include "imaging/GpImage.h"
 
+#include "imaging/ImageAllocator.h"
 #include "imaging/ImageFileProbe.h"
 #include "imaging/PixelFormatMap.h"
 
@@ -14,14 +15,6 @@ namespace {
 
 bool isVectorFormat(const QByteArray& format) {
     return format == "svg" || format == "svgz" || format == "pdf" || format == "eps";
-}
-
-// Qt's own allocation cap follows QT_IMAGEIO_MAXALLOC when that is set, whatever the library
-// asked for. Handlers that are given an image of the right size and format decode into it
-// without asking the cap, so in that case the image is made before reading.
-bool allocationCapFromEnvironment() {
-    static const bool set = qEnvironmentVariableIsSet("QT_IMAGEIO_MAXALLOC");
-    return set;
 }
 
 QList<QRgb> systemColours16() {
@@ -119,19 +112,9 @@ GpStatus GpImage::blank(INT width, INT height, PixelFormat format, GpImage** ima
     if (std::uint64_t(width) * std::uint64_t(height) > kMaxImagePixels)
         return OutOfMemory;
 
-    // Zeroed memory from calloc: large blocks come as untouched zero pages, so a bitmap that is
-    // about to be drawn over in full costs no separate clearing pass.
-    const int depth = QImage::toPixelFormat(storage).bitsPerPixel();
-    const qsizetype bytesPerLine = (qsizetype(width) * depth + 31) / 32 * 4;
-    void* memory = std::calloc(std::size_t(bytesPerLine) * std::size_t(height), 1);
-    if (!memory)
+    QImage pixels = ImageAllocator::allocate(QSize(width, height), storage);
+    if (pixels.isNull())
         return OutOfMemory;
-    QImage pixels(static_cast<uchar*>(memory), width, height, bytesPerLine, storage, std::free,
-                  memory);
-    if (pixels.isNull()) {
-        std::free(memory);
-        return OutOfMemory;
-    }
     if (format == PixelFormat1bppIndexed)
         pixels.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     else if (format == PixelFormat4bppIndexed)
@@ -160,16 +143,17 @@ GpStatus GpImage::decode() {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, m_readerFormat);
     reader.setAutoTransform(true);
+    // Handlers that are given an image of the size and format they decode to fill it as it is.
+    // Made here, its memory is the fast kind (see ImageAllocator), and Qt's allocation cap,
+    // which QT_IMAGEIO_MAXALLOC can lower behind the library's back, is not asked.
     QImage image;
-    if (allocationCapFromEnvironment()) {
-        const QSize stored = reader.size();
-        const QImage::Format format = reader.imageFormat();
-        if (stored.isValid() && format != QImage::Format_Invalid) {
-            image = QImage(stored, format);
-            if (image.isNull()) {
-                m_decodeStatus = OutOfMemory;
-                return m_decodeStatus;
-            }
+    const QSize stored = reader.size();
+    const QImage::Format storedFormat = reader.imageFormat();
+    if (stored.isValid() && storedFormat != QImage::Format_Invalid) {
+        image = ImageAllocator::allocate(stored, storedFormat);
+        if (image.isNull()) {
+            m_decodeStatus = OutOfMemory;
+            return m_decodeStatus;
         }
     }
     if (!reader.read(&image) || image.isNull()) {

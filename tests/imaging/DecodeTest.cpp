@@ -2,7 +2,9 @@
 
 #include "ImagingTestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -408,4 +410,38 @@ TEST(BlankBitmapTest, RefusesBadSizesAndOversizedBitmaps) {
               OutOfMemory);
     EXPECT_EQ(GdipCreateBitmapFromScan0(INT_MAX, INT_MAX, 0, PixelFormat24bppRGB, nullptr, &bitmap),
               OutOfMemory);
+}
+
+// Qt's reader cap can be lowered from the environment (QT_IMAGEIO_MAXALLOC, read once per
+// process); the library's limit must not depend on it. The child run below decodes a picture
+// of several megabytes under a 1 MB cap.
+TEST(EnvironmentCapChild, DecodesAboveQtsEnvironmentCap) {
+    if (!qEnvironmentVariableIsSet("PICTORUM_IMAGING_CAP_CHILD"))
+        GTEST_SKIP() << "runs only as the child of DecodesWhateverTheEnvironmentCapSays";
+    QTemporaryDir dir;
+    for (const char* format : {"png", "jpeg", "bmp", "tiff"}) {
+        SCOPED_TRACE(format);
+        const QString file = dir.filePath(QStringLiteral("large.") + format);
+        ASSERT_TRUE(writeFile(file, encodeWithQt(quadrants(1600, 1200), format, 90)));
+        GpStatus status = GenericError;
+        ImagePtr image = loadBitmap(file, &status);
+        ASSERT_EQ(status, Ok);
+        const QImage pixels = pixelsOf(image.get());
+        ASSERT_EQ(pixels.size(), QSize(1600, 1200));
+        EXPECT_TRUE(near(pixels.pixel(1500, 1100), qRgb(255, 255, 255), 10));
+    }
+}
+
+TEST(EnvironmentCapTest, DecodesWhateverTheEnvironmentCapSays) {
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_IMAGEIO_MAXALLOC", "1");
+    environment.insert("PICTORUM_IMAGING_CAP_CHILD", "1");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=EnvironmentCapChild.*"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QByteArray output = child.readAllStandardOutput();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
 }
