@@ -1,0 +1,178 @@
+// CListBox: prefix search that ignores case and wraps, strings with data, extended selection
+// with a caret, and LBN_SELCHANGE for the user's clicks only.
+
+#include "dialog_TestSupport.h"
+
+#include "app/framework/ListBox.h"
+
+#include <QListWidget>
+
+#include <gtest/gtest.h>
+
+using namespace dialog_test;
+
+namespace {
+
+constexpr int kList = 5001;
+constexpr int kLog = 5002;
+
+const DialogControl kControls[] = {
+    {kList, ControlKind::ListBox, nullptr, 7, 7, 120, 80,
+     WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_EXTENDEDSEL |
+         LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+     WS_EX_ACCEPTFILES, 0},
+    {kLog, ControlKind::ListBox, nullptr, 130, 7, 80, 80,
+     WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_HASSTRINGS, 0, 0},
+};
+
+const DialogTemplate kTemplate = {9201,
+                                  "Lists",
+                                  0,
+                                  0,
+                                  220,
+                                  100,
+                                  WS_POPUP | WS_CAPTION | DS_SHELLFONT,
+                                  0,
+                                  "MS Shell Dlg",
+                                  8,
+                                  kControls,
+                                  static_cast<int>(std::size(kControls))};
+
+class ListDialog : public CDialog {
+  public:
+    ListDialog() : CDialog(9201) {}
+    void DoDataExchange(CDataExchange* pDX) override {
+        CDialog::DoDataExchange(pDX);
+        DDX_Control(pDX, kList, m_list);
+    }
+    void OnSelChange() { ++selChanges; }
+    CListBox m_list;
+    int selChanges = 0;
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ListDialog, CDialog)
+ON_LBN_SELCHANGE(kList, &ListDialog::OnSelChange)
+END_MESSAGE_MAP()
+
+struct FindCase {
+    int startAfter;
+    const char* text;
+    int expected;
+};
+
+} // namespace
+
+TEST(DialogListBox, FindStringIgnoresCaseAndWraps) {
+    ScopedTemplate scoped(kTemplate);
+    ListDialog dialog;
+    const std::vector<FindCase> cases = {
+        {-1, "ap", 0},   {0, "ap", 2},  {2, "AP", 4},     {4, "ap", 0},
+        {1, "ban", 3},   {3, "BAN", 1}, {-1, "zzz", -1},  {10, "band", 3},
+        {0, "apple", 4}, {4, "", 0},    {3, "banana", 1}, {1, "Banana!", -1},
+    };
+    std::vector<int> got;
+    int emptyList = 0;
+    RunModal(dialog, [&](QWidget* window) {
+        emptyList = dialog.m_list.FindString(-1, "a");
+        for (const char* s : {"apple", "Banana", "apricot", "band", "APPLE pie"})
+            dialog.m_list.AddString(s);
+        for (const FindCase& c : cases)
+            got.push_back(dialog.m_list.FindString(c.startAfter, c.text));
+        PressKey(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(emptyList, LB_ERR);
+    ASSERT_EQ(got.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(got[i], cases[i].expected)
+            << "after " << cases[i].startAfter << " '" << cases[i].text << "'";
+}
+
+TEST(DialogListBox, EntriesKeepTheirDataAndSelectionAndCaretBehaveAsOnWindows) {
+    ScopedTemplate scoped(kTemplate);
+    ListDialog dialog;
+    std::string texts[3];
+    int counts[3] = {};
+    void* data = nullptr;
+    int selCount = -1, caret = -1, caretAfterSel = -1, badIndex = 0, remaining = 0;
+    std::vector<int> selected(4, -1);
+    int selChangesFromProgram = -1;
+    bool boundIsItem = false;
+    RunModal(dialog, [&](QWidget* window) {
+        boundIsItem = dialog.GetDlgItem(kList) == &dialog.m_list;
+        static int payload[3];
+        for (int i = 0; i < 3; ++i) {
+            const std::string name = "entry" + std::to_string(i);
+            const int index = dialog.m_list.AddString(name.c_str());
+            dialog.m_list.SetItemDataPtr(index, &payload[i]);
+        }
+        caret = dialog.m_list.GetCaretIndex();
+        dialog.m_list.SetSel(2, TRUE);
+        dialog.m_list.SetSel(0, TRUE);
+        caretAfterSel = dialog.m_list.GetCaretIndex();
+        selCount = dialog.m_list.GetSelCount();
+        dialog.m_list.GetSelItems(4, selected.data());
+        data = dialog.m_list.GetItemDataPtr(1);
+        badIndex = dialog.m_list.GetText(3, texts[0]);
+        remaining = dialog.m_list.DeleteString(1);
+        for (int i = 0; i < 2; ++i)
+            counts[i] = dialog.m_list.GetText(i, texts[i]);
+        selChangesFromProgram = dialog.selChanges;
+        PressKey(window, Qt::Key_Escape);
+        (void)payload;
+    });
+    EXPECT_TRUE(boundIsItem);
+    EXPECT_EQ(caret, 0); // the focus mark starts on the first entry
+    EXPECT_EQ(caretAfterSel, 0);
+    EXPECT_EQ(selCount, 2);
+    EXPECT_EQ(selected[0], 0);
+    EXPECT_EQ(selected[1], 2);
+    EXPECT_NE(data, nullptr);
+    EXPECT_EQ(badIndex, LB_ERR);
+    EXPECT_EQ(remaining, 2);
+    EXPECT_EQ(texts[0], "entry0");
+    EXPECT_EQ(texts[1], "entry2");
+    EXPECT_EQ(counts[1], 6);
+    EXPECT_EQ(selChangesFromProgram, 0);
+    EXPECT_FALSE(dialog.m_list.IsBound()); // detached with the window
+}
+
+TEST(DialogListBox, UserClicksReportSelectionChanges) {
+    ScopedTemplate scoped(kTemplate);
+    ListDialog dialog;
+    int afterFirst = -1, afterSecond = -1, caret = -1;
+    RunModal(dialog, [&](QWidget* window) {
+        for (const char* s : {"one", "two", "three"})
+            dialog.m_list.AddString(s);
+        auto* list = qobject_cast<QListWidget*>(dialog.m_list.GetWidget());
+        Click(list->viewport(), list->visualItemRect(list->item(1)).center());
+        afterFirst = dialog.selChanges;
+        Click(list->viewport(), list->visualItemRect(list->item(2)).center());
+        afterSecond = dialog.selChanges;
+        caret = dialog.m_list.GetCaretIndex();
+        PressKey(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(afterFirst, 1);
+    EXPECT_EQ(afterSecond, 2);
+    EXPECT_EQ(caret, 2);
+}
+
+TEST(DialogListBox, SingleSelectionLogSelectsAndClears) {
+    ScopedTemplate scoped(kTemplate);
+    ListDialog dialog;
+    int selected = 0, cleared = 0, selCount = 0;
+    RunModal(dialog, [&](QWidget* window) {
+        auto* log = static_cast<CListBox*>(dialog.GetDlgItem(kLog));
+        for (int i = 0; i < 30; ++i)
+            log->AddString(("line " + std::to_string(i)).c_str());
+        log->SetCurSel(29);
+        selected = log->GetCurSel();
+        log->SetCurSel(-1);
+        cleared = log->GetCurSel();
+        selCount = log->GetSelCount();
+        PressKey(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(selected, 29);
+    EXPECT_EQ(cleared, LB_ERR);
+    EXPECT_EQ(selCount, LB_ERR); // single-selection lists have no selection count
+}
