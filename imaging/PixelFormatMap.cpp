@@ -20,9 +20,10 @@ QImage::Format PixelFormatMap::storageFormat(PixelFormat code) {
     case PixelFormat32bppRGB:
         return QImage::Format_RGB32;
     case PixelFormat32bppARGB:
-        // Measured: premultiplied storage draws and saves faster than straight alpha (the
-        // raster engine blends premultiplied natively), see the imaging notes in the README.
-        return QImage::Format_ARGB32_Premultiplied;
+        // Straight alpha, as the code means. Measured against premultiplied storage on a 24 MP
+        // compose-and-save: drawing and JPEG saving equal within noise, PNG saving a little
+        // faster (no unpremultiply pass); and half-transparent colours are kept exactly.
+        return QImage::Format_ARGB32;
     case PixelFormat32bppPARGB:
         return QImage::Format_ARGB32_Premultiplied;
     case PixelFormat48bppRGB:
