@@ -1,0 +1,181 @@
+#include "app/framework/FileDialog.h"
+
+#include "app/framework/Dialog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+thread_local DWORD t_lastError = 0;
+
+// A pattern in any letter case: "*.JPG" -> "*.[jJ][pP][gG]".
+QString CaseBlindPattern(const QString& pattern) {
+    QString out;
+    for (QChar c : pattern) {
+        if (c.isLetter() && c.toLower() != c.toUpper())
+            out += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::vector<std::string> SplitFilter(const std::string& filter) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : filter) {
+        if (c == '|' || c == '\0') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty())
+        parts.push_back(part);
+    return parts;
+}
+
+// A Win32 filter ends with two NULs.
+std::string Win32FilterText(const char* filter) {
+    std::string text;
+    if (filter == nullptr)
+        return text;
+    const char* p = filter;
+    while (*p != '\0') {
+        const size_t n = std::strlen(p);
+        text.append(p, n);
+        text += '\0';
+        p += n + 1;
+    }
+    return text;
+}
+} // namespace
+
+QStringList WindowsFilterToQt(const std::string& filter) {
+    const std::vector<std::string> parts = SplitFilter(filter);
+    QStringList filters;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].empty() && parts[i + 1].empty())
+            break;
+        const QString display = QString::fromLocal8Bit(parts[i]);
+        QStringList patterns;
+        const QStringList raw =
+            QString::fromLocal8Bit(parts[i + 1]).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (const QString& p : raw)
+            patterns << CaseBlindPattern(p.trimmed());
+        filters << display + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
+    }
+    return filters;
+}
+
+DWORD CommDlgExtendedError() {
+    return t_lastError;
+}
+
+BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
+    t_lastError = 0;
+    if (ofn == nullptr || ofn->lpstrFile == nullptr || ofn->nMaxFile == 0)
+        return FALSE;
+    CDialog* owner = CDialog::FromHandle(ofn->hwndOwner);
+    QFileDialog dialog(owner != nullptr ? owner->GetWidget() : nullptr);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const bool multi = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
+    dialog.setFileMode(multi ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog.setWindowTitle(ofn->lpstrTitle != nullptr ? QString::fromLocal8Bit(ofn->lpstrTitle)
+                                                     : QStringLiteral("Open"));
+    const QStringList filters = WindowsFilterToQt(Win32FilterText(ofn->lpstrFilter));
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const DWORD index = ofn->nFilterIndex > 0 ? ofn->nFilterIndex - 1 : 0;
+        if (index < static_cast<DWORD>(filters.size()))
+            dialog.selectNameFilter(filters[static_cast<int>(index)]);
+    }
+    if (ofn->lpstrInitialDir != nullptr && ofn->lpstrInitialDir[0] != '\0')
+        dialog.setDirectory(QFile::decodeName(ofn->lpstrInitialDir));
+    const std::string initial(ofn->lpstrFile, strnlen(ofn->lpstrFile, ofn->nMaxFile));
+    if (!initial.empty())
+        dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(initial)));
+    if (dialog.exec() != QDialog::Accepted)
+        return FALSE;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty())
+        return FALSE;
+
+    std::string result;
+    WORD offset = 0;
+    if (files.size() == 1) {
+        result = QFile::encodeName(files.first()).toStdString();
+        const size_t slash = result.rfind('/');
+        offset = static_cast<WORD>(slash == std::string::npos ? 0 : slash + 1);
+        result += '\0';
+    } else {
+        std::string folder =
+            QFile::encodeName(QFileInfo(files.first()).absolutePath()).toStdString();
+        result = folder;
+        result += '\0';
+        offset = static_cast<WORD>(folder.size() + 1);
+        for (const QString& file : files) {
+            result += QFile::encodeName(QFileInfo(file).fileName()).toStdString();
+            result += '\0';
+        }
+    }
+    result += '\0';
+    if (result.size() > ofn->nMaxFile) {
+        t_lastError = FNERR_BUFFERTOOSMALL;
+        return FALSE;
+    }
+    std::memcpy(ofn->lpstrFile, result.data(), result.size());
+    ofn->nFileOffset = offset;
+    ofn->nFileExtension = 0;
+    if (files.size() == 1) {
+        const size_t dot = result.find_last_of('.', result.size() - 3);
+        if (dot != std::string::npos && dot >= offset)
+            ofn->nFileExtension = static_cast<WORD>(dot + 1);
+    }
+    return TRUE;
+}
+
+BOOL GetOpenFileName(OPENFILENAMEA* ofn) {
+    return GetOpenFileNameA(ofn);
+}
+
+CFileDialog::CFileDialog(BOOL, const char* defaultExt, const char* fileName, DWORD flags,
+                         const char* filter, CWnd* parent)
+    : m_ofn{} {
+    if (filter != nullptr) {
+        m_filter = filter;
+        for (char& c : m_filter)
+            if (c == '|')
+                c = '\0';
+        m_filter += '\0';
+    }
+    if (fileName != nullptr)
+        std::strncpy(m_fileName, fileName, sizeof m_fileName - 1);
+    auto* owner = dynamic_cast<CDialog*>(parent);
+    m_ofn.lStructSize = sizeof m_ofn;
+    m_ofn.hwndOwner = owner != nullptr ? owner->GetSafeHwnd() : nullptr;
+    m_ofn.lpstrFilter = m_filter.empty() ? nullptr : m_filter.c_str();
+    m_ofn.nFilterIndex = 1;
+    m_ofn.lpstrFile = m_fileName;
+    m_ofn.nMaxFile = sizeof m_fileName;
+    m_ofn.Flags = flags | OFN_EXPLORER;
+    m_ofn.lpstrDefExt = defaultExt;
+}
+
+INT_PTR CFileDialog::DoModal() {
+    return GetOpenFileNameA(&m_ofn) ? IDOK : IDCANCEL;
+}
+
+std::string CFileDialog::GetPathName() const {
+    if (m_ofn.lpstrFile == nullptr)
+        return std::string();
+    return std::string(m_ofn.lpstrFile, strnlen(m_ofn.lpstrFile, m_ofn.nMaxFile));
+}

@@ -1,0 +1,197 @@
+// The open-file dialog and the folder chooser, driven through Qt's own dialogs: filters match
+// extensions in any letter case, results come back in the Windows buffer layout and never cut,
+// and the chooser shows its title text.
+
+#include "dialog_TestSupport.h"
+
+#include "app/framework/FileDialog.h"
+#include "app/framework/FolderDialog.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace dialog_test;
+
+namespace {
+
+// Runs script on the next modal window once it is up and active.
+void WhenModalUp(std::function<void(QWidget*)> script) {
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, script] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        WaitFor([modal] { return modal->isActiveWindow(); });
+        script(modal);
+    });
+    poll->start();
+}
+
+void Touch(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("x");
+}
+
+QStringList Patterns(const QString& qtFilter) {
+    const qsizetype open = qtFilter.lastIndexOf(QLatin1Char('('));
+    return qtFilter.mid(open + 1, qtFilter.size() - open - 2)
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+bool AnyMatches(const QStringList& patterns, const QString& name) {
+    for (const QString& p : patterns) {
+        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(p));
+        if (re.match(name).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+QStringList ShownNames(QFileDialog* dialog) {
+    QStringList names;
+    auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    if (view == nullptr)
+        return names;
+    const QModelIndex root = view->rootIndex();
+    for (int i = 0; i < view->model()->rowCount(root); ++i)
+        names << view->model()->index(i, 0, root).data().toString();
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+TEST(DialogFileFilter, WindowsFilterBecomesCaseBlindQtFilters) {
+    const std::string filter = "All Supported Formats|*.BMP;*.DIB;*.RLE;*.PNG|"
+                               "BMP File (*.BMP;*.DIB;*.RLE)|*.BMP;*.DIB;*.RLE|"
+                               "PNG File (*.PNG)|*.PNG||";
+    const QStringList filters = WindowsFilterToQt(filter);
+    ASSERT_EQ(filters.size(), 3);
+    EXPECT_TRUE(filters[1].startsWith(QStringLiteral("BMP File (*.BMP;*.DIB;*.RLE) (")));
+    struct Case {
+        int filter;
+        const char* name;
+        bool matches;
+    };
+    for (const Case& c :
+         {Case{0, "photo.bmp", true}, Case{0, "PHOTO.PNG", true}, Case{0, "a.Rle", true},
+          Case{0, "a.jpg", false}, Case{1, "x.DiB", true}, Case{1, "x.png", false},
+          Case{2, "shot.png", true}, Case{2, "shot.png.txt", false}}) {
+        EXPECT_EQ(AnyMatches(Patterns(filters[c.filter]), QString::fromUtf8(c.name)), c.matches)
+            << c.filter << " " << c.name;
+    }
+}
+
+TEST(DialogFileOpen, MultipleSelectionFillsTheWindowsBufferLayout) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Touch(dir.filePath(QStringLiteral("photo.jpg")));
+    Touch(dir.filePath(QStringLiteral("Second.PNG")));
+    Touch(dir.filePath(QStringLiteral("notes.txt")));
+    const std::string folder = QFile::encodeName(dir.path()).toStdString();
+
+    char buffer[8192] = {};
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    const char filter[] = "Images (*.JPG;*.PNG)\0*.JPG;*.PNG\0\0";
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = buffer;
+    ofn.nMaxFile = sizeof buffer;
+    ofn.lpstrInitialDir = folder.c_str();
+    ofn.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+
+    QStringList shown;
+    WhenModalUp([&](QWidget* window) {
+        auto* dialog = qobject_cast<QFileDialog*>(window);
+        ASSERT_NE(dialog, nullptr);
+        WaitFor([&] { return ShownNames(dialog).size() >= 2; });
+        shown = ShownNames(dialog);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setFocus();
+        TypeText(window, QStringLiteral("\"photo.jpg\" \"Second.PNG\""));
+        PressKey(window, Qt::Key_Return);
+    });
+    const BOOL ok = GetOpenFileNameA(&ofn);
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Second.PNG"), QStringLiteral("photo.jpg")}));
+    ASSERT_TRUE(ok);
+    const std::string expected = folder + '\0' + "photo.jpg" + '\0' + "Second.PNG" + '\0' + '\0';
+    EXPECT_EQ(std::string(buffer, expected.size()), expected);
+    EXPECT_EQ(ofn.nFileOffset, folder.size() + 1);
+}
+
+TEST(DialogFileOpen, ResultThatDoesNotFitFailsWithoutTouchingTheBuffer) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Touch(dir.filePath(QStringLiteral("a-rather-long-file-name.jpg")));
+    const std::string folder = QFile::encodeName(dir.path()).toStdString();
+    char buffer[16] = {};
+    OPENFILENAMEA ofn{};
+    ofn.lpstrFile = buffer;
+    ofn.nMaxFile = sizeof buffer;
+    ofn.lpstrInitialDir = folder.c_str();
+    ofn.Flags = OFN_FILEMUSTEXIST;
+    WhenModalUp([&](QWidget* window) {
+        auto* name = window->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setFocus();
+        TypeText(window, QStringLiteral("a-rather-long-file-name.jpg"));
+        PressKey(window, Qt::Key_Return);
+    });
+    EXPECT_FALSE(GetOpenFileNameA(&ofn));
+    EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
+    EXPECT_EQ(buffer[0], '\0');
+}
+
+TEST(DialogFolder, ChooserShowsItsTitleAndReturnsTheTypedFolder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("out")));
+    const QString target = dir.filePath(QStringLiteral("out"));
+    QString titleShown;
+    WhenModalUp([&](QWidget* window) {
+        if (auto* title = window->findChild<QLabel*>(QStringLiteral("browseTitle")))
+            titleShown = title->text();
+        auto* name = window->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setFocus();
+        TypeText(window, target);
+        PressKey(window, Qt::Key_Return);
+    });
+    char display[MAX_PATH] = {};
+    BROWSEINFOA info{};
+    info.lpszTitle = "Please select folder.\n\nWARNING: overwritten.";
+    info.pszDisplayName = display;
+    info.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE | BIF_SHAREABLE;
+    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    ASSERT_NE(item, nullptr);
+    char path[MAX_PATH] = {};
+    EXPECT_TRUE(SHGetPathFromIDListA(item, path));
+    CoTaskMemFree(item);
+    EXPECT_EQ(QFile::decodeName(path), QDir(target).absolutePath());
+    EXPECT_STREQ(display, "out");
+    EXPECT_EQ(titleShown, QStringLiteral("Please select folder.\n\nWARNING: overwritten."));
+}
+
+TEST(DialogFolder, CancelGivesNoItem) {
+    WhenModalUp([](QWidget* window) { PressKey(window, Qt::Key_Escape); });
+    BROWSEINFOA info{};
+    info.lpszTitle = "Pick";
+    EXPECT_EQ(SHBrowseForFolderA(&info), nullptr);
+    EXPECT_FALSE(SHGetPathFromIDListA(nullptr, nullptr));
+}
