@@ -1,0 +1,332 @@
+#include "ui/MainDlg.h"
+
+#include "app/framework/DropFiles.h"
+#include "app/framework/ResourceImages.h"
+#include "app/framework/WinThread.h"
+#include "engine/TextHelpers.h"
+#include "imaging/GdiPlus.h"
+#include "res/Resource.h"
+#include "ui/MainDlgCommonDialogs.h"
+#include "ui/OverlayOptionsDlg.h"
+
+#if __has_include("batch/ProcessingDlg.h")
+#include "batch/ProcessingDlg.h"
+#define PICTORUM_HAVE_PROCESSING_DLG 1
+#endif
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+using namespace common_dialogs;
+
+namespace {
+constexpr char kOutputFolderTitle[] = "Please select folder to output results.\n\n"
+                                      "WARNING: Any duplicate files will be overwritten.";
+constexpr std::size_t kImportBufferSize = 8192;
+
+// A wide text of the encoder list as 8-bit text; nothing for a missing or unconvertible one.
+std::string Narrow(const WCHAR* text) {
+    if (text == nullptr)
+        return {};
+    return FromWideText(text).value_or(std::string());
+}
+} // namespace
+
+BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
+ON_BN_CLICKED(IDC_GO, &CMainDlg::OnGo)
+ON_BN_CLICKED(IDC_EXIT, &CMainDlg::OnExit)
+ON_BN_CLICKED(IDC_OPTIONS, &CMainDlg::OnOptions)
+ON_BN_CLICKED(IDC_BROWSE_OVERLAY, &CMainDlg::OnBrowseOverlay)
+ON_BN_CLICKED(IDC_IMPORT, &CMainDlg::OnImport)
+ON_BN_CLICKED(IDC_REMOVE, &CMainDlg::OnRemove)
+ON_BN_CLICKED(IDC_REMOVE_ALL, &CMainDlg::OnRemoveAll)
+ON_LBN_SELCHANGE(IDC_BACKGROUND_LIST, &CMainDlg::OnSelChangeList)
+ON_WM_DROPFILES()
+ON_WM_DRAWITEM_EX(&CMainDlg::DrawPreview)
+ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+CMainDlg::CMainDlg(CWnd* parent)
+    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)), m_job(nullptr),
+      m_pPreview(nullptr) {}
+
+CMainDlg::~CMainDlg() {
+    // The window is normally gone already; this covers an object destroyed without a run.
+    ReleasePreview();
+    if (m_hIcon != nullptr)
+        DestroyIcon(m_hIcon);
+}
+
+void CMainDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_BACKGROUND_LIST, m_listBackgrounds);
+}
+
+BOOL CMainDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // Until a run replaces it with the progress window, reports would come here.
+    m_job.hProgressWnd = GetSafeHwnd();
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+    DragAcceptFiles(TRUE);
+    RebuildPreview();
+    return TRUE; // the focus goes to the first tab stop, "&Go!"
+}
+
+// Overlay
+
+BOOL CMainDlg::LoadOverlayInfo(const char* path) {
+    ImageRecord overlay;
+    overlay.LoadImageFromFile(path);
+    ImageType type = ImageTypeUnknown;
+    if (overlay.hImage == nullptr || GdipGetImageType(overlay.hImage, &type) != Ok ||
+        type != ImageTypeBitmap)
+        return FALSE;
+    const UINT width = overlay.Width();
+    const UINT height = overlay.Height();
+    // Choosing an overlay always starts from its own size in pixels; the anchor stays.
+    m_job.SetSizeMode(SizeModePixels);
+    m_job.nSizeX = static_cast<std::int32_t>(width);
+    m_job.nSizeY = static_cast<std::int32_t>(height);
+    return TRUE;
+}
+
+void CMainDlg::SetOverlay(const char* path) {
+    const BOOL accepted = LoadOverlayInfo(path);
+    if (accepted) {
+        CopyText(m_job.szOverlayPath, path);
+        SetDlgItemText(IDC_OVERLAY_PATH, AbbreviatePath(path, kOverlayLimit, kOverlayTail).c_str());
+    } else {
+        // The job keeps the overlay it had; only the box shows that this choice failed.
+        SetDlgItemText(IDC_OVERLAY_PATH, "");
+    }
+    if (CWnd* options = GetDlgItem(IDC_OPTIONS))
+        options->EnableWindow(accepted);
+}
+
+void CMainDlg::OnBrowseOverlay() {
+    std::string filter;
+    BuildImportFilter(filter);
+    std::vector<char> file(MAX_PATH, '\0');
+    // The box's text, as shown (shortened for a long path), is the dialog's starting name.
+    GetDlgItemText(IDC_OVERLAY_PATH, file.data(), static_cast<int>(file.size()));
+
+    OpenFileRequest request;
+    request.owner = this;
+    request.filter = filter.c_str();
+    request.file = file.data();
+    request.maxFile = static_cast<DWORD>(file.size());
+    request.flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetOpenFileName(request))
+        return;
+    SetOverlay(file.data());
+    RebuildPreview();
+}
+
+void CMainDlg::OnOptions() {
+    COverlayOptionsDlg options(&m_job, this);
+    if (options.DoModal() == IDOK)
+        RebuildPreview();
+}
+
+// Run
+
+BOOL CMainDlg::ValidateAndCollect(CBatchJob& job) {
+    if (job.szOverlayPath[0] == '\0') {
+        MessageBox("No overlay image selected", "Error", MB_OK | MB_ICONWARNING);
+        GotoDlgCtrl(GetDlgItem(IDC_BROWSE_OVERLAY));
+        return FALSE;
+    }
+    const int count = m_listBackgrounds.GetCount();
+    if (count <= 0) {
+        MessageBox("No background images selected", "Error", MB_OK | MB_ICONWARNING);
+        GotoDlgCtrl(GetDlgItem(IDC_IMPORT));
+        return FALSE;
+    }
+    job.ClearFiles();
+    for (int i = 0; i < count; ++i) {
+        std::string path;
+        if (m_listBackgrounds.GetEntryPath(i, path) >= 0)
+            job.AddFile(path.c_str());
+    }
+    return TRUE;
+}
+
+BOOL CMainDlg::TakeOutputFolder(bool hasPath, const std::string& path) {
+    if (hasPath) {
+        // A path cut to fit would name another folder.
+        if (path.empty() || path.size() >= sizeof(m_job.szOutputDir))
+            return FALSE;
+        CopyText(m_job.szOutputDir, path.c_str());
+        return TRUE;
+    }
+    // An empty folder would put the outputs at the top of the file system.
+    return m_job.szOutputDir[0] != '\0';
+}
+
+void CMainDlg::OnGo() {
+    WaitForLingeringWorker();
+    if (!ValidateAndCollect(m_job))
+        return;
+    BrowseFolderRequest request;
+    request.owner = this;
+    request.title = kOutputFolderTitle;
+    request.flags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE | BIF_SHAREABLE;
+    const FolderChoice choice = BrowseForFolder(request);
+    if (!choice.chosen || !TakeOutputFolder(choice.hasPath, choice.path))
+        return;
+#ifdef PICTORUM_HAVE_PROCESSING_DLG
+    CProcessingDlg processing(&m_job, this);
+    processing.DoModal();
+#endif
+    // The list, the overlay and the options stay as they are for the next run.
+}
+
+void CMainDlg::OnExit() {
+    WaitForLingeringWorker();
+    EndDialog(IDOK);
+}
+
+void CMainDlg::WaitForLingeringWorker() {
+    // Its run flag is cleared, so it stops at its next test. Sends it may still make to a
+    // window of this thread are answered meanwhile; user input waits.
+    while (AfxWaitForAllThreads(50) == WAIT_TIMEOUT)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+}
+
+// Background list
+
+void CMainDlg::UpdateCountLabel() {
+    char text[64];
+    std::snprintf(text, sizeof text, "Background Images (%d)", m_listBackgrounds.GetCount());
+    SetDlgItemText(IDC_BACKGROUND_GROUP, text);
+}
+
+void CMainDlg::AddBackground(const char* path) {
+    m_listBackgrounds.AddEntry(path);
+    UpdateCountLabel();
+}
+
+void CMainDlg::BuildImportFilter(std::string& text) {
+    UINT count = 0;
+    UINT size = 0;
+    if (GdipGetImageEncodersSize(&count, &size) != Ok || count == 0 || size == 0) {
+        text += "||";
+        return;
+    }
+    std::unique_ptr<BYTE[]> buffer(new BYTE[size]);
+    auto* encoders = reinterpret_cast<ImageCodecInfo*>(buffer.get());
+    if (GdipGetImageEncoders(count, size, encoders) != Ok)
+        count = 0;
+
+    std::string all = "All Supported Formats|";
+    for (UINT i = 0; i < count; ++i) {
+        if (i > 0)
+            all += ";";
+        all += Narrow(encoders[i].FilenameExtension);
+    }
+    all += "|";
+    text += all;
+    for (UINT i = 0; i < count; ++i) {
+        const std::string description = Narrow(encoders[i].FormatDescription);
+        const std::string patterns = Narrow(encoders[i].FilenameExtension);
+        text += description + " File (" + patterns + ")|" + patterns + "|";
+    }
+    text += "|";
+}
+
+void CMainDlg::OnImport() {
+    std::string filter;
+    BuildImportFilter(filter);
+    std::vector<char> buffer(kImportBufferSize, '\0');
+    OpenFileRequest request;
+    request.owner = this;
+    request.filter = filter.c_str();
+    request.defaultExt = "*.bmp";
+    request.file = buffer.data();
+    request.maxFile = static_cast<DWORD>(buffer.size());
+    request.flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetOpenFileName(request))
+        return;
+
+    // NUL-separated strings ending with an empty one: one full path, or a folder and names.
+    const char* first = buffer.data();
+    const char* next = first + std::strlen(first) + 1;
+    if (*next == '\0') {
+        AddBackground(first);
+    } else {
+        std::string folder(first);
+        if (folder.empty() || folder.back() != '/')
+            folder += '/';
+        for (; *next != '\0'; next += std::strlen(next) + 1)
+            AddBackground((folder + next).c_str());
+    }
+    m_listBackgrounds.SetSel(0, TRUE);
+    RebuildPreview();
+}
+
+void CMainDlg::OnRemove() {
+    const int selected = m_listBackgrounds.GetSelCount();
+    if (selected <= 0)
+        return;
+    std::vector<int> indices(static_cast<std::size_t>(selected));
+    const int got = m_listBackgrounds.GetSelItems(selected, indices.data());
+    // From the last index down, so that the indices still to remove stay valid.
+    for (int i = got - 1; i >= 0; --i) {
+        m_listBackgrounds.RemoveEntry(indices[static_cast<std::size_t>(i)]);
+        UpdateCountLabel();
+    }
+    RebuildPreview();
+}
+
+void CMainDlg::OnRemoveAll() {
+    m_listBackgrounds.RemoveAllEntries();
+    UpdateCountLabel();
+    RebuildPreview();
+}
+
+void CMainDlg::OnSelChangeList() {
+    RebuildPreview();
+}
+
+void CMainDlg::OnDropFiles(HDROP drop) {
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFFu, nullptr, 0);
+    std::vector<char> path(MAX_PATH, '\0');
+    for (UINT i = 0; i < count; ++i) {
+        // A path too long for the record is left out rather than cut into another path.
+        if (DragQueryFileA(drop, i, nullptr, 0) >= path.size())
+            continue;
+        DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size()));
+        AddBackground(path.data());
+    }
+    DragFinish(drop);
+    CDialog::OnDropFiles(drop);
+}
+
+// Preview
+
+void CMainDlg::RebuildPreview() {
+    // The composed preview is drawn by the sample preview's own code; until then the box
+    // stays empty.
+}
+
+void CMainDlg::DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem) {
+    CDialog::OnDrawItem(idCtl, drawItem);
+}
+
+void CMainDlg::ReleasePreview() {
+    ImageRecord::Delete(m_pPreview);
+    m_pPreview = nullptr;
+}
+
+void CMainDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    m_listBackgrounds.RemoveAllEntries();
+    UpdateCountLabel();
+    // Before the imaging library is shut down.
+    ReleasePreview();
+}

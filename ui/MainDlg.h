@@ -1,0 +1,78 @@
+#pragma once
+// The program's main window: the background list, the overlay choice, the sample preview, and
+// "&Go!", which asks for the output folder and runs the batch under the progress dialog.
+// "Exit" is the only way to close it: Enter and Escape do nothing here and there is no close
+// box.
+
+#include "app/framework/Dialog.h"
+#include "engine/BatchJob.h"
+#include "engine/ImageRecord.h"
+#include "ui/FileListBox.h"
+
+#include <string>
+
+class CMainDlg : public CDialog {
+  public:
+    explicit CMainDlg(CWnd* parent = nullptr);
+    ~CMainDlg() override;
+
+    // The batch record the dialog owns; the options dialog and the run work on it.
+    CBatchJob& GetJob() { return m_job; }
+    const CBatchJob& GetJob() const { return m_job; }
+
+    // True when the file decodes as a raster bitmap; its size then becomes the overlay size,
+    // in pixels. Nothing changes otherwise.
+    BOOL LoadOverlayInfo(const char* path);
+    // Takes path as the overlay when LoadOverlayInfo accepts it, and shows the outcome in the
+    // path box and the "Options..." button.
+    void SetOverlay(const char* path);
+    // True when a run may start; job's file list then holds every background in list order.
+    BOOL ValidateAndCollect(CBatchJob& job);
+
+    void RebuildPreview();
+    void UpdateCountLabel();
+    void AddBackground(const char* path);
+    // Appends the open-dialog filter made from the installed encoders to text.
+    static void BuildImportFilter(std::string& text);
+
+    // Where the chooser's answer leads: the folder is taken when it has a file-system path
+    // that fits the record; without a path the run may only use a folder taken before.
+    // False: the run must not start.
+    BOOL TakeOutputFolder(bool hasPath, const std::string& path);
+
+    // Path box width and the part of a long overlay path's end that it keeps.
+    static constexpr int kOverlayLimit = 30;
+    static constexpr int kOverlayTail = 23;
+
+  protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    // Enter and Escape never close the main window.
+    void OnOK() override {}
+    void OnCancel() override {}
+
+    void OnGo();
+    void OnExit();
+    void OnOptions();
+    void OnBrowseOverlay();
+    void OnImport();
+    void OnRemove();
+    void OnRemoveAll();
+    void OnSelChangeList();
+    void OnDropFiles(HDROP drop);
+    void DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem);
+    void OnDestroy();
+
+    HICON m_hIcon;
+    CFileListBox m_listBackgrounds;
+    CBatchJob m_job;
+    ImageRecord* m_pPreview;
+
+    DECLARE_MESSAGE_MAP()
+
+  private:
+    void ReleasePreview();
+    // A worker left behind by a cancel that timed out still reads the job; nothing may change
+    // the job or end the program under it.
+    static void WaitForLingeringWorker();
+};
