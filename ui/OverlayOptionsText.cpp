@@ -1,0 +1,122 @@
+#include "ui/OverlayOptionsText.h"
+
+#include <QString>
+
+#include <cctype>
+
+namespace {
+
+bool NormalizeSize(const std::string& text, bool percent, std::string& normal) {
+    std::string number;
+    bool pointTaken = !percent;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            number += c;
+        } else if (c == '.' && !pointTaken) {
+            number += c;
+            pointTaken = true;
+        }
+    }
+    // A size field never ends up empty or holding just "0".
+    normal = number.empty() || number == "0" ? std::string(1, '1') : number;
+    normal += percent ? "%" : " px";
+    return normal != text;
+}
+
+bool IsTemplateLetter(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') ||
+           u == u' ';
+}
+
+// Characters (not bytes) are what the edit's positions count, so the pass works on them.
+QString FilterPass(const QString& text, int& start, int& end) {
+    QString result;
+    result.reserve(text.size());
+    bool firstRunAllowed = true;
+    QChar previous;
+    for (QChar c : text) {
+        bool keep = false;
+        if (IsTemplateLetter(c)) {
+            keep = true;
+        } else if (c == u'#') {
+            keep = firstRunAllowed || previous == u'#';
+            firstRunAllowed = false;
+        }
+        if (keep) {
+            result += c;
+        } else {
+            start = start > 0 ? start - 1 : 0;
+            end = end > 0 ? end - 1 : 0;
+        }
+        previous = c;
+    }
+    return result;
+}
+
+} // namespace
+
+bool NormalizePixelText(const std::string& text, std::string& normal) {
+    return NormalizeSize(text, false, normal);
+}
+
+bool NormalizePercentText(const std::string& text, std::string& normal) {
+    return NormalizeSize(text, true, normal);
+}
+
+bool FilterTemplatePass(const std::string& text, std::string& result, int& start, int& end) {
+    result = FilterPass(QString::fromLocal8Bit(text), start, end).toLocal8Bit().toStdString();
+    return result != text;
+}
+
+bool SettleTemplateText(const std::string& text, std::string& result, int& start, int& end) {
+    const QString once = FilterPass(QString::fromLocal8Bit(text), start, end);
+    // After one pass only letters, digits, blanks and '#' are left, so every later run of '#'
+    // follows a kept character and each further pass shortens it by one until it is gone;
+    // the first run stays whole. Doing that here at once keeps the nesting of the change
+    // notifications at one level whatever was pasted.
+    QString settled;
+    settled.reserve(once.size());
+    bool inFirstRun = false;
+    bool firstRunDone = false;
+    for (QChar c : once) {
+        if (c == u'#') {
+            if (!firstRunDone) {
+                inFirstRun = true;
+                settled += c;
+            }
+            continue;
+        }
+        if (inFirstRun)
+            firstRunDone = true;
+        settled += c;
+    }
+    result = settled.toLocal8Bit().toStdString();
+    return result != text;
+}
+
+std::string CompleteTemplateText(const std::string& text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && std::isspace(static_cast<unsigned char>(text[first])) != 0)
+        ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1])) != 0)
+        --last;
+    std::string completed = text.substr(first, last - first);
+    if (completed.find('#') == std::string::npos)
+        completed += '#';
+    return completed;
+}
+
+std::string StoredTemplateText(const std::string& text, std::size_t limit) {
+    std::string stored = CompleteTemplateText(text);
+    if (stored.size() <= limit)
+        return stored;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(stored[cut]) & 0xC0) == 0x80)
+        --cut;
+    stored.resize(cut);
+    if (!stored.empty() && stored.find('#') == std::string::npos)
+        stored.back() = '#';
+    return stored;
+}
