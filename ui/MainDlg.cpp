@@ -1,12 +1,13 @@
 #include "ui/MainDlg.h"
 
 #include "app/framework/DropFiles.h"
+#include "app/framework/FileDialog.h"
+#include "app/framework/FolderDialog.h"
 #include "app/framework/ResourceImages.h"
 #include "app/framework/WinThread.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 #include "res/Resource.h"
-#include "ui/MainDlgCommonDialogs.h"
 #include "ui/OverlayOptionsDlg.h"
 
 #if __has_include("batch/ProcessingDlg.h")
@@ -20,8 +21,6 @@
 #include <cstring>
 #include <memory>
 #include <vector>
-
-using namespace common_dialogs;
 
 namespace {
 constexpr char kOutputFolderTitle[] = "Please select folder to output results.\n\n"
@@ -111,19 +110,14 @@ void CMainDlg::SetOverlay(const char* path) {
 void CMainDlg::OnBrowseOverlay() {
     std::string filter;
     BuildImportFilter(filter);
-    std::vector<char> file(MAX_PATH, '\0');
     // The box's text, as shown (shortened for a long path), is the dialog's starting name.
-    GetDlgItemText(IDC_OVERLAY_PATH, file.data(), static_cast<int>(file.size()));
-
-    OpenFileRequest request;
-    request.owner = this;
-    request.filter = filter.c_str();
-    request.file = file.data();
-    request.maxFile = static_cast<DWORD>(file.size());
-    request.flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetOpenFileName(request))
+    std::string shown;
+    GetDlgItemText(IDC_OVERLAY_PATH, shown);
+    CFileDialog dialog(TRUE, nullptr, shown.empty() ? nullptr : shown.c_str(),
+                       OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR, filter.c_str(), this);
+    if (dialog.DoModal() != IDOK)
         return;
-    SetOverlay(file.data());
+    SetOverlay(dialog.GetPathName().c_str());
     RebuildPreview();
 }
 
@@ -156,15 +150,12 @@ BOOL CMainDlg::ValidateAndCollect(CBatchJob& job) {
     return TRUE;
 }
 
-BOOL CMainDlg::TakeOutputFolder(bool hasPath, const std::string& path) {
-    if (hasPath) {
-        // A path cut to fit would name another folder.
-        if (path.empty() || path.size() >= sizeof(m_job.szOutputDir))
-            return FALSE;
-        CopyText(m_job.szOutputDir, path.c_str());
+BOOL CMainDlg::TakeOutputFolder(const char* path) {
+    if (path != nullptr && path[0] != '\0') {
+        CopyText(m_job.szOutputDir, path);
         return TRUE;
     }
-    // An empty folder would put the outputs at the top of the file system.
+    // Without a folder of its own the run would write to the top of the file system.
     return m_job.szOutputDir[0] != '\0';
 }
 
@@ -172,12 +163,18 @@ void CMainDlg::OnGo() {
     WaitForLingeringWorker();
     if (!ValidateAndCollect(m_job))
         return;
-    BrowseFolderRequest request;
-    request.owner = this;
-    request.title = kOutputFolderTitle;
-    request.flags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE | BIF_SHAREABLE;
-    const FolderChoice choice = BrowseForFolder(request);
-    if (!choice.chosen || !TakeOutputFolder(choice.hasPath, choice.path))
+    BROWSEINFOA browse{};
+    browse.hwndOwner = GetSafeHwnd();
+    browse.pidlRoot = nullptr;
+    browse.lpszTitle = kOutputFolderTitle;
+    browse.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE | BIF_SHAREABLE;
+    LPITEMIDLIST item = SHBrowseForFolderA(&browse);
+    if (item == nullptr)
+        return;
+    std::vector<char> folder(MAX_PATH, '\0');
+    const BOOL hasPath = SHGetPathFromIDListA(item, folder.data());
+    CoTaskMemFree(item);
+    if (!TakeOutputFolder(hasPath ? folder.data() : nullptr))
         return;
 #ifdef PICTORUM_HAVE_PROCESSING_DLG
     CProcessingDlg processing(&m_job, this);
@@ -243,14 +240,12 @@ void CMainDlg::OnImport() {
     std::string filter;
     BuildImportFilter(filter);
     std::vector<char> buffer(kImportBufferSize, '\0');
-    OpenFileRequest request;
-    request.owner = this;
-    request.filter = filter.c_str();
-    request.defaultExt = "*.bmp";
-    request.file = buffer.data();
-    request.maxFile = static_cast<DWORD>(buffer.size());
-    request.flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetOpenFileName(request))
+    CFileDialog dialog(TRUE, "*.bmp", nullptr,
+                       OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR, filter.c_str(),
+                       this);
+    dialog.m_ofn.lpstrFile = buffer.data();
+    dialog.m_ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    if (dialog.DoModal() != IDOK)
         return;
 
     // NUL-separated strings ending with an empty one: one full path, or a folder and names.

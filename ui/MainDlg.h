@@ -35,10 +35,10 @@ class CMainDlg : public CDialog {
     // Appends the open-dialog filter made from the installed encoders to text.
     static void BuildImportFilter(std::string& text);
 
-    // Where the chooser's answer leads: the folder is taken when it has a file-system path
-    // that fits the record; without a path the run may only use a folder taken before.
-    // False: the run must not start.
-    BOOL TakeOutputFolder(bool hasPath, const std::string& path);
+    // Takes the chosen folder's file-system path (null: it has none) as the output folder.
+    // Without one, only a folder taken by an earlier run will do; FALSE: the run must not
+    // start.
+    BOOL TakeOutputFolder(const char* path);
 
     // Path box width and the part of a long overlay path's end that it keeps.
     static constexpr int kOverlayLimit = 30;
