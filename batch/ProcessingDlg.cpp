@@ -1,0 +1,239 @@
+#include "batch/ProcessingDlg.h"
+
+#include "app/framework/MessageTarget.h"
+#include "batch/BatchMessages.h"
+#include "batch/ProcessingThreadProc.h"
+#include "engine/BatchJob.h"
+#include "engine/TextHelpers.h"
+#include "res/Resource.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char* const kTextCancelling = "Cancelling .";
+const char* const kTextWaitDot = ".";
+const char* const kTextWaitDone = " Done";
+const char* const kTextTimeout = "Error : A timeout has occurred";
+const char* const kTextCompleted = "Batch Completed";
+const char* const kTextFinished = "Finished";
+const char* const kTextCancelled = "Cancelled";
+const char* const kTextClose = "Close";
+const char* const kTextNoThread = "Error : Could not start the run";
+const char* const kTextPreviousRun = "Error : The previous run has not ended";
+
+// The worker of the most recent run. It can outlive its dialog (a cancel that timed out), so
+// its handle is kept here, where the next run and the program's exit can still wait for it.
+// Used on the user-interface thread only.
+HANDLE& LastWorker() {
+    static HANDLE handle;
+    return handle;
+}
+
+} // namespace
+
+DWORD WaitForLastWorker(DWORD milliseconds) {
+    HANDLE& last = LastWorker();
+    if (!last)
+        return WAIT_OBJECT_0;
+    // Servicing sends: a worker blocked in a report to a window of this thread can finish it.
+    if (WaitServicingSends(last, milliseconds) != WAIT_OBJECT_0)
+        return WAIT_TIMEOUT;
+    last.reset();
+    return WAIT_OBJECT_0;
+}
+
+BEGIN_MESSAGE_MAP(CProcessingDlg, CDialog)
+ON_MESSAGE(WM_BATCH_DONE, &CProcessingDlg::OnBatchDone)
+ON_MESSAGE(WM_BATCH_START, &CProcessingDlg::OnBatchStart)
+ON_MESSAGE(WM_BATCH_NEXTITEM, &CProcessingDlg::OnBatchNextItem)
+ON_MESSAGE(WM_BATCH_ITEMNAME, &CProcessingDlg::OnBatchItemName)
+ON_MESSAGE(WM_BATCH_ITEMSTATUS, &CProcessingDlg::OnBatchItemStatus)
+END_MESSAGE_MAP()
+
+CProcessingDlg::CProcessingDlg(CBatchJob* pJob, CWnd* pParent)
+    : CDialog(IDD_PROCESSING, pParent), m_pJob(pJob), m_pThread(nullptr), m_bFinished(0) {}
+
+CProcessingDlg::~CProcessingDlg() {
+    // Closes our handle only; LastWorker keeps its own for later waits.
+    delete m_pThread;
+}
+
+void CProcessingDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PROCESSING_LOG, m_listLog);
+}
+
+CProgressCtrl* CProcessingDlg::ProgressBar() {
+    return static_cast<CProgressCtrl*>(GetDlgItem(IDC_PROCESSING_PROGRESS));
+}
+
+BOOL CProcessingDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    // An earlier worker whose cancel timed out still reads the list and the progress window
+    // until its next test of the run flag. Setting the flag or the window now would hand it
+    // this run, so it must be gone first: two workers must never share one list.
+    const DWORD bound = static_cast<DWORD>(m_nWaitCount) * m_dwWaitStep;
+    if (WaitForLastWorker(bound) != WAIT_OBJECT_0) {
+        AddLogLine(kTextPreviousRun);
+        EnterClosableState(kTextCancelled);
+        return TRUE;
+    }
+
+    m_pJob->hProgressWnd = GetSafeHwnd();
+    m_pJob->SetRunning(true);
+    const std::size_t count = m_pJob->fileList.size();
+    m_nTotal = count > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(count);
+    if (CProgressCtrl* bar = ProgressBar())
+        bar->SetRange32(0, m_nTotal);
+
+    delete m_pThread;
+    m_pThread =
+        AfxBeginThread(&ProcessingThreadProc, m_pJob, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+    if (m_pThread == nullptr) {
+        // Nothing to wait for and nothing will be reported: say so, and let the user close.
+        m_pJob->SetRunning(false);
+        AddLogLine(kTextNoThread);
+        EnterClosableState(kTextCancelled);
+        return TRUE;
+    }
+    LastWorker() = m_pThread->m_hThread;
+    return TRUE;
+}
+
+void CProcessingDlg::OnOK() {}
+
+void CProcessingDlg::OnCancel() {
+    if (m_bFinished == 1) {
+        EndDialog(IDCANCEL);
+        return;
+    }
+    if (m_bCancelRequested)
+        return;
+    m_bCancelRequested = true;
+
+    AddLogLine(kTextCancelling);
+    m_pJob->SetRunning(false);
+
+    // The worker may be blocked in a report to this dialog right now, having tested the flag
+    // just before the cancel. The wait therefore keeps running such reports (they change
+    // nothing any more), so the worker reaches its next test and ends instead of holding the
+    // wait until its time-out.
+    const HANDLE thread = m_pThread != nullptr ? m_pThread->m_hThread : HANDLE{};
+    bool ended = false;
+    for (int i = 0; i < m_nWaitCount; ++i) {
+        if (WaitServicingSends(thread, m_dwWaitStep) != WAIT_TIMEOUT) {
+            AppendToLastLogLine(kTextWaitDone);
+            ended = true;
+            break;
+        }
+        AppendToLastLogLine(kTextWaitDot);
+    }
+    if (!ended)
+        AddLogLine(kTextTimeout);
+    EnterClosableState(kTextCancelled);
+}
+
+void CProcessingDlg::EnterClosableState(const char* statusText) {
+    SetDlgItemText(IDC_PROCESSING_STATUS, statusText);
+    if (CProgressCtrl* bar = ProgressBar())
+        bar->EnableWindow(FALSE);
+    SetDlgItemText(IDCANCEL, kTextClose);
+    m_bFinished = 1;
+}
+
+LRESULT CProcessingDlg::OnBatchDone(WPARAM, LPARAM) {
+    if (m_bCancelRequested)
+        return 0;
+    SetWindowText("100% Complete");
+    AddLogLine(kTextCompleted);
+    EnterClosableState(kTextFinished);
+    return 0;
+}
+
+LRESULT CProcessingDlg::OnBatchStart(WPARAM, LPARAM) {
+    if (m_bCancelRequested)
+        return 0;
+    m_nCurrent = 0;
+    UpdateProgress();
+    return 0;
+}
+
+LRESULT CProcessingDlg::OnBatchNextItem(WPARAM, LPARAM) {
+    if (m_bCancelRequested)
+        return 0;
+    ++m_nCurrent;
+    UpdateProgress();
+    return 0;
+}
+
+LRESULT CProcessingDlg::OnBatchItemName(WPARAM, LPARAM lParam) {
+    if (m_bCancelRequested || lParam == 0)
+        return 0;
+    AddLogLine(reinterpret_cast<const char*>(lParam));
+    return 0;
+}
+
+LRESULT CProcessingDlg::OnBatchItemStatus(WPARAM, LPARAM lParam) {
+    if (m_bCancelRequested || lParam == 0)
+        return 0;
+    AppendToLastLogLine(reinterpret_cast<const char*>(lParam));
+    return 0;
+}
+
+// Runs only while the worker waits in its report, so the list holds still while it is read.
+void CProcessingDlg::UpdateProgress() {
+    char text[64];
+    if (m_nCurrent == 0) {
+        SetWindowText("Initializing...");
+    } else {
+        // Whole percent of the items finished before this one, truncated. Integer arithmetic:
+        // the floating quotient comes out just below some whole values (29 of 100 would read
+        // 28%).
+        const std::int64_t done = m_nCurrent - 1;
+        const int percent = m_nTotal > 0 ? static_cast<int>(done * 100 / m_nTotal) : 0;
+        std::snprintf(text, sizeof text, "%i%% Complete", percent);
+        SetWindowText(text);
+    }
+
+    std::snprintf(text, sizeof text, "Processing Item %i/%i", m_nCurrent, m_nTotal);
+    SetDlgItemText(IDC_PROCESSING_COUNTER, text);
+
+    if (CProgressCtrl* bar = ProgressBar())
+        bar->SetPos(m_nCurrent);
+
+    char name[256] = "";
+    if (!m_pJob->fileList.empty()) {
+        const char* path = m_pJob->fileList.front().c_str();
+        // A path without a folder part names itself, as in the worker's log line.
+        if (!FileNameOfPath(path, name, sizeof name))
+            CopyText(name, path);
+    }
+    SetDlgItemText(IDC_PROCESSING_STATUS, name);
+}
+
+void CProcessingDlg::AddLogLine(const char* text) {
+    const int index = m_listLog.AddString(text);
+    // Selecting scrolls the line into view; the selection is dropped again so that no line
+    // stays highlighted. The paint happens now: during a cancel no event loop runs.
+    m_listLog.SetCurSel(index);
+    m_listLog.SetCurSel(-1);
+    m_listLog.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void CProcessingDlg::AppendToLastLogLine(const char* text) {
+    const int count = m_listLog.GetCount();
+    if (count <= 0) {
+        AddLogLine(text);
+        return;
+    }
+    std::string line;
+    m_listLog.GetText(count - 1, line);
+    m_listLog.DeleteString(count - 1);
+    line += text;
+    AddLogLine(line.c_str());
+}
