@@ -1,6 +1,8 @@
 // Window tests: a widget application on the offscreen platform, a UTF-8 C locale for 8-bit
 // paths, the program's resources and the imaging library around the whole run.
 #include "imaging/GdiPlus.h"
+#include "app/framework/DialogTemplateRegistry.h"
+#include "res/DialogTemplate.h"
 #include "res/ProgramResources.h"
 
 #include <QApplication>
@@ -18,6 +20,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     RegisterProgramResources();
+    SetDialogTemplateLookup(&FindDialogTemplate);
     ::testing::InitGoogleTest(&argc, argv);
     ULONG_PTR token = 0;
     GdiplusStartupInput input;
