@@ -1,0 +1,130 @@
+#include "ProcessingDlgTestSupport.h"
+
+#include <QRandomGenerator>
+
+namespace progress_test {
+
+BEGIN_MESSAGE_MAP(TestProcessingDlg, CProcessingDlg)
+ON_MESSAGE(WM_BATCH_DONE, &TestProcessingDlg::Done)
+ON_MESSAGE(WM_BATCH_START, &TestProcessingDlg::Start)
+ON_MESSAGE(WM_BATCH_NEXTITEM, &TestProcessingDlg::Next)
+ON_MESSAGE(WM_BATCH_ITEMNAME, &TestProcessingDlg::Name)
+ON_MESSAGE(WM_BATCH_ITEMSTATUS, &TestProcessingDlg::Status)
+END_MESSAGE_MAP()
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+INT_PTR RunModal(TestProcessingDlg& dialog, const std::function<void(QWidget*)>& script) {
+    QTimer poll;
+    poll.setInterval(5);
+    bool ran = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (ran || modal == nullptr || modal != dialog.GetWidget() || !modal->isVisible())
+            return;
+        ran = true;
+        poll.stop();
+        // Keys go to the focused widget of the active window, as they would for the user.
+        WaitFor([modal] { return modal->isActiveWindow(); }, 2000);
+        script(modal);
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        ADD_FAILURE() << "the dialog was still open after a minute";
+        dialog.EndDialog(-99);
+    });
+    poll.start();
+    watchdog.start(60000);
+    return dialog.DoModal();
+}
+
+void Click(QWidget* widget) {
+    ASSERT_NE(widget, nullptr);
+    const QPointF at = QPointF(widget->rect().center());
+    const QPointF global = widget->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+void PressKey(QWidget* window, int key) {
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* target = focus != nullptr && focus->window() == window ? focus : window;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+void ProgressDialogTest::SetUp() {
+    ASSERT_TRUE(m_dir.isValid());
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("out"));
+    // The overlay: left half red, right half green.
+    QImage overlay(10, 10, QImage::Format_ARGB32);
+    overlay.fill(QColor(0, 255, 0));
+    QPainter painter(&overlay);
+    painter.fillRect(0, 0, 5, 10, QColor(255, 0, 0));
+    painter.end();
+    ASSERT_TRUE(overlay.save(In("overlay.png"), "PNG"));
+
+    CopyText(job.szOverlayPath, QFile::encodeName(In("overlay.png")).constData());
+    CopyText(job.szOutputDir, QFile::encodeName(Out()).constData());
+    CopyText(job.szOutputFormat, "image/png");
+    job.SetSizeMode(SizeModePixels);
+    job.SetOverlayAnchor(9);
+    job.nSizeX = 20;
+    job.nSizeY = 20;
+}
+
+void ProgressDialogTest::TearDown() {
+    // The job goes with the fixture: no worker may still read it.
+    job.SetRunning(false);
+    EXPECT_EQ(WaitForLastWorker(60000), WAIT_OBJECT_0);
+}
+
+std::string ProgressDialogTest::AddBackground(const char* name, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(0, 0, 255));
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 6 + 1, height / 6 + 1, QColor(255, 255, 0));
+    painter.end();
+    EXPECT_TRUE(image.save(In(name), "PNG"));
+    job.AddFile(QFile::encodeName(In(name)).constData());
+    return name;
+}
+
+std::string ProgressDialogTest::AddSlowBackground(const char* name) {
+    // Noise defeats the PNG compressor, so decoding and encoding take their time.
+    QImage image(3000, 2000, QImage::Format_RGB32);
+    QRandomGenerator random(42);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
+    }
+    EXPECT_TRUE(image.save(In(name), "PNG"));
+    job.AddFile(QFile::encodeName(In(name)).constData());
+    return name;
+}
+
+std::vector<std::string> ProgressDialogTest::Outputs() const {
+    std::vector<std::string> names;
+    for (const QString& name : QDir(Out()).entryList(QDir::Files, QDir::Name))
+        names.push_back(name.toStdString());
+    return names;
+}
+
+} // namespace progress_test
