@@ -1,0 +1,248 @@
+// Backgrounds that are not what their names say, cut short, special files, files that change
+// after they were listed, and names the locale cannot spell. Each must cost one log line with
+// a clear outcome, never the run and never a hang.
+
+#include "BatchFixture.h"
+#include "BatchRecorder.h"
+#include "TestPictures.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kTolerance = 6; // PNG in, PNG out: only the edges of the scaled overlay differ
+
+struct Input {
+    const char* name;
+    QByteArray bytes;
+    const char* outcome;
+};
+
+} // namespace
+
+// Files whose content is not what their name says: decoded by content, refused by content.
+TEST_F(BatchFixture, FilesAreJudgedByContent) {
+    QByteArray garbage(3000, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 7919 + 13) % 251);
+    const Input inputs[] = {
+        {"empty.jpg", {}, kCouldNotOpen},
+        {"garbage.png", garbage, kCouldNotOpen},
+        {"png-named.jpg", Encode(SolidImage(64, 48, Qt::blue), "png"), kDone},
+        {"notes.txt", "a text file, not a picture\n", kCouldNotOpen},
+        {"notes.jpg", "\xff\xd8 only the start of a JPEG marker, then text\n", kCouldNotOpen},
+        {"good.png", Encode(SolidImage(64, 48, Qt::white), "png"), kDone},
+    };
+    std::vector<std::string> expected;
+    for (const Input& input : inputs) {
+        job.AddFile(Put(input.name, input.bytes).constData());
+        expected.push_back(Line(input.name, input.outcome));
+    }
+    expected.push_back("Batch Completed");
+
+    BatchRecorder recorder(job);
+    RunBatch(job, recorder);
+
+    EXPECT_EQ(recorder.Lines(), expected);
+    EXPECT_TRUE(job.fileList.empty());
+    EXPECT_EQ(job.nSerial, 2);
+    ASSERT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG"}));
+    ExpectStamped(Out("000.PNG"), 64, 48, Qt::blue, 5, 5, kTolerance);
+    ExpectStamped(Out("001.PNG"), 64, 48, Qt::white, 5, 5, kTolerance);
+}
+
+// Every format the library decodes, whole and cut at three points: the whole file is stamped,
+// every cut one is refused when it is opened, and none leaves an output.
+TEST_F(BatchFixture, TruncatedFilesAreRefused) {
+    const QImage picture = NoisyImage(96, 64);
+    const char* formats[] = {"jpeg", "png", "tiff", "gif", "bmp", "webp"};
+    const double cuts[] = {0.1, 0.5, 0.9};
+    std::vector<std::string> expected;
+    int whole = 0;
+    for (const char* format : formats) {
+        const QByteArray bytes = Encode(picture, format);
+        ASSERT_GT(bytes.size(), 1000) << format;
+        const std::string wholeName = std::string("whole.") + format;
+        job.AddFile(Put(wholeName.c_str(), bytes).constData());
+        expected.push_back(Line(wholeName.c_str(), kDone));
+        ++whole;
+        for (double cut : cuts) {
+            const std::string name =
+                std::string("cut") + std::to_string(int(cut * 100)) + "." + format;
+            job.AddFile(Put(name.c_str(), bytes.left(qsizetype(bytes.size() * cut))).constData());
+            expected.push_back(Line(name.c_str(), kCouldNotOpen));
+        }
+    }
+    expected.push_back("Batch Completed");
+
+    BatchRecorder recorder(job);
+    RunBatch(job, recorder);
+
+    EXPECT_EQ(recorder.Lines(), expected);
+    EXPECT_EQ(job.nSerial, whole);
+    EXPECT_EQ(EntriesIn(Out()).size(), std::size_t(whole));
+}
+
+// Names that lead to FIFOs, devices, sockets, folders or nowhere: refused at once, the run
+// goes on, and nothing ever blocks (RunBatch ends the program if the worker hangs).
+TEST_F(BatchFixture, SpecialFilesAreRefusedWithoutHanging) {
+    ASSERT_EQ(mkfifo(In("fifo.jpg").constData(), 0644), 0);
+    ASSERT_EQ(mkfifo(In("fifo-with-writer.jpg").constData(), 0644), 0);
+    // A writer that holds the FIFO open and never writes: a blocking read would wait forever.
+    const int writer = open(In("fifo-with-writer.jpg").constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(symlink("/dev/zero", In("zero.jpg").constData()), 0);
+    ASSERT_EQ(symlink("/dev/null", In("null.jpg").constData()), 0);
+    ASSERT_EQ(symlink("/dev/urandom", In("urandom.jpg").constData()), 0);
+    ASSERT_EQ(symlink(In("nowhere.png").constData(), In("dangling.png").constData()), 0);
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.jpg"));
+    const int sock = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = In("socket.jpg");
+    ASSERT_LT(std::size_t(socketPath.size()), sizeof address.sun_path);
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.constData());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    Put("good.png", Encode(SolidImage(64, 48, Qt::white), "png"));
+
+    const char* special[] = {"fifo.jpg", "fifo-with-writer.jpg", "zero.jpg",   "null.jpg",
+                             "urandom.jpg", "dangling.png",      "folder.jpg", "socket.jpg"};
+    std::vector<std::string> expected;
+    for (const char* name : special) {
+        job.AddFile(In(name).constData());
+        expected.push_back(Line(name, kCouldNotOpen));
+    }
+    job.AddFile(In("good.png").constData());
+    expected.push_back(Line("good.png", kDone));
+    expected.push_back("Batch Completed");
+
+    BatchRecorder recorder(job);
+    RunBatch(job, recorder, 60);
+    close(writer);
+    close(sock);
+
+    EXPECT_EQ(recorder.Lines(), expected);
+    EXPECT_EQ(job.nSerial, 1);
+    EXPECT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG"}));
+}
+
+// A listed file that changes before or while its turn comes: the worker takes the file as it
+// is when it opens it, and its placement follows the picture it opened.
+TEST_F(BatchFixture, FilesChangedAfterListing) {
+    struct Case {
+        const char* name;
+        const char* when; // first-entry name and message at which the change is made
+        bool atOutcomeOfPrevious;
+        std::function<void(BatchFixture&)> change;
+        const char* outcome;
+        int width, height; // of b.png's output, when it is written
+        QColor colour;
+    };
+    const auto replaceWith = [](QByteArray bytes) {
+        return [bytes](BatchFixture& t) {
+            const QByteArray path = t.In("b.png");
+            ASSERT_EQ(unlink(path.constData()), 0);
+            ASSERT_TRUE(WriteBytes(path, bytes));
+        };
+    };
+    const Case cases[] = {
+        {"deleted before its turn", "a.png", true,
+         [](BatchFixture& t) { ASSERT_EQ(unlink(t.In("b.png").constData()), 0); }, kCouldNotOpen,
+         0, 0, {}},
+        {"deleted when its turn has begun", "b.png", false,
+         [](BatchFixture& t) { ASSERT_EQ(unlink(t.In("b.png").constData()), 0); }, kCouldNotOpen,
+         0, 0, {}},
+        {"replaced by a larger picture", "b.png", false,
+         replaceWith(Encode(SolidImage(120, 80, Qt::yellow), "png")), kDone, 120, 80,
+         Qt::yellow},
+        {"replaced by a picture in another format", "a.png", true,
+         replaceWith(Encode(SolidImage(40, 40, Qt::magenta), "bmp")), kDone, 40, 40,
+         Qt::magenta},
+        {"replaced by text", "b.png", false, replaceWith("no longer a picture"), kCouldNotOpen,
+         0, 0, {}},
+        {"replaced by its first half", "b.png", false,
+         replaceWith(Encode(NoisyImage(64, 48), "png").left(2000)), kCouldNotOpen, 0, 0, {}},
+        {"replaced by a FIFO", "b.png", false,
+         [](BatchFixture& t) {
+             ASSERT_EQ(unlink(t.In("b.png").constData()), 0);
+             ASSERT_EQ(mkfifo(t.In("b.png").constData(), 0644), 0);
+         },
+         kCouldNotOpen, 0, 0, {}},
+        {"replaced by a folder", "b.png", false,
+         [](BatchFixture& t) {
+             ASSERT_EQ(unlink(t.In("b.png").constData()), 0);
+             ASSERT_EQ(mkdir(t.In("b.png").constData(), 0755), 0);
+         },
+         kCouldNotOpen, 0, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        job.ClearFiles();
+        job.nSerial = 0;
+        ASSERT_TRUE(QDir(QFile::decodeName(Out())).removeRecursively());
+        ASSERT_TRUE(QDir(m_dir.path()).mkdir("out"));
+        QDir(m_dir.path()).rmdir("b.png");
+        unlink(In("b.png").constData());
+        Put("a.png", Encode(SolidImage(64, 48, Qt::blue), "png"));
+        Put("b.png", Encode(SolidImage(64, 48, Qt::white), "png"));
+        Put("c.png", Encode(SolidImage(64, 48, Qt::cyan), "png"));
+        List({"a.png", "b.png", "c.png"});
+
+        BatchRecorder recorder(job);
+        bool changed = false;
+        recorder.onMessage = [&](const BatchMessage& m, CBatchJob&) {
+            const bool ofItem = m.firstEntry.ends_with(std::string("/") + c.when);
+            const bool at = c.atOutcomeOfPrevious ? m.text == "Done" : m.text == " ... ";
+            if (!changed && ofItem && at) {
+                changed = true;
+                c.change(*this);
+            }
+        };
+        RunBatch(job, recorder, 60);
+
+        EXPECT_TRUE(changed);
+        EXPECT_EQ(recorder.Lines(),
+                  (std::vector<std::string>{Line("a.png", kDone), Line("b.png", c.outcome),
+                                            Line("c.png", kDone), "Batch Completed"}));
+        const bool written = std::string(c.outcome) == kDone;
+        EXPECT_EQ(job.nSerial, written ? 3 : 2);
+        ASSERT_EQ(EntriesIn(Out()).size(), written ? 3u : 2u);
+        if (written)
+            ExpectStamped(Out("001.PNG"), c.width, c.height, c.colour, 3, 3, kTolerance);
+        ExpectStamped(Out(written ? "002.PNG" : "001.PNG"), 64, 48, Qt::cyan, 3, 3, kTolerance);
+    }
+}
+
+// A name that is not valid UTF-8 cannot be handed to the imaging library as text: the item is
+// reported as not opened, the file stays as it was, and the run goes on. A valid non-ASCII
+// name is stamped like any other.
+TEST_F(BatchFixture, FileNamesOutsideTheLocale) {
+    const QByteArray png = Encode(SolidImage(64, 48, Qt::blue), "png");
+    const QByteArray invalid = Put("\xff\xfe.png", png);
+    Put("caf\xc3\xa9-\xc3\x9f.png", png);
+    Put("good.png", Encode(SolidImage(64, 48, Qt::white), "png"));
+    List({"\xff\xfe.png", "caf\xc3\xa9-\xc3\x9f.png", "good.png"});
+
+    BatchRecorder recorder(job);
+    RunBatch(job, recorder);
+
+    EXPECT_EQ(recorder.Lines(),
+              (std::vector<std::string>{Line("\xff\xfe.png", kCouldNotOpen),
+                                        Line("caf\xc3\xa9-\xc3\x9f.png", kDone),
+                                        Line("good.png", kDone), "Batch Completed"}));
+    EXPECT_EQ(ReadBytes(invalid), png);
+    EXPECT_EQ(job.nSerial, 2);
+    ASSERT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG"}));
+    ExpectStamped(Out("000.PNG"), 64, 48, Qt::blue, 3, 3, kTolerance);
+}

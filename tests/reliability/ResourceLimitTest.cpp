@@ -1,0 +1,160 @@
+// Pictures at and beyond the library's size limit, and a picture that does not fit into the
+// memory the process may use. Headers that lie are refused before any pixel memory exists;
+// a real picture under the limit is processed; running out of memory fails one item only.
+
+#include "BatchFixture.h"
+#include "BatchRecorder.h"
+#include "ChildBatch.h"
+#include "TestPictures.h"
+#include "engine/TextHelpers.h"
+#include "imaging/GdiPlus.h"
+
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define PICTORUM_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PICTORUM_TEST_ASAN 1
+#endif
+#endif
+
+namespace {
+
+// 12000 x 9000 = 108 MP: an ordinary panorama, well under the library's limit.
+constexpr int kLargeWidth = 12000;
+constexpr int kLargeHeight = 9000;
+
+QByteArray LargeJpeg() {
+    const QImage gradient = GradientImage(kLargeWidth, kLargeHeight);
+    if (gradient.isNull())
+        return {};
+    return Encode(gradient, "jpeg", 85);
+}
+
+} // namespace
+
+// Six formats whose headers claim 60000 x 60000 (3.6 GP) in a few hundred bytes: each is
+// refused when opened, and the resident set of the child that runs them barely grows.
+TEST_F(BatchFixture, HeaderClaimingHugeSizeIsRefusedCheaply) {
+    static_assert(std::uint64_t(60000) * 60000 > kMaxImagePixels);
+    const char* formats[] = {"jpeg", "png", "gif", "bmp", "tiff", "webp"};
+    ChildBatchSpec spec;
+    std::vector<std::string> expected;
+    for (const char* format : formats) {
+        const QByteArray bytes = HeaderClaiming(format, 60000, 60000);
+        ASSERT_GT(bytes.size(), 20) << format;
+        ASSERT_LT(bytes.size(), 2000) << format;
+        const std::string name = std::string("claims-60000.") + format;
+        spec.inputs.push_back(Put(name.c_str(), bytes));
+        expected.push_back(Line(name.c_str(), kCouldNotOpen));
+        // The header says what it claims: Qt's own reader agrees on the size.
+        if (std::string(format) != "bmp" && std::string(format) != "gif") {
+            QImageReader reader(QFile::decodeName(spec.inputs.back()));
+            EXPECT_EQ(reader.size(), QSize(60000, 60000)) << format;
+        }
+    }
+    spec.inputs.push_back(Put("good.png", Encode(SolidImage(64, 48, Qt::white), "png")));
+    expected.push_back(Line("good.png", kDone));
+    expected.push_back("Batch Completed");
+    spec.overlay = In("overlay.png");
+    spec.outputDir = Out();
+    spec.guardSeconds = 60;
+
+    const ChildBatchResult result = RunChildBatch(spec);
+
+    ASSERT_TRUE(result.Clean()) << "exit " << result.exitCode << " signal " << result.signal
+                                << (result.timedOut ? " timed out" : "");
+    EXPECT_EQ(result.lines, expected);
+    ASSERT_EQ(result.itemPeakGrowthKb.size(), spec.inputs.size());
+    for (std::size_t i = 0; i + 1 < spec.inputs.size(); ++i)
+        EXPECT_LT(result.itemPeakGrowthKb[i], 200 * 1024) << formats[i];
+    EXPECT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG"}));
+}
+
+// A real 108 MP photograph-sized picture is decoded, stamped and written in full.
+TEST_F(BatchFixture, LargePictureUnderTheLimitIsProcessed) {
+    static_assert(std::uint64_t(kLargeWidth) * kLargeHeight >= 100'000'000);
+    static_assert(std::uint64_t(kLargeWidth) * kLargeHeight < kMaxImagePixels);
+    const QByteArray bytes = LargeJpeg();
+    ASSERT_FALSE(bytes.isEmpty());
+    job.AddFile(Put("panorama.jpg", bytes).constData());
+    CopyText(job.szOutputFormat, "image/jpeg");
+
+    BatchRecorder recorder(job);
+    RunBatch(job, recorder, 240);
+
+    EXPECT_EQ(recorder.Lines(),
+              (std::vector<std::string>{Line("panorama.jpg", kDone), "Batch Completed"}));
+    ASSERT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.JPG"}));
+    // Read back at an eighth of its size (JPEG decoders scale cheaply).
+    QImageReader reader(QFile::decodeName(Out("000.JPG")));
+    ASSERT_EQ(reader.size(), QSize(kLargeWidth, kLargeHeight));
+    constexpr int kScale = 8;
+    reader.setScaledSize(QSize(kLargeWidth / kScale, kLargeHeight / kScale));
+    const QImage small = reader.read();
+    ASSERT_FALSE(small.isNull());
+    struct Point {
+        const char* where;
+        int x, y;
+    };
+    const Point points[] = {{"top left", 400, 300},
+                            {"top right", 11600, 300},
+                            {"centre", 6000, 4500},
+                            {"bottom left", 400, 8700},
+                            {"left of the overlay", 8600, 8000}};
+    for (const Point& p : points) {
+        const QColor got = small.pixelColor(p.x / kScale, p.y / kScale);
+        const QColor want = GradientColour(kLargeWidth, kLargeHeight, p.x, p.y);
+        EXPECT_TRUE(NearColour(got, want, 12))
+            << p.where << ": " << got.name().toStdString() << " want " << want.name().toStdString();
+    }
+    // The overlay: 25 % at the bottom right, red on the left half, green on the right.
+    const QColor red = small.pixelColor(9750 / kScale, 7900 / kScale);
+    const QColor green = small.pixelColor(11250 / kScale, 7900 / kScale);
+    EXPECT_TRUE(NearColour(red, Qt::red, 12)) << red.name().toStdString();
+    EXPECT_TRUE(NearColour(green, Qt::green, 12)) << green.name().toStdString();
+}
+
+// A picture that needs more memory than the process may have (an address-space limit in a
+// child process): that item fails with an error text, the child does not crash, and the
+// items before and after it are stamped.
+TEST_F(BatchFixture, OutOfMemoryFailsOnlyThatItem) {
+#ifdef PICTORUM_TEST_ASAN
+    GTEST_SKIP() << "the address sanitizer reserves terabytes of address space, so an "
+                    "address-space limit cannot model running out of memory";
+#endif
+    const QByteArray bytes = LargeJpeg();
+    ASSERT_FALSE(bytes.isEmpty());
+    ChildBatchSpec spec;
+    spec.inputs = {Put("before.png", Encode(SolidImage(64, 48, Qt::blue), "png")),
+                   Put("panorama.jpg", bytes),
+                   Put("after.png", Encode(SolidImage(64, 48, Qt::white), "png"))};
+    spec.overlay = In("overlay.png");
+    spec.outputDir = Out();
+    spec.format = "image/png";
+    // Enough for the file and the small pictures, far from the 324 MB the decode needs.
+    spec.addressSpaceExtraMb = 160;
+
+    const ChildBatchResult result = RunChildBatch(spec);
+
+    ASSERT_TRUE(result.Clean()) << "exit " << result.exitCode << " signal " << result.signal
+                                << (result.timedOut ? " timed out" : "");
+    ASSERT_EQ(result.lines.size(), 4u);
+    EXPECT_EQ(result.lines[0], Line("before.png", kDone));
+    const std::string& huge = result.lines[1];
+    EXPECT_TRUE(huge == Line("panorama.jpg", kCouldNotOpen) ||
+                huge == Line("panorama.jpg", kCouldNotCopy) ||
+                huge == Line("panorama.jpg", kCouldNotSave))
+        << huge;
+    EXPECT_EQ(result.lines[2], Line("after.png", kDone));
+    EXPECT_EQ(result.lines[3], "Batch Completed");
+    // Outputs only of the two small pictures, named by the numbers they used.
+    const std::vector<std::string> entries = EntriesIn(Out());
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0], "000.PNG");
+    ExpectStamped(Out("000.PNG"), 64, 48, Qt::blue, 3, 3, 6);
+    ExpectStamped(Out(entries[1].c_str()), 64, 48, Qt::white, 3, 3, 6);
+}
