@@ -4,8 +4,10 @@
 #include "batch/BatchMessages.h"
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
+#include "engine/Placement.h"
 #include "engine/TextHelpers.h"
 
+#include <limits>
 #include <string>
 
 namespace {
@@ -21,15 +23,22 @@ void Report(const CBatchJob& job, UINT message, const char* text = nullptr) {
     SendMessage(job.hProgressWnd, message, 0, reinterpret_cast<LPARAM>(text));
 }
 
+LONG ToLong(UINT value) {
+    return value > static_cast<UINT>(std::numeric_limits<LONG>::max())
+               ? std::numeric_limits<LONG>::max()
+               : static_cast<LONG>(value);
+}
+
 // Stamps, names and saves the loaded background; the outcome text for the log.
 const char* StampAndSave(CBatchJob& job, CImageFile& background, const CImageFile& overlay,
                          char (&outputPath)[MAX_PATH]) {
-    // The placement reads the background's size from the first list entry, which is why the
-    // entry in progress stays first until the item is finished.
-    RECT destRect{};
-    RECT sourceRect{};
-    job.GetPlacementRect(destRect);
-    job.GetOverlayRect(sourceRect);
+    // Sizes come from the pictures this item actually holds, not from their files read once
+    // more: a file deleted or rewritten since it was loaded would otherwise give a 0 x 0 or a
+    // foreign size, and the stamp would silently be missing or cut while the item says "Done".
+    // The entry in progress still stays first until the item is finished.
+    const RECT destRect = ComputePlacement(job.GetSizeMode(), job.GetOverlayAnchor(), job.nSizeX,
+                                           job.nSizeY, background.Width(), background.Height());
+    const RECT sourceRect{0, 0, ToLong(overlay.Width()), ToLong(overlay.Height())};
     if (!background.ComposeOverlay(overlay, sourceRect, destRect))
         return kStatusComposeFailed;
 

@@ -116,8 +116,8 @@ TEST_F(BatchFixture, SpecialFilesAreRefusedWithoutHanging) {
     ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     Put("good.png", Encode(SolidImage(64, 48, Qt::white), "png"));
 
-    const char* special[] = {"fifo.jpg", "fifo-with-writer.jpg", "zero.jpg",   "null.jpg",
-                             "urandom.jpg", "dangling.png",      "folder.jpg", "socket.jpg"};
+    const char* special[] = {"fifo.jpg",    "fifo-with-writer.jpg", "zero.jpg",   "null.jpg",
+                             "urandom.jpg", "dangling.png",         "folder.jpg", "socket.jpg"};
     std::vector<std::string> expected;
     for (const char* name : special) {
         job.AddFile(In(name).constData());
@@ -157,34 +157,64 @@ TEST_F(BatchFixture, FilesChangedAfterListing) {
         };
     };
     const Case cases[] = {
-        {"deleted before its turn", "a.png", true,
-         [](BatchFixture& t) { ASSERT_EQ(unlink(t.In("b.png").constData()), 0); }, kCouldNotOpen,
-         0, 0, {}},
-        {"deleted when its turn has begun", "b.png", false,
-         [](BatchFixture& t) { ASSERT_EQ(unlink(t.In("b.png").constData()), 0); }, kCouldNotOpen,
-         0, 0, {}},
+        {"deleted before its turn",
+         "a.png",
+         true,
+         [](BatchFixture& t) { ASSERT_EQ(unlink(t.In("b.png").constData()), 0); },
+         kCouldNotOpen,
+         0,
+         0,
+         {}},
+        {"deleted when its turn has begun",
+         "b.png",
+         false,
+         [](BatchFixture& t) { ASSERT_EQ(unlink(t.In("b.png").constData()), 0); },
+         kCouldNotOpen,
+         0,
+         0,
+         {}},
         {"replaced by a larger picture", "b.png", false,
-         replaceWith(Encode(SolidImage(120, 80, Qt::yellow), "png")), kDone, 120, 80,
-         Qt::yellow},
+         replaceWith(Encode(SolidImage(120, 80, Qt::yellow), "png")), kDone, 120, 80, Qt::yellow},
         {"replaced by a picture in another format", "a.png", true,
-         replaceWith(Encode(SolidImage(40, 40, Qt::magenta), "bmp")), kDone, 40, 40,
-         Qt::magenta},
-        {"replaced by text", "b.png", false, replaceWith("no longer a picture"), kCouldNotOpen,
-         0, 0, {}},
-        {"replaced by its first half", "b.png", false,
-         replaceWith(Encode(NoisyImage(64, 48), "png").left(2000)), kCouldNotOpen, 0, 0, {}},
-        {"replaced by a FIFO", "b.png", false,
+         replaceWith(Encode(SolidImage(40, 40, Qt::magenta), "bmp")), kDone, 40, 40, Qt::magenta},
+        {"replaced by text",
+         "b.png",
+         false,
+         replaceWith("no longer a picture"),
+         kCouldNotOpen,
+         0,
+         0,
+         {}},
+        {"replaced by its first half",
+         "b.png",
+         false,
+         replaceWith(Encode(NoisyImage(64, 48), "png").left(2000)),
+         kCouldNotOpen,
+         0,
+         0,
+         {}},
+        {"replaced by a FIFO",
+         "b.png",
+         false,
          [](BatchFixture& t) {
              ASSERT_EQ(unlink(t.In("b.png").constData()), 0);
              ASSERT_EQ(mkfifo(t.In("b.png").constData(), 0644), 0);
          },
-         kCouldNotOpen, 0, 0, {}},
-        {"replaced by a folder", "b.png", false,
+         kCouldNotOpen,
+         0,
+         0,
+         {}},
+        {"replaced by a folder",
+         "b.png",
+         false,
          [](BatchFixture& t) {
              ASSERT_EQ(unlink(t.In("b.png").constData()), 0);
              ASSERT_EQ(mkdir(t.In("b.png").constData(), 0755), 0);
          },
-         kCouldNotOpen, 0, 0, {}},
+         kCouldNotOpen,
+         0,
+         0,
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -76,8 +76,8 @@ QImage OverlayImage() {
     return image;
 }
 
-void ExpectStamped(const QByteArray& path, int width, int height, const QColor& want, int x,
-                   int y, int tolerance) {
+void ExpectStamped(const QByteArray& path, int width, int height, const QColor& want, int x, int y,
+                   int tolerance) {
     SCOPED_TRACE(path.toStdString());
     QImageReader reader(QFile::decodeName(path));
     const QImage image = reader.read();
@@ -90,8 +90,10 @@ void ExpectStamped(const QByteArray& path, int width, int height, const QColor& 
     const int midY = top + (height - top) / 2;
     const QColor red = image.pixelColor(left + (width - left) / 4, midY);
     const QColor green = image.pixelColor(left + (width - left) * 3 / 4, midY);
-    EXPECT_TRUE(NearColour(red, Qt::red, tolerance)) << "left half of the overlay " << red.name().toStdString();
-    EXPECT_TRUE(NearColour(green, Qt::green, tolerance)) << "right half of the overlay " << green.name().toStdString();
+    EXPECT_TRUE(NearColour(red, Qt::red, tolerance))
+        << "left half of the overlay " << red.name().toStdString();
+    EXPECT_TRUE(NearColour(green, Qt::green, tolerance))
+        << "right half of the overlay " << green.name().toStdString();
     const QColor got = image.pixelColor(x, y);
     EXPECT_TRUE(NearColour(got, want, tolerance))
         << "background at " << x << "," << y << ": " << got.name().toStdString() << " want "

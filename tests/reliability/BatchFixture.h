@@ -41,8 +41,8 @@ QImage OverlayImage();
 
 // Checks that the output at path is a w x h picture whose bottom-right quarter cell holds the
 // overlay (red left, green right) and whose point (x, y) has the colour want.
-void ExpectStamped(const QByteArray& path, int width, int height, const QColor& want, int x,
-                   int y, int tolerance);
+void ExpectStamped(const QByteArray& path, int width, int height, const QColor& want, int x, int y,
+                   int tolerance);
 
 constexpr const char* kCouldNotOpen = " ... Error : Could not open";
 constexpr const char* kCouldNotCopy = " ... Error : Could not copy image";

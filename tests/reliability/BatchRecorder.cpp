@@ -63,10 +63,10 @@ void RunBatch(CBatchJob& job, BatchRecorder& recorder, int guardSeconds) {
         }
         if (std::chrono::steady_clock::now() > deadline) {
             // The worker still uses the job on this stack: nothing can be unwound safely.
-            std::fprintf(stderr,
-                         "HANG: the worker did not end within %d s; last message %u \"%s\"\n",
-                         guardSeconds, recorder.messages.empty() ? 0 : recorder.messages.back().message,
-                         recorder.messages.empty() ? "" : recorder.messages.back().text.c_str());
+            std::fprintf(
+                stderr, "HANG: the worker did not end within %d s; last message %u \"%s\"\n",
+                guardSeconds, recorder.messages.empty() ? 0 : recorder.messages.back().message,
+                recorder.messages.empty() ? "" : recorder.messages.back().text.c_str());
             std::fflush(stderr);
             std::_Exit(3);
         }

@@ -77,10 +77,9 @@ TEST_F(BatchFixture, UnusableOverlayFailsEveryItem) {
         };
         RunBatch(job, recorder, 60);
 
-        EXPECT_EQ(recorder.Lines(),
-                  (std::vector<std::string>{Line("a.png", kCouldNotCopy),
-                                            Line("b.bmp", kCouldNotCopy),
-                                            Line("c.jpg", kCouldNotCopy), "Batch Completed"}));
+        EXPECT_EQ(recorder.Lines(), (std::vector<std::string>{
+                                        Line("a.png", kCouldNotCopy), Line("b.bmp", kCouldNotCopy),
+                                        Line("c.jpg", kCouldNotCopy), "Batch Completed"}));
         EXPECT_EQ(job.nSerial, 0);
         EXPECT_TRUE(EntriesIn(Out()).empty());
     }
@@ -145,7 +144,10 @@ TEST_F(BatchFixture, OutputFolderFailures) {
     };
     const Case cases[] = {
         {"missing", removeOut, {}, {kCouldNotSave, kCouldNotSave, kCouldNotSave}, {}},
-        {"deleted during the run", {}, removeOut, {kCouldNotSave, kCouldNotSave, kCouldNotSave},
+        {"deleted during the run",
+         {},
+         removeOut,
+         {kCouldNotSave, kCouldNotSave, kCouldNotSave},
          {}},
         {"a regular file",
          [&](BatchFixture& t) {
@@ -155,7 +157,8 @@ TEST_F(BatchFixture, OutputFolderFailures) {
          {},
          {kCouldNotSave, kCouldNotSave, kCouldNotSave},
          {}},
-        {"replaced by a regular file during the run", {},
+        {"replaced by a regular file during the run",
+         {},
          [&](BatchFixture& t) {
              removeOut(t);
              ASSERT_TRUE(WriteBytes(t.Out(), "a file where the folder should be"));
@@ -194,10 +197,9 @@ TEST_F(BatchFixture, OutputFolderFailures) {
         };
         RunBatch(job, recorder, 60);
 
-        EXPECT_EQ(recorder.Lines(),
-                  (std::vector<std::string>{Line("a.png", c.outcomes[0]),
-                                            Line("b.bmp", c.outcomes[1]),
-                                            Line("c.jpg", c.outcomes[2]), "Batch Completed"}));
+        EXPECT_EQ(recorder.Lines(), (std::vector<std::string>{
+                                        Line("a.png", c.outcomes[0]), Line("b.bmp", c.outcomes[1]),
+                                        Line("c.jpg", c.outcomes[2]), "Batch Completed"}));
         EXPECT_EQ(job.nSerial, 3);
         EXPECT_TRUE(job.fileList.empty());
         EXPECT_EQ(EntriesIn(Out()), c.left);

@@ -259,14 +259,14 @@ QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t
                 PutLe32(out, value);
             }
         };
-        entry(256, 4, width);       // ImageWidth
-        entry(257, 4, height);      // ImageLength
-        entry(258, 3, 8);           // BitsPerSample
-        entry(259, 3, 1);           // no compression
-        entry(262, 3, 1);           // black is zero
-        entry(273, 4, dataOffset);  // StripOffsets
-        entry(278, 4, height);      // RowsPerStrip
-        entry(279, 4, 256);         // StripByteCounts (a lie: the strip would be w * h)
+        entry(256, 4, width);      // ImageWidth
+        entry(257, 4, height);     // ImageLength
+        entry(258, 3, 8);          // BitsPerSample
+        entry(259, 3, 1);          // no compression
+        entry(262, 3, 1);          // black is zero
+        entry(273, 4, dataOffset); // StripOffsets
+        entry(278, 4, height);     // RowsPerStrip
+        entry(279, 4, 256);        // StripByteCounts (a lie: the strip would be w * h)
         PutLe32(out, 0);
         out.append(QByteArray(256, '\x80'));
     } else if (name == "webp") {
