@@ -5,17 +5,12 @@
 #include "app/framework/FolderDialog.h"
 #include "app/framework/ResourceImages.h"
 #include "app/framework/WinThread.h"
+#include "batch/ProcessingDlg.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 #include "res/Resource.h"
 #include "ui/OverlayOptionsDlg.h"
 
-#if __has_include("batch/ProcessingDlg.h")
-#include "batch/ProcessingDlg.h"
-#define PICTORUM_HAVE_PROCESSING_DLG 1
-#endif
-
-#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -176,10 +171,8 @@ void CMainDlg::OnGo() {
     CoTaskMemFree(item);
     if (!TakeOutputFolder(hasPath ? folder.data() : nullptr))
         return;
-#ifdef PICTORUM_HAVE_PROCESSING_DLG
     CProcessingDlg processing(&m_job, this);
     processing.DoModal();
-#endif
     // The list, the overlay and the options stay as they are for the next run.
 }
 
@@ -189,10 +182,9 @@ void CMainDlg::OnExit() {
 }
 
 void CMainDlg::WaitForLingeringWorker() {
-    // Its run flag is cleared, so it stops at its next test. Sends it may still make to a
-    // window of this thread are answered meanwhile; user input waits.
-    while (AfxWaitForAllThreads(50) == WAIT_TIMEOUT)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    // Its run flag is cleared, so it stops at its next test; reports it still sends to a
+    // window of this thread are answered meanwhile.
+    WaitForLastWorker(INFINITE);
 }
 
 // Background list

@@ -1,0 +1,156 @@
+// The background list: shortened lines with full paths behind them, the duplicate test, and
+// the list commands driven through the main window.
+
+#include "MainDlgTestSupport.h"
+
+#include "res/Resource.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace maindlg_test;
+
+namespace {
+
+class FileListTest : public ::testing::Test {
+  protected:
+    void SetUp() override { UseProgramTemplates(); }
+};
+
+// Files dragged from a file manager and dropped onto the list: the drag enters first, as it
+// does for the user, and the drop goes where the drag was taken.
+void Drop(CMainDlg& dialog, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QWidget* list = List(dialog)->viewport();
+    const QPointF at(list->rect().center());
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &drop);
+}
+
+std::string PathOfLength(std::size_t length, char fill) {
+    std::string path = "/photos/";
+    path += std::string(length - path.size() - 4, fill);
+    return path + ".jpg";
+}
+
+} // namespace
+
+TEST_F(FileListTest, LinesAreShortenedAndDuplicatesAreFoundByFullPath) {
+    const std::string exact40 = PathOfLength(40, 'a');
+    const std::string long41 = PathOfLength(41, 'b');
+    // Same first 3 and last 33 characters: one shortened line, two different files.
+    const std::string tail = "/" + std::string(35, 't') + ".jpg";
+    const std::string twinA = "/ph1" + tail;
+    const std::string twinB = "/ph2" + tail;
+    struct Case {
+        std::string path;
+        int index; // expected AddEntry result
+    };
+    const std::vector<Case> cases = {
+        {exact40, 0},         {long41, 1},      {exact40, -1}, // the same path again
+        {"/photos/a.jpg", 2}, {"/photos/a.jpg", -1},
+        {"/photos/A.jpg", 3}, // other letter case: another file here
+        {twinA, 4},           {twinB, 5},
+    };
+    CMainDlg dialog;
+    std::vector<int> results;
+    std::vector<std::string> lines;
+    std::string unchanged = "kept";
+    int badGet = 0, badRemove = 0;
+    ModalScript script;
+    script.OnMain(dialog, "add", [&] {
+        CFileListBox* list = FileList(dialog);
+        for (const Case& c : cases)
+            results.push_back(list->AddEntry(c.path.c_str()));
+        for (int i = 0; i < list->GetCount(); ++i) {
+            std::string line;
+            list->GetText(i, line);
+            lines.push_back(line);
+        }
+        badGet = list->GetEntryPath(list->GetCount(), unchanged);
+        badRemove = list->RemoveEntry(list->GetCount());
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog), IDOK);
+    ASSERT_EQ(results.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(results[i], cases[i].index) << "case " << i << ": " << cases[i].path;
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], exact40);
+    EXPECT_EQ(lines[1], long41.substr(0, 3) + "..." + long41.substr(41 - 33));
+    EXPECT_EQ(lines[1].size(), 39u);
+    EXPECT_EQ(lines[4], lines[5]);
+    EXPECT_EQ(badGet, -1);
+    EXPECT_EQ(unchanged, "kept");
+    EXPECT_EQ(badRemove, -1);
+}
+
+TEST_F(FileListTest, RemoveTakesTheSelectedEntriesAndKeepsTheOthersInOrder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList paths;
+    for (int i = 1; i <= 6; ++i)
+        paths << dir.filePath(QStringLiteral("bg%1.png").arg(i));
+    CMainDlg dialog;
+    std::vector<std::string> afterNothingSelected, afterRemove;
+    QString labelAfterRemove, labelAfterAll;
+    std::size_t afterAll = 99;
+    ModalScript script;
+    script.OnMain(dialog, "fill, remove", [&] {
+        Drop(dialog, paths);
+        ClickControl(dialog, IDC_REMOVE); // nothing selected yet
+        afterNothingSelected = ListedPaths(dialog);
+        ClickListEntry(dialog, 1, Qt::NoModifier);
+        ClickListEntry(dialog, 4, Qt::ControlModifier);
+        ClickControl(dialog, IDC_REMOVE);
+        afterRemove = ListedPaths(dialog);
+        labelAfterRemove = GroupTitle(dialog);
+        ClickControl(dialog, IDC_REMOVE_ALL);
+        afterAll = ListedPaths(dialog).size();
+        labelAfterAll = GroupTitle(dialog);
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog), IDOK);
+    EXPECT_EQ(afterNothingSelected.size(), 6u);
+    const std::vector<std::string> expected = {Bytes(paths[0]), Bytes(paths[2]), Bytes(paths[3]),
+                                               Bytes(paths[5])};
+    EXPECT_EQ(afterRemove, expected);
+    EXPECT_EQ(labelAfterRemove, QStringLiteral("Background Images (4)"));
+    EXPECT_EQ(afterAll, 0u);
+    EXPECT_EQ(labelAfterAll, QStringLiteral("Background Images (0)"));
+}
+
+TEST_F(FileListTest, DroppedFolderIsListedAndAPathTooLongForTheRecordIsLeftOut) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("holiday"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // Cut to the record's size it would name another file.
+    const QString tooLong = dir.filePath(QString(MAX_PATH, QLatin1Char('z')));
+    CMainDlg dialog;
+    std::vector<std::string> listed;
+    QString label;
+    bool selected = true;
+    ModalScript script;
+    script.OnMain(dialog, "drop", [&] {
+        Drop(dialog, {folder, tooLong});
+        listed = ListedPaths(dialog);
+        label = GroupTitle(dialog);
+        selected = FileList(dialog)->GetSelCount() > 0;
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog), IDOK);
+    EXPECT_EQ(listed, std::vector<std::string>{Bytes(folder)});
+    EXPECT_EQ(label, QStringLiteral("Background Images (1)"));
+    EXPECT_FALSE(selected); // a drop leaves the selection alone
+}

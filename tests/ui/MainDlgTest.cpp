@@ -1,0 +1,346 @@
+// The main window driven as a user drives it: its checks before a run, the overlay choice, the
+// import dialog, the keys that must not close it, and leaving it while a worker still runs.
+
+#include "MainDlgTestSupport.h"
+
+#include "batch/ProcessingDlg.h"
+#include "engine/TextHelpers.h"
+#include "res/Resource.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace maindlg_test;
+
+namespace {
+
+class MainDlgTest : public ::testing::Test {
+  protected:
+    void SetUp() override { UseProgramTemplates(); }
+};
+
+int FocusedControl(CMainDlg& dialog) {
+    QWidget* focus = dialog.GetWidget() != nullptr ? dialog.GetWidget()->focusWidget() : nullptr;
+    for (int id : {IDC_GO, IDC_EXIT, IDC_BACKGROUND_LIST, IDC_IMPORT, IDC_REMOVE,
+                   IDC_BROWSE_OVERLAY, IDC_REMOVE_ALL, IDC_ABOUT, IDC_OPTIONS, IDC_OVERLAY_PATH})
+        if (focus != nullptr && focus == Control(dialog, id))
+            return id;
+    return 0;
+}
+
+// Chooses path as the overlay with "Browse..." and the open-file dialog.
+void BrowseOverlay(ModalScript& script, CMainDlg& dialog, const QString& path) {
+    script.OnMain(dialog, "browse", [&dialog] { ClickControl(dialog, IDC_BROWSE_OVERLAY); })
+        .Then("overlay file", IsOpenFileDialog,
+              [path](QWidget* modal) { AnswerFileDialog(modal, path); });
+}
+
+// Imports paths with "Import..." and the open-file dialog.
+void Import(ModalScript& script, CMainDlg& dialog, const QStringList& paths) {
+    script.OnMain(dialog, "import", [&dialog] { ClickControl(dialog, IDC_IMPORT); })
+        .Then("background files", IsOpenFileDialog, [paths](QWidget* modal) {
+            AnswerFileDialog(modal, paths.size() == 1 ? paths.first() : QuotedNames(paths));
+        });
+}
+
+} // namespace
+
+struct GoCase {
+    const char* name;
+    bool withOverlay;
+    const char* message;
+    int focusAfter;
+};
+
+class GoChecks : public MainDlgTest, public ::testing::WithParamInterface<GoCase> {};
+
+TEST_P(GoChecks, ReportTheFirstMissingInputAndFocusItsButton) {
+    const GoCase& c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString overlay = WritePicture(dir.filePath(QStringLiteral("mark.png")), 30, 10, Qt::red);
+    CMainDlg dialog;
+    std::vector<SeenBox> boxes;
+    int focusAtOpen = 0, focusAfter = 0;
+    bool chooserShown = false;
+    ModalScript script;
+    script.OnMain(dialog, "look", [&] { focusAtOpen = FocusedControl(dialog); });
+    if (c.withOverlay)
+        BrowseOverlay(script, dialog, overlay);
+    script.OnMain(dialog, "go", [&] { ClickControl(dialog, IDC_GO); })
+        .Then("error", IsMessageBox, [&](QWidget* modal) { AnswerMessageBox(modal, boxes); })
+        .OnMain(dialog, "exit", [&] {
+            focusAfter = FocusedControl(dialog);
+            ClickControl(dialog, IDC_EXIT);
+        });
+    // A folder chooser here would be a fault; answer it so that the test ends.
+    script.Then("no chooser", IsFolderChooser, [&](QWidget* modal) {
+        chooserShown = true;
+        CancelFileDialog(modal);
+    });
+    EXPECT_EQ(script.Run(dialog, 20000), IDOK);
+    EXPECT_EQ(focusAtOpen, IDC_GO);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(boxes[0].text, QString::fromLatin1(c.message));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(focusAfter, c.focusAfter);
+    EXPECT_FALSE(chooserShown);
+    EXPECT_TRUE(dialog.GetJob().fileList.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainDlg, GoChecks,
+    ::testing::Values(GoCase{"Nothing", false, "No overlay image selected", IDC_BROWSE_OVERLAY},
+                      GoCase{"OverlayOnly", true, "No background images selected", IDC_IMPORT}),
+    [](const ::testing::TestParamInfo<GoCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MainDlgTest, OverlayChoiceSetsItsPixelSizeKeepsTheAnchorAndARefusalKeepsTheOldOne) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString overlay = WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
+    const QString damaged = dir.filePath(QStringLiteral("damaged.png"));
+    {
+        QFile file(damaged);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\x89PNG\r\n\x1a\n but nothing after the signature");
+    }
+    CMainDlg dialog;
+    // As the options dialog would have left it.
+    dialog.GetJob().SetSizeMode(SizeModePercent);
+    dialog.GetJob().SetOverlayAnchor(4);
+    dialog.GetJob().nSizeX = 50;
+    dialog.GetJob().nSizeY = 25;
+    bool optionsAtOpen = true, optionsAccepted = false, optionsRefused = true;
+    QString boxAccepted, boxRefused = QStringLiteral("unchanged");
+    DWORD mode = 0, anchor = 0;
+    int sizeX = 0, sizeY = 0;
+    std::string overlayAfterRefusal;
+    int sizeXAfterRefusal = 0;
+    auto optionsEnabled = [&] { return Control(dialog, IDC_OPTIONS)->isEnabled(); };
+    auto pathBox = [&] { return qobject_cast<QLineEdit*>(Control(dialog, IDC_OVERLAY_PATH))->text(); };
+    ModalScript script;
+    script.OnMain(dialog, "look", [&] { optionsAtOpen = optionsEnabled(); });
+    BrowseOverlay(script, dialog, overlay);
+    script.OnMain(dialog, "accepted", [&] {
+        optionsAccepted = optionsEnabled();
+        boxAccepted = pathBox();
+        mode = dialog.GetJob().GetSizeMode();
+        anchor = dialog.GetJob().GetOverlayAnchor();
+        sizeX = dialog.GetJob().nSizeX;
+        sizeY = dialog.GetJob().nSizeY;
+    });
+    BrowseOverlay(script, dialog, damaged);
+    script.OnMain(dialog, "refused", [&] {
+        optionsRefused = optionsEnabled();
+        boxRefused = pathBox();
+        overlayAfterRefusal = dialog.GetJob().szOverlayPath;
+        sizeXAfterRefusal = dialog.GetJob().nSizeX;
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog, 20000), IDOK);
+    EXPECT_TRUE(script.Finished()) << script.Pending();
+    EXPECT_FALSE(optionsAtOpen);
+    EXPECT_TRUE(optionsAccepted);
+    EXPECT_EQ(mode, SizeModePixels);
+    EXPECT_EQ(sizeX, 120);
+    EXPECT_EQ(sizeY, 40);
+    EXPECT_EQ(anchor, 4u);
+    EXPECT_TRUE(boxAccepted.endsWith(QStringLiteral("/mark.png"))) << boxAccepted.toStdString();
+    EXPECT_FALSE(optionsRefused);
+    EXPECT_EQ(boxRefused, QString());
+    EXPECT_EQ(overlayAfterRefusal, Bytes(overlay));
+    EXPECT_EQ(sizeXAfterRefusal, 120);
+}
+
+TEST_F(MainDlgTest, PathBoxShowsUpToThirtyCharactersWholeAndShortensLongerPaths) {
+    // A short folder of known length, so that the file paths have exact lengths.
+    QTemporaryDir dir(QStringLiteral("/tmp/mdXXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    const int folder = static_cast<int>(dir.path().size()) + 1;
+    ASSERT_LT(folder, 25);
+    const QString exact30 = WritePicture(
+        dir.filePath(QString(30 - folder - 4, QLatin1Char('a')) + QStringLiteral(".png")), 8, 8,
+        Qt::red);
+    const QString long31 = WritePicture(
+        dir.filePath(QString(31 - folder - 4, QLatin1Char('b')) + QStringLiteral(".png")), 8, 8,
+        Qt::red);
+    ASSERT_EQ(exact30.size(), 30);
+    ASSERT_EQ(long31.size(), 31);
+    CMainDlg dialog;
+    QStringList shown;
+    auto look = [&] {
+        shown << qobject_cast<QLineEdit*>(Control(dialog, IDC_OVERLAY_PATH))->text();
+    };
+    ModalScript script;
+    BrowseOverlay(script, dialog, exact30);
+    script.OnMain(dialog, "look 30", look);
+    BrowseOverlay(script, dialog, long31);
+    script.OnMain(dialog, "look 31", [&] {
+        look();
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog, 20000), IDOK);
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0], exact30);
+    EXPECT_EQ(shown[1], long31.left(3) + QStringLiteral("...") + long31.right(23));
+    EXPECT_EQ(std::string(dialog.GetJob().szOverlayPath), Bytes(long31));
+}
+
+TEST_F(MainDlgTest, ImportAddsEachChosenFileOnceAndSelectsTheFirstEntry) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList three;
+    for (const char* name : {"a.png", "b.jpg", "c.bmp"})
+        three << WritePicture(dir.filePath(QString::fromLatin1(name)), 16, 12, Qt::blue,
+                              QString::fromLatin1(name).section('.', 1).toUpper().toLatin1());
+    const QString lower = WritePicture(dir.filePath(QStringLiteral("shot.png")), 8, 8, Qt::green);
+    const QString upper = WritePicture(dir.filePath(QStringLiteral("SHOT.png")), 8, 8, Qt::green);
+    CMainDlg dialog;
+    std::vector<std::string> afterThree, atEnd;
+    bool firstSelected = false;
+    int selectedCount = 0;
+    QString label;
+    ModalScript script;
+    Import(script, dialog, three);
+    script.OnMain(dialog, "three", [&] {
+        afterThree = ListedPaths(dialog);
+        firstSelected = FileList(dialog)->GetSel(0) > 0;
+        selectedCount = FileList(dialog)->GetSelCount();
+    });
+    Import(script, dialog, {lower});
+    Import(script, dialog, {lower});
+    Import(script, dialog, {upper});
+    script.OnMain(dialog, "end", [&] {
+        atEnd = ListedPaths(dialog);
+        label = GroupTitle(dialog);
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog, 30000), IDOK);
+    EXPECT_TRUE(script.Finished()) << script.Pending();
+    EXPECT_EQ(afterThree,
+              (std::vector<std::string>{Bytes(three[0]), Bytes(three[1]), Bytes(three[2])}));
+    EXPECT_TRUE(firstSelected);
+    EXPECT_EQ(selectedCount, 1);
+    ASSERT_EQ(atEnd.size(), 5u);
+    EXPECT_EQ(atEnd[3], Bytes(lower));
+    EXPECT_EQ(atEnd[4], Bytes(upper));
+    EXPECT_EQ(label, QStringLiteral("Background Images (5)"));
+}
+
+TEST_F(MainDlgTest, ImportFilterListsEveryEncoderFirstTogetherThenEachAlone) {
+    std::string filter = "kept|";
+    CMainDlg::BuildImportFilter(filter);
+    EXPECT_EQ(filter.rfind("kept|All Supported Formats|*.BMP;*.DIB;*.RLE;*.JPG;*.JPEG;*.JPE;"
+                           "*.JFIF;*.TIF;*.TIFF;*.PNG",
+                           0),
+              0u)
+        << filter;
+    EXPECT_NE(filter.find("|BMP File (*.BMP;*.DIB;*.RLE)|*.BMP;*.DIB;*.RLE|"), std::string::npos);
+    EXPECT_NE(filter.find("|PNG File (*.PNG)|*.PNG|"), std::string::npos);
+    ASSERT_GE(filter.size(), 3u);
+    EXPECT_EQ(filter.substr(filter.size() - 2), "||");
+    EXPECT_NE(filter[filter.size() - 3], '|');
+}
+
+TEST_F(MainDlgTest, EnterEscapeAndACloseRequestLeaveTheWindowOpen) {
+    CMainDlg dialog;
+    bool openAfterKeys = false;
+    std::vector<SeenBox> boxes;
+    ModalScript script;
+    script.OnMain(dialog, "keys", [&] {
+        QWidget* window = dialog.GetWidget();
+        for (int id : {IDC_BACKGROUND_LIST, IDC_OVERLAY_PATH}) {
+            Control(dialog, id)->setFocus();
+            PressKey(window, Qt::Key_Return);
+            PressKey(window, Qt::Key_Escape);
+        }
+        window->close();
+        QApplication::processEvents();
+        openAfterKeys = dialog.GetWidget() != nullptr && dialog.GetWidget()->isVisible();
+        ClickControl(dialog, IDC_EXIT);
+    });
+    script.Then("no box", IsMessageBox, [&](QWidget* modal) { AnswerMessageBox(modal, boxes); });
+    EXPECT_EQ(script.Run(dialog, 20000), IDOK);
+    EXPECT_TRUE(openAfterKeys);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainDlgTest, OutputFolderWithoutAPathIsTakenOnlyWhenAnEarlierFolderExists) {
+    struct Case {
+        const char* earlier;
+        const char* chosen; // null: the chosen item has no file-system path
+        BOOL starts;
+        const char* folderAfter;
+    };
+    const Case cases[] = {
+        {"", nullptr, FALSE, ""},
+        {"/srv/out", nullptr, TRUE, "/srv/out"},
+        {"", "/srv/new", TRUE, "/srv/new"},
+        {"/srv/out", "/srv/new", TRUE, "/srv/new"},
+    };
+    for (const Case& c : cases) {
+        CMainDlg dialog;
+        CopyText(dialog.GetJob().szOutputDir, c.earlier);
+        EXPECT_EQ(dialog.TakeOutputFolder(c.chosen), c.starts) << c.earlier;
+        EXPECT_STREQ(dialog.GetJob().szOutputDir, c.folderAfter);
+    }
+}
+
+namespace {
+// A progress dialog whose cancel does not wait for the worker at all, so that the worker is
+// still busy with its item when the dialog has closed.
+class NoWaitProcessingDlg : public CProcessingDlg {
+  public:
+    using CProcessingDlg::CProcessingDlg;
+    BOOL OnInitDialog() override {
+        m_nWaitCount = 0;
+        return CProcessingDlg::OnInitDialog();
+    }
+};
+
+QListWidget* LogOf(QWidget* progress) {
+    return progress->findChild<QListWidget*>();
+}
+} // namespace
+
+TEST_F(MainDlgTest, ExitWaitsForAWorkerLeftBehindByACancel) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Large enough that stamping and saving it takes far longer than the clicks below.
+    const QString background =
+        WritePicture(dir.filePath(QStringLiteral("large.bmp")), 4000, 3000, Qt::blue, "BMP");
+    const QString overlay = WritePicture(dir.filePath(QStringLiteral("mark.png")), 64, 32, Qt::red);
+    CMainDlg dialog;
+    CopyText(dialog.GetJob().szOverlayPath, Bytes(overlay).c_str());
+    CopyText(dialog.GetJob().szOutputDir, Bytes(dir.path()).c_str());
+    bool aliveAtExit = false;
+    ModalScript script;
+    script
+        .OnMain(dialog, "run",
+                [&] {
+                    dialog.GetJob().ClearFiles();
+                    dialog.GetJob().AddFile(Bytes(background).c_str());
+                    NoWaitProcessingDlg processing(&dialog.GetJob(), &dialog);
+                    processing.DoModal();
+                })
+        .Then("cancel", IsProgressDialog,
+              [&](QWidget* modal) {
+                  // Cancel once the worker is on its item.
+                  WaitFor([modal] { return LogOf(modal)->count() > 0; }, 20000);
+                  QPushButton* button = modal->findChild<QPushButton*>();
+                  Click(button);
+                  WaitFor([button] { return button->text() == QStringLiteral("Close"); });
+                  Click(button);
+              })
+        .OnMain(dialog, "exit", [&] {
+            aliveAtExit = WaitForLastWorker(0) == WAIT_TIMEOUT;
+            ClickControl(dialog, IDC_EXIT);
+        });
+    EXPECT_EQ(script.Run(dialog, 60000), IDOK);
+    const DWORD atReturn = WaitForLastWorker(0);
+    WaitForLastWorker(INFINITE);
+    ASSERT_TRUE(aliveAtExit) << "the worker ended before Exit; nothing was tested";
+    EXPECT_EQ(atReturn, WAIT_OBJECT_0);
+}

@@ -1,0 +1,264 @@
+#pragma once
+// Driving the main window the way a user would: real mouse and key events on its widgets, and
+// a script of steps that answer each modal window (message boxes, file dialogs, the folder
+// chooser, the progress dialog) as it comes up.
+
+#include "app/framework/DialogTemplateRegistry.h"
+#include "ui/MainDlg.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace maindlg_test {
+
+// The program's own templates, as the program's main() sets them up.
+inline void UseProgramTemplates() {
+    SetDialogTemplateLookup(&FindDialogTemplate);
+}
+
+inline bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+inline void Click(QWidget* widget, QPoint at = QPoint(-1, -1),
+                  Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    if (widget == nullptr)
+        return;
+    if (at.x() < 0)
+        at = widget->rect().center();
+    const QPointF global = widget->mapToGlobal(QPointF(at));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton,
+                      Qt::LeftButton, modifiers);
+    QApplication::sendEvent(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton,
+                        Qt::NoButton, modifiers);
+    QApplication::sendEvent(widget, &release);
+}
+
+// A key as the keyboard delivers it: to the focused widget of the window.
+inline void PressKey(QWidget* window, int key) {
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* target = focus != nullptr && focus->window() == window ? focus : window;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+// The main window's widgets by control id.
+inline QWidget* Control(CMainDlg& dialog, int id) {
+    CWnd* control = dialog.GetDlgItem(id);
+    return control != nullptr ? control->GetWidget() : nullptr;
+}
+inline void ClickControl(CMainDlg& dialog, int id) {
+    Click(Control(dialog, id));
+}
+inline QListWidget* List(CMainDlg& dialog) {
+    return qobject_cast<QListWidget*>(Control(dialog, 1007));
+}
+inline CFileListBox* FileList(CMainDlg& dialog) {
+    return static_cast<CFileListBox*>(dialog.GetDlgItem(1007));
+}
+inline std::vector<std::string> ListedPaths(CMainDlg& dialog) {
+    std::vector<std::string> paths;
+    CFileListBox* list = FileList(dialog);
+    for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
+        std::string path;
+        list->GetEntryPath(i, path);
+        paths.push_back(path);
+    }
+    return paths;
+}
+inline QString GroupTitle(CMainDlg& dialog) {
+    auto* group = qobject_cast<QGroupBox*>(Control(dialog, 1037));
+    return group != nullptr ? group->title() : QString();
+}
+inline void ClickListEntry(CMainDlg& dialog, int index, Qt::KeyboardModifiers modifiers) {
+    QListWidget* list = List(dialog);
+    const QRect rect = list->visualItemRect(list->item(index));
+    Click(list->viewport(), rect.center(), modifiers);
+}
+
+// What kind of modal window is up.
+inline bool IsMessageBox(QWidget* modal) {
+    return qobject_cast<QMessageBox*>(modal) != nullptr;
+}
+inline bool IsOpenFileDialog(QWidget* modal) {
+    return qobject_cast<QFileDialog*>(modal) != nullptr;
+}
+inline bool IsFolderChooser(QWidget* modal) {
+    return qobject_cast<QFileDialog*>(modal) == nullptr &&
+           modal->findChild<QFileDialog*>() != nullptr;
+}
+inline bool IsProgressDialog(QWidget* modal) {
+    return modal->findChild<QProgressBar*>() != nullptr;
+}
+
+// Types text into a file dialog's name field and presses its accept button.
+inline void AnswerFileDialog(QWidget* modal, const QString& text) {
+    auto* files = qobject_cast<QFileDialog*>(modal);
+    if (files == nullptr)
+        files = modal->findChild<QFileDialog*>();
+    auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    edit->setFocus();
+    edit->setText(text);
+    QPushButton* accept =
+        files->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Open);
+    WaitFor([accept] { return accept->isEnabled(); });
+    Click(accept);
+}
+
+inline void CancelFileDialog(QWidget* modal) {
+    auto* files = qobject_cast<QFileDialog*>(modal);
+    if (files == nullptr)
+        files = modal->findChild<QFileDialog*>();
+    Click(files->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))
+              ->button(QDialogButtonBox::Cancel));
+}
+
+inline QString QuotedNames(const QStringList& paths) {
+    QStringList quoted;
+    for (const QString& path : paths)
+        quoted << QLatin1Char('"') + path + QLatin1Char('"');
+    return quoted.join(QLatin1Char(' '));
+}
+
+// A message box's text and icon, then OK.
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+inline void AnswerMessageBox(QWidget* modal, std::vector<SeenBox>& seen) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    seen.push_back({box->windowTitle(), box->text(), box->icon()});
+    Click(box->button(QMessageBox::Ok));
+}
+
+// Waits for the end of the run, then closes the progress dialog with its button.
+inline void CloseProgressWhenDone(QWidget* modal) {
+    QPushButton* button = modal->findChild<QPushButton*>();
+    WaitFor([button] { return button != nullptr && button->text() == QStringLiteral("Close"); },
+            60000);
+    Click(button);
+}
+
+// Steps run in order, each on the first modal window that it accepts. A step is taken off the
+// queue before it acts, so a step may open a nested modal window that the next step answers.
+class ModalScript {
+  public:
+    using Accepts = std::function<bool(QWidget*)>;
+    using Act = std::function<void(QWidget*)>;
+
+    ModalScript& Then(const char* what, Accepts accepts, Act act) {
+        m_steps.push_back({what, std::move(accepts), std::move(act)});
+        return *this;
+    }
+    // A step on the main window itself.
+    ModalScript& OnMain(CMainDlg& dialog, const char* what, std::function<void()> act) {
+        return Then(
+            what, [&dialog](QWidget* modal) { return modal == dialog.GetWidget(); },
+            [act](QWidget*) { act(); });
+    }
+
+    // Runs the main window modally under the script. A window still open after the time-out is
+    // closed so that a failing test does not hang; the result is then -99.
+    INT_PTR Run(CMainDlg& dialog, int timeoutMs = 60000) {
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] { Poll(); });
+        QElapsedTimer clock;
+        clock.start();
+        QTimer watchdog;
+        watchdog.setInterval(200);
+        QObject::connect(&watchdog, &QTimer::timeout, [&] {
+            if (clock.elapsed() < timeoutMs)
+                return;
+            m_timedOut = true;
+            m_steps.clear();
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != nullptr && modal != dialog.GetWidget()) {
+                if (auto* d = qobject_cast<QDialog*>(modal))
+                    d->reject();
+            } else if (dialog.GetWidget() != nullptr) {
+                dialog.EndDialog(-99);
+            }
+        });
+        poll.start();
+        watchdog.start();
+        return dialog.DoModal();
+    }
+
+    bool Finished() const { return m_steps.empty() && !m_timedOut; }
+    std::string Pending() const { return m_steps.empty() ? std::string() : m_steps.front().what; }
+
+  private:
+    struct Step {
+        std::string what;
+        Accepts accepts;
+        Act act;
+    };
+
+    void Poll() {
+        if (m_steps.empty())
+            return;
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible() || !m_steps.front().accepts(modal))
+            return;
+        // Keys go to the focused widget of the active window, as they would for the user.
+        WaitFor([modal] { return modal->isActiveWindow(); }, 2000);
+        Step step = std::move(m_steps.front());
+        m_steps.pop_front();
+        // Acted on from outside this timer's slot: Qt does not fire a timer again while its
+        // slot runs, and the action may open a modal window that the next step answers.
+        QPointer<QWidget> target = modal;
+        QTimer::singleShot(0, [act = std::move(step.act), target] {
+            if (target)
+                act(target.data());
+        });
+    }
+
+    std::deque<Step> m_steps;
+    bool m_timedOut = false;
+};
+
+// Pictures drawn in code.
+inline QString WritePicture(const QString& path, int width, int height, const QColor& colour,
+                            const char* format = "PNG") {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    image.save(path, format);
+    return path;
+}
+
+inline std::string Bytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+} // namespace maindlg_test
