@@ -5,7 +5,11 @@
 
 #include "app/framework/MessageTarget.h"
 
-#include <QRegularExpression>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
 
 using namespace progress_test;
 
@@ -167,6 +171,54 @@ TEST_F(ProgressDialogTest, PercentIsExactForWholeValues) {
     ASSERT_EQ(titles.size(), 100u);
     for (int k = 1; k <= 100; ++k)
         EXPECT_EQ(titles[k - 1], std::to_string(k - 1) + "% Complete");
+}
+
+// A thread cannot be started when its stack does not fit into the address space left. The
+// dialog then says so and lets the user close it; nothing runs and the list stays.
+TEST_F(ProgressDialogTest, WorkerThatCannotStartLeavesAClosableDialog) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's own mappings need the address space";
+#else
+    AddBackground("blue.png");
+    TestProcessingDlg dialog(&job);
+
+    // New threads ask for a stack of a gigabyte (larger than any stack the C library keeps
+    // from ended threads), and the address space has room for the dialog's widgets only.
+    pthread_attr_t savedAttr;
+    ASSERT_EQ(pthread_getattr_default_np(&savedAttr), 0);
+    pthread_attr_t hugeStack;
+    ASSERT_EQ(pthread_attr_init(&hugeStack), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&hugeStack, std::size_t{1} << 30), 0);
+    rlimit savedLimit{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &savedLimit), 0);
+    unsigned long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    ASSERT_GT(pages, 0u);
+    rlimit tight = savedLimit;
+    tight.rlim_cur = pages * static_cast<unsigned long>(sysconf(_SC_PAGESIZE)) + (64u << 20);
+    const auto restore = [&] {
+        setrlimit(RLIMIT_AS, &savedLimit);
+        pthread_setattr_default_np(&savedAttr);
+    };
+    dialog.afterInit = [&](TestProcessingDlg&) { restore(); };
+    ASSERT_EQ(pthread_setattr_default_np(&hugeStack), 0);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    View end;
+    const INT_PTR result = RunModal(dialog, [&](QWidget*) { end = CloseWhenOver(dialog); });
+    restore();
+    pthread_attr_destroy(&hugeStack);
+    pthread_attr_destroy(&savedAttr);
+
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(end.log, std::vector<std::string>{"Error : Could not start the run"});
+    EXPECT_EQ(end.status, "Cancelled");
+    EXPECT_EQ(end.button, "Close");
+    EXPECT_FALSE(end.barEnabled);
+    EXPECT_TRUE(dialog.views.empty());
+    EXPECT_FALSE(job.IsRunning());
+    EXPECT_EQ(job.fileList.size(), 1u);
+    EXPECT_TRUE(Outputs().empty());
+#endif
 }
 
 // How the user asks the dialog to go away while the run goes on.
