@@ -29,15 +29,17 @@ long PeakRssKb() {
     return usage.ru_maxrss;
 }
 
-long long AddressSpaceKb() {
+// A field of /proc/self/status in kB ("VmSize", "VmPeak"); -1 when it cannot be read.
+long long StatusKb(const char* field) {
     FILE* status = std::fopen("/proc/self/status", "r");
     if (!status)
         return -1;
     char line[256];
     long long kb = -1;
     while (std::fgets(line, sizeof line, status)) {
-        if (std::strncmp(line, "VmSize:", 7) == 0)
-            kb = std::atoll(line + 7);
+        const std::size_t length = std::strlen(field);
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':')
+            kb = std::atoll(line + length + 1);
     }
     std::fclose(status);
     return kb;
@@ -86,7 +88,7 @@ int ChildBatchMain(int argc, char** argv) {
             return 92;
     }
     if (addressSpaceExtraMb >= 0) {
-        const long long now = AddressSpaceKb();
+        const long long now = StatusKb("VmSize");
         if (now < 0)
             return 93;
         const rlim_t bytes = rlim_t(now + addressSpaceExtraMb * 1024) * 1024;
@@ -97,21 +99,26 @@ int ChildBatchMain(int argc, char** argv) {
 
     BatchRecorder recorder(job);
     long itemStartKb = 0;
+    long long itemStartVirtualKb = 0;
     std::vector<long> growth;
+    std::vector<long long> virtualGrowth;
     recorder.onMessage = [&](const BatchMessage& m, CBatchJob&) {
         if (m.message != WM_BATCH_ITEMSTATUS)
             return;
-        if (m.text == " ... ")
+        if (m.text == " ... ") {
             itemStartKb = PeakRssKb();
-        else
+            itemStartVirtualKb = StatusKb("VmPeak");
+        } else {
             growth.push_back(PeakRssKb() - itemStartKb);
+            virtualGrowth.push_back(StatusKb("VmPeak") - itemStartVirtualKb);
+        }
     };
     RunBatchHere(job, recorder);
 
     for (const std::string& line : recorder.Lines())
         std::fprintf(report, "line %s\n", line.c_str());
-    for (long kb : growth)
-        std::fprintf(report, "item %ld\n", kb);
+    for (std::size_t i = 0; i < growth.size(); ++i)
+        std::fprintf(report, "item %ld %lld\n", growth[i], virtualGrowth[i]);
     for (const std::string& path : job.fileList)
         std::fprintf(report, "remaining %s\n", path.c_str());
     std::fprintf(report, "completed %d\n", recorder.Completed() ? 1 : 0);
@@ -202,9 +209,13 @@ ChildBatchResult RunChildBatch(const ChildBatchSpec& spec) {
         const std::string value = space == std::string::npos ? "" : line.substr(space + 1);
         if (key == "line")
             result.lines.push_back(value);
-        else if (key == "item")
-            result.itemPeakGrowthKb.push_back(std::atol(value.c_str()));
-        else if (key == "remaining")
+        else if (key == "item") {
+            long rss = 0;
+            long long address = 0;
+            std::istringstream(value) >> rss >> address;
+            result.itemPeakGrowthKb.push_back(rss);
+            result.itemPeakAddressGrowthKb.push_back(address);
+        } else if (key == "remaining")
             result.remaining.push_back(value);
         else if (key == "completed")
             result.completed = value == "1";

@@ -30,6 +30,9 @@ struct ChildBatchResult {
     // Per item that was reported to its end: growth of the peak resident set from the item's
     // " ... " to its outcome, in kB.
     std::vector<long> itemPeakGrowthKb;
+    // The same for the peak address space (VmPeak): memory reserved but never touched shows
+    // here, not in the resident set.
+    std::vector<long long> itemPeakAddressGrowthKb;
     std::vector<std::string> remaining;
     int serial = -1;
 
