@@ -1,0 +1,132 @@
+// Arbitrary bytes through the whole picture pipeline of a batch item: decode from a file,
+// draw into a small bitmap with the overlay on top, compose at full size, and encode.
+#include "engine/DrawingSurface.h"
+#include "engine/ImageFile.h"
+#include "engine/ImageRecord.h"
+#include "engine/TextHelpers.h"
+#include "imaging/GdiPlus.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <clocale>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Pictures larger than this are only opened (header checks): decoding a few hundred
+// megapixels per input would measure the allocator, not find faults.
+constexpr std::uint64_t kMaxDecodedPixels = 4ull << 20;
+// Composing and encoding at full size is done up to this size.
+constexpr std::uint64_t kMaxComposedPixels = 256ull << 10;
+
+struct Session {
+    QTemporaryDir dir;
+    QByteArray input;
+    QByteArray output;
+    CImageFile overlay;
+};
+Session* g_session = nullptr;
+
+bool WriteInput(const QByteArray& path, const std::uint8_t* data, std::size_t size) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n <= 0)
+            break;
+        done += std::size_t(n);
+    }
+    return ::close(fd) == 0 && done == size;
+}
+
+void SaveAs(GpImage* image, const CLSID& encoder) {
+    const auto wide = ToWidePath(g_session->output.constData());
+    if (wide)
+        GdipSaveImageToFile(image, wide->c_str(), &encoder, nullptr);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int qtArgc = 1;
+    static char* qtArgv[] = {(*argv)[0], nullptr};
+    (void)argc;
+    new QGuiApplication(qtArgc, qtArgv);
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    ULONG_PTR token = 0;
+    GdiplusStartupInput input;
+    if (GdiplusStartup(&token, &input, nullptr) != Ok) {
+        std::fprintf(stderr, "imaging library did not start\n");
+        std::abort();
+    }
+    g_session = new Session;
+    if (!g_session->dir.isValid())
+        std::abort();
+    g_session->input = QFile::encodeName(g_session->dir.filePath("input"));
+    g_session->output = QFile::encodeName(g_session->dir.filePath("output"));
+    // A small half-transparent overlay, as a user's logo would be.
+    QImage overlay(8, 8, QImage::Format_ARGB32);
+    overlay.fill(QColor(255, 0, 0, 128));
+    QPainter(&overlay).fillRect(0, 0, 4, 8, QColor(0, 255, 0, 255));
+    const QString overlayPath = g_session->dir.filePath("overlay.png");
+    if (!overlay.save(overlayPath, "PNG") ||
+        !g_session->overlay.LoadFromFile(QFile::encodeName(overlayPath).constData()))
+        std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (!WriteInput(g_session->input, data, size))
+        std::abort();
+    CImageFile picture;
+    if (!picture.LoadFromFile(g_session->input.constData()))
+        return 0;
+    const UINT width = picture.Width();
+    const UINT height = picture.Height();
+    const std::uint64_t pixels = std::uint64_t(width) * height;
+    if (width == 0 || height == 0 || picture.GetPixelFormat() == PixelFormatUndefined)
+        std::abort(); // an opened picture always has a size and a format
+    if (pixels > kMaxDecodedPixels)
+        return 0;
+
+    // The picture scaled into a small bitmap, the overlay drawn over its corner.
+    ImageRecordPtr small(ImageRecord::New());
+    if (small && small->CreateBitmap(48, 32, PixelFormat32bppARGB) == Ok) {
+        {
+            DrawingSurface surface = DrawingSurface::OnImage(small->hImage);
+            if (surface.DrawImage(picture.GetImage(), 0, 0, 48, 32) == Ok)
+                surface.DrawImage(g_session->overlay.GetImage(), 36, 20, 12, 12, 0, 0, 8, 8);
+        }
+        SaveAs(small->hImage, ClsidPngEncoder);
+        SaveAs(small->hImage, ClsidJpegEncoder);
+        SaveAs(small->hImage, ClsidBmpEncoder);
+    }
+
+    // The batch's own compose at the picture's size, then its encoders.
+    if (pixels <= kMaxComposedPixels) {
+        const RECT source{0, 0, 8, 8};
+        const RECT dest{LONG(width / 2), LONG(height / 2), LONG(width), LONG(height)};
+        if (picture.ComposeOverlay(g_session->overlay, source, dest)) {
+            if (picture.Width() != width || picture.Height() != height)
+                std::abort(); // the stamped copy keeps the background's size
+            picture.SaveToFile(g_session->output.constData(), ClsidPngEncoder);
+            picture.SaveToFile(g_session->output.constData(), ClsidJpegEncoder);
+            picture.SaveToFile(g_session->output.constData(), ClsidTiffEncoder);
+        }
+    }
+    return 0;
+}
