@@ -7,6 +7,7 @@
 #include "res/Resource.h"
 #include "ui/OverlayOptionsText.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
