@@ -1,0 +1,24 @@
+#pragma once
+// The measured runs that happen inside a child process of the benchmark, so that each one's
+// peak memory is its own. Each prints one line per picture to standard output:
+//   item <wall seconds> <cpu seconds> <outcome>
+// and at the end "peak <kilobytes>".
+// Each returns the process exit code.
+
+#include <QStringList>
+
+// The batch worker itself (ProcessingThreadProc) with a receiver on this thread, the overlay
+// at 20 % x 20 % of each background, anchored bottom-right.
+int RunBatchWorker(const QString& mime, const QString& overlay, const QString& outputDir,
+                   const QStringList& backgrounds);
+
+// The codec floor: decode each background and save it with the same encoder, nothing else.
+int RunCodecFloor(const QString& mime, const QString& outputDir, const QStringList& backgrounds);
+
+// The sample preview's sequence on one background: decode, new 32-bit ARGB bitmap, draw the
+// background, draw the overlay scaled. Prints "preview <total> <decode+draw background>
+// <overlay>" for each of `rounds` rounds.
+int RunPreview(const QString& background, const QString& overlay, int rounds);
+
+// Nothing but start-up: the memory every child pays before its first picture.
+int RunBaseline();
