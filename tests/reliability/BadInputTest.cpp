@@ -31,7 +31,7 @@ struct Input {
 } // namespace
 
 // Files whose content is not what their name says: decoded by content, refused by content.
-TEST_F(BatchFixture, FilesAreJudgedByContent) {
+TEST_F(Reliability, FilesAreJudgedByContent) {
     QByteArray garbage(3000, '\0');
     for (int i = 0; i < garbage.size(); ++i)
         garbage[i] = char((i * 7919 + 13) % 251);
@@ -63,7 +63,7 @@ TEST_F(BatchFixture, FilesAreJudgedByContent) {
 
 // Every format the library decodes, whole and cut at three points: the whole file is stamped,
 // every cut one is refused when it is opened, and none leaves an output.
-TEST_F(BatchFixture, TruncatedFilesAreRefused) {
+TEST_F(Reliability, TruncatedFilesAreRefused) {
     const QImage picture = NoisyImage(96, 64);
     const char* formats[] = {"jpeg", "png", "tiff", "gif", "bmp", "webp"};
     const double cuts[] = {0.1, 0.5, 0.9};
@@ -95,7 +95,7 @@ TEST_F(BatchFixture, TruncatedFilesAreRefused) {
 
 // Names that lead to FIFOs, devices, sockets, folders or nowhere: refused at once, the run
 // goes on, and nothing ever blocks (RunBatch ends the program if the worker hangs).
-TEST_F(BatchFixture, SpecialFilesAreRefusedWithoutHanging) {
+TEST_F(Reliability, SpecialFilesAreRefusedWithoutHanging) {
     ASSERT_EQ(mkfifo(In("fifo.jpg").constData(), 0644), 0);
     ASSERT_EQ(mkfifo(In("fifo-with-writer.jpg").constData(), 0644), 0);
     // A writer that holds the FIFO open and never writes: a blocking read would wait forever.
@@ -139,7 +139,7 @@ TEST_F(BatchFixture, SpecialFilesAreRefusedWithoutHanging) {
 
 // A listed file that changes before or while its turn comes: the worker takes the file as it
 // is when it opens it, and its placement follows the picture it opened.
-TEST_F(BatchFixture, FilesChangedAfterListing) {
+TEST_F(Reliability, FilesChangedAfterListing) {
     struct Case {
         const char* name;
         const char* when; // first-entry name and message at which the change is made
@@ -257,7 +257,7 @@ TEST_F(BatchFixture, FilesChangedAfterListing) {
 // A name that is not valid UTF-8 cannot be handed to the imaging library as text: the item is
 // reported as not opened, the file stays as it was, and the run goes on. A valid non-ASCII
 // name is stamped like any other.
-TEST_F(BatchFixture, FileNamesOutsideTheLocale) {
+TEST_F(Reliability, FileNamesOutsideTheLocale) {
     const QByteArray png = Encode(SolidImage(64, 48, Qt::blue), "png");
     const QByteArray invalid = Put("\xff\xfe.png", png);
     Put("caf\xc3\xa9-\xc3\x9f.png", png);

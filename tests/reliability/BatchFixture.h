@@ -31,6 +31,9 @@ class BatchFixture : public ::testing::Test {
     CBatchJob job;
 };
 
+// The suite's name in test listings.
+using Reliability = BatchFixture;
+
 // Every entry of a folder (hidden ones and special files too, so that a leftover temporary
 // file shows), sorted by name.
 std::vector<std::string> EntriesIn(const QByteArray& dir);

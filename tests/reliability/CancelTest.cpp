@@ -56,7 +56,7 @@ std::string OpenFileBelow(const QByteArray& folder) {
 // Cancelled while the large TIFF of the first item is being made: that work finishes (the file
 // is whole, never partial), nothing more is reported, and the entries are kept for the next
 // run, which then completes the list.
-TEST_F(BatchFixture, CancelDuringLargeTiffEncode) {
+TEST_F(Reliability, CancelDuringLargeTiffEncode) {
     enum class From { StatusHandler, OtherThreadWhileSaving };
     const From variants[] = {From::StatusHandler, From::OtherThreadWhileSaving};
     Put("big.jpg", Encode(GradientImage(kBigWidth, kBigHeight), "jpeg", 90));
@@ -143,7 +143,7 @@ TEST_F(BatchFixture, CancelDuringLargeTiffEncode) {
 // Hundreds of small pictures, cancelled at varying points and restarted until the list is
 // done. After every run: the list is the unprocessed tail of the original in order, the files
 // on disk are exactly 000 .. nSerial-1, and each holds the picture the log says it holds.
-TEST_F(BatchFixture, StressCancelAndRestart) {
+TEST_F(Reliability, StressCancelAndRestart) {
     constexpr int kItems = 306;
     const auto colourOf = [](int i) { return QColor(20 + (i % 16) * 14, 20 + (i / 16) * 11, 77); };
     const auto indexOf = [](const QColor& c) {

@@ -31,7 +31,7 @@ void ListThree(BatchFixture& t) {
 
 // The overlay is loaded once when the run starts; one that cannot be loaded then makes every
 // item fail to compose, and no running number is used.
-TEST_F(BatchFixture, UnusableOverlayFailsEveryItem) {
+TEST_F(Reliability, UnusableOverlayFailsEveryItem) {
     struct Case {
         const char* name;
         std::function<void(BatchFixture&)> spoil; // run from the handler of WM_BATCH_START
@@ -87,7 +87,7 @@ TEST_F(BatchFixture, UnusableOverlayFailsEveryItem) {
 
 // Once loaded, the overlay is the one the run stamps with: deleting or replacing its file
 // during the run must neither drop the stamp silently nor draw a part of another picture.
-TEST_F(BatchFixture, OverlayChangedDuringTheRunKeepsStamping) {
+TEST_F(Reliability, OverlayChangedDuringTheRunKeepsStamping) {
     struct Case {
         const char* name;
         QByteArray replacement; // empty: deleted
@@ -131,7 +131,7 @@ TEST_F(BatchFixture, OverlayChangedDuringTheRunKeepsStamping) {
 
 // An output folder that is missing, vanishes during the run, or is a regular file: every item
 // that reaches the save says "Could not save", uses its number, and the run completes.
-TEST_F(BatchFixture, OutputFolderFailures) {
+TEST_F(Reliability, OutputFolderFailures) {
     struct Case {
         const char* name;
         std::function<void(BatchFixture&)> before;
@@ -217,7 +217,7 @@ TEST_F(BatchFixture, OutputFolderFailures) {
 // A disk that fills up while an output is encoded (a file size limit in a child process): the
 // item says "Could not save", the older file of that name is left byte for byte, no partial or
 // temporary file remains, and the next item, which fits, is written.
-TEST_F(BatchFixture, DiskFullWhileEncodingEachFormat) {
+TEST_F(Reliability, DiskFullWhileEncodingEachFormat) {
     struct Case {
         const char* mime;
         const char* extension;

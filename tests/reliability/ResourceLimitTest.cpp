@@ -38,7 +38,7 @@ QByteArray LargeJpeg() {
 
 // Six formats whose headers claim 60000 x 60000 (3.6 GP) in a few hundred bytes: each is
 // refused when opened, and the resident set of the child that runs them barely grows.
-TEST_F(BatchFixture, HeaderClaimingHugeSizeIsRefusedCheaply) {
+TEST_F(Reliability, HeaderClaimingHugeSizeIsRefusedCheaply) {
     static_assert(std::uint64_t(60000) * 60000 > kMaxImagePixels);
     const char* formats[] = {"jpeg", "png", "gif", "bmp", "tiff", "webp"};
     ChildBatchSpec spec;
@@ -84,7 +84,7 @@ TEST_F(BatchFixture, HeaderClaimingHugeSizeIsRefusedCheaply) {
 }
 
 // A real 108 MP photograph-sized picture is decoded, stamped and written in full.
-TEST_F(BatchFixture, LargePictureUnderTheLimitIsProcessed) {
+TEST_F(Reliability, LargePictureUnderTheLimitIsProcessed) {
     static_assert(std::uint64_t(kLargeWidth) * kLargeHeight >= 100'000'000);
     static_assert(std::uint64_t(kLargeWidth) * kLargeHeight < kMaxImagePixels);
     const QByteArray bytes = LargeJpeg();
@@ -130,7 +130,7 @@ TEST_F(BatchFixture, LargePictureUnderTheLimitIsProcessed) {
 // A picture that needs more memory than the process may have (an address-space limit in a
 // child process): that item fails with an error text, the child does not crash, and the
 // items before and after it are stamped.
-TEST_F(BatchFixture, OutOfMemoryFailsOnlyThatItem) {
+TEST_F(Reliability, OutOfMemoryFailsOnlyThatItem) {
 #ifdef PICTORUM_TEST_ASAN
     GTEST_SKIP() << "the address sanitizer reserves terabytes of address space, so an "
                     "address-space limit cannot model running out of memory";
