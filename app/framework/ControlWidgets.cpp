@@ -43,11 +43,48 @@ void DlgCheckBox::nextCheckState() {
         QCheckBox::nextCheckState();
 }
 
+void DlgPushButton::paintEvent(QPaintEvent* event) {
+    QPushButton::paintEvent(event);
+    if (!isCheckable() || !isChecked())
+        return;
+    QPainter painter(this);
+    QPen pen(palette().color(QPalette::Highlight));
+    pen.setWidth(2);
+    painter.setPen(pen);
+    painter.drawRect(rect().adjusted(2, 2, -2, -2));
+}
+
 DlgGroupBox::DlgGroupBox(int id, DWORD style, QWidget* parent)
     : QGroupBox(parent), ControlBase(id, style) {
     // A frame never takes clicks from the controls drawn inside it.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
+}
+
+void DlgGroupBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const QString text = title();
+    const int lineY = metrics.height() / 2;
+    const QRect frame(0, lineY, width() - 1, height() - lineY - 1);
+
+    const QColor dark = palette().color(QPalette::Mid);
+    const QColor light = palette().color(QPalette::Light);
+    // An etched frame: a dark line with a light one beside it.
+    painter.setPen(light);
+    painter.drawRect(frame.translated(1, 1));
+    painter.setPen(dark);
+    painter.drawRect(frame);
+
+    if (text.isEmpty())
+        return;
+    const int textX = metrics.averageCharWidth();
+    const int textWidth = metrics.horizontalAdvance(text) + metrics.averageCharWidth() / 2;
+    const QRect textRect(textX, 0, textWidth, metrics.height());
+    painter.fillRect(textRect, palette().color(QPalette::Window));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, text);
 }
 
 DlgLabel::DlgLabel(int id, DWORD style, QWidget* parent) : QLabel(parent), ControlBase(id, style) {}

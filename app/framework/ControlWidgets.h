@@ -62,6 +62,9 @@ class DlgPushButton : public QPushButton, public ControlBase {
 
   protected:
     void nextCheckState() override;
+    // A pressed push-like cell must read as chosen at a glance; the style's own sunken look
+    // is barely visible on small icon buttons.
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     bool m_manualCheck;
@@ -92,6 +95,12 @@ class DlgCheckBox : public QCheckBox, public ControlBase {
 class DlgGroupBox : public QGroupBox, public ControlBase {
   public:
     DlgGroupBox(int id, DWORD style, QWidget* parent);
+
+  protected:
+    // Templates place the controls of a group right below the frame's top edge, where a
+    // Windows group box draws its title through the line: paint it that way, so the frame
+    // does not cut through those controls.
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // Static texts and pictures; with SS_NOTIFY a click reports STN_CLICKED.
