@@ -11,7 +11,6 @@
 #include "res/Resource.h"
 #include "ui/OverlayOptionsDlg.h"
 
-
 #include <cstdio>
 #include <cstring>
 #include <memory>

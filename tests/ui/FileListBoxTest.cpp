@@ -57,7 +57,8 @@ TEST_F(FileListTest, LinesAreShortenedAndDuplicatesAreFoundByFullPath) {
         int index; // expected AddEntry result
     };
     const std::vector<Case> cases = {
-        {exact40, 0},         {long41, 1},      {exact40, -1}, // the same path again
+        {exact40, 0},         {long41, 1},
+        {exact40, -1}, // the same path again
         {"/photos/a.jpg", 2}, {"/photos/a.jpg", -1},
         {"/photos/A.jpg", 3}, // other letter case: another file here
         {twinA, 4},           {twinB, 5},

@@ -39,7 +39,8 @@ QStringList OutputsIn(const QString& folder) {
 TEST_F(MainDlgRunTest, RunsStampEveryBackgroundOnceAndKeepTheListForTheNextRun) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString overlay = WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
+    const QString overlay =
+        WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
     const QString damaged = dir.filePath(QStringLiteral("not-a-picture.png"));
     {
         QFile file(damaged);
@@ -62,14 +63,17 @@ TEST_F(MainDlgRunTest, RunsStampEveryBackgroundOnceAndKeepTheListForTheNextRun) 
     script.OnMain(dialog, "browse", [&] { ClickControl(dialog, IDC_BROWSE_OVERLAY); })
         .Then("overlay", IsOpenFileDialog, [&](QWidget* m) { AnswerFileDialog(m, overlay); })
         .OnMain(dialog, "browse again", [&] { ClickControl(dialog, IDC_BROWSE_OVERLAY); })
-        .Then("refused overlay", IsOpenFileDialog, [&](QWidget* m) { AnswerFileDialog(m, damaged); })
+        .Then("refused overlay", IsOpenFileDialog,
+              [&](QWidget* m) { AnswerFileDialog(m, damaged); })
         .OnMain(dialog, "import",
                 [&] {
                     optionsAfterRefusal = Control(dialog, IDC_OPTIONS)->isEnabled();
                     ClickControl(dialog, IDC_IMPORT);
                 })
         .Then("backgrounds", IsOpenFileDialog,
-              [&](QWidget* m) { AnswerFileDialog(m, QuotedNames({blue, green})); })
+              [&](QWidget* m) {
+                  AnswerFileDialog(m, QuotedNames({blue, green}));
+              })
         // A cancelled chooser starts nothing.
         .OnMain(dialog, "go", pressGo)
         .Then("cancel the chooser", IsFolderChooser, [&](QWidget* m) { CancelFileDialog(m); })

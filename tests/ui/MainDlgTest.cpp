@@ -99,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainDlgTest, OverlayChoiceSetsItsPixelSizeKeepsTheAnchorAndARefusalKeepsTheOldOne) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString overlay = WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
+    const QString overlay =
+        WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
     const QString damaged = dir.filePath(QStringLiteral("damaged.png"));
     {
         QFile file(damaged);
@@ -119,7 +120,9 @@ TEST_F(MainDlgTest, OverlayChoiceSetsItsPixelSizeKeepsTheAnchorAndARefusalKeepsT
     std::string overlayAfterRefusal;
     int sizeXAfterRefusal = 0;
     auto optionsEnabled = [&] { return Control(dialog, IDC_OPTIONS)->isEnabled(); };
-    auto pathBox = [&] { return qobject_cast<QLineEdit*>(Control(dialog, IDC_OVERLAY_PATH))->text(); };
+    auto pathBox = [&] {
+        return qobject_cast<QLineEdit*>(Control(dialog, IDC_OVERLAY_PATH))->text();
+    };
     ModalScript script;
     script.OnMain(dialog, "look", [&] { optionsAtOpen = optionsEnabled(); });
     BrowseOverlay(script, dialog, overlay);

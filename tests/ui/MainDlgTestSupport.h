@@ -53,8 +53,8 @@ inline void Click(QWidget* widget, QPoint at = QPoint(-1, -1),
     if (at.x() < 0)
         at = widget->rect().center();
     const QPointF global = widget->mapToGlobal(QPointF(at));
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton,
-                      Qt::LeftButton, modifiers);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton,
+                      modifiers);
     QApplication::sendEvent(widget, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton,
                         Qt::NoButton, modifiers);
@@ -63,6 +63,7 @@ inline void Click(QWidget* widget, QPoint at = QPoint(-1, -1),
 
 // A key as the keyboard delivers it: to the focused widget of the window.
 inline void PressKey(QWidget* window, int key) {
+    WaitFor([window] { return window->isActiveWindow(); }, 2000);
     QWidget* focus = QApplication::focusWidget();
     QWidget* target = focus != nullptr && focus->window() == window ? focus : window;
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -105,7 +106,8 @@ inline void ClickListEntry(CMainDlg& dialog, int index, Qt::KeyboardModifiers mo
     Click(list->viewport(), rect.center(), modifiers);
 }
 
-// What kind of modal window is up.
+// What kind of modal window is up. Only direct children count: the main window is the parent
+// of every other window, so a deep search would find their parts in it too.
 inline bool IsMessageBox(QWidget* modal) {
     return qobject_cast<QMessageBox*>(modal) != nullptr;
 }
@@ -114,27 +116,31 @@ inline bool IsOpenFileDialog(QWidget* modal) {
 }
 inline bool IsFolderChooser(QWidget* modal) {
     return qobject_cast<QFileDialog*>(modal) == nullptr &&
-           modal->findChild<QFileDialog*>() != nullptr;
+           modal->findChild<QFileDialog*>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
 }
 inline bool IsProgressDialog(QWidget* modal) {
-    return modal->findChild<QProgressBar*>() != nullptr;
+    return modal->findChild<QProgressBar*>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
 }
 
 // Types text into a file dialog's name field and presses its accept button.
 inline void AnswerFileDialog(QWidget* modal, const QString& text) {
+    // The dialog sets its name field up as it is shown; typing goes in after that.
+    WaitFor([modal] { return modal->isActiveWindow(); }, 1000);
+    QApplication::processEvents();
     auto* files = qobject_cast<QFileDialog*>(modal);
     if (files == nullptr)
         files = modal->findChild<QFileDialog*>();
     auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     edit->setFocus();
     edit->setText(text);
-    QPushButton* accept =
-        files->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Open);
+    QPushButton* accept = files->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))
+                              ->button(QDialogButtonBox::Open);
     WaitFor([accept] { return accept->isEnabled(); });
     Click(accept);
 }
 
 inline void CancelFileDialog(QWidget* modal) {
+    WaitFor([modal] { return modal->isActiveWindow(); }, 1000);
     auto* files = qobject_cast<QFileDialog*>(modal);
     if (files == nullptr)
         files = modal->findChild<QFileDialog*>();
@@ -200,6 +206,8 @@ class ModalScript {
         QObject::connect(&watchdog, &QTimer::timeout, [&] {
             if (clock.elapsed() < timeoutMs)
                 return;
+            if (!m_timedOut)
+                m_stuckAt = Pending();
             m_timedOut = true;
             m_steps.clear();
             QWidget* modal = QApplication::activeModalWidget();
@@ -216,7 +224,11 @@ class ModalScript {
     }
 
     bool Finished() const { return m_steps.empty() && !m_timedOut; }
-    std::string Pending() const { return m_steps.empty() ? std::string() : m_steps.front().what; }
+    std::string Pending() const {
+        if (m_timedOut)
+            return m_stuckAt;
+        return m_steps.empty() ? std::string() : m_steps.front().what;
+    }
 
   private:
     struct Step {
@@ -231,13 +243,14 @@ class ModalScript {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible() || !m_steps.front().accepts(modal))
             return;
-        // Keys go to the focused widget of the active window, as they would for the user.
-        WaitFor([modal] { return modal->isActiveWindow(); }, 2000);
         Step step = std::move(m_steps.front());
         m_steps.pop_front();
         // Acted on from outside this timer's slot: Qt does not fire a timer again while its
         // slot runs, and the action may open a modal window that the next step answers.
         QPointer<QWidget> target = modal;
+        if (qEnvironmentVariableIsSet("MAINDLG_TEST_TRACE"))
+            fprintf(stderr, "step: %s on %s\n", step.what.c_str(),
+                    modal->metaObject()->className());
         QTimer::singleShot(0, [act = std::move(step.act), target] {
             if (target)
                 act(target.data());
@@ -246,6 +259,7 @@ class ModalScript {
 
     std::deque<Step> m_steps;
     bool m_timedOut = false;
+    std::string m_stuckAt;
 };
 
 // Pictures drawn in code.
