@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -92,6 +93,9 @@ bool FindEncoder(const std::wstring& mime, CLSID* clsid) {
     return false;
 }
 
+void DecodeAndSave(const CLSID& encoder, const QString& mime, const QString& outputDir,
+                   const QStringList& backgrounds);
+
 QString ExtensionOf(const QString& mime) {
     if (mime == QLatin1String("image/jpeg"))
         return QStringLiteral("jpg");
@@ -137,6 +141,17 @@ int RunCodecFloor(const QString& mime, const QString& outputDir, const QStringLi
     CLSID encoder{};
     if (!FindEncoder(Wide(mime), &encoder))
         return 1;
+    // On a thread of its own, as the batch worker runs.
+    std::thread worker([&] { DecodeAndSave(encoder, mime, outputDir, backgrounds); });
+    worker.join();
+    std::printf("peak %ld\n", OwnPeakKilobytes());
+    return 0;
+}
+
+namespace {
+
+void DecodeAndSave(const CLSID& encoder, const QString& mime, const QString& outputDir,
+                   const QStringList& backgrounds) {
     int number = 0;
     for (const QString& background : backgrounds) {
         const QString output = QDir(outputDir).filePath(QStringLiteral("floor-%1.%2")
@@ -154,9 +169,9 @@ int RunCodecFloor(const QString& mime, const QString& outputDir, const QStringLi
                     status == Ok ? "Done" : "Failed");
         std::fflush(stdout);
     }
-    std::printf("peak %ld\n", OwnPeakKilobytes());
-    return 0;
 }
+
+} // namespace
 
 int RunPreview(const QString& background, const QString& overlayPath, int rounds) {
     GpBitmap* overlay = nullptr;

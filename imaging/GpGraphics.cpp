@@ -34,10 +34,11 @@ GpStatus GpGraphics::onImage(GpImage* target, GpGraphics** graphics) {
         return OutOfMemory; // what the Windows library answers for indexed and 16-bit grey
     if (target->graphics)
         return ObjectBusy;
-    const GpStatus decoded = target->decode();
+    const GpStatus decoded = target->prepareForPainting();
     if (decoded != Ok)
         return decoded;
     if (needsWideningForPainting(target->pixels.format())) {
+        target->clearNow();
         QImage::Format wide = PixelFormatMap::storageFormat(target->pixelFormat);
         if (wide == QImage::Format_Invalid || needsWideningForPainting(wide))
             wide = QImage::Format_ARGB32_Premultiplied;
@@ -87,6 +88,14 @@ void GpGraphics::detachTarget() {
         m_ownPainter->end();
     m_painter = nullptr;
     m_target = nullptr;
+}
+
+bool GpGraphics::replacesEveryPixel(const QImage& pixels, const QRectF& shown,
+                                    const QRectF& part) const {
+    // An opaque picture drawn one to one onto whole pixels of the entire bitmap: source-over
+    // then writes every pixel with the picture's own, whatever the bitmap held.
+    return !pixels.hasAlphaChannel() && shown == visibleArea() && shown.size() == part.size() &&
+           shown.toRect() == shown && part.toRect() == part;
 }
 
 QRectF GpGraphics::visibleArea() const {
@@ -148,6 +157,12 @@ GpStatus GpGraphics::drawImage(GpImage* image, const QRectF& destination, const 
     // No shortcut for unscaled opaque pictures: the raster engine already blits them as a
     // (multi-threaded) copy, measured as fast as or faster than copying rows here.
     if (m_ownPainter) {
+        if (m_target->clearPending()) {
+            if (replacesEveryPixel(pixels, shown, part))
+                m_target->coverWithoutClearing();
+            else
+                m_target->clearNow();
+        }
         m_painter->drawImage(shown, pixels, part);
         return Ok;
     }

@@ -25,6 +25,7 @@ struct GpGraphics {
 
   private:
     QRectF visibleArea() const;
+    bool replacesEveryPixel(const QImage& pixels, const QRectF& shown, const QRectF& part) const;
 
     QPainter* m_painter = nullptr;
     std::unique_ptr<QPainter> m_ownPainter;

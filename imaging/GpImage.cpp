@@ -10,6 +10,7 @@
 #include <QRgb>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -112,7 +113,9 @@ GpStatus GpImage::blank(INT width, INT height, PixelFormat format, GpImage** ima
     if (std::uint64_t(width) * std::uint64_t(height) > kMaxImagePixels)
         return OutOfMemory;
 
-    QImage pixels = ImageAllocator::allocate(QSize(width, height), storage);
+    // Cleared only when needed: the compositor's first drawing covers the whole bitmap.
+    QImage pixels = ImageAllocator::allocate(QSize(width, height), storage,
+                                             ImageAllocator::Contents::Undefined);
     if (pixels.isNull())
         return OutOfMemory;
     if (format == PixelFormat1bppIndexed)
@@ -129,11 +132,26 @@ GpStatus GpImage::blank(INT width, INT height, PixelFormat format, GpImage** ima
     result->height = UINT(height);
     result->pixelFormat = format;
     result->pixels = std::move(pixels);
+    result->m_clearPending = true;
     *image = result;
     return Ok;
 }
 
+void GpImage::clearNow() {
+    if (!m_clearPending)
+        return;
+    m_clearPending = false;
+    std::memset(pixels.bits(), 0, std::size_t(pixels.sizeInBytes()));
+}
+
 GpStatus GpImage::decode() {
+    const GpStatus status = prepareForPainting();
+    if (status == Ok)
+        clearNow();
+    return status;
+}
+
+GpStatus GpImage::prepareForPainting() {
     if (!pixels.isNull())
         return Ok;
     if (m_decodeStatus != Ok)
@@ -150,7 +168,12 @@ GpStatus GpImage::decode() {
     const QSize stored = reader.size();
     const QImage::Format storedFormat = reader.imageFormat();
     if (stored.isValid() && storedFormat != QImage::Format_Invalid) {
-        image = ImageAllocator::allocate(stored, storedFormat);
+        // The JPEG decoder writes every row, even of a damaged file, so its memory need not be
+        // cleared first; other decoders may leave parts of a damaged picture unwritten, which
+        // must then not show an earlier picture's pixels.
+        const auto contents = m_readerFormat == "jpeg" ? ImageAllocator::Contents::Undefined
+                                                       : ImageAllocator::Contents::Zeroed;
+        image = ImageAllocator::allocate(stored, storedFormat, contents);
         if (image.isNull()) {
             m_decodeStatus = OutOfMemory;
             return m_decodeStatus;

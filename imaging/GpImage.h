@@ -15,9 +15,18 @@ struct GpImage {
     // A blank bitmap, all bits zero (black, or transparent black where there is alpha).
     static GpStatus blank(INT width, INT height, PixelFormat format, GpImage** image);
 
-    // Decodes the pixels if that has not happened yet. A failure is remembered and returned
-    // again on later calls.
+    // Decodes the pixels if that has not happened yet, and makes a blank bitmap's pixels zero
+    // if they are not yet. A failure is remembered and returned again on later calls.
     GpStatus decode();
+    // Like decode, but a blank bitmap may stay uncleared: for a drawing surface, whose first
+    // drawing may cover every pixel (see coverWithoutClearing).
+    GpStatus prepareForPainting();
+    // A blank bitmap's zero pixels exist only on demand: its memory is cleared the first time
+    // it is read or drawn on, unless that first drawing replaces every pixel.
+    bool clearPending() const { return m_clearPending; }
+    void clearNow();
+    // The caller is about to replace every pixel with opaque ones.
+    void coverWithoutClearing() { m_clearPending = false; }
 
     UINT width = 0;
     UINT height = 0;
@@ -31,4 +40,5 @@ struct GpImage {
     QByteArray m_encoded;
     QByteArray m_readerFormat;
     GpStatus m_decodeStatus = Ok;
+    bool m_clearPending = false;
 };

@@ -1,37 +1,122 @@
 #include "imaging/ImageAllocator.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <sys/mman.h>
+#include <vector>
 
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+// Two: the decoded background and the stamped copy of one item.
+constexpr std::size_t kKeptPerThread = 2;
+
+struct Block {
+    void* memory;
+    std::size_t bytes; // a multiple of kHugePage
+};
+
+// The large buffers one thread has freed, newest last.
+class Recycler {
+  public:
+    ~Recycler() {
+        for (const Block& block : m_blocks)
+            std::free(block.memory);
+        m_blocks.clear();
+        s_alive = false;
+    }
+    // A kept buffer of at least `bytes` that wastes at most a quarter of it, or null.
+    void* take(std::size_t bytes) {
+        for (auto it = m_blocks.end(); it != m_blocks.begin();) {
+            --it;
+            if (it->bytes >= bytes && it->bytes - bytes <= bytes / 4) {
+                void* memory = it->memory;
+                m_blocks.erase(it);
+                return memory;
+            }
+        }
+        return nullptr;
+    }
+    void give(const Block& block) {
+        if (m_blocks.size() == kKeptPerThread) {
+            std::free(m_blocks.front().memory);
+            m_blocks.erase(m_blocks.begin());
+        }
+        m_blocks.push_back(block);
+    }
+    int count() const { return int(m_blocks.size()); }
+
+    static thread_local bool s_alive;
+
+  private:
+    std::vector<Block> m_blocks;
+};
+
+thread_local bool Recycler::s_alive = true;
+thread_local Recycler t_recycler;
+
+bool threadKeepsBuffers() {
+    if (!Recycler::s_alive)
+        return false;
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() != app->thread();
+}
+
+void releaseLarge(void* info) {
+    auto* block = static_cast<Block*>(info);
+    if (threadKeepsBuffers())
+        t_recycler.give(*block);
+    else
+        std::free(block->memory);
+    delete block;
+}
 
 } // namespace
 
-QImage ImageAllocator::allocate(QSize size, QImage::Format format) {
+QImage ImageAllocator::allocate(QSize size, QImage::Format format, Contents contents) {
     if (size.isEmpty() || format == QImage::Format_Invalid)
         return QImage();
     const int depth = QImage::toPixelFormat(format).bitsPerPixel();
     const qsizetype bytesPerLine = (qsizetype(size.width()) * depth + 31) / 32 * 4;
     const std::size_t bytes = std::size_t(bytesPerLine) * std::size_t(size.height());
-    void* memory = nullptr;
-    if (bytes >= kHugePage) {
-        const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        memory = std::aligned_alloc(kHugePage, rounded);
-        if (memory) {
-            ::madvise(memory, rounded, MADV_HUGEPAGE); // a hint; failure only costs speed
-            std::memset(memory, 0, bytes);
-        }
-    } else {
-        memory = std::calloc(bytes, 1);
+    if (bytes < kHugePage) {
+        void* memory = std::calloc(bytes, 1);
+        if (!memory)
+            return QImage();
+        QImage image(static_cast<uchar*>(memory), size.width(), size.height(), bytesPerLine, format,
+                     std::free, memory);
+        if (image.isNull())
+            std::free(memory);
+        return image;
     }
-    if (!memory)
+
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    auto* block = new (std::nothrow) Block{nullptr, rounded};
+    if (!block)
         return QImage();
-    QImage image(static_cast<uchar*>(memory), size.width(), size.height(), bytesPerLine, format,
-                 std::free, memory);
+    if (threadKeepsBuffers())
+        block->memory = t_recycler.take(rounded);
+    if (!block->memory) {
+        block->memory = std::aligned_alloc(kHugePage, rounded);
+        if (!block->memory) {
+            delete block;
+            return QImage();
+        }
+        ::madvise(block->memory, rounded, MADV_HUGEPAGE); // a hint; failure only costs speed
+    }
+    if (contents == Contents::Zeroed)
+        std::memset(block->memory, 0, bytes);
+    QImage image(static_cast<uchar*>(block->memory), size.width(), size.height(), bytesPerLine,
+                 format, releaseLarge, block);
     if (image.isNull())
-        std::free(memory);
+        releaseLarge(block);
     return image;
+}
+
+int ImageAllocator::keptBuffers() {
+    return Recycler::s_alive ? t_recycler.count() : 0;
 }

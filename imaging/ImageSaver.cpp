@@ -57,9 +57,11 @@ bool ImageSaver::encode(const QImage& pixels, const char* qtFormat, QByteArray* 
     QImageWriter writer(&buffer, qtFormat);
     if (std::strcmp(qtFormat, "jpeg") == 0) {
         writer.setQuality(kJpegQuality);
-        writer.setOptimizedWrite(true);
+        writer.setOptimizedWrite(kJpegOptimizedHuffman);
     } else if (std::strcmp(qtFormat, "png") == 0) {
-        writer.setCompression(kPngCompressionLevel);
+        // Qt takes PNG compression on a 0-100 scale and maps it onto zlib's levels as
+        // value * 9 / 91; passing a zlib level directly gives level 0, stored blocks.
+        writer.setCompression((kPngCompressionLevel * 91 + 8) / 9);
     } else if (std::strcmp(qtFormat, "tiff") == 0) {
         writer.setCompression(kTiffCompression);
     } else if (std::strcmp(qtFormat, "webp") == 0) {
