@@ -5,6 +5,7 @@
 #include "imaging/EncoderTable.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QImage>
 
 class ImageSaver {
@@ -28,8 +29,8 @@ class ImageSaver {
     // path: the file system's bytes. Win32Error when the file cannot be written (missing
     // folder, full disk, size limit); an existing file is then left as it was.
     static GpStatus save(const QImage& pixels, const QByteArray& path, const EncoderEntry& encoder);
-    // The encoded bytes; false when the encoder fails.
-    static bool encode(const QImage& pixels, const char* qtFormat, QByteArray* bytes);
+    // Writes the encoded picture to device; false when the encoder fails.
+    static bool encode(const QImage& pixels, const char* qtFormat, QIODevice* device);
     // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed).
     static QImage prepare(const QImage& pixels, const char* qtFormat);
 };

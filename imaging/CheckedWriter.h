@@ -1,0 +1,27 @@
+#pragma once
+// A write-only device in front of a file that remembers every write that did not go through
+// completely. Qt's TIFF and WebP writers ignore short writes (a full disk) and report success;
+// written through this device, the saver still sees them. Seeking is passed on, so writers
+// that go back to patch headers work as on the file itself.
+
+#include <QFileDevice>
+#include <QIODevice>
+
+class CheckedWriter : public QIODevice {
+  public:
+    // file: open for writing, unbuffered, so that nothing waits in a buffer to fail later.
+    explicit CheckedWriter(QFileDevice* file);
+    bool failed() const { return m_failed; }
+
+    bool isSequential() const override { return false; }
+    bool seek(qint64 position) override;
+    qint64 size() const override;
+
+  protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 size) override;
+
+  private:
+    QFileDevice* m_file;
+    bool m_failed = false;
+};
