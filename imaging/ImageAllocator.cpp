@@ -29,7 +29,10 @@ class Recycler {
         m_blocks.clear();
         s_alive = false;
     }
-    // A kept buffer of at least `bytes` that wastes at most a quarter of it, or null.
+    // A kept buffer of at least `bytes` that wastes at most a quarter of it, or null. On a
+    // miss the pictures have changed size: the kept buffers are released, so that they do not
+    // add to the memory of the new ones (a run of 12 MP and 24 MP pictures would otherwise
+    // hold both sizes at once).
     void* take(std::size_t bytes) {
         for (auto it = m_blocks.end(); it != m_blocks.begin();) {
             --it;
@@ -39,6 +42,9 @@ class Recycler {
                 return memory;
             }
         }
+        for (const Block& block : m_blocks)
+            std::free(block.memory);
+        m_blocks.clear();
         return nullptr;
     }
     void give(const Block& block) {

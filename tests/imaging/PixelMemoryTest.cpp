@@ -117,6 +117,27 @@ TEST(PixelMemoryTest, BlankBitmapsReadAsZeroUnlessTheirFirstDrawingCoveredThem) 
     worker.join();
 }
 
+// Buffers of other sizes are let go as soon as pictures change size, so that a run of mixed
+// sizes never holds old buffers beside new ones.
+TEST(PixelMemoryTest, AWorkerKeepsOnlyBuffersOfTheSizeInUse) {
+    std::thread worker([] {
+        {
+            // A decoded background and its stamped copy, alive together.
+            ImagePtr a = blankBitmap(kWidth, kHeight, PixelFormat24bppRGB);
+            ImagePtr b = blankBitmap(kWidth, kHeight, PixelFormat32bppARGB);
+        }
+        EXPECT_EQ(ImageAllocator::keptBuffers(), 2);
+        ImagePtr larger = blankBitmap(kWidth * 2, kHeight * 2, PixelFormat32bppARGB);
+        ASSERT_NE(larger, nullptr);
+        EXPECT_EQ(ImageAllocator::keptBuffers(), 0);
+        larger.reset();
+        EXPECT_EQ(ImageAllocator::keptBuffers(), 1);
+        ImagePtr same = blankBitmap(kWidth * 2, kHeight * 2, PixelFormat32bppARGB);
+        EXPECT_EQ(ImageAllocator::keptBuffers(), 0) << "taken again";
+    });
+    worker.join();
+}
+
 TEST(PixelMemoryTest, ABlankBitmapSavedUntouchedIsBlack) {
     QTemporaryDir dir;
     std::thread worker([&] {
