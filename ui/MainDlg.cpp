@@ -9,6 +9,7 @@
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 #include "res/Resource.h"
+#include "ui/AboutDlg.h"
 #include "ui/OverlayOptionsDlg.h"
 
 #include <cstdio>
@@ -32,6 +33,7 @@ std::string Narrow(const WCHAR* text) {
 BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
 ON_BN_CLICKED(IDC_GO, &CMainDlg::OnGo)
 ON_BN_CLICKED(IDC_EXIT, &CMainDlg::OnExit)
+ON_BN_CLICKED(IDC_ABOUT, &CMainDlg::OnAbout)
 ON_BN_CLICKED(IDC_OPTIONS, &CMainDlg::OnOptions)
 ON_BN_CLICKED(IDC_BROWSE_OVERLAY, &CMainDlg::OnBrowseOverlay)
 ON_BN_CLICKED(IDC_IMPORT, &CMainDlg::OnImport)
@@ -113,6 +115,11 @@ void CMainDlg::OnBrowseOverlay() {
         return;
     SetOverlay(dialog.GetPathName().c_str());
     RebuildPreview();
+}
+
+void CMainDlg::OnAbout() {
+    CAboutDlg about;
+    about.DoModal();
 }
 
 void CMainDlg::OnOptions() {
@@ -293,16 +300,7 @@ void CMainDlg::OnDropFiles(HDROP drop) {
     CDialog::OnDropFiles(drop);
 }
 
-// Preview
-
-void CMainDlg::RebuildPreview() {
-    // The composed preview is drawn by the sample preview's own code; until then the box
-    // stays empty.
-}
-
-void CMainDlg::DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem) {
-    CDialog::OnDrawItem(idCtl, drawItem);
-}
+// Preview (composing and drawing it: SamplePreview.cpp)
 
 void CMainDlg::ReleasePreview() {
     ImageRecord::Delete(m_pPreview);

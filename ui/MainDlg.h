@@ -30,6 +30,9 @@ class CMainDlg : public CDialog {
     BOOL ValidateAndCollect(CBatchJob& job);
 
     void RebuildPreview();
+    // Where a preview of width x height pixels goes in the preview box: a taller picture fills
+    // the box's height, any other its width, centred across the rest.
+    static RECT FitPreviewRect(const RECT& box, UINT width, UINT height);
     void UpdateCountLabel();
     void AddBackground(const char* path);
     // Appends the open-dialog filter made from the installed encoders to text.
@@ -53,6 +56,7 @@ class CMainDlg : public CDialog {
 
     void OnGo();
     void OnExit();
+    void OnAbout();
     void OnOptions();
     void OnBrowseOverlay();
     void OnImport();
