@@ -83,7 +83,7 @@ TEST_F(MainDlgRunTest, RunsStampEveryBackgroundOnceAndKeepTheListForTheNextRun) 
                     pressGo();
                 })
         .Then("choose the folder", IsFolderChooser, [&](QWidget* m) { AnswerFileDialog(m, out); })
-        .Then("first run", IsProgressDialog, CloseProgressWhenDone)
+        .Then("first progress", IsProgressDialog, CloseProgressWhenDone)
         .OnMain(dialog, "second run",
                 [&] {
                     afterFirst = OutputsIn(out);
@@ -91,7 +91,7 @@ TEST_F(MainDlgRunTest, RunsStampEveryBackgroundOnceAndKeepTheListForTheNextRun) 
                     pressGo();
                 })
         .Then("same folder", IsFolderChooser, [&](QWidget* m) { AnswerFileDialog(m, out); })
-        .Then("second run", IsProgressDialog, CloseProgressWhenDone)
+        .Then("second progress", IsProgressDialog, CloseProgressWhenDone)
         .OnMain(dialog, "exit", [&] {
             afterSecond = OutputsIn(out);
             listAfterSecond = ListedPaths(dialog);

@@ -206,8 +206,11 @@ class ModalScript {
         QObject::connect(&watchdog, &QTimer::timeout, [&] {
             if (clock.elapsed() < timeoutMs)
                 return;
-            if (!m_timedOut)
+            if (!m_timedOut) {
                 m_stuckAt = Pending();
+                if (QWidget* up = QApplication::activeModalWidget())
+                    m_stuckAt += " (up: " + up->windowTitle().toStdString() + ")";
+            }
             m_timedOut = true;
             m_steps.clear();
             QWidget* modal = QApplication::activeModalWidget();
@@ -245,13 +248,15 @@ class ModalScript {
             return;
         Step step = std::move(m_steps.front());
         m_steps.pop_front();
-        // Acted on from outside this timer's slot: Qt does not fire a timer again while its
-        // slot runs, and the action may open a modal window that the next step answers.
+        // Acted on from a timer of its own, as input arrives for the user: Qt does not fire a
+        // timer again while its slot runs, and the action may open a modal window that the
+        // next step answers. (A zero delay would be a posted event, and posted events, such
+        // as the worker's reports, are not delivered again inside one.)
         QPointer<QWidget> target = modal;
         if (qEnvironmentVariableIsSet("MAINDLG_TEST_TRACE"))
             fprintf(stderr, "step: %s on %s\n", step.what.c_str(),
                     modal->metaObject()->className());
-        QTimer::singleShot(0, [act = std::move(step.act), target] {
+        QTimer::singleShot(1, [act = std::move(step.act), target] {
             if (target)
                 act(target.data());
         });
