@@ -9,6 +9,7 @@ packages=(
     libgtest-dev
     fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick
+    desktop-file-utils appstream python3
 )
 
 missing=()

@@ -1,0 +1,24 @@
+# `cmake --install <build> [--prefix <dir>]` installs Pictorum the way a Linux desktop expects
+# it: the program in bin/, its menu entry in share/applications/, its AppStream metadata in
+# share/metainfo/ (named after the component id inside it) and its icon in every size of the
+# hicolor theme, taken from the artwork drawn at build time. Tests and tools are not installed.
+include(GNUInstallDirs)
+
+set(PICTORUM_RES_BINARY_DIR ${PROJECT_BINARY_DIR}/res)
+# The sizes res/ draws the application icon in (res/CMakeLists.txt, icon/128/<size>.png).
+set(PICTORUM_ICON_SIZES 16 24 32 48 64 128 256)
+
+if(TARGET pictorum)
+    install(TARGETS pictorum RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(FILES ${PICTORUM_RES_BINARY_DIR}/pictorum.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PICTORUM_RES_BINARY_DIR}/pictorum.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+        RENAME com.tollerby.Pictorum.metainfo.xml)
+foreach(size IN LISTS PICTORUM_ICON_SIZES)
+    install(FILES ${PICTORUM_RES_BINARY_DIR}/artwork/icon/128/${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME pictorum.png)
+endforeach()

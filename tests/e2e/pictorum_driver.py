@@ -1,0 +1,160 @@
+"""Pictorum's windows as a person sees and works them: which title each has, where its controls
+are (the dialog templates' positions, in dialog units) and the steps of a batch run."""
+
+import os
+
+from dialog_window import DialogWindow
+
+MAIN_TITLE = r"^Pictorum - Tollerby$"
+OPEN_TITLE = r"^Open$"
+OPTIONS_TITLE = r"^Options$"
+FOLDER_TITLE = r"^Browse For Folder$"
+ERROR_TITLE = r"^Error$"
+PROGRESS_TITLE = r"^([0-9]+% Complete|Initializing\.\.\.)$"
+FINISHED_TITLE = r"^100% Complete$"
+
+# Template sizes and control rectangles (x, y, width, height in dialog units).
+MAIN_SIZE = (340, 271)
+MAIN_LIST = (12, 78, 162, 120)
+MAIN_IMPORT = (12, 204, 50, 14)
+MAIN_BROWSE = (193, 94, 50, 14)
+MAIN_OPTIONS = (276, 94, 50, 14)
+MAIN_GO = (40, 230, 106, 14)
+MAIN_EXIT = (96, 250, 50, 14)
+
+OPTIONS_SIZE = (219, 116)
+OPTIONS_PERCENT = (13, 31, 56, 16)
+OPTIONS_SIZE_X = (93, 16, 40, 14)
+OPTIONS_SIZE_Y = (93, 33, 40, 14)
+OPTIONS_FORMAT = (45, 67, 90, 12)  # the closed drop-down list; 76 high when open
+OPTIONS_TEMPLATE = (45, 89, 90, 12)
+OPTIONS_OK = (152, 77, 50, 14)
+
+PROGRESS_SIZE = (214, 142)
+PROGRESS_BUTTON = (157, 19, 50, 14)  # "Cancel", "Close" once the run is over
+
+
+def anchor_cell(anchor):
+    """The anchor buttons form a 3 x 3 grid, numbered row by row from the top left."""
+    column, row = (anchor - 1) % 3, (anchor - 1) // 3
+    return (151 + 18 * column, 16 + 18 * row, 16, 16)
+
+
+class PictorumDriver:
+    """Without a window manager nobody hands the keyboard focus back to the main window when
+    a dialog closes; every step on the main window therefore starts with a click, which
+    activates the window as it would for a person."""
+
+    def __init__(self, session, argv, workdir, extra_path=None):
+        self.session = session
+        self.argv = argv
+        self.workdir = workdir
+        self.extra_path = extra_path
+        self.process = None
+        self.main = None
+
+    # --- windows --------------------------------------------------------------------------
+
+    def wait_window(self, title, focus=True):
+        window = self.session.wait_window(title, watch=self.process)
+        if focus:
+            self.session.wait_focus(window, watch=self.process)
+        return window
+
+    def wait_gone(self, window):
+        self.session.wait_gone(window, watch=self.process)
+
+
+    def crop(self, window, name):
+        """A screenshot of one window alone, for the documentation."""
+        return self.session.screenshot(name, window)
+
+    # --- the program ----------------------------------------------------------------------
+
+    def start(self):
+        self.process = self.session.launch(self.argv, self.workdir, extra_path=self.extra_path)
+        window = self.wait_window(MAIN_TITLE)
+        self.main = DialogWindow(self.session, window, *MAIN_SIZE)
+        return window
+
+    def exit(self):
+        self.main.click(*MAIN_EXIT)
+        self.session.wait_for("the program to end after Exit",
+                              lambda: self.process.poll() is not None)
+        return self.process.returncode
+
+    # --- the main window's commands -------------------------------------------------------
+
+    def open_file_dialog(self, button):
+        self.main.click(*button)
+        return self.wait_window(OPEN_TITLE)
+
+    def import_files(self, folder, names):
+        """Import... : go to the folder by typing it, then pick several files at once by
+        typing their names, each in double quotes, as the file dialog takes them."""
+        dialog = self.open_file_dialog(MAIN_IMPORT)
+        self.session.type(folder.rstrip("/") + "/")
+        self.session.key("Return")
+        self.session.type(" ".join('"%s"' % name for name in names))
+        self.session.key("Return")
+        self.wait_gone(dialog)
+
+    def choose_overlay(self, path):
+        dialog = self.open_file_dialog(MAIN_BROWSE)
+        self.session.type(path)
+        self.session.key("Return")
+        self.wait_gone(dialog)
+
+    def open_options(self):
+        self.main.click(*MAIN_OPTIONS)
+        window = self.wait_window(OPTIONS_TITLE)
+        return DialogWindow(self.session, window, *OPTIONS_SIZE)
+
+    def set_options(self, options, percent=None, anchor=None, format_name=None, template=None):
+        if percent is not None:
+            options.click(*OPTIONS_PERCENT)
+            for field, value in ((OPTIONS_SIZE_X, percent[0]), (OPTIONS_SIZE_Y, percent[1])):
+                options.click(*field)
+                self.session.key("ctrl+a")
+                self.session.type(str(value))
+        if anchor is not None:
+            options.click(*anchor_cell(anchor))
+        if format_name is not None:
+            # The click opens the list; typing the start of an entry's text moves to it.
+            options.click(*OPTIONS_FORMAT)
+            self.session.type(format_name)
+            self.session.key("Return")
+        if template is not None:
+            options.click(*OPTIONS_TEMPLATE)
+            self.session.key("ctrl+a")
+            self.session.type(template)
+
+    def accept_options(self, options):
+        options.click(*OPTIONS_OK)
+        self.wait_gone(options.window)
+
+    def go(self, output_folder):
+        """Go! and the output folder typed into the folder chooser; returns the progress
+        dialog, which is up once the chooser has gone."""
+        self.main.click(*MAIN_GO)
+        chooser = self.wait_window(FOLDER_TITLE)
+        self.session.type(output_folder)
+        self.session.key("Return")
+        self.wait_gone(chooser)
+        window = self.session.wait_window(PROGRESS_TITLE + "|" + FINISHED_TITLE,
+                                          watch=self.process)
+        return DialogWindow(self.session, window, *PROGRESS_SIZE)
+
+    def wait_finished(self, progress, timeout=300):
+        self.session.wait_for(
+            "the progress dialog to read 100% Complete",
+            lambda: self.session.title(progress.window) == "100% Complete", timeout,
+            self.process)
+
+    def close_progress(self, progress):
+        progress.click(*PROGRESS_BUTTON)
+        self.wait_gone(progress.window)
+
+
+def listing(folder):
+    return sorted(os.listdir(folder))

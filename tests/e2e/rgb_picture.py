@@ -1,0 +1,91 @@
+"""Pictures for the end-to-end runs, drawn and read back with ImageMagick.
+
+The checks look at decoded pixels, never at file bytes: the program's encoders are free to
+write any valid file.
+"""
+
+import subprocess
+
+OVERLAY_COLOUR = (255, 0, 255)
+
+
+def draw_gradient(path, width, height, colours):
+    subprocess.run(["convert", "-size", "%dx%d" % (width, height), "gradient:" + colours, path],
+                   check=True)
+
+
+def draw_overlay(path, width, height):
+    subprocess.run(["convert", "-size", "%dx%d" % (width, height), "xc:#ff00ff", path],
+                   check=True)
+
+
+def placement_rect(width, height, percent_x, percent_y):
+    """Where a centre-anchored overlay sized in percent of the background lands: left, top,
+    right, bottom, right and bottom exclusive. The size is the percentage times 0.01 times
+    the dimension in double precision, cut toward zero, as the program computes it."""
+    w = int((percent_x * 0.01) * width)
+    h = int((percent_y * 0.01) * height)
+    return (width - w) // 2, (height - h) // 2, (w + width) // 2, (h + height) // 2
+
+
+class RgbPicture:
+    """A decoded picture: its size and 8-bit RGB pixels."""
+
+    def __init__(self, path):
+        self.path = path
+        size = subprocess.run(["identify", "-format", "%w %h\n", path], check=True,
+                              capture_output=True).stdout.decode().split()
+        self.width, self.height = int(size[0]), int(size[1])
+        self.data = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
+                                   capture_output=True).stdout
+        if len(self.data) != self.width * self.height * 3:
+            raise AssertionError("%s did not decode to %dx%d RGB pixels" %
+                                 (path, self.width, self.height))
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def row(self, y):
+        return self.data[y * self.width * 3:(y + 1) * self.width * 3]
+
+
+def near(a, b, tolerance):
+    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+
+def check_overlay_only_in(output, background, rect, tolerance, border=1):
+    """Every pixel inside rect (less a border where scaling blends the edge) must be the
+    overlay's colour; every pixel outside it (plus the border) must be the background's own.
+    Returns a list of faults, each naming a point, empty when the picture is right."""
+    faults = []
+    if (output.width, output.height) != (background.width, background.height):
+        return ["%s is %dx%d, its background %s is %dx%d" % (
+            output.path, output.width, output.height, background.path, background.width,
+            background.height)]
+    left, top, right, bottom = rect
+
+    def fault(x, y, wanted, what):
+        if len(faults) < 8:
+            faults.append("%s at (%d, %d) is %s, wanted %s %s" % (
+                output.path, x, y, output.pixel(x, y), what, wanted))
+        else:
+            faults.append(None)
+
+    for y in range(output.height):
+        in_rows = top + border <= y < bottom - border
+        near_rows = top - border <= y < bottom + border
+        if not near_rows and output.row(y) == background.row(y):
+            continue
+        for x in range(output.width):
+            if in_rows and left + border <= x < right - border:
+                if not near(output.pixel(x, y), OVERLAY_COLOUR, tolerance):
+                    fault(x, y, OVERLAY_COLOUR, "the overlay's")
+            elif not (near_rows and left - border <= x < right + border):
+                if not near(output.pixel(x, y), background.pixel(x, y), tolerance):
+                    fault(x, y, background.pixel(x, y), "the background's")
+    extra = faults.count(None)
+    faults = [f for f in faults if f is not None]
+    if extra:
+        faults.append("... and %d more wrong pixels" % extra)
+    return faults

@@ -1,0 +1,269 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the built program on a private X server, driven by keyboard and mouse.
+
+  run_e2e.py tour   --program <pictorum> --artifacts <dir> [--docs <dir>]
+  run_e2e.py cancel --program <pictorum> --artifacts <dir>
+
+tour:   Escape and Enter leave the main window open; three backgrounds imported through the
+        file dialog, an overlay chosen with Browse..., the options set (centre, 25 x 25 percent,
+        PNG, a numbered template), two runs into a new folder; the files are checked on disk.
+cancel: a batch of thirty is cancelled in the middle; the files written so far are whole and
+        numbered in order, the dialog closes, and a second run still does the whole list and
+        numbers on.
+
+Screenshots of every step go into --artifacts; they are kept, and their paths printed, when a
+step fails. --docs copies the shots the README shows (main window, options, progress).
+"""
+
+import argparse
+import os
+import re
+import shutil
+import sys
+import tempfile
+import time
+
+# The helpers beside this script; no bytecode caches in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import pictorum_driver as ui  # noqa: E402
+from rgb_picture import (RgbPicture, check_overlay_only_in, draw_gradient,  # noqa: E402
+                         draw_overlay, near, placement_rect, OVERLAY_COLOUR)
+from xsession import StepFailed, XSession  # noqa: E402
+
+# The template as typed. The template field keeps letters, digits, blanks and '#' only, so
+# the underscore is dropped while typing and the files are named IMG00, IMG01, ...
+TYPED_TEMPLATE = "IMG_##"
+NAME_PREFIX = "IMG"
+PERCENT = (25, 25)
+CENTRE = 5
+BACKGROUNDS = (("bg1.png", 640, 480, "blue-yellow"),
+               ("bg2.jpg", 800, 600, "green-white"),
+               ("bg3.png", 1022, 767, "black-red"))
+# PNG backgrounds come back exactly; JPEG ones are decoded by two different programs.
+TOLERANCE = 12
+
+
+def expect(condition, message):
+    if not condition:
+        raise StepFailed(message)
+
+
+def tour(session, program, work, docs):
+    pictures = os.path.join(work, "pictures")
+    os.makedirs(pictures)
+    for name, width, height, colours in BACKGROUNDS:
+        draw_gradient(os.path.join(pictures, name), width, height, colours)
+    overlay = os.path.join(work, "overlay.png")
+    draw_overlay(overlay, 200, 100)
+    output = os.path.join(work, "stamped")
+
+    app = ui.PictorumDriver(session, [program], work)
+    with session.step("main window opens"):
+        app.start()
+
+    with session.step("Escape and Enter leave the main window open"):
+        app.main.click(*ui.MAIN_LIST)
+        session.key("Escape", "Return", "Escape")
+        # Alt+G is handled after the keys before it: the error box that "Go!" gives without
+        # an overlay shows that the window was still there to handle them.
+        session.key("alt+g")
+        error = app.wait_window(ui.ERROR_TITLE)
+        session.screenshot("no-overlay-error")
+        session.key("Return")
+        app.wait_gone(error)
+        expect(app.main.window in session.windows(ui.MAIN_TITLE),
+               "the main window is gone after Escape and Enter")
+
+    with session.step("import three backgrounds"):
+        app.import_files(pictures, [name for name, _, _, _ in BACKGROUNDS])
+
+    with session.step("choose the overlay"):
+        app.choose_overlay(overlay)
+
+    with session.step("set the options"):
+        options = app.open_options()
+        app.set_options(options, percent=PERCENT, anchor=CENTRE, format_name="PNG",
+                        template=TYPED_TEMPLATE)
+        session.mouse_away()
+        shot_options = app.crop(options.window, "options-window")
+        app.accept_options(options)
+        session.mouse_away()
+        shot_main = app.crop(app.main.window, "main-window")
+
+    os.makedirs(output)  # a new, empty folder
+    with session.step("first run"):
+        progress = app.go(output)
+        app.wait_finished(progress)
+        session.mouse_away()
+        shot_progress = app.crop(progress.window, "progress-window")
+        app.close_progress(progress)
+
+    with session.step("second run into the same folder"):
+        progress = app.go(output)
+        app.wait_finished(progress)
+        app.close_progress(progress)
+
+    with session.step("Exit"):
+        code = app.exit()
+        expect(code == 0, "the program ended with exit code %d" % code)
+
+    with session.step("check the stamped files"):
+        names = ["%s%02d.PNG" % (NAME_PREFIX, n) for n in range(6)]
+        found = ui.listing(output)
+        expect(found == names, "the output folder holds %s, wanted %s" % (found, names))
+        sources = [RgbPicture(os.path.join(pictures, name)) for name, _, _, _ in BACKGROUNDS]
+        faults = []
+        for n, name in enumerate(names):
+            background = sources[n % len(sources)]
+            stamped = RgbPicture(os.path.join(output, name))
+            rect = placement_rect(background.width, background.height, *PERCENT)
+            faults += check_overlay_only_in(stamped, background, rect, TOLERANCE)
+        expect(not faults, "stamped pictures are wrong:\n  " + "\n  ".join(faults))
+
+    if docs:
+        os.makedirs(docs, exist_ok=True)
+        for shot, name in ((shot_main, "main-window.png"), (shot_options, "options.png"),
+                           (shot_progress, "progress.png")):
+            shutil.copyfile(shot, os.path.join(docs, name))
+            print("documentation screenshot: " + os.path.join(docs, name))
+
+
+CANCEL_COUNT = 30
+CANCEL_SIZE = (2400, 1800)
+OVERLAY_SIZE = (200, 100)
+
+
+def cancel(session, program, work, docs):
+    pictures = os.path.join(work, "pictures")
+    os.makedirs(pictures)
+    first = os.path.join(pictures, "c01.jpg")
+    draw_gradient(first, CANCEL_SIZE[0], CANCEL_SIZE[1], "navy-orange")
+    names = ["c%02d.jpg" % n for n in range(1, CANCEL_COUNT + 1)]
+    for name in names[1:]:
+        shutil.copyfile(first, os.path.join(pictures, name))
+    overlay = os.path.join(work, "overlay.png")
+    draw_overlay(overlay, *OVERLAY_SIZE)
+    cancelled = os.path.join(work, "cancelled")
+    again = os.path.join(work, "again")
+
+    app = ui.PictorumDriver(session, [program], work)
+    with session.step("set up thirty backgrounds, JPEG output"):
+        app.start()
+        app.import_files(pictures, names)
+        app.choose_overlay(overlay)
+        options = app.open_options()
+        app.set_options(options, format_name="JPEG")
+        app.accept_options(options)
+
+    os.makedirs(cancelled)
+    with session.step("cancel in the middle of the run"):
+        progress = app.go(cancelled)
+
+        def percent():
+            match = re.match(r"^([0-9]+)% Complete$", session.title(progress.window) or "")
+            if match is not None and int(match.group(1)) == 100:
+                raise StepFailed("the run of %d pictures ended before Cancel could be pressed"
+                                 % CANCEL_COUNT)
+            return match is not None and int(match.group(1)) > 0
+        # From the second item on the title shows a percentage above 0.
+        session.wait_for("the run to reach its second item", percent, watch=app.process)
+        session.mouse_away()
+        running = progress.grab(*ui.PROGRESS_BUTTON)
+        progress.click(*ui.PROGRESS_BUTTON)
+        session.mouse_away()
+        # The button is relabelled "Close" once the worker has stopped; until then the
+        # dialog does not repaint it.
+        session.wait_for("the Cancel button to turn into Close",
+                         lambda: progress.grab(*ui.PROGRESS_BUTTON) != running,
+                         watch=app.process)
+        expect(progress.window in session.windows(ui.PROGRESS_TITLE),
+               "the progress dialog closed on Cancel; it should stay until Close")
+        session.screenshot("cancelled")
+        app.close_progress(progress)
+
+    with session.step("check the files written before the cancel"):
+        found = ui.listing(cancelled)
+        written = len(found)
+        expect(0 < written < CANCEL_COUNT,
+               "the cancelled run wrote %d of %d files" % (written, CANCEL_COUNT))
+        wanted = ["%03d.JPG" % n for n in range(written)]
+        expect(found == wanted, "the cancelled run left %s, wanted %s" % (found, wanted))
+        for name in found:
+            check_corner_stamp(os.path.join(cancelled, name))
+
+    os.makedirs(again)
+    with session.step("a new run does the whole list and numbers on"):
+        progress = app.go(again)
+        app.wait_finished(progress)
+        app.close_progress(progress)
+        wanted = ["%03d.JPG" % n for n in range(written, written + CANCEL_COUNT)]
+        found = ui.listing(again)
+        expect(found == wanted, "the second run left %s, wanted %s" % (found, wanted))
+        check_corner_stamp(os.path.join(again, found[0]))
+        check_corner_stamp(os.path.join(again, found[-1]))
+
+    with session.step("Exit"):
+        code = app.exit()
+        expect(code == 0, "the program ended with exit code %d" % code)
+
+
+def check_corner_stamp(path):
+    """A whole picture of the background's size, with the overlay at its own size in the
+    bottom-right corner (the anchor and size a fresh program starts with after Browse...)."""
+    picture = RgbPicture(path)
+    expect((picture.width, picture.height) == CANCEL_SIZE,
+           "%s is %dx%d, wanted %dx%d" % ((path, picture.width, picture.height) + CANCEL_SIZE))
+    inside = (picture.width - OVERLAY_SIZE[0] // 2, picture.height - OVERLAY_SIZE[1] // 2)
+    outside = (picture.width - OVERLAY_SIZE[0] - 20, picture.height - OVERLAY_SIZE[1] // 2)
+    centre = (picture.width // 2, picture.height // 2)
+    # JPEG output: a wide tolerance, still far from the navy-to-orange background.
+    expect(near(picture.pixel(*inside), OVERLAY_COLOUR, 40),
+           "%s has %s inside the overlay at %s" % (path, picture.pixel(*inside), inside))
+    for point in (outside, centre):
+        expect(not near(picture.pixel(*point), OVERLAY_COLOUR, 80),
+               "%s has overlay colour at %s" % (path, point))
+
+
+CASES = {"tour": tour, "cancel": cancel}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--artifacts", required=True)
+    parser.add_argument("--docs", help="copy the README's screenshots here (tour only)")
+    parser.add_argument("--keep", action="store_true",
+                        help="keep the screenshots and pictures also when the run passes")
+    args = parser.parse_args()
+
+    started = time.monotonic()
+    work = tempfile.mkdtemp(prefix="pictorum-e2e-")
+    session = None
+    try:
+        session = XSession(os.path.abspath(args.artifacts))
+        session.start()
+        CASES[args.case](session, os.path.abspath(args.program), work, args.docs)
+    except Exception as error:  # every failure ends the same way: reported with its shots
+        if session is not None:
+            session.report_failure(error)
+            session.stop()
+        else:
+            print("FAILED: %s" % error, file=sys.stderr)
+        print("pictures and outputs kept in " + work, file=sys.stderr)
+        return 1
+    session.stop()
+    if args.keep:
+        print("pictures and outputs kept in " + work)
+    else:
+        shutil.rmtree(work, ignore_errors=True)
+        shutil.rmtree(session.artifacts, ignore_errors=True)
+    print("passed in %.1f s" % (time.monotonic() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
