@@ -173,7 +173,7 @@ void PrintGoals(const std::vector<FormatResult>& results, const std::vector<std:
                 }
                 if (floorTime > 0) {
                     const double ratio = us / floorTime;
-                    std::printf(", us/floor %.2f [goal <= 1.15: %s]", ratio,
+                    std::printf("%s us/floor %.2f [goal <= 1.15: %s]", fastest ? "," : "", ratio,
                                 ratio <= 1.15 ? "met" : "NOT met");
                 }
             } else if (fastest) {
