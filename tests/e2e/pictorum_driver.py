@@ -21,12 +21,16 @@ MAIN_BROWSE = (193, 94, 50, 14)
 MAIN_OPTIONS = (276, 94, 50, 14)
 MAIN_GO = (40, 230, 106, 14)
 MAIN_EXIT = (96, 250, 50, 14)
+MAIN_ABOUT = (40, 250, 50, 14)
+
+ABOUT_TITLE = r"^About Pictorum$"
+ABOUT_SIZE = (235, 78)
+ABOUT_CLOSE = (7, 58, 87, 14)
 
 OPTIONS_SIZE = (219, 116)
 OPTIONS_PERCENT = (13, 31, 56, 16)
 OPTIONS_SIZE_X = (93, 16, 40, 14)
 OPTIONS_SIZE_Y = (93, 33, 40, 14)
-OPTIONS_FORMAT = (45, 67, 90, 12)  # the closed drop-down list; 76 high when open
 OPTIONS_TEMPLATE = (45, 89, 90, 12)
 OPTIONS_OK = (152, 77, 50, 14)
 
@@ -105,6 +109,15 @@ class PictorumDriver:
         self.session.key("Return")
         self.wait_gone(dialog)
 
+    def open_about(self):
+        self.main.click(*MAIN_ABOUT)
+        window = self.wait_window(ABOUT_TITLE)
+        return DialogWindow(self.session, window, *ABOUT_SIZE)
+
+    def close_about(self, about):
+        about.click(*ABOUT_CLOSE)
+        self.wait_gone(about.window)
+
     def open_options(self):
         self.main.click(*MAIN_OPTIONS)
         window = self.wait_window(OPTIONS_TITLE)
@@ -120,10 +133,13 @@ class PictorumDriver:
         if anchor is not None:
             options.click(*anchor_cell(anchor))
         if format_name is not None:
-            # The click opens the list; typing the start of an entry's text moves to it.
-            options.click(*OPTIONS_FORMAT)
-            self.session.type(format_name)
-            self.session.key("Return")
+            # By keyboard, as the list is the tab stop before the template field: the first
+            # letter of an entry picks it. A click would open the list as a pop-up, and on a
+            # loaded machine the click that follows it (into the template field) was seen to
+            # be swallowed by the closing pop-up.
+            options.click(*OPTIONS_TEMPLATE)
+            self.session.key("shift+Tab")
+            self.session.type(format_name[0])
         if template is not None:
             options.click(*OPTIONS_TEMPLATE)
             self.session.key("ctrl+a")

@@ -38,9 +38,9 @@ TYPED_TEMPLATE = "IMG_##"
 NAME_PREFIX = "IMG"
 PERCENT = (25, 25)
 CENTRE = 5
-BACKGROUNDS = (("bg1.png", 640, 480, "blue-yellow"),
-               ("bg2.jpg", 800, 600, "green-white"),
-               ("bg3.png", 1022, 767, "black-red"))
+BACKGROUNDS = (("harbour.png", 640, 480, "blue-yellow"),
+               ("meadow.jpg", 800, 600, "green-white"),
+               ("sunset.png", 1022, 767, "black-red"))
 # PNG backgrounds come back exactly; JPEG ones are decoded by two different programs.
 TOLERANCE = 12
 
@@ -51,11 +51,11 @@ def expect(condition, message):
 
 
 def tour(session, program, work, docs):
-    pictures = os.path.join(work, "pictures")
+    pictures = os.path.join(work, "photos")
     os.makedirs(pictures)
     for name, width, height, colours in BACKGROUNDS:
         draw_gradient(os.path.join(pictures, name), width, height, colours)
-    overlay = os.path.join(work, "overlay.png")
+    overlay = os.path.join(work, "logo.png")
     draw_overlay(overlay, 200, 100)
     output = os.path.join(work, "stamped")
 
@@ -75,6 +75,12 @@ def tour(session, program, work, docs):
         app.wait_gone(error)
         expect(app.main.window in session.windows(ui.MAIN_TITLE),
                "the main window is gone after Escape and Enter")
+
+    with session.step("the about box opens and closes"):
+        about = app.open_about()
+        session.mouse_away()
+        app.crop(about.window, "about-box")
+        app.close_about(about)
 
     with session.step("import three backgrounds"):
         app.import_files(pictures, [name for name, _, _, _ in BACKGROUNDS])
@@ -238,10 +244,19 @@ def main():
     parser.add_argument("--docs", help="copy the README's screenshots here (tour only)")
     parser.add_argument("--keep", action="store_true",
                         help="keep the screenshots and pictures also when the run passes")
+    parser.add_argument("--work", help="an empty folder for the pictures (default: a new "
+                        "temporary one); its path shows in the screenshots")
     args = parser.parse_args()
 
     started = time.monotonic()
-    work = tempfile.mkdtemp(prefix="pictorum-e2e-")
+    if args.work:
+        work = os.path.abspath(args.work)
+        os.makedirs(work, exist_ok=True)
+        if os.listdir(work):
+            print("FAILED: %s is not empty" % work, file=sys.stderr)
+            return 1
+    else:
+        work = tempfile.mkdtemp(prefix="pictorum-e2e-")
     session = None
     try:
         session = XSession(os.path.abspath(args.artifacts))
@@ -256,7 +271,7 @@ def main():
         print("pictures and outputs kept in " + work, file=sys.stderr)
         return 1
     session.stop()
-    if args.keep:
+    if args.keep or args.work:
         print("pictures and outputs kept in " + work)
     else:
         shutil.rmtree(work, ignore_errors=True)
