@@ -443,3 +443,43 @@ INSTANTIATE_TEST_SUITE_P(
                                   false},
                       FailureCase{"OverlayOnly", true, FailureCase::Undecodable, 1, true}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SamplePreviewTest, ImportOverlayChoiceAndRemoveAllRebuildIt) {
+    const QString background = Picture("bg.png", 300, 200, kGreen);
+    const QString overlay = Picture("mark.png", 30, 20, kRed);
+    PreviewProbe dialog;
+    QImage afterImport, afterOverlay;
+    QSize afterRemoveAll;
+    ModalScript script;
+    script.OnMain(dialog, "import", [&] { ClickControl(dialog, IDC_IMPORT); })
+        .Then("background", IsOpenFileDialog,
+              [&](QWidget* modal) { AnswerFileDialog(modal, background); })
+        .OnMain(dialog, "browse",
+                [&] {
+                    afterImport = PreviewPixels(dialog);
+                    ClickControl(dialog, IDC_BROWSE_OVERLAY);
+                })
+        .Then("overlay", IsOpenFileDialog,
+              [&](QWidget* modal) { AnswerFileDialog(modal, overlay); })
+        .OnMain(dialog, "remove all",
+                [&] {
+                    afterOverlay = PreviewPixels(dialog);
+                    ClickControl(dialog, IDC_REMOVE_ALL);
+                })
+        .OnMain(dialog, "exit", [&] {
+            afterRemoveAll = PreviewPixels(dialog).size();
+            ClickControl(dialog, IDC_EXIT);
+        });
+    EXPECT_EQ(script.Run(dialog, 30000), IDOK);
+    EXPECT_TRUE(script.Finished()) << script.Pending();
+    ASSERT_EQ(afterImport.size(), QSize(300, 200));
+    ASSERT_EQ(afterOverlay.size(), QSize(300, 200));
+    // The job's own anchor (bottom right) and the overlay's own size in pixels.
+    const QPoint overlayPlace(285, 190);
+    EXPECT_TRUE(Near(afterImport.pixel(overlayPlace), kGreen, 2))
+        << Describe(afterImport.pixel(overlayPlace));
+    EXPECT_TRUE(Near(afterOverlay.pixel(overlayPlace), kRed, 2))
+        << Describe(afterOverlay.pixel(overlayPlace));
+    EXPECT_TRUE(Near(afterOverlay.pixel(265, 190), kGreen, 2)) << "left of the overlay";
+    EXPECT_EQ(afterRemoveAll, QSize(64, 64));
+}
