@@ -33,9 +33,10 @@ class RgbPicture:
 
     def __init__(self, path):
         self.path = path
-        size = subprocess.run(["identify", "-format", "%w %h\n", path], check=True,
-                              capture_output=True).stdout.decode().split()
-        self.width, self.height = int(size[0]), int(size[1])
+        header = subprocess.run(["identify", "-format", "%m %w %h\n", path], check=True,
+                                capture_output=True).stdout.decode().split()
+        self.format = header[0]
+        self.width, self.height = int(header[1]), int(header[2])
         self.data = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
                                    capture_output=True).stdout
         if len(self.data) != self.width * self.height * 3:
@@ -48,6 +49,20 @@ class RgbPicture:
 
     def row(self, y):
         return self.data[y * self.width * 3:(y + 1) * self.width * 3]
+
+
+def probe(path, points):
+    """Decodes a picture once and returns its format (as ImageMagick names it: PNG, JPEG,
+    ...), width, height and the RGB colours at points, without reading all of a large
+    picture's pixels into this process."""
+    fields = ["%m", "%w", "%h"]
+    for x, y in points:
+        fields += ["%%[fx:round(255*p{%d,%d}.%s)]" % (x, y, c) for c in "rgb"]
+    out = subprocess.run(["convert", path, "-format", " ".join(fields), "info:"], check=True,
+                         capture_output=True).stdout.decode().split()
+    values = [int(v) for v in out[1:]]
+    colours = [tuple(values[2 + 3 * i:5 + 3 * i]) for i in range(len(points))]
+    return out[0], values[0], values[1], colours
 
 
 def near(a, b, tolerance):

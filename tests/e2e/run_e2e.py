@@ -7,7 +7,7 @@
 tour:   Escape and Enter leave the main window open; three backgrounds imported through the
         file dialog, an overlay chosen with Browse..., the options set (centre, 25 x 25 percent,
         PNG, a numbered template), two runs into a new folder; the files are checked on disk.
-cancel: a batch of thirty is cancelled in the middle; the files written so far are whole and
+cancel: a batch of 24 large pictures is cancelled in the middle; the files written so far are whole and
         numbered in order, the dialog closes, and a second run still does the whole list and
         numbers on.
 
@@ -29,7 +29,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import pictorum_driver as ui  # noqa: E402
 from rgb_picture import (RgbPicture, check_overlay_only_in, draw_gradient,  # noqa: E402
-                         draw_overlay, near, placement_rect, OVERLAY_COLOUR)
+                         draw_overlay, near, placement_rect, probe, OVERLAY_COLOUR)
 from xsession import StepFailed, XSession  # noqa: E402
 
 # The template as typed. The template field keeps letters, digits, blanks and '#' only, so
@@ -124,6 +124,8 @@ def tour(session, program, work, docs):
         for n, name in enumerate(names):
             background = sources[n % len(sources)]
             stamped = RgbPicture(os.path.join(output, name))
+            if stamped.format != "PNG":
+                faults.append("%s is written as %s, not PNG" % (stamped.path, stamped.format))
             rect = placement_rect(background.width, background.height, *PERCENT)
             faults += check_overlay_only_in(stamped, background, rect, TOLERANCE)
         expect(not faults, "stamped pictures are wrong:\n  " + "\n  ".join(faults))
@@ -136,8 +138,9 @@ def tour(session, program, work, docs):
             print("documentation screenshot: " + os.path.join(docs, name))
 
 
-CANCEL_COUNT = 30
-CANCEL_SIZE = (2400, 1800)
+# Large enough that the run is still going when Cancel lands, on a fast machine too.
+CANCEL_COUNT = 24
+CANCEL_SIZE = (4000, 3000)
 OVERLAY_SIZE = (200, 100)
 
 
@@ -155,7 +158,7 @@ def cancel(session, program, work, docs):
     again = os.path.join(work, "again")
 
     app = ui.PictorumDriver(session, [program], work)
-    with session.step("set up thirty backgrounds, JPEG output"):
+    with session.step("set up %d backgrounds, JPEG output" % CANCEL_COUNT):
         app.start()
         app.import_files(pictures, names)
         app.choose_overlay(overlay)
@@ -218,18 +221,22 @@ def cancel(session, program, work, docs):
 def check_corner_stamp(path):
     """A whole picture of the background's size, with the overlay at its own size in the
     bottom-right corner (the anchor and size a fresh program starts with after Browse...)."""
-    picture = RgbPicture(path)
-    expect((picture.width, picture.height) == CANCEL_SIZE,
-           "%s is %dx%d, wanted %dx%d" % ((path, picture.width, picture.height) + CANCEL_SIZE))
-    inside = (picture.width - OVERLAY_SIZE[0] // 2, picture.height - OVERLAY_SIZE[1] // 2)
-    outside = (picture.width - OVERLAY_SIZE[0] - 20, picture.height - OVERLAY_SIZE[1] // 2)
-    centre = (picture.width // 2, picture.height // 2)
+    width, height = CANCEL_SIZE
+    inside = (width - OVERLAY_SIZE[0] // 2, height - OVERLAY_SIZE[1] // 2)
+    left_of_it = (width - OVERLAY_SIZE[0] - 20, height - OVERLAY_SIZE[1] // 2)
+    above_it = (width - OVERLAY_SIZE[0] // 2, height - OVERLAY_SIZE[1] - 20)
+    centre = (width // 2, height // 2)
+    kind, found_width, found_height, colours = probe(path,
+                                                     [inside, left_of_it, above_it, centre])
+    expect(kind == "JPEG", "%s is written as %s, not JPEG" % (path, kind))
+    expect((found_width, found_height) == CANCEL_SIZE,
+           "%s is %dx%d, wanted %dx%d" % ((path, found_width, found_height) + CANCEL_SIZE))
     # JPEG output: a wide tolerance, still far from the navy-to-orange background.
-    expect(near(picture.pixel(*inside), OVERLAY_COLOUR, 40),
-           "%s has %s inside the overlay at %s" % (path, picture.pixel(*inside), inside))
-    for point in (outside, centre):
-        expect(not near(picture.pixel(*point), OVERLAY_COLOUR, 80),
-               "%s has overlay colour at %s" % (path, point))
+    expect(near(colours[0], OVERLAY_COLOUR, 40),
+           "%s has %s inside the overlay at %s" % (path, colours[0], inside))
+    for point, colour in zip((left_of_it, above_it, centre), colours[1:]):
+        expect(not near(colour, OVERLAY_COLOUR, 80),
+               "%s has the overlay's colour %s at %s" % (path, colour, point))
 
 
 CASES = {"tour": tour, "cancel": cancel}
