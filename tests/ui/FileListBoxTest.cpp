@@ -100,8 +100,9 @@ TEST_F(FileListTest, RemoveTakesTheSelectedEntriesAndKeepsTheOthersInOrder) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QStringList paths;
+    // Real pictures: a click on an entry shows it in the sample box.
     for (int i = 1; i <= 6; ++i)
-        paths << dir.filePath(QStringLiteral("bg%1.png").arg(i));
+        paths << WritePicture(dir.filePath(QStringLiteral("bg%1.png").arg(i)), 40, 30, Qt::gray);
     CMainDlg dialog;
     std::vector<std::string> afterNothingSelected, afterRemove;
     QString labelAfterRemove, labelAfterAll;

@@ -23,6 +23,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <functional>
 #include <string>
@@ -223,7 +225,10 @@ class ModalScript {
         });
         poll.start();
         watchdog.start();
-        return dialog.DoModal();
+        const INT_PTR result = dialog.DoModal();
+        // A window nobody answered (an unexpected message box) ends here, not in a pass.
+        EXPECT_FALSE(m_timedOut) << "timed out at: " << m_stuckAt;
+        return result;
     }
 
     bool Finished() const { return m_steps.empty() && !m_timedOut; }
