@@ -36,9 +36,10 @@ QWidget* CreateButton(const DialogControl& c, QWidget* parent, const QRect& rect
         auto* button = new DlgPushButton(c.id, c.style, manual, parent);
         const bool checkable = IsRadioType(type) || IsCheckType(type);
         button->setCheckable(checkable);
-        // Enter presses a focused push button; on a push-like radio it gives the default
-        // command instead, as on Windows.
-        button->setAutoDefault(!checkable);
+        // Enter reaches the dialog, which presses a focused push button and otherwise gives
+        // the default command, as on Windows. Qt's auto-default would instead mark some
+        // button as the default while an edit or list has the focus, where none is.
+        button->setAutoDefault(false);
         button->setDefault(type == BS_DEFPUSHBUTTON);
         if ((c.style & BS_ICON) != 0) {
             if (HICON icon = LoadIconById(c.imageId)) {

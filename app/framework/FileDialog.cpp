@@ -86,6 +86,8 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     CDialog* owner = CDialog::FromHandle(ofn->hwndOwner);
     QFileDialog dialog(owner != nullptr ? owner->GetWidget() : nullptr);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The patterns spell out every letter case; show the filters' own descriptions only.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     const bool multi = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
     dialog.setFileMode(multi ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
