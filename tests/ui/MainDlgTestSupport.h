@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <functional>
 #include <string>
 #include <vector>
@@ -246,7 +247,9 @@ class ModalScript {
     };
 
     void Poll() {
-        if (m_steps.empty())
+        // Until the step taken last has acted, its window is still up: a loaded machine may
+        // poll again first, and the next step must not take that same window.
+        if (m_steps.empty() || *m_acting)
             return;
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible() || !m_steps.front().accepts(modal))
@@ -261,13 +264,17 @@ class ModalScript {
         if (qEnvironmentVariableIsSet("MAINDLG_TEST_TRACE"))
             fprintf(stderr, "step: %s on %s\n", step.what.c_str(),
                     modal->metaObject()->className());
-        QTimer::singleShot(1, [act = std::move(step.act), target] {
+        *m_acting = true;
+        QTimer::singleShot(1, [acting = m_acting, act = std::move(step.act), target] {
+            // Cleared before acting: the action may open a window that the next step answers.
+            *acting = false;
             if (target)
                 act(target.data());
         });
     }
 
     std::deque<Step> m_steps;
+    std::shared_ptr<bool> m_acting = std::make_shared<bool>(false);
     bool m_timedOut = false;
     std::string m_stuckAt;
 };
