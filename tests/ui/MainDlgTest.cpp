@@ -3,11 +3,22 @@
 
 #include "MainDlgTestSupport.h"
 
+#include "app/framework/MessageTarget.h"
+#include "batch/BatchMessages.h"
 #include "batch/ProcessingDlg.h"
+#include "engine/BatchJob.h"
 #include "engine/TextHelpers.h"
 #include "res/Resource.h"
 
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -292,32 +303,114 @@ TEST_F(MainDlgTest, OutputFolderWithoutAPathIsTakenOnlyWhenAnEarlierFolderExists
 }
 
 namespace {
-// A progress dialog whose cancel does not wait for the worker at all, so that the worker is
-// still busy with its item when the dialog has closed.
+// Receives reports on a thread of its own and holds each one until released, so that a worker
+// can be kept busy for exactly as long as a test needs, whatever the machine's speed.
+class HoldingReceiver {
+  public:
+    HoldingReceiver() {
+        m_thread.reset(QThread::create([this] { Run(); }));
+        m_thread->start();
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_handle != nullptr; });
+    }
+    ~HoldingReceiver() {
+        Release();
+        m_quit = true;
+        m_thread->wait();
+    }
+    HWND Handle() const { return m_handle; }
+    bool Holding() const { return m_holding; }
+    void Release() {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+  private:
+    class Target : public CMessageTarget {
+      public:
+        explicit Target(HoldingReceiver& owner) : m_owner(owner) {}
+        LRESULT WindowProc(UINT, WPARAM, LPARAM) override {
+            m_owner.m_holding = true;
+            std::unique_lock lock(m_owner.m_mutex);
+            m_owner.m_changed.wait(lock, [this] { return m_owner.m_released; });
+            lock.unlock();
+            // Long enough that a wait which did not happen would be seen.
+            QThread::msleep(300);
+            return 0;
+        }
+
+      private:
+        HoldingReceiver& m_owner;
+    };
+
+    void Run() {
+        Target target(*this);
+        {
+            std::lock_guard lock(m_mutex);
+            m_handle = target.GetSafeHwnd();
+            m_changed.notify_all();
+        }
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (m_quit)
+                loop.quit();
+        });
+        poll.start(5);
+        loop.exec();
+    }
+
+    std::unique_ptr<QThread> m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    HWND m_handle = nullptr;
+    bool m_released = false;
+    std::atomic<bool> m_holding = false;
+    std::atomic<bool> m_quit = false;
+};
+
+// A progress dialog whose cancel does not wait for the worker at all, and which hands the
+// worker's reports to a holding receiver once the first item is named: the worker then stays
+// in its next report, alive, until the test releases it.
 class NoWaitProcessingDlg : public CProcessingDlg {
   public:
-    using CProcessingDlg::CProcessingDlg;
+    NoWaitProcessingDlg(CBatchJob* job, CWnd* parent, HWND holder)
+        : CProcessingDlg(job, parent), m_holder(holder) {}
     BOOL OnInitDialog() override {
         m_nWaitCount = 0;
         return CProcessingDlg::OnInitDialog();
     }
+
+  protected:
+    LRESULT OnItemName(WPARAM wParam, LPARAM lParam) {
+        const LRESULT result = OnBatchItemName(wParam, lParam);
+        // The worker is blocked in this send and reads the handle again for its next one.
+        m_pJob->hProgressWnd = m_holder;
+        return result;
+    }
+
+  private:
+    HWND m_holder;
+    DECLARE_MESSAGE_MAP()
 };
 
-QListWidget* LogOf(QWidget* progress) {
-    return progress->findChild<QListWidget*>();
-}
+BEGIN_MESSAGE_MAP(NoWaitProcessingDlg, CProcessingDlg)
+ON_MESSAGE(WM_BATCH_ITEMNAME, &NoWaitProcessingDlg::OnItemName)
+END_MESSAGE_MAP()
 } // namespace
 
 TEST_F(MainDlgTest, ExitWaitsForAWorkerLeftBehindByACancel) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    // Large enough that stamping and saving it takes far longer than the clicks below.
     const QString background =
-        WritePicture(dir.filePath(QStringLiteral("large.bmp")), 4000, 3000, Qt::blue, "BMP");
-    const QString overlay = WritePicture(dir.filePath(QStringLiteral("mark.png")), 64, 32, Qt::red);
+        WritePicture(dir.filePath(QStringLiteral("photo.bmp")), 40, 30, Qt::blue, "BMP");
+    const QString overlay = WritePicture(dir.filePath(QStringLiteral("mark.png")), 8, 4, Qt::red);
+    HoldingReceiver holder;
     CMainDlg dialog;
     CopyText(dialog.GetJob().szOverlayPath, Bytes(overlay).c_str());
     CopyText(dialog.GetJob().szOutputDir, Bytes(dir.path()).c_str());
+    bool heldAtCancel = false;
     bool aliveAtExit = false;
     ModalScript script;
     script
@@ -325,13 +418,12 @@ TEST_F(MainDlgTest, ExitWaitsForAWorkerLeftBehindByACancel) {
                 [&] {
                     dialog.GetJob().ClearFiles();
                     dialog.GetJob().AddFile(Bytes(background).c_str());
-                    NoWaitProcessingDlg processing(&dialog.GetJob(), &dialog);
+                    NoWaitProcessingDlg processing(&dialog.GetJob(), &dialog, holder.Handle());
                     processing.DoModal();
                 })
         .Then("cancel", IsProgressDialog,
               [&](QWidget* modal) {
-                  // Cancel once the worker is on its item.
-                  WaitFor([modal] { return LogOf(modal)->count() > 0; }, 20000);
+                  heldAtCancel = WaitFor([&holder] { return holder.Holding(); }, 20000);
                   QPushButton* button = modal->findChild<QPushButton*>();
                   Click(button);
                   WaitFor([button] { return button->text() == QStringLiteral("Close"); });
@@ -339,11 +431,14 @@ TEST_F(MainDlgTest, ExitWaitsForAWorkerLeftBehindByACancel) {
               })
         .OnMain(dialog, "exit", [&] {
             aliveAtExit = WaitForLastWorker(0) == WAIT_TIMEOUT;
+            holder.Release();
             ClickControl(dialog, IDC_EXIT);
         });
     EXPECT_EQ(script.Run(dialog, 60000), IDOK);
     const DWORD atReturn = WaitForLastWorker(0);
+    holder.Release();
     WaitForLastWorker(INFINITE);
-    ASSERT_TRUE(aliveAtExit) << "the worker ended before Exit; nothing was tested";
+    ASSERT_TRUE(heldAtCancel) << "the worker never reached its report";
+    EXPECT_TRUE(aliveAtExit);
     EXPECT_EQ(atReturn, WAIT_OBJECT_0);
 }
