@@ -1,34 +1,21 @@
 // The progress dialog tests drive real widgets and the real worker: a QApplication on the
 // offscreen platform (unless a display was chosen), the program's templates and pictures,
 // and the imaging library.
+#include "TestMain.h"
 #include "app/framework/DialogTemplateRegistry.h"
-#include "imaging/GdiPlus.h"
 #include "res/ProgramResources.h"
 
 #include <QApplication>
 
-#include <gtest/gtest.h>
-
-#include <clocale>
-#include <cstdio>
-
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    test_main::UseOffscreenUnlessChosen();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // File names in the log are 8-bit text in the locale's encoding.
-    std::setlocale(LC_ALL, "C.UTF-8");
+    if (!test_main::UseUtf8Locale())
+        return 1;
     RegisterProgramResources();
     SetDialogTemplateLookup(&FindDialogTemplate);
     ::testing::InitGoogleTest(&argc, argv);
-    ULONG_PTR token = 0;
-    GdiplusStartupInput input;
-    if (GdiplusStartup(&token, &input, nullptr) != Ok) {
-        std::fprintf(stderr, "imaging library did not start\n");
-        return 1;
-    }
-    const int result = RUN_ALL_TESTS();
-    GdiplusShutdown(token);
-    return result;
+    return test_main::RunAllTestsWithImaging();
 }

@@ -12,63 +12,6 @@ ON_MESSAGE(WM_BATCH_ITEMNAME, &TestProcessingDlg::Name)
 ON_MESSAGE(WM_BATCH_ITEMSTATUS, &TestProcessingDlg::Status)
 END_MESSAGE_MAP()
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-INT_PTR RunModal(TestProcessingDlg& dialog, const std::function<void(QWidget*)>& script) {
-    QTimer poll;
-    poll.setInterval(5);
-    bool ran = false;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (ran || modal == nullptr || modal != dialog.GetWidget() || !modal->isVisible())
-            return;
-        ran = true;
-        poll.stop();
-        // Keys go to the focused widget of the active window, as they would for the user.
-        WaitFor([modal] { return modal->isActiveWindow(); }, 2000);
-        script(modal);
-    });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        ADD_FAILURE() << "the dialog was still open after a minute";
-        dialog.EndDialog(-99);
-    });
-    poll.start();
-    watchdog.start(60000);
-    return dialog.DoModal();
-}
-
-void Click(QWidget* widget) {
-    ASSERT_NE(widget, nullptr);
-    const QPointF at = QPointF(widget->rect().center());
-    const QPointF global = widget->mapToGlobal(at);
-    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(widget, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(widget, &release);
-}
-
-void PressKey(QWidget* window, int key) {
-    QWidget* focus = QApplication::focusWidget();
-    QWidget* target = focus != nullptr && focus->window() == window ? focus : window;
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
-}
-
 void ProgressDialogTest::SetUp() {
     ASSERT_TRUE(m_dir.isValid());
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("out"));

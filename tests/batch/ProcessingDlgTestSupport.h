@@ -2,6 +2,7 @@
 // Runs the progress dialog with the real worker over pictures drawn into a temporary folder,
 // and drives it as a user would: real mouse clicks and key presses on the modal window.
 
+#include "DialogDriving.h"
 #include "app/framework/WinThread.h"
 #include "batch/BatchMessages.h"
 #include "batch/ProcessingDlg.h"
@@ -12,12 +13,9 @@
 #include <QApplication>
 #include <QColor>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
-#include <QKeyEvent>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -132,18 +130,18 @@ class TestProcessingDlg : public CProcessingDlg {
     DECLARE_MESSAGE_MAP()
 };
 
-// Processes events until done() holds or ms have passed.
-bool WaitFor(const std::function<bool()>& done, int ms = 30000);
+using dialog_driving::Click;
+using dialog_driving::PressKey;
 
-// Runs DoModal; once the dialog is the visible, active modal window, script runs inside the
-// modal loop. A dialog still open after a minute is ended with -99 so that a failing test
-// does not hang.
-INT_PTR RunModal(TestProcessingDlg& dialog, const std::function<void(QWidget*)>& script);
+// A run's end is waited for, so the waits allow long.
+inline bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
+    return dialog_driving::WaitFor(done, ms);
+}
 
-// A left click on the middle of widget, as the mouse gives it.
-void Click(QWidget* widget);
-// A key press and release on the focused widget of window.
-void PressKey(QWidget* window, int key);
+// A dialog still open after a minute fails the test and is ended with -99.
+inline INT_PTR RunModal(TestProcessingDlg& dialog, const std::function<void(QWidget*)>& script) {
+    return dialog_driving::RunModal(dialog, script, 60000);
+}
 
 // A folder with an overlay and backgrounds drawn in code, and a job that stamps them into
 // out/ as PNG. Every test waits for the last worker before its job goes.

@@ -1,20 +1,11 @@
 // Imaging tests run inside a QGuiApplication with the library started, as the program does.
-
-#include "imaging/GdiPlus.h"
+#include "TestMain.h"
 
 #include <QGuiApplication>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    test_main::UseOffscreenUnlessChosen();
     QGuiApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    ULONG_PTR token = 0;
-    GdiplusStartupInput input;
-    if (GdiplusStartup(&token, &input, nullptr) != Ok)
-        return 2;
-    const int result = RUN_ALL_TESTS();
-    GdiplusShutdown(token);
-    return result;
+    ::testing::InitGoogleTest(&argc, argv);
+    return test_main::RunAllTestsWithImaging();
 }

@@ -1,13 +1,10 @@
 // Pictures are decoded through QtGui, which wants an application object.
+#include "TestMain.h"
+
 #include <QGuiApplication>
 
-#include <gtest/gtest.h>
-
 int main(int argc, char** argv) {
-    // Test discovery runs this program without the test environment; it needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    test_main::UseOffscreenUnlessChosen();
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

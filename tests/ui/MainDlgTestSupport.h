@@ -3,21 +3,19 @@
 // a script of steps that answer each modal window (message boxes, file dialogs, the folder
 // chooser, the progress dialog) as it comes up.
 
+#include "DialogDriving.h"
 #include "app/framework/DialogTemplateRegistry.h"
 #include "ui/MainDlg.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QImage>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,8 +24,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,41 +36,12 @@ inline void UseProgramTemplates() {
     SetDialogTemplateLookup(&FindDialogTemplate);
 }
 
+using dialog_driving::Click;
+using dialog_driving::PressKey;
+
+// The main window's waits cover a whole modal window coming up, so they allow longer.
 inline bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-inline void Click(QWidget* widget, QPoint at = QPoint(-1, -1),
-                  Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    if (widget == nullptr)
-        return;
-    if (at.x() < 0)
-        at = widget->rect().center();
-    const QPointF global = widget->mapToGlobal(QPointF(at));
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton,
-                      modifiers);
-    QApplication::sendEvent(widget, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton,
-                        Qt::NoButton, modifiers);
-    QApplication::sendEvent(widget, &release);
-}
-
-// A key as the keyboard delivers it: to the focused widget of the window.
-inline void PressKey(QWidget* window, int key) {
-    WaitFor([window] { return window->isActiveWindow(); }, 2000);
-    QWidget* focus = QApplication::focusWidget();
-    QWidget* target = focus != nullptr && focus->window() == window ? focus : window;
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
+    return dialog_driving::WaitFor(done, ms);
 }
 
 // The main window's widgets by control id.
