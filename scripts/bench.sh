@@ -5,21 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/deps.sh
-peers=(imagemagick graphicsmagick libvips-tools)
-missing=()
-for p in "${peers[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-    $SUDO apt-get update
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# The peers come from Debian's packages too.
+bash scripts/deps.sh imagemagick graphicsmagick libvips-tools
 
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTORUM_BUILD_BENCH=ON \
     -DPICTORUM_BUILD_TESTS=OFF >/dev/null

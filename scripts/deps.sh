@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when any is missing.
-# Safe to run again: it does nothing when everything is present.
+# Safe to run again: it does nothing when everything is present. Packages named as arguments
+# (a benchmark's peers, a fuzzer's compiler) are installed along with the project's own.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick
     desktop-file-utils appstream python3
+    "$@"
 )
 
 missing=()

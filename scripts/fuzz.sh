@@ -9,21 +9,8 @@ root="$(pwd)"
 build="${PICTORUM_FUZZ_BUILD:-$root/build/fuzz}"
 seconds="${PICTORUM_FUZZ_SECONDS:-60}"
 
-bash scripts/deps.sh
 # clang and its runtime libraries (libFuzzer and the sanitizers).
-missing=()
-for p in clang libclang-rt-14-dev; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-    $SUDO apt-get update
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash scripts/deps.sh clang libclang-rt-14-dev
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPICTORUM_FUZZ=ON -DPICTORUM_BUILD_TESTS=OFF >/dev/null
