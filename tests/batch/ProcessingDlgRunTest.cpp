@@ -115,6 +115,9 @@ struct TitleCase {
     int count;
     std::vector<std::string> titles; // at the start of each item
 };
+void PrintTo(const TitleCase& c, std::ostream* os) {
+    *os << c.count << " item(s)";
+}
 
 class ProgressTitleTest : public ProgressDialogTest,
                           public ::testing::WithParamInterface<TitleCase> {};
@@ -227,6 +230,9 @@ struct KeyCase {
     std::function<void(QWidget* window, TestProcessingDlg& dialog)> act;
     bool cancels;
 };
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ProgressKeyTest : public ProgressDialogTest, public ::testing::WithParamInterface<KeyCase> {};
 

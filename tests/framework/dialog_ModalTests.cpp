@@ -131,6 +131,9 @@ struct CloseCase {
     std::function<void(QWidget*, CDialog&)> act;
     INT_PTR expected;
 };
+void PrintTo(const CloseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DialogCloseTest : public ::testing::TestWithParam<CloseCase> {};
 

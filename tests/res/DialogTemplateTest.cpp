@@ -143,6 +143,9 @@ struct HeaderCase {
     DWORD requiredStyle;
     DWORD requiredExStyle;
 };
+void PrintTo(const HeaderCase& c, std::ostream* os) {
+    *os << "template " << c.id;
+}
 
 const HeaderCase kHeaders[] = {
     {102, "Pictorum - Tollerby", 340, 271, 0, WS_EX_APPWINDOW},
@@ -180,6 +183,9 @@ struct ControlCase {
     DWORD exStyle;   // extended bits that must be set
     int imageId;
 };
+void PrintTo(const ControlCase& c, std::ostream* os) {
+    *os << "template " << c.templateId << ", control " << c.id;
+}
 
 constexpr DWORD kButtonType = 0xF;
 constexpr DWORD kListSort = LBS_SORT;
@@ -282,6 +288,9 @@ struct TabOrderCase {
     int templateId;
     std::vector<int> ids;
 };
+void PrintTo(const TabOrderCase& c, std::ostream* os) {
+    *os << "template " << c.templateId;
+}
 
 class TabOrder : public ::testing::TestWithParam<TabOrderCase> {};
 
@@ -323,6 +332,9 @@ struct FrameCase {
     const char* frameText;
     std::vector<int> members;
 };
+void PrintTo(const FrameCase& c, std::ostream* os) {
+    *os << "template " << c.templateId << ", frame " << c.frameId;
+}
 
 class Frame : public ::testing::TestWithParam<FrameCase> {};
 
@@ -367,6 +379,9 @@ struct AnchorCase {
     int x, y;
     int iconId;
 };
+void PrintTo(const AnchorCase& c, std::ostream* os) {
+    *os << "anchor " << c.anchor;
+}
 
 const AnchorCase kAnchors[] = {
     {1, 151, 16, 137}, {2, 169, 16, 141}, {3, 187, 16, 138}, {4, 151, 34, 135}, {5, 169, 34, 140},

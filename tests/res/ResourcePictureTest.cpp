@@ -79,6 +79,9 @@ struct PictureCase {
     int width, height;
     bool alpha;
 };
+void PrintTo(const PictureCase& c, std::ostream* os) {
+    *os << c.path;
+}
 
 class Picture : public ::testing::TestWithParam<PictureCase> {};
 
@@ -125,6 +128,9 @@ struct PixelCase {
     int x, y;
     QRgb colour;
 };
+void PrintTo(const PixelCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PlaceholderPixel : public ::testing::TestWithParam<PixelCase> {};
 
@@ -188,6 +194,9 @@ struct AnchorIconCase {
     QPoint inked;
     QPoint empty;
 };
+void PrintTo(const AnchorIconCase& c, std::ostream* os) {
+    *os << "icon " << c.id;
+}
 
 class AnchorIcon : public ::testing::TestWithParam<AnchorIconCase> {};
 
@@ -249,6 +258,9 @@ struct MirrorCase {
     int mirrorId;
     bool horizontal, vertical;
 };
+void PrintTo(const MirrorCase& c, std::ostream* os) {
+    *os << "icon " << c.id << " mirrored as " << c.mirrorId;
+}
 
 class AnchorIconMirror : public ::testing::TestWithParam<MirrorCase> {};
 

@@ -40,6 +40,9 @@ struct CloseCase {
     enum { CloseButton, EscapeKey, Logo } how;
     INT_PTR result;
 };
+void PrintTo(const CloseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AboutBoxCloses : public ::testing::TestWithParam<CloseCase> {
   protected:

@@ -63,6 +63,9 @@ struct GoCase {
     const char* message;
     int focusAfter;
 };
+void PrintTo(const GoCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class GoChecks : public MainDlgTest, public ::testing::WithParamInterface<GoCase> {};
 

@@ -108,6 +108,9 @@ struct OpenCase {
     const char* format; // "" for no selected entry
     const char* nameTemplate;
 };
+void PrintTo(const OpenCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OverlayOptionsOpenTest : public ::testing::TestWithParam<OpenCase> {};
 
@@ -302,6 +305,9 @@ struct SizeTypingCase {
     int caret;
     int stored;
 };
+void PrintTo(const SizeTypingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OverlayOptionsSizeTypingTest : public ::testing::TestWithParam<SizeTypingCase> {};
 
@@ -394,6 +400,9 @@ struct TemplateTypingCase {
     int caret;
     const char* afterTab;
 };
+void PrintTo(const TemplateTypingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OverlayOptionsTemplateTest : public ::testing::TestWithParam<TemplateTypingCase> {};
 
@@ -523,6 +532,9 @@ struct FlagsCase {
     std::function<void(COverlayOptionsDlg&)> act;
     DWORD expected;
 };
+void PrintTo(const FlagsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OverlayOptionsFlagsTest : public ::testing::TestWithParam<FlagsCase> {};
 

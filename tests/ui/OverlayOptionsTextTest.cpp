@@ -14,6 +14,9 @@ struct SizeCase {
     bool percent;
     const char* normal;
 };
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << '"' << c.text << (c.percent ? "\" in percent" : "\" in pixels");
+}
 
 class SizeTextTest : public ::testing::TestWithParam<SizeCase> {};
 
@@ -65,6 +68,9 @@ struct TemplateCase {
     const char* settled;
     int settledCaret;
 };
+void PrintTo(const TemplateCase& c, std::ostream* os) {
+    *os << '"' << c.text << "\" caret " << c.caret;
+}
 
 class TemplateTextTest : public ::testing::TestWithParam<TemplateCase> {};
 
@@ -117,6 +123,9 @@ struct CompleteCase {
     const char* text;
     const char* completed;
 };
+void PrintTo(const CompleteCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class CompleteTemplateTest : public ::testing::TestWithParam<CompleteCase> {};
 

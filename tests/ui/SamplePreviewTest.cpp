@@ -90,6 +90,9 @@ struct FitCase {
     UINT width, height;
     RECT expected;
 };
+void PrintTo(const FitCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PreviewFit : public ::testing::TestWithParam<FitCase> {};
 
@@ -129,6 +132,9 @@ struct ShownCase {
     const char* name;
     int width, height; // 0: no background, the placeholder
 };
+void PrintTo(const ShownCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PreviewShown : public SamplePreviewTest, public ::testing::WithParamInterface<ShownCase> {};
 
@@ -379,6 +385,9 @@ struct FailureCase {
     int messages;
     bool backgroundShown;
 };
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PreviewFailure : public SamplePreviewTest,
                        public ::testing::WithParamInterface<FailureCase> {};
