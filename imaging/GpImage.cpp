@@ -9,6 +9,7 @@
 #include <QList>
 #include <QRgb>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,6 +39,36 @@ QList<QRgb> halftonePalette() {
         colours.append(qRgb(grey, grey, grey));
     }
     return colours;
+}
+
+// A damaged file can hold indices past the end of its palette, and Qt's drawing and
+// conversions read the colour table at every index without a check: such pixels would read
+// beyond the table. They become opaque black, as for a palette that names no colour there.
+void coverEveryIndex(QImage& image) {
+    int needed = 0;
+    switch (image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        needed = 2;
+        break;
+    case QImage::Format_Indexed8:
+        if (image.colorCount() >= 256)
+            return;
+        for (int y = 0; y < image.height(); ++y) {
+            const uchar* line = image.constScanLine(y);
+            for (int x = 0; x < image.width(); ++x)
+                needed = std::max(needed, line[x] + 1);
+        }
+        break;
+    default:
+        return;
+    }
+    if (image.colorCount() >= needed)
+        return;
+    QList<QRgb> colours = image.colorTable();
+    while (colours.size() < needed)
+        colours.append(qRgb(0, 0, 0));
+    image.setColorTable(colours);
 }
 
 } // namespace
@@ -98,6 +129,7 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         result->m_encoded = std::move(encoded);
         result->m_readerFormat = format;
     } else {
+        coverEveryIndex(decodedNow);
         result->pixels = std::move(decodedNow);
     }
     *image = result;
@@ -190,6 +222,7 @@ GpStatus GpImage::prepareForPainting() {
         return m_decodeStatus;
     }
     buffer.close();
+    coverEveryIndex(image);
     pixels = std::move(image);
     m_encoded = QByteArray();
     return Ok;

@@ -290,3 +290,94 @@ TEST_F(DrawTest, ThreadsUseTheLibraryAtTheSameTime) {
     for (const GpStatus status : first)
         EXPECT_EQ(status, Ok);
 }
+
+namespace {
+
+void putLe(QByteArray* out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out->append(char((value >> (8 * i)) & 0xFF));
+}
+
+// An uncompressed bottom-up BMP of one row of indices with the palette given, written by hand:
+// no encoder writes indices that the palette does not cover.
+QByteArray indexedBmp(int bitsPerPixel, const std::vector<QRgb>& palette,
+                      const std::vector<int>& indices) {
+    const int width = int(indices.size());
+    QByteArray row;
+    if (bitsPerPixel == 8) {
+        for (int index : indices)
+            row.append(char(index));
+    } else {
+        row.fill('\0', (width + 7) / 8);
+        for (int x = 0; x < width; ++x)
+            if (indices[std::size_t(x)] != 0)
+                row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+    }
+    while (row.size() % 4 != 0)
+        row.append('\0');
+    const std::uint32_t offset = 14 + 40 + 4 * std::uint32_t(palette.size());
+    QByteArray bmp("BM");
+    putLe(&bmp, offset + std::uint32_t(row.size()), 4);
+    putLe(&bmp, 0, 4);
+    putLe(&bmp, offset, 4);
+    putLe(&bmp, 40, 4);
+    putLe(&bmp, std::uint32_t(width), 4);
+    putLe(&bmp, 1, 4);
+    putLe(&bmp, 1, 2);
+    putLe(&bmp, std::uint32_t(bitsPerPixel), 2);
+    putLe(&bmp, 0, 4); // no compression
+    putLe(&bmp, std::uint32_t(row.size()), 4);
+    putLe(&bmp, 2835, 4);
+    putLe(&bmp, 2835, 4);
+    putLe(&bmp, std::uint32_t(palette.size()), 4);
+    putLe(&bmp, 0, 4);
+    for (QRgb colour : palette) {
+        bmp.append(char(qBlue(colour)));
+        bmp.append(char(qGreen(colour)));
+        bmp.append(char(qRed(colour)));
+        bmp.append('\0');
+    }
+    return bmp + row;
+}
+
+} // namespace
+
+// Found by fuzzing: Qt draws an indexed picture by looking every index up in the colour table,
+// so an index past a damaged file's short palette read memory beyond it.
+TEST_F(DrawTest, IndicesPastAShortPaletteDrawBlack) {
+    struct Case {
+        const char* name;
+        int bitsPerPixel;
+        std::vector<QRgb> palette;
+        std::vector<int> indices;
+        std::vector<QRgb> drawn;
+    };
+    const QRgb red = qRgb(255, 0, 0);
+    const QRgb green = qRgb(0, 255, 0);
+    const QRgb black = qRgb(0, 0, 0);
+    const Case cases[] = {
+        {"8-bit, two colours",
+         8,
+         {red, green},
+         {0, 1, 2, 200, 255, 1},
+         {red, green, black, black, black, green}},
+        {"8-bit, full palette", 8, std::vector<QRgb>(256, green), {0, 255}, {green, green}},
+        {"1-bit, one colour", 1, {red}, {0, 1, 0, 1}, {red, black, red, black}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = m_dir.filePath(QStringLiteral("indexed.bmp"));
+        ASSERT_TRUE(writeFile(file, indexedBmp(c.bitsPerPixel, c.palette, c.indices)));
+        GpStatus status = GenericError;
+        ImagePtr picture = loadBitmap(file, &status);
+        ASSERT_EQ(status, Ok);
+        const int width = int(c.indices.size());
+        Surface surface = openSurface(width, 1, PixelFormat32bppARGB);
+        ASSERT_NE(surface.graphics, nullptr);
+        EXPECT_EQ(GdipDrawImageRectI(surface.graphics.get(), picture.get(), 0, 0, width, 1), Ok);
+        const QImage result = pixelsOf(surface.bitmap.get());
+        for (int x = 0; x < width; ++x)
+            EXPECT_EQ(result.pixel(x, 0), c.drawn[std::size_t(x)])
+                << "x " << x << ": " << describe(result.pixel(x, 0));
+    }
+}
