@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 void CopyText(char* dest, const char* src, std::size_t size) {
     if (dest == nullptr || size == 0)
@@ -91,15 +92,42 @@ bool FileNameOfPath(const char* path, char* buffer, int length) {
     return false;
 }
 
+namespace {
+
+// Byte offsets where each character of text starts, in the current locale's encoding, and the
+// text's length at the end. A byte that starts no valid character counts as one character of
+// its own, so any path (file names are bytes) can be measured and is never cut inside one.
+std::vector<std::size_t> CharacterStarts(const std::string& text) {
+    std::vector<std::size_t> starts;
+    std::mbstate_t state{};
+    std::size_t at = 0;
+    while (at < text.size()) {
+        starts.push_back(at);
+        const std::size_t n = std::mbrlen(text.data() + at, text.size() - at, &state);
+        if (n == 0 || n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
+            state = std::mbstate_t{};
+            ++at;
+        } else {
+            at += n;
+        }
+    }
+    starts.push_back(text.size());
+    return starts;
+}
+
+} // namespace
+
 std::string AbbreviatePath(const char* path, int limit, int tail) {
     if (path == nullptr)
         return {};
     const std::string text(path);
-    if (limit < 0 || text.size() <= static_cast<std::size_t>(limit))
+    const std::vector<std::size_t> starts = CharacterStarts(text);
+    const std::size_t length = starts.size() - 1;
+    if (limit < 0 || length <= static_cast<std::size_t>(limit))
         return text;
-    const std::size_t head = text.size() < 3 ? text.size() : 3;
+    const std::size_t head = length < 3 ? length : 3;
     std::size_t keep = tail < 0 ? 0 : static_cast<std::size_t>(tail);
-    if (keep > text.size())
-        keep = text.size();
-    return text.substr(0, head) + "..." + text.substr(text.size() - keep);
+    if (keep > length)
+        keep = length;
+    return text.substr(0, starts[head]) + "..." + text.substr(starts[length - keep]);
 }

@@ -33,5 +33,6 @@ const char* GetStatusText(int status);
 bool FileNameOfPath(const char* path, char* buffer, int length);
 
 // A path longer than limit characters becomes its first 3 characters, "..." and its last
-// tail characters; a shorter one is returned as it is.
+// tail characters; a shorter one is returned as it is. Characters are those of the current
+// locale's encoding (a UTF-8 letter of two bytes counts once and is never cut).
 std::string AbbreviatePath(const char* path, int limit, int tail);

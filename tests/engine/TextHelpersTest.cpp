@@ -64,24 +64,40 @@ TEST(TextHelpers, FileNameOfPath) {
     }
 }
 
-TEST(TextHelpers, AbbreviatePathBoundaries) {
+TEST(TextHelpers, AbbreviatePathCountsCharactersNotBytes) {
     const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    // 12 letters of two bytes each, and 12 of three bytes each.
+    const std::string accented = "\xc3\xa1\xc3\xa9\xc3\xad\xc3\xb3\xc3\xba\xc3\xb1"
+                                 "\xc3\xa1\xc3\xa9\xc3\xad\xc3\xb3\xc3\xba\xc3\xb1";
+    const std::string kanji = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe6\x97\xa5\xe6\x9c\xac"
+                              "\xe8\xaa\x9e\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe6\x97\xa5"
+                              "\xe6\x9c\xac\xe8\xaa\x9e";
     const struct {
-        std::size_t length;
+        std::string path;
         int limit;
         int tail;
-        const char* shown;
+        std::string shown;
     } cases[] = {
-        {30, 30, 23, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"},
-        {31, 30, 23, "ABC...IJKLMNOPQRSTUVWXYZabcde"},
-        {40, 40, 33, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn"},
-        {41, 40, 33, "ABC...IJKLMNOPQRSTUVWXYZabcdefghijklmno"},
-        {0, 30, 23, ""},
-        {5, 2, 10, "ABC...ABCDE"}, // a tail longer than the text keeps the whole text
+        {letters.substr(0, 30), 30, 23, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"},
+        {letters.substr(0, 31), 30, 23, "ABC...IJKLMNOPQRSTUVWXYZabcde"},
+        {letters.substr(0, 40), 40, 33, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn"},
+        {letters.substr(0, 41), 40, 33, "ABC...IJKLMNOPQRSTUVWXYZabcdefghijklmno"},
+        {"", 30, 23, ""},
+        {"ABCDE", 2, 10, "ABC...ABCDE"}, // a tail longer than the text keeps the whole text
+        // 36 characters in 48 bytes fit into 40.
+        {"/tmp/" + accented + letters.substr(0, 19), 40, 33,
+         "/tmp/" + accented + letters.substr(0, 19)},
+        // Cut at characters: the head and the tail hold whole letters.
+        {"/" + accented + kanji + "/" + letters.substr(0, 20) + ".png", 40, 33,
+         "/\xc3\xa1\xc3\xa9..." + kanji.substr(12) + "/" + letters.substr(0, 20) + ".png"},
+        {kanji + letters.substr(0, 30), 40, 33,
+         kanji.substr(0, 9) + "..." + kanji.substr(27) + letters.substr(0, 30)},
+        // A byte that is no character in the locale counts as one and is kept as it is.
+        {"/\xff\xfe" + letters.substr(0, 39), 40, 33, "/\xff\xfe..." + letters.substr(6, 33)},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(AbbreviatePath(letters.substr(0, c.length).c_str(), c.limit, c.tail), c.shown)
-            << c.length << "/" << c.limit;
+        EXPECT_EQ(AbbreviatePath(c.path.c_str(), c.limit, c.tail), c.shown)
+            << c.path << " " << c.limit << "/" << c.tail;
 }
 
 TEST(TextHelpers, ToWidePathUsesTheLocaleEncoding) {
