@@ -106,11 +106,15 @@ void CMainDlg::SetOverlay(const char* path) {
 void CMainDlg::OnBrowseOverlay() {
     std::string filter;
     BuildImportFilter(filter);
-    // The box's text, as shown (shortened for a long path), is the dialog's starting name.
+    // The box shows the current overlay (shortened when long) or nothing after a refused
+    // choice; the dialog starts at the overlay's full path, so in its folder, not at the
+    // shortened text, which names no file.
     std::string shown;
     GetDlgItemText(IDC_OVERLAY_PATH, shown);
-    CFileDialog dialog(TRUE, nullptr, shown.empty() ? nullptr : shown.c_str(),
-                       OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR, filter.c_str(), this);
+    const char* start =
+        shown.empty() || m_job.szOverlayPath[0] == '\0' ? nullptr : m_job.szOverlayPath;
+    CFileDialog dialog(TRUE, nullptr, start, OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR, filter.c_str(),
+                       this);
     if (dialog.DoModal() != IDOK)
         return;
     SetOverlay(dialog.GetPathName().c_str());

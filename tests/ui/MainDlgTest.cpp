@@ -10,7 +10,9 @@
 #include "engine/TextHelpers.h"
 #include "res/Resource.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -203,6 +205,40 @@ TEST_F(MainDlgTest, PathBoxShowsUpToThirtyCharactersWholeAndShortensLongerPaths)
     EXPECT_EQ(shown[0], exact30);
     EXPECT_EQ(shown[1], long31.left(3) + QStringLiteral("...") + long31.right(23));
     EXPECT_EQ(std::string(dialog.GetJob().szOverlayPath), Bytes(long31));
+}
+
+TEST_F(MainDlgTest, BrowseStartsInTheCurrentOverlaysFolder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Long enough for the path box to show it shortened.
+    const QString folder =
+        dir.filePath(QStringLiteral("a folder with a rather long name for logos"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString overlay = WritePicture(folder + QStringLiteral("/logo.png"), 8, 8, Qt::red);
+    CMainDlg dialog;
+    QString shownInBox, startFolder, startName;
+    ModalScript script;
+    BrowseOverlay(script, dialog, overlay);
+    script
+        .OnMain(dialog, "browse again",
+                [&] {
+                    shownInBox =
+                        qobject_cast<QLineEdit*>(Control(dialog, IDC_OVERLAY_PATH))->text();
+                    ClickControl(dialog, IDC_BROWSE_OVERLAY);
+                })
+        .Then("look", IsOpenFileDialog,
+              [&](QWidget* modal) {
+                  auto* files = qobject_cast<QFileDialog*>(modal);
+                  startFolder = files->directory().absolutePath();
+                  startName = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+                  CancelFileDialog(modal);
+              })
+        .OnMain(dialog, "exit", [&] { ClickControl(dialog, IDC_EXIT); });
+    EXPECT_EQ(script.Run(dialog, 30000), IDOK);
+    EXPECT_TRUE(script.Finished()) << script.Pending();
+    EXPECT_TRUE(shownInBox.contains(QStringLiteral("..."))) << shownInBox.toStdString();
+    EXPECT_EQ(startFolder, QFileInfo(folder).absoluteFilePath());
+    EXPECT_EQ(startName, QStringLiteral("logo.png"));
 }
 
 TEST_F(MainDlgTest, ImportAddsEachChosenFileOnceAndSelectsTheFirstEntry) {
