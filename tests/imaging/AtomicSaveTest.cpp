@@ -2,15 +2,18 @@
 // never followed, and a failed save leaves it exactly as it was with no temporary file beside it.
 
 #include "ImagingTestSupport.h"
+#include "imaging/AtomicFile.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -245,4 +248,92 @@ TEST_F(AtomicSaveTest, UnusualNamesAreCreatedAndReplaced) {
         EXPECT_NE(entryAt(out(name)).st_ino, first) << "replaced by a new file";
         EXPECT_EQ(entriesOf(m_out.path()), Names{bytesOf(name).toStdString()});
     }
+}
+
+// Both kinds of temporary file: while open, an unnamed one is invisible and a named one is a
+// single hidden entry that says whose it is; commit puts exactly the written bytes at the name
+// with the old file's permissions, cancel and destruction leave the old file alone.
+TEST_F(AtomicSaveTest, TemporaryFileIsInvisibleOrRecognisableAndNeverLeftBehind) {
+    struct Case {
+        const char* name;
+        AtomicFile::Temporary kind;
+        int end; // 0 commit, 1 cancel, 2 destroyed
+    };
+    const Case cases[] = {
+        {"unnamed, committed", AtomicFile::Temporary::UnnamedWherePossible, 0},
+        {"unnamed, cancelled", AtomicFile::Temporary::UnnamedWherePossible, 1},
+        {"named, committed", AtomicFile::Temporary::Named, 0},
+        {"named, cancelled", AtomicFile::Temporary::Named, 1},
+        {"named, destroyed", AtomicFile::Temporary::Named, 2},
+    };
+    const QByteArray old = "old bytes", fresh = "new bytes, longer than the old ones";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(QDir(m_out.path()).removeRecursively() && QDir().mkpath(m_out.path()));
+        ASSERT_TRUE(writeFile(out("target"), old));
+        ASSERT_EQ(::chmod(bytesOf(out("target")).constData(), 0604), 0);
+        {
+            AtomicFile file(bytesOf(out("target")));
+            ASSERT_TRUE(file.open(c.kind)) << std::strerror(file.error());
+            ASSERT_EQ(::write(file.handle(), fresh.constData(), fresh.size()), fresh.size());
+            const Names during = entriesOf(m_out.path());
+            if (c.kind == AtomicFile::Temporary::Named) {
+                ASSERT_EQ(during.size(), 2u);
+                EXPECT_EQ(during[0].rfind(AtomicFile::kTemporaryPrefix, 0), 0u) << during[0];
+                EXPECT_EQ(during[0].size(), std::strlen(AtomicFile::kTemporaryPrefix) + 12);
+            } else {
+                EXPECT_EQ(during, Names{"target"}); // /tmp takes unnamed files
+            }
+            if (c.end == 0)
+                EXPECT_TRUE(file.commit()) << std::strerror(file.error());
+            else if (c.end == 1)
+                file.cancel();
+        }
+        EXPECT_EQ(entriesOf(m_out.path()), Names{"target"});
+        EXPECT_EQ(readFile(out("target")), c.end == 0 ? fresh : old);
+        EXPECT_EQ(entryAt(out("target")).st_mode & 07777, 0604u);
+    }
+}
+
+// The case of a shared world-writable folder: another user plants a link at the output name
+// that points to a file of the user who runs the save. The save must not reach that file; the
+// sticky folder does not let it replace the other user's link either, so it fails cleanly.
+// A name of its own in the same folder is saved normally, without root's capabilities.
+TEST_F(AtomicSaveTest, LinkPlantedByAnotherUserInASharedFolder) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as two users";
+    constexpr uid_t kVictim = 65534, kAttacker = 65533;
+    ImagePtr bitmap = blankBitmap(4, 4, PixelFormat24bppRGB);
+    ASSERT_FALSE(pixelsOf(bitmap.get()).isNull());
+    const QByteArray notes = "the victim's own notes\n";
+    const QByteArray shared = bytesOf(m_out.path()), home = bytesOf(m_outside.path());
+    ASSERT_EQ(::chmod(shared.constData(), 01777), 0);
+    ASSERT_EQ(::chown(home.constData(), kVictim, kVictim), 0);
+    ASSERT_TRUE(writeFile(outside("keep.txt"), notes));
+    ASSERT_EQ(::chown(bytesOf(outside("keep.txt")).constData(), kVictim, kVictim), 0);
+    ASSERT_TRUE(QFile::link(outside("keep.txt"), out("000.PNG")));
+    ASSERT_EQ(::lchown(bytesOf(out("000.PNG")).constData(), kAttacker, kAttacker), 0);
+    const std::wstring planted = widePath(out("000.PNG")), own = widePath(out("001.PNG"));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(kVictim) != 0 || ::setuid(kVictim) != 0)
+            ::_exit(99);
+        const GpStatus first =
+            GdipSaveImageToFile(bitmap.get(), planted.c_str(), &ClsidPngEncoder, nullptr);
+        const GpStatus second =
+            GdipSaveImageToFile(bitmap.get(), own.c_str(), &ClsidPngEncoder, nullptr);
+        ::_exit(first * 10 + second);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), Win32Error * 10 + Ok) << "planted link refused, own name saved";
+    EXPECT_EQ(readFile(outside("keep.txt")), notes);
+    EXPECT_EQ(entriesOf(m_outside.path()), Names{"keep.txt"});
+    EXPECT_TRUE(S_ISLNK(entryAt(out("000.PNG")).st_mode));
+    EXPECT_EQ(entriesOf(m_out.path()), (Names{"000.PNG", "001.PNG"}));
+    const struct stat saved = entryAt(out("001.PNG"));
+    EXPECT_TRUE(S_ISREG(saved.st_mode));
+    EXPECT_EQ(saved.st_uid, kVictim);
 }
