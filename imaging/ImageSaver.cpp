@@ -1,11 +1,11 @@
 #include "imaging/ImageSaver.h"
 
+#include "imaging/AtomicFile.h"
 #include "imaging/CheckedWriter.h"
 #include "imaging/PngEncoder.h"
 
 #include <QFile>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -75,23 +75,22 @@ GpStatus ImageSaver::save(const QImage& pixels, const QByteArray& path,
                           const EncoderEntry& encoder) {
     if (path.isEmpty())
         return InvalidParameter;
-    QSaveFile file(QFile::decodeName(path));
-    file.setDirectWriteFallback(false); // never write into the target itself
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    AtomicFile target(path);
+    if (!target.open())
+        return Win32Error;
+    QFile file;
+    if (!file.open(target.handle(), QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::DontCloseHandle))
         return Win32Error;
     // Straight into the temporary file, with every write checked: some Qt writers ignore a
     // short write (a full disk) and would report success. (Encoding into memory first cost a
     // second copy of the picture: 72 MB for a 24 MP TIFF.)
     CheckedWriter device(&file);
     const bool encoded = encode(pixels, encoder.qtFormat, &device);
-    if (!encoded || device.failed()) {
-        file.cancelWriting();
-        file.commit(); // removes the temporary file
-        return device.failed() ? Win32Error : GenericError;
-    }
-    // commit() flushes, checks for any earlier write error and only then renames; on failure
-    // it removes the temporary file.
-    if (!file.commit())
+    if (!encoded || device.failed())
+        return device.failed() ? Win32Error : GenericError; // target drops the temporary file
+    file.close();
+    if (!target.commit())
         return Win32Error;
     return Ok;
 }

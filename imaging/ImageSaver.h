@@ -1,6 +1,6 @@
 #pragma once
-// Encodes a bitmap into memory with one of the built-in encoders and writes the bytes through a
-// temporary file that replaces the target only when every byte is on disk.
+// Encodes a bitmap with one of the built-in encoders into a temporary file that replaces whatever
+// stands at the target name only when every byte is on disk (see AtomicFile).
 
 #include "imaging/EncoderTable.h"
 
@@ -27,7 +27,8 @@ class ImageSaver {
     static constexpr int kWebpQuality = 90;
 
     // path: the file system's bytes. Win32Error when the file cannot be written (missing
-    // folder, full disk, size limit); an existing file is then left as it was.
+    // folder, a folder at the name, full disk, size limit); the existing entry is then left as
+    // it was. A symbolic link at the name is replaced, never followed.
     static GpStatus save(const QImage& pixels, const QByteArray& path, const EncoderEntry& encoder);
     // Writes the encoded picture to device; false when the encoder fails.
     static bool encode(const QImage& pixels, const char* qtFormat, QIODevice* device);

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -259,5 +260,45 @@ TEST_F(Reliability, DiskFullWhileEncodingEachFormat) {
                       std::string(c.extension) == "JPG" || std::string(c.extension) == "WEBP"
                           ? 40
                           : kTolerance);
+    }
+}
+
+// Output names already taken by symbolic links that lead out of the output folder: a file of
+// the user's, a name that does not exist yet, a null device (made by the test itself, so that a
+// saver that follows links cannot harm the machine's /dev/null; root only). Each link is
+// replaced by the stamped picture and nothing it pointed to is touched or created.
+TEST_F(Reliability, OutputNamesTakenByLinksAreReplacedNotFollowed) {
+    const QByteArray notes = "notes that must survive the run\n";
+    ASSERT_TRUE(WriteBytes(In("keep.txt"), notes));
+    const bool device = mknod(In("null").constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    ASSERT_EQ(symlink(In("keep.txt").constData(), Out("000.PNG").constData()), 0);
+    ASSERT_EQ(symlink(In("created.txt").constData(), Out("001.PNG").constData()), 0);
+    if (device) {
+        ASSERT_EQ(symlink(In("null").constData(), Out("002.PNG").constData()), 0);
+    }
+    ListThree(*this);
+
+    BatchRecorder recorder(job);
+    RunBatch(job, recorder, 60);
+
+    EXPECT_EQ(recorder.Lines(),
+              (std::vector<std::string>{Line("a.png", kDone), Line("b.bmp", kDone),
+                                        Line("c.jpg", kDone), "Batch Completed"}));
+    ASSERT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG", "002.PNG"}));
+    for (const char* name : {"000.PNG", "001.PNG", "002.PNG"}) {
+        struct stat info {};
+        ASSERT_EQ(lstat(Out(name).constData(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode)) << name;
+    }
+    ExpectStamped(Out("000.PNG"), 64, 48, Qt::blue, 3, 3, kTolerance);
+    ExpectStamped(Out("001.PNG"), 64, 48, Qt::white, 3, 3, kTolerance);
+    ExpectStamped(Out("002.PNG"), 64, 48, Qt::cyan, 3, 3, 12); // from a JPEG
+    EXPECT_EQ(ReadBytes(In("keep.txt")), notes);
+    EXPECT_NE(access(In("created.txt").constData(), F_OK), 0);
+    if (device) {
+        struct stat info {};
+        ASSERT_EQ(lstat(In("null").constData(), &info), 0);
+        EXPECT_TRUE(S_ISCHR(info.st_mode));
+        EXPECT_EQ(info.st_rdev, makedev(1, 3));
     }
 }

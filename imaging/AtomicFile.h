@@ -1,0 +1,54 @@
+#pragma once
+// A new file that takes the place of whatever stands at a name in one step. The data goes into
+// a temporary file created exclusively in the target's own folder; commit() renames it over the
+// name, which replaces the entry itself (a file, a symbolic link, a FIFO) and never follows it,
+// so nothing outside that folder is opened for writing. Until then, and after any failure, the
+// old entry is untouched and no temporary file is left behind.
+//
+// The temporary file is unnamed (O_TMPFILE) where the file system allows it, so that even a
+// killed process leaves nothing; elsewhere it is a hidden name starting with kTemporaryPrefix.
+
+#include <QByteArray>
+
+class AtomicFile {
+  public:
+    // A leftover of a killed save on a file system without unnamed files carries this name
+    // followed by random letters.
+    static constexpr const char* kTemporaryPrefix = ".pictorum-";
+
+    enum class Temporary { UnnamedWherePossible, Named };
+
+    // path: the file system's bytes, a folder part (optional) and the name.
+    explicit AtomicFile(QByteArray path);
+    ~AtomicFile(); // cancels an uncommitted file
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file. New files get 0666 less the umask, as any created file does;
+    // when a regular file already has the name, its permissions carry over. false with error()
+    // set when the folder cannot be opened or written, or a folder has the name.
+    bool open(Temporary kind = Temporary::UnnamedWherePossible);
+    // The temporary file's descriptor, open for writing; -1 when not open.
+    int handle() const { return m_fd; }
+    // Puts the data on disk and renames the file over the name. On failure the temporary file
+    // is removed and the old entry stays.
+    bool commit();
+    // Drops the temporary file.
+    void cancel();
+    // errno of the first failure.
+    int error() const { return m_error; }
+
+  private:
+    bool fail(int error);
+    bool createNamed(int mode);
+    bool linkUnnamed();
+    void removeTemporary();
+
+    QByteArray m_path;
+    QByteArray m_name;      // last component of m_path
+    QByteArray m_temporary; // the temporary file's name in the folder, empty while unnamed
+    int m_dirFd = -1;
+    int m_fd = -1;
+    int m_keepMode = -1; // permissions of the regular file being replaced
+    int m_error = 0;
+};
