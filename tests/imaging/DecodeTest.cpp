@@ -2,13 +2,23 @@
 
 #include "ImagingTestSupport.h"
 
+#include "imaging/GpImage.h"
+
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -444,4 +454,154 @@ TEST(EnvironmentCapTest, DecodesWhateverTheEnvironmentCapSays) {
     const QByteArray output = child.readAllStandardOutput();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+namespace {
+
+// The entropy-coded data of a baseline JPEG: from after the start-of-scan segment up to the
+// end marker.
+struct ScanSpan {
+    qsizetype begin = -1;
+    qsizetype end = -1;
+};
+
+ScanSpan scanOf(const QByteArray& jpeg) {
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    const qsizetype eoi = jpeg.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    if (sos < 0 || eoi < sos)
+        return {};
+    return {sos + 2 + ((uchar(jpeg[sos + 2]) << 8) | uchar(jpeg[sos + 3])), eoi};
+}
+
+// A CMYK JPEG (Adobe YCCK, as cameras never write but print workflows do); Qt 6.4 cannot
+// write one.
+QByteArray cmykJpeg(int width, int height) {
+    std::vector<unsigned char> cmyk(std::size_t(width) * std::size_t(height) * 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            unsigned char* p = &cmyk[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4];
+            p[0] = uchar(x * 255 / width);
+            p[1] = uchar(y * 255 / height);
+            p[2] = 90;
+            p[3] = uchar(255 - (x + y) % 64);
+        }
+    tjhandle handle = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int failed = tjCompress2(handle, cmyk.data(), width, 0, height, TJPF_CMYK, &out, &size,
+                                   TJSAMP_444, 90, 0);
+    QByteArray bytes =
+        failed ? QByteArray() : QByteArray(reinterpret_cast<char*>(out), qsizetype(size));
+    tjFree(out);
+    tjDestroy(handle);
+    return bytes;
+}
+
+QImage decodedByQt(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    return reader.read().convertToFormat(QImage::Format_ARGB32);
+}
+
+// Largest per-channel difference between two pictures of equal size.
+int largestDifference(const QImage& a, const QImage& b) {
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    return largest;
+}
+
+} // namespace
+
+// Whole JPEGs come out as Qt's reader decodes them (same libjpeg, same settings: tolerance 0),
+// upright in every Exif orientation, colour ones straight in the 24-bit layout they are
+// composed into.
+TEST_F(DecodeTest, WholeJpegsDecodeAsQtDecodesThem) {
+    const QImage photo = quadrants(67, 45);
+    struct Case {
+        std::string name;
+        QByteArray bytes;
+        QImage::Format stored;
+    };
+    std::vector<Case> cases = {
+        {"colour", encodeWithQt(photo, "jpeg", 90), QImage::Format_RGB888},
+        {"grey", encodeWithQt(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg", 90),
+         QImage::Format_Grayscale8},
+        {"cmyk", cmykJpeg(67, 45), QImage::Format_RGB32},
+    };
+    for (int orientation = 2; orientation <= 8; ++orientation)
+        cases.push_back({"orientation " + std::to_string(orientation),
+                         withExifOrientation(encodeWithQt(photo, "jpeg", 90), orientation),
+                         QImage::Format_RGB888});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.bytes.isEmpty());
+        GpStatus status = GenericError;
+        ImagePtr image = loadBitmap(write("whole.jpg", c.bytes), &status);
+        ASSERT_EQ(status, Ok);
+        ASSERT_EQ(image->decode(), Ok);
+        EXPECT_EQ(image->pixels.format(), c.stored);
+        const QImage expected = decodedByQt(c.bytes);
+        const QImage got = pixelsOf(image.get());
+        ASSERT_EQ(got.size(), expected.size());
+        EXPECT_EQ(QSize(int(image->width), int(image->height)), expected.size());
+        EXPECT_EQ(largestDifference(got, expected), 0);
+    }
+}
+
+// Damaged entropy-coded data behind intact markers loads (its structure is whole) but fails
+// when decoded, so nothing is drawn or saved from it.
+TEST_F(DecodeTest, DamagedJpegScanDataFailsToDecode) {
+    const QByteArray whole = encodeWithQt(quadrants(160, 120), "jpeg", 90);
+    const ScanSpan scan = scanOf(whole);
+    ASSERT_GT(scan.end - scan.begin, 400);
+    const qsizetype middle = (scan.begin + scan.end) / 2;
+    QByteArray overwritten = whole;
+    for (qsizetype i = middle; i < middle + 24; ++i)
+        overwritten[i] = char(0x3C + i % 7); // never 0xFF: the markers stay as they were
+    const QByteArray cut = whole.left(middle) + QByteArray("\xFF\xD9", 2);
+    QByteArray progressive;
+    {
+        QBuffer buffer(&progressive);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        ASSERT_TRUE(writer.write(quadrants(160, 120)));
+    }
+    QByteArray progressiveOverwritten = progressive;
+    const ScanSpan firstScan = scanOf(progressive);
+    ASSERT_GT(firstScan.begin, 0);
+    for (qsizetype i = firstScan.begin + 20; i < firstScan.begin + 44; ++i)
+        progressiveOverwritten[i] = char(0x3C + i % 7);
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"overwritten.jpg", overwritten},
+        {"cut-with-end.jpg", cut},
+        {"progressive-overwritten.jpg", progressiveOverwritten},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GpStatus status = GenericError;
+        ImagePtr image = loadBitmap(write(c.name, c.bytes), &status);
+        ASSERT_EQ(status, Ok);
+        ImagePtr target = blankBitmap(160, 120, PixelFormat24bppRGB);
+        GpGraphics* graphics = nullptr;
+        ASSERT_EQ(GdipGetImageGraphicsContext(target.get(), &graphics), Ok);
+        GraphicsPtr surface(graphics);
+        EXPECT_EQ(GdipDrawImageRectI(graphics, image.get(), 0, 0, 160, 120), GenericError);
+        const std::wstring out = widePath(path("out.png"));
+        EXPECT_EQ(GdipSaveImageToFile(image.get(), out.c_str(), &ClsidPngEncoder, nullptr),
+                  GenericError);
+        EXPECT_FALSE(QFile::exists(path("out.png")));
+    }
 }
