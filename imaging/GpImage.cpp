@@ -177,14 +177,14 @@ void GpImage::clearNow() {
     std::memset(pixels.bits(), 0, std::size_t(pixels.sizeInBytes()));
 }
 
-GpStatus GpImage::decode() {
-    const GpStatus status = prepareForPainting();
+GpStatus GpImage::decode(QImage::Format drawnInto) {
+    const GpStatus status = prepareForPainting(drawnInto);
     if (status == Ok)
         clearNow();
     return status;
 }
 
-GpStatus GpImage::prepareForPainting() {
+GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     if (!pixels.isNull())
         return Ok;
     if (m_decodeStatus != Ok)
@@ -201,7 +201,7 @@ GpStatus GpImage::prepareForPainting() {
     // JPEG has a decoder of its own: Qt's reader does not report damaged scan data.
     const bool jpeg = m_readerFormat == "jpeg";
     if (jpeg) {
-        m_decodeStatus = JpegDecoder::decode(m_encoded, reader.transformation(), &image);
+        m_decodeStatus = JpegDecoder::decode(m_encoded, reader.transformation(), drawnInto, &image);
         if (m_decodeStatus != Ok)
             return m_decodeStatus;
     }

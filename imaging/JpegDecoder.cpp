@@ -15,6 +15,11 @@ struct HandleCloser {
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
 
+bool isThirtyTwoBit(QImage::Format format) {
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+           format == QImage::Format_ARGB32_Premultiplied;
+}
+
 // Adobe's CMYK files store inverted inks, so that k * c / 255 is already the red channel; this
 // is the conversion Qt's reader applies, kept so that such pictures look as they did.
 void cmykToRgbInPlace(QImage& image) {
@@ -47,7 +52,8 @@ QImage oriented(QImage image, QImageIOHandler::Transformations orientation) {
 } // namespace
 
 GpStatus JpegDecoder::decode(const QByteArray& encoded,
-                             QImageIOHandler::Transformations orientation, QImage* pixels) {
+                             QImageIOHandler::Transformations orientation, QImage::Format drawnInto,
+                             QImage* pixels) {
     const Handle handle(tjInitDecompress());
     if (!handle)
         return OutOfMemory;
@@ -64,6 +70,10 @@ GpStatus JpegDecoder::decode(const QByteArray& encoded,
 
     QImage::Format format = QImage::Format_RGB888;
     int tjFormat = TJPF_RGB;
+    if (isThirtyTwoBit(drawnInto)) {
+        format = QImage::Format_RGB32;
+        tjFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB; // 0xffRRGGBB words
+    }
     if (colourSpace == TJCS_GRAY) {
         format = QImage::Format_Grayscale8;
         tjFormat = TJPF_GRAY;

@@ -521,38 +521,49 @@ int largestDifference(const QImage& a, const QImage& b) {
 } // namespace
 
 // Whole JPEGs come out as Qt's reader decodes them (same libjpeg, same settings: tolerance 0),
-// upright in every Exif orientation, colour ones straight in the 24-bit layout they are
-// composed into.
+// upright in every Exif orientation. Colour ones are decoded in the layout of the bitmap they
+// are first drawn onto (24-bit for a stamped JPEG, 32-bit for the sample preview).
 TEST_F(DecodeTest, WholeJpegsDecodeAsQtDecodesThem) {
     const QImage photo = quadrants(67, 45);
     struct Case {
         std::string name;
         QByteArray bytes;
-        QImage::Format stored;
+        QImage::Format onto24, onto32; // decoded layout when drawn onto such a bitmap
     };
     std::vector<Case> cases = {
-        {"colour", encodeWithQt(photo, "jpeg", 90), QImage::Format_RGB888},
+        {"colour", encodeWithQt(photo, "jpeg", 90), QImage::Format_RGB888, QImage::Format_RGB32},
         {"grey", encodeWithQt(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg", 90),
-         QImage::Format_Grayscale8},
-        {"cmyk", cmykJpeg(67, 45), QImage::Format_RGB32},
+         QImage::Format_Grayscale8, QImage::Format_Grayscale8},
+        {"cmyk", cmykJpeg(67, 45), QImage::Format_RGB32, QImage::Format_RGB32},
     };
     for (int orientation = 2; orientation <= 8; ++orientation)
         cases.push_back({"orientation " + std::to_string(orientation),
                          withExifOrientation(encodeWithQt(photo, "jpeg", 90), orientation),
-                         QImage::Format_RGB888});
+                         QImage::Format_RGB888, QImage::Format_RGB32});
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_FALSE(c.bytes.isEmpty());
-        GpStatus status = GenericError;
-        ImagePtr image = loadBitmap(write("whole.jpg", c.bytes), &status);
-        ASSERT_EQ(status, Ok);
-        ASSERT_EQ(image->decode(), Ok);
-        EXPECT_EQ(image->pixels.format(), c.stored);
-        const QImage expected = decodedByQt(c.bytes);
-        const QImage got = pixelsOf(image.get());
-        ASSERT_EQ(got.size(), expected.size());
-        EXPECT_EQ(QSize(int(image->width), int(image->height)), expected.size());
-        EXPECT_EQ(largestDifference(got, expected), 0);
+        for (const PixelFormat target : {PixelFormat24bppRGB, PixelFormat32bppARGB}) {
+            SCOPED_TRACE(c.name +
+                         (target == PixelFormat24bppRGB ? " onto 24-bit" : " onto 32-bit"));
+            ASSERT_FALSE(c.bytes.isEmpty());
+            GpStatus status = GenericError;
+            ImagePtr image = loadBitmap(write("whole.jpg", c.bytes), &status);
+            ASSERT_EQ(status, Ok);
+            const QImage expected = decodedByQt(c.bytes);
+            ASSERT_EQ(QSize(int(image->width), int(image->height)), expected.size());
+            ImagePtr canvas = blankBitmap(expected.width(), expected.height(), target);
+            GpGraphics* graphics = nullptr;
+            ASSERT_EQ(GdipGetImageGraphicsContext(canvas.get(), &graphics), Ok);
+            GraphicsPtr surface(graphics);
+            ASSERT_EQ(GdipDrawImageRectI(graphics, image.get(), 0, 0, expected.width(),
+                                         expected.height()),
+                      Ok);
+            surface.reset();
+            EXPECT_EQ(image->pixels.format(), target == PixelFormat24bppRGB ? c.onto24 : c.onto32);
+            const QImage got = pixelsOf(image.get());
+            ASSERT_EQ(got.size(), expected.size());
+            EXPECT_EQ(largestDifference(got, expected), 0);
+            EXPECT_EQ(largestDifference(pixelsOf(canvas.get()), expected), 0);
+        }
     }
 }
 
