@@ -124,7 +124,10 @@ GpStatus GpGraphics::drawImage(GpImage* image, const QRectF& destination, const 
     if (destination.width() <= 0 || destination.height() <= 0 || source.width() <= 0 ||
         source.height() <= 0)
         return Ok;
-    const GpStatus decoded = image->decode();
+    // A picture decoded for this drawing is decoded in the layout of the bitmap it lands on,
+    // where its decoder can: the raster engine copies rows of the same layout.
+    const GpStatus decoded =
+        image->decode(m_target ? m_target->pixels.format() : QImage::Format_Invalid);
     if (decoded != Ok)
         return decoded;
 

@@ -2,6 +2,7 @@
 
 #include "imaging/ImageAllocator.h"
 #include "imaging/ImageFileProbe.h"
+#include "imaging/JpegDecoder.h"
 #include "imaging/PixelFormatMap.h"
 
 #include <QBuffer>
@@ -176,14 +177,14 @@ void GpImage::clearNow() {
     std::memset(pixels.bits(), 0, std::size_t(pixels.sizeInBytes()));
 }
 
-GpStatus GpImage::decode() {
-    const GpStatus status = prepareForPainting();
+GpStatus GpImage::decode(QImage::Format drawnInto) {
+    const GpStatus status = prepareForPainting(drawnInto);
     if (status == Ok)
         clearNow();
     return status;
 }
 
-GpStatus GpImage::prepareForPainting() {
+GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     if (!pixels.isNull())
         return Ok;
     if (m_decodeStatus != Ok)
@@ -197,21 +198,25 @@ GpStatus GpImage::prepareForPainting() {
     // Made here, its memory is the fast kind (see ImageAllocator), and Qt's allocation cap,
     // which QT_IMAGEIO_MAXALLOC can lower behind the library's back, is not asked.
     QImage image;
-    const QSize stored = reader.size();
+    // JPEG has a decoder of its own: Qt's reader does not report damaged scan data.
+    const bool jpeg = m_readerFormat == "jpeg";
+    if (jpeg) {
+        m_decodeStatus = JpegDecoder::decode(m_encoded, reader.transformation(), drawnInto, &image);
+        if (m_decodeStatus != Ok)
+            return m_decodeStatus;
+    }
+    const QSize stored = jpeg ? QSize() : reader.size();
     const QImage::Format storedFormat = reader.imageFormat();
     if (stored.isValid() && storedFormat != QImage::Format_Invalid) {
-        // The JPEG decoder writes every row, even of a damaged file, so its memory need not be
-        // cleared first; other decoders may leave parts of a damaged picture unwritten, which
-        // must then not show an earlier picture's pixels.
-        const auto contents = m_readerFormat == "jpeg" ? ImageAllocator::Contents::Undefined
-                                                       : ImageAllocator::Contents::Zeroed;
-        image = ImageAllocator::allocate(stored, storedFormat, contents);
+        // A decoder may leave parts of a damaged picture unwritten, which must then not show
+        // an earlier picture's pixels.
+        image = ImageAllocator::allocate(stored, storedFormat, ImageAllocator::Contents::Zeroed);
         if (image.isNull()) {
             m_decodeStatus = OutOfMemory;
             return m_decodeStatus;
         }
     }
-    if (!reader.read(&image) || image.isNull()) {
+    if (!jpeg && (!reader.read(&image) || image.isNull())) {
         m_decodeStatus = GenericError;
         return m_decodeStatus;
     }

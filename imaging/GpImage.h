@@ -17,10 +17,12 @@ struct GpImage {
 
     // Decodes the pixels if that has not happened yet, and makes a blank bitmap's pixels zero
     // if they are not yet. A failure is remembered and returned again on later calls.
-    GpStatus decode();
+    // `drawnInto` is the layout of the bitmap the pixels are first drawn onto, when known: a
+    // decoder that can write several layouts writes that one (see JpegDecoder).
+    GpStatus decode(QImage::Format drawnInto = QImage::Format_Invalid);
     // Like decode, but a blank bitmap may stay uncleared: for a drawing surface, whose first
     // drawing may cover every pixel (see coverWithoutClearing).
-    GpStatus prepareForPainting();
+    GpStatus prepareForPainting(QImage::Format drawnInto = QImage::Format_Invalid);
     // A blank bitmap's zero pixels exist only on demand: its memory is cleared the first time
     // it is read or drawn on, unless that first drawing replaces every pixel.
     bool clearPending() const { return m_clearPending; }

@@ -2,13 +2,23 @@
 
 #include "ImagingTestSupport.h"
 
+#include "imaging/GpImage.h"
+
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -444,4 +454,146 @@ TEST(EnvironmentCapTest, DecodesWhateverTheEnvironmentCapSays) {
     const QByteArray output = child.readAllStandardOutput();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+namespace {
+
+// Where the first scan's entropy-coded data starts (after its start-of-scan segment).
+qsizetype scanStart(const QByteArray& jpeg) {
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    return sos < 0 ? -1 : sos + 2 + ((uchar(jpeg[sos + 2]) << 8) | uchar(jpeg[sos + 3]));
+}
+
+// 24 bytes from `at` on overwritten, never with 0xFF: the markers stay as they were.
+QByteArray overwritten(QByteArray jpeg, qsizetype at) {
+    for (qsizetype i = at; i < at + 24; ++i)
+        jpeg[i] = char(0x3C + i % 7);
+    return jpeg;
+}
+
+// A CMYK JPEG (Adobe YCCK, as cameras never write but print workflows do); Qt 6.4 cannot
+// write one.
+QByteArray cmykJpeg(int width, int height) {
+    std::vector<unsigned char> cmyk(std::size_t(width) * std::size_t(height) * 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            unsigned char* p = &cmyk[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4];
+            p[0] = uchar(x * 255 / width);
+            p[1] = uchar(y * 255 / height);
+            p[2] = 90;
+            p[3] = uchar(255 - (x + y) % 64);
+        }
+    tjhandle handle = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int failed = tjCompress2(handle, cmyk.data(), width, 0, height, TJPF_CMYK, &out, &size,
+                                   TJSAMP_444, 90, 0);
+    QByteArray bytes =
+        failed ? QByteArray() : QByteArray(reinterpret_cast<char*>(out), qsizetype(size));
+    tjFree(out);
+    tjDestroy(handle);
+    return bytes;
+}
+
+QImage decodedByQt(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    return reader.read().convertToFormat(QImage::Format_ARGB32);
+}
+
+// Largest per-channel difference between two pictures of equal size.
+int largestDifference(const QImage& a, const QImage& b) {
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    return largest;
+}
+
+} // namespace
+
+// Whole JPEGs come out as Qt's reader decodes them (same libjpeg, same settings: tolerance 0),
+// upright in every Exif orientation. Colour ones are decoded in the layout of the bitmap they
+// are first drawn onto (24-bit for a stamped JPEG, 32-bit for the sample preview).
+TEST_F(DecodeTest, WholeJpegsDecodeAsQtDecodesThem) {
+    const QImage photo = quadrants(67, 45);
+    struct Case {
+        std::string name;
+        QByteArray bytes;
+        QImage::Format onto24, onto32; // decoded layout when drawn onto such a bitmap
+    };
+    std::vector<Case> cases = {
+        {"colour", encodeWithQt(photo, "jpeg", 90), QImage::Format_RGB888, QImage::Format_RGB32},
+        {"grey", encodeWithQt(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg", 90),
+         QImage::Format_Grayscale8, QImage::Format_Grayscale8},
+        {"cmyk", cmykJpeg(67, 45), QImage::Format_RGB32, QImage::Format_RGB32},
+    };
+    for (int orientation = 2; orientation <= 8; ++orientation)
+        cases.push_back({"orientation " + std::to_string(orientation),
+                         withExifOrientation(encodeWithQt(photo, "jpeg", 90), orientation),
+                         QImage::Format_RGB888, QImage::Format_RGB32});
+    for (const Case& c : cases) {
+        for (const PixelFormat target : {PixelFormat24bppRGB, PixelFormat32bppARGB}) {
+            SCOPED_TRACE(c.name +
+                         (target == PixelFormat24bppRGB ? " onto 24-bit" : " onto 32-bit"));
+            ASSERT_FALSE(c.bytes.isEmpty());
+            GpStatus status = GenericError;
+            ImagePtr image = loadBitmap(write("whole.jpg", c.bytes), &status);
+            ASSERT_EQ(status, Ok);
+            const QImage expected = decodedByQt(c.bytes);
+            ASSERT_EQ(QSize(int(image->width), int(image->height)), expected.size());
+            ImagePtr canvas = blankBitmap(expected.width(), expected.height(), target);
+            GpGraphics* graphics = nullptr;
+            ASSERT_EQ(GdipGetImageGraphicsContext(canvas.get(), &graphics), Ok);
+            GraphicsPtr surface(graphics);
+            ASSERT_EQ(GdipDrawImageRectI(graphics, image.get(), 0, 0, expected.width(),
+                                         expected.height()),
+                      Ok);
+            surface.reset();
+            EXPECT_EQ(image->pixels.format(), target == PixelFormat24bppRGB ? c.onto24 : c.onto32);
+            const QImage got = pixelsOf(image.get());
+            ASSERT_EQ(got.size(), expected.size());
+            EXPECT_EQ(largestDifference(got, expected), 0);
+            EXPECT_EQ(largestDifference(pixelsOf(canvas.get()), expected), 0);
+        }
+    }
+}
+
+// Damaged entropy-coded data behind intact markers loads (its structure is whole) but fails
+// when decoded, so nothing is drawn or saved from it.
+TEST_F(DecodeTest, DamagedJpegScanDataFailsToDecode) {
+    const QByteArray baseline = encodeWithQt(quadrants(160, 120), "jpeg", 90);
+    const qsizetype middle = (scanStart(baseline) + baseline.size()) / 2;
+    ASSERT_GT(middle - scanStart(baseline), 200);
+    QByteArray progressive;
+    QBuffer buffer(&progressive);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(quadrants(160, 120)));
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"overwritten.jpg", overwritten(baseline, middle)},
+        {"cut-with-end.jpg", baseline.left(middle) + QByteArray("\xFF\xD9", 2)},
+        {"progressive-overwritten.jpg", overwritten(progressive, scanStart(progressive) + 20)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GpStatus status = GenericError;
+        ImagePtr image = loadBitmap(write(c.name, c.bytes), &status);
+        ASSERT_EQ(status, Ok);
+        EXPECT_EQ(image->decode(QImage::Format_RGB888), GenericError);
+        const std::wstring out = widePath(path("out.png"));
+        EXPECT_EQ(GdipSaveImageToFile(image.get(), out.c_str(), &ClsidPngEncoder, nullptr),
+                  GenericError);
+        EXPECT_FALSE(QFile::exists(path("out.png")));
+    }
 }

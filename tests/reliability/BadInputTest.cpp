@@ -93,6 +93,40 @@ TEST_F(Reliability, TruncatedFilesAreRefused) {
     EXPECT_EQ(EntriesIn(Out()).size(), std::size_t(whole));
 }
 
+// Pictures whose structure is whole but whose pixel data is damaged or missing: the decoder
+// finds it, so the item loads but is not stamped. One outcome for every format ("Could not
+// copy image", as the picture fails when drawn), no output, and the run goes on.
+TEST_F(Reliability, DamagedPixelDataIsNotStamped) {
+    const QImage picture = NoisyImage(160, 120);
+    const QByteArray jpeg = Encode(picture, "jpeg", 90);
+    const QByteArray png = Encode(picture, "png");
+    const Input inputs[] = {
+        {"whole.jpg", jpeg, kDone},
+        {"overwritten.jpg", JpegScanOverwritten(jpeg), kCouldNotCopy},
+        {"cut-with-end.jpg", JpegScanCut(jpeg), kCouldNotCopy},
+        {"rows-missing.png", PngMissingRows(picture, 60), kCouldNotCopy},
+        {"whole.png", png, kDone},
+    };
+    std::vector<std::string> expected;
+    for (const Input& input : inputs) {
+        ASSERT_FALSE(input.bytes.isEmpty()) << input.name;
+        job.AddFile(Put(input.name, input.bytes).constData());
+        expected.push_back(Line(input.name, input.outcome));
+    }
+    expected.push_back("Batch Completed");
+
+    BatchRecorder recorder(job);
+    RunBatch(job, recorder);
+
+    EXPECT_EQ(recorder.Lines(), expected);
+    EXPECT_EQ(job.nSerial, 2);
+    ASSERT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG"}));
+    // The whole JPEG is decoded as Qt's reader decodes it and saved losslessly: tolerance 0.
+    const QImage decoded = QImage::fromData(jpeg);
+    ExpectStamped(Out("000.PNG"), 160, 120, decoded.pixelColor(37, 81), 37, 81, 0);
+    ExpectStamped(Out("001.PNG"), 160, 120, picture.pixelColor(37, 81), 37, 81, 0);
+}
+
 // Names that lead to FIFOs, devices, sockets, folders or nowhere: refused at once, the run
 // goes on, and nothing ever blocks (RunBatch ends the program if the worker hangs).
 TEST_F(Reliability, SpecialFilesAreRefusedWithoutHanging) {

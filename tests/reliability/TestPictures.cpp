@@ -293,6 +293,55 @@ QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t
 }
 
 // Plain system calls: the path is the file system's bytes, which need not be valid text.
+QByteArray PngMissingRows(const QImage& image, int keptRows) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    QByteArray rows;
+    for (int y = 0; y < keptRows && y < rgb.height(); ++y) {
+        rows.append(char(0)); // no filter
+        rows.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), rgb.width() * 3);
+    }
+    QByteArray out("\x89PNG\r\n\x1a\n", 8);
+    QByteArray header;
+    PutBe32(header, std::uint32_t(rgb.width()));
+    PutBe32(header, std::uint32_t(rgb.height()));
+    header.append("\x08\x02\x00\x00\x00", 5); // 8-bit RGB
+    PutPngChunk(out, "IHDR", header);
+    PutPngChunk(out, "IDAT", qCompress(rows).mid(4)); // a whole zlib stream, just too short
+    PutPngChunk(out, "IEND", {});
+    return out;
+}
+
+namespace {
+
+// The middle of the first scan's entropy-coded data: after the start-of-scan segment, before
+// the end marker; -1 when there is no such data.
+qsizetype MiddleOfScan(const QByteArray& jpeg) {
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    const qsizetype eoi = jpeg.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    if (sos < 0 || sos + 4 > jpeg.size())
+        return -1;
+    const qsizetype begin =
+        sos + 2 + ((std::uint8_t(jpeg[sos + 2]) << 8) | std::uint8_t(jpeg[sos + 3]));
+    return eoi - begin > 100 ? (begin + eoi) / 2 : -1;
+}
+
+} // namespace
+
+QByteArray JpegScanOverwritten(const QByteArray& jpeg) {
+    const qsizetype middle = MiddleOfScan(jpeg);
+    if (middle < 0)
+        return {};
+    QByteArray out = jpeg;
+    for (qsizetype i = middle; i < middle + 24; ++i)
+        out[i] = char(0x3C + i % 7); // never 0xFF, so no marker appears or goes
+    return out;
+}
+
+QByteArray JpegScanCut(const QByteArray& jpeg) {
+    const qsizetype middle = MiddleOfScan(jpeg);
+    return middle < 0 ? QByteArray() : jpeg.left(middle) + QByteArray("\xFF\xD9", 2);
+}
+
 bool WriteBytes(const QByteArray& path, const QByteArray& bytes) {
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)

@@ -34,6 +34,16 @@ QByteArray EncodeGif(const QImage& image);
 // (formats: "jpeg", "png", "gif", "bmp", "tiff", "webp").
 QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t height);
 
+// An 8-bit RGB PNG of the image whose chunks are all whole (lengths and checksums right) but
+// whose compressed pixel data holds only the first keptRows rows.
+QByteArray PngMissingRows(const QImage& image, int keptRows);
+
+// A JPEG of Qt's writer whose markers are intact but whose entropy-coded data is damaged:
+// 24 bytes in its middle overwritten, or everything from its middle on replaced by the end
+// marker. Empty when the file has no scan to damage.
+QByteArray JpegScanOverwritten(const QByteArray& jpeg);
+QByteArray JpegScanCut(const QByteArray& jpeg);
+
 // Writes bytes to path (8-bit file-system text); false on any failure.
 bool WriteBytes(const QByteArray& path, const QByteArray& bytes);
 QByteArray ReadBytes(const QByteArray& path);
