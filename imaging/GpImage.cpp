@@ -3,6 +3,7 @@
 #include "imaging/ImageAllocator.h"
 #include "imaging/ImageFileProbe.h"
 #include "imaging/PixelFormatMap.h"
+#include "imaging/PngTransparencyKey.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -84,6 +85,9 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (probe.width != 0 && probe.height != 0 && probe.width * probe.height > kMaxImagePixels)
         return OutOfMemory;
 
+    const std::optional<QRgba64> deepKey = probe.container == ImageFileProbe::Container::Png
+                                               ? PngTransparencyKey::takeDeepRgbKey(&encoded)
+                                               : std::nullopt;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer); // by content only: a file's name says nothing reliable
@@ -97,6 +101,13 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         return UnknownImageFormat;
 
     QSize size = reader.size();
+    // Qt's icon and GIF readers tell the directory's or an early guess's size, not the size of
+    // the picture they then decode; our own reading of the embedded picture or canvas is that.
+    const bool sizeFromProbe = probe.container == ImageFileProbe::Container::Ico ||
+                               probe.container == ImageFileProbe::Container::Gif;
+    if (sizeFromProbe && probe.width != 0 && probe.height != 0 && probe.width <= kMaxImagePixels &&
+        probe.height <= kMaxImagePixels)
+        size = QSize(int(probe.width), int(probe.height));
     QImage decodedNow;
     if (!size.isValid()) {
         // The handler cannot tell the size without decoding; Qt's allocation cap (set at
@@ -128,6 +139,7 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (decodedNow.isNull()) {
         result->m_encoded = std::move(encoded);
         result->m_readerFormat = format;
+        result->m_deepKey = deepKey;
     } else {
         coverEveryIndex(decodedNow);
         result->pixels = std::move(decodedNow);
@@ -199,7 +211,11 @@ GpStatus GpImage::prepareForPainting() {
     QImage image;
     const QSize stored = reader.size();
     const QImage::Format storedFormat = reader.imageFormat();
-    if (stored.isValid() && storedFormat != QImage::Format_Invalid) {
+    // GIF and icon readers decode into images of their own, so one made here would only add
+    // its size to theirs.
+    const bool readerAllocates =
+        m_readerFormat == "gif" || m_readerFormat == "ico" || m_readerFormat == "icns";
+    if (!readerAllocates && stored.isValid() && storedFormat != QImage::Format_Invalid) {
         // The JPEG decoder writes every row, even of a damaged file, so its memory need not be
         // cleared first; other decoders may leave parts of a damaged picture unwritten, which
         // must then not show an earlier picture's pixels.
@@ -222,6 +238,8 @@ GpStatus GpImage::prepareForPainting() {
         return m_decodeStatus;
     }
     buffer.close();
+    if (m_deepKey)
+        image = PngTransparencyKey::apply(std::move(image), *m_deepKey);
     coverEveryIndex(image);
     pixels = std::move(image);
     m_encoded = QByteArray();
