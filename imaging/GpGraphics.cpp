@@ -169,7 +169,8 @@ GpStatus GpGraphics::drawImage(GpImage* image, const QRectF& destination, const 
 
     const bool straightDeep = pixels.format() == QImage::Format_RGBA64;
     if (image == m_target || straightDeep) {
-        // Drawing a bitmap onto itself: read from a copy of the needed part.
+        // Drawing a bitmap onto itself, or a straight 64-bit one (see premultipliedDeep): read
+        // from a copy of the needed part.
         const QRect needed = part.toAlignedRect().intersected(pixels.rect());
         pixels = straightDeep ? premultipliedDeep(pixels, needed) : pixels.copy(needed);
         if (pixels.isNull())

@@ -88,6 +88,10 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     const std::optional<QRgba64> deepKey = probe.container == ImageFileProbe::Container::Png
                                                ? PngTransparencyKey::takeDeepRgbKey(&encoded)
                                                : std::nullopt;
+    // A JPEG in which no frame header was found is no picture; Qt's reader would search all of
+    // it (16 MB of a huge file) to say so.
+    if (probe.container == ImageFileProbe::Container::Jpeg && probe.width == 0)
+        return UnknownImageFormat;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer); // by content only: a file's name says nothing reliable
@@ -109,6 +113,13 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         probe.height <= kMaxImagePixels)
         size = QSize(int(probe.width), int(probe.height));
     QImage decodedNow;
+    // Qt's readers of the containers we walk ourselves all tell the size from the header; one
+    // that cannot has a header it cannot read, and decoding (through up to 16 MB of a damaged
+    // JPEG) would only say so later.
+    const bool sizeAlwaysKnown = probe.container != ImageFileProbe::Container::Unknown &&
+                                 probe.container != ImageFileProbe::Container::Icns;
+    if (!size.isValid() && sizeAlwaysKnown)
+        return UnknownImageFormat;
     if (!size.isValid()) {
         // The handler cannot tell the size without decoding; Qt's allocation cap (set at
         // start-up) bounds this read.
