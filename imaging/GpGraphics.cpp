@@ -1,9 +1,11 @@
 #include "imaging/GpGraphics.h"
 
 #include "imaging/GpImage.h"
+#include "imaging/ImageAllocator.h"
 #include "imaging/PixelFormatMap.h"
 
 #include <QPaintDevice>
+#include <QRgba64>
 #include <QTransform>
 
 #include <new>
@@ -23,6 +25,25 @@ bool needsWideningForPainting(QImage::Format format) {
     default:
         return false;
     }
+}
+
+// A premultiplied copy of part of a straight-alpha 64-bit picture. Qt's own premultiplication of
+// that format (in drawing and in convertToFormat) multiplies the alpha by itself as well, which
+// drew 16-bit pictures with transparency as stripes of wrong colours; its per-pixel arithmetic
+// is right, so the copy is made with that.
+QImage premultipliedDeep(const QImage& straight, const QRect& area) {
+    QImage copy = ImageAllocator::allocate(area.size(), QImage::Format_RGBA64_Premultiplied,
+                                           ImageAllocator::Contents::Undefined);
+    if (copy.isNull())
+        return copy;
+    for (int y = 0; y < area.height(); ++y) {
+        const auto* from =
+            reinterpret_cast<const QRgba64*>(straight.constScanLine(area.y() + y)) + area.x();
+        auto* to = reinterpret_cast<QRgba64*>(copy.scanLine(y));
+        for (int x = 0; x < area.width(); ++x)
+            to[x] = from[x].premultiplied();
+    }
+    return copy;
 }
 
 } // namespace
@@ -149,10 +170,12 @@ GpStatus GpGraphics::drawImage(GpImage* image, const QRectF& destination, const 
                 from.y() + (shown.y() - landing.y()) / scaleY, shown.width() / scaleX,
                 shown.height() / scaleY);
 
-    if (image == m_target) {
-        // Drawing a bitmap onto itself: read from a copy of the needed part.
+    const bool straightDeep = pixels.format() == QImage::Format_RGBA64;
+    if (image == m_target || straightDeep) {
+        // Drawing a bitmap onto itself, or a straight 64-bit one (see premultipliedDeep): read
+        // from a copy of the needed part.
         const QRect needed = part.toAlignedRect().intersected(pixels.rect());
-        pixels = pixels.copy(needed);
+        pixels = straightDeep ? premultipliedDeep(pixels, needed) : pixels.copy(needed);
         if (pixels.isNull())
             return OutOfMemory;
         part.translate(-needed.topLeft());

@@ -4,6 +4,7 @@
 #include "imaging/ImageFileProbe.h"
 #include "imaging/JpegDecoder.h"
 #include "imaging/PixelFormatMap.h"
+#include "imaging/PngTransparencyKey.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -85,6 +86,13 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (probe.width != 0 && probe.height != 0 && probe.width * probe.height > kMaxImagePixels)
         return OutOfMemory;
 
+    const std::optional<QRgba64> deepKey = probe.container == ImageFileProbe::Container::Png
+                                               ? PngTransparencyKey::takeDeepRgbKey(&encoded)
+                                               : std::nullopt;
+    // A JPEG in which no frame header was found is no picture; Qt's reader would search all of
+    // it (16 MB of a huge file) to say so.
+    if (probe.container == ImageFileProbe::Container::Jpeg && probe.width == 0)
+        return UnknownImageFormat;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer); // by content only: a file's name says nothing reliable
@@ -98,7 +106,21 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         return UnknownImageFormat;
 
     QSize size = reader.size();
+    // Qt's icon and GIF readers tell the directory's or an early guess's size, not the size of
+    // the picture they then decode; our own reading of the embedded picture or canvas is that.
+    const bool sizeFromProbe = probe.container == ImageFileProbe::Container::Ico ||
+                               probe.container == ImageFileProbe::Container::Gif;
+    if (sizeFromProbe && probe.width != 0 && probe.height != 0 && probe.width <= kMaxImagePixels &&
+        probe.height <= kMaxImagePixels)
+        size = QSize(int(probe.width), int(probe.height));
     QImage decodedNow;
+    // Qt's readers of the containers we walk ourselves all tell the size from the header; one
+    // that cannot has a header it cannot read, and decoding (through up to 16 MB of a damaged
+    // JPEG) would only say so later.
+    const bool sizeAlwaysKnown = probe.container != ImageFileProbe::Container::Unknown &&
+                                 probe.container != ImageFileProbe::Container::Icns;
+    if (!size.isValid() && sizeAlwaysKnown)
+        return UnknownImageFormat;
     if (!size.isValid()) {
         // The handler cannot tell the size without decoding; Qt's allocation cap (set at
         // start-up) bounds this read.
@@ -129,6 +151,7 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (decodedNow.isNull()) {
         result->m_encoded = std::move(encoded);
         result->m_readerFormat = format;
+        result->m_deepKey = deepKey;
     } else {
         coverEveryIndex(decodedNow);
         result->pixels = std::move(decodedNow);
@@ -207,7 +230,11 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     }
     const QSize stored = jpeg ? QSize() : reader.size();
     const QImage::Format storedFormat = reader.imageFormat();
-    if (stored.isValid() && storedFormat != QImage::Format_Invalid) {
+    // GIF and icon readers decode into images of their own, so one made here would only add
+    // its size to theirs.
+    const bool readerAllocates =
+        m_readerFormat == "gif" || m_readerFormat == "ico" || m_readerFormat == "icns";
+    if (!readerAllocates && stored.isValid() && storedFormat != QImage::Format_Invalid) {
         // A decoder may leave parts of a damaged picture unwritten, which must then not show
         // an earlier picture's pixels.
         image = ImageAllocator::allocate(stored, storedFormat, ImageAllocator::Contents::Zeroed);
@@ -227,6 +254,8 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
         return m_decodeStatus;
     }
     buffer.close();
+    if (m_deepKey)
+        image = PngTransparencyKey::apply(std::move(image), *m_deepKey);
     coverEveryIndex(image);
     pixels = std::move(image);
     m_encoded = QByteArray();

@@ -7,6 +7,9 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRgba64>
+
+#include <optional>
 
 struct GpImage {
     // Takes the file's bytes (read once; later changes to the file do not matter). Checks the
@@ -41,6 +44,9 @@ struct GpImage {
   private:
     QByteArray m_encoded;
     QByteArray m_readerFormat;
+    // The transparency key taken out of a 16-bit RGB PNG before Qt reads it (see
+    // PngTransparencyKey), applied to the decoded pixels.
+    std::optional<QRgba64> m_deepKey;
     GpStatus m_decodeStatus = Ok;
     bool m_clearPending = false;
 };

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -81,12 +82,24 @@ void releaseLarge(void* info) {
     delete block;
 }
 
+// Bits per pixel as QImage lays rows out. QPixelFormat counts only the channels (15 for RGB555,
+// 18 for RGB666), which gives rows too short for QImage to accept.
+int storedDepth(QImage::Format format) {
+    static const std::array<int, QImage::NImageFormats> depths = [] {
+        std::array<int, QImage::NImageFormats> table{};
+        for (int f = 1; f < QImage::NImageFormats; ++f)
+            table[std::size_t(f)] = QImage(1, 1, QImage::Format(f)).depth();
+        return table;
+    }();
+    return depths[std::size_t(format)];
+}
+
 } // namespace
 
 QImage ImageAllocator::allocate(QSize size, QImage::Format format, Contents contents) {
-    if (size.isEmpty() || format == QImage::Format_Invalid)
+    if (size.isEmpty() || format <= QImage::Format_Invalid || format >= QImage::NImageFormats)
         return QImage();
-    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const int depth = storedDepth(format);
     const qsizetype bytesPerLine = (qsizetype(size.width()) * depth + 31) / 32 * 4;
     const std::size_t bytes = std::size_t(bytesPerLine) * std::size_t(size.height());
     if (bytes < kHugePage) {

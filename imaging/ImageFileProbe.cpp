@@ -1,5 +1,6 @@
 #include "imaging/ImageFileProbe.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -33,6 +34,21 @@ bool startsWith(const QByteArray& data, const char* magic, std::size_t length) {
     return std::size_t(data.size()) >= length && std::memcmp(data.constData(), magic, length) == 0;
 }
 
+constexpr unsigned char kPngMagic[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// ICO has no magic number: these are the checks Qt's reader makes on the directory and its
+// first entry before it takes a file for an icon.
+bool looksLikeIco(const QByteArray& head) {
+    if (head.size() < 22)
+        return false;
+    const auto* d = reinterpret_cast<const unsigned char*>(head.constData());
+    const std::uint32_t type = le16(d + 2);
+    if (le16(d) != 0 || (type != 1 && type != 2) || le16(d + 4) == 0 || d[9] != 0)
+        return false;
+    const bool cursor = type == 2;
+    return (cursor || (le16(d + 10) <= 1 && le16(d + 12) <= 32)) && le32(d + 14) >= 40;
+}
+
 } // namespace
 
 ImageFileProbe::Container ImageFileProbe::sniff(const QByteArray& head) {
@@ -50,6 +66,10 @@ ImageFileProbe::Container ImageFileProbe::sniff(const QByteArray& head) {
     if (head.size() >= 12 && startsWith(head, "RIFF", 4) &&
         std::memcmp(head.constData() + 8, "WEBP", 4) == 0)
         return Container::WebP;
+    if (startsWith(head, "icns", 4))
+        return Container::Icns;
+    if (looksLikeIco(head))
+        return Container::Ico;
     return Container::Unknown;
 }
 
@@ -67,6 +87,10 @@ ImageFileProbe::Result ImageFileProbe::probe(const QByteArray& data) {
         return probeTiff(data);
     case Container::WebP:
         return probeWebP(data);
+    case Container::Ico:
+        return probeIco(data);
+    case Container::Icns:
+        return probeIcns(data);
     case Container::Unknown:
         break;
     }
@@ -139,6 +163,9 @@ ImageFileProbe::Result ImageFileProbe::probePng(const QByteArray& data) {
     r.container = Container::Png;
     std::size_t i = 8;
     bool first = true;
+    unsigned depth = 0;
+    unsigned colour = 0;
+    bool keyed = false;
     for (;;) {
         if (i + 12 > n)
             return incomplete(r);
@@ -151,8 +178,8 @@ ImageFileProbe::Result ImageFileProbe::probePng(const QByteArray& data) {
                 return incomplete(r);
             r.width = be32(d + i + 8);
             r.height = be32(d + i + 12);
-            const unsigned depth = d[i + 16];
-            const unsigned colour = d[i + 17];
+            depth = d[i + 16];
+            colour = d[i + 17];
             switch (colour) {
             case 0: // grey
                 r.pixelFormat = depth == 1    ? PixelFormat1bppIndexed
@@ -176,8 +203,16 @@ ImageFileProbe::Result ImageFileProbe::probePng(const QByteArray& data) {
             }
             first = false;
         }
-        if (std::memcmp(type, "IEND", 4) == 0)
+        if (std::memcmp(type, "tRNS", 4) == 0)
+            keyed = true;
+        if (std::memcmp(type, "IEND", 4) == 0) {
+            // A transparency key makes an RGB or 16-bit grey picture one with alpha (decoders
+            // turn the keyed colour transparent); lower grey depths decode to a palette that
+            // carries the transparent entry.
+            if (keyed && (colour == 2 || (colour == 0 && depth == 16)))
+                r.pixelFormat = depth == 16 ? PixelFormat64bppARGB : PixelFormat32bppARGB;
             return r;
+        }
         i += 12 + length;
     }
 }
@@ -196,6 +231,7 @@ ImageFileProbe::Result ImageFileProbe::probeGif(const QByteArray& data) {
     std::size_t i = 13;
     if (d[10] & 0x80)
         i += 3u << ((d[10] & 7) + 1);
+    bool frameSeen = false;
     auto skipSubBlocks = [&]() {
         for (;;) {
             if (i >= n)
@@ -219,6 +255,15 @@ ImageFileProbe::Result ImageFileProbe::probeGif(const QByteArray& data) {
         } else if (block == 0x2C) {
             if (i + 9 > n)
                 return incomplete(r);
+            if (!frameSeen) {
+                // Decoders draw the first frame on the screen that the header names; where the
+                // header says 0, the canvas reaches as far as the frame does.
+                frameSeen = true;
+                if (r.width == 0)
+                    r.width = std::uint64_t(le16(d + i)) + le16(d + i + 4);
+                if (r.height == 0)
+                    r.height = std::uint64_t(le16(d + i + 2)) + le16(d + i + 6);
+            }
             const unsigned flags = d[i + 8];
             i += 9;
             if (flags & 0x80)
@@ -278,9 +323,15 @@ ImageFileProbe::Result ImageFileProbe::probeBmp(const QByteArray& data) {
     case 8:
         r.pixelFormat = PixelFormat8bppIndexed;
         break;
-    case 16:
-        r.pixelFormat = PixelFormat16bppRGB555;
+    case 16: {
+        // Bit fields that name 5-6-5 masks (they follow the 40-byte header, or sit inside a
+        // longer one at the same place); otherwise 16-bit rows are 5-5-5.
+        const bool rgb565 = compression == 3 && headerSize >= 40 && n >= 66 &&
+                            le32(d + 54) == 0xF800 && le32(d + 58) == 0x07E0 &&
+                            le32(d + 62) == 0x001F;
+        r.pixelFormat = rgb565 ? PixelFormat16bppRGB565 : PixelFormat16bppRGB555;
         break;
+    }
     case 24:
         r.pixelFormat = PixelFormat24bppRGB;
         break;
@@ -414,9 +465,192 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
 
 ImageFileProbe::Result ImageFileProbe::probeWebP(const QByteArray& data) {
     const auto* d = reinterpret_cast<const unsigned char*>(data.constData());
+    const std::size_t n = std::size_t(data.size());
     Result r;
     r.container = Container::WebP;
-    if (std::uint64_t(le32(d + 4)) + 8 > std::uint64_t(data.size()))
+    // The first chunk: an extended header with the canvas size, or the single lossy or
+    // lossless frame with its own.
+    if (n >= 30 && std::memcmp(d + 12, "VP8X", 4) == 0) {
+        r.width = (le32(d + 24) & 0xFFFFFF) + 1;
+        r.height = (le32(d + 27) & 0xFFFFFF) + 1;
+    } else if (n >= 25 && std::memcmp(d + 12, "VP8L", 4) == 0 && d[20] == 0x2F) {
+        const std::uint32_t bits = le32(d + 21);
+        r.width = (bits & 0x3FFF) + 1;
+        r.height = ((bits >> 14) & 0x3FFF) + 1;
+    } else if (n >= 30 && std::memcmp(d + 12, "VP8 ", 4) == 0) {
+        r.width = le16(d + 26) & 0x3FFF;
+        r.height = le16(d + 28) & 0x3FFF;
+    }
+    if (std::uint64_t(le32(d + 4)) + 8 > std::uint64_t(n))
         return incomplete(r);
     return r;
+}
+
+// The picture that Qt's reader decodes is the first entry's: an embedded PNG at the size its own
+// header gives, or a DIB whose size the directory gives, or where that says 0, the DIB header
+// (whose height counts the mask rows too).
+ImageFileProbe::Result ImageFileProbe::probeIco(const QByteArray& data) {
+    const auto* d = reinterpret_cast<const unsigned char*>(data.constData());
+    const std::size_t n = std::size_t(data.size());
+    Result r;
+    r.container = Container::Ico;
+    const std::uint64_t length = le32(d + 14);
+    const std::uint64_t at = le32(d + 18);
+    const unsigned char* entry = d + at;
+    if (at + 24 <= n && std::memcmp(entry, kPngMagic, sizeof kPngMagic) == 0) {
+        r.width = be32(entry + 16);
+        r.height = be32(entry + 20);
+    } else if (at + 12 <= n) {
+        const auto dibWidth = std::int32_t(le32(entry + 4));
+        const auto dibHeight = std::int32_t(le32(entry + 8));
+        r.width = d[6] != 0 ? d[6] : std::uint64_t(std::max(dibWidth, 0));
+        r.height = d[7] != 0 ? d[7] : std::uint64_t(std::max(dibHeight / 2, 0));
+    }
+    if (at + length > n)
+        return incomplete(r);
+    return r;
+}
+
+// Walks the blocks (one level into icon-variant containers, as Qt's reader does). Raw icons are
+// at most 4096 pixels square; embedded PNG and JPEG 2000 pictures may be of any size, so the
+// largest of them is what counts against the limit.
+ImageFileProbe::Result ImageFileProbe::probeIcns(const QByteArray& data) {
+    const auto* d = reinterpret_cast<const unsigned char*>(data.constData());
+    const std::size_t n = std::size_t(data.size());
+    Result r;
+    r.container = Container::Icns;
+    if (n < 8)
+        return incomplete(r);
+    const std::size_t end = be32(d + 4);
+    if (end > n || end < 8)
+        return incomplete(r);
+    auto consider = [&](std::size_t at, std::size_t length) {
+        std::uint64_t width = 0;
+        std::uint64_t height = 0;
+        if (length >= 24 && std::memcmp(d + at, kPngMagic, sizeof kPngMagic) == 0) {
+            width = be32(d + at + 16);
+            height = be32(d + at + 20);
+        } else if (length >= 12 && std::memcmp(d + at, "\0\0\0\x0CjP  \r\n\x87\n", 12) == 0) {
+            // The image header box lies inside the header box near the start.
+            const QByteArray start =
+                data.mid(qsizetype(at), qsizetype(std::min<std::size_t>(length, 512)));
+            const qsizetype box = start.indexOf("ihdr");
+            if (box >= 0 && box + 12 <= start.size()) {
+                const auto* p = reinterpret_cast<const unsigned char*>(start.constData()) + box;
+                height = be32(p + 4);
+                width = be32(p + 8);
+            }
+        }
+        if (width * height > r.width * r.height) {
+            r.width = width;
+            r.height = height;
+        }
+    };
+    auto isVariant = [](const unsigned char* type) {
+        for (const char* name : {"tile", "over", "open", "drop", "odrp"})
+            if (std::memcmp(type, name, 4) == 0)
+                return true;
+        return false;
+    };
+    std::size_t i = 8;
+    while (i < end) {
+        if (i + 8 > end)
+            return incomplete(r);
+        const std::size_t length = be32(d + i + 4);
+        if (length < 8 || length > end - i)
+            return incomplete(r);
+        if (isVariant(d + i)) {
+            for (std::size_t j = i + 8; j + 8 <= i + length;) {
+                const std::size_t inner = be32(d + j + 4);
+                if (inner < 8 || inner > i + length - j)
+                    break;
+                consider(j + 8, inner - 8);
+                j += inner;
+            }
+        } else if (std::memcmp(d + i, "TOC ", 4) != 0) {
+            consider(i + 8, length - 8);
+        }
+        i += length;
+    }
+    return r;
+}
+
+std::uint64_t ImageFileProbe::bytesWorthReading(const Result& probed) {
+    constexpr std::uint64_t kMetadata = std::uint64_t(64) << 20;
+    // Further frames (GIF, WebP) or icons that a still picture's size says nothing about; also
+    // the bound for files that are left to Qt's own detection.
+    constexpr std::uint64_t kSeveral = std::uint64_t(256) << 20;
+    std::uint64_t perPixel = 0;
+    std::uint64_t extra = kMetadata;
+    switch (probed.container) {
+    case Container::Unknown:
+    case Container::Ico:
+    case Container::Icns:
+        return kSeveral;
+    case Container::Jpeg:
+        perPixel = 8; // noise at quality 100 without subsampling, and CMYK: 3-4.1 bytes
+        break;
+    case Container::Png:
+        perPixel = 9; // 16-bit RGBA, a filter byte per row, stored deflate blocks
+        break;
+    case Container::Bmp:
+        perPixel = 4;
+        break;
+    case Container::Tiff:
+        perPixel = 16; // 32-bit float RGBA
+        break;
+    case Container::Gif:
+        perPixel = 2; // 12-bit codes and sub-block lengths
+        extra = kSeveral;
+        break;
+    case Container::WebP:
+        perPixel = 8;
+        extra = kSeveral;
+        break;
+    }
+    // Beyond the limit the head alone shows that the file is refused.
+    if (probed.width == 0 || probed.height == 0 || probed.width > kMaxImagePixels ||
+        probed.height > kMaxImagePixels || probed.width * probed.height > kMaxImagePixels)
+        return 0;
+    return probed.width * probed.height * perPixel + extra;
+}
+
+std::uint64_t ImageFileProbe::directoryOffset(const QByteArray& head) {
+    if (sniff(head) != Container::Tiff || head.size() < 16)
+        return 0;
+    const auto* d = reinterpret_cast<const unsigned char*>(head.constData());
+    const bool little = d[0] == 'I';
+    if ((little ? le16(d + 2) : be16(d + 2)) == 43) { // BigTIFF: a 64-bit offset at 8
+        const std::uint64_t low = little ? le32(d + 8) : be32(d + 12);
+        const std::uint64_t high = little ? le32(d + 12) : be32(d + 8);
+        return (high << 32) | low;
+    }
+    return little ? le32(d + 4) : be32(d + 4);
+}
+
+void ImageFileProbe::directorySize(const QByteArray& head, const QByteArray& directory,
+                                   std::uint64_t* width, std::uint64_t* height) {
+    if (head.size() < 4)
+        return;
+    const bool little = head[0] == 'I';
+    const auto* d = reinterpret_cast<const unsigned char*>(directory.constData());
+    const std::size_t n = std::size_t(directory.size());
+    auto u16 = [&](std::size_t at) { return little ? le16(d + at) : be16(d + at); };
+    auto u32 = [&](std::size_t at) { return little ? le32(d + at) : be32(d + at); };
+    const bool big =
+        (little ? le16(reinterpret_cast<const unsigned char*>(head.constData()) + 2)
+                : be16(reinterpret_cast<const unsigned char*>(head.constData()) + 2)) == 43;
+    const std::size_t first = big ? 8 : 2;
+    const std::size_t entrySize = big ? 20 : 12;
+    const std::size_t valueAt = big ? 12 : 8;
+    for (std::size_t e = first; e + entrySize <= n; e += entrySize) {
+        const std::uint32_t tag = u16(e);
+        if (tag != 256 && tag != 257)
+            continue;
+        const std::uint32_t type = u16(e + 2);
+        // A 64-bit value of a big-endian file has its low half last.
+        const std::size_t at = e + valueAt + (type == 16 && !little ? 4 : 0);
+        const std::uint64_t value = type == 3 ? u16(at) : u32(at);
+        *(tag == 256 ? width : height) = value;
+    }
 }

@@ -9,7 +9,7 @@
 
 class ImageFileProbe {
   public:
-    enum class Container { Unknown, Jpeg, Png, Gif, Bmp, Tiff, WebP };
+    enum class Container { Unknown, Jpeg, Png, Gif, Bmp, Tiff, WebP, Ico, Icns };
 
     struct Result {
         Container container = Container::Unknown;
@@ -18,13 +18,31 @@ class ImageFileProbe {
         bool complete = true;
         // The code as read from the header; PixelFormatUndefined when the header does not say.
         PixelFormat pixelFormat = PixelFormatUndefined;
-        // Stored size from the header; 0 when not read.
+        // The size of the picture that decoding produces, from the headers; 0 when not read.
+        // For a GIF, the canvas that the first frame is drawn on; for an icon file, the
+        // picture embedded in its first entry (ICO) or the largest embedded one (ICNS), not
+        // what the icon directory claims.
         std::uint64_t width = 0;
         std::uint64_t height = 0;
     };
 
     static Container sniff(const QByteArray& head);
     static Result probe(const QByteArray& data);
+
+    // How many bytes of a file are worth reading, judged from its first bytes (`head`, probed
+    // as `probed`): what the picture its header declares can need in the widest encoding of its
+    // container, plus room for metadata (and for the further frames or icons of containers
+    // that hold several). Returns 0 when the head does not tell the picture's size: the head
+    // alone is then judged.
+    static std::uint64_t bytesWorthReading(const Result& probed);
+
+    // A TIFF's first directory may lie anywhere in the file (writers often put it after the
+    // pixel data). directoryOffset: where it starts, from the file's first 16 bytes; 0 if
+    // this is not a TIFF. directorySize: the stored size that the directory's bytes (read from
+    // that offset) name.
+    static std::uint64_t directoryOffset(const QByteArray& head);
+    static void directorySize(const QByteArray& head, const QByteArray& directory,
+                              std::uint64_t* width, std::uint64_t* height);
 
   private:
     static Result probeJpeg(const QByteArray& data);
@@ -33,4 +51,6 @@ class ImageFileProbe {
     static Result probeBmp(const QByteArray& data);
     static Result probeTiff(const QByteArray& data);
     static Result probeWebP(const QByteArray& data);
+    static Result probeIco(const QByteArray& data);
+    static Result probeIcns(const QByteArray& data);
 };

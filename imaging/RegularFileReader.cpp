@@ -2,6 +2,7 @@
 
 #include "imaging/ImageFileProbe.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,12 +12,12 @@
 
 namespace {
 
-// A file larger than this cannot hold a picture within the pixel limit (the limit at 8 bytes
-// per pixel uncompressed, plus room for headers and metadata).
-constexpr qint64 kMaxFileBytes = qint64(kMaxImagePixels) * 8 + (qint64(64) << 20);
-// Files that do not start like one of the main containers are handed to Qt's own detection
-// only up to this size, so a large video or archive is not read in whole.
-constexpr qint64 kMaxUnknownFileBytes = qint64(256) << 20;
+// Every file is read this far; a file that holds more is read further only as far as its
+// header's picture can need (ImageFileProbe::bytesWorthReading), so a huge file costs at most
+// this much memory and time unless its header declares a picture that large.
+constexpr qint64 kHeadBytes = qint64(16) << 20;
+// A TIFF directory read from elsewhere in the file: 65535 entries of 12 bytes fit.
+constexpr qint64 kDirectoryBytes = qint64(1) << 20;
 
 GpStatus statusFromErrno(int error) {
     switch (error) {
@@ -67,6 +68,36 @@ bool readFully(int fd, char* buffer, qint64 length, qint64* got) {
     return true;
 }
 
+// Reads up to length bytes at offset; fewer only at the end of the file.
+QByteArray readAt(int fd, std::uint64_t offset, qint64 length) {
+    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < length) {
+        const ssize_t n = ::pread(fd, bytes.data() + got, std::size_t(length - got),
+                                  off_t(offset + std::uint64_t(got)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    bytes.truncate(qsizetype(got));
+    return bytes;
+}
+
+// How far a file larger than its head is worth reading (see ImageFileProbe::bytesWorthReading);
+// a TIFF's size may have to be read from a directory that lies further in.
+std::uint64_t bytesWorthReading(int fd, const QByteArray& head) {
+    ImageFileProbe::Result probed = ImageFileProbe::probe(head);
+    if (probed.container == ImageFileProbe::Container::Tiff && probed.width == 0) {
+        const std::uint64_t at = ImageFileProbe::directoryOffset(head);
+        if (at != 0)
+            ImageFileProbe::directorySize(head, readAt(fd, at, kDirectoryBytes), &probed.width,
+                                          &probed.height);
+    }
+    return ImageFileProbe::bytesWorthReading(probed);
+}
+
 } // namespace
 
 GpStatus RegularFileReader::read(const QByteArray& path, QByteArray* contents) {
@@ -86,29 +117,41 @@ GpStatus RegularFileReader::read(const QByteArray& path, QByteArray* contents) {
     if (!S_ISREG(info.st_mode))
         return Win32Error;
     const qint64 size = info.st_size;
-    if (size > kMaxFileBytes)
-        return OutOfMemory;
-
-    char head[16] = {};
-    qint64 headLength = 0;
-    if (!readFully(fd, head, qint64(sizeof head), &headLength))
-        return statusFromErrno(errno);
-    if (headLength == 0)
-        return UnknownImageFormat;
-    if (size > kMaxUnknownFileBytes &&
-        ImageFileProbe::sniff(QByteArray(head, qsizetype(headLength))) ==
-            ImageFileProbe::Container::Unknown)
-        return UnknownImageFormat;
 
     QByteArray data;
     try {
-        data.resize(qsizetype(size > headLength ? size : headLength));
+        data.resize(qsizetype(std::min(std::max(size, qint64(1)), kHeadBytes)));
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
-    std::memcpy(data.data(), head, std::size_t(headLength));
+    qint64 headLength = 0;
+    if (!readFully(fd, data.data(), data.size(), &headLength))
+        return statusFromErrno(errno);
+    if (headLength == 0)
+        return UnknownImageFormat;
+    data.truncate(qsizetype(headLength));
+    if (headLength < kHeadBytes || size <= headLength) {
+        *contents = std::move(data);
+        return Ok;
+    }
+
+    const std::uint64_t worth = bytesWorthReading(fd, data);
+    if (ImageFileProbe::sniff(data) == ImageFileProbe::Container::Unknown &&
+        std::uint64_t(size) > worth)
+        return UnknownImageFormat; // a large video or archive is not read in whole
+    const qint64 wanted =
+        qint64(std::min(std::uint64_t(size), std::max(worth, std::uint64_t(headLength))));
+    if (wanted <= headLength) {
+        *contents = std::move(data);
+        return Ok;
+    }
+    try {
+        data.resize(qsizetype(wanted));
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
     qint64 rest = 0;
-    if (!readFully(fd, data.data() + headLength, data.size() - headLength, &rest))
+    if (!readFully(fd, data.data() + headLength, wanted - headLength, &rest))
         return statusFromErrno(errno);
     // The file may have shrunk since fstat; it may also have grown, which we ignore.
     data.truncate(qsizetype(headLength + rest));

@@ -1,5 +1,7 @@
 #pragma once
-// Reads a whole regular file into memory, refusing anything that could block or never end.
+// Reads a regular file into memory, refusing anything that could block or never end. A file
+// is read only as far as the picture its header declares can need (see
+// ImageFileProbe::bytesWorthReading); what lies beyond is left unread.
 
 #include "imaging/GdiPlus.h"
 

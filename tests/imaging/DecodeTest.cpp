@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -75,6 +77,128 @@ QByteArray bmpHeaderOnly(std::uint32_t width, std::uint32_t height) {
     for (int i = 0; i < 6; ++i)
         putLe32(&bmp, 0);
     return bmp;
+}
+
+void putLe16(QByteArray* out, std::uint32_t value) {
+    out->append(char(value & 0xFF));
+    out->append(char((value >> 8) & 0xFF));
+}
+
+// An icon file whose one directory entry claims 256 x 256 (the byte 0) and holds the picture.
+QByteArray icoHolding(const QByteArray& picture) {
+    QByteArray ico("\0\0\1\0\1\0", 6);
+    ico.append("\0\0\0\0\1\0\x20\0", 8); // 256 x 256, 32 bits
+    putLe32(&ico, std::uint32_t(picture.size()));
+    putLe32(&ico, 22);
+    return ico + picture;
+}
+
+// A DIB icon entry: the directory says 0 (256), so the DIB header's size counts.
+QByteArray dibClaiming(std::uint32_t width, std::uint32_t height) {
+    QByteArray dib;
+    putLe32(&dib, 40);
+    putLe32(&dib, width);
+    putLe32(&dib, height * 2); // the mask's rows are counted too
+    dib.append("\1\0\x20\0", 4);
+    dib.append(QByteArray(24, '\0'));
+    return dib;
+}
+
+// A Mac icon file with the picture as its one 1024 x 1024 element.
+QByteArray icnsHolding(const QByteArray& picture) {
+    QByteArray icns("icns");
+    putBe32(&icns, std::uint32_t(16 + picture.size()));
+    icns.append("ic10");
+    putBe32(&icns, std::uint32_t(8 + picture.size()));
+    return icns + picture;
+}
+
+// A GIF whose screen is 0 x 0 and whose one frame (a few codes of data) is width x height.
+QByteArray gifFrameOnly(std::uint32_t width, std::uint32_t height) {
+    QByteArray gif("GIF89a\0\0\0\0\0\0\0,\0\0\0\0", 18);
+    putLe16(&gif, width);
+    putLe16(&gif, height);
+    gif.append("\0\2\4\x84\x8f\xa9\xcb\0;", 9);
+    return gif;
+}
+
+// An RGB PNG of 8 or 16 bits per sample whose transparency key is the given colour.
+QByteArray pngWithKey(const QImage& picture, int depth, QRgb key) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    const int scale = depth == 16 ? 257 : 1;
+    auto putSample = [&](QByteArray* out, int value) {
+        if (depth == 16)
+            out->append(char((value * scale) >> 8));
+        out->append(char((value * scale) & 0xFF));
+    };
+    QByteArray rows;
+    for (int y = 0; y < rgb.height(); ++y) {
+        rows.append('\0'); // no filter
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = rgb.pixel(x, y);
+            putSample(&rows, qRed(c));
+            putSample(&rows, qGreen(c));
+            putSample(&rows, qBlue(c));
+        }
+    }
+    QByteArray header;
+    putBe32(&header, std::uint32_t(rgb.width()));
+    putBe32(&header, std::uint32_t(rgb.height()));
+    header.append(char(depth));
+    header.append("\x02\0\0\0", 4);
+    QByteArray trns;
+    for (const int sample : {qRed(key), qGreen(key), qBlue(key)}) {
+        trns.append(char((sample * scale) >> 8));
+        trns.append(char((sample * scale) & 0xFF));
+    }
+    QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    appendChunk(&png, "IHDR", header);
+    appendChunk(&png, "tRNS", trns);
+    appendChunk(&png, "IDAT", qCompress(rows).mid(4));
+    appendChunk(&png, "IEND", QByteArray());
+    return png;
+}
+
+// A 16-bit BMP: 5-5-5 without bit fields, or 5-6-5 with them.
+QByteArray bmp16(const QImage& picture, bool rgb565) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    const int rowBytes = (rgb.width() * 2 + 3) / 4 * 4;
+    const std::uint32_t offBits = rgb565 ? 66 : 54;
+    QByteArray bmp("BM");
+    putLe32(&bmp, offBits + std::uint32_t(rowBytes * rgb.height()));
+    putLe32(&bmp, 0);
+    putLe32(&bmp, offBits);
+    putLe32(&bmp, 40);
+    putLe32(&bmp, std::uint32_t(rgb.width()));
+    putLe32(&bmp, std::uint32_t(rgb.height()));
+    putLe16(&bmp, 1);
+    putLe16(&bmp, 16);
+    putLe32(&bmp, rgb565 ? 3 : 0);
+    for (int i = 0; i < 5; ++i)
+        putLe32(&bmp, 0);
+    if (rgb565) {
+        putLe32(&bmp, 0xF800);
+        putLe32(&bmp, 0x07E0);
+        putLe32(&bmp, 0x001F);
+    }
+    for (int y = rgb.height() - 1; y >= 0; --y) {
+        QByteArray row;
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = rgb.pixel(x, y);
+            putLe16(&row, rgb565 ? (qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3
+                                 : (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
+        }
+        bmp.append(row.leftJustified(rowBytes, '\0'));
+    }
+    return bmp;
+}
+
+// A JPEG's start and then nothing but a hole, as a file system stores it: large on the
+// books, small on disk.
+bool writeSparse(const QString& path, const QByteArray& start, qint64 size) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(start) == start.size() &&
+           file.resize(size);
 }
 
 // A real JPEG whose frame header is patched to claim the given size.
@@ -166,6 +290,13 @@ const FormatCase kFormatCases[] = {
      PixelFormat24bppRGB},
     {"rgba.tif", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_ARGB32), "tiff"); },
      PixelFormat32bppARGB},
+    // A transparency key (here the blue quadrant's colour) gives RGB pictures alpha.
+    {"keyed.png", [] { return pngWithKey(quadrants(40, 30), 8, qRgb(0, 0, 255)); },
+     PixelFormat32bppARGB},
+    {"keyed-deep.png", [] { return pngWithKey(quadrants(40, 30), 16, qRgb(0, 0, 255)); },
+     PixelFormat64bppARGB},
+    {"rgb555.bmp", [] { return bmp16(quadrants(40, 30), false); }, PixelFormat16bppRGB555},
+    {"rgb565.bmp", [] { return bmp16(quadrants(40, 30), true); }, PixelFormat16bppRGB565},
 };
 
 } // namespace
@@ -228,6 +359,9 @@ TEST_F(DecodeTest, Exif90DegreeJpegLoadsUpright) {
     EXPECT_TRUE(near(upright.pixel(10, 35), qRgb(0, 0, 255), 40)) << "bottom";
 }
 
+// Over the limit by their own headers, or by the picture they hold while the container claims
+// less (an icon directory's 256 x 256, a GIF screen of 0 x 0): refused before any decoding, so
+// at once, whatever the file is called.
 TEST_F(DecodeTest, OversizedHeadersAreRefusedBeforeDecoding) {
     const struct {
         const char* name;
@@ -237,13 +371,85 @@ TEST_F(DecodeTest, OversizedHeadersAreRefusedBeforeDecoding) {
         {"huge.bmp", bmpHeaderOnly(60000, 60000)},
         {"huge.jpg", jpegClaimingSize(60000, 60000)},
         {"wide.png", pngHeaderOnly(1000000, 400)},
+        {"holiday.jpg", icoHolding(pngHeaderOnly(24000, 24000))},
+        {"dib.ico", icoHolding(dibClaiming(24000, 24000))},
+        {"huge.icns", icnsHolding(pngHeaderOnly(24000, 24000))},
+        {"frame.gif", gifFrameOnly(20000, 20000)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const QString file = write(c.name, c.bytes);
+        QElapsedTimer timer;
+        timer.start();
         GpStatus status = Ok;
-        ImagePtr image = loadBitmap(write(c.name, c.bytes), &status);
+        ImagePtr image = loadBitmap(file, &status);
         EXPECT_EQ(status, OutOfMemory);
         EXPECT_EQ(image, nullptr);
+        // About a millisecond; the margin is for sanitizer builds and a busy machine.
+        EXPECT_LT(timer.elapsed(), 200);
+    }
+}
+
+// An icon's directory and a GIF's screen are claims; the picture decoded is what is held.
+TEST_F(DecodeTest, IconsAndGifsTakeTheSizeOfThePictureTheyHold) {
+    QImage screenless = indexedQuadrants(40, 30);
+    QByteArray gif = encodeGif(screenless);
+    gif.replace(6, 4, QByteArray(4, '\0'));
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"png-inside.ico", icoHolding(encodeWithQt(quadrants(40, 30), "png"))},
+        {"png-inside.icns", icnsHolding(encodeWithQt(quadrants(40, 30), "png"))},
+        {"screenless.gif", gif},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GpStatus status = GenericError;
+        ImagePtr image = loadBitmap(write(c.name, c.bytes), &status);
+        ASSERT_EQ(status, Ok);
+        UINT width = 0, height = 0;
+        GdipGetImageWidth(image.get(), &width);
+        GdipGetImageHeight(image.get(), &height);
+        EXPECT_EQ(width, 40u);
+        EXPECT_EQ(height, 30u);
+        const QImage pixels = pixelsOf(image.get());
+        ASSERT_EQ(pixels.size(), QSize(40, 30));
+        EXPECT_TRUE(near(pixels.pixel(5, 5), qRgb(255, 0, 0), 12)) << describe(pixels.pixel(5, 5));
+        EXPECT_TRUE(near(pixels.pixel(35, 25), qRgb(255, 255, 255), 12));
+    }
+}
+
+// A file is read only as far as the picture its header declares can need: a 2.3 GB file that
+// starts like a JPEG costs neither its size in memory nor the time to read it. A small JPEG
+// with a huge tail still loads (what follows its end is ignored, as for padding).
+TEST_F(DecodeTest, HugeFilesAreReadOnlyAsFarAsTheirPictureNeeds) {
+    const qint64 huge = qint64(2300) << 20;
+    const QByteArray jpeg = encodeWithQt(quadrants(40, 30), "jpeg", 90);
+    const struct {
+        const char* name;
+        QByteArray start;
+        GpStatus expected;
+    } cases[] = {
+        {"marker.jpg", QByteArray("\xFF\xD8\xFF\xE0", 4), UnknownImageFormat},
+        {"tail.jpg", jpeg, Ok},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(writeSparse(path(c.name), c.start, huge));
+        struct rusage before {};
+        ::getrusage(RUSAGE_SELF, &before);
+        QElapsedTimer timer;
+        timer.start();
+        GpStatus status = Ok;
+        ImagePtr image = loadBitmap(path(c.name), &status);
+        EXPECT_EQ(status, c.expected);
+        EXPECT_LT(timer.elapsed(), 2000);
+        struct rusage after {};
+        ::getrusage(RUSAGE_SELF, &after);
+        // The peak resident set grows by less than a tenth of the file (kB).
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 230 * 1024);
+        QFile::remove(path(c.name));
     }
 }
 
@@ -384,26 +590,29 @@ TEST(BlankBitmapTest, HoldsItsFormatAndOnlyDrawableFormatsOpenASurface) {
         {PixelFormat32bppPARGB, true},     {PixelFormat48bppRGB, true},
         {PixelFormat64bppARGB, true},      {PixelFormat64bppPARGB, true},
     };
+    // 200 pixels wide: rows of 16-bit formats are then longer than 15 bits per pixel would give.
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.format);
-        ImagePtr bitmap = blankBitmap(7, 5, c.format);
-        ASSERT_NE(bitmap, nullptr);
-        PixelFormat format = 0;
-        UINT width = 0, height = 0;
-        GdipGetImagePixelFormat(bitmap.get(), &format);
-        GdipGetImageWidth(bitmap.get(), &width);
-        GdipGetImageHeight(bitmap.get(), &height);
-        EXPECT_EQ(format, c.format);
-        EXPECT_EQ(width, 7u);
-        EXPECT_EQ(height, 5u);
-        // New bitmaps start black (transparent black with alpha).
-        const QRgb corner = pixelsOf(bitmap.get()).pixel(6, 4);
-        EXPECT_EQ(qRed(corner) + qGreen(corner) + qBlue(corner), 0) << describe(corner);
-        GpGraphics* graphics = nullptr;
-        const GpStatus opened = GdipGetImageGraphicsContext(bitmap.get(), &graphics);
-        EXPECT_EQ(opened == Ok, c.drawable) << opened;
-        if (opened == Ok)
-            GdipDeleteGraphics(graphics);
+        for (const int wide : {7, 200}) {
+            SCOPED_TRACE(testing::Message() << std::hex << c.format << std::dec << " " << wide);
+            ImagePtr bitmap = blankBitmap(wide, 5, c.format);
+            ASSERT_NE(bitmap, nullptr);
+            PixelFormat format = 0;
+            UINT width = 0, height = 0;
+            GdipGetImagePixelFormat(bitmap.get(), &format);
+            GdipGetImageWidth(bitmap.get(), &width);
+            GdipGetImageHeight(bitmap.get(), &height);
+            EXPECT_EQ(format, c.format);
+            EXPECT_EQ(width, UINT(wide));
+            EXPECT_EQ(height, 5u);
+            // New bitmaps start black (transparent black with alpha).
+            const QRgb corner = pixelsOf(bitmap.get()).pixel(wide - 1, 4);
+            EXPECT_EQ(qRed(corner) + qGreen(corner) + qBlue(corner), 0) << describe(corner);
+            GpGraphics* graphics = nullptr;
+            const GpStatus opened = GdipGetImageGraphicsContext(bitmap.get(), &graphics);
+            EXPECT_EQ(opened == Ok, c.drawable) << opened;
+            if (opened == Ok)
+                GdipDeleteGraphics(graphics);
+        }
     }
 }
 

@@ -9,9 +9,12 @@
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 
+#include <QElapsedTimer>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define PICTORUM_TEST_ASAN 1
@@ -78,6 +81,59 @@ TEST_F(Reliability, HeaderClaimingHugeSizeIsRefusedCheaply) {
         // Without the sanitizer's own reservations the address space tells too: not even an
         // untouched reservation of the claimed size was made.
         EXPECT_LT(result.itemPeakAddressGrowthKb[i], 1024 * 1024) << formats[i];
+#endif
+    }
+    EXPECT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG"}));
+}
+
+// Pictures over the limit whose container claims a small size, named as anything, and a 2.3 GB
+// file (sparse: small on disk) that starts like a JPEG: each refused when opened, at once and
+// without memory to speak of. A bound read follows from the header, not from the file's size.
+TEST_F(Reliability, HiddenOversizedPicturesAndHugeFilesAreRefusedCheaply) {
+    static_assert(std::uint64_t(24000) * 24000 > kMaxImagePixels);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } hidden[] = {
+        {"holiday.jpg", HeaderClaiming("ico", 24000, 24000)},
+        {"icon.icns", HeaderClaiming("icns", 24000, 24000)},
+        {"frame.gif", HeaderClaiming("gif-frame", 20000, 20000)},
+    };
+    ChildBatchSpec spec;
+    std::vector<std::string> expected;
+    for (const auto& h : hidden) {
+        ASSERT_LT(h.bytes.size(), 2000) << h.name;
+        spec.inputs.push_back(Put(h.name, h.bytes));
+        expected.push_back(Line(h.name, kCouldNotOpen));
+    }
+    const QByteArray sparse = Put("sparse.jpg", QByteArray("\xFF\xD8\xFF\xE0", 4));
+    ASSERT_EQ(::truncate(sparse.constData(), off_t(2300) << 20), 0);
+    spec.inputs.push_back(sparse);
+    expected.push_back(Line("sparse.jpg", kCouldNotOpen));
+    spec.inputs.push_back(Put("good.png", Encode(SolidImage(64, 48, Qt::white), "png")));
+    expected.push_back(Line("good.png", kDone));
+    expected.push_back("Batch Completed");
+    spec.overlay = In("overlay.png");
+    spec.outputDir = Out();
+    spec.guardSeconds = 120;
+
+    QElapsedTimer timer;
+    timer.start();
+    const ChildBatchResult result = RunChildBatch(spec);
+    const qint64 elapsed = timer.elapsed();
+
+    ASSERT_TRUE(result.Clean()) << "exit " << result.exitCode << " signal " << result.signal
+                                << (result.timedOut ? " timed out" : "");
+    EXPECT_EQ(result.lines, expected);
+    // The child's start-up and the good picture take most of this.
+    EXPECT_LT(elapsed, 15000);
+    RecordProperty("elapsed_ms", std::to_string(elapsed));
+    ASSERT_EQ(result.itemPeakGrowthKb.size(), spec.inputs.size());
+    for (std::size_t i = 0; i + 1 < spec.inputs.size(); ++i) {
+        SCOPED_TRACE(spec.inputs[i].toStdString());
+        EXPECT_LT(result.itemPeakGrowthKb[i], 200 * 1024);
+#ifndef PICTORUM_TEST_ASAN
+        EXPECT_LT(result.itemPeakAddressGrowthKb[i], 1024 * 1024);
 #endif
     }
     EXPECT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG"}));

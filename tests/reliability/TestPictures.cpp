@@ -288,6 +288,27 @@ QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t
         out += "WEBP";
         out += vp8x;
         out += image;
+    } else if (name == "ico") {
+        // One directory entry that claims 256 x 256 (the byte 0) and holds a PNG of the size.
+        const QByteArray png = HeaderClaiming("png", width, height);
+        out = QByteArray("\0\0\1\0\1\0\0\0\0\0\1\0\x20\0", 14);
+        PutLe32(out, std::uint32_t(png.size()));
+        PutLe32(out, 22);
+        out += png;
+    } else if (name == "icns") {
+        // One 1024 x 1024 element ("ic10") that holds a PNG of the size.
+        const QByteArray png = HeaderClaiming("png", width, height);
+        out = "icns";
+        PutBe32(out, std::uint32_t(16 + png.size()));
+        out += "ic10";
+        PutBe32(out, std::uint32_t(8 + png.size()));
+        out += png;
+    } else if (name == "gif-frame") {
+        // A 0 x 0 screen; the one frame, of a few codes, has the size.
+        out = QByteArray("GIF89a\0\0\0\0\0\0\0,\0\0\0\0", 18);
+        PutLe16(out, width);
+        PutLe16(out, height);
+        out.append("\0\2\4\x84\x8f\xa9\xcb\0;", 9);
     }
     return out;
 }

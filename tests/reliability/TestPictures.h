@@ -31,7 +31,9 @@ QByteArray Encode(const QImage& image, const char* format, int quality = -1);
 QByteArray EncodeGif(const QImage& image);
 
 // A few hundred bytes in the given format whose header declares width x height pixels
-// (formats: "jpeg", "png", "gif", "bmp", "tiff", "webp").
+// (formats: "jpeg", "png", "gif", "bmp", "tiff", "webp"), or that holds such a picture while
+// its container claims less: "ico" and "icns" (a PNG inside an icon directory's 256 x 256 or
+// 1024 x 1024 entry), "gif-frame" (a frame of that size on a 0 x 0 screen).
 QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t height);
 
 // An 8-bit RGB PNG of the image whose chunks are all whole (lengths and checksums right) but
