@@ -150,6 +150,48 @@ TEST_P(PreviewAtScale, FillsItsFittedRectangleAndShowsBothDiagonals) {
              "portrait");
 }
 
+// Any widget painter handed to the imaging library, not only the preview's: a picture drawn
+// over the whole widget reaches its far corner.
+class PictureWidget : public QWidget {
+  public:
+    explicit PictureWidget(const ImageRecord& picture) : m_picture(picture) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        DrawingSurface surface = DrawingSurface::OnDeviceContext(reinterpret_cast<HDC>(&painter));
+        surface.DrawImage(m_picture.hImage, 0, 0, width(), height());
+    }
+
+  private:
+    const ImageRecord& m_picture;
+};
+
+TEST_P(PreviewAtScale, ImagingLibraryFillsAWidgetOnTheScreen) {
+    const double scale = GetParam();
+    const QColor blue(30, 60, 200);
+    ImageRecord picture;
+    picture.CreateBitmapFromFile(
+        Bytes(WritePicture(m_dir.filePath(QStringLiteral("blue.png")), 40, 30, blue)).c_str());
+    ASSERT_EQ(picture.Width(), 40u);
+    PictureWidget widget(picture);
+    widget.resize(120, 90);
+    QScreen* screen = ScreenOfScale(scale);
+    ASSERT_NE(screen, nullptr);
+    widget.move(screen->geometry().topLeft() + QPoint(10, 10));
+    widget.show();
+    widget.windowHandle()->setScreen(screen);
+    ASSERT_TRUE(WaitFor([&] { return qFuzzyCompare(widget.devicePixelRatioF(), scale); }));
+    const QImage shown = widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const int W = shown.width();
+    const int H = shown.height();
+    ExpectAt(shown,
+             {{"near corner", {1, 1}, blue},
+              {"centre", {W / 2, H / 2}, blue},
+              {"far corner", {W - 2, H - 2}, blue}},
+             "widget");
+}
+
 INSTANTIATE_TEST_SUITE_P(Desktop, PreviewAtScale, ::testing::Values(1.0, 1.25, 1.5, 2.0),
                          [](const ::testing::TestParamInfo<double>& info) {
                              return "Scale" + std::to_string(static_cast<int>(info.param * 100));
