@@ -14,6 +14,10 @@ struct HBITMAP__ {
 };
 
 namespace {
+bool PaletteIsDark() {
+    return QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5;
+}
+
 // Where a picture has a variant for dark desktops, that one is taken on a dark palette: black
 // figures on dark buttons all but vanish, light grounds glare.
 QString PictureFolder(const char* kind, int id) {
@@ -32,23 +36,18 @@ QPixmap LoadResourceBitmap(int id) {
     // a little; the designed size where the screen needs nothing more. A window may move to
     // another screen, so the finest screen decides.
     const qreal wanted = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
-    QPixmap pixmap;
+    QString path = QStringLiteral("%1/%2.png").arg(folder).arg(id);
     double scale = 1.0;
-    if (wanted > 1.0) {
-        for (double candidate : kBitmapScales) {
-            const QString path = QStringLiteral("%1/%2@%3x.png").arg(folder).arg(id).arg(candidate);
-            if (QFile::exists(path)) {
-                pixmap.load(path);
-                scale = candidate;
-                if (candidate >= wanted - 0.01)
-                    break;
-            }
+    for (double candidate : kBitmapScales) {
+        if (wanted <= scale + 0.01)
+            break;
+        const QString scaled = QStringLiteral("%1/%2@%3x.png").arg(folder).arg(id).arg(candidate);
+        if (QFile::exists(scaled)) {
+            path = scaled;
+            scale = candidate;
         }
     }
-    if (pixmap.isNull()) {
-        pixmap.load(QStringLiteral("%1/%2.png").arg(folder).arg(id));
-        scale = 1.0;
-    }
+    QPixmap pixmap(path);
     pixmap.setDevicePixelRatio(scale);
     return pixmap;
 }
@@ -74,10 +73,6 @@ int ResourceNumber(const void* name) {
     return static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
 }
 } // namespace
-
-bool PaletteIsDark() {
-    return QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5;
-}
 
 HICON LoadIconById(int id) {
     if (id <= 0)

@@ -26,9 +26,6 @@ HBITMAP LoadBitmap(HINSTANCE instance, const WCHAR* name);
 HICON LoadIconById(int id);
 HBITMAP LoadBitmapById(int id);
 
-// Whether the application's palette is a dark one (dark window background).
-bool PaletteIsDark();
-
 BOOL DestroyIcon(HICON icon);
 BOOL DeleteObject(HBITMAP bitmap);
 
