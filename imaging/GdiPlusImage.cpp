@@ -10,6 +10,8 @@
 #include "imaging/WidePath.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QPalette>
 
 GpStatus GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     if (!filename || !bitmap)
@@ -33,7 +35,13 @@ GpStatus GdipCreateBitmapFromResource(HINSTANCE, const WCHAR* name, GpBitmap** b
     if (!name || !bitmap || !IS_INTRESOURCE(name))
         return InvalidParameter;
     const auto number = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(name));
-    QFile resource(QStringLiteral(":/bitmap/%1.png").arg(number));
+    // A dark desktop gets the program's dark variant of a picture where it has one, the way
+    // Windows picks a resource in the user's language where there is one.
+    QFile resource(QStringLiteral(":/bitmap/dark/%1.png").arg(number));
+    const bool dark =
+        qGuiApp != nullptr && QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5;
+    if (!dark || !resource.exists())
+        resource.setFileName(QStringLiteral(":/bitmap/%1.png").arg(number));
     if (!resource.open(QIODevice::ReadOnly))
         return InvalidParameter; // no such resource, as the Windows library answers
     return GpImage::fromEncoded(resource.readAll(), bitmap);

@@ -131,7 +131,13 @@ QRectF GpGraphics::visibleArea() const {
     const QTransform toLogical = m_painter->combinedTransform().inverted(&invertible);
     if (!invertible)
         return QRectF();
-    QRectF area = toLogical.mapRect(QRectF(-1, -1, device->width() + 2, device->height() + 2));
+    // The transform carries the screen's scale from points to device pixels. Pictures and
+    // images give their size in device pixels, but a widget gives it in points: without this
+    // a widget on a screen of scale 2 would be clipped to its top-left quarter.
+    QSizeF pixels(device->width(), device->height());
+    if (device->devType() == QInternal::Widget)
+        pixels *= device->devicePixelRatio();
+    QRectF area = toLogical.mapRect(QRectF(-1, -1, pixels.width() + 2, pixels.height() + 2));
     if (m_painter->hasClipping())
         area = area.intersected(m_painter->clipBoundingRect().adjusted(-1, -1, 1, 1));
     return area;

@@ -10,6 +10,7 @@ packages=(
     libgtest-dev
     fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick
+    qt6ct  # the end-to-end look at a dark palette
     desktop-file-utils appstream python3
     "$@"
 )

@@ -57,7 +57,7 @@ QWidget* CreateButton(const DialogControl& c, QWidget* parent, const QRect& rect
                 const QPixmap pixmap = PixmapOfHandle(bitmap);
                 DeleteObject(bitmap);
                 button->setIcon(QIcon(pixmap));
-                button->setIconSize(pixmap.size());
+                button->setIconSize(pixmap.deviceIndependentSize().toSize());
             }
         }
         return button;
@@ -104,7 +104,7 @@ QWidget* CreateStatic(const DialogControl& c, QWidget* parent, QRect& rect) {
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             // Without SS_CENTERIMAGE the control takes the picture's size, as on Windows.
             if (!pixmap.isNull() && (c.style & kSsRealSizeControl) == 0)
-                rect.setSize(pixmap.size());
+                rect.setSize(pixmap.deviceIndependentSize().toSize());
         }
         return label;
     }

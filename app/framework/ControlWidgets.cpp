@@ -70,11 +70,13 @@ void DlgGroupBox::paintEvent(QPaintEvent*) {
 
     const QColor dark = palette().color(QPalette::Mid);
     const QColor light = palette().color(QPalette::Light);
-    // An etched frame: a dark line with a light one beside it.
-    painter.setPen(light);
-    painter.drawRect(frame.translated(1, 1));
-    painter.setPen(dark);
-    painter.drawRect(frame);
+    // An etched frame: a dark line with a light one beside it, each one device pixel wide
+    // (cosmetic pens), so that at fractional scales they stay crisp and touch without a gap.
+    const qreal pixel = 1.0 / devicePixelRatioF();
+    painter.setPen(QPen(light, 0));
+    painter.drawRect(QRectF(frame).translated(pixel, pixel));
+    painter.setPen(QPen(dark, 0));
+    painter.drawRect(QRectF(frame));
 
     if (text.isEmpty())
         return;
@@ -106,8 +108,23 @@ DlgOwnerDraw::DlgOwnerDraw(int id, DWORD style, QWidget* parent)
 void DlgOwnerDraw::paintEvent(QPaintEvent*) {
     if (!m_draw)
         return;
+    // The owner draws in device pixels, as a Windows program that knows the screen's scale
+    // does: a picture scaled into the control then has every pixel the screen offers, and its
+    // edges fall on whole pixels at fractional scales too. What it leaves untouched stays
+    // transparent and shows the dialog beneath.
+    const qreal ratio = devicePixelRatioF();
+    QImage canvas(qRound(width() * ratio), qRound(height() * ratio),
+                  QImage::Format_ARGB32_Premultiplied);
+    if (canvas.isNull())
+        return;
+    canvas.fill(Qt::transparent);
+    {
+        QPainter owner(&canvas);
+        m_draw(ControlId(), &owner, canvas.rect());
+    }
+    canvas.setDevicePixelRatio(ratio);
     QPainter painter(this);
-    m_draw(ControlId(), &painter, rect());
+    painter.drawImage(QPointF(0, 0), canvas);
 }
 
 void DlgOwnerDraw::mouseReleaseEvent(QMouseEvent* event) {

@@ -113,7 +113,8 @@ class DlgLabel : public QLabel, public ControlBase {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
-// An owner-drawn static: every paint asks the owner to draw through a QPainter.
+// An owner-drawn static: every paint asks the owner to draw through a QPainter, in device
+// pixels (the rectangle given is the control's size times the screen's scale).
 class DlgOwnerDraw : public QWidget, public ControlBase {
   public:
     using Draw = std::function<void(int id, QPainter* painter, const QRect& rect)>;

@@ -1,5 +1,10 @@
 #include "app/framework/ResourceImages.h"
 
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPalette>
+
 struct HICON__ {
     QIcon icon;
 };
@@ -9,10 +14,57 @@ struct HBITMAP__ {
 };
 
 namespace {
-QPixmap LoadResourcePixmap(const char* folder, int id) {
-    QPixmap pixmap;
-    pixmap.load(QStringLiteral(":/%1/%2.png").arg(QLatin1String(folder)).arg(id));
+bool PaletteIsDark() {
+    return QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5;
+}
+
+// Where a picture has a variant for dark desktops, that one is taken on a dark palette: black
+// figures on dark buttons all but vanish, light grounds glare.
+QString PictureFolder(const char* kind, int id) {
+    const QString dark = QStringLiteral(":/%1/dark").arg(QLatin1String(kind));
+    if (PaletteIsDark() && QFile::exists(QStringLiteral("%1/%2.png").arg(dark).arg(id)))
+        return dark;
+    return QStringLiteral(":/%1").arg(QLatin1String(kind));
+}
+
+// The scales bitmaps are drawn for, besides their designed size.
+constexpr double kBitmapScales[] = {1.25, 1.5, 2.0};
+
+QPixmap LoadResourceBitmap(int id) {
+    const QString folder = PictureFolder("bitmap", id);
+    // The variant drawn for the screen's scale, else the next larger one, which only shrinks
+    // a little; the designed size where the screen needs nothing more. A window may move to
+    // another screen, so the finest screen decides.
+    const qreal wanted = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
+    QString path = QStringLiteral("%1/%2.png").arg(folder).arg(id);
+    double scale = 1.0;
+    for (double candidate : kBitmapScales) {
+        if (wanted <= scale + 0.01)
+            break;
+        const QString scaled = QStringLiteral("%1/%2@%3x.png").arg(folder).arg(id).arg(candidate);
+        if (QFile::exists(scaled)) {
+            path = scaled;
+            scale = candidate;
+        }
+    }
+    QPixmap pixmap(path);
+    pixmap.setDevicePixelRatio(scale);
     return pixmap;
+}
+
+QIcon LoadResourceIcon(int id) {
+    const QString folder = PictureFolder("icon", id);
+    const QString designed = QStringLiteral("%1/%2.png").arg(folder).arg(id);
+    if (!QFile::exists(designed))
+        return QIcon();
+    // Every size the icon was drawn at: the style takes the one that fits the button on the
+    // screen's scale, so a figure is drawn for its pixels rather than blurred to them.
+    QIcon icon(designed);
+    const QDir sizes(QStringLiteral("%1/%2").arg(folder).arg(id));
+    const QStringList files = sizes.entryList({QStringLiteral("*.png")}, QDir::Files);
+    for (const QString& file : files)
+        icon.addFile(sizes.filePath(file));
+    return icon;
 }
 
 int ResourceNumber(const void* name) {
@@ -25,14 +77,14 @@ int ResourceNumber(const void* name) {
 HICON LoadIconById(int id) {
     if (id <= 0)
         return nullptr;
-    const QPixmap pixmap = LoadResourcePixmap("icon", id);
-    return pixmap.isNull() ? nullptr : CreateIconFromPixmap(pixmap);
+    QIcon icon = LoadResourceIcon(id);
+    return icon.isNull() ? nullptr : new HICON__{std::move(icon)};
 }
 
 HBITMAP LoadBitmapById(int id) {
     if (id <= 0)
         return nullptr;
-    const QPixmap pixmap = LoadResourcePixmap("bitmap", id);
+    const QPixmap pixmap = LoadResourceBitmap(id);
     return pixmap.isNull() ? nullptr : CreateBitmapFromPixmap(pixmap);
 }
 

@@ -15,7 +15,10 @@
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
 #endif
 
-// Null when no such resource exists. Only numbered resources exist here.
+// Null when no such resource exists. Only numbered resources exist here. An icon holds every
+// size it was drawn at and a bitmap is the one drawn for the screen's scale (its device pixel
+// ratio set, so it keeps its designed size in points); on a dark palette both come in their
+// dark variant where there is one.
 HICON LoadIcon(HINSTANCE instance, const char* name);
 HICON LoadIcon(HINSTANCE instance, const WCHAR* name);
 HBITMAP LoadBitmap(HINSTANCE instance, const char* name);

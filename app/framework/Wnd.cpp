@@ -362,7 +362,7 @@ HBITMAP CButton::SetBitmap(HBITMAP bitmap) {
     control->m_hBitmap = bitmap;
     const QPixmap pixmap = PixmapOfHandle(bitmap);
     button->setIcon(QIcon(pixmap));
-    button->setIconSize(pixmap.size());
+    button->setIconSize(pixmap.deviceIndependentSize().toSize());
     return previous;
 }
 

@@ -7,16 +7,18 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-QImage DrawAboutLogo() {
-    QImage image(200, 100, QImage::Format_RGB32);
+QImage DrawAboutLogo(double scale) {
+    QImage image(qRound(200 * scale), qRound(100 * scale), QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
+    // Drawn in points: every scale shows the same figure with its own pixels.
+    p.scale(scale, scale);
 
     QLinearGradient paper(0, 0, 0, 100);
     paper.setColorAt(0.0, QColor(0xFF, 0xFD, 0xF8));
     paper.setColorAt(1.0, QColor(0xF1, 0xE6, 0xD2));
-    p.fillRect(image.rect(), paper);
+    p.fillRect(QRectF(0, 0, 200, 100), paper);
 
     PaintSeal(p, QPointF(40, 50), 30);
 

@@ -11,7 +11,7 @@
 namespace {
 
 // Drawn in a 32-unit square.
-void PaintArrow(QPainter& p, QPointF from, QPointF tip) {
+void PaintArrow(QPainter& p, QPointF from, QPointF tip, const QColor& ink) {
     const QLineF shaft(from, tip);
     const double headLength = 8.0;
     const double headHalfWidth = 5.0;
@@ -19,7 +19,7 @@ void PaintArrow(QPainter& p, QPointF from, QPointF tip) {
     const QPointF normal(-unit.y(), unit.x());
     const QPointF base = tip - unit * headLength;
 
-    QPen pen(Qt::black);
+    QPen pen(ink);
     pen.setWidthF(3.0);
     pen.setCapStyle(Qt::FlatCap);
     p.setPen(pen);
@@ -31,31 +31,31 @@ void PaintArrow(QPainter& p, QPointF from, QPointF tip) {
     head.lineTo(base - normal * headHalfWidth);
     head.closeSubpath();
     p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
+    p.setBrush(ink);
     p.drawPath(head);
 }
 
-void PaintCornerFigure(QPainter& p) {
+void PaintCornerFigure(QPainter& p, const QColor& ink) {
     // The bracket hugs the top-left corner; the arrow runs up the diagonal into it.
     QPainterPath bracket;
     bracket.addRect(3, 3, 15, 3);
     bracket.addRect(3, 6, 3, 12);
     p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
+    p.setBrush(ink);
     p.drawPath(bracket);
-    PaintArrow(p, QPointF(27, 27), QPointF(9.5, 9.5));
+    PaintArrow(p, QPointF(27, 27), QPointF(9.5, 9.5), ink);
 }
 
-void PaintEdgeFigure(QPainter& p) {
+void PaintEdgeFigure(QPainter& p, const QColor& ink) {
     p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
+    p.setBrush(ink);
     p.drawRect(QRectF(5, 3, 22, 3));
-    PaintArrow(p, QPointF(16, 29), QPointF(16, 9));
+    PaintArrow(p, QPointF(16, 29), QPointF(16, 9), ink);
 }
 
-void PaintCentreFigure(QPainter& p) {
+void PaintCentreFigure(QPainter& p, const QColor& ink) {
     p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
+    p.setBrush(ink);
     p.drawEllipse(QPointF(16, 16), 6.5, 6.5);
 }
 
@@ -67,7 +67,7 @@ int AnchorIconId(int anchor) {
     return anchor >= 1 && anchor <= 9 ? kIds[anchor - 1] : 0;
 }
 
-QImage DrawAnchorIcon(int anchor, int size) {
+QImage DrawAnchorIcon(int anchor, int size, const QColor& ink) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     if (anchor < 1 || anchor > 9) {
@@ -82,7 +82,7 @@ QImage DrawAnchorIcon(int anchor, int size) {
     p.translate(16, 16);
     if (row == 1 && column == 1) {
         p.translate(-16, -16);
-        PaintCentreFigure(p);
+        PaintCentreFigure(p, ink);
     } else {
         // Quarter turns clockwise that carry the top-left (corner) or top (edge) figure to
         // this cell.
@@ -93,9 +93,9 @@ QImage DrawAnchorIcon(int anchor, int size) {
         p.rotate(90.0 * turns);
         p.translate(-16, -16);
         if (corner) {
-            PaintCornerFigure(p);
+            PaintCornerFigure(p, ink);
         } else {
-            PaintEdgeFigure(p);
+            PaintEdgeFigure(p, ink);
         }
     }
     p.end();

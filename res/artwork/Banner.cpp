@@ -18,16 +18,18 @@ QFont TextFont(const char* family, int pixelSize, bool bold) {
 
 } // namespace
 
-QImage DrawBanner() {
-    QImage image(400, 85, QImage::Format_RGB32);
+QImage DrawBanner(double scale) {
+    QImage image(qRound(400 * scale), qRound(85 * scale), QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
+    // Drawn in points: every scale shows the same figure with its own pixels.
+    p.scale(scale, scale);
 
     QLinearGradient night(0, 0, 400, 85);
     night.setColorAt(0.0, QColor(0x17, 0x24, 0x38));
     night.setColorAt(1.0, QColor(0x2A, 0x47, 0x6B));
-    p.fillRect(image.rect(), night);
+    p.fillRect(QRectF(0, 0, 400, 85), night);
     // A thin gold rule along the bottom edge closes the banner off from the dialog below.
     p.fillRect(QRectF(0, 82, 400, 3), QColor(0xC9, 0xA2, 0x4B));
 

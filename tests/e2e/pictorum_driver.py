@@ -22,6 +22,7 @@ MAIN_OPTIONS = (276, 94, 50, 14)
 MAIN_GO = (40, 230, 106, 14)
 MAIN_EXIT = (96, 250, 50, 14)
 MAIN_ABOUT = (40, 250, 50, 14)
+MAIN_PREVIEW = (199, 131, 120, 120)
 
 ABOUT_TITLE = r"^About Pictorum$"
 ABOUT_SIZE = (235, 78)
@@ -49,11 +50,15 @@ class PictorumDriver:
     a dialog closes; every step on the main window therefore starts with a click, which
     activates the window as it would for a person."""
 
-    def __init__(self, session, argv, workdir, extra_path=None):
+    def __init__(self, session, argv, workdir, extra_path=None, scale=1.0, extra_env=None):
         self.session = session
         self.argv = argv
         self.workdir = workdir
         self.extra_path = extra_path
+        self.scale = scale
+        self.extra_env = dict(extra_env or {})
+        if scale != 1.0:
+            self.extra_env["QT_SCALE_FACTOR"] = "%g" % scale
         self.process = None
         self.main = None
 
@@ -76,9 +81,10 @@ class PictorumDriver:
     # --- the program ----------------------------------------------------------------------
 
     def start(self):
-        self.process = self.session.launch(self.argv, self.workdir, extra_path=self.extra_path)
+        self.process = self.session.launch(self.argv, self.workdir, extra_path=self.extra_path,
+                                           extra_env=self.extra_env)
         window = self.wait_window(MAIN_TITLE)
-        self.main = DialogWindow(self.session, window, *MAIN_SIZE)
+        self.main = DialogWindow(self.session, window, *MAIN_SIZE, scale=self.scale)
         return window
 
     def exit(self):
@@ -112,7 +118,7 @@ class PictorumDriver:
     def open_about(self):
         self.main.click(*MAIN_ABOUT)
         window = self.wait_window(ABOUT_TITLE)
-        return DialogWindow(self.session, window, *ABOUT_SIZE)
+        return DialogWindow(self.session, window, *ABOUT_SIZE, scale=self.scale)
 
     def close_about(self, about):
         about.click(*ABOUT_CLOSE)
@@ -121,7 +127,7 @@ class PictorumDriver:
     def open_options(self):
         self.main.click(*MAIN_OPTIONS)
         window = self.wait_window(OPTIONS_TITLE)
-        return DialogWindow(self.session, window, *OPTIONS_SIZE)
+        return DialogWindow(self.session, window, *OPTIONS_SIZE, scale=self.scale)
 
     def set_options(self, options, percent=None, anchor=None, format_name=None, template=None):
         if percent is not None:
@@ -159,7 +165,7 @@ class PictorumDriver:
         self.wait_gone(chooser)
         window = self.session.wait_window(PROGRESS_TITLE + "|" + FINISHED_TITLE,
                                           watch=self.process)
-        return DialogWindow(self.session, window, *PROGRESS_SIZE)
+        return DialogWindow(self.session, window, *PROGRESS_SIZE, scale=self.scale)
 
     def wait_finished(self, progress, timeout=300):
         self.session.wait_for(

@@ -19,6 +19,55 @@ def draw_overlay(path, width, height):
                    check=True)
 
 
+def draw_photo(path, width, height):
+    """A landscape at dusk, for pictures a person would take: sky, sun, two ranges of hills
+    in haze, a lake, a meadow and a few firs. Drawn in a 1200 x 800 frame and scaled. Its
+    top corners are sky (blue), its bottom corners meadow (green)."""
+    def points(pts):
+        return " ".join("%d,%d" % p for p in pts)
+    far = [(0, 470), (140, 330), (260, 400), (420, 250), (560, 380), (700, 300), (860, 420),
+           (1000, 290), (1200, 410), (1200, 560), (0, 560)]
+    near_hills = [(0, 540), (180, 430), (330, 500), (520, 410), (760, 520), (930, 440),
+                  (1200, 530), (1200, 600), (0, 600)]
+    meadow = [(0, 640), (300, 610), (700, 650), (1200, 620), (1200, 800), (0, 800)]
+    field = [(0, 720), (500, 700), (1200, 730), (1200, 800), (0, 800)]
+    command = ["convert", "-size", "1200x800", "gradient:#3d6fb6-#f6c28b",
+               "(", "-size", "1200x800", "xc:none", "-fill", "#fff3c4",
+               "-draw", "circle 860,300 860,245", "-blur", "0x12", ")", "-composite",
+               "-fill", "#fffbe8", "-draw", "circle 860,300 860,262",
+               "-fill", "#7d88a8", "-draw", "polygon " + points(far),
+               "-fill", "#4f5d7a", "-draw", "polygon " + points(near_hills),
+               "-fill", "#6f9cc4", "-draw", "rectangle 0,560 1200,660",
+               "-fill", "#f3d9a8", "-draw", "rectangle 700,585 1020,590",
+               "-fill", "#3f7a3a", "-draw", "polygon " + points(meadow),
+               "-fill", "#2f5f2c", "-draw", "polygon " + points(field)]
+    for x, y, h in ((90, 660, 140), (150, 650, 110), (1080, 640, 150), (1140, 660, 120)):
+        command += ["-fill", "#1f3f1f", "-draw", "polygon %d,%d %d,%d %d,%d" % (
+            x - h // 4, y, x, y - h, x + h // 4, y)]
+    # Haze over the hills and light on the water, softened as a lens softens.
+    command += ["(", "-size", "1200x260", "gradient:#ffffff00-#ffffff70", ")",
+                "-geometry", "+0+300", "-composite",
+                "(", "-size", "1200x100", "gradient:#ffffff50-#ffffff00", ")",
+                "-geometry", "+0+560", "-composite",
+                "-blur", "0x1.2", "-resize", "%dx%d!" % (width, height), path]
+    subprocess.run(command, check=True)
+
+
+def draw_logo(path, width, height):
+    """A studio's mark on transparency: a light rounded badge with a red aperture ring and
+    the studio's name. Drawn in a 400 x 140 frame and scaled."""
+    subprocess.run(["convert", "-size", "400x140", "xc:none",
+                    "-fill", "#ffffffd8", "-draw", "roundrectangle 4,4 396,136 24,24",
+                    "-fill", "#c0392b", "-draw", "circle 70,70 70,22",
+                    "-fill", "#ffffff", "-draw", "circle 70,70 70,44",
+                    "-fill", "#c0392b", "-draw", "circle 70,70 70,58",
+                    "-fill", "#1b2a41", "-font", "DejaVu-Sans-Bold", "-pointsize", "40",
+                    "-annotate", "+128+70", "Tollerby",
+                    "-fill", "#7a634c", "-font", "DejaVu-Sans", "-pointsize", "24",
+                    "-annotate", "+130+108", "photography",
+                    "-resize", "%dx%d!" % (width, height), path], check=True)
+
+
 def placement_rect(width, height, percent_x, percent_y):
     """Where a centre-anchored overlay sized in percent of the background lands: left, top,
     right, bottom, right and bottom exclusive. The size is the percentage times 0.01 times

@@ -2,17 +2,23 @@
 """End-to-end runs of the built program on a private X server, driven by keyboard and mouse.
 
   run_e2e.py tour   --program <pictorum> --artifacts <dir> [--docs <dir>]
+  run_e2e.py look   --program <pictorum> --artifacts <dir> [--scale S] [--dark] [--docs <dir>]
   run_e2e.py cancel --program <pictorum> --artifacts <dir>
 
 tour:   Escape and Enter leave the main window open; three backgrounds imported through the
         file dialog, an overlay chosen with Browse..., the options set (centre, 25 x 25 percent,
         PNG, a numbered template), two runs into a new folder; the files are checked on disk.
+look:   the main window on a screen of another scale (--scale, 2 unless given) and on a dark
+        palette (--dark): the sample preview fills its fitted rectangle, first with the
+        placeholder and both its diagonals, then with a photograph and its logo; the options
+        dialog is looked at too.
 cancel: a batch of 24 large pictures is cancelled in the middle; the files written so far are whole and
         numbered in order, the dialog closes, and a second run still does the whole list and
         numbers on.
 
 Screenshots of every step go into --artifacts; they are kept, and their paths printed, when a
-step fails. --docs copies the shots the README shows (main window, options, progress).
+step fails. --docs copies the shots the README shows (tour: options, progress; look: the main
+window with a photograph, and the options, at the scale and palette of the run).
 """
 
 import argparse
@@ -29,7 +35,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import pictorum_driver as ui  # noqa: E402
 from rgb_picture import (RgbPicture, check_overlay_only_in, draw_gradient,  # noqa: E402
-                         draw_overlay, near, placement_rect, probe, OVERLAY_COLOUR)
+                         draw_logo, draw_overlay, draw_photo, near, placement_rect, probe,
+                         OVERLAY_COLOUR)
 from xsession import StepFailed, XSession  # noqa: E402
 
 # The template as typed. The template field keeps letters, digits, blanks and '#' only, so
@@ -96,7 +103,7 @@ def tour(session, program, work, docs):
         shot_options = app.crop(options.window, "options-window")
         app.accept_options(options)
         session.mouse_away()
-        shot_main = app.crop(app.main.window, "main-window")
+        app.crop(app.main.window, "main-window")
 
     os.makedirs(output)  # a new, empty folder
     with session.step("first run"):
@@ -132,9 +139,149 @@ def tour(session, program, work, docs):
 
     if docs:
         os.makedirs(docs, exist_ok=True)
-        for shot, name in ((shot_main, "main-window.png"), (shot_options, "options.png"),
-                           (shot_progress, "progress.png")):
+        for shot, name in ((shot_options, "options.png"), (shot_progress, "progress.png")):
             shutil.copyfile(shot, os.path.join(docs, name))
+            print("documentation screenshot: " + os.path.join(docs, name))
+
+
+# The shots of each look that the README shows, by scale and dark palette.
+LOOK_DOCS = {(1.0, False): ("main-window",), (2.0, False): ("main-window",),
+             (1.5, False): ("options",), (1.0, True): ("main-window", "options")}
+PHOTO = ("lakeside.png", 1200, 800)
+LOGO = ("studio-logo.png", 400, 140)
+
+
+def fit_preview(box_width, box_height, width, height):
+    """Where the preview shows a picture of width x height in a box of that many device
+    pixels: left, top, right, bottom (exclusive). Taller pictures fill the height, the others
+    the width, centred the other way, as the program fits them."""
+    ratio = width / height
+    if ratio < 1.0:
+        shown = int(box_height * ratio)
+        return (box_width - shown) // 2, 0, (shown + box_width) // 2, box_height
+    shown = int(box_width / ratio)
+    return 0, (box_height - shown) // 2, box_width, (shown + box_height) // 2
+
+
+def reddish(c):
+    return c[0] > c[1] + 80 and c[0] > c[2] + 80
+
+
+def bluish(c):
+    return c[2] > c[0] + 20
+
+
+def greenish(c):
+    return c[1] > c[0] + 15 and c[1] > c[2] + 15
+
+
+def check_points(shot, box, points, window_colour):
+    """Each point (name, x, y, test) of the box, in device pixels from its top left, passes
+    its test; test None: the dialog's own background shows there."""
+    faults = []
+    for name, x, y, test in points:
+        colour = shot.pixel(box[0] + x, box[1] + y)
+        ok = near(colour, window_colour, 6) if test is None else test(colour)
+        if not ok:
+            faults.append("%s at (%d, %d) of the box is %s" % (name, x, y, colour))
+    expect(not faults, "the preview is not where it belongs (box %s, dialog background %s):"
+           "\n  %s" % (box, window_colour, "\n  ".join(faults)))
+
+
+def use_dark_palette(session):
+    """A dark desktop as many users set it up outside KDE: Qt's qt6ct theme with its darker
+    colour scheme and the Fusion style."""
+    scheme = "/usr/share/qt6ct/colors/darker.conf"
+    if not os.path.exists(scheme):
+        raise StepFailed("no dark colour scheme at %s (bash scripts/deps.sh installs qt6ct)"
+                         % scheme)
+    folder = os.path.join(session.config_home(), "qt6ct")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "qt6ct.conf"), "w") as conf:
+        conf.write("[Appearance]\ncolor_scheme_path=%s\ncustom_palette=true\nstyle=Fusion\n"
+                   % scheme)
+    return {"QT_QPA_PLATFORMTHEME": "qt6ct"}
+
+
+def look(session, program, work, docs, scale=2.0, dark=False):
+    photo = os.path.join(work, PHOTO[0])
+    draw_photo(photo, *PHOTO[1:])
+    logo = os.path.join(work, LOGO[0])
+    draw_logo(logo, *LOGO[1:])
+    env = use_dark_palette(session) if dark else {}
+    app = ui.PictorumDriver(session, [program], work, scale=scale, extra_env=env)
+    with session.step("main window opens at scale %g%s" % (scale, " on a dark palette"
+                                                            if dark else "")):
+        app.start()
+        session.mouse_away()
+    box = app.main.rect(*ui.MAIN_PREVIEW)
+    _, _, width, height = box
+
+    def window_colour(shot):
+        # The group box's inside, left of the preview box: the dialog's own background.
+        return shot.pixel(box[0] - 3, box[1] + height // 2)
+
+    with session.step("the placeholder fills its fitted rectangle"):
+        shot = RgbPicture(app.crop(app.main.window, "main-empty"))
+        left, top, right, bottom = fit_preview(width, height, 64, 64)
+
+        def at(u, v):
+            """Where pixel (u, v) of the 64 x 64 placeholder shows in the box."""
+            return (left + int((u + 0.5) * (right - left) / 64),
+                    top + int((v + 0.5) * (bottom - top) / 64))
+        ground = shot.pixel(box[0] + at(32, 10)[0], box[1] + at(32, 10)[1])
+        points = [("crossing", *at(31.5, 31.5), reddish),
+                  ("falling diagonal, far end", *at(56, 56), reddish),
+                  ("rising diagonal, near end", *at(56, 7), reddish),
+                  ("rising diagonal, far end", *at(7, 56), reddish),
+                  ("ground right of the crossing", *at(54, 32),
+                   lambda c: near(c, ground, 6) and not near(c, window_colour(shot), 6))]
+        # The box may be wider than tall: the square then runs past its top and bottom.
+        if top >= 3:
+            points.append(("above it", width // 2, top - 3, None))
+        if height - bottom >= 3:
+            points.append(("below it", width // 2, bottom + 2, None))
+        check_points(shot, box, points, window_colour(shot))
+
+    with session.step("a photograph and its logo"):
+        app.import_files(work, [PHOTO[0]])
+        app.choose_overlay(logo)
+        session.mouse_away()
+
+    with session.step("the photograph fills its fitted rectangle"):
+        shot_main = app.crop(app.main.window, "main-window")
+        shot = RgbPicture(shot_main)
+        left, top, right, bottom = fit_preview(width, height, *PHOTO[1:])
+        # The logo keeps its own size at the bottom right, as a fresh program places it: a
+        # blank part of its badge lies at (1100, 680) of the photograph.
+        logo_x = left + 1100 * (right - left) // PHOTO[1]
+        logo_y = top + 680 * (bottom - top) // PHOTO[2]
+        check_points(shot, box, [
+            ("top left, sky", left + 2, top + 2, bluish),
+            ("top right, sky", right - 3, top + 2, bluish),
+            ("bottom left, meadow", left + 2, bottom - 3, greenish),
+            ("the logo's badge", logo_x, logo_y, lambda c: min(c) > 170),
+            ("above it", width // 2, top - 3, None),
+            ("below it", width // 2, bottom + 2, None)], window_colour(shot))
+
+    with session.step("the options dialog"):
+        options = app.open_options()
+        session.mouse_away()
+        shot_options = app.crop(options.window, "options-window")
+        session.key("Escape")
+        app.wait_gone(options.window)
+
+    with session.step("Exit"):
+        code = app.exit()
+        expect(code == 0, "the program ended with exit code %d" % code)
+
+    if docs:
+        os.makedirs(docs, exist_ok=True)
+        suffix = ("-dark" if dark else "") + ("-scale%g" % scale if scale != 1.0 else "")
+        shots = {"main-window": shot_main, "options": shot_options}
+        for kind in LOOK_DOCS.get((scale, dark), ("main-window", "options")):
+            name = "%s%s.png" % (kind, suffix)
+            shutil.copyfile(shots[kind], os.path.join(docs, name))
             print("documentation screenshot: " + os.path.join(docs, name))
 
 
@@ -239,7 +386,7 @@ def check_corner_stamp(path):
                "%s has the overlay's colour %s at %s" % (path, colour, point))
 
 
-CASES = {"tour": tour, "cancel": cancel}
+CASES = {"tour": tour, "look": look, "cancel": cancel}
 
 
 def main():
@@ -249,6 +396,9 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--artifacts", required=True)
     parser.add_argument("--docs", help="copy the README's screenshots here (tour only)")
+    parser.add_argument("--scale", type=float, default=2.0,
+                        help="the screen's scale for look (QT_SCALE_FACTOR)")
+    parser.add_argument("--dark", action="store_true", help="look on a dark palette")
     parser.add_argument("--keep", action="store_true",
                         help="keep the screenshots and pictures also when the run passes")
     parser.add_argument("--work", help="an empty folder for the pictures (default: a new "
@@ -268,7 +418,8 @@ def main():
     try:
         session = XSession(os.path.abspath(args.artifacts))
         session.start()
-        CASES[args.case](session, os.path.abspath(args.program), work, args.docs)
+        options = {"scale": args.scale, "dark": args.dark} if args.case == "look" else {}
+        CASES[args.case](session, os.path.abspath(args.program), work, args.docs, **options)
     except Exception as error:  # every failure ends the same way: reported with its shots
         if session is not None:
             session.report_failure(error)

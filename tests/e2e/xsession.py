@@ -84,7 +84,7 @@ class XSession:
                 self.server.wait()
         shutil.rmtree(self._home, ignore_errors=True)
 
-    def env(self, extra_path=None):
+    def env(self, extra_path=None, extra_env=None):
         env = dict(os.environ)
         env["DISPLAY"] = self.display
         # The program must use the real X server, whatever the calling test environment says.
@@ -95,14 +95,23 @@ class XSession:
         env["XDG_CONFIG_HOME"] = os.path.join(self._home, "config")
         env["XDG_RUNTIME_DIR"] = os.path.join(self._home, "runtime")
         os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+        # The screen's scale and the desktop's theme are the caller's choice, never the
+        # calling environment's.
+        for name in ("QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_QPA_PLATFORMTHEME",
+                     "QT_STYLE_OVERRIDE"):
+            env.pop(name, None)
         if extra_path:
             env["PATH"] = extra_path + os.pathsep + env.get("PATH", "")
+        env.update(extra_env or {})
         return env
 
-    def launch(self, argv, cwd, log_name="program.log", extra_path=None):
+    def config_home(self):
+        return os.path.join(self._home, "config")
+
+    def launch(self, argv, cwd, log_name="program.log", extra_path=None, extra_env=None):
         log = open(os.path.join(self.artifacts, log_name), "w")
-        process = subprocess.Popen(argv, cwd=cwd, env=self.env(extra_path), stdout=log,
-                                   stderr=subprocess.STDOUT)
+        process = subprocess.Popen(argv, cwd=cwd, env=self.env(extra_path, extra_env),
+                                   stdout=log, stderr=subprocess.STDOUT)
         self.processes.append(process)
         return process
 

@@ -107,7 +107,15 @@ INSTANTIATE_TEST_SUITE_P(Res, Picture,
                                            PictureCase{":/icon/128/48.png", 48, 48, true},
                                            PictureCase{":/icon/128/64.png", 64, 64, true},
                                            PictureCase{":/icon/128/128.png", 128, 128, true},
-                                           PictureCase{":/icon/128/256.png", 256, 256, true}),
+                                           PictureCase{":/icon/128/256.png", 256, 256, true},
+                                           // Drawn again for screens of other scales and for
+                                           // dark desktops.
+                                           PictureCase{":/bitmap/129@1.25x.png", 250, 125, false},
+                                           PictureCase{":/bitmap/132@1.5x.png", 600, 128, false},
+                                           PictureCase{":/bitmap/132@2x.png", 800, 170, false},
+                                           PictureCase{":/bitmap/dark/156.png", 64, 64, false},
+                                           PictureCase{":/icon/133/20.png", 20, 20, true},
+                                           PictureCase{":/icon/dark/139/64.png", 64, 64, true}),
                          [](const auto& info) { return NamePart(info.param.path); });
 
 TEST(ApplicationIcon, IsAFigureOnATransparentGround) {
