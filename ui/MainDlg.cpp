@@ -161,7 +161,10 @@ BOOL CMainDlg::TakeOutputFolder(const char* path) {
 }
 
 void CMainDlg::OnGo() {
-    WaitForLingeringWorker();
+    if (!WaitForLingeringWorker()) {
+        MessageBox("The previous run has not ended", "Error", MB_OK | MB_ICONWARNING);
+        return;
+    }
     if (!ValidateAndCollect(m_job))
         return;
     BROWSEINFOA browse{};
@@ -183,14 +186,16 @@ void CMainDlg::OnGo() {
 }
 
 void CMainDlg::OnExit() {
+    // The window closes even if the worker outlives the wait; the application then ends the
+    // program without tearing down what that worker still uses.
     WaitForLingeringWorker();
     EndDialog(IDOK);
 }
 
-void CMainDlg::WaitForLingeringWorker() {
+BOOL CMainDlg::WaitForLingeringWorker() const {
     // Its run flag is cleared, so it stops at its next test; reports it still sends to a
     // window of this thread are answered meanwhile.
-    WaitForLastWorker(INFINITE);
+    return WaitForLastWorker(m_dwWorkerWait) == WAIT_OBJECT_0;
 }
 
 // Background list
