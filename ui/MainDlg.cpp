@@ -12,6 +12,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/OverlayOptionsDlg.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -273,11 +274,10 @@ void CMainDlg::OnRemove() {
         return;
     std::vector<int> indices(static_cast<std::size_t>(selected));
     const int got = m_listBackgrounds.GetSelItems(selected, indices.data());
-    // From the last index down, so that the indices still to remove stay valid.
-    for (int i = got - 1; i >= 0; --i) {
-        m_listBackgrounds.RemoveEntry(indices[static_cast<std::size_t>(i)]);
-        UpdateCountLabel();
-    }
+    indices.resize(static_cast<std::size_t>(std::max(got, 0)));
+    // In one pass: removed one by one, each removal would move the rest of a long list.
+    m_listBackgrounds.RemoveEntries(indices);
+    UpdateCountLabel();
     RebuildPreview();
 }
 
