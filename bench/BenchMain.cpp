@@ -2,13 +2,14 @@
 // tools a user would otherwise script, on drawn photo-like pictures.
 //
 //   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
-//                  [--no-peers]
+//                  [--no-peers] [--list-entries N] [--list-only]
 //
 // Every measured run is a child process of this one, so that wall time and peak memory are
 // those of that run alone, as a user's script would see them.
 
 #include "bench/ChildProcess.h"
 #include "bench/InProcessRuns.h"
+#include "bench/ListRuns.h"
 #include "bench/Peers.h"
 #include "bench/Report.h"
 #include "bench/Workload.h"
@@ -41,6 +42,8 @@ struct Options {
     int rounds = 1;
     QStringList formats = {QStringLiteral("JPEG"), QStringLiteral("TIFF"), QStringLiteral("PNG")};
     bool peers = true;
+    int listEntries = 10000;
+    bool listOnly = false;
 };
 
 struct Background {
@@ -203,6 +206,10 @@ void PrintGoals(const std::vector<FormatResult>& results, const std::vector<std:
 }
 
 int RunParent(const Options& options) {
+    if (options.listOnly) {
+        PrintListRow(options.listEntries);
+        return 0;
+    }
     const Workload workload = MakeWorkload(options.work + QStringLiteral("/in"), options.perSize);
     const QSize overlaySize = QImageReader(workload.overlay).size();
     std::vector<Background> backgrounds;
@@ -299,6 +306,7 @@ int RunParent(const Options& options) {
                                 double(overlaySize.width()) * overlaySize.height() * 4) /
                                (1024.0 * 1024.0);
     PrintGoals(results, classes, referenceMb, baselineKb, preview);
+    PrintListRow(options.listEntries);
     return 0;
 }
 
@@ -316,6 +324,10 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->formats = QString::fromLatin1(argv[++i]).toUpper().split(QLatin1Char(','));
         else if (arg == "--no-peers")
             options->peers = false;
+        else if (arg == "--list-entries" && hasValue)
+            options->listEntries = std::max(2, std::atoi(argv[++i]));
+        else if (arg == "--list-only")
+            options->listOnly = true;
         else
             return false;
     }
@@ -335,6 +347,9 @@ int main(int argc, char** argv) {
     // The launcher of measured programs starts nothing of its own.
     if (argc > 1 && std::strcmp(argv[1], "--child-exec") == 0)
         return ExecAndMeasure(argv + 2);
+    // The list is timed on the real main window, which needs a widget application.
+    if (argc > 2 && std::strcmp(argv[1], "--child-list") == 0)
+        return RunListTimings(argc, argv, std::max(2, std::atoi(argv[2])));
     // Nothing is shown; text in the drawn overlay needs fonts, which need a GUI application.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -363,7 +378,8 @@ int main(int argc, char** argv) {
         if (!ParseOptions(argc, argv, &options)) {
             std::fprintf(stderr,
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
-                         "[--formats JPEG,TIFF,PNG] [--no-peers]\n",
+                         "[--formats JPEG,TIFF,PNG] [--no-peers] [--list-entries N] "
+                         "[--list-only]\n",
                          argv[0]);
             result = 2;
         } else {

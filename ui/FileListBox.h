@@ -4,7 +4,12 @@
 
 #include "app/framework/ListBox.h"
 
+#include <QString>
+
+#include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 class CFileListBox : public CListBox {
   public:
@@ -20,5 +25,23 @@ class CFileListBox : public CListBox {
     int GetEntryPath(int index, std::string& path) const;
     // The number of entries left, or -1 for an index that names no entry.
     int RemoveEntry(int index);
+    // Removes the entries at these indices (ascending, none repeated) in one pass; the others
+    // keep their order. The number of entries left, or -1 (nothing removed) for an index that
+    // names no entry.
+    int RemoveEntries(const std::vector<int>& indices);
     void RemoveAllEntries();
+
+  private:
+    struct Entry;
+    // The entry the duplicate test compares with a new line, or null.
+    const Entry* FirstLineMatch(const QString& foldedLine) const;
+    const Entry* EntryAt(int index) const;
+    void Forget(const Entry* entry);
+
+    // Every listed line, letter case folded, with its entries in list order. Entries are only
+    // ever appended, so the order in which they were added is their order in the list. The
+    // duplicate test looks up the few lines that begin with a new one here instead of reading
+    // the whole list for every added file.
+    std::map<QString, std::map<std::uint64_t, const Entry*>> m_lines;
+    std::uint64_t m_nextOrder = 0;
 };

@@ -12,6 +12,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/OverlayOptionsDlg.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -165,7 +166,10 @@ BOOL CMainDlg::TakeOutputFolder(const char* path) {
 }
 
 void CMainDlg::OnGo() {
-    WaitForLingeringWorker();
+    if (!WaitForLingeringWorker()) {
+        MessageBox("The previous run has not ended", "Error", MB_OK | MB_ICONWARNING);
+        return;
+    }
     if (!ValidateAndCollect(m_job))
         return;
     BROWSEINFOA browse{};
@@ -187,14 +191,16 @@ void CMainDlg::OnGo() {
 }
 
 void CMainDlg::OnExit() {
+    // The window closes even if the worker outlives the wait; the application then ends the
+    // program without tearing down what that worker still uses.
     WaitForLingeringWorker();
     EndDialog(IDOK);
 }
 
-void CMainDlg::WaitForLingeringWorker() {
+BOOL CMainDlg::WaitForLingeringWorker() const {
     // Its run flag is cleared, so it stops at its next test; reports it still sends to a
     // window of this thread are answered meanwhile.
-    WaitForLastWorker(INFINITE);
+    return WaitForLastWorker(m_dwWorkerWait) == WAIT_OBJECT_0;
 }
 
 // Background list
@@ -272,11 +278,10 @@ void CMainDlg::OnRemove() {
         return;
     std::vector<int> indices(static_cast<std::size_t>(selected));
     const int got = m_listBackgrounds.GetSelItems(selected, indices.data());
-    // From the last index down, so that the indices still to remove stay valid.
-    for (int i = got - 1; i >= 0; --i) {
-        m_listBackgrounds.RemoveEntry(indices[static_cast<std::size_t>(i)]);
-        UpdateCountLabel();
-    }
+    indices.resize(static_cast<std::size_t>(std::max(got, 0)));
+    // In one pass: removed one by one, each removal would move the rest of a long list.
+    m_listBackgrounds.RemoveEntries(indices);
+    UpdateCountLabel();
     RebuildPreview();
 }
 

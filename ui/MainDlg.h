@@ -72,11 +72,17 @@ class CMainDlg : public CDialog {
     CBatchJob m_job;
     ImageRecord* m_pPreview;
 
+    // How long "&Go!" and "Exit" wait for a worker left behind by a cancel that timed out: as
+    // long as the cancel itself waited.
+    DWORD m_dwWorkerWait = 15 * 1000;
+
     DECLARE_MESSAGE_MAP()
 
   private:
     void ReleasePreview();
-    // A worker left behind by a cancel that timed out still reads the job; nothing may change
-    // the job or end the program under it.
-    static void WaitForLingeringWorker();
+    // A worker left behind by a cancel that timed out still reads the job, so nothing may
+    // change the job under it. A worker stuck in a call that never returns (a file on a mount
+    // that stopped answering) must not hang the window with it, so the wait is bounded; FALSE
+    // when the worker is still there after it.
+    BOOL WaitForLingeringWorker() const;
 };

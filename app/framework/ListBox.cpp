@@ -4,7 +4,11 @@
 
 #include <QListWidget>
 
+#include <QItemSelection>
+
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 QListWidget* List(const QPointer<QWidget>& w) {
@@ -28,6 +32,33 @@ bool IsSorted(const QWidget* w) {
 
 QString FromText(const char* text) {
     return QString::fromLocal8Bit(text != nullptr ? text : "");
+}
+
+// The selected rows, ascending, read from the selection's ranges in one pass. Asking row by
+// row is quadratic: a selection of scattered entries holds one range per entry, and every
+// question walks all of them.
+std::vector<int> SelectedRows(const QListWidget* list) {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : list->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+// Rows as a selection of runs of neighbours.
+QItemSelection RowsAsSelection(const QListWidget* list, const std::vector<int>& rows) {
+    QItemSelection selection;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t last = i;
+        while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1)
+            ++last;
+        selection.append(QItemSelectionRange(list->model()->index(rows[i], 0),
+                                             list->model()->index(rows[last], 0)));
+        i = last + 1;
+    }
+    return selection;
 }
 
 // Searches from the entry after startAfter to the end, then from the start up to startAfter.
@@ -81,6 +112,56 @@ int CListBox::DeleteString(int index) {
     if (l == nullptr || !InRange(l, index))
         return LB_ERR;
     delete l->takeItem(index);
+    return l->count();
+}
+
+int CListBox::DeleteStrings(const std::vector<int>& indices) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr)
+        return LB_ERR;
+    for (int index : indices)
+        if (!InRange(l, index))
+            return LB_ERR;
+    if (indices.empty())
+        return l->count();
+    // Each removal of a row walks the model's bookkeeping of the rows (the selection alone holds
+    // one range per selected row), so removing scattered rows one by one is quadratic. The list
+    // is rebuilt once instead from copies of the entries that stay, and their selection, the
+    // focus mark and the scroll position are put back.
+    const int count = l->count();
+    std::vector<int> newRow(static_cast<std::size_t>(count), 0);
+    for (int index : indices)
+        newRow[static_cast<std::size_t>(index)] = -1;
+    std::vector<QListWidgetItem*> kept;
+    for (int row = 0; row < count; ++row) {
+        if (newRow[static_cast<std::size_t>(row)] < 0)
+            continue;
+        newRow[static_cast<std::size_t>(row)] = static_cast<int>(kept.size());
+        kept.push_back(l->item(row)->clone());
+    }
+    // A removed row hands its place to the next one that stays, or else to the last.
+    const auto placeOf = [&](int row) {
+        for (; row < count; ++row)
+            if (newRow[static_cast<std::size_t>(row)] >= 0)
+                return newRow[static_cast<std::size_t>(row)];
+        return static_cast<int>(kept.size()) - 1;
+    };
+    std::vector<int> selected;
+    for (int row : SelectedRows(l))
+        if (newRow[static_cast<std::size_t>(row)] >= 0)
+            selected.push_back(newRow[static_cast<std::size_t>(row)]);
+    const int caret = l->currentRow() >= 0 ? placeOf(l->currentRow()) : -1;
+    const int top = placeOf(GetTopIndex());
+
+    l->clear();
+    for (QListWidgetItem* item : kept)
+        l->addItem(item);
+    if (!selected.empty())
+        l->selectionModel()->select(RowsAsSelection(l, selected), QItemSelectionModel::Select);
+    if (caret >= 0)
+        l->setCurrentRow(caret, QItemSelectionModel::NoUpdate);
+    if (top >= 0)
+        l->scrollToItem(l->item(top), QAbstractItemView::PositionAtTop);
     return l->count();
 }
 
@@ -141,7 +222,7 @@ int CListBox::GetSelCount() const {
     QListWidget* l = List(m_widget);
     if (l == nullptr || !IsMultiple(l))
         return LB_ERR;
-    return static_cast<int>(l->selectionModel()->selectedRows().size());
+    return static_cast<int>(SelectedRows(l).size());
 }
 
 int CListBox::GetSelItems(int maxItems, LPINT items) const {
@@ -149,9 +230,10 @@ int CListBox::GetSelItems(int maxItems, LPINT items) const {
     if (l == nullptr || !IsMultiple(l))
         return LB_ERR;
     int n = 0;
-    for (int i = 0; i < l->count() && n < maxItems; ++i) {
-        if (l->item(i)->isSelected())
-            items[n++] = i;
+    for (int row : SelectedRows(l)) {
+        if (n >= maxItems)
+            break;
+        items[n++] = row;
     }
     return n;
 }

@@ -7,6 +7,7 @@
 #include "app/framework/Wnd.h"
 
 #include <string>
+#include <vector>
 
 class CListBox : public CWnd {
   public:
@@ -19,6 +20,10 @@ class CListBox : public CWnd {
     int InsertString(int index, const char* text);
     // Returns the number of entries left.
     int DeleteString(int index);
+    // Deletes the entries at these indices (ascending, none repeated) in one pass; the others
+    // keep their order and their selection. The number of entries left, or LB_ERR (nothing
+    // deleted) for an index that names no entry.
+    int DeleteStrings(const std::vector<int>& indices);
     void ResetContent();
 
     int GetText(int index, char* buffer) const; // buffer must hold GetTextLen + 1 bytes

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 using namespace dialog_test;
 
 namespace {
@@ -135,6 +139,66 @@ TEST(DialogListBox, EntriesKeepTheirDataAndSelectionAndCaretBehaveAsOnWindows) {
     EXPECT_EQ(counts[1], 6);
     EXPECT_EQ(selChangesFromProgram, 0);
     EXPECT_FALSE(dialog.m_list.IsBound()); // detached with the window
+}
+
+// Deleting several scattered entries at once: the others keep their order, their data and
+// their selection; the focus mark stays on its entry or goes to the next one that stays.
+TEST(DialogListBox, DeleteStringsKeepsTheRestInOrderWithSelectionAndCaret) {
+    struct Case {
+        std::vector<int> remove;
+        int caretBefore;
+        std::vector<int> left; // original entries, in list order
+        std::vector<int> selectedAfter;
+        int caretAfter;
+        int result;
+    };
+    // Eight entries; 1, 3 and 6 are selected.
+    const Case cases[] = {
+        {{0, 3, 4}, 3, {1, 2, 5, 6, 7}, {0, 3}, 2, 5},
+        {{1, 3, 6}, 6, {0, 2, 4, 5, 7}, {}, 4, 5},
+        {{5, 6, 7}, 7, {0, 1, 2, 3, 4}, {1, 3}, 4, 5},
+        {{}, 2, {0, 1, 2, 3, 4, 5, 6, 7}, {1, 3, 6}, 2, 8},
+        {{0, 1, 2, 3, 4, 5, 6, 7}, 0, {}, {}, 0, 0},
+        {{2, 8}, 2, {0, 1, 2, 3, 4, 5, 6, 7}, {1, 3, 6}, 2, LB_ERR}, // nothing for a bad index
+    };
+    static int payload[8];
+    for (const Case& c : cases) {
+        ScopedTemplate scoped(kTemplate);
+        ListDialog dialog;
+        std::vector<int> left, selected;
+        int caret = -1, result = 0, selChanges = -1;
+        RunModal(dialog, [&](QWidget* window) {
+            for (int i = 0; i < 8; ++i) {
+                const std::string name = "entry" + std::to_string(i);
+                dialog.m_list.SetItemDataPtr(dialog.m_list.AddString(name.c_str()), &payload[i]);
+            }
+            for (int i : {1, 3, 6})
+                dialog.m_list.SetSel(i, TRUE);
+            dialog.m_list.SetCaretIndex(c.caretBefore);
+            result = dialog.m_list.DeleteStrings(c.remove);
+            for (int i = 0; i < dialog.m_list.GetCount(); ++i) {
+                const int entry =
+                    static_cast<int>(static_cast<int*>(dialog.m_list.GetItemDataPtr(i)) - payload);
+                std::string text;
+                dialog.m_list.GetText(i, text);
+                EXPECT_EQ(text, "entry" + std::to_string(entry));
+                left.push_back(entry);
+            }
+            const int count = dialog.m_list.GetSelCount();
+            selected.assign(static_cast<std::size_t>(std::max(count, 0)), -1);
+            dialog.m_list.GetSelItems(count, selected.data());
+            caret = dialog.m_list.GetCaretIndex();
+            selChanges = dialog.selChanges;
+            PressKey(window, Qt::Key_Escape);
+        });
+        SCOPED_TRACE("removing " + std::to_string(c.remove.size()) + " from caret " +
+                     std::to_string(c.caretBefore));
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(left, c.left);
+        EXPECT_EQ(selected, c.selectedAfter);
+        EXPECT_EQ(caret, c.caretAfter);
+        EXPECT_EQ(selChanges, 0);
+    }
 }
 
 TEST(DialogListBox, UserClicksReportSelectionChanges) {

@@ -3,9 +3,12 @@
 
 #include "MainDlgTestSupport.h"
 
+#include "engine/TextHelpers.h"
 #include "res/Resource.h"
 
+#include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -155,4 +158,108 @@ TEST_F(FileListTest, DroppedFolderIsListedAndAPathTooLongForTheRecordIsLeftOut) 
     EXPECT_EQ(listed, std::vector<std::string>{Bytes(folder)});
     EXPECT_EQ(label, QStringLiteral("Background Images (1)"));
     EXPECT_FALSE(selected); // a drop leaves the selection alone
+}
+
+namespace {
+// The list as the duplicate rule describes it: a new line is looked for from the second entry
+// to the last, then the first, as a case-blind prefix; only that first match's full path is
+// compared, byte for byte.
+struct ModelList {
+    std::vector<std::pair<QString, std::string>> entries; // line, full path
+
+    void Add(const std::string& path) {
+        const QString line = QString::fromStdString(
+            AbbreviatePath(path.c_str(), CFileListBox::kDisplayLimit, CFileListBox::kDisplayTail));
+        const std::size_t n = entries.size();
+        for (std::size_t step = 1; step <= n; ++step) {
+            const auto& [listed, full] = entries[step % n];
+            if (listed.startsWith(line, Qt::CaseInsensitive)) {
+                if (full == path)
+                    return;
+                break;
+            }
+        }
+        entries.emplace_back(line, path);
+    }
+    std::vector<std::string> Paths() const {
+        std::vector<std::string> paths;
+        for (const auto& entry : entries)
+            paths.push_back(entry.second);
+        return paths;
+    }
+};
+} // namespace
+
+// Large drops and removals of scattered selections keep the order and the duplicate rule.
+// The names collide on purpose: lines that begin other lines, the same path in other letter
+// case, long paths that share one shortened line, and removals of the first entry, where the
+// search begins.
+TEST_F(FileListTest, BulkDropsAndRemovalsKeepOrderAndTheDuplicateRule) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = Bytes(dir.path());
+    const std::string deep = "/" + std::string(34, 'q');
+    // Real pictures: "Remove" shows the entry with the focus mark in the sample box.
+    std::vector<std::string> pool;
+    for (int i = 0; i < 40; ++i) {
+        const std::string n = std::to_string(i % 10);
+        const std::string names[] = {
+            "/a" + n + ".png",
+            "/a" + n + ".png.bak",              // its line begins with the one above
+            "/A" + n + ".PNG",                  // the first one in other letter case
+            "/l" + n + "x" + deep + n + ".png", // shortened; twins share the line
+            "/l" + n + "y" + deep + n + ".png",
+            "/l" + n + "x" + deep + n + ".PNG",
+        };
+        const QString path = QString::fromStdString(root + names[i % 6]);
+        QDir().mkpath(QFileInfo(path).path());
+        WritePicture(path, 8, 6, Qt::gray);
+        pool.push_back(Bytes(path));
+    }
+    struct Step {
+        std::vector<int> drop;   // indices into the pool, in drop order
+        std::vector<int> remove; // rows selected for "Remove" afterwards
+    };
+    const std::vector<Step> steps = {
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, {}},
+        {{11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0, 12, 13, 14}, {0}},
+        {{0, 6, 1, 2, 15, 16, 17, 18, 19, 20}, {0, 2, 3, 7, 8, 13}},
+        {{3, 4, 5, 21, 22, 23, 24, 25, 26, 27, 28, 29}, {1, 4, 5, 6, 9, 10, 11, 12, 20}},
+        {{30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3}},
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}, {}},
+    };
+    CMainDlg dialog;
+    ModelList model;
+    std::vector<std::vector<std::string>> seen, expected;
+    std::vector<QString> labels;
+    ModalScript script;
+    script.OnMain(dialog, "drop and remove", [&] {
+        QListWidget* list = List(dialog);
+        for (const Step& step : steps) {
+            QStringList dropped;
+            for (int i : step.drop) {
+                dropped << QString::fromStdString(pool[std::size_t(i)]);
+                model.Add(pool[std::size_t(i)]);
+            }
+            Drop(dialog, dropped);
+            if (!step.remove.empty()) {
+                for (int row : step.remove)
+                    list->item(row)->setSelected(true);
+                for (auto row = step.remove.rbegin(); row != step.remove.rend(); ++row)
+                    model.entries.erase(model.entries.begin() + *row);
+                ClickControl(dialog, IDC_REMOVE);
+            }
+            seen.push_back(ListedPaths(dialog));
+            expected.push_back(model.Paths());
+            labels.push_back(GroupTitle(dialog));
+        }
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog), IDOK);
+    ASSERT_EQ(seen.size(), steps.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(seen[i], expected[i]) << "after step " << i;
+        EXPECT_EQ(labels[i], QStringLiteral("Background Images (%1)").arg(expected[i].size()))
+            << "after step " << i;
+    }
 }

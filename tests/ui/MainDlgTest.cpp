@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -480,4 +481,95 @@ TEST_F(MainDlgTest, ExitWaitsForAWorkerLeftBehindByACancel) {
     ASSERT_TRUE(heldAtCancel) << "the worker never reached its report";
     EXPECT_TRUE(aliveAtExit);
     EXPECT_EQ(atReturn, WAIT_OBJECT_0);
+}
+
+namespace {
+class ShortWaitMainDlg : public CMainDlg {
+  public:
+    explicit ShortWaitMainDlg(DWORD wait) { m_dwWorkerWait = wait; }
+};
+} // namespace
+
+// A worker that never comes back from a call (here a report to a window that does not answer)
+// outlives its cancel. "&Go!" gives up after a bounded wait, says why and leaves the job alone;
+// "Exit" closes the window after the same bounded wait with the worker still there.
+TEST_F(MainDlgTest, GoAndExitGiveUpOnAStuckWorkerAfterABoundedWait) {
+    constexpr DWORD kBound = 400;
+    // An unbounded wait would hold the test's own thread for ever: the worker is let go after
+    // this long, so that such a wait ends, late, and fails the checks below.
+    constexpr qint64 kRescueMs = 8000;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString background =
+        WritePicture(dir.filePath(QStringLiteral("photo.bmp")), 40, 30, Qt::blue, "BMP");
+    const QString overlay = WritePicture(dir.filePath(QStringLiteral("mark.png")), 8, 4, Qt::red);
+    HoldingReceiver holder;
+    std::atomic<bool> done = false;
+    std::thread rescue([&] {
+        QElapsedTimer since;
+        since.start();
+        while (!done && since.elapsed() < kRescueMs)
+            QThread::msleep(20);
+        holder.Release();
+    });
+    ShortWaitMainDlg dialog(kBound);
+    CBatchJob& job = dialog.GetJob();
+    CopyText(job.szOverlayPath, Bytes(overlay).c_str());
+    CopyText(job.szOutputDir, Bytes(dir.path()).c_str());
+    std::vector<SeenBox> boxes;
+    std::vector<std::string> listAfterGo;
+    QElapsedTimer clock;
+    qint64 goWaited = -1;
+    ModalScript script;
+    script
+        .OnMain(dialog, "run",
+                [&] {
+                    job.ClearFiles();
+                    job.AddFile(Bytes(background).c_str());
+                    NoWaitProcessingDlg processing(&job, &dialog, holder.Handle());
+                    processing.DoModal();
+                })
+        .Then("cancel", IsProgressDialog,
+              [&](QWidget* modal) {
+                  WaitFor([&holder] { return holder.Holding(); }, 20000);
+                  QPushButton* button = modal->findChild<QPushButton*>();
+                  Click(button);
+                  WaitFor([button] { return button->text() == QStringLiteral("Close"); });
+                  Click(button);
+              })
+        .OnMain(dialog, "go",
+                [&] {
+                    clock.start();
+                    ClickControl(dialog, IDC_GO);
+                })
+        .Then("refused", IsMessageBox,
+              [&](QWidget* modal) {
+                  goWaited = clock.elapsed();
+                  AnswerMessageBox(modal, boxes);
+              })
+        .OnMain(dialog, "exit", [&] {
+            // The worker is blocked in its send and changes nothing meanwhile.
+            listAfterGo.assign(job.fileList.begin(), job.fileList.end());
+            clock.restart();
+            ClickControl(dialog, IDC_EXIT);
+        });
+    const INT_PTR result = script.Run(dialog, 60000);
+    const qint64 exitWaited = clock.elapsed();
+    const bool aliveAtReturn = WaitForLastWorker(0) == WAIT_TIMEOUT;
+    done = true;
+    rescue.join();
+    ASSERT_EQ(WaitForLastWorker(60000), WAIT_OBJECT_0);
+
+    EXPECT_EQ(result, IDOK);
+    EXPECT_TRUE(script.Finished()) << "stuck at: " << script.Pending();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("The previous run has not ended"));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(listAfterGo, std::vector<std::string>{Bytes(background)});
+    for (qint64 waited : {goWaited, exitWaited}) {
+        EXPECT_GE(waited, qint64(kBound));
+        EXPECT_LT(waited, kRescueMs / 2);
+    }
+    EXPECT_TRUE(aliveAtReturn);
 }

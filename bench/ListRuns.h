@@ -1,0 +1,11 @@
+#pragma once
+// The background list of the main window under large drops and removals. The child side
+// times each user action until the window has handled it and laid the list out again, and
+// prints "list <step> <seconds> <entries after>"; the parent side runs that child and prints
+// the row.
+
+// Child mode: makes its own widget application. Returns the process exit code.
+int RunListTimings(int argc, char** argv, int count);
+
+// Parent side: runs the child for count entries and prints the row with its goal.
+void PrintListRow(int count);
