@@ -1,6 +1,6 @@
 // The normalisation rules of the options dialog's text fields, without a window.
 
-#include "ui/OverlayOptionsText.h"
+#include "engine/OverlayOptionsText.h"
 
 #include <gtest/gtest.h>
 
