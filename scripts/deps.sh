@@ -11,6 +11,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick
     desktop-file-utils appstream python3
+    help2man parallel
     "$@"
 )
 
