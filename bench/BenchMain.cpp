@@ -2,13 +2,14 @@
 // tools a user would otherwise script, on drawn photo-like pictures.
 //
 //   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
-//                  [--no-peers]
+//                  [--no-peers] [--jobs N]
 //
 // Every measured run is a child process of this one, so that wall time and peak memory are
 // those of that run alone, as a user's script would see them.
 
 #include "bench/ChildProcess.h"
 #include "bench/InProcessRuns.h"
+#include "bench/ParallelRuns.h"
 #include "bench/Peers.h"
 #include "bench/Report.h"
 #include "bench/Workload.h"
@@ -41,6 +42,8 @@ struct Options {
     int rounds = 1;
     QStringList formats = {QStringLiteral("JPEG"), QStringLiteral("TIFF"), QStringLiteral("PNG")};
     bool peers = true;
+    // Pictures at once in the rows for every core; 0 leaves those rows out.
+    int jobs = 2;
 };
 
 struct Background {
@@ -231,6 +234,17 @@ int RunParent(const Options& options) {
         if (options.peers && !PeerInstalled(peer))
             std::printf("  (%s is not installed: left out)\n", peer.name);
 
+    ParallelInput parallelInput;
+    parallelInput.overlay = workload.overlay;
+    for (const Background& b : backgrounds) {
+        parallelInput.pictures[b.sizeClass] << b.path;
+        parallelInput.placements[b.sizeClass].push_back(b.place);
+    }
+    const QSize largestSize = QImageReader(workload.backgrounds.back()).size();
+    // Qt decodes a colour JPEG into 32-bit pixels.
+    const double decodedMb = double(largestSize.width()) * largestSize.height() * 4 / 1048576.0;
+    const double overlayMb = double(overlaySize.width()) * overlaySize.height() * 4 / 1048576.0;
+
     std::vector<FormatResult> results;
     for (const OutputFormat& format : kFormats) {
         if (!options.formats.contains(QLatin1String(format.name)))
@@ -271,6 +285,13 @@ int RunParent(const Options& options) {
             }
         }
         PrintFormatTable(format.name, classes, r.ours, r.floor, r.peers);
+        if (options.jobs > 0) {
+            const ParallelResult parallel =
+                RunParallel(parallelInput, format, options.work + QStringLiteral("/parallel"),
+                            options.jobs, options.peers);
+            PrintParallel(format.name, classes, parallel, r.floor, options.jobs, decodedMb,
+                          overlayMb);
+        }
         std::fflush(stdout);
         results.push_back(std::move(r));
     }
@@ -314,6 +335,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->rounds = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--formats" && hasValue)
             options->formats = QString::fromLatin1(argv[++i]).toUpper().split(QLatin1Char(','));
+        else if (arg == "--jobs" && hasValue)
+            options->jobs = std::max(0, std::atoi(argv[++i]));
         else if (arg == "--no-peers")
             options->peers = false;
         else
@@ -363,7 +386,7 @@ int main(int argc, char** argv) {
         if (!ParseOptions(argc, argv, &options)) {
             std::fprintf(stderr,
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
-                         "[--formats JPEG,TIFF,PNG] [--no-peers]\n",
+                         "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N]\n",
                          argv[0]);
             result = 2;
         } else {
