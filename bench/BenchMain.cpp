@@ -245,6 +245,10 @@ int RunParent(const Options& options) {
     const double decodedMb = double(largestSize.width()) * largestSize.height() * 4 / 1048576.0;
     const double overlayMb = double(overlaySize.width()) * overlaySize.height() * 4 / 1048576.0;
 
+    long baselineKb = 0;
+    const ChildResult baseline = RunChild({SelfPath(), "--child-baseline"});
+    std::sscanf(baseline.output.c_str(), "peak %ld", &baselineKb);
+
     std::vector<FormatResult> results;
     for (const OutputFormat& format : kFormats) {
         if (!options.formats.contains(QLatin1String(format.name)))
@@ -290,7 +294,7 @@ int RunParent(const Options& options) {
                 RunParallel(parallelInput, format, options.work + QStringLiteral("/parallel"),
                             options.jobs, options.peers);
             PrintParallel(format.name, classes, parallel, r.floor, options.jobs, decodedMb,
-                          overlayMb);
+                          overlayMb, double(baselineKb) / 1024.0);
         }
         std::fflush(stdout);
         results.push_back(std::move(r));
@@ -310,9 +314,6 @@ int RunParent(const Options& options) {
                 fields[1].toDouble(), fields[2].toDouble(), fields[3].toDouble());
         }
     }
-    long baselineKb = 0;
-    const ChildResult baseline = RunChild({SelfPath(), "--child-baseline"});
-    std::sscanf(baseline.output.c_str(), "peak %ld", &baselineKb);
 
     const QSize largest = QImageReader(workload.backgrounds.back()).size();
     // Qt decodes a colour JPEG into 32-bit pixels; that is one decoded background.

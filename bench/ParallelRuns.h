@@ -31,7 +31,8 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
 
 // Prints the rows and the goals: our time per picture against the single-thread codec floor
 // (goal <= 0.6 of it) and against each peer (goal: each peer >= 2 x ours), and our peak
-// memory against (jobs + 1) decoded pictures of the largest size plus the overlay.
+// memory, less what start-up alone takes (startupMb), against (jobs + 1) decoded pictures of
+// the largest size plus the overlay.
 void PrintParallel(const char* format, const std::vector<std::string>& classes,
                    const ParallelResult& result, const Measured& floor, int jobs, double decodedMb,
-                   double overlayMb);
+                   double overlayMb, double startupMb);
