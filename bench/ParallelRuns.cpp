@@ -58,7 +58,16 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
             result.peers.push_back(m);
         }
     }
-    for (const auto& [sizeClass, pictures] : input.pictures) {
+    for (const auto& [sizeClass, distinct] : input.pictures) {
+        // Each list goes round until every job has had several pictures, so that the last
+        // ones do not run alone and the time per picture is that of full use.
+        QStringList pictures;
+        std::vector<Placement> placements;
+        while (pictures.size() < 4 * jobs || pictures.size() < distinct.size()) {
+            pictures += distinct;
+            placements.insert(placements.end(), input.placements.at(sizeClass).begin(),
+                              input.placements.at(sizeClass).end());
+        }
         const int count = int(pictures.size());
         QString folder = Fresh(work + QStringLiteral("/batch"));
         std::vector<std::string> argv = {
@@ -85,13 +94,13 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
             for (int i = 0; i < count; ++i) {
                 // Every picture its own scratch folder: two run at once.
                 const QString scratch = Fresh(work + QStringLiteral("/scratch%1").arg(i));
-                const QString output = folder + QLatin1Char('/') +
+                const QString output = folder + QStringLiteral("/%1-").arg(i) +
                                        QFileInfo(pictures[i]).completeBaseName() +
                                        QLatin1Char('.') + QLatin1String(format.extension);
                 std::string line;
                 for (const auto& command :
-                     peer.commands(pictures[i], input.overlay, input.placements.at(sizeClass)[i],
-                                   format, output, scratch)) {
+                     peer.commands(pictures[i], input.overlay, placements[std::size_t(i)], format,
+                                   output, scratch)) {
                     if (!line.empty())
                         line += " && ";
                     for (const std::string& word : command)
