@@ -1,7 +1,7 @@
 // The rules of the command line, one table: what each option accepts, what it turns its
 // value into, and what it refuses with a message naming it.
-#include "cli/BatchRunner.h"
 #include "cli/CliOptions.h"
+#include "cli/BatchRunner.h"
 
 #include <gtest/gtest.h>
 
