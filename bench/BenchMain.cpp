@@ -2,7 +2,7 @@
 // tools a user would otherwise script, on drawn photo-like pictures.
 //
 //   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
-//                  [--no-peers] [--list-entries N] [--list-only]
+//                  [--no-peers] [--jobs N] [--list-entries N] [--list-only]
 //
 // Every measured run is a child process of this one, so that wall time and peak memory are
 // those of that run alone, as a user's script would see them.
@@ -10,6 +10,7 @@
 #include "bench/ChildProcess.h"
 #include "bench/InProcessRuns.h"
 #include "bench/ListRuns.h"
+#include "bench/ParallelRuns.h"
 #include "bench/Peers.h"
 #include "bench/Report.h"
 #include "bench/Workload.h"
@@ -42,6 +43,8 @@ struct Options {
     int rounds = 1;
     QStringList formats = {QStringLiteral("JPEG"), QStringLiteral("TIFF"), QStringLiteral("PNG")};
     bool peers = true;
+    // Pictures at once in the rows for every core; 0 leaves those rows out.
+    int jobs = 2;
     int listEntries = 10000;
     bool listOnly = false;
 };
@@ -238,6 +241,21 @@ int RunParent(const Options& options) {
         if (options.peers && !PeerInstalled(peer))
             std::printf("  (%s is not installed: left out)\n", peer.name);
 
+    ParallelInput parallelInput;
+    parallelInput.overlay = workload.overlay;
+    for (const Background& b : backgrounds) {
+        parallelInput.pictures[b.sizeClass] << b.path;
+        parallelInput.placements[b.sizeClass].push_back(b.place);
+    }
+    const QSize largestSize = QImageReader(workload.backgrounds.back()).size();
+    // Qt decodes a colour JPEG into 32-bit pixels.
+    const double decodedMb = double(largestSize.width()) * largestSize.height() * 4 / 1048576.0;
+    const double overlayMb = double(overlaySize.width()) * overlaySize.height() * 4 / 1048576.0;
+
+    long baselineKb = 0;
+    const ChildResult baseline = RunChild({SelfPath(), "--child-baseline"});
+    std::sscanf(baseline.output.c_str(), "peak %ld", &baselineKb);
+
     std::vector<FormatResult> results;
     for (const OutputFormat& format : kFormats) {
         if (!options.formats.contains(QLatin1String(format.name)))
@@ -278,6 +296,13 @@ int RunParent(const Options& options) {
             }
         }
         PrintFormatTable(format.name, classes, r.ours, r.floor, r.peers);
+        if (options.jobs > 0) {
+            const ParallelResult parallel =
+                RunParallel(parallelInput, format, options.work + QStringLiteral("/parallel"),
+                            options.jobs, options.peers);
+            PrintParallel(format.name, classes, parallel, r.floor, options.jobs, decodedMb,
+                          overlayMb, double(baselineKb) / 1024.0);
+        }
         std::fflush(stdout);
         results.push_back(std::move(r));
     }
@@ -296,9 +321,6 @@ int RunParent(const Options& options) {
                 fields[1].toDouble(), fields[2].toDouble(), fields[3].toDouble());
         }
     }
-    long baselineKb = 0;
-    const ChildResult baseline = RunChild({SelfPath(), "--child-baseline"});
-    std::sscanf(baseline.output.c_str(), "peak %ld", &baselineKb);
 
     const QSize largest = QImageReader(workload.backgrounds.back()).size();
     // Qt decodes a colour JPEG into 32-bit pixels; that is one decoded background.
@@ -322,6 +344,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->rounds = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--formats" && hasValue)
             options->formats = QString::fromLatin1(argv[++i]).toUpper().split(QLatin1Char(','));
+        else if (arg == "--jobs" && hasValue)
+            options->jobs = std::max(0, std::atoi(argv[++i]));
         else if (arg == "--no-peers")
             options->peers = false;
         else if (arg == "--list-entries" && hasValue)
@@ -378,7 +402,7 @@ int main(int argc, char** argv) {
         if (!ParseOptions(argc, argv, &options)) {
             std::fprintf(stderr,
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
-                         "[--formats JPEG,TIFF,PNG] [--no-peers] [--list-entries N] "
+                         "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--list-entries N] "
                          "[--list-only]\n",
                          argv[0]);
             result = 2;

@@ -1,7 +1,9 @@
 # `cmake --install <build> [--prefix <dir>]` installs Pictorum the way a Linux desktop expects
 # it: the program in bin/, its menu entry in share/applications/, its AppStream metadata in
 # share/metainfo/ (named after the component id inside it) and its icon in every size of the
-# hicolor theme, taken from the artwork drawn at build time. Tests and tools are not installed.
+# hicolor theme, taken from the artwork drawn at build time. The command-line program goes to
+# bin/ as well, with its manual page (when help2man was there to make it) and its bash
+# completion. Tests and tools are not installed.
 include(GNUInstallDirs)
 
 set(PICTORUM_RES_BINARY_DIR ${PROJECT_BINARY_DIR}/res)
@@ -10,6 +12,15 @@ set(PICTORUM_ICON_SIZES 16 24 32 48 64 128 256)
 
 if(TARGET pictorum)
     install(TARGETS pictorum RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+if(TARGET pictorum-batch)
+    install(TARGETS pictorum-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES ${PROJECT_SOURCE_DIR}/cli/pictorum-batch.bash
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+            RENAME pictorum-batch)
+endif()
+if(PICTORUM_BATCH_MAN)
+    install(FILES ${PICTORUM_BATCH_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 install(FILES ${PICTORUM_RES_BINARY_DIR}/pictorum.desktop

@@ -72,6 +72,8 @@ class CBatchJob {
     // Writes folder/name.ext for the next running number into buffer and uses the number up.
     // A path that does not fit into length bytes with its terminator gives an empty text.
     void MakeOutputPath(char* buffer, int length);
+    // The same for a given number, leaving the running number alone.
+    void MakeOutputPathFor(std::int32_t number, char* buffer, int length) const;
 
     HWND hProgressWnd;
     std::atomic<std::uint32_t> bRunning;

@@ -72,3 +72,14 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
     m_pRecord = composed.release();
     return true;
 }
+
+bool CImageFile::DecodeNow() const {
+    if (m_pRecord == nullptr)
+        return false;
+    // Drawing one pixel of the picture is the library's way to have all of it decoded.
+    ImageRecordPtr probe(ImageRecord::New());
+    if (!probe || probe->CreateBitmap(1, 1, PixelFormat32bppARGB) != Ok)
+        return false;
+    DrawingSurface surface = DrawingSurface::OnImage(probe->hImage);
+    return surface.DrawImage(m_pRecord->hImage, 0, 0, 1, 1, 0, 0, 1, 1) == Ok;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The owner of at most one image decoded from a file as a bitmap. Plain local objects of the
-// operation that uses them; never shared between threads.
+// operation that uses them; never shared between threads, except one that DecodeNow has
+// decoded and that is only drawn from.
 
 #include "engine/ImageRecord.h"
 #include "imaging/GdiPlus.h"
@@ -33,6 +34,11 @@ class CImageFile {
     // and 1-bit-alpha backgrounds give 32-bit ARGB; other formats are kept. False, with this
     // object unchanged, when either object is empty or the library fails.
     bool ComposeOverlay(const CImageFile& overlay, const RECT& sourceRect, const RECT& destRect);
+
+    // Decodes the pixels now; the library otherwise does so at the first draw. A picture that
+    // several threads draw from at once must be decoded before, as decoding writes to it.
+    // False when empty or when the pixels do not decode.
+    bool DecodeNow() const;
 
     // The held image handle, or null; owned by this object.
     GpImage* GetImage() const { return m_pRecord != nullptr ? m_pRecord->hImage : nullptr; }

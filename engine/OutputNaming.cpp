@@ -41,7 +41,10 @@ void CBatchJob::MakeOutputPath(char* buffer, int length) {
     const std::int32_t number = nSerial;
     // Wraps instead of overflowing after INT32_MAX (defined, and never reached in practice).
     nSerial = static_cast<std::int32_t>(static_cast<std::uint32_t>(nSerial) + 1u);
+    MakeOutputPathFor(number, buffer, length);
+}
 
+void CBatchJob::MakeOutputPathFor(std::int32_t number, char* buffer, int length) const {
     const std::string name = FormatOutputName(szNameTemplate, number);
     char extension[MAX_PATH] = {};
     GetOutputExtension(extension, MAX_PATH);

@@ -12,6 +12,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick
     qt6ct  # the end-to-end look at a dark palette
     desktop-file-utils appstream python3
+    help2man parallel
     "$@"
 )
 

@@ -2,10 +2,10 @@
 
 #include "app/framework/ResourceImages.h"
 #include "engine/BatchJob.h"
+#include "engine/OverlayOptionsText.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 #include "res/Resource.h"
-#include "ui/OverlayOptionsText.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -271,8 +271,11 @@ void COverlayOptionsDlg::OnOK() {
     GetDlgItemText(IDC_NAME_TEMPLATE, nameTemplate);
     CopyText(m_pJob->szNameTemplate, StoredTemplateText(nameTemplate, kTemplateLimit).c_str());
 
-    m_pJob->nSizeX = static_cast<std::int32_t>(GetDlgItemInt(IDC_SIZE_X, nullptr, TRUE));
-    m_pJob->nSizeY = static_cast<std::int32_t>(GetDlgItemInt(IDC_SIZE_Y, nullptr, TRUE));
+    std::string sizeText;
+    GetDlgItemText(IDC_SIZE_X, sizeText);
+    m_pJob->nSizeX = SizeFieldValue(sizeText);
+    GetDlgItemText(IDC_SIZE_Y, sizeText);
+    m_pJob->nSizeY = SizeFieldValue(sizeText);
     m_pJob->SetFlags(flags);
     EndDialog(IDOK);
 }

@@ -1,6 +1,6 @@
 // The normalisation rules of the options dialog's text fields, without a window.
 
-#include "ui/OverlayOptionsText.h"
+#include "engine/OverlayOptionsText.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +149,28 @@ TEST(StoredTemplate, CutToTheLimitKeepingARunningNumber) {
     EXPECT_EQ(StoredTemplateText(std::string(254, 'b') + "#", 254).size(), 254u);
     EXPECT_EQ(StoredTemplateText("  img##  ", 254), "img##");
     EXPECT_EQ(StoredTemplateText("img", 254), "img#");
+}
+
+// The number "OK" stores from a size field's text.
+TEST(SizeFieldValue, LeadingDigitsAsASigned32BitNumber) {
+    const struct {
+        const char* text;
+        std::int32_t value;
+    } rows[] = {
+        {"120 px", 120},
+        {"12.5%", 12},
+        {"1%", 1},
+        {"  +7", 7},
+        {"-5", -5},
+        {"abc", 0},
+        {"", 0},
+        {"2147483647 px", 2147483647},
+        {"2147483648 px", 0},
+        {"99999999999%", 0},
+        {"-2147483648", INT32_MIN},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(SizeFieldValue(row.text), row.value) << row.text;
 }
 
 } // namespace

@@ -1,8 +1,9 @@
-#include "ui/OverlayOptionsText.h"
+#include "engine/OverlayOptionsText.h"
 
 #include <QString>
 
 #include <cctype>
+#include <limits>
 
 namespace {
 
@@ -62,6 +63,29 @@ bool NormalizePixelText(const std::string& text, std::string& normal) {
 
 bool NormalizePercentText(const std::string& text, std::string& normal) {
     return NormalizeSize(text, true, normal);
+}
+
+std::int32_t SizeFieldValue(const std::string& text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+        ++at;
+    if (at >= text.size() || text[at] < '0' || text[at] > '9')
+        return 0;
+    std::int64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = value * 10 + (text[at] - '0');
+        if (value > std::numeric_limits<std::int32_t>::max() + std::int64_t{1})
+            return 0;
+    }
+    if (negative)
+        value = -value;
+    if (value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max())
+        return 0;
+    return static_cast<std::int32_t>(value);
 }
 
 bool FilterTemplatePass(const std::string& text, std::string& result, int& start, int& end) {

@@ -1,8 +1,10 @@
 #pragma once
-// The silent normalisation rules of the options dialog's three text fields. Texts are 8-bit
+// The silent normalisation rules of the options dialog's three text fields, which the
+// command line applies to its size and template options as well. Texts are 8-bit
 // in the locale's encoding; caret and selection positions count characters as the edit does.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The size fields: the digits of text (for percent also its first '.', where it stands),
@@ -10,6 +12,10 @@
 // the normal form differs from text.
 bool NormalizePixelText(const std::string& text, std::string& normal);
 bool NormalizePercentText(const std::string& text, std::string& normal);
+
+// The number a size field stores: its leading decimal digits, after blanks and an optional
+// sign, as a signed 32-bit value ("12.5%" gives 12); 0 without digits or beyond 32 bits.
+std::int32_t SizeFieldValue(const std::string& text);
 
 // One pass of the template filter: letters A-Z a-z, digits and blanks stay; a '#' stays while
 // it belongs to the first run of '#' or follows a '#' of the input; every other character is

@@ -1,0 +1,38 @@
+#pragma once
+// The rows for a batch on every core: pictorum-batch --jobs 2 against each peer run two at a
+// time by xargs -P2, as a script user would, one process per size class so that the time per
+// picture is the run's wall time over its pictures.
+
+#include "bench/Peers.h"
+#include "bench/Report.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct ParallelInput {
+    QString overlay;
+    // Pictures and their placements by size class.
+    std::map<std::string, QStringList> pictures;
+    std::map<std::string, std::vector<Placement>> placements;
+};
+
+struct ParallelResult {
+    Measured ours;
+    std::vector<Measured> peers;
+};
+
+// Runs every tool on every size class once; work is a folder it may empty and fill.
+ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& format,
+                           const QString& work, int jobs, bool peers);
+
+// Prints the rows and the goals: our time per picture against the single-thread codec floor
+// (goal <= 0.6 of it) and against each peer (goal: each peer >= 2 x ours), and our peak
+// memory, less what start-up alone takes (startupMb), against (jobs + 1) decoded pictures of
+// the largest size plus the overlay.
+void PrintParallel(const char* format, const std::vector<std::string>& classes,
+                   const ParallelResult& result, const Measured& floor, int jobs, double decodedMb,
+                   double overlayMb, double startupMb);

@@ -1,0 +1,63 @@
+#include "engine/StampedItem.h"
+
+#include "engine/BatchJob.h"
+#include "engine/Placement.h"
+
+#include <limits>
+
+namespace {
+
+LONG ToLong(UINT value) {
+    return value > static_cast<UINT>(std::numeric_limits<LONG>::max())
+               ? std::numeric_limits<LONG>::max()
+               : static_cast<LONG>(value);
+}
+
+} // namespace
+
+const char* ItemOutcomeText(ItemOutcome outcome) {
+    switch (outcome) {
+    case ItemOutcome::Done:
+        return "Done";
+    case ItemOutcome::OpenFailed:
+        return "Error : Could not open";
+    case ItemOutcome::ComposeFailed:
+        return "Error : Could not copy image";
+    case ItemOutcome::SaveFailed:
+        break;
+    }
+    return "Error : Could not save";
+}
+
+ItemOutcome CStampedItem::LoadAndCompose(const CBatchJob& job, const char* path,
+                                         const CImageFile& overlay) {
+    const ItemOutcome loaded = Load(path);
+    return loaded == ItemOutcome::Done ? Compose(job, overlay) : loaded;
+}
+
+ItemOutcome CStampedItem::Load(const char* path) {
+    m_image.Release();
+    return m_image.LoadFromFile(path) ? ItemOutcome::Done : ItemOutcome::OpenFailed;
+}
+
+ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overlay) {
+    // Sizes come from the pictures this item actually holds, not from their files read once
+    // more: a file deleted or rewritten since it was loaded would otherwise give a 0 x 0 or a
+    // foreign size, and the stamp would silently be missing or cut while the item says "Done".
+    const RECT destRect = ComputePlacement(job.GetSizeMode(), job.GetOverlayAnchor(), job.nSizeX,
+                                           job.nSizeY, m_image.Width(), m_image.Height());
+    const RECT sourceRect{0, 0, ToLong(overlay.Width()), ToLong(overlay.Height())};
+    if (!m_image.ComposeOverlay(overlay, sourceRect, destRect)) {
+        m_image.Release();
+        return ItemOutcome::ComposeFailed;
+    }
+    return ItemOutcome::Done;
+}
+
+ItemOutcome CStampedItem::Save(const char* outputPath, const CLSID* encoder) const {
+    // An empty path means the full name did not fit: writing a shortened one would hit a
+    // different file.
+    if (encoder == nullptr || outputPath == nullptr || outputPath[0] == '\0')
+        return ItemOutcome::SaveFailed;
+    return m_image.SaveToFile(outputPath, *encoder) ? ItemOutcome::Done : ItemOutcome::SaveFailed;
+}

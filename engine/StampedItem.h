@@ -1,0 +1,39 @@
+#pragma once
+// One background on its way to an output file, in the two halves that a batch runs: first
+// loaded and stamped, then named and saved. Every program that stamps backgrounds goes through
+// this class, so they report the same outcome for the same fault.
+
+#include "engine/ImageFile.h"
+#include "imaging/WinTypes.h"
+
+class CBatchJob;
+
+enum class ItemOutcome { Done, OpenFailed, ComposeFailed, SaveFailed };
+
+// The fixed text of an outcome as the progress log shows it ("Done", "Error : Could not open",
+// "Error : Could not copy image", "Error : Could not save").
+const char* ItemOutcomeText(ItemOutcome outcome);
+
+class CStampedItem {
+  public:
+    // Loads path and draws the overlay on it where the job's size and anchor put it: Load and
+    // Compose in one. Done when the stamped picture is held, otherwise OpenFailed or
+    // ComposeFailed (then nothing is held).
+    ItemOutcome LoadAndCompose(const CBatchJob& job, const char* path, const CImageFile& overlay);
+
+    // The two halves, for a caller that decodes outside the compose: Load reads the file
+    // (Done or OpenFailed); DecodeNow decodes its pixels, whose failure Compose reports as
+    // ComposeFailed like any other; Compose stamps the loaded picture.
+    ItemOutcome Load(const char* path);
+    void DecodeNow() const { m_image.DecodeNow(); }
+    ItemOutcome Compose(const CBatchJob& job, const CImageFile& overlay);
+
+    // Writes the stamped picture to outputPath with encoder (null: the format has none). An
+    // empty path stands for a name that did not fit and is not written. Done or SaveFailed.
+    ItemOutcome Save(const char* outputPath, const CLSID* encoder) const;
+
+    void Release() { m_image.Release(); }
+
+  private:
+    CImageFile m_image;
+};

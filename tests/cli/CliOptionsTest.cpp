@@ -1,0 +1,152 @@
+// The rules of the command line, one table: what each option accepts, what it turns its
+// value into, and what it refuses with a message naming it.
+#include "cli/CliOptions.h"
+#include "cli/BatchRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+struct Row {
+    QStringList extra;
+    // Empty: the line is accepted and check must hold; otherwise a part of the refusal.
+    const char* refusal;
+    std::function<bool(const CliOptions&)> check;
+};
+
+ParseResult Parse(const QStringList& extra, const QStringList& base) {
+    return ParseCommandLine(QStringList{"pictorum-batch"} + base + extra, 3);
+}
+
+} // namespace
+
+TEST(CliOptions, RulesOfEachOption) {
+    const QStringList base{"--overlay", "logo.png", "--output", "out", "a.jpg"};
+    const Row rows[] = {
+        // Defaults: as the windowed program's, the number of cores for jobs.
+        {{},
+         "",
+         [](const CliOptions& o) {
+             return !o.sizeGiven && o.anchor == 9 && o.mimeType == "image/tiff" &&
+                    o.nameTemplate == "###" && o.firstNumber == 0 && o.jobs == 3 &&
+                    o.numbering == Numbering::Running && o.shardCount == 1 &&
+                    o.inputs == std::vector<std::string>{"a.jpg"};
+         }},
+        // Sizes: the options dialog's arithmetic, 0 or nothing giving 1, percent cut to whole.
+        {{"--size", "320x100"},
+         "",
+         [](const CliOptions& o) { return !o.sizePercent && o.sizeX == 320 && o.sizeY == 100; }},
+        {{"--size", "20%x12.5%"},
+         "",
+         [](const CliOptions& o) { return o.sizePercent && o.sizeX == 20 && o.sizeY == 12; }},
+        {{"--size", "0x"}, "", [](const CliOptions& o) { return o.sizeX == 1 && o.sizeY == 1; }},
+        {{"--size", "0%x"},
+         "",
+         [](const CliOptions& o) { return o.sizePercent && o.sizeX == 1 && o.sizeY == 1; }},
+        {{"--size", "20%x100"}, "--size '20%x100'", nullptr},
+        {{"--size", "big"}, "--size 'big'", nullptr},
+        {{"--size", "1x2x3"}, "--size", nullptr},
+        {{"--size", "99999999999x1"}, "--size", nullptr},
+        // Anchors by name and number.
+        {{"--anchor", "top-left"}, "", [](const CliOptions& o) { return o.anchor == 1; }},
+        {{"--anchor", "Center"}, "", [](const CliOptions& o) { return o.anchor == 5; }},
+        {{"--anchor", "7"}, "", [](const CliOptions& o) { return o.anchor == 7; }},
+        {{"--anchor", "0"}, "--anchor '0'", nullptr},
+        {{"--anchor", "middle"}, "--anchor 'middle'", nullptr},
+        // Formats by name, extension or MIME type, from the installed encoders.
+        {{"--format", "jpeg"}, "", [](const CliOptions& o) { return o.mimeType == "image/jpeg"; }},
+        {{"--format", "JPG"}, "", [](const CliOptions& o) { return o.mimeType == "image/jpeg"; }},
+        {{"--format", "tif"}, "", [](const CliOptions& o) { return o.mimeType == "image/tiff"; }},
+        {{"--format", "image/webp"},
+         "",
+         [](const CliOptions& o) { return o.mimeType == "image/webp"; }},
+        {{"--format", "gif"}, "--format 'gif': no installed encoder", nullptr},
+        // Templates: the options field's rules.
+        {{"--template", "a/b#c##"},
+         "",
+         [](const CliOptions& o) { return o.nameTemplate == "ab#c"; }},
+        {{"--template", "  photo  "},
+         "",
+         [](const CliOptions& o) { return o.nameTemplate == "photo#"; }},
+        {{"--template", std::string(300, 'a').c_str()},
+         "",
+         [](const CliOptions& o) {
+             return o.nameTemplate.size() == 254 && o.nameTemplate.back() == '#';
+         }},
+        {{"--first-number", "41"}, "", [](const CliOptions& o) { return o.firstNumber == 41; }},
+        {{"--first-number", "-1"}, "--first-number '-1'", nullptr},
+        {{"--first-number", "4x"}, "--first-number '4x'", nullptr},
+        {{"--jobs", "2"}, "", [](const CliOptions& o) { return o.jobs == 2; }},
+        {{"--jobs", "0"}, "--jobs '0'", nullptr},
+        // Sharding numbers by position; a running number across shards would collide.
+        {{"--shard", "2/3"},
+         "",
+         [](const CliOptions& o) {
+             return o.shardIndex == 2 && o.shardCount == 3 && o.numbering == Numbering::Position;
+         }},
+        {{"--shard", "3/3"}, "--shard '3/3'", nullptr},
+        {{"--shard", "1"}, "--shard '1'", nullptr},
+        {{"--shard", "0/2", "--number-by", "running"}, "--number-by 'running'", nullptr},
+        {{"--number-by", "position"},
+         "",
+         [](const CliOptions& o) { return o.numbering == Numbering::Position; }},
+        {{"--log", "xml"}, "--log 'xml'", nullptr},
+        {{"-0", "-", "b.jpg"},
+         "",
+         [](const CliOptions& o) {
+             return o.nulSeparated && o.inputs == std::vector<std::string>{"a.jpg", "-", "b.jpg"};
+         }},
+        {{"-", "-"}, "'-' given more than once", nullptr},
+        {{"--bogus"}, "bogus", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.extra.join(' ').toStdString());
+        const ParseResult result = Parse(row.extra, base);
+        if (*row.refusal == '\0') {
+            ASSERT_EQ(result.kind, ParseResult::Kind::Run) << result.text;
+            EXPECT_TRUE(row.check(result.options));
+        } else {
+            ASSERT_EQ(result.kind, ParseResult::Kind::BadUsage);
+            EXPECT_NE(result.text.find(row.refusal), std::string::npos) << result.text;
+        }
+    }
+}
+
+TEST(CliOptions, RequiredPartsAreNamedWhenMissing) {
+    const struct {
+        QStringList args;
+        const char* refusal;
+    } rows[] = {
+        {{"--output", "out", "a.jpg"}, "--overlay"},
+        {{"--overlay", "logo.png", "a.jpg"}, "--output"},
+        {{"--overlay", "logo.png", "--output", "out"}, "no pictures given"},
+    };
+    for (const auto& row : rows) {
+        const ParseResult result = Parse(row.args, {});
+        ASSERT_EQ(result.kind, ParseResult::Kind::BadUsage);
+        EXPECT_NE(result.text.find(row.refusal), std::string::npos) << result.text;
+    }
+    EXPECT_EQ(Parse({"--help"}, {}).kind, ParseResult::Kind::Help);
+}
+
+TEST(CliOptions, ListsFromStandardInputKeepEveryByteButTheSeparator) {
+    const struct {
+        bool nul;
+        std::string text;
+        std::vector<std::string> want;
+    } rows[] = {
+        {false, "a b.jpg\n\nc.jpg", {"x.jpg", "a b.jpg", "c.jpg"}},
+        {true, std::string("a\nb.jpg\0c.jpg\0", 14), {"x.jpg", "a\nb.jpg", "c.jpg"}},
+    };
+    for (const auto& row : rows) {
+        CliOptions options;
+        options.inputs = {"x.jpg", "-"};
+        options.nulSeparated = row.nul;
+        std::FILE* in = fmemopen(const_cast<char*>(row.text.data()), row.text.size(), "r");
+        ASSERT_NE(in, nullptr);
+        EXPECT_EQ(ExpandInputs(options, in), row.want);
+        std::fclose(in);
+    }
+}

@@ -1,0 +1,79 @@
+#include "CliRunSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QProcess>
+
+QStringList CliRun::Lines() const {
+    return out.split(u'\n', Qt::SkipEmptyParts);
+}
+
+CliRun RunCli(const QString& dir, const QStringList& args, const QByteArray& input) {
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start(PICTORUM_BATCH_EXE, args);
+    CliRun run;
+    if (!process.waitForStarted(10000))
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+void CliFolder::SetUp() {
+    ASSERT_TRUE(m_dir.isValid());
+    // The overlay: left half red, right half green, opaque.
+    QImage overlay(16, 16, QImage::Format_ARGB32);
+    overlay.fill(Qt::green);
+    QPainter(&overlay).fillRect(0, 0, 8, 16, Qt::red);
+    Put("logo.png", overlay);
+}
+
+QString CliFolder::Put(const QString& name, const QImage& picture, const char* format) const {
+    EXPECT_TRUE(picture.save(Path(name), format));
+    return name;
+}
+
+QString CliFolder::PutBytes(const QString& name, const QByteArray& bytes) const {
+    QFile file(Path(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return name;
+}
+
+QString CliFolder::Folder(const QString& name) const {
+    EXPECT_TRUE(QDir(m_dir.path()).mkpath(name));
+    return Path(name);
+}
+
+QStringList CliFolder::Base(const QString& outputFolder) const {
+    return {"--overlay", "logo.png", "--output", outputFolder};
+}
+
+QImage Picture(int width, int height, QColor colour) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    picture.fill(colour);
+    QPainter painter(&picture);
+    painter.setPen(Qt::black);
+    painter.drawLine(0, 0, width - 1, height - 1);
+    return picture;
+}
+
+QStringList EntriesIn(const QString& dir) {
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray BytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
