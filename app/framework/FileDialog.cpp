@@ -2,10 +2,19 @@
 
 #include "app/framework/Dialog.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeView>
 
 #include <cstring>
 #include <vector>
@@ -55,9 +64,43 @@ std::string Win32FilterText(const char* filter) {
     }
     return text;
 }
+// Qt's dialog greys out "Open" while a typed name is not one it lists: a file outside the
+// filter, one in a folder it has not read yet, or no file at all. Return then does nothing
+// and the choice is lost without a word. With "Open" kept available the dialog takes a typed
+// file that exists and answers "File not found" for one that does not, as Windows' does.
+class KeepOpenAvailable : public QObject {
+  public:
+    KeepOpenAvailable(QFileDialog& dialog) : QObject(&dialog) {
+        auto* box = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        m_edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        m_open = box != nullptr ? box->button(QDialogButtonBox::Open) : nullptr;
+        if (m_open == nullptr || m_edit == nullptr)
+            return;
+        // After the dialog's own update, which it connected first.
+        connect(m_edit, &QLineEdit::textChanged, this, &KeepOpenAvailable::Enable);
+        // The dialog updates the button on other occasions too (a folder read, a click).
+        m_open->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_open && event->type() == QEvent::EnabledChange && !m_open->isEnabled())
+            QMetaObject::invokeMethod(this, &KeepOpenAvailable::Enable, Qt::QueuedConnection);
+        return false;
+    }
+
+  private:
+    void Enable() {
+        if (m_open != nullptr && m_edit != nullptr && !m_open->isEnabled() &&
+            !m_edit->text().trimmed().isEmpty())
+            m_open->setEnabled(true);
+    }
+    QPointer<QPushButton> m_open;
+    QPointer<QLineEdit> m_edit;
+};
 } // namespace
 
-QStringList WindowsFilterToQt(const std::string& filter) {
+QStringList WindowsFilterToQt(const std::string& filter, PatternCase patternCase) {
     const std::vector<std::string> parts = SplitFilter(filter);
     QStringList filters;
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
@@ -67,12 +110,45 @@ QStringList WindowsFilterToQt(const std::string& filter) {
         QStringList patterns;
         const QStringList raw =
             QString::fromLocal8Bit(parts[i + 1]).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        for (const QString& p : raw)
-            patterns << CaseBlindPattern(p.trimmed());
+        for (const QString& p : raw) {
+            const QString pattern = p.trimmed();
+            if (patternCase == PatternCase::AnyCase) {
+                patterns << CaseBlindPattern(pattern);
+                continue;
+            }
+            patterns << pattern.toLower();
+            if (pattern.toUpper() != pattern.toLower())
+                patterns << pattern.toUpper();
+        }
         filters << display + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
                        QLatin1Char(')');
     }
     return filters;
+}
+
+bool UseDesktopChooser() {
+    const QByteArray forced = qgetenv("PICTORUM_WIDGET_DIALOGS");
+    if (!forced.isEmpty() && forced != "0")
+        return false;
+    // Without a screen there is no desktop to ask. Elsewhere Qt falls back to its widget
+    // dialog by itself when the platform theme offers no chooser.
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+void WidenSizeColumn(QFileDialog& dialog) {
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (tree == nullptr)
+        return;
+    // The widest size text: four digits, two decimals, a three-letter unit.
+    const QString widest = QLocale().formattedDataSize(qint64(1023.99 * 1024 * 1024 * 1024));
+    QStyle* style = tree->style();
+    const int textMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
+    const int headerMargin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, tree->header());
+    const int width =
+        tree->fontMetrics().horizontalAdvance(widest) + 2 * textMargin + 2 * headerMargin;
+    if (tree->header()->sectionSize(1) < width)
+        tree->header()->resizeSection(1, width);
 }
 
 DWORD CommDlgExtendedError() {
@@ -85,7 +161,8 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
         return FALSE;
     CDialog* owner = CDialog::FromHandle(ofn->hwndOwner);
     QFileDialog dialog(owner != nullptr ? owner->GetWidget() : nullptr);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const bool desktop = UseDesktopChooser();
+    dialog.setOption(QFileDialog::DontUseNativeDialog, !desktop);
     // The patterns spell out every letter case; show the filters' own descriptions only.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -93,7 +170,9 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     dialog.setFileMode(multi ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setWindowTitle(ofn->lpstrTitle != nullptr ? QString::fromLocal8Bit(ofn->lpstrTitle)
                                                      : QStringLiteral("Open"));
-    const QStringList filters = WindowsFilterToQt(Win32FilterText(ofn->lpstrFilter));
+    const QStringList filters =
+        WindowsFilterToQt(Win32FilterText(ofn->lpstrFilter),
+                          desktop ? PatternCase::LowerAndUpper : PatternCase::AnyCase);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
         const DWORD index = ofn->nFilterIndex > 0 ? ofn->nFilterIndex - 1 : 0;
@@ -105,6 +184,10 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     const std::string initial(ofn->lpstrFile, strnlen(ofn->lpstrFile, ofn->nMaxFile));
     if (!initial.empty())
         dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(initial)));
+    if (!desktop) {
+        WidenSizeColumn(dialog);
+        new KeepOpenAvailable(dialog);
+    }
     if (dialog.exec() != QDialog::Accepted)
         return FALSE;
     const QStringList files = dialog.selectedFiles();
