@@ -2,17 +2,13 @@
 
 #include "app/framework/Dialog.h"
 
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPointer>
-#include <QPushButton>
 #include <QStyle>
 #include <QTreeView>
 
@@ -64,40 +60,6 @@ std::string Win32FilterText(const char* filter) {
     }
     return text;
 }
-// Qt's dialog greys out "Open" while a typed name is not one it lists: a file outside the
-// filter, one in a folder it has not read yet, or no file at all. Return then does nothing
-// and the choice is lost without a word. With "Open" kept available the dialog takes a typed
-// file that exists and answers "File not found" for one that does not, as Windows' does.
-class KeepOpenAvailable : public QObject {
-  public:
-    KeepOpenAvailable(QFileDialog& dialog) : QObject(&dialog) {
-        auto* box = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-        m_edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        m_open = box != nullptr ? box->button(QDialogButtonBox::Open) : nullptr;
-        if (m_open == nullptr || m_edit == nullptr)
-            return;
-        // After the dialog's own update, which it connected first.
-        connect(m_edit, &QLineEdit::textChanged, this, &KeepOpenAvailable::Enable);
-        // The dialog updates the button on other occasions too (a folder read, a click).
-        m_open->installEventFilter(this);
-    }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_open && event->type() == QEvent::EnabledChange && !m_open->isEnabled())
-            QMetaObject::invokeMethod(this, &KeepOpenAvailable::Enable, Qt::QueuedConnection);
-        return false;
-    }
-
-  private:
-    void Enable() {
-        if (m_open != nullptr && m_edit != nullptr && !m_open->isEnabled() &&
-            !m_edit->text().trimmed().isEmpty())
-            m_open->setEnabled(true);
-    }
-    QPointer<QPushButton> m_open;
-    QPointer<QLineEdit> m_edit;
-};
 } // namespace
 
 QStringList WindowsFilterToQt(const std::string& filter, PatternCase patternCase) {
@@ -130,10 +92,19 @@ bool UseDesktopChooser() {
     const QByteArray forced = qgetenv("PICTORUM_WIDGET_DIALOGS");
     if (!forced.isEmpty() && forced != "0")
         return false;
-    // Without a screen there is no desktop to ask. Elsewhere Qt falls back to its widget
-    // dialog by itself when the platform theme offers no chooser.
     const QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    // Qt builds its widget dialog at once when the platform theme has no chooser to offer,
+    // and only then: that is the one public sign of what the desktop offers. It does not
+    // change while the program runs.
+    static const bool offered = [] {
+        QFileDialog probe;
+        probe.setOption(QFileDialog::DontUseNativeDialog, false);
+        probe.setFileMode(QFileDialog::ExistingFiles);
+        return probe.findChild<QTreeView*>(QStringLiteral("treeView")) == nullptr;
+    }();
+    return offered;
 }
 
 void WidenSizeColumn(QFileDialog& dialog) {
@@ -184,10 +155,8 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     const std::string initial(ofn->lpstrFile, strnlen(ofn->lpstrFile, ofn->nMaxFile));
     if (!initial.empty())
         dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(initial)));
-    if (!desktop) {
+    if (!desktop)
         WidenSizeColumn(dialog);
-        new KeepOpenAvailable(dialog);
-    }
     if (dialog.exec() != QDialog::Accepted)
         return FALSE;
     const QStringList files = dialog.selectedFiles();

@@ -62,7 +62,8 @@ QStringList WindowsFilterToQt(const std::string& filter,
                               PatternCase patternCase = PatternCase::AnyCase);
 
 class QFileDialog;
-// Whether the choosers use the desktop's own dialog (see above).
+// Whether the choosers use the desktop's own dialog: the platform offers one and
+// PICTORUM_WIDGET_DIALOGS is not set.
 bool UseDesktopChooser();
 // Qt's widget dialog sizes its size column for "128.88 GB" without margins, which cuts
 // "310.55 KiB"; this makes it wide enough for any size it shows.
