@@ -352,49 +352,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ImportAnswerCase{"TypedNameOfNoFile", 0, "sacn.pic", "File not found", 0}),
     [](const ::testing::TestParamInfo<ImportAnswerCase>& info) { return info.param.name; });
 
-TEST_F(MainDlgTest, DeleteInTheListRemovesTheSelectionAndCtrlASelectsEveryEntry) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QStringList four;
-    for (const char* name : {"a.png", "b.png", "c.png", "d.png"})
-        four << WritePicture(dir.filePath(QString::fromLatin1(name)), 8, 8, Qt::blue);
-    CMainDlg dialog;
-    std::vector<std::string> afterDelete;
-    QString labelAfterDelete, labelAtEnd;
-    int selectedByCtrlA = -1, leftAtEnd = -1;
-    ModalScript script;
-    Import(script, dialog, four);
-    script
-        .OnMain(dialog, "delete two",
-                [&] {
-                    // Keys go to the active window's focus, as the user's would.
-                    dialog.GetWidget()->activateWindow();
-                    WaitFor([&] { return dialog.GetWidget()->isActiveWindow(); });
-                    List(dialog)->setFocus(Qt::MouseFocusReason);
-                    ClickListEntry(dialog, 1, Qt::NoModifier);
-                    ClickListEntry(dialog, 3, Qt::ControlModifier);
-                    PressKey(dialog.GetWidget(), Qt::Key_Delete);
-                    afterDelete = ListedPaths(dialog);
-                    labelAfterDelete = GroupTitle(dialog);
-                })
-        .OnMain(dialog, "select all, delete", [&] {
-            ClickListEntry(dialog, 0, Qt::NoModifier);
-            PressKey(dialog.GetWidget(), Qt::Key_A, Qt::ControlModifier);
-            selectedByCtrlA = FileList(dialog)->GetSelCount();
-            PressKey(dialog.GetWidget(), Qt::Key_Delete);
-            leftAtEnd = FileList(dialog)->GetCount();
-            labelAtEnd = GroupTitle(dialog);
-            ClickControl(dialog, IDC_EXIT);
-        });
-    EXPECT_EQ(script.Run(dialog, 30000), IDOK);
-    EXPECT_TRUE(script.Finished()) << script.Pending();
-    EXPECT_EQ(afterDelete, (std::vector<std::string>{Bytes(four[0]), Bytes(four[2])}));
-    EXPECT_EQ(labelAfterDelete, QStringLiteral("Background Images (2)"));
-    EXPECT_EQ(selectedByCtrlA, 2);
-    EXPECT_EQ(leftAtEnd, 0);
-    EXPECT_EQ(labelAtEnd, QStringLiteral("Background Images (0)"));
-}
-
 TEST_F(MainDlgTest, ImportFilterListsEveryEncoderFirstTogetherThenEachAlone) {
     std::string filter = "kept|";
     CMainDlg::BuildImportFilter(filter);
