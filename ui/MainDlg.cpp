@@ -22,6 +22,10 @@ namespace {
 constexpr char kOutputFolderTitle[] = "Please select folder to output results.\n\n"
                                       "WARNING: Any duplicate files will be overwritten.";
 constexpr std::size_t kImportBufferSize = 8192;
+constexpr char kImportTitle[] = "Import Background Images";
+constexpr char kOverlayTitle[] = "Choose Overlay Image";
+constexpr char kTooManyFiles[] = "Too many files were chosen at once.\n\n"
+                                 "Choose fewer files, or drop them onto the window.";
 
 // A wide text of the encoder list as 8-bit text; nothing for a missing or unconvertible one.
 std::string Narrow(const WCHAR* text) {
@@ -41,6 +45,7 @@ ON_BN_CLICKED(IDC_IMPORT, &CMainDlg::OnImport)
 ON_BN_CLICKED(IDC_REMOVE, &CMainDlg::OnRemove)
 ON_BN_CLICKED(IDC_REMOVE_ALL, &CMainDlg::OnRemoveAll)
 ON_LBN_SELCHANGE(IDC_BACKGROUND_LIST, &CMainDlg::OnSelChangeList)
+ON_MESSAGE(WM_VKEYTOITEM, &CMainDlg::OnVKeyToItem)
 ON_WM_DROPFILES()
 ON_WM_DRAWITEM_EX(&CMainDlg::DrawPreview)
 ON_WM_DESTROY()
@@ -116,6 +121,7 @@ void CMainDlg::OnBrowseOverlay() {
         shown.empty() || m_job.szOverlayPath[0] == '\0' ? nullptr : m_job.szOverlayPath;
     CFileDialog dialog(TRUE, nullptr, start, OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR, filter.c_str(),
                        this);
+    dialog.m_ofn.lpstrTitle = kOverlayTitle;
     if (dialog.DoModal() != IDOK)
         return;
     SetOverlay(dialog.GetPathName().c_str());
@@ -253,8 +259,15 @@ void CMainDlg::OnImport() {
                        this);
     dialog.m_ofn.lpstrFile = buffer.data();
     dialog.m_ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    if (dialog.DoModal() != IDOK)
+    dialog.m_ofn.lpstrTitle = kImportTitle;
+    if (dialog.DoModal() != IDOK) {
+        // A selection too long for the buffer would otherwise vanish without a word.
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+            MessageBox(kTooManyFiles, "Error", MB_OK | MB_ICONWARNING);
+            GotoDlgCtrl(GetDlgItem(IDC_IMPORT));
+        }
         return;
+    }
 
     // NUL-separated strings ending with an empty one: one full path, or a folder and names.
     const char* first = buffer.data();
@@ -283,6 +296,14 @@ void CMainDlg::OnRemove() {
     m_listBackgrounds.RemoveEntries(indices);
     UpdateCountLabel();
     RebuildPreview();
+}
+
+LRESULT CMainDlg::OnVKeyToItem(WPARAM wParam, LPARAM) {
+    // Delete in the list does what "Remove" does; every other key keeps its usual meaning.
+    if (LOWORD(wParam) != VK_DELETE)
+        return -1;
+    OnRemove();
+    return -2;
 }
 
 void CMainDlg::OnRemoveAll() {

@@ -61,6 +61,7 @@ class CMainDlg : public CDialog {
     void OnBrowseOverlay();
     void OnImport();
     void OnRemove();
+    LRESULT OnVKeyToItem(WPARAM wParam, LPARAM lParam);
     void OnRemoveAll();
     void OnSelChangeList();
     void OnDropFiles(HDROP drop);

@@ -37,6 +37,12 @@ class ControlBase {
         if (m_notify)
             m_notify(m_id, code);
     }
+    // Messages a control sends its owner (WM_VKEYTOITEM); 0 while the control has no owner.
+    using OwnerSend = std::function<LRESULT(UINT message, WPARAM wParam, LPARAM lParam)>;
+    void SetOwnerSend(OwnerSend send) { m_ownerSend = std::move(send); }
+    LRESULT SendToOwner(UINT message, WPARAM wParam, LPARAM lParam) const {
+        return m_ownerSend ? m_ownerSend(message, wParam, lParam) : 0;
+    }
 
     // The text as the program set it (buttons whose text the framework wrapped keep the
     // original here).
@@ -49,6 +55,7 @@ class ControlBase {
     int m_id;
     DWORD m_style;
     Notify m_notify;
+    OwnerSend m_ownerSend;
 };
 
 // The control record of a widget made by the framework, or null.
@@ -160,8 +167,15 @@ class DlgListBox : public QListWidget, public ControlBase {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
+    // Whether the owner took the key (LBS_WANTKEYBOARDINPUT).
+    bool OfferKeyToOwner(const QKeyEvent* event);
+    // Set while the focus came from the keyboard, so an empty list can show where it is.
+    bool m_keyboardFocus = false;
     struct Snapshot {
         std::vector<int> selected;
         int current;

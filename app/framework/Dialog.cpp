@@ -207,6 +207,9 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
             continue;
         ControlBase* control = ControlOf(widget);
         control->SetNotify([this](int id, UINT code) { Command(id, code); });
+        control->SetOwnerSend([this](UINT message, WPARAM wParam, LPARAM lParam) {
+            return WindowProc(message, wParam, lParam);
+        });
         if (auto* ownerDraw = dynamic_cast<DlgOwnerDraw*>(widget)) {
             ownerDraw->SetDraw([this](int id, QPainter* painter, const QRect& rect) {
                 DRAWITEMSTRUCT dis{ODT_STATIC,
@@ -256,13 +259,17 @@ void CDialog::ReleaseWindow() {
         return;
     for (auto& [id, widget] : dialog->m_controls) {
         (void)id;
-        if (ControlBase* control = ControlOf(widget.data()))
+        if (ControlBase* control = ControlOf(widget.data())) {
             control->SetNotify(nullptr);
+            control->SetOwnerSend(nullptr);
+        }
     }
     const QList<QWidget*> children = dialog->findChildren<QWidget*>();
     for (QWidget* child : children) {
-        if (ControlBase* control = ControlOf(child))
+        if (ControlBase* control = ControlOf(child)) {
             control->SetNotify(nullptr);
+            control->SetOwnerSend(nullptr);
+        }
         if (auto* ownerDraw = dynamic_cast<DlgOwnerDraw*>(child))
             ownerDraw->SetDraw(nullptr);
     }

@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLocale>
+#include <QStyle>
+#include <QTreeView>
 
 #include <cstring>
 #include <vector>
@@ -57,7 +62,7 @@ std::string Win32FilterText(const char* filter) {
 }
 } // namespace
 
-QStringList WindowsFilterToQt(const std::string& filter) {
+QStringList WindowsFilterToQt(const std::string& filter, PatternCase patternCase) {
     const std::vector<std::string> parts = SplitFilter(filter);
     QStringList filters;
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
@@ -67,12 +72,54 @@ QStringList WindowsFilterToQt(const std::string& filter) {
         QStringList patterns;
         const QStringList raw =
             QString::fromLocal8Bit(parts[i + 1]).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        for (const QString& p : raw)
-            patterns << CaseBlindPattern(p.trimmed());
+        for (const QString& p : raw) {
+            const QString pattern = p.trimmed();
+            if (patternCase == PatternCase::AnyCase) {
+                patterns << CaseBlindPattern(pattern);
+                continue;
+            }
+            patterns << pattern.toLower();
+            if (pattern.toUpper() != pattern.toLower())
+                patterns << pattern.toUpper();
+        }
         filters << display + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
                        QLatin1Char(')');
     }
     return filters;
+}
+
+bool UseDesktopChooser() {
+    const QByteArray forced = qgetenv("PICTORUM_WIDGET_DIALOGS");
+    if (!forced.isEmpty() && forced != "0")
+        return false;
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    // Qt builds its widget dialog at once when the platform theme has no chooser to offer,
+    // and only then: that is the one public sign of what the desktop offers. It does not
+    // change while the program runs.
+    static const bool offered = [] {
+        QFileDialog probe;
+        probe.setOption(QFileDialog::DontUseNativeDialog, false);
+        probe.setFileMode(QFileDialog::ExistingFiles);
+        return probe.findChild<QTreeView*>(QStringLiteral("treeView")) == nullptr;
+    }();
+    return offered;
+}
+
+void WidenSizeColumn(QFileDialog& dialog) {
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (tree == nullptr)
+        return;
+    // The widest size text: four digits, two decimals, a three-letter unit.
+    const QString widest = QLocale().formattedDataSize(qint64(1023.99 * 1024 * 1024 * 1024));
+    QStyle* style = tree->style();
+    const int textMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
+    const int headerMargin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, tree->header());
+    const int width =
+        tree->fontMetrics().horizontalAdvance(widest) + 2 * textMargin + 2 * headerMargin;
+    if (tree->header()->sectionSize(1) < width)
+        tree->header()->resizeSection(1, width);
 }
 
 DWORD CommDlgExtendedError() {
@@ -85,7 +132,8 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
         return FALSE;
     CDialog* owner = CDialog::FromHandle(ofn->hwndOwner);
     QFileDialog dialog(owner != nullptr ? owner->GetWidget() : nullptr);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const bool desktop = UseDesktopChooser();
+    dialog.setOption(QFileDialog::DontUseNativeDialog, !desktop);
     // The patterns spell out every letter case; show the filters' own descriptions only.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -93,7 +141,9 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     dialog.setFileMode(multi ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setWindowTitle(ofn->lpstrTitle != nullptr ? QString::fromLocal8Bit(ofn->lpstrTitle)
                                                      : QStringLiteral("Open"));
-    const QStringList filters = WindowsFilterToQt(Win32FilterText(ofn->lpstrFilter));
+    const QStringList filters =
+        WindowsFilterToQt(Win32FilterText(ofn->lpstrFilter),
+                          desktop ? PatternCase::LowerAndUpper : PatternCase::AnyCase);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
         const DWORD index = ofn->nFilterIndex > 0 ? ofn->nFilterIndex - 1 : 0;
@@ -105,6 +155,8 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     const std::string initial(ofn->lpstrFile, strnlen(ofn->lpstrFile, ofn->nMaxFile));
     if (!initial.empty())
         dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(initial)));
+    if (!desktop)
+        WidenSizeColumn(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return FALSE;
     const QStringList files = dialog.selectedFiles();

@@ -3,8 +3,9 @@
 // GetOpenFileName) become Qt name filters that match extensions in any letter case, and the
 // result lands in the caller's buffer in the Windows layout: one full path, or with
 // OFN_ALLOWMULTISELECT and several files the folder, NUL, each name NUL-ended, and a final
-// NUL. A result that does not fit the buffer is never cut: the call fails instead. The dialog
-// is Qt's own (not the desktop's), so tests can drive it.
+// NUL. A result that does not fit the buffer is never cut: the call fails instead. The
+// desktop's own chooser is used where the platform offers one; Qt's widget dialog is the
+// fallback, and the only one when PICTORUM_WIDGET_DIALOGS is set (the tests drive it).
 
 #include "app/framework/Wnd.h"
 
@@ -49,9 +50,24 @@ BOOL GetOpenFileName(OPENFILENAMEA* ofn);
 // 0 after a cancel, FNERR_BUFFERTOOSMALL after a result that did not fit.
 DWORD CommDlgExtendedError();
 
+// How a Qt name filter spells a pattern's letter case. Qt's own dialog matches bracket
+// patterns; the desktop's chooser may match patterns letter by letter, so it is offered the
+// pattern in lower and in upper case.
+enum class PatternCase { AnyCase, LowerAndUpper };
+
 // "Display|*.JPG;*.JPEG|..." (or NUL separated) to Qt name filters, each pattern matching its
-// extension in any letter case: "JPEG File (*.JPG) (*.[jJ][pP][gG])".
-QStringList WindowsFilterToQt(const std::string& filter);
+// extension in any letter case: "JPEG File (*.JPG) (*.[jJ][pP][gG])", or with LowerAndUpper
+// "JPEG File (*.JPG) (*.jpg *.JPG)".
+QStringList WindowsFilterToQt(const std::string& filter,
+                              PatternCase patternCase = PatternCase::AnyCase);
+
+class QFileDialog;
+// Whether the choosers use the desktop's own dialog: the platform offers one and
+// PICTORUM_WIDGET_DIALOGS is not set.
+bool UseDesktopChooser();
+// Qt's widget dialog sizes its size column for "128.88 GB" without margins, which cuts
+// "310.55 KiB"; this makes it wide enough for any size it shows.
+void WidenSizeColumn(QFileDialog& dialog);
 
 class CFileDialog : public CCmdTarget {
   public:

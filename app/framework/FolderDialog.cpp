@@ -1,6 +1,7 @@
 #include "app/framework/FolderDialog.h"
 
 #include "app/framework/Dialog.h"
+#include "app/framework/FileDialog.h"
 
 #include <QDialog>
 #include <QFile>
@@ -16,19 +17,36 @@ struct ITEMIDLIST_ {
     std::string path;
 };
 
-LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
-    if (info == nullptr)
-        return nullptr;
-    CDialog* owner = CDialog::FromHandle(info->hwndOwner);
-    QDialog outer(owner != nullptr ? owner->GetWidget() : nullptr);
-    outer.setWindowTitle(QStringLiteral("Browse For Folder"));
+namespace {
+// The title text on one line, for a window title.
+QString OneLine(const QString& text) {
+    return text.simplified();
+}
+
+QStringList ChooseOnDesktop(QWidget* parent, const QString& title) {
+    // The desktop's chooser has no place for text inside it: the whole title text, warning
+    // and all, becomes its window title. It lets the user type a folder and make a new one.
+    QFileDialog chooser(parent);
+    chooser.setWindowTitle(title.isEmpty() ? QStringLiteral("Choose Folder") : OneLine(title));
+    chooser.setOption(QFileDialog::ShowDirsOnly);
+    chooser.setFileMode(QFileDialog::Directory);
+    if (chooser.exec() != QDialog::Accepted)
+        return {};
+    return chooser.selectedFiles();
+}
+
+QStringList ChooseInWidgetDialog(QWidget* parent, const QString& title) {
+    QDialog outer(parent);
+    // The window title names the task; the full text, with its warning, stays inside.
+    const QString firstLine = title.section(QLatin1Char('\n'), 0, 0).trimmed();
+    outer.setWindowTitle(firstLine.isEmpty() ? QStringLiteral("Choose Folder") : firstLine);
     auto* layout = new QVBoxLayout(&outer);
-    if (info->lpszTitle != nullptr && info->lpszTitle[0] != '\0') {
-        auto* title = new QLabel(QString::fromLocal8Bit(info->lpszTitle), &outer);
-        title->setObjectName(QStringLiteral("browseTitle"));
-        title->setTextFormat(Qt::PlainText);
-        title->setWordWrap(true);
-        layout->addWidget(title);
+    if (!title.isEmpty()) {
+        auto* label = new QLabel(title, &outer);
+        label->setObjectName(QStringLiteral("browseTitle"));
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        layout->addWidget(label);
     }
     // Qt's own folder dialog, embedded: it has the field to type a folder in and the button
     // that makes a new one; it offers local folders only.
@@ -38,11 +56,24 @@ LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
     chooser->setOption(QFileDialog::ShowDirsOnly);
     chooser->setFileMode(QFileDialog::Directory);
     chooser->setSizeGripEnabled(false);
+    WidenSizeColumn(*chooser);
     layout->addWidget(chooser);
     QObject::connect(chooser, &QFileDialog::finished, &outer, &QDialog::done);
     if (outer.exec() != QDialog::Accepted)
+        return {};
+    return chooser->selectedFiles();
+}
+} // namespace
+
+LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
+    if (info == nullptr)
         return nullptr;
-    const QStringList chosen = chooser->selectedFiles();
+    CDialog* owner = CDialog::FromHandle(info->hwndOwner);
+    QWidget* parent = owner != nullptr ? owner->GetWidget() : nullptr;
+    const QString title =
+        info->lpszTitle != nullptr ? QString::fromLocal8Bit(info->lpszTitle) : QString();
+    const QStringList chosen =
+        UseDesktopChooser() ? ChooseOnDesktop(parent, title) : ChooseInWidgetDialog(parent, title);
     if (chosen.isEmpty())
         return nullptr;
     const QFileInfo folder(chosen.first());

@@ -1,7 +1,9 @@
 #pragma once
 // The folder chooser: a modal dialog that shows its title text inside the dialog (line breaks
-// kept), lets the user pick or type a folder and make a new one, and returns only file-system
-// folders. The result is an item list that SHGetPathFromIDList turns into a path; free it with
+// kept) under a window title made of its first line, lets the user pick or type a folder and
+// make a new one, and returns only file-system folders. The desktop's own chooser, where used
+// (see UseDesktopChooser), shows the whole title text as its window title instead. The
+// result is an item list that SHGetPathFromIDList turns into a path; free it with
 // CoTaskMemFree.
 
 #include "app/framework/WinUser.h"

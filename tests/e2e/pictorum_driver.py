@@ -6,9 +6,10 @@ import os
 from dialog_window import DialogWindow
 
 MAIN_TITLE = r"^Pictorum - Tollerby$"
-OPEN_TITLE = r"^Open$"
+IMPORT_TITLE = r"^Import Background Images$"
+OVERLAY_TITLE = r"^Choose Overlay Image$"
 OPTIONS_TITLE = r"^Options$"
-FOLDER_TITLE = r"^Browse For Folder$"
+FOLDER_TITLE = r"^Please select folder to output results\.$"
 ERROR_TITLE = r"^Error$"
 PROGRESS_TITLE = r"^([0-9]+% Complete|Initializing\.\.\.)$"
 FINISHED_TITLE = r"^100% Complete$"
@@ -95,14 +96,14 @@ class PictorumDriver:
 
     # --- the main window's commands -------------------------------------------------------
 
-    def open_file_dialog(self, button):
+    def open_file_dialog(self, button, title):
         self.main.click(*button)
-        return self.wait_window(OPEN_TITLE)
+        return self.wait_window(title)
 
     def import_files(self, folder, names):
         """Import... : go to the folder by typing it, then pick several files at once by
         typing their names, each in double quotes, as the file dialog takes them."""
-        dialog = self.open_file_dialog(MAIN_IMPORT)
+        dialog = self.open_file_dialog(MAIN_IMPORT, IMPORT_TITLE)
         self.session.type(folder.rstrip("/") + "/")
         self.session.key("Return")
         self.session.type(" ".join('"%s"' % name for name in names))
@@ -110,7 +111,7 @@ class PictorumDriver:
         self.wait_gone(dialog)
 
     def choose_overlay(self, path):
-        dialog = self.open_file_dialog(MAIN_BROWSE)
+        dialog = self.open_file_dialog(MAIN_BROWSE, OVERLAY_TITLE)
         self.session.type(path)
         self.session.key("Return")
         self.wait_gone(dialog)

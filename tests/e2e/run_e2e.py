@@ -4,6 +4,7 @@
   run_e2e.py tour   --program <pictorum> --artifacts <dir> [--docs <dir>]
   run_e2e.py look   --program <pictorum> --artifacts <dir> [--scale S] [--dark] [--docs <dir>]
   run_e2e.py cancel --program <pictorum> --artifacts <dir>
+  run_e2e.py keys   --program <pictorum> --artifacts <dir>
 
 tour:   Escape and Enter leave the main window open; three backgrounds imported through the
         file dialog, an overlay chosen with Browse..., the options set (centre, 25 x 25 percent,
@@ -15,6 +16,9 @@ look:   the main window on a screen of another scale (--scale, 2 unless given) a
 cancel: a batch of 24 large pictures is cancelled in the middle; the files written so far are whole and
         numbered in order, the dialog closes, and a second run still does the whole list and
         numbers on.
+keys:   Ctrl+A in the Import dialog on a folder of more files than its result holds gives a
+        message; Ctrl+A and Delete in the list remove every entry, so that Go! then reports
+        the empty list.
 
 Screenshots of every step go into --artifacts; they are kept, and their paths printed, when a
 step fails. --docs copies the shots the README shows (tour: options, progress; look: the main
@@ -386,7 +390,57 @@ def check_corner_stamp(path):
                "%s has the overlay's colour %s at %s" % (path, colour, point))
 
 
-CASES = {"tour": tour, "look": look, "cancel": cancel}
+# More long names than the Import dialog's 8,192-byte result holds (about 230 of these).
+MANY_FILES = 400
+
+
+def keys(session, program, work, docs):
+    many = os.path.join(work, "many")
+    os.makedirs(many)
+    for n in range(MANY_FILES):
+        open(os.path.join(many, "holiday-photograph-number-%04d.png" % n), "wb").close()
+    pictures = os.path.join(work, "photos")
+    os.makedirs(pictures)
+    for name in ("a.png", "b.png"):
+        draw_gradient(os.path.join(pictures, name), 64, 48, "blue-yellow")
+    overlay = os.path.join(work, "logo.png")
+    draw_overlay(overlay, 40, 20)
+
+    app = ui.PictorumDriver(session, [program], work)
+    with session.step("main window opens"):
+        app.start()
+
+    with session.step("too many files at once are answered with a message"):
+        dialog = app.open_file_dialog(ui.MAIN_IMPORT, ui.IMPORT_TITLE)
+        session.type(many + "/")
+        session.key("Return")
+        time.sleep(1.0)  # the folder's listing fills in behind the dialog
+        # From the name field back to the file list, every file, Open.
+        session.key("shift+Tab", "ctrl+a", "Return")
+        app.wait_gone(dialog)
+        error = app.wait_window(ui.ERROR_TITLE)
+        session.screenshot("too-many-files")
+        session.key("Return")
+        app.wait_gone(error)
+
+    with session.step("Ctrl+A and Delete in the list remove every entry"):
+        app.import_files(pictures, ["a.png", "b.png"])
+        app.choose_overlay(overlay)
+        app.main.click(*ui.MAIN_LIST)
+        session.key("ctrl+a", "Delete", "alt+g")
+        answer = session.wait_window(ui.ERROR_TITLE + "|" + ui.FOLDER_TITLE, watch=app.process)
+        session.screenshot("go-after-delete")
+        expect(session.title(answer) == "Error",
+               "Go! asked for the output folder: the list was not emptied")
+        session.key("Return" if session.title(answer) == "Error" else "Escape")
+        app.wait_gone(answer)
+
+    with session.step("Exit"):
+        code = app.exit()
+        expect(code == 0, "the program ended with exit code %d" % code)
+
+
+CASES = {"tour": tour, "look": look, "cancel": cancel, "keys": keys}
 
 
 def main():

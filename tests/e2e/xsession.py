@@ -100,6 +100,8 @@ class XSession:
         for name in ("QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_QPA_PLATFORMTHEME",
                      "QT_STYLE_OVERRIDE"):
             env.pop(name, None)
+        # Qt's widget dialogs, which the scripts drive, whatever desktop the machine runs.
+        env["PICTORUM_WIDGET_DIALOGS"] = "1"
         if extra_path:
             env["PATH"] = extra_path + os.pathsep + env.get("PATH", "")
         env.update(extra_env or {})

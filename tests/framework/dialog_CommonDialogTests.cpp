@@ -11,13 +11,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace dialog_test;
@@ -94,6 +98,57 @@ TEST(DialogFileFilter, WindowsFilterBecomesCaseBlindQtFilters) {
         EXPECT_EQ(AnyMatches(Patterns(filters[c.filter]), QString::fromUtf8(c.name)), c.matches)
             << c.filter << " " << c.name;
     }
+}
+
+TEST(DialogFileFilter, DesktopChoosersGetEachPatternInLowerAndUpperCase) {
+    EXPECT_EQ(
+        WindowsFilterToQt("Pictures (*.PNG;*.Jpg)|*.PNG;*.Jpg|All|*||", PatternCase::LowerAndUpper),
+        (QStringList{QStringLiteral("Pictures (*.PNG;*.Jpg) (*.png *.PNG *.jpg *.JPG)"),
+                     QStringLiteral("All (*)")}));
+}
+
+TEST(DialogFileOpen, SizeColumnShowsSizesWhole) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const auto& [name, bytes] : {std::pair{"small.png", 317'988}, {"large.png", 1'048'575}}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(bytes));
+    }
+    const std::string folder = QFile::encodeName(dir.path()).toStdString();
+    char buffer[256] = {};
+    OPENFILENAMEA ofn{};
+    ofn.lpstrFile = buffer;
+    ofn.nMaxFile = sizeof buffer;
+    ofn.lpstrInitialDir = folder.c_str();
+    int column = -1, needed = -1;
+    WhenModalUp([&](QWidget* window) {
+        auto* dialog = qobject_cast<QFileDialog*>(window);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setViewMode(QFileDialog::Detail);
+        auto* tree = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+        ASSERT_NE(tree, nullptr);
+        WaitFor([&] {
+            const QModelIndex root = tree->rootIndex();
+            int sized = 0;
+            for (int i = 0; i < tree->model()->rowCount(root); ++i)
+                sized += tree->model()->index(i, 1, root).data().toString().isEmpty() ? 0 : 1;
+            return sized >= 2;
+        });
+        column = tree->header()->sectionSize(1);
+        // What the size column's cells ask for, margins and all.
+        QStyleOptionViewItem option;
+        option.initFrom(tree);
+        const QModelIndex root = tree->rootIndex();
+        for (int i = 0; i < tree->model()->rowCount(root); ++i)
+            needed = std::max(
+                needed,
+                tree->itemDelegate()->sizeHint(option, tree->model()->index(i, 1, root)).width());
+        PressKey(window, Qt::Key_Escape);
+    });
+    GetOpenFileNameA(&ofn);
+    EXPECT_GE(column, needed);
+    EXPECT_GT(needed, 0);
 }
 
 TEST(DialogFileOpen, MultipleSelectionFillsTheWindowsBufferLayout) {

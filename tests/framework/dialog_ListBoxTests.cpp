@@ -5,6 +5,7 @@
 
 #include "app/framework/ListBox.h"
 
+#include <QImage>
 #include <QListWidget>
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ constexpr int kLog = 5002;
 const DialogControl kControls[] = {
     {kList, ControlKind::ListBox, nullptr, 7, 7, 120, 80,
      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_EXTENDEDSEL |
-         LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+         LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT,
      WS_EX_ACCEPTFILES, 0},
     {kLog, ControlKind::ListBox, nullptr, 130, 7, 80, 80,
      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_HASSTRINGS, 0, 0},
@@ -50,13 +51,20 @@ class ListDialog : public CDialog {
         DDX_Control(pDX, kList, m_list);
     }
     void OnSelChange() { ++selChanges; }
+    // Takes Delete, as a program that removes entries with it does.
+    LRESULT OnVKeyToItem(WPARAM wParam, LPARAM) {
+        offered.push_back({LOWORD(wParam), HIWORD(wParam)});
+        return LOWORD(wParam) == VK_DELETE ? -2 : -1;
+    }
     CListBox m_list;
     int selChanges = 0;
+    std::vector<std::pair<UINT, UINT>> offered; // key, caret
     DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(ListDialog, CDialog)
 ON_LBN_SELCHANGE(kList, &ListDialog::OnSelChange)
+ON_MESSAGE(WM_VKEYTOITEM, &ListDialog::OnVKeyToItem)
 END_MESSAGE_MAP()
 
 struct FindCase {
@@ -239,4 +247,88 @@ TEST(DialogListBox, SingleSelectionLogSelectsAndClears) {
     EXPECT_EQ(selected, 29);
     EXPECT_EQ(cleared, LB_ERR);
     EXPECT_EQ(selCount, LB_ERR); // single-selection lists have no selection count
+}
+
+// A list that wants keyboard input offers each key to its owner first; a key the owner takes
+// (-2) does nothing more, the others keep their meaning (Ctrl+A selects every entry).
+TEST(DialogListBox, KeysAreOfferedToTheOwnerFirst) {
+    struct Case {
+        const char* name;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        UINT offered;
+        std::vector<int> selected; // afterwards, from entry 1 alone
+        int selChanges;
+    };
+    const Case cases[] = {
+        {"Delete, taken", Qt::Key_Delete, Qt::NoModifier, VK_DELETE, {1}, 0},
+        {"Ctrl+A", Qt::Key_A, Qt::ControlModifier, 'A', {0, 1, 2, 3}, 1},
+        {"Down", Qt::Key_Down, Qt::NoModifier, VK_DOWN, {2}, 1},
+        {"Escape, not a list key", Qt::Key_Escape, Qt::ShiftModifier, 0, {1}, 0},
+    };
+    for (const Case& c : cases) {
+        ScopedTemplate scoped(kTemplate);
+        ListDialog dialog;
+        std::vector<int> selected;
+        RunModal(dialog, [&](QWidget* window) {
+            for (const char* s : {"one", "two", "three", "four"})
+                dialog.m_list.AddString(s);
+            auto* list = qobject_cast<QListWidget*>(dialog.m_list.GetWidget());
+            list->setFocus();
+            Click(list->viewport(), list->visualItemRect(list->item(1)).center());
+            dialog.selChanges = 0;
+            PressKey(window, c.key, c.modifiers);
+            selected.resize(static_cast<size_t>(std::max(dialog.m_list.GetSelCount(), 0)));
+            dialog.m_list.GetSelItems(static_cast<int>(selected.size()), selected.data());
+            dialog.EndDialog(IDCANCEL);
+        });
+        const std::vector<std::pair<UINT, UINT>> offered =
+            c.offered != 0 ? std::vector<std::pair<UINT, UINT>>{{c.offered, 1u}}
+                           : std::vector<std::pair<UINT, UINT>>{};
+        EXPECT_EQ(dialog.offered, offered) << c.name;
+        EXPECT_EQ(selected, c.selected) << c.name;
+        EXPECT_EQ(dialog.selChanges, c.selChanges) << c.name;
+    }
+}
+
+// An empty list shows where the focus is when the keyboard brought it there.
+TEST(DialogListBox, EmptyListShowsTheFocusFrameWhenTabbedInto) {
+    struct Case {
+        const char* name;
+        Qt::FocusReason reason;
+        bool frame;
+    };
+    const Case cases[] = {
+        {"tabbed into", Qt::TabFocusReason, true},
+        {"clicked", Qt::MouseFocusReason, false},
+    };
+    for (const Case& c : cases) {
+        ScopedTemplate scoped(kTemplate);
+        ListDialog dialog;
+        int changed = -1, width = 0;
+        RunModal(dialog, [&](QWidget*) {
+            auto* list = qobject_cast<QListWidget*>(dialog.m_list.GetWidget());
+            list->clearFocus();
+            WaitFor([list] { return !list->hasFocus(); });
+            const QImage without = list->grab().toImage();
+            list->setFocus(c.reason);
+            WaitFor([list] { return list->hasFocus(); });
+            const QImage with = list->grab().toImage();
+            // Columns that differ along the top lines of the list's inside.
+            changed = 0;
+            width = list->viewport()->width();
+            const int top = list->viewport()->geometry().top();
+            for (int x = 0; x < with.width(); ++x) {
+                bool differs = false;
+                for (int y = top; y < top + 3; ++y)
+                    differs = differs || with.pixel(x, y) != without.pixel(x, y);
+                changed += differs ? 1 : 0;
+            }
+            dialog.EndDialog(IDCANCEL);
+        });
+        if (c.frame)
+            EXPECT_GT(changed, width / 2) << c.name;
+        else
+            EXPECT_EQ(changed, 0) << c.name;
+    }
 }

@@ -283,6 +283,75 @@ TEST_F(MainDlgTest, ImportAddsEachChosenFileOnceAndSelectsTheFirstEntry) {
     EXPECT_EQ(label, QStringLiteral("Background Images (5)"));
 }
 
+struct ImportAnswerCase {
+    const char* name;
+    int files;         // this many long-named files, all chosen at once; 0: typed is typed
+    const char* typed; // a name typed into the dialog
+    const char* box;   // the start of the box that answers, or null for none
+    int listed;        // entries afterwards
+};
+
+class ImportAnswers : public MainDlgTest, public ::testing::WithParamInterface<ImportAnswerCase> {};
+
+// Every choice is either taken or answered: too many files for the result buffer, a typed
+// file outside the filter, a name that names no file.
+TEST_P(ImportAnswers, EveryChoiceIsTakenOrAnswered) {
+    const ImportAnswerCase& c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Only the first entry is previewed, so only the first file needs to be a picture.
+    QStringList chosen;
+    const QString shape = QStringLiteral("holiday-photograph-number-%1.png");
+    for (int i = 0; i < c.files; ++i) {
+        chosen << dir.filePath(shape.arg(i, 4, 10, QChar('0')));
+        QFile file(chosen.back());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    if (c.files > 0)
+        WritePicture(chosen.first(), 8, 8, Qt::blue);
+    WritePicture(dir.filePath(QStringLiteral("scan.pic")), 8, 8, Qt::blue);
+    const QString typed =
+        c.files > 0 ? QuotedNames(chosen) : dir.filePath(QString::fromUtf8(c.typed));
+    CMainDlg dialog;
+    std::vector<SeenBox> boxes;
+    int listed = -1;
+    ModalScript script;
+    script.OnMain(dialog, "import", [&dialog] { ClickControl(dialog, IDC_IMPORT); })
+        .Then("type and accept", IsOpenFileDialog, [typed](QWidget* modal) {
+            auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            edit->setFocus();
+            edit->setText(typed);
+            PressKey(modal, Qt::Key_Return);
+        });
+    if (c.box != nullptr)
+        script.Then("answer", IsMessageBox,
+                    [&](QWidget* modal) { AnswerMessageBox(modal, boxes); });
+    // After "File not found" the file dialog is still up for another try.
+    if (c.box != nullptr && std::string(c.box) == "File not found")
+        script.Then("give up", IsOpenFileDialog, [](QWidget* modal) { CancelFileDialog(modal); });
+    script.OnMain(dialog, "exit", [&] {
+        listed = FileList(dialog)->GetCount();
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog, 30000), IDOK);
+    EXPECT_TRUE(script.Finished()) << script.Pending();
+    EXPECT_EQ(listed, c.listed);
+    ASSERT_EQ(boxes.size(), c.box != nullptr ? 1u : 0u);
+    if (c.box != nullptr) {
+        EXPECT_TRUE(boxes[0].text.contains(QString::fromUtf8(c.box)))
+            << boxes[0].text.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Selections, ImportAnswers,
+    ::testing::Values(ImportAnswerCase{"TooManyForTheBuffer", 300, nullptr,
+                                       "Too many files were chosen at once", 0},
+                      ImportAnswerCase{"AsManyAsFit", 200, nullptr, nullptr, 200},
+                      ImportAnswerCase{"TypedFileOutsideTheFilter", 0, "scan.pic", nullptr, 1},
+                      ImportAnswerCase{"TypedNameOfNoFile", 0, "sacn.pic", "File not found", 0}),
+    [](const ::testing::TestParamInfo<ImportAnswerCase>& info) { return info.param.name; });
+
 TEST_F(MainDlgTest, ImportFilterListsEveryEncoderFirstTogetherThenEachAlone) {
     std::string filter = "kept|";
     CMainDlg::BuildImportFilter(filter);
