@@ -19,19 +19,9 @@
 #include <QScreen>
 #include <QUrl>
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <mutex>
 #include <vector>
 
 namespace {
-std::mutex g_handleMutex;
-std::map<HWND, CDialog*>& HandleMap() {
-    static std::map<HWND, CDialog*> map;
-    return map;
-}
-
 std::vector<std::string> LocalFiles(const QMimeData* data) {
     std::vector<std::string> paths;
     if (data == nullptr || !data->hasUrls())
@@ -152,26 +142,15 @@ ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(int templateId, CWnd* parent)
-    : m_nIDTemplate(templateId), m_pParentWnd(parent), m_hWndSaved(GetSafeHwnd()) {
-    std::lock_guard lock(g_handleMutex);
-    HandleMap()[m_hWndSaved] = this;
-}
+    : m_nIDTemplate(templateId), m_pParentWnd(parent), m_hWndSaved(GetSafeHwnd()) {}
 
 CDialog::~CDialog() {
-    {
-        std::lock_guard lock(g_handleMutex);
-        HandleMap().erase(m_hWndSaved);
-    }
     DetachHandle();
     ReleaseWindow();
 }
 
 CDialog* CDialog::FromHandle(HWND hWnd) {
-    if (hWnd == nullptr)
-        return nullptr;
-    std::lock_guard lock(g_handleMutex);
-    auto it = HandleMap().find(hWnd);
-    return it != HandleMap().end() ? it->second : nullptr;
+    return dynamic_cast<CDialog*>(CMessageTarget::FromHandle(hWnd));
 }
 
 bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
@@ -372,28 +351,10 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CLOSE:
+LRESULT CDialog::DefWindowProc(UINT message, WPARAM, LPARAM) {
+    if (message == WM_CLOSE)
         Command(IDCANCEL, BN_CLICKED);
-        return 0;
-    case WM_SETTEXT:
-        CWnd::SetWindowText(reinterpret_cast<const char*>(lParam));
-        return TRUE;
-    case WM_GETTEXT:
-        return GetWindowText(reinterpret_cast<char*>(lParam), static_cast<int>(wParam));
-    case WM_GETTEXTLENGTH:
-        return GetWindowTextLength();
-    case WM_SETICON:
-        return reinterpret_cast<LRESULT>(
-            SetIcon(reinterpret_cast<HICON>(lParam), wParam == ICON_BIG ? TRUE : FALSE));
-    default:
-        return 0;
-    }
-}
-
-LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::SendMessage(GetSafeHwnd(), message, wParam, lParam);
+    return 0;
 }
 
 void CDialog::Command(int id, UINT code) {
@@ -442,24 +403,11 @@ CWnd* CDialog::GetDlgItem(int id) {
         wrapper = std::make_unique<CComboBox>(widget);
     else if (qobject_cast<QProgressBar*>(widget) != nullptr)
         wrapper = std::make_unique<CProgressCtrl>(widget);
-    else if (dynamic_cast<DlgLabel*>(widget) != nullptr ||
-             dynamic_cast<DlgOwnerDraw*>(widget) != nullptr)
-        wrapper = std::make_unique<CStatic>(widget);
     else
         wrapper = std::make_unique<CWnd>(widget);
     CWnd* result = wrapper.get();
     m_itemWrappers[id] = std::move(wrapper);
     return result;
-}
-
-UINT CDialog::GetDlgItemText(int id, char* buffer, int maxCount) const {
-    CWnd control(ControlWidget(id));
-    if (!control.IsBound()) {
-        if (buffer != nullptr && maxCount > 0)
-            buffer[0] = '\0';
-        return 0;
-    }
-    return static_cast<UINT>(control.GetWindowText(buffer, maxCount));
 }
 
 UINT CDialog::GetDlgItemText(int id, std::string& text) const {
@@ -471,41 +419,6 @@ UINT CDialog::GetDlgItemText(int id, std::string& text) const {
 void CDialog::SetDlgItemText(int id, const char* text) {
     CWnd control(ControlWidget(id));
     control.SetWindowText(text);
-}
-
-UINT CDialog::GetDlgItemInt(int id, BOOL* translated, BOOL isSigned) const {
-    if (translated != nullptr)
-        *translated = FALSE;
-    CWnd control(ControlWidget(id));
-    if (!control.IsBound())
-        return 0;
-    const std::string text = control.GetWindowTextString();
-    const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    const bool negative = *p == '-';
-    const char* digits = (*p == '-' || *p == '+') ? p + 1 : p;
-    if (*digits < '0' || *digits > '9' || (negative && !isSigned))
-        return 0;
-    long long value = 0;
-    for (const char* d = digits; *d >= '0' && *d <= '9'; ++d) {
-        value = value * 10 + (*d - '0');
-        if (value > 0xFFFFFFFFLL)
-            return 0;
-    }
-    if (negative)
-        value = -value;
-    if (isSigned ? (value < INT_MIN || value > INT_MAX) : value > 0xFFFFFFFFLL)
-        return 0;
-    if (translated != nullptr)
-        *translated = TRUE;
-    return static_cast<UINT>(value); // negative values wrap as the Windows result does
-}
-
-void CDialog::SetDlgItemInt(int id, UINT value, BOOL isSigned) {
-    const std::string text =
-        isSigned ? std::to_string(static_cast<int>(value)) : std::to_string(value);
-    SetDlgItemText(id, text.c_str());
 }
 
 void CDialog::CheckDlgButton(int id, UINT check) {
@@ -521,11 +434,6 @@ UINT CDialog::IsDlgButtonChecked(int id) const {
 void CDialog::CheckRadioButton(int firstId, int lastId, int checkId) {
     for (int id = firstId; id <= lastId; ++id)
         CheckDlgButton(id, id == checkId ? BST_CHECKED : BST_UNCHECKED);
-}
-
-LRESULT CDialog::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    CWnd* control = GetDlgItem(id);
-    return control != nullptr ? control->SendMessage(message, wParam, lParam) : 0;
 }
 
 void CDialog::GotoDlgCtrl(CWnd* control) {
@@ -561,19 +469,4 @@ void CDialog::CenterWindow() {
         return;
     const QRect area = screen->availableGeometry();
     m_dialog->move(area.center() - QPoint(m_dialog->width() / 2, m_dialog->height() / 2));
-}
-
-BOOL CDialog::IsIconic() const {
-    return m_dialog != nullptr && m_dialog->isMinimized();
-}
-
-void CDialog::MapDialogRect(RECT* rect) const {
-    if (rect == nullptr)
-        return;
-    DialogBaseUnits units =
-        m_dialog != nullptr ? m_dialog->m_units : BaseUnitsOfFont(DialogFont("MS Shell Dlg", 8));
-    rect->left = DialogUnitsToPixelsX(rect->left, units);
-    rect->right = DialogUnitsToPixelsX(rect->right, units);
-    rect->top = DialogUnitsToPixelsY(rect->top, units);
-    rect->bottom = DialogUnitsToPixelsY(rect->bottom, units);
 }

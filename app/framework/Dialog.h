@@ -68,36 +68,23 @@ class CDialog : public CWnd, public CMessageTarget {
     virtual BOOL DestroyWindow();
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // A message to this dialog through its handle (see SendMessage in MessageTarget.h).
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) override;
 
     // Controls by id; null when the window does not exist or has no such control. The object
     // belongs to the dialog (or is the member bound by DDX_Control).
     CWnd* GetDlgItem(int id);
-    UINT GetDlgItemText(int id, char* buffer, int maxCount) const;
     UINT GetDlgItemText(int id, std::string& text) const;
     void SetDlgItemText(int id, const char* text);
-    // Windows rules: leading blanks, an optional sign, decimal digits; *translated is FALSE
-    // (and the result 0) without digits or beyond the 32-bit range.
-    UINT GetDlgItemInt(int id, BOOL* translated = nullptr, BOOL isSigned = TRUE) const;
-    void SetDlgItemInt(int id, UINT value, BOOL isSigned = TRUE);
     void CheckDlgButton(int id, UINT check);
     UINT IsDlgButtonChecked(int id) const;
     void CheckRadioButton(int firstId, int lastId, int checkId);
-    LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     void GotoDlgCtrl(CWnd* control);
-    CWnd* GetParent() const { return m_pParentWnd; }
 
     HICON SetIcon(HICON icon, BOOL bigIcon);
     void DragAcceptFiles(BOOL accept = TRUE);
     void CenterWindow();
-    BOOL IsIconic() const;
-    void MapDialogRect(RECT* rect) const;
-    int GetDefID() const { return m_nDefID; }
-    void SetDefID(int id) { m_nDefID = id; }
-    int GetTemplateId() const { return m_nIDTemplate; }
 
-    // The dialog of a handle, on the dialog's own thread; null for other handles.
+    // The dialog of a handle, on the dialog's own thread; null for other handles, for a
+    // handle of another thread's dialog and once the window is destroyed.
     static CDialog* FromHandle(HWND hWnd);
 
   protected:
@@ -120,6 +107,7 @@ class CDialog : public CWnd, public CMessageTarget {
     DialogWidget* m_dialog = nullptr;
     std::map<int, CWnd*> m_boundControls;
     std::map<int, std::unique_ptr<CWnd>> m_itemWrappers;
+    // The handle as issued, for the messages still dispatched after it is withdrawn.
     HWND m_hWndSaved = nullptr;
     int m_nModalResult = -1;
     int m_nDefID = IDOK;

@@ -1,17 +1,14 @@
 #include "app/framework/DropFiles.h"
 
-#include "app/framework/Dialog.h"
-
 #include <algorithm>
 #include <cstring>
 
 struct HDROP__ {
     std::vector<std::string> paths;
-    bool finished = false;
 };
 
 HDROP CreateDrop(std::vector<std::string> paths) {
-    return new HDROP__{std::move(paths), false};
+    return new HDROP__{std::move(paths)};
 }
 
 void ReleaseDrop(HDROP drop) {
@@ -40,12 +37,5 @@ UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT size) {
     return DragQueryFile(drop, index, buffer, size);
 }
 
-void DragFinish(HDROP drop) {
-    if (drop != nullptr)
-        drop->finished = true;
-}
-
-void DragAcceptFiles(HWND hWnd, BOOL accept) {
-    if (CDialog* dialog = CDialog::FromHandle(hWnd))
-        dialog->DragAcceptFiles(accept);
-}
+// The framework releases the drop after the message, so there is nothing to finish.
+void DragFinish(HDROP) {}

@@ -3,7 +3,7 @@
 // with WS_EX_ACCEPTFILES in its template) receives WM_DROPFILES with an HDROP in wParam when
 // local files are dropped anywhere on it. The drop holds one path per file, in the file
 // system's bytes; it is valid during that message only and is released by the framework
-// afterwards, so DragFinish only marks it finished.
+// afterwards, so DragFinish does nothing.
 
 #include "app/framework/WinUser.h"
 
@@ -16,8 +16,6 @@
 UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size);
 UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT size);
 void DragFinish(HDROP drop);
-// For the dialog of that handle.
-void DragAcceptFiles(HWND hWnd, BOOL accept);
 
 // Framework side.
 HDROP CreateDrop(std::vector<std::string> paths);

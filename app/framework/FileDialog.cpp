@@ -197,10 +197,6 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     return TRUE;
 }
 
-BOOL GetOpenFileName(OPENFILENAMEA* ofn) {
-    return GetOpenFileNameA(ofn);
-}
-
 CFileDialog::CFileDialog(BOOL, const char* defaultExt, const char* fileName, DWORD flags,
                          const char* filter, CWnd* parent)
     : m_ofn{} {

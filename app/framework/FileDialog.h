@@ -46,7 +46,6 @@ using OPENFILENAME = OPENFILENAMEA;
 
 // FALSE when the user cancels or the result does not fit (CommDlgExtendedError tells which).
 BOOL GetOpenFileNameA(OPENFILENAMEA* ofn);
-BOOL GetOpenFileName(OPENFILENAMEA* ofn);
 // 0 after a cancel, FNERR_BUFFERTOOSMALL after a result that did not fit.
 DWORD CommDlgExtendedError();
 

@@ -89,10 +89,6 @@ LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
     return item;
 }
 
-LPITEMIDLIST SHBrowseForFolder(BROWSEINFOA* info) {
-    return SHBrowseForFolderA(info);
-}
-
 BOOL SHGetPathFromIDListA(LPCITEMIDLIST item, char* path) {
     if (item == nullptr || path == nullptr || item->path.empty())
         return FALSE;
@@ -102,10 +98,6 @@ BOOL SHGetPathFromIDListA(LPCITEMIDLIST item, char* path) {
     }
     std::memcpy(path, item->path.c_str(), item->path.size() + 1);
     return TRUE;
-}
-
-BOOL SHGetPathFromIDList(LPCITEMIDLIST item, char* path) {
-    return SHGetPathFromIDListA(item, path);
 }
 
 void CoTaskMemFree(void* memory) {

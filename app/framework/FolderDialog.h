@@ -3,7 +3,7 @@
 // kept) under a window title made of its first line, lets the user pick or type a folder and
 // make a new one, and returns only file-system folders. The desktop's own chooser, where used
 // (see UseDesktopChooser), shows the whole title text as its window title instead. The
-// result is an item list that SHGetPathFromIDList turns into a path; free it with
+// result is an item list that SHGetPathFromIDListA turns into a path; free it with
 // CoTaskMemFree.
 
 #include "app/framework/WinUser.h"
@@ -32,9 +32,7 @@ using BROWSEINFO = BROWSEINFOA;
 
 // Null when the user cancels.
 LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info);
-LPITEMIDLIST SHBrowseForFolder(BROWSEINFOA* info);
 // Copies the folder's path into path (MAX_PATH characters); FALSE when it has none or it does
 // not fit.
 BOOL SHGetPathFromIDListA(LPCITEMIDLIST item, char* path);
-BOOL SHGetPathFromIDList(LPCITEMIDLIST item, char* path);
 void CoTaskMemFree(void* memory);

@@ -7,7 +7,6 @@
 #include <QItemSelection>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -47,6 +46,12 @@ std::vector<int> SelectedRows(const QListWidget* list) {
     return rows;
 }
 
+// The first row shown, 0 for an empty list.
+int TopRow(const QListWidget* list) {
+    const QListWidgetItem* top = list->count() > 0 ? list->itemAt(0, 0) : nullptr;
+    return top != nullptr ? list->row(top) : 0;
+}
+
 // Rows as a selection of runs of neighbours.
 QItemSelection RowsAsSelection(const QListWidget* list, const std::vector<int>& rows) {
     QItemSelection selection;
@@ -61,20 +66,6 @@ QItemSelection RowsAsSelection(const QListWidget* list, const std::vector<int>& 
     return selection;
 }
 
-// Searches from the entry after startAfter to the end, then from the start up to startAfter.
-template <typename Match> int Search(const QListWidget* list, int startAfter, Match match) {
-    const int count = list->count();
-    if (count == 0)
-        return LB_ERR;
-    if (startAfter < 0 || startAfter >= count)
-        startAfter = count - 1; // the whole list, from the first entry
-    for (int step = 1; step <= count; ++step) {
-        const int index = (startAfter + step) % count;
-        if (match(list->item(index)->text()))
-            return index;
-    }
-    return LB_ERR;
-}
 } // namespace
 
 int CListBox::GetCount() const {
@@ -94,16 +85,6 @@ int CListBox::AddString(const char* text) {
             ++index;
     }
     l->insertItem(index, s);
-    return index;
-}
-
-int CListBox::InsertString(int index, const char* text) {
-    QListWidget* l = List(m_widget);
-    if (l == nullptr || index > l->count())
-        return LB_ERR;
-    if (index < 0)
-        index = l->count();
-    l->insertItem(index, FromText(text));
     return index;
 }
 
@@ -151,7 +132,7 @@ int CListBox::DeleteStrings(const std::vector<int>& indices) {
         if (newRow[static_cast<std::size_t>(row)] >= 0)
             selected.push_back(newRow[static_cast<std::size_t>(row)]);
     const int caret = l->currentRow() >= 0 ? placeOf(l->currentRow()) : -1;
-    const int top = placeOf(GetTopIndex());
+    const int top = placeOf(TopRow(l));
 
     l->clear();
     for (QListWidgetItem* item : kept)
@@ -170,29 +151,12 @@ void CListBox::ResetContent() {
         l->clear();
 }
 
-int CListBox::GetText(int index, char* buffer) const {
-    QListWidget* l = List(m_widget);
-    if (l == nullptr || !InRange(l, index) || buffer == nullptr)
-        return LB_ERR;
-    const QByteArray bytes = l->item(index)->text().toLocal8Bit();
-    std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
-    buffer[bytes.size()] = '\0';
-    return static_cast<int>(bytes.size());
-}
-
 int CListBox::GetText(int index, std::string& text) const {
     QListWidget* l = List(m_widget);
     if (l == nullptr || !InRange(l, index))
         return LB_ERR;
     text = l->item(index)->text().toLocal8Bit().toStdString();
     return static_cast<int>(text.size());
-}
-
-int CListBox::GetTextLen(int index) const {
-    QListWidget* l = List(m_widget);
-    if (l == nullptr || !InRange(l, index))
-        return LB_ERR;
-    return static_cast<int>(l->item(index)->text().toLocal8Bit().size());
 }
 
 int CListBox::SetItemData(int index, DWORD_PTR data) {
@@ -269,16 +233,6 @@ int CListBox::GetCaretIndex() const {
     return l->currentRow() >= 0 ? l->currentRow() : 0;
 }
 
-int CListBox::SetCaretIndex(int index, BOOL scroll) {
-    QListWidget* l = List(m_widget);
-    if (l == nullptr || !InRange(l, index))
-        return LB_ERR;
-    l->setCurrentRow(index, QItemSelectionModel::NoUpdate);
-    if (scroll)
-        l->scrollToItem(l->item(index));
-    return LB_OKAY;
-}
-
 int CListBox::SetCurSel(int index) {
     QListWidget* l = List(m_widget);
     if (l == nullptr || IsMultiple(l))
@@ -300,38 +254,4 @@ int CListBox::GetCurSel() const {
         return l->count() > 0 ? GetCaretIndex() : LB_ERR;
     const QList<QListWidgetItem*> selected = l->selectedItems();
     return selected.isEmpty() ? LB_ERR : l->row(selected.first());
-}
-
-int CListBox::FindString(int startAfter, const char* text) const {
-    QListWidget* l = List(m_widget);
-    if (l == nullptr)
-        return LB_ERR;
-    const QString prefix = FromText(text);
-    return Search(l, startAfter,
-                  [&](const QString& s) { return s.startsWith(prefix, Qt::CaseInsensitive); });
-}
-
-int CListBox::FindStringExact(int startAfter, const char* text) const {
-    QListWidget* l = List(m_widget);
-    if (l == nullptr)
-        return LB_ERR;
-    const QString whole = FromText(text);
-    return Search(l, startAfter,
-                  [&](const QString& s) { return s.compare(whole, Qt::CaseInsensitive) == 0; });
-}
-
-int CListBox::GetTopIndex() const {
-    QListWidget* l = List(m_widget);
-    if (l == nullptr || l->count() == 0)
-        return 0;
-    QListWidgetItem* top = l->itemAt(0, 0);
-    return top != nullptr ? l->row(top) : 0;
-}
-
-int CListBox::SetTopIndex(int index) {
-    QListWidget* l = List(m_widget);
-    if (l == nullptr || !InRange(l, index))
-        return LB_ERR;
-    l->scrollToItem(l->item(index), QAbstractItemView::PositionAtTop);
-    return LB_OKAY;
 }

@@ -1,8 +1,7 @@
 #pragma once
 // CListBox: a list of 8-bit strings with one data value per entry, over a QListWidget.
-// Results follow the list-box messages: indices, LB_ERR (-1) for a bad index or a failed
-// search. Only the user's own clicks and keys report LBN_SELCHANGE; the operations below
-// never do.
+// Results follow the list-box messages: indices, LB_ERR (-1) for a bad index. Only the user's own
+// clicks and keys report LBN_SELCHANGE; the operations below never do.
 
 #include "app/framework/Wnd.h"
 
@@ -16,8 +15,6 @@ class CListBox : public CWnd {
     int GetCount() const;
     // Appends (or, with LBS_SORT, inserts in case-blind order); returns the new index.
     int AddString(const char* text);
-    // index -1 appends.
-    int InsertString(int index, const char* text);
     // Returns the number of entries left.
     int DeleteString(int index);
     // Deletes the entries at these indices (ascending, none repeated) in one pass; the others
@@ -26,9 +23,7 @@ class CListBox : public CWnd {
     int DeleteStrings(const std::vector<int>& indices);
     void ResetContent();
 
-    int GetText(int index, char* buffer) const; // buffer must hold GetTextLen + 1 bytes
     int GetText(int index, std::string& text) const;
-    int GetTextLen(int index) const;
 
     int SetItemData(int index, DWORD_PTR data);
     DWORD_PTR GetItemData(int index) const; // LB_ERR for a bad index
@@ -41,20 +36,9 @@ class CListBox : public CWnd {
     int SetSel(int index, BOOL select = TRUE);        // index -1: every entry; caret stays
     int GetSel(int index) const;                      // > 0 when selected
     int GetCaretIndex() const;                        // the entry with the focus mark; 0 if none
-    int SetCaretIndex(int index, BOOL scroll = TRUE);
 
     // Single-selection lists. SetCurSel selects and scrolls into view, -1 clears; on a
     // multiple-selection list GetCurSel reports the caret entry.
     int SetCurSel(int index);
     int GetCurSel() const;
-
-    // The first entry whose text begins with text, ignoring letter case, searching from the
-    // entry after startAfter to the end and then from the start (startAfter -1: from the
-    // start); LB_ERR when none.
-    int FindString(int startAfter, const char* text) const;
-    // The same for the whole text.
-    int FindStringExact(int startAfter, const char* text) const;
-
-    int GetTopIndex() const;
-    int SetTopIndex(int index);
 };

@@ -1,69 +1,7 @@
 #include "app/framework/MessageBox.h"
 
 #include "app/framework/Dialog.h"
-#include "app/framework/WinApp.h"
-
-#include <QAbstractButton>
-#include <QMessageBox>
-
-int ShowMessageBox(QWidget* owner, const char* text, const char* caption, UINT type) {
-    QMessageBox box(owner);
-    box.setWindowTitle(QString::fromLocal8Bit(caption != nullptr ? caption : "Error"));
-    box.setText(QString::fromLocal8Bit(text != nullptr ? text : ""));
-    box.setTextFormat(Qt::PlainText);
-    switch (type & MB_ICONMASK) {
-    case MB_ICONERROR:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case MB_ICONQUESTION:
-        box.setIcon(QMessageBox::Question);
-        break;
-    case MB_ICONWARNING:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case MB_ICONINFORMATION:
-        box.setIcon(QMessageBox::Information);
-        break;
-    default:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    }
-    QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton escape = QMessageBox::Ok;
-    switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-        buttons = QMessageBox::Ok | QMessageBox::Cancel;
-        escape = QMessageBox::Cancel;
-        break;
-    case MB_YESNO:
-        buttons = QMessageBox::Yes | QMessageBox::No;
-        escape = QMessageBox::NoButton;
-        break;
-    case MB_YESNOCANCEL:
-        buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        escape = QMessageBox::Cancel;
-        break;
-    default:
-        buttons = QMessageBox::Ok;
-        break;
-    }
-    box.setStandardButtons(buttons);
-    if (escape != QMessageBox::NoButton)
-        box.setEscapeButton(escape);
-    const int result = box.exec();
-    switch (result) {
-    case QMessageBox::Ok:
-        return IDOK;
-    case QMessageBox::Cancel:
-        return IDCANCEL;
-    case QMessageBox::Yes:
-        return IDYES;
-    case QMessageBox::No:
-        return IDNO;
-    default:
-        return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
-    }
-}
+#include "app/framework/ShowMessageBox.h"
 
 int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
     CDialog* dialog = CDialog::FromHandle(owner);
@@ -72,12 +10,4 @@ int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     return MessageBox(owner, text, caption, type);
-}
-
-int AfxMessageBox(const char* text, UINT type, UINT) {
-    CWinApp* app = AfxGetApp();
-    CWnd* main = AfxGetMainWnd();
-    const char* caption =
-        app != nullptr && app->m_pszAppName != nullptr ? app->m_pszAppName : "Pictorum";
-    return ShowMessageBox(main != nullptr ? main->GetWidget() : nullptr, text, caption, type);
 }

@@ -6,15 +6,7 @@
 
 #include "app/framework/WinUser.h"
 
-class QWidget;
-
 // Owned by the dialog of that handle (null: no owner). A null caption reads "Error", as on
 // Windows.
 int MessageBox(HWND owner, const char* text, const char* caption, UINT type);
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
-
-// Owned by the application's main window, with the application's name as caption.
-int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
-
-// The common implementation, owned by a widget.
-int ShowMessageBox(QWidget* owner, const char* text, const char* caption, UINT type);

@@ -199,6 +199,16 @@ void CMessageTarget::DetachHandle() {
     delete poster;
 }
 
+CMessageTarget* CMessageTarget::FromHandle(HWND hWnd) {
+    if (hWnd == nullptr)
+        return nullptr;
+    std::lock_guard lock(g_tableMutex);
+    auto it = Table().find(Key(hWnd));
+    if (it == Table().end() || it->second.threadId != std::this_thread::get_id())
+        return nullptr;
+    return it->second.target;
+}
+
 BOOL IsWindow(HWND hWnd) {
     if (hWnd == nullptr)
         return FALSE;

@@ -19,6 +19,11 @@ class CMessageTarget {
 
     HWND GetSafeHwnd() const { return m_hWnd; }
 
+    // The target of a handle when it belongs to the calling thread: a target is destroyed on
+    // its own thread only, so it cannot go away while the caller uses it. Null for a null,
+    // unknown or withdrawn handle and for another thread's target.
+    static CMessageTarget* FromHandle(HWND hWnd);
+
     // Handles one message on the target's thread.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 

@@ -88,16 +88,7 @@ HBITMAP LoadBitmapById(int id) {
     return pixmap.isNull() ? nullptr : CreateBitmapFromPixmap(pixmap);
 }
 
-HICON LoadIcon(HINSTANCE, const char* name) {
-    return LoadIconById(ResourceNumber(name));
-}
-HICON LoadIcon(HINSTANCE, const WCHAR* name) {
-    return LoadIconById(ResourceNumber(name));
-}
 HBITMAP LoadBitmap(HINSTANCE, const char* name) {
-    return LoadBitmapById(ResourceNumber(name));
-}
-HBITMAP LoadBitmap(HINSTANCE, const WCHAR* name) {
     return LoadBitmapById(ResourceNumber(name));
 }
 

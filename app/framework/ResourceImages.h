@@ -19,10 +19,7 @@
 // size it was drawn at and a bitmap is the one drawn for the screen's scale (its device pixel
 // ratio set, so it keeps its designed size in points); on a dark palette both come in their
 // dark variant where there is one.
-HICON LoadIcon(HINSTANCE instance, const char* name);
-HICON LoadIcon(HINSTANCE instance, const WCHAR* name);
 HBITMAP LoadBitmap(HINSTANCE instance, const char* name);
-HBITMAP LoadBitmap(HINSTANCE instance, const WCHAR* name);
 HICON LoadIconById(int id);
 HBITMAP LoadBitmapById(int id);
 

@@ -1,6 +1,5 @@
 #include "app/framework/WinApp.h"
 
-#include "app/framework/ResourceImages.h"
 #include "app/framework/Wnd.h"
 
 #include <QApplication>
@@ -38,10 +37,6 @@ int CWinApp::Run() {
     return ExitInstance();
 }
 
-HICON CWinApp::LoadIcon(UINT id) const {
-    return LoadIconById(static_cast<int>(id));
-}
-
 CWinApp* AfxGetApp() {
     return g_app;
 }
@@ -52,10 +47,6 @@ CWnd* AfxGetMainWnd() {
 
 HINSTANCE AfxGetInstanceHandle() {
     return g_app != nullptr ? g_app->m_hInstance : nullptr;
-}
-
-HINSTANCE AfxGetResourceHandle() {
-    return AfxGetInstanceHandle();
 }
 
 int AfxWinMain(int argc, char** argv) {
@@ -73,8 +64,6 @@ int AfxWinMain(int argc, char** argv) {
         return app->ExitInstance();
     return app->Run();
 }
-
-void InitCommonControls() {}
 
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX*) {
     return TRUE;

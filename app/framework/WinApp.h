@@ -24,8 +24,6 @@ class CWinApp : public CCmdTarget {
     // The application's own message loop, run when InitInstance returns TRUE.
     virtual int Run();
 
-    HICON LoadIcon(UINT id) const;
-
     const char* m_pszAppName;
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
@@ -34,7 +32,6 @@ class CWinApp : public CCmdTarget {
 CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
-HINSTANCE AfxGetResourceHandle();
 
 // Runs the one application object (see above). Returns the process exit code; -1 when there is
 // no application object.
@@ -45,5 +42,4 @@ struct INITCOMMONCONTROLSEX {
     DWORD dwSize;
     DWORD dwICC;
 };
-void InitCommonControls();
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);

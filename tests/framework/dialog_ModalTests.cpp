@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cmath>
 #include <thread>
+#include <vector>
 
 using namespace dialog_test;
 
@@ -377,4 +378,37 @@ TEST(DialogModal, UnknownTemplateGivesMinusOne) {
     BasicDialog dialog(9999);
     EXPECT_EQ(dialog.DoModal(), -1);
     EXPECT_EQ(dialog.initCount, 0);
+}
+
+// Handles are issued once, by the message-target table: a dialog is found through its handle
+// on its own thread while its window exists, and nothing else is taken for a dialog.
+TEST(DialogHandles, FromHandleFindsOnlyAnOpenDialogOnItsOwnThread) {
+    class PlainTarget : public CMessageTarget {
+      public:
+        LRESULT WindowProc(UINT, WPARAM, LPARAM) override { return 0; }
+    };
+    ScopedTemplate scoped(kBasicTemplate);
+    BasicDialog dialog;
+    PlainTarget plain;
+    const HWND handle = dialog.GetSafeHwnd();
+    struct Case {
+        const char* name;
+        CDialog* found = nullptr;
+        CDialog* expected = nullptr;
+    };
+    std::vector<Case> cases;
+    RunModal(dialog, [&](QWidget* window) {
+        cases.push_back({"its own handle", CDialog::FromHandle(handle), &dialog});
+        cases.push_back({"a target that is no dialog", CDialog::FromHandle(plain.GetSafeHwnd())});
+        cases.push_back({"no handle", CDialog::FromHandle(nullptr)});
+        CDialog* fromWorker = &dialog;
+        std::thread([&] { fromWorker = CDialog::FromHandle(handle); }).join();
+        cases.push_back({"asked from another thread", fromWorker});
+        PressKey(window, Qt::Key_Escape);
+    });
+    cases.push_back({"after the window is gone", CDialog::FromHandle(handle)});
+    ASSERT_EQ(cases.size(), 5u);
+    for (const Case& c : cases)
+        EXPECT_EQ(c.found, c.expected) << c.name;
+    EXPECT_EQ(CMessageTarget::FromHandle(plain.GetSafeHwnd()), &plain);
 }
