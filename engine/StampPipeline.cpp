@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include <sys/stat.h>
+
 namespace {
 
 std::int32_t NumberAt(std::int32_t first, std::int64_t position) {
@@ -14,10 +16,39 @@ std::int32_t NumberAt(std::int32_t first, std::int64_t position) {
                                      static_cast<std::uint32_t>(position));
 }
 
+// What a file was when an item was begun: a file replaced, rewritten or deleted since then
+// differs in one of these. Its absence counts as a state of its own.
+struct FileState {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileState Of(const std::string& path) {
+        struct stat info {};
+        FileState state;
+        if (::stat(path.c_str(), &info) != 0)
+            return state;
+        state = {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+        return state;
+    }
+    bool operator==(const FileState& other) const {
+        const auto same = [](const timespec& a, const timespec& b) {
+            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+        };
+        return exists == other.exists && device == other.device && inode == other.inode &&
+               size == other.size && same(modified, other.modified) && same(changed, other.changed);
+    }
+};
+
 } // namespace
 
 struct CStampPipeline::Slot {
     bool ready = false;
+    // The background as it was when the item was begun ahead of its turn.
+    FileState source;
     // Done when the item loaded and stamped; otherwise why not.
     ItemOutcome stamped = ItemOutcome::Done;
     // Done when the file waits in `file` (or nothing was to be written); SaveFailed otherwise.
@@ -86,6 +117,9 @@ void CStampPipeline::Work() {
 }
 
 void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped) {
+    slot.source = FileState::Of(m_items[index].path);
+    slot.file.Discard();
+    slot.encoded = ItemOutcome::Done;
     slot.stamped = stamped.Load(m_items[index].path.c_str());
     if (slot.stamped == ItemOutcome::Done) {
         stamped.DecodeNow();
@@ -110,7 +144,9 @@ PipelineReport CStampPipeline::Finish() {
             m_changed.wait(lock, [&] { return m_slots[index]->ready; });
     }
     Slot& slot = *m_slots[index];
-    if (!HaveThreads()) {
+    // An item is the file as it is in its turn: one begun ahead whose file has changed since
+    // (replaced, rewritten, deleted while the run went on) is done again now.
+    if (!HaveThreads() || !(FileState::Of(m_items[index].path) == slot.source)) {
         CStampedItem stamped;
         WorkOn(index, slot, stamped);
     }

@@ -96,10 +96,21 @@ TEST_F(Reliability, CancelDuringLargeTiffEncode) {
         std::atomic<bool> stopWatching{false};
         std::string seen; // what the watcher saw in the output folder when it cancelled
         std::thread watcher;
+        // Later pictures are prepared ahead, so a file in the folder tells only that some save
+        // is under way; the watcher's cancel waits until the big picture's turn has begun.
+        std::atomic<bool> bigBegun{false};
         if (fromThread) {
+            recorder.onMessage = [&](const BatchMessage& m, CBatchJob&) {
+                if (m.text == " ... " && m.firstEntry.ends_with("/big.jpg"))
+                    bigBegun = true;
+            };
             const QByteArray out = Out();
             watcher = std::thread([&, out] {
                 while (!stopWatching.load()) {
+                    if (!bigBegun.load()) {
+                        std::this_thread::sleep_for(std::chrono::microseconds(100));
+                        continue;
+                    }
                     const std::string file = OpenFileBelow(out);
                     const std::vector<std::string> entries = EntriesIn(out);
                     if (!file.empty() || !entries.empty()) {
