@@ -265,7 +265,7 @@ int RunParent(const Options& options) {
         if (!options.formats.contains(QLatin1String(format.name)))
             continue;
         FormatResult r{
-            &format, Named("Pictorum batch worker"), Named("codec floor (decode+save)"), {}};
+            &format, Named("Pictorum worker, 1 at once"), Named("codec floor (decode+save)"), {}};
         for (const Peer& peer : Peers())
             if (options.peers && PeerInstalled(peer))
                 r.peers.push_back(Named(peer.name));

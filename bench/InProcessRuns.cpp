@@ -121,6 +121,9 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
     for (const QString& background : backgrounds)
         job.AddFile(Local(background).c_str());
 
+    // One picture at a time, so that each item's time is its own; the rows for every core are
+    // the windowed runs' (WindowedRuns.h).
+    SetProcessingPicturesAtOnce(1);
     if (!RunWorkerThread(job))
         return 1;
     std::printf("peak %ld\n", OwnPeakKilobytes());

@@ -7,8 +7,8 @@
 
 #include <QStringList>
 
-// The batch worker itself (ProcessingThreadProc) with a receiver on this thread, the overlay
-// at 20 % x 20 % of each background, anchored bottom-right.
+// The batch worker itself (ProcessingThreadProc), one picture at a time, with a receiver on this
+// thread, the overlay at 20 % x 20 % of each background, anchored bottom-right.
 int RunBatchWorker(const QString& mime, const QString& overlay, const QString& outputDir,
                    const QStringList& backgrounds);
 

@@ -3,11 +3,15 @@
 #include "bench/ChildProcess.h"
 #include "bench/InProcessRuns.h"
 
+#include "app/framework/DialogTemplateRegistry.h"
 #include "app/framework/MessageTarget.h"
 #include "batch/ProcessingDlg.h"
 #include "batch/ProcessingThreadProc.h"
 #include "engine/BatchJob.h"
 #include "engine/TextHelpers.h"
+#include "res/ProgramResources.h"
+
+#include <QApplication>
 
 #include <QDir>
 #include <QFile>
@@ -54,6 +58,9 @@ int RunWindowedChild(const QString& how, int atOnce, const QString& mime, const 
     const Clock::time_point start = Clock::now();
     const double cpuStart = OwnCpuSeconds();
     if (how == QLatin1String("dialog")) {
+        QApplication::setQuitOnLastWindowClosed(false);
+        RegisterProgramResources();
+        SetDialogTemplateLookup(&FindDialogTemplate);
         CBatchJob job;
         Fill(job, mime, overlay, outputDir, backgrounds);
         CProcessingDlg dialog(&job);
