@@ -4,10 +4,14 @@
 #include "batch/BatchMessages.h"
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
-#include "engine/StampedItem.h"
+#include "engine/StampPipeline.h"
 #include "engine/TextHelpers.h"
 
+#include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -18,20 +22,18 @@ void Report(const CBatchJob& job, UINT message, const char* text = nullptr) {
     SendMessage(job.hProgressWnd, message, 0, reinterpret_cast<LPARAM>(text));
 }
 
-// Stamps, names and saves one background; the outcome for the log.
-ItemOutcome StampAndSave(CBatchJob& job, CStampedItem& item, const char* path,
-                         const CImageFile& overlay, char (&outputPath)[MAX_PATH]) {
-    const ItemOutcome composed = item.LoadAndCompose(job, path, overlay);
-    if (composed != ItemOutcome::Done)
-        return composed;
-    CLSID encoder{};
-    const bool haveEncoder = job.FindOutputEncoder(encoder) >= 0;
-    // Uses up a running number even when the save then fails.
-    job.MakeOutputPath(outputPath, MAX_PATH);
-    return item.Save(outputPath, haveEncoder ? &encoder : nullptr);
+int PicturesAtOnce() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
 }
 
+std::atomic<int> g_picturesAtOnce{0};
+
 } // namespace
+
+void SetProcessingPicturesAtOnce(int pictures) {
+    g_picturesAtOnce = pictures;
+}
 
 UINT ProcessingThreadProc(void* pJob) {
     auto* job = static_cast<CBatchJob*>(pJob);
@@ -40,12 +42,26 @@ UINT ProcessingThreadProc(void* pJob) {
 
     Report(*job, WM_BATCH_START);
 
-    // A failed load leaves the overlay empty; every compose then fails and says so.
+    // A failed load leaves the overlay empty; every compose then fails and says so. Every
+    // thread of the pipeline draws from it, so it is decoded once here; one that does not
+    // decode is let go, which fails every compose the same way.
     CImageFile overlay;
-    overlay.LoadFromFile(job->szOverlayPath);
+    if (overlay.LoadFromFile(job->szOverlayPath) && !overlay.DecodeNow())
+        overlay.Release();
+
+    // The pictures after the one in progress are loaded, stamped and encoded ahead, each into
+    // a file without a name; an item takes its number and name only in its own turn below, so
+    // the log, the numbers and the files are those of one picture after another. A cancel
+    // throws away whatever was done ahead.
+    const int atOnce = g_picturesAtOnce.load();
+    CStampPipeline pipeline(*job, overlay, {atOnce > 0 ? atOnce : PicturesAtOnce()});
+    std::vector<PipelineItem> items;
+    items.reserve(job->fileList.size());
+    for (const std::string& path : job->fileList)
+        items.push_back(PipelineItem{path, static_cast<std::int64_t>(items.size())});
+    pipeline.Start(std::move(items));
 
     char itemName[MAX_PATH] = {};
-    char outputPath[MAX_PATH] = {};
     while (!job->fileList.empty()) {
         // Only this thread changes the list, so the reference holds until PopFile.
         const std::string& path = job->fileList.front();
@@ -66,15 +82,15 @@ UINT ProcessingThreadProc(void* pJob) {
             break;
         Report(*job, WM_BATCH_ITEMSTATUS, kStatusWorking);
 
-        CStampedItem item;
-        const ItemOutcome outcome = StampAndSave(*job, item, path.c_str(), overlay, outputPath);
+        // Uses up a running number when the item loaded and stamped, even if its save fails.
+        const ItemOutcome outcome = pipeline.Finish().outcome;
 
         if (!job->IsRunning())
             break;
         Report(*job, WM_BATCH_ITEMSTATUS, ItemOutcomeText(outcome));
-        item.Release();
         job->PopFile();
     }
+    pipeline.Stop();
 
     if (job->IsRunning())
         Report(*job, WM_BATCH_DONE);

@@ -2,7 +2,7 @@
 // tools a user would otherwise script, on drawn photo-like pictures.
 //
 //   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
-//                  [--no-peers] [--jobs N] [--list-entries N] [--list-only]
+//                  [--no-peers] [--jobs N] [--no-windowed] [--list-entries N] [--list-only]
 //
 // Every measured run is a child process of this one, so that wall time and peak memory are
 // those of that run alone, as a user's script would see them.
@@ -13,11 +13,13 @@
 #include "bench/ParallelRuns.h"
 #include "bench/Peers.h"
 #include "bench/Report.h"
+#include "bench/WindowedRuns.h"
 #include "bench/Workload.h"
 #include "engine/BatchJob.h"
 #include "engine/Placement.h"
 #include "imaging/GdiPlus.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,6 +28,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,7 @@ struct Options {
     int jobs = 2;
     int listEntries = 10000;
     bool listOnly = false;
+    bool windowed = true;
 };
 
 struct Background {
@@ -261,7 +265,7 @@ int RunParent(const Options& options) {
         if (!options.formats.contains(QLatin1String(format.name)))
             continue;
         FormatResult r{
-            &format, Named("Pictorum batch worker"), Named("codec floor (decode+save)"), {}};
+            &format, Named("Pictorum worker, 1 at once"), Named("codec floor (decode+save)"), {}};
         for (const Peer& peer : Peers())
             if (options.peers && PeerInstalled(peer))
                 r.peers.push_back(Named(peer.name));
@@ -303,6 +307,8 @@ int RunParent(const Options& options) {
             PrintParallel(format.name, classes, parallel, r.floor, options.jobs, decodedMb,
                           overlayMb, double(baselineKb) / 1024.0);
         }
+        if (options.windowed)
+            RunAndPrintWindowed(parallelInput, format, options.work + QStringLiteral("/windowed"));
         std::fflush(stdout);
         results.push_back(std::move(r));
     }
@@ -352,6 +358,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->listEntries = std::max(2, std::atoi(argv[++i]));
         else if (arg == "--list-only")
             options->listOnly = true;
+        else if (arg == "--no-windowed")
+            options->windowed = false;
         else
             return false;
     }
@@ -377,7 +385,10 @@ int main(int argc, char** argv) {
     // Nothing is shown; text in the drawn overlay needs fonts, which need a GUI application.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // The windowed run goes through the real progress dialog, which needs a widget application.
+    const bool windowed = argc > 7 && std::strcmp(argv[1], "--child-windowed") == 0;
+    std::unique_ptr<QGuiApplication> app(windowed ? new QApplication(argc, argv)
+                                                  : new QGuiApplication(argc, argv));
     ULONG_PTR token = 0;
     GdiplusStartupInput input;
     if (GdiplusStartup(&token, &input, nullptr) != Ok) {
@@ -386,7 +397,11 @@ int main(int argc, char** argv) {
     }
     const std::string mode = argc > 1 ? argv[1] : "";
     int result = 0;
-    if (mode == "--child-worker" && argc >= 5)
+    if (windowed)
+        result = RunWindowedChild(QString::fromLatin1(argv[2]), std::atoi(argv[3]),
+                                  QString::fromLatin1(argv[4]), QFile::decodeName(argv[5]),
+                                  QFile::decodeName(argv[6]), Rest(argc, argv, 7));
+    else if (mode == "--child-worker" && argc >= 5)
         result = RunBatchWorker(QString::fromLatin1(argv[2]), QFile::decodeName(argv[3]),
                                 QFile::decodeName(argv[4]), Rest(argc, argv, 5));
     else if (mode == "--child-floor" && argc >= 4)
@@ -402,7 +417,8 @@ int main(int argc, char** argv) {
         if (!ParseOptions(argc, argv, &options)) {
             std::fprintf(stderr,
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
-                         "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--list-entries N] "
+                         "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--no-windowed] "
+                         "[--list-entries N] "
                          "[--list-only]\n",
                          argv[0]);
             result = 2;

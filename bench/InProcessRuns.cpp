@@ -121,10 +121,20 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
     for (const QString& background : backgrounds)
         job.AddFile(Local(background).c_str());
 
+    // One picture at a time, so that each item's time is its own; the rows for every core are
+    // the windowed runs' (WindowedRuns.h).
+    SetProcessingPicturesAtOnce(1);
+    if (!RunWorkerThread(job))
+        return 1;
+    std::printf("peak %ld\n", OwnPeakKilobytes());
+    return 0;
+}
+
+bool RunWorkerThread(CBatchJob& job) {
     job.SetRunning(true);
     std::unique_ptr<CWinThread> thread(AfxBeginThread(&ProcessingThreadProc, &job));
     if (!thread)
-        return 1;
+        return false;
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -133,8 +143,7 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
     });
     poll.start(1);
     loop.exec();
-    std::printf("peak %ld\n", OwnPeakKilobytes());
-    return 0;
+    return true;
 }
 
 int RunCodecFloor(const QString& mime, const QString& outputDir, const QStringList& backgrounds) {

@@ -7,10 +7,15 @@
 
 #include <QStringList>
 
-// The batch worker itself (ProcessingThreadProc) with a receiver on this thread, the overlay
-// at 20 % x 20 % of each background, anchored bottom-right.
+// The batch worker itself (ProcessingThreadProc), one picture at a time, with a receiver on this
+// thread, the overlay at 20 % x 20 % of each background, anchored bottom-right.
 int RunBatchWorker(const QString& mime, const QString& overlay, const QString& outputDir,
                    const QStringList& backgrounds);
+
+class CBatchJob;
+// Runs the batch worker on its own thread over job, whose window must belong to this thread,
+// and this thread's event loop until the worker has ended; false when it could not start.
+bool RunWorkerThread(CBatchJob& job);
 
 // The codec floor: decode each background and save it with the same encoder, nothing else.
 int RunCodecFloor(const QString& mime, const QString& outputDir, const QStringList& backgrounds);

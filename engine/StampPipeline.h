@@ -1,15 +1,23 @@
 #pragma once
 // Stamps a list of backgrounds on several threads at once and names the outputs exactly as one
-// thread working through the list in order would: every item is loaded and stamped in
-// parallel, then waits for its turn in list order to take its name, then is saved in
-// parallel again. At most one picture per thread is held, plus one while a thread stamps.
+// thread working through the list in order would. Worker threads load, stamp and encode items
+// ahead, each into a file of the output folder that has no name yet; the caller then finishes
+// the items one by one in list order: each takes its number and name only then, and its file is
+// put in place under that name in one step. Items never finished are thrown away, files and all.
+// Each thread holds at most one picture, and one thread at a time stamps (which holds the
+// loaded picture and the new one at once).
 
 #include "engine/StampedItem.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <semaphore>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CBatchJob;
@@ -36,6 +44,8 @@ struct PipelineReport {
 class CStampPipeline {
   public:
     struct Settings {
+        // Pictures worked on at once. 1 works each item on the caller's thread in Finish,
+        // as a plain loop would.
         int jobs = 1;
         Numbering numbering = Numbering::Running;
         // Names are taken as in a real run, nothing is written.
@@ -43,20 +53,51 @@ class CStampPipeline {
     };
     using ReportFunction = std::function<void(const PipelineReport&)>;
 
-    // The job gives the settings and, when numbering runs on, the running number, which the
-    // run advances. The overlay must have been decoded (CImageFile::DecodeNow): every thread
-    // draws from it. Both are borrowed for the run.
+    // The job gives the settings and, when numbering runs on, the running number, which
+    // Finish advances. The overlay must have been decoded (CImageFile::DecodeNow) or be empty:
+    // every thread draws from it. Both are borrowed until Stop.
     CStampPipeline(CBatchJob& job, const CImageFile& overlay, Settings settings);
+    ~CStampPipeline(); // Stop
+    CStampPipeline(const CStampPipeline&) = delete;
+    CStampPipeline& operator=(const CStampPipeline&) = delete;
 
-    // Runs the whole list and returns when every thread has ended. report is called once per
-    // finished item, one call at a time and in list order. Once stop is set, no further item
-    // begins and no item in flight takes a name: those are dropped unreported and nothing of
-    // theirs is written; items already named are finished and reported.
+    // Begins work on items (the list is kept until Stop).
+    void Start(std::vector<PipelineItem> items);
+    // Waits for the next item in list order, names it (using up a running number when it
+    // loaded and stamped, even if its save then fails) and puts its file in place. Called at
+    // most once per item.
+    PipelineReport Finish();
+    // Throws away every item not finished (encodings in progress are cut short, their files
+    // dropped) and waits for the threads to end.
+    void Stop();
+
+    // Start, Finish for every item with report called for each, Stop. Once stop is set, no
+    // further item is finished: those in flight are thrown away and nothing of theirs is
+    // written.
     void Run(const std::vector<PipelineItem>& items, const ReportFunction& report,
              const std::atomic<bool>& stop);
 
   private:
+    struct Slot;
+    void Work();
+    void WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped);
+    bool HaveThreads() const { return !m_threads.empty(); }
+
     CBatchJob& m_job;
     const CImageFile& m_overlay;
     Settings m_settings;
+    CLSID m_encoder{};
+    bool m_haveEncoder = false;
+
+    std::vector<PipelineItem> m_items;
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_nextItem = 0;     // the next item a thread begins
+    std::size_t m_nextFinished = 0; // the next item Finish takes
+    std::atomic<bool> m_stopping{false};
+    // Stamping holds the loaded picture and the new one at once; one thread at a time keeps
+    // the run within one picture per thread plus one.
+    std::counting_semaphore<1> m_stamping{1};
 };

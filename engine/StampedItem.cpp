@@ -2,6 +2,7 @@
 
 #include "engine/BatchJob.h"
 #include "engine/Placement.h"
+#include "engine/TextHelpers.h"
 
 #include <limits>
 
@@ -60,4 +61,26 @@ ItemOutcome CStampedItem::Save(const char* outputPath, const CLSID* encoder) con
     if (encoder == nullptr || outputPath == nullptr || outputPath[0] == '\0')
         return ItemOutcome::SaveFailed;
     return m_image.SaveToFile(outputPath, *encoder) ? ItemOutcome::Done : ItemOutcome::SaveFailed;
+}
+
+ItemOutcome CStampedItem::Encode(PendingImageFile& file, const char* folder, const CLSID* encoder,
+                                 const std::atomic<bool>* abandon) const {
+    file.Discard();
+    const auto wideFolder = folder != nullptr ? ToWidePath(folder) : std::nullopt;
+    if (encoder == nullptr || m_image.IsEmpty() || !wideFolder)
+        return ItemOutcome::SaveFailed;
+    return file.Encode(m_image.GetImage(), wideFolder->c_str(), encoder, abandon) == Ok
+               ? ItemOutcome::Done
+               : ItemOutcome::SaveFailed;
+}
+
+ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const char* outputPath) {
+    // As in Save: no name that fits, no file.
+    const auto wide =
+        outputPath != nullptr && outputPath[0] != '\0' ? ToWidePath(outputPath) : std::nullopt;
+    if (!file.IsEncoded() || !wide) {
+        file.Discard();
+        return ItemOutcome::SaveFailed;
+    }
+    return file.Commit(wide->c_str()) == Ok ? ItemOutcome::Done : ItemOutcome::SaveFailed;
 }

@@ -4,7 +4,10 @@
 // this class, so they report the same outcome for the same fault.
 
 #include "engine/ImageFile.h"
+#include "imaging/PendingImageFile.h"
 #include "imaging/WinTypes.h"
+
+#include <atomic>
 
 class CBatchJob;
 
@@ -31,6 +34,14 @@ class CStampedItem {
     // Writes the stamped picture to outputPath with encoder (null: the format has none). An
     // empty path stands for a name that did not fit and is not written. Done or SaveFailed.
     ItemOutcome Save(const char* outputPath, const CLSID* encoder) const;
+
+    // Save in two steps, for a caller that encodes before the item's name is known: Encode
+    // writes the stamped picture into file, which waits unnamed in folder (Done, or
+    // SaveFailed); abandon (optional) cuts the encoding short. PutInPlace then gives it its
+    // name, as Save would have written it.
+    ItemOutcome Encode(PendingImageFile& file, const char* folder, const CLSID* encoder,
+                       const std::atomic<bool>* abandon = nullptr) const;
+    static ItemOutcome PutInPlace(PendingImageFile& file, const char* outputPath);
 
     void Release() { m_image.Release(); }
 

@@ -24,9 +24,34 @@ QByteArray randomTemporaryName() {
     return name;
 }
 
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// The process's file creation mask now, read without changing it (umask() can only be read by
+// setting it, which would race with other threads creating files).
+mode_t creationMask() {
+    mode_t mask = 022;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned value = 0;
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = mode_t(value & 0777);
+                break;
+            }
+        std::fclose(status);
+    }
+    return mask;
+}
+
 } // namespace
 
 AtomicFile::AtomicFile(QByteArray path) : m_path(std::move(path)) {}
+
+AtomicFile::AtomicFile(QByteArray folder, NameAtCommit)
+    : m_path(folder.isEmpty() ? QByteArray(".") : std::move(folder)), m_nameAtCommit(true) {}
 
 AtomicFile::~AtomicFile() {
     cancel();
@@ -35,36 +60,22 @@ AtomicFile::~AtomicFile() {
 bool AtomicFile::open(Temporary kind) {
     cancel();
     m_error = 0;
-    const qsizetype slash = m_path.lastIndexOf('/');
-    const QByteArray folder = slash < 0    ? QByteArray(".")
-                              : slash == 0 ? QByteArray("/")
-                                           : m_path.left(slash);
-    m_name = m_path.mid(slash + 1);
-    if (m_name.isEmpty() || m_name == "." || m_name == "..")
-        return fail(EISDIR);
+    const QByteArray folder = m_nameAtCommit ? m_path : folderOf(m_path);
     // O_PATH: the folder only has to be searchable and writable, not readable.
     m_dirFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (m_dirFd < 0)
         return fail(errno);
-
-    struct stat existing {};
-    if (::fstatat(m_dirFd, m_name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        // Found now rather than after encoding the whole picture; the rename would refuse it.
-        if (S_ISDIR(existing.st_mode))
-            return fail(EISDIR);
-        if (S_ISREG(existing.st_mode))
-            m_keepMode = int(existing.st_mode & 0777);
-    } else if (errno != ENOENT) {
-        return fail(errno);
-    }
-    // A file that will take an existing one's permissions stays private until it has them.
-    const int mode = m_keepMode >= 0 ? 0600 : 0666;
+    // Found now rather than after encoding the whole picture; the rename would refuse it.
+    if (!m_nameAtCommit && !takeName(m_path))
+        return false;
+    // A file whose permissions are not settled yet stays private until it has them.
+    const int mode = m_keepMode >= 0 || m_nameAtCommit ? 0600 : 0666;
 
     // Unnamed files need a way to be linked in later: /proc, or the capability that
     // AT_EMPTY_PATH asks for.
     if (kind == Temporary::UnnamedWherePossible &&
         (::geteuid() == 0 || ::access("/proc/self/fd", X_OK) == 0))
-        m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
     if (m_fd < 0 && !createNamed(mode))
         return false;
     // Not every file system keeps permissions (FAT, some FUSE ones): the file is still good.
@@ -73,11 +84,27 @@ bool AtomicFile::open(Temporary kind) {
     return true;
 }
 
+bool AtomicFile::takeName(const QByteArray& path) {
+    m_name = path.mid(path.lastIndexOf('/') + 1);
+    if (m_name.isEmpty() || m_name == "." || m_name == "..")
+        return fail(EISDIR);
+    struct stat existing {};
+    if (::fstatat(m_dirFd, m_name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(existing.st_mode))
+            return fail(EISDIR);
+        if (S_ISREG(existing.st_mode))
+            m_keepMode = int(existing.st_mode & 0777);
+    } else if (errno != ENOENT) {
+        return fail(errno);
+    }
+    return true;
+}
+
 bool AtomicFile::createNamed(int mode) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const QByteArray name = randomTemporaryName();
         m_fd = ::openat(m_dirFd, name.constData(),
-                        O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, mode);
+                        O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode);
         if (m_fd >= 0) {
             m_temporary = name;
             return true;
@@ -107,6 +134,58 @@ bool AtomicFile::linkUnnamed() {
 }
 
 bool AtomicFile::commit() {
+    if (m_nameAtCommit)
+        return fail(EINVAL);
+    return finishCommit();
+}
+
+bool AtomicFile::commit(const QByteArray& path) {
+    if (!m_nameAtCommit)
+        return fail(EINVAL);
+    if (m_fd < 0)
+        return fail(EBADF);
+    if (folderOf(path) != m_path)
+        return moveTo(path);
+    if (!takeName(path))
+        return false;
+    // What any new file would have got, or what the file it replaces had.
+    const mode_t mode = m_keepMode >= 0 ? mode_t(m_keepMode) : 0666 & ~creationMask();
+    (void)::fchmod(m_fd, mode);
+    return finishCommit();
+}
+
+bool AtomicFile::moveTo(const QByteArray& path) {
+    // The name reaches into another folder (a name template with a slash): a rename cannot
+    // cross, so the data is copied into a new file there, which is committed the same way.
+    AtomicFile there(path);
+    if (!there.open())
+        return fail(there.error());
+    char buffer[1 << 16];
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(m_fd, buffer, sizeof buffer, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail(errno);
+        if (got == 0)
+            break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(there.handle(), buffer + done, std::size_t(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                return fail(put < 0 ? errno : ENOSPC);
+            done += put;
+        }
+        offset += got;
+    }
+    if (!there.commit())
+        return fail(there.error());
+    cancel();
+    return true;
+}
+
+bool AtomicFile::finishCommit() {
     if (m_fd < 0)
         return fail(EBADF);
     // Kept from the earlier saver, which synced as well: after a crash the name holds either

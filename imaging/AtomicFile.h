@@ -20,6 +20,10 @@ class AtomicFile {
 
     // path: the file system's bytes, a folder part (optional) and the name.
     explicit AtomicFile(QByteArray path);
+    // A file whose name is known only when it is committed: folder is where it will stand
+    // (empty: the working folder). Until then the data has no name at all (or a hidden one).
+    struct NameAtCommit {};
+    AtomicFile(QByteArray folder, NameAtCommit);
     ~AtomicFile(); // cancels an uncommitted file
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -28,11 +32,15 @@ class AtomicFile {
     // when a regular file already has the name, its permissions carry over. false with error()
     // set when the folder cannot be opened or written, or a folder has the name.
     bool open(Temporary kind = Temporary::UnnamedWherePossible);
-    // The temporary file's descriptor, open for writing; -1 when not open.
+    // The temporary file's descriptor, open for reading and writing; -1 when not open.
     int handle() const { return m_fd; }
     // Puts the data on disk and renames the file over the name. On failure the temporary file
     // is removed and the old entry stays.
     bool commit();
+    // commit() for a file made with NameAtCommit: path is the folder given then, a slash and
+    // the name; a name in another folder gets a copy made there. A folder at the name is
+    // refused (EISDIR).
+    bool commit(const QByteArray& path);
     // Drops the temporary file.
     void cancel();
     // errno of the first failure.
@@ -40,6 +48,9 @@ class AtomicFile {
 
   private:
     bool fail(int error);
+    bool takeName(const QByteArray& path);
+    bool finishCommit();
+    bool moveTo(const QByteArray& path);
     bool createNamed(int mode);
     bool linkUnnamed();
     void removeTemporary();
@@ -50,5 +61,6 @@ class AtomicFile {
     int m_dirFd = -1;
     int m_fd = -1;
     int m_keepMode = -1; // permissions of the regular file being replaced
+    bool m_nameAtCommit = false;
     int m_error = 0;
 };

@@ -1,6 +1,7 @@
 #include "imaging/CheckedWriter.h"
 
-CheckedWriter::CheckedWriter(QFileDevice* file) : m_file(file) {
+CheckedWriter::CheckedWriter(QFileDevice* file, const std::atomic<bool>* abandon)
+    : m_file(file), m_abandon(abandon) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
@@ -21,6 +22,10 @@ qint64 CheckedWriter::readData(char*, qint64) {
 }
 
 qint64 CheckedWriter::writeData(const char* data, qint64 size) {
+    if (m_abandon != nullptr && m_abandon->load(std::memory_order_relaxed)) {
+        m_failed = true;
+        return -1;
+    }
     const qint64 written = m_file->write(data, size);
     if (written != size) {
         m_failed = true;

@@ -7,10 +7,14 @@
 #include <QFileDevice>
 #include <QIODevice>
 
+#include <atomic>
+
 class CheckedWriter : public QIODevice {
   public:
     // file: open for writing, unbuffered, so that nothing waits in a buffer to fail later.
-    explicit CheckedWriter(QFileDevice* file);
+    // abandon: once set, every further write fails, which ends the encoder writing through
+    // this device early (work that is no longer wanted).
+    explicit CheckedWriter(QFileDevice* file, const std::atomic<bool>* abandon = nullptr);
     bool failed() const { return m_failed; }
 
     bool isSequential() const override { return false; }
@@ -23,5 +27,6 @@ class CheckedWriter : public QIODevice {
 
   private:
     QFileDevice* m_file;
+    const std::atomic<bool>* m_abandon;
     bool m_failed = false;
 };

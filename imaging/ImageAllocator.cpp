@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <sys/mman.h>
 #include <vector>
@@ -13,7 +14,7 @@
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
-// Two: the decoded background and the stamped copy of one item.
+// Per worker thread: the decoded background and the stamped copy of one item.
 constexpr std::size_t kKeptPerThread = 2;
 
 struct Block {
@@ -21,20 +22,19 @@ struct Block {
     std::size_t bytes; // a multiple of kHugePage
 };
 
-// The large buffers one thread has freed, newest last.
+// The large buffers that worker threads have freed, newest last, shared by all of them: threads
+// that stamp side by side hand buffers to each other, and what is kept never adds to the most
+// memory the pictures in flight have needed at once (see take()). Released when the last worker
+// thread ends.
 class Recycler {
   public:
-    ~Recycler() {
-        for (const Block& block : m_blocks)
-            std::free(block.memory);
-        m_blocks.clear();
-        s_alive = false;
-    }
     // A kept buffer of at least `bytes` that wastes at most a quarter of it, or null. On a
-    // miss the pictures have changed size: the kept buffers are released, so that they do not
-    // add to the memory of the new ones (a run of 12 MP and 24 MP pictures would otherwise
-    // hold both sizes at once).
+    // miss, the oldest kept buffers are released until as much memory as the new one needs
+    // has been given back (all of them when they hold less), so that a miss never leaves more
+    // memory in use than before it plus the new picture, and a run of 12 MP and 24 MP pictures
+    // does not hold both sizes at once.
     void* take(std::size_t bytes) {
+        std::lock_guard lock(m_mutex);
         for (auto it = m_blocks.end(); it != m_blocks.begin();) {
             --it;
             if (it->bytes >= bytes && it->bytes - bytes <= bytes / 4) {
@@ -43,41 +43,79 @@ class Recycler {
                 return memory;
             }
         }
-        for (const Block& block : m_blocks)
-            std::free(block.memory);
-        m_blocks.clear();
+        std::size_t released = 0;
+        while (!m_blocks.empty() && released < bytes) {
+            released += m_blocks.front().bytes;
+            std::free(m_blocks.front().memory);
+            m_blocks.erase(m_blocks.begin());
+        }
         return nullptr;
     }
-    void give(const Block& block) {
-        if (m_blocks.size() == kKeptPerThread) {
+    // Keeps block; false when no worker thread is registered to use it again.
+    bool give(const Block& block) {
+        std::lock_guard lock(m_mutex);
+        if (m_threads == 0)
+            return false;
+        if (m_blocks.size() >= kKeptPerThread * m_threads) {
             std::free(m_blocks.front().memory);
             m_blocks.erase(m_blocks.begin());
         }
         m_blocks.push_back(block);
+        return true;
     }
-    int count() const { return int(m_blocks.size()); }
-
-    static thread_local bool s_alive;
+    void threadStarts() {
+        std::lock_guard lock(m_mutex);
+        ++m_threads;
+    }
+    void threadEnds() {
+        std::lock_guard lock(m_mutex);
+        if (--m_threads > 0)
+            return;
+        for (const Block& block : m_blocks)
+            std::free(block.memory);
+        m_blocks.clear();
+    }
+    int count() {
+        std::lock_guard lock(m_mutex);
+        return int(m_blocks.size());
+    }
 
   private:
+    std::mutex m_mutex;
     std::vector<Block> m_blocks;
+    std::size_t m_threads = 0;
 };
 
-thread_local bool Recycler::s_alive = true;
-thread_local Recycler t_recycler;
+// Never destroyed: worker threads may end after static destruction has begun.
+Recycler& recycler() {
+    static Recycler* const shared = new Recycler;
+    return *shared;
+}
+
+// A worker thread's membership of the shared recycler, from its first large buffer to its end.
+struct Membership {
+    Membership() { recycler().threadStarts(); }
+    ~Membership() {
+        s_alive = false;
+        recycler().threadEnds();
+    }
+    static thread_local bool s_alive;
+};
+thread_local bool Membership::s_alive = true;
 
 bool threadKeepsBuffers() {
-    if (!Recycler::s_alive)
+    if (!Membership::s_alive)
         return false;
     const QCoreApplication* app = QCoreApplication::instance();
-    return app && QThread::currentThread() != app->thread();
+    if (!app || QThread::currentThread() == app->thread())
+        return false;
+    static thread_local Membership membership;
+    return true;
 }
 
 void releaseLarge(void* info) {
     auto* block = static_cast<Block*>(info);
-    if (threadKeepsBuffers())
-        t_recycler.give(*block);
-    else
+    if (!threadKeepsBuffers() || !recycler().give(*block))
         std::free(block->memory);
     delete block;
 }
@@ -118,7 +156,7 @@ QImage ImageAllocator::allocate(QSize size, QImage::Format format, Contents cont
     if (!block)
         return QImage();
     if (threadKeepsBuffers())
-        block->memory = t_recycler.take(rounded);
+        block->memory = recycler().take(rounded);
     if (!block->memory) {
         block->memory = std::aligned_alloc(kHugePage, rounded);
         if (!block->memory) {
@@ -137,5 +175,5 @@ QImage ImageAllocator::allocate(QSize size, QImage::Format format, Contents cont
 }
 
 int ImageAllocator::keptBuffers() {
-    return Recycler::s_alive ? t_recycler.count() : 0;
+    return recycler().count();
 }

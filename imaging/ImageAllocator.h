@@ -5,11 +5,11 @@
 // the kernel backs them with 2 MB pages.
 //
 // Even with huge pages, the kernel zeroes every new page (a quarter of a stamped 24 MP
-// picture's time was spent there). A worker thread stamping one picture after another frees
-// and asks for buffers of the same sizes again and again, so a thread other than the
-// application's main one keeps the last two large buffers it freed and hands them out again;
-// they are released when the thread ends. The main thread lives as long as the program and
-// keeps nothing.
+// picture's time was spent there). Worker threads stamping one picture after another free and
+// ask for buffers of the same sizes again and again, so large buffers freed by a thread other
+// than the application's main one are kept (two per such thread, shared by all of them) and
+// handed out again; they are released when the last of those threads ends. The main thread
+// lives as long as the program and neither keeps nor reuses anything.
 
 #include <QImage>
 #include <QSize>
@@ -22,6 +22,6 @@ class ImageAllocator {
     };
     // An image of that size and format, or a null image when memory runs out.
     static QImage allocate(QSize size, QImage::Format format, Contents contents = Contents::Zeroed);
-    // Large buffers the calling thread keeps for reuse (for tests).
+    // Large buffers kept for reuse by worker threads (for tests).
     static int keptBuffers();
 };

@@ -76,21 +76,33 @@ GpStatus ImageSaver::save(const QImage& pixels, const QByteArray& path,
     if (path.isEmpty())
         return InvalidParameter;
     AtomicFile target(path);
+    const GpStatus encoded = encodeInto(pixels, target, encoder);
+    if (encoded != Ok)
+        return encoded;
+    return target.commit() ? Ok : Win32Error;
+}
+
+GpStatus ImageSaver::encodeInto(const QImage& pixels, AtomicFile& target,
+                                const EncoderEntry& encoder, const std::atomic<bool>* abandon) {
     if (!target.open())
         return Win32Error;
     QFile file;
     if (!file.open(target.handle(), QIODevice::WriteOnly | QIODevice::Unbuffered,
-                   QFileDevice::DontCloseHandle))
+                   QFileDevice::DontCloseHandle)) {
+        target.cancel();
         return Win32Error;
+    }
     // Straight into the temporary file, with every write checked: some Qt writers ignore a
     // short write (a full disk) and would report success. (Encoding into memory first cost a
     // second copy of the picture: 72 MB for a 24 MP TIFF.)
-    CheckedWriter device(&file);
+    CheckedWriter device(&file, abandon);
     const bool encoded = encode(pixels, encoder.qtFormat, &device);
-    if (!encoded || device.failed())
-        return device.failed() ? Win32Error : GenericError; // target drops the temporary file
     file.close();
-    if (!target.commit())
-        return Win32Error;
+    if (!encoded || device.failed()) {
+        target.cancel();
+        if (abandon != nullptr && abandon->load())
+            return Aborted;
+        return device.failed() ? Win32Error : GenericError;
+    }
     return Ok;
 }

@@ -4,9 +4,13 @@
 
 #include "imaging/EncoderTable.h"
 
+#include <atomic>
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
+
+class AtomicFile;
 
 class ImageSaver {
   public:
@@ -30,6 +34,12 @@ class ImageSaver {
     // folder, a folder at the name, full disk, size limit); the existing entry is then left as
     // it was. A symbolic link at the name is replaced, never followed.
     static GpStatus save(const QImage& pixels, const QByteArray& path, const EncoderEntry& encoder);
+    // Encodes into target, which is opened here and left uncommitted. Win32Error when the
+    // file cannot be made or written; abandon (optional) ends the encoding early with
+    // Aborted.
+    static GpStatus encodeInto(const QImage& pixels, AtomicFile& target,
+                               const EncoderEntry& encoder,
+                               const std::atomic<bool>* abandon = nullptr);
     // Writes the encoded picture to device; false when the encoder fails.
     static bool encode(const QImage& pixels, const char* qtFormat, QIODevice* device);
     // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed).

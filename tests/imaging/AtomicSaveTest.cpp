@@ -288,3 +288,60 @@ TEST_F(AtomicSaveTest, LinkPlantedByAnotherUserInASharedFolder) {
     EXPECT_EQ(after, before);
     EXPECT_EQ(entryAt(out("001.PNG")).st_uid, kVictim);
 }
+
+// A file named only at commit (a picture encoded before its number is known): whatever stands
+// at the name is replaced as by a save, never followed, with the permissions a save gives; a
+// folder there is refused; a name in another folder gets a copy there; nothing is left behind.
+TEST_F(AtomicSaveTest, FileNamedAtCommitEndsLikeASave) {
+    using Kind = AtomicFile::Temporary;
+    enum At { Nothing, File, LinkOut, Folder, InSubfolder };
+    const struct {
+        At at;
+        Kind kind;
+        bool ok;
+        mode_t mode;
+    } cases[] = {
+        {Nothing, Kind::UnnamedWherePossible, true, 0640},     {Nothing, Kind::Named, true, 0640},
+        {File, Kind::UnnamedWherePossible, true, 0604},        {File, Kind::Named, true, 0604},
+        {LinkOut, Kind::UnnamedWherePossible, true, 0640},     {Folder, Kind::Named, false, 0},
+        {InSubfolder, Kind::UnnamedWherePossible, true, 0640},
+    };
+    const QByteArray fresh = "the encoded picture";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.at) * 10 + int(c.kind));
+        emptyFolders();
+        ASSERT_TRUE(writeFile(outside("victim"), "keep me"));
+        if (c.at == File) {
+            ASSERT_TRUE(writeFile(out("target"), "old"));
+            ASSERT_EQ(::chmod(bytesOf(out("target")).constData(), 0604), 0);
+        } else if (c.at == LinkOut) {
+            ASSERT_TRUE(QFile::link(outside("victim"), out("target")));
+        } else if (c.at == Folder) {
+            ASSERT_TRUE(QDir(m_out.path()).mkdir("target"));
+        } else if (c.at == InSubfolder) {
+            ASSERT_TRUE(QDir(m_out.path()).mkdir("sub"));
+        }
+        const QString name = c.at == InSubfolder ? out("sub/target") : out("target");
+        const Snapshot outsideBefore = snapshotOf({&m_outside});
+        {
+            AtomicFile file(bytesOf(m_out.path()), AtomicFile::NameAtCommit{});
+            ASSERT_TRUE(file.open(c.kind)) << std::strerror(file.error());
+            ASSERT_EQ(::write(file.handle(), fresh.constData(), fresh.size()), fresh.size());
+            EXPECT_EQ(file.commit(bytesOf(name)), c.ok) << std::strerror(file.error());
+            if (!c.ok) {
+                EXPECT_EQ(file.error(), EISDIR);
+            }
+        }
+        EXPECT_EQ(snapshotOf({&m_outside}), outsideBefore);
+        const Names expected = c.at == InSubfolder ? Names{"sub"} : Names{"target"};
+        EXPECT_EQ(entriesOf(m_out.path()), expected);
+        if (c.ok) {
+            EXPECT_EQ(readFile(name), fresh);
+            EXPECT_TRUE(S_ISREG(entryAt(name).st_mode));
+            EXPECT_EQ(entryAt(name).st_mode & 07777, c.mode);
+            if (c.at == InSubfolder) {
+                EXPECT_EQ(entriesOf(out("sub")), Names{"target"});
+            }
+        }
+    }
+}

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -136,6 +138,43 @@ TEST(PixelMemoryTest, AWorkerKeepsOnlyBuffersOfTheSizeInUse) {
         EXPECT_EQ(ImageAllocator::keptBuffers(), 0) << "taken again";
     });
     worker.join();
+}
+
+// Worker threads stamping side by side share what they keep: a buffer freed by one is handed
+// to the next picture of the same size on another, the keep grows by two per worker at most,
+// and everything kept is released when the last worker ends.
+TEST(PixelMemoryTest, WorkerThreadsShareKeptBuffersUntilTheLastOneEnds) {
+    const auto pixelsOf = [](const ImagePtr& image) {
+        return image && image->decode() == Ok ? static_cast<const void*>(image->pixels.constBits())
+                                              : nullptr;
+    };
+    std::promise<const void*> freedByFirst;
+    std::promise<void> secondDone;
+    std::thread first([&] {
+        ImagePtr a = blankBitmap(kWidth, kHeight, PixelFormat24bppRGB);
+        const void* bits = pixelsOf(a);
+        a.reset();
+        EXPECT_EQ(ImageAllocator::keptBuffers(), 1);
+        freedByFirst.set_value(bits);
+        secondDone.get_future().wait(); // stays alive while the second works
+    });
+    std::thread second([&] {
+        const void* freed = freedByFirst.get_future().get();
+        ImagePtr same = blankBitmap(kWidth, kHeight, PixelFormat24bppRGB);
+        EXPECT_EQ(pixelsOf(same), freed) << "the other thread's buffer is reused";
+        EXPECT_EQ(ImageAllocator::keptBuffers(), 0);
+        std::vector<ImagePtr> many;
+        for (int i = 0; i < 6; ++i) {
+            many.push_back(blankBitmap(kWidth, kHeight, PixelFormat32bppARGB));
+            EXPECT_NE(pixelsOf(many.back()), nullptr);
+        }
+        many.clear();
+        EXPECT_EQ(ImageAllocator::keptBuffers(), 4) << "two per live worker thread";
+        secondDone.set_value();
+    });
+    second.join();
+    first.join();
+    EXPECT_EQ(ImageAllocator::keptBuffers(), 0);
 }
 
 TEST(PixelMemoryTest, ABlankBitmapSavedUntouchedIsBlack) {

@@ -6,6 +6,7 @@
 #include "BatchRecorder.h"
 #include "TestPictures.h"
 #include "batch/BatchMessages.h"
+#include "batch/ProcessingThreadProc.h"
 #include "engine/TextHelpers.h"
 
 #include <QDir>
@@ -13,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <thread>
@@ -35,10 +38,11 @@ void ExpectCompleteOutputs(const QByteArray& outDir, int count) {
     }
 }
 
-// A file below folder that this process has open (the output being written, which may have no
-// name yet), as "fd:<target>"; empty when there is none.
-std::string OpenFileBelow(const QByteArray& folder) {
+// Files below folder that this process has open (outputs being written or waiting for their
+// names, which may have none yet), as "fd:<target>".
+std::vector<std::string> FilesOpenBelow(const QByteArray& folder) {
     const std::string prefix = folder.toStdString() + "/";
+    std::vector<std::string> files;
     for (const std::string& fd : EntriesIn("/proc/self/fd")) {
         char target[4096];
         const ssize_t n = readlink(("/proc/self/fd/" + fd).c_str(), target, sizeof target - 1);
@@ -46,9 +50,25 @@ std::string OpenFileBelow(const QByteArray& folder) {
             continue;
         const std::string path(target, std::size_t(n));
         if (path.rfind(prefix, 0) == 0)
-            return "fd:" + path;
+            files.push_back("fd:" + path);
     }
-    return {};
+    return files;
+}
+
+std::string OpenFileBelow(const QByteArray& folder) {
+    const std::vector<std::string> files = FilesOpenBelow(folder);
+    return files.empty() ? std::string() : files.front();
+}
+
+// The number of files open below folder, once at least `count` are (or five seconds passed).
+std::size_t WaitForFilesAhead(const QByteArray& folder, std::size_t count) {
+    std::size_t open = 0;
+    for (int tries = 0; tries < 5000 && open < count; ++tries) {
+        if (tries > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        open = FilesOpenBelow(folder).size();
+    }
+    return open;
 }
 
 } // namespace
@@ -76,10 +96,21 @@ TEST_F(Reliability, CancelDuringLargeTiffEncode) {
         std::atomic<bool> stopWatching{false};
         std::string seen; // what the watcher saw in the output folder when it cancelled
         std::thread watcher;
+        // Later pictures are prepared ahead, so a file in the folder tells only that some save
+        // is under way; the watcher's cancel waits until the big picture's turn has begun.
+        std::atomic<bool> bigBegun{false};
         if (fromThread) {
+            recorder.onMessage = [&](const BatchMessage& m, CBatchJob&) {
+                if (m.text == " ... " && m.firstEntry.ends_with("/big.jpg"))
+                    bigBegun = true;
+            };
             const QByteArray out = Out();
             watcher = std::thread([&, out] {
                 while (!stopWatching.load()) {
+                    if (!bigBegun.load()) {
+                        std::this_thread::sleep_for(std::chrono::microseconds(100));
+                        continue;
+                    }
                     const std::string file = OpenFileBelow(out);
                     const std::vector<std::string> entries = EntriesIn(out);
                     if (!file.empty() || !entries.empty()) {
@@ -140,10 +171,15 @@ TEST_F(Reliability, CancelDuringLargeTiffEncode) {
     }
 }
 
+namespace {
+
 // Hundreds of small pictures, cancelled at varying points and restarted until the list is
 // done. After every run: the list is the unprocessed tail of the original in order, the files
 // on disk are exactly 000 .. nSerial-1, and each holds the picture the log says it holds.
-TEST_F(Reliability, StressCancelAndRestart) {
+// holdUntilAhead: each cancel waits until the worker has encoded later pictures ahead (files
+// without names open below the output folder), so that it lands with several in flight.
+void StressCancelAndRestart(BatchFixture& f, bool holdUntilAhead) {
+    CBatchJob& job = f.job;
     constexpr int kItems = 306;
     const auto colourOf = [](int i) { return QColor(20 + (i % 16) * 14, 20 + (i / 16) * 11, 77); };
     const auto indexOf = [](const QColor& c) {
@@ -155,9 +191,9 @@ TEST_F(Reliability, StressCancelAndRestart) {
     std::vector<std::string> original;
     for (int i = 0; i < kItems; ++i) {
         const std::string name = "p" + std::to_string(i) + ".png";
-        Put(name.c_str(), isGarbage(i) ? QByteArray("not a picture")
-                                       : Encode(SolidImage(32, 32, colourOf(i)), "png"));
-        job.AddFile(In(name.c_str()).constData());
+        f.Put(name.c_str(), isGarbage(i) ? QByteArray("not a picture")
+                                         : Encode(SolidImage(32, 32, colourOf(i)), "png"));
+        job.AddFile(f.In(name.c_str()).constData());
         original.push_back(name);
     }
     const auto indexOfName = [](const std::string& path) {
@@ -168,6 +204,7 @@ TEST_F(Reliability, StressCancelAndRestart) {
     std::map<int, int> expectedCopies; // item -> number of outputs that hold it
     std::size_t popped = 0;
     int cancelledRuns = 0;
+    std::size_t ahead = 0; // the most files seen waiting ahead at a cancel
     for (int run = 0; run < 12; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         // Cancel at a message that moves through every kind; the last run is left to finish.
@@ -178,6 +215,8 @@ TEST_F(Reliability, StressCancelAndRestart) {
         recorder.onMessage = [&](const BatchMessage& m, CBatchJob& j) {
             if (!cancel || recorder.messages.size() != cancelAt)
                 return;
+            if (holdUntilAhead)
+                ahead = std::max(ahead, WaitForFilesAhead(f.Out(), 2));
             j.SetRunning(false);
             if (m.message == WM_BATCH_ITEMSTATUS && m.text == " ... ")
                 inFlight = indexOfName(m.firstEntry);
@@ -201,21 +240,21 @@ TEST_F(Reliability, StressCancelAndRestart) {
             ++expectedCopies[inFlight];
 
         // The list is the unprocessed tail of the original, nothing lost, nothing skipped.
-        ASSERT_EQ(Remaining(),
+        ASSERT_EQ(f.Remaining(),
                   std::vector<std::string>(original.begin() + long(popped), original.end()));
         // The numbers used are contiguous, and the files are exactly those numbers.
         int copies = 0;
         for (const auto& [item, count] : expectedCopies)
             copies += count;
         ASSERT_EQ(job.nSerial, copies);
-        const std::vector<std::string> entries = EntriesIn(Out());
+        const std::vector<std::string> entries = EntriesIn(f.Out());
         ASSERT_EQ(entries.size(), std::size_t(copies));
         std::map<int, int> found;
         for (int n = 0; n < copies; ++n) {
             char name[16];
             std::snprintf(name, sizeof name, "%03d.PNG", n);
             ASSERT_EQ(entries[std::size_t(n)], name);
-            const QImage image(QFile::decodeName(Out(name)));
+            const QImage image(QFile::decodeName(f.Out(name)));
             ASSERT_EQ(image.size(), QSize(32, 32)) << name;
             ++found[indexOf(image.pixelColor(4, 4))];
         }
@@ -226,4 +265,21 @@ TEST_F(Reliability, StressCancelAndRestart) {
     EXPECT_TRUE(job.fileList.empty());
     EXPECT_GE(cancelledRuns, 8);
     EXPECT_EQ(popped, original.size());
+    if (holdUntilAhead) {
+        EXPECT_GE(ahead, 2u) << "no cancel found pictures encoded ahead";
+    }
+}
+
+} // namespace
+
+TEST_F(Reliability, StressCancelAndRestart) {
+    StressCancelAndRestart(*this, false);
+}
+
+// As above with four pictures at once: every cancel throws away work done ahead, and none of it
+// may show in the folder, the numbers or the list.
+TEST_F(Reliability, StressCancelWithSeveralPicturesInFlight) {
+    SetProcessingPicturesAtOnce(4);
+    StressCancelAndRestart(*this, true);
+    SetProcessingPicturesAtOnce(0);
 }

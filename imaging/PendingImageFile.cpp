@@ -1,0 +1,48 @@
+#include "imaging/PendingImageFile.h"
+
+#include "imaging/AtomicFile.h"
+#include "imaging/EncoderTable.h"
+#include "imaging/GpImage.h"
+#include "imaging/ImageSaver.h"
+#include "imaging/WidePath.h"
+
+PendingImageFile::PendingImageFile() = default;
+PendingImageFile::~PendingImageFile() = default;
+PendingImageFile::PendingImageFile(PendingImageFile&&) noexcept = default;
+PendingImageFile& PendingImageFile::operator=(PendingImageFile&&) noexcept = default;
+
+GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLSID* encoder,
+                                  const std::atomic<bool>* abandon) {
+    Discard();
+    if (!image || !folder || !encoder)
+        return InvalidParameter;
+    const EncoderEntry* entry = EncoderTable::instance().find(*encoder);
+    if (!entry)
+        return FileNotFound; // as GdipSaveImageToFile
+    QByteArray path;
+    if (!WidePath::toLocalBytes(folder, &path))
+        return InvalidParameter;
+    const GpStatus decoded = image->decode();
+    if (decoded != Ok)
+        return decoded;
+    auto file = std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{});
+    const GpStatus encoded = ImageSaver::encodeInto(image->pixels, *file, *entry, abandon);
+    if (encoded == Ok)
+        m_file = std::move(file);
+    return encoded;
+}
+
+GpStatus PendingImageFile::Commit(const WCHAR* path) {
+    if (!m_file)
+        return InvalidParameter;
+    QByteArray bytes;
+    const bool named = path && WidePath::toLocalBytes(path, &bytes) && !bytes.isEmpty();
+    const std::unique_ptr<AtomicFile> file = std::move(m_file);
+    if (!named)
+        return InvalidParameter;
+    return file->commit(bytes) ? Ok : Win32Error;
+}
+
+void PendingImageFile::Discard() {
+    m_file.reset();
+}
