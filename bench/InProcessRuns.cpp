@@ -7,6 +7,7 @@
 #include "batch/BatchMessages.h"
 #include "batch/ProcessingThreadProc.h"
 #include "engine/BatchJob.h"
+#include "engine/EncoderList.h"
 #include "engine/Placement.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
@@ -21,7 +22,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -78,19 +78,12 @@ class Receiver : public CMessageTarget {
 };
 
 bool FindEncoder(const std::wstring& mime, CLSID* clsid) {
-    UINT count = 0;
-    UINT size = 0;
-    GdipGetImageEncodersSize(&count, &size);
-    std::vector<unsigned char> buffer(size);
-    auto* codecs = reinterpret_cast<ImageCodecInfo*>(buffer.data());
-    if (size == 0 || GdipGetImageEncoders(count, size, codecs) != Ok)
+    const EncoderList encoders;
+    const int position = encoders.Find(mime.c_str());
+    if (position < 0)
         return false;
-    for (UINT i = 0; i < count; ++i)
-        if (mime == codecs[i].MimeType) {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    return false;
+    *clsid = encoders[static_cast<UINT>(position)].Clsid;
+    return true;
 }
 
 void DecodeAndSave(const CLSID& encoder, const QString& mime, const QString& outputDir,

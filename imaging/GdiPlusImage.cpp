@@ -6,8 +6,8 @@
 #include "imaging/GpGraphics.h"
 #include "imaging/GpImage.h"
 #include "imaging/ImageSaver.h"
+#include "imaging/LocaleText.h"
 #include "imaging/RegularFileReader.h"
-#include "imaging/WidePath.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -16,9 +16,10 @@
 GpStatus GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     if (!filename || !bitmap)
         return InvalidParameter;
-    QByteArray path;
-    if (!WidePath::toLocalBytes(filename, &path))
+    const auto local = FromWideText(filename);
+    if (!local)
         return FileNotFound; // no file can have a name this locale cannot spell
+    const QByteArray path = QByteArray::fromStdString(*local);
     QByteArray contents;
     const GpStatus read = RegularFileReader::read(path, &contents);
     if (read != Ok)
@@ -100,9 +101,10 @@ GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID*
     const EncoderEntry* encoder = EncoderTable::instance().find(*clsidEncoder);
     if (!encoder)
         return FileNotFound; // the Windows library's answer for an unknown encoder
-    QByteArray path;
-    if (!WidePath::toLocalBytes(filename, &path))
+    const auto local = FromWideText(filename);
+    if (!local)
         return InvalidParameter;
+    const QByteArray path = QByteArray::fromStdString(*local);
     const GpStatus decoded = image->decode();
     if (decoded != Ok)
         return decoded;

@@ -8,7 +8,6 @@
 #include "res/Resource.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -41,28 +40,11 @@ ON_EN_UPDATE(IDC_NAME_TEMPLATE, &COverlayOptionsDlg::OnUpdateTemplate)
 ON_EN_KILLFOCUS(IDC_NAME_TEMPLATE, &COverlayOptionsDlg::OnKillFocusTemplate)
 END_MESSAGE_MAP()
 
+// A list the library cannot describe or hand over is shown as no formats at all.
 COverlayOptionsDlg::COverlayOptionsDlg(CBatchJob* pJob, CWnd* pParent)
-    : CDialog(IDD_OPTIONS, pParent), m_pJob(pJob) {
-    UINT count = 0;
-    UINT bytes = 0;
-    GdipGetImageEncodersSize(&count, &bytes);
-    // A list the library cannot describe or hand over is shown as no formats at all.
-    if (count == 0 || bytes < count * sizeof(ImageCodecInfo))
-        return;
-    auto* encoders = static_cast<ImageCodecInfo*>(std::malloc(bytes));
-    if (encoders == nullptr)
-        return;
-    if (GdipGetImageEncoders(count, bytes, encoders) != Ok) {
-        std::free(encoders);
-        return;
-    }
-    m_pEncoders = encoders;
-    m_nEncoders = count;
-    m_cbEncoders = bytes;
-}
+    : CDialog(IDD_OPTIONS, pParent), m_pJob(pJob) {}
 
 COverlayOptionsDlg::~COverlayOptionsDlg() {
-    std::free(m_pEncoders);
     ReleaseAnchorIcons();
 }
 
@@ -114,8 +96,7 @@ void COverlayOptionsDlg::FillFormatList() {
         return;
     list->ResetContent();
     int selected = CB_ERR;
-    for (UINT i = 0; i < m_nEncoders; ++i) {
-        const ImageCodecInfo& encoder = m_pEncoders[i];
+    for (const ImageCodecInfo& encoder : m_encoders) {
         std::string description;
         if (encoder.FormatDescription != nullptr)
             description = FromWideText(encoder.FormatDescription).value_or(std::string());
