@@ -8,6 +8,7 @@
 #include "imaging/ImageSaver.h"
 #include "imaging/LocaleText.h"
 #include "imaging/RegularFileReader.h"
+#include "imaging/ResourcePaths.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -35,14 +36,14 @@ GpStatus GdipLoadImageFromFile(const WCHAR* filename, GpImage** image) {
 GpStatus GdipCreateBitmapFromResource(HINSTANCE, const WCHAR* name, GpBitmap** bitmap) {
     if (!name || !bitmap || !IS_INTRESOURCE(name))
         return InvalidParameter;
-    const auto number = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(name));
+    const auto number = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
     // A dark desktop gets the program's dark variant of a picture where it has one, the way
     // Windows picks a resource in the user's language where there is one.
-    QFile resource(QStringLiteral(":/bitmap/dark/%1.png").arg(number));
+    QFile resource(BitmapResourcePath(number, true));
     const bool dark =
         qGuiApp != nullptr && QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5;
     if (!dark || !resource.exists())
-        resource.setFileName(QStringLiteral(":/bitmap/%1.png").arg(number));
+        resource.setFileName(BitmapResourcePath(number));
     if (!resource.open(QIODevice::ReadOnly))
         return InvalidParameter; // no such resource, as the Windows library answers
     return GpImage::fromEncoded(resource.readAll(), bitmap);
