@@ -31,10 +31,6 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::string Local(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
 std::wstring Wide(const QString& path) {
     return path.toStdWString();
 }
@@ -103,8 +99,8 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
                    const QStringList& backgrounds) {
     Receiver receiver;
     CBatchJob job(receiver.GetSafeHwnd());
-    CopyText(job.szOverlayPath, Local(overlay).c_str());
-    CopyText(job.szOutputDir, Local(outputDir).c_str());
+    CopyText(job.szOverlayPath, LocalBytes(overlay).c_str());
+    CopyText(job.szOutputDir, LocalBytes(outputDir).c_str());
     CopyText(job.szOutputFormat, mime.toLatin1().constData());
     CopyText(job.szNameTemplate, "stamped-###");
     job.SetSizeMode(SizeModePercent);
@@ -112,7 +108,7 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
     job.nSizeX = kPercent;
     job.nSizeY = kPercent;
     for (const QString& background : backgrounds)
-        job.AddFile(Local(background).c_str());
+        job.AddFile(LocalBytes(background).c_str());
 
     job.SetRunning(true);
     std::unique_ptr<CWinThread> thread(AfxBeginThread(&ProcessingThreadProc, &job));
