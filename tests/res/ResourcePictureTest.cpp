@@ -1,8 +1,8 @@
 // The embedded pictures: present in a program that links the library, of the sizes and formats
 // the dialogs expect, and the placeholder exactly as designed.
 
-#include "res/DialogTemplate.h"
 #include "imaging/ResourcePaths.h"
+#include "res/DialogTemplate.h"
 #include "res/ProgramResources.h"
 
 #include <QColor>
