@@ -4,10 +4,10 @@
 #include "batch/BatchMessages.h"
 #include "batch/ProcessingThreadProc.h"
 #include "engine/BatchJob.h"
+#include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
 #include "res/Resource.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -87,7 +87,7 @@ BOOL CProcessingDlg::OnInitDialog() {
     m_pJob->hProgressWnd = GetSafeHwnd();
     m_pJob->SetRunning(true);
     const std::size_t count = m_pJob->fileList.size();
-    m_nTotal = count > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(count);
+    m_nTotal = SaturatingCast<int>(count);
     if (CProgressCtrl* bar = ProgressBar())
         bar->SetRange32(0, m_nTotal);
 
@@ -206,13 +206,10 @@ void CProcessingDlg::UpdateProgress() {
     if (CProgressCtrl* bar = ProgressBar())
         bar->SetPos(m_nCurrent);
 
+    // As in the worker's log line.
     char name[256] = "";
-    if (!m_pJob->fileList.empty()) {
-        const char* path = m_pJob->fileList.front().c_str();
-        // A path without a folder part names itself, as in the worker's log line.
-        if (!FileNameOfPath(path, name, sizeof name))
-            CopyText(name, path);
-    }
+    if (!m_pJob->fileList.empty())
+        CopyText(name, FileNameOrPath(m_pJob->fileList.front().c_str()).c_str());
     SetDlgItemText(IDC_PROCESSING_STATUS, name);
 }
 

@@ -70,9 +70,7 @@ UINT ProcessingThreadProc(void* pJob) {
             break;
         Report(*job, WM_BATCH_NEXTITEM);
 
-        // A path without a folder part is its own name.
-        if (!FileNameOfPath(path.c_str(), itemName, MAX_PATH))
-            CopyText(itemName, path.c_str());
+        CopyText(itemName, FileNameOrPath(path.c_str()).c_str());
 
         if (!job->IsRunning())
             break;

@@ -59,10 +59,6 @@ struct Background {
     Placement place;
 };
 
-std::string S(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
-
 // Empties (or makes) a folder for one tool's outputs.
 QString FreshFolder(const QString& path) {
     QDir(path).removeRecursively();
@@ -115,7 +111,7 @@ std::vector<std::string> ChildArgs(const char* mode, const std::vector<std::stri
     std::vector<std::string> argv = {SelfPath(), mode};
     argv.insert(argv.end(), rest.begin(), rest.end());
     for (const Background& b : backgrounds)
-        argv.push_back(S(b.path));
+        argv.push_back(LocalBytes(b.path));
     return argv;
 }
 
@@ -272,17 +268,19 @@ int RunParent(const Options& options) {
         const QString base = options.work + QStringLiteral("/out/") + QLatin1String(format.name);
         for (int round = 0; round < options.rounds; ++round) {
             QString folder = FreshFolder(base + QStringLiteral("/pictorum"));
-            RunInProcessChild(r.ours,
-                              ChildArgs("--child-worker",
-                                        {format.mime, S(workload.overlay), S(folder)}, backgrounds),
-                              backgrounds);
+            RunInProcessChild(
+                r.ours,
+                ChildArgs("--child-worker",
+                          {format.mime, LocalBytes(workload.overlay), LocalBytes(folder)},
+                          backgrounds),
+                backgrounds);
             if (round == 0)
                 AddSizes(r.ours, folder, backgrounds);
 
             folder = FreshFolder(base + QStringLiteral("/floor"));
-            RunInProcessChild(r.floor,
-                              ChildArgs("--child-floor", {format.mime, S(folder)}, backgrounds),
-                              backgrounds);
+            RunInProcessChild(
+                r.floor, ChildArgs("--child-floor", {format.mime, LocalBytes(folder)}, backgrounds),
+                backgrounds);
             if (round == 0)
                 AddSizes(r.floor, folder, backgrounds);
 
@@ -315,8 +313,9 @@ int RunParent(const Options& options) {
 
     // The preview of the largest background.
     std::vector<double> preview;
-    const ChildResult previewChild = RunChild(
-        {SelfPath(), "--child-preview", S(workload.backgrounds.back()), S(workload.overlay), "5"});
+    const ChildResult previewChild =
+        RunChild({SelfPath(), "--child-preview", LocalBytes(workload.backgrounds.back()),
+                  LocalBytes(workload.overlay), "5"});
     for (const QString& line :
          QString::fromStdString(previewChild.output).split(QLatin1Char('\n'))) {
         const QStringList fields = line.split(QLatin1Char(' '));

@@ -1,5 +1,7 @@
 #include "bench/ChildProcess.h"
 
+#include <QFile>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +30,10 @@ void Drain(int fd, std::string* into, std::size_t limit, bool* open) {
 }
 
 } // namespace
+
+std::string LocalBytes(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
 
 ChildResult RunChild(const std::vector<std::string>& argv) {
     ChildResult result;

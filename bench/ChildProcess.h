@@ -2,6 +2,8 @@
 // Runs one program as a child process and measures it as a user's script would see it: wall
 // time from start to exit, and the child's own peak resident memory.
 
+#include <QString>
+
 #include <string>
 #include <vector>
 
@@ -13,6 +15,10 @@ struct ChildResult {
     std::string output;      // its standard output
     std::string errorOutput; // its standard error (kept short)
 };
+
+// A path or text as a child's argument list and the file system take it: the bytes of the
+// local file-name encoding.
+std::string LocalBytes(const QString& text);
 
 ChildResult RunChild(const std::vector<std::string>& argv);
 

@@ -7,6 +7,7 @@
 #include "batch/BatchMessages.h"
 #include "batch/ProcessingThreadProc.h"
 #include "engine/BatchJob.h"
+#include "engine/EncoderList.h"
 #include "engine/Placement.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
@@ -21,7 +22,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -29,10 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string Local(const QString& path) {
-    return QFile::encodeName(path).toStdString();
 }
 
 std::wstring Wide(const QString& path) {
@@ -78,19 +74,12 @@ class Receiver : public CMessageTarget {
 };
 
 bool FindEncoder(const std::wstring& mime, CLSID* clsid) {
-    UINT count = 0;
-    UINT size = 0;
-    GdipGetImageEncodersSize(&count, &size);
-    std::vector<unsigned char> buffer(size);
-    auto* codecs = reinterpret_cast<ImageCodecInfo*>(buffer.data());
-    if (size == 0 || GdipGetImageEncoders(count, size, codecs) != Ok)
+    const EncoderList encoders;
+    const int position = encoders.Find(mime.c_str());
+    if (position < 0)
         return false;
-    for (UINT i = 0; i < count; ++i)
-        if (mime == codecs[i].MimeType) {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    return false;
+    *clsid = encoders[static_cast<UINT>(position)].Clsid;
+    return true;
 }
 
 void DecodeAndSave(const CLSID& encoder, const QString& mime, const QString& outputDir,
@@ -110,8 +99,8 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
                    const QStringList& backgrounds) {
     Receiver receiver;
     CBatchJob job(receiver.GetSafeHwnd());
-    CopyText(job.szOverlayPath, Local(overlay).c_str());
-    CopyText(job.szOutputDir, Local(outputDir).c_str());
+    CopyText(job.szOverlayPath, LocalBytes(overlay).c_str());
+    CopyText(job.szOutputDir, LocalBytes(outputDir).c_str());
     CopyText(job.szOutputFormat, mime.toLatin1().constData());
     CopyText(job.szNameTemplate, "stamped-###");
     job.SetSizeMode(SizeModePercent);
@@ -119,7 +108,7 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
     job.nSizeX = kPercent;
     job.nSizeY = kPercent;
     for (const QString& background : backgrounds)
-        job.AddFile(Local(background).c_str());
+        job.AddFile(LocalBytes(background).c_str());
 
     // One picture at a time, so that each item's time is its own; the rows for every core are
     // the windowed runs' (WindowedRuns.h).

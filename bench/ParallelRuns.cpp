@@ -10,10 +10,6 @@
 
 namespace {
 
-std::string S(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
-
 QString Fresh(const QString& path) {
     QDir(path).removeRecursively();
     QDir().mkpath(path);
@@ -70,13 +66,15 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
         }
         const int count = int(pictures.size());
         QString folder = Fresh(work + QStringLiteral("/batch"));
-        std::vector<std::string> argv = {
-            PICTORUM_BATCH_EXE, "--quiet",        "--jobs",   std::to_string(jobs),
-            "--overlay",        S(input.overlay), "--size",   "20%x20%",
-            "--anchor",         "bottom-right",   "--format", format.mime,
-            "--output",         S(folder)};
+        std::vector<std::string> argv = {PICTORUM_BATCH_EXE, "--quiet",
+                                         "--jobs",           std::to_string(jobs),
+                                         "--overlay",        LocalBytes(input.overlay),
+                                         "--size",           "20%x20%",
+                                         "--anchor",         "bottom-right",
+                                         "--format",         format.mime,
+                                         "--output",         LocalBytes(folder)};
         for (const QString& picture : pictures)
-            argv.push_back(S(picture));
+            argv.push_back(LocalBytes(picture));
         // The files are counted once the run is over.
         const ChildResult ours = RunMeasured(argv);
         Record(result.ours, sizeClass, ours, count, FilesIn(folder));
@@ -110,8 +108,9 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
                 file.write("\n");
             }
             file.close();
-            const ChildResult child = RunMeasured({"xargs", "-a", S(lines), "-d", "\\n", "-P",
-                                                   std::to_string(jobs), "-n", "1", "sh", "-c"});
+            const ChildResult child =
+                RunMeasured({"xargs", "-a", LocalBytes(lines), "-d", "\\n", "-P",
+                             std::to_string(jobs), "-n", "1", "sh", "-c"});
             Record(result.peers[p], sizeClass, child, count, FilesIn(folder));
             ++p;
         }

@@ -1,16 +1,13 @@
 #include "bench/Peers.h"
 
-#include <QFile>
+#include "bench/ChildProcess.h"
+
 #include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-std::string S(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
 
 std::string N(int value) {
     return std::to_string(value);
@@ -37,9 +34,9 @@ std::vector<std::vector<std::string>> ImageMagick(const QString& background, con
                                                   const QString&) {
     // The real program, not a wrapper that may stand in front of it on the PATH.
     std::vector<std::string> command = {"/usr/bin/convert",
-                                        S(background),
+                                        LocalBytes(background),
                                         "(",
-                                        S(overlay),
+                                        LocalBytes(overlay),
                                         "-resize",
                                         N(place.width) + "x" + N(place.height) + "!",
                                         ")",
@@ -48,7 +45,7 @@ std::vector<std::vector<std::string>> ImageMagick(const QString& background, con
                                         "-composite"};
     for (const std::string& option : MagickOptions(format))
         command.push_back(option);
-    command.push_back(S(output));
+    command.push_back(LocalBytes(output));
     return {command};
 }
 
@@ -61,9 +58,9 @@ std::vector<std::vector<std::string>> GraphicsMagick(const QString& background,
         "southeast", "-geometry", N(place.width) + "x" + N(place.height) + "!+0+0"};
     for (const std::string& option : MagickOptions(format))
         command.push_back(option);
-    command.push_back(S(overlay));
-    command.push_back(S(background));
-    command.push_back(S(output));
+    command.push_back(LocalBytes(overlay));
+    command.push_back(LocalBytes(background));
+    command.push_back(LocalBytes(output));
     return {command};
 }
 
@@ -75,12 +72,12 @@ std::vector<std::vector<std::string>> Vips(const QString& background, const QStr
     char vscale[32];
     std::snprintf(hscale, sizeof hscale, "%.9f", double(place.width) / place.overlayWidth);
     std::snprintf(vscale, sizeof vscale, "%.9f", double(place.height) / place.overlayHeight);
-    std::string target = S(output);
+    std::string target = LocalBytes(output);
     if (Is(format, "JPEG"))
         target += "[Q=90]";
-    return {{"vips", "resize", S(overlay), S(scaled), hscale, "--vscale", vscale},
-            {"vips", "composite2", S(background), S(scaled), target, "over", "--x", N(place.left),
-             "--y", N(place.top)}};
+    return {{"vips", "resize", LocalBytes(overlay), LocalBytes(scaled), hscale, "--vscale", vscale},
+            {"vips", "composite2", LocalBytes(background), LocalBytes(scaled), target, "over",
+             "--x", N(place.left), "--y", N(place.top)}};
 }
 
 } // namespace

@@ -35,12 +35,9 @@ std::optional<std::string> OutputFolderProblem(const std::string& dir) {
     return std::nullopt;
 }
 
+// As in the windowed log.
 std::string ItemName(const std::string& path) {
-    char name[MAX_PATH] = {};
-    // A path without a folder part is its own name, as in the windowed log.
-    if (!FileNameOfPath(path.c_str(), name, MAX_PATH))
-        return path;
-    return name;
+    return FileNameOrPath(path.c_str());
 }
 
 void Fill(CBatchJob& job, const CliOptions& options, const CImageFile& overlay) {

@@ -1,8 +1,8 @@
 #include "cli/CliOptions.h"
 
+#include "engine/EncoderList.h"
 #include "engine/OverlayOptionsText.h"
 #include "engine/TextHelpers.h"
-#include "imaging/GdiPlus.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,7 +11,6 @@
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
@@ -69,26 +68,17 @@ struct Encoder {
 
 std::vector<Encoder> InstalledEncoders() {
     std::vector<Encoder> result;
-    UINT count = 0;
-    UINT bytes = 0;
-    GdipGetImageEncodersSize(&count, &bytes);
-    if (count == 0 || bytes < count * sizeof(ImageCodecInfo))
-        return result;
-    std::unique_ptr<char[]> buffer(new char[bytes]);
-    auto* codecs = reinterpret_cast<ImageCodecInfo*>(buffer.get());
-    if (GdipGetImageEncoders(count, bytes, codecs) != Ok)
-        return result;
-    for (UINT i = 0; i < count; ++i) {
-        if (codecs[i].MimeType == nullptr)
+    for (const ImageCodecInfo& codec : EncoderList()) {
+        if (codec.MimeType == nullptr)
             continue;
         Encoder encoder;
-        encoder.mime = FromWideText(codecs[i].MimeType).value_or(std::string());
+        encoder.mime = FromWideText(codec.MimeType).value_or(std::string());
         const std::size_t slash = encoder.mime.find('/');
         if (slash != std::string::npos)
             encoder.names.push_back(Lower(encoder.mime.substr(slash + 1)));
-        if (codecs[i].FilenameExtension != nullptr) {
+        if (codec.FilenameExtension != nullptr) {
             const std::string patterns =
-                FromWideText(codecs[i].FilenameExtension).value_or(std::string());
+                FromWideText(codec.FilenameExtension).value_or(std::string());
             std::size_t from = 0;
             while (from < patterns.size()) {
                 std::size_t to = patterns.find(';', from);

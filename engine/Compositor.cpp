@@ -1,8 +1,8 @@
 #include "engine/DrawingSurface.h"
 #include "engine/ImageFile.h"
+#include "engine/SaturatingCast.h"
 
 #include <cstdint>
-#include <limits>
 
 namespace {
 
@@ -24,18 +24,7 @@ PixelFormat ComposedFormat(PixelFormat background) {
 
 // Extent between two 32-bit edges; saturated, as the difference may not fit 32 bits.
 INT Extent(LONG low, LONG high) {
-    const std::int64_t extent = static_cast<std::int64_t>(high) - low;
-    if (extent > std::numeric_limits<INT>::max())
-        return std::numeric_limits<INT>::max();
-    if (extent < std::numeric_limits<INT>::min())
-        return std::numeric_limits<INT>::min();
-    return static_cast<INT>(extent);
-}
-
-INT ToInt(UINT value) {
-    return value > static_cast<UINT>(std::numeric_limits<INT>::max())
-               ? std::numeric_limits<INT>::max()
-               : static_cast<INT>(value);
+    return SaturatingCast<INT>(static_cast<std::int64_t>(high) - low);
 }
 
 } // namespace
@@ -46,8 +35,8 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
         return false;
 
     const PixelFormat format = ComposedFormat(GetPixelFormat());
-    const INT width = ToInt(Width());
-    const INT height = ToInt(Height());
+    const INT width = SaturatingCast<INT>(Width());
+    const INT height = SaturatingCast<INT>(Height());
 
     ImageRecordPtr composed(ImageRecord::New());
     if (!composed)

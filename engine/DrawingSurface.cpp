@@ -2,16 +2,25 @@
 
 #include <utility>
 
+namespace {
+
+// A context handed back together with an error is released at once, never drawn on.
+GpGraphics* KeptOnSuccess(GpStatus status, GpGraphics* graphics) {
+    if (status != Ok && graphics != nullptr) {
+        GdipDeleteGraphics(graphics);
+        return nullptr;
+    }
+    return graphics;
+}
+
+} // namespace
+
 DrawingSurface DrawingSurface::OnImage(GpImage* image) {
     if (image == nullptr)
         return DrawingSurface(nullptr, InvalidParameter);
     GpGraphics* graphics = nullptr;
     const GpStatus status = GdipGetImageGraphicsContext(image, &graphics);
-    if (status != Ok && graphics != nullptr) {
-        GdipDeleteGraphics(graphics);
-        graphics = nullptr;
-    }
-    return DrawingSurface(graphics, status);
+    return DrawingSurface(KeptOnSuccess(status, graphics), status);
 }
 
 DrawingSurface DrawingSurface::OnDeviceContext(HDC hdc) {
@@ -19,11 +28,7 @@ DrawingSurface DrawingSurface::OnDeviceContext(HDC hdc) {
         return DrawingSurface(nullptr, InvalidParameter);
     GpGraphics* graphics = nullptr;
     const GpStatus status = GdipCreateFromHDC(hdc, &graphics);
-    if (status != Ok && graphics != nullptr) {
-        GdipDeleteGraphics(graphics);
-        graphics = nullptr;
-    }
-    return DrawingSurface(graphics, status);
+    return DrawingSurface(KeptOnSuccess(status, graphics), status);
 }
 
 DrawingSurface::DrawingSurface(DrawingSurface&& other) noexcept

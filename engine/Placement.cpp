@@ -2,18 +2,12 @@
 
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
+#include "engine/SaturatingCast.h"
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 namespace {
-
-LONG Saturate(std::int64_t value) {
-    constexpr std::int64_t lo = std::numeric_limits<LONG>::min();
-    constexpr std::int64_t hi = std::numeric_limits<LONG>::max();
-    return static_cast<LONG>(value < lo ? lo : (value > hi ? hi : value));
-}
 
 // Percent of a dimension, in the exact double order that gives 29 % of 100 = 28:
 // (setting * 0.01) rounded to double, times the dimension rounded to double, truncated.
@@ -29,16 +23,16 @@ std::int64_t PercentOf(INT percent, UINT dimension) {
 void PlaceAxis(int placement, std::int64_t size, std::int64_t extent, LONG& low, LONG& high) {
     switch (placement) {
     case 1:
-        low = Saturate((extent - size) / 2);
-        high = Saturate((size + extent) / 2);
+        low = SaturatingCast<LONG>((extent - size) / 2);
+        high = SaturatingCast<LONG>((size + extent) / 2);
         break;
     case 2:
-        low = Saturate(extent - size);
-        high = Saturate(extent);
+        low = SaturatingCast<LONG>(extent - size);
+        high = SaturatingCast<LONG>(extent);
         break;
     default:
         low = 0;
-        high = Saturate(size);
+        high = SaturatingCast<LONG>(size);
         break;
     }
 }
@@ -70,8 +64,8 @@ void CBatchJob::GetOverlayRect(RECT& rect) const {
     overlay.LoadFromFile(szOverlayPath);
     rect.left = 0;
     rect.top = 0;
-    rect.right = Saturate(overlay.Width());
-    rect.bottom = Saturate(overlay.Height());
+    rect.right = SaturatingCast<LONG>(overlay.Width());
+    rect.bottom = SaturatingCast<LONG>(overlay.Height());
 }
 
 void CBatchJob::GetPlacementRect(RECT& rect) const {

@@ -2,19 +2,8 @@
 
 #include "engine/BatchJob.h"
 #include "engine/Placement.h"
+#include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
-
-#include <limits>
-
-namespace {
-
-LONG ToLong(UINT value) {
-    return value > static_cast<UINT>(std::numeric_limits<LONG>::max())
-               ? std::numeric_limits<LONG>::max()
-               : static_cast<LONG>(value);
-}
-
-} // namespace
 
 const char* ItemOutcomeText(ItemOutcome outcome) {
     switch (outcome) {
@@ -47,7 +36,8 @@ ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overla
     // foreign size, and the stamp would silently be missing or cut while the item says "Done".
     const RECT destRect = ComputePlacement(job.GetSizeMode(), job.GetOverlayAnchor(), job.nSizeX,
                                            job.nSizeY, m_image.Width(), m_image.Height());
-    const RECT sourceRect{0, 0, ToLong(overlay.Width()), ToLong(overlay.Height())};
+    const RECT sourceRect{0, 0, SaturatingCast<LONG>(overlay.Width()),
+                          SaturatingCast<LONG>(overlay.Height())};
     if (!m_image.ComposeOverlay(overlay, sourceRect, destRect)) {
         m_image.Release();
         return ItemOutcome::ComposeFailed;

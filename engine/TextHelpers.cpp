@@ -1,7 +1,6 @@
 #include "engine/TextHelpers.h"
 
 #include <cstring>
-#include <cwchar>
 #include <vector>
 
 void CopyText(char* dest, const char* src, std::size_t size) {
@@ -14,38 +13,6 @@ void CopyText(char* dest, const char* src, std::size_t size) {
         std::memmove(dest, src, n);
     }
     std::memset(dest + n, 0, size - n);
-}
-
-std::optional<std::wstring> ToWidePath(const char* text) {
-    if (text == nullptr)
-        return std::nullopt;
-    std::mbstate_t state{};
-    const char* src = text;
-    const std::size_t count = std::mbsrtowcs(nullptr, &src, 0, &state);
-    if (count == static_cast<std::size_t>(-1))
-        return std::nullopt;
-    std::wstring wide(count, L'\0');
-    state = std::mbstate_t{};
-    src = text;
-    if (std::mbsrtowcs(wide.data(), &src, count + 1, &state) != count)
-        return std::nullopt;
-    return wide;
-}
-
-std::optional<std::string> FromWideText(const wchar_t* text) {
-    if (text == nullptr)
-        return std::nullopt;
-    std::mbstate_t state{};
-    const wchar_t* src = text;
-    const std::size_t count = std::wcsrtombs(nullptr, &src, 0, &state);
-    if (count == static_cast<std::size_t>(-1))
-        return std::nullopt;
-    std::string narrow(count, '\0');
-    state = std::mbstate_t{};
-    src = text;
-    if (std::wcsrtombs(narrow.data(), &src, count + 1, &state) != count)
-        return std::nullopt;
-    return narrow;
 }
 
 const char* GetStatusText(int status) {
@@ -78,18 +45,37 @@ const char* GetStatusText(int status) {
     return texts[status];
 }
 
-bool FileNameOfPath(const char* path, char* buffer, int length) {
+namespace {
+
+// Where the file-name part of path starts; null for an empty path or one without a '/' after
+// its first character.
+const char* FileNamePart(const char* path) {
     if (path == nullptr || path[0] == '\0')
-        return false;
+        return nullptr;
     // The first character is never taken as the separator: "/name" has no folder part here.
     for (std::size_t i = std::strlen(path) - 1; i >= 1; --i) {
-        if (path[i] == '/') {
-            if (length > 0)
-                CopyText(buffer, path + i + 1, static_cast<std::size_t>(length));
-            return true;
-        }
+        if (path[i] == '/')
+            return path + i + 1;
     }
-    return false;
+    return nullptr;
+}
+
+} // namespace
+
+bool FileNameOfPath(const char* path, char* buffer, int length) {
+    const char* name = FileNamePart(path);
+    if (name == nullptr)
+        return false;
+    if (length > 0)
+        CopyText(buffer, name, static_cast<std::size_t>(length));
+    return true;
+}
+
+std::string FileNameOrPath(const char* path) {
+    if (path == nullptr)
+        return {};
+    const char* name = FileNamePart(path);
+    return name != nullptr ? name : path;
 }
 
 namespace {

@@ -100,12 +100,10 @@ bool AtomicFile::takeName(const QByteArray& path) {
     return true;
 }
 
-bool AtomicFile::createNamed(int mode) {
+template <class Take> bool AtomicFile::takeFreshName(Take take) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const QByteArray name = randomTemporaryName();
-        m_fd = ::openat(m_dirFd, name.constData(),
-                        O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (m_fd >= 0) {
+        if (take(name)) {
             m_temporary = name;
             return true;
         }
@@ -115,22 +113,23 @@ bool AtomicFile::createNamed(int mode) {
     return fail(EEXIST);
 }
 
+bool AtomicFile::createNamed(int mode) {
+    return takeFreshName([&](const QByteArray& name) {
+        m_fd = ::openat(m_dirFd, name.constData(),
+                        O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode);
+        return m_fd >= 0;
+    });
+}
+
 bool AtomicFile::linkUnnamed() {
     char procPath[64];
     std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", m_fd);
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const QByteArray name = randomTemporaryName();
+    return takeFreshName([&](const QByteArray& name) {
         int linked = ::linkat(m_fd, "", m_dirFd, name.constData(), AT_EMPTY_PATH);
         if (linked != 0 && errno != EEXIST)
             linked = ::linkat(AT_FDCWD, procPath, m_dirFd, name.constData(), AT_SYMLINK_FOLLOW);
-        if (linked == 0) {
-            m_temporary = name;
-            return true;
-        }
-        if (errno != EEXIST)
-            return fail(errno);
-    }
-    return fail(EEXIST);
+        return linked == 0;
+    });
 }
 
 bool AtomicFile::commit() {

@@ -53,6 +53,9 @@ class AtomicFile {
     bool moveTo(const QByteArray& path);
     bool createNamed(int mode);
     bool linkUnnamed();
+    // Offers fresh random names to take until it accepts one, which becomes the temporary
+    // file's name, or fails for another reason than the name being in use.
+    template <class Take> bool takeFreshName(Take take);
     void removeTemporary();
 
     QByteArray m_path;

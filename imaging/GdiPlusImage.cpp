@@ -6,8 +6,9 @@
 #include "imaging/GpGraphics.h"
 #include "imaging/GpImage.h"
 #include "imaging/ImageSaver.h"
+#include "imaging/LocaleText.h"
 #include "imaging/RegularFileReader.h"
-#include "imaging/WidePath.h"
+#include "imaging/ResourcePaths.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -16,9 +17,10 @@
 GpStatus GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     if (!filename || !bitmap)
         return InvalidParameter;
-    QByteArray path;
-    if (!WidePath::toLocalBytes(filename, &path))
+    const auto local = FromWideText(filename);
+    if (!local)
         return FileNotFound; // no file can have a name this locale cannot spell
+    const QByteArray path = QByteArray::fromStdString(*local);
     QByteArray contents;
     const GpStatus read = RegularFileReader::read(path, &contents);
     if (read != Ok)
@@ -34,14 +36,14 @@ GpStatus GdipLoadImageFromFile(const WCHAR* filename, GpImage** image) {
 GpStatus GdipCreateBitmapFromResource(HINSTANCE, const WCHAR* name, GpBitmap** bitmap) {
     if (!name || !bitmap || !IS_INTRESOURCE(name))
         return InvalidParameter;
-    const auto number = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(name));
+    const auto number = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
     // A dark desktop gets the program's dark variant of a picture where it has one, the way
     // Windows picks a resource in the user's language where there is one.
-    QFile resource(QStringLiteral(":/bitmap/dark/%1.png").arg(number));
+    QFile resource(BitmapResourcePath(number, true));
     const bool dark =
         qGuiApp != nullptr && QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5;
     if (!dark || !resource.exists())
-        resource.setFileName(QStringLiteral(":/bitmap/%1.png").arg(number));
+        resource.setFileName(BitmapResourcePath(number));
     if (!resource.open(QIODevice::ReadOnly))
         return InvalidParameter; // no such resource, as the Windows library answers
     return GpImage::fromEncoded(resource.readAll(), bitmap);
@@ -100,9 +102,10 @@ GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID*
     const EncoderEntry* encoder = EncoderTable::instance().find(*clsidEncoder);
     if (!encoder)
         return FileNotFound; // the Windows library's answer for an unknown encoder
-    QByteArray path;
-    if (!WidePath::toLocalBytes(filename, &path))
+    const auto local = FromWideText(filename);
+    if (!local)
         return InvalidParameter;
+    const QByteArray path = QByteArray::fromStdString(*local);
     const GpStatus decoded = image->decode();
     if (decoded != Ok)
         return decoded;

@@ -1,5 +1,7 @@
 #include "imaging/ImageFileProbe.h"
 
+#include "imaging/ByteOrder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -8,22 +10,6 @@ namespace {
 
 using Result = ImageFileProbe::Result;
 using Container = ImageFileProbe::Container;
-
-// Bounds-checked readers over the raw bytes; every caller checks the length first.
-std::uint32_t be16(const unsigned char* p) {
-    return (std::uint32_t(p[0]) << 8) | p[1];
-}
-std::uint32_t be32(const unsigned char* p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
-           p[3];
-}
-std::uint32_t le16(const unsigned char* p) {
-    return (std::uint32_t(p[1]) << 8) | p[0];
-}
-std::uint32_t le32(const unsigned char* p) {
-    return (std::uint32_t(p[3]) << 24) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[1]) << 8) |
-           p[0];
-}
 
 Result incomplete(Result r) {
     r.complete = false;

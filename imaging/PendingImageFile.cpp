@@ -4,7 +4,7 @@
 #include "imaging/EncoderTable.h"
 #include "imaging/GpImage.h"
 #include "imaging/ImageSaver.h"
-#include "imaging/WidePath.h"
+#include "imaging/LocaleText.h"
 
 PendingImageFile::PendingImageFile() = default;
 PendingImageFile::~PendingImageFile() = default;
@@ -19,9 +19,10 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
     const EncoderEntry* entry = EncoderTable::instance().find(*encoder);
     if (!entry)
         return FileNotFound; // as GdipSaveImageToFile
-    QByteArray path;
-    if (!WidePath::toLocalBytes(folder, &path))
+    const auto local = FromWideText(folder);
+    if (!local)
         return InvalidParameter;
+    const QByteArray path = QByteArray::fromStdString(*local);
     const GpStatus decoded = image->decode();
     if (decoded != Ok)
         return decoded;
@@ -35,12 +36,11 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
 GpStatus PendingImageFile::Commit(const WCHAR* path) {
     if (!m_file)
         return InvalidParameter;
-    QByteArray bytes;
-    const bool named = path && WidePath::toLocalBytes(path, &bytes) && !bytes.isEmpty();
+    const auto local = path ? FromWideText(path) : std::nullopt;
     const std::unique_ptr<AtomicFile> file = std::move(m_file);
-    if (!named)
+    if (!local || local->empty())
         return InvalidParameter;
-    return file->commit(bytes) ? Ok : Win32Error;
+    return file->commit(QByteArray::fromStdString(*local)) ? Ok : Win32Error;
 }
 
 void PendingImageFile::Discard() {

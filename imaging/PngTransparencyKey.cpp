@@ -1,18 +1,8 @@
 #include "imaging/PngTransparencyKey.h"
 
+#include "imaging/ByteOrder.h"
+
 #include <cstring>
-
-namespace {
-
-std::uint32_t be16(const unsigned char* p) {
-    return (std::uint32_t(p[0]) << 8) | p[1];
-}
-std::uint32_t be32(const unsigned char* p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
-           p[3];
-}
-
-} // namespace
 
 std::optional<QRgba64> PngTransparencyKey::takeDeepRgbKey(QByteArray* png) {
     const auto* d = reinterpret_cast<const unsigned char*>(png->constData());

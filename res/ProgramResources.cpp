@@ -6,11 +6,3 @@
 void RegisterProgramResources() {
     Q_INIT_RESOURCE(pictorum_art);
 }
-
-QString IconResourcePath(int id) {
-    return QStringLiteral(":/icon/%1.png").arg(id);
-}
-
-QString BitmapResourcePath(int id) {
-    return QStringLiteral(":/bitmap/%1.png").arg(id);
-}

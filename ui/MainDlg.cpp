@@ -6,6 +6,8 @@
 #include "app/framework/ResourceImages.h"
 #include "app/framework/WinThread.h"
 #include "batch/ProcessingDlg.h"
+#include "engine/EncoderList.h"
+#include "engine/ImageRecord.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 #include "res/Resource.h"
@@ -15,7 +17,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -52,12 +53,10 @@ ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* parent)
-    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)), m_job(nullptr),
-      m_pPreview(nullptr) {}
+    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)),
+      m_job(nullptr) {}
 
 CMainDlg::~CMainDlg() {
-    // The window is normally gone already; this covers an object destroyed without a run.
-    ReleasePreview();
     if (m_hIcon != nullptr)
         DestroyIcon(m_hIcon);
 }
@@ -223,28 +222,22 @@ void CMainDlg::AddBackground(const char* path) {
 }
 
 void CMainDlg::BuildImportFilter(std::string& text) {
-    UINT count = 0;
-    UINT size = 0;
-    if (GdipGetImageEncodersSize(&count, &size) != Ok || count == 0 || size == 0) {
+    const EncoderList encoders;
+    if (encoders.IsEmpty()) {
         text += "||";
         return;
     }
-    std::unique_ptr<BYTE[]> buffer(new BYTE[size]);
-    auto* encoders = reinterpret_cast<ImageCodecInfo*>(buffer.get());
-    if (GdipGetImageEncoders(count, size, encoders) != Ok)
-        count = 0;
-
     std::string all = "All Supported Formats|";
-    for (UINT i = 0; i < count; ++i) {
-        if (i > 0)
+    for (const ImageCodecInfo& encoder : encoders) {
+        if (&encoder != encoders.begin())
             all += ";";
-        all += Narrow(encoders[i].FilenameExtension);
+        all += Narrow(encoder.FilenameExtension);
     }
     all += "|";
     text += all;
-    for (UINT i = 0; i < count; ++i) {
-        const std::string description = Narrow(encoders[i].FormatDescription);
-        const std::string patterns = Narrow(encoders[i].FilenameExtension);
+    for (const ImageCodecInfo& encoder : encoders) {
+        const std::string description = Narrow(encoder.FormatDescription);
+        const std::string patterns = Narrow(encoder.FilenameExtension);
         text += description + " File (" + patterns + ")|" + patterns + "|";
     }
     text += "|";
@@ -330,11 +323,24 @@ void CMainDlg::OnDropFiles(HDROP drop) {
     CDialog::OnDropFiles(drop);
 }
 
-// Preview (composing and drawing it: SamplePreview.cpp)
+// Preview
 
-void CMainDlg::ReleasePreview() {
-    ImageRecord::Delete(m_pPreview);
-    m_pPreview = nullptr;
+void CMainDlg::RebuildPreview() {
+    // The entry with the focus mark; it stays on the first entry until the user moves it.
+    std::string background;
+    const bool current =
+        m_listBackgrounds.GetCount() > 0 &&
+        m_listBackgrounds.GetEntryPath(m_listBackgrounds.GetCaretIndex(), background) >= 0;
+    m_preview.Rebuild(*this, m_job, current ? background.c_str() : nullptr);
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void CMainDlg::DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem) {
+    // Only the picture's rectangle is painted; the rest of the box keeps the dialog's
+    // background.
+    if (idCtl == IDC_PREVIEW && drawItem != nullptr)
+        m_preview.Draw(drawItem->hDC, drawItem->rcItem);
+    CDialog::OnDrawItem(idCtl, drawItem);
 }
 
 void CMainDlg::OnDestroy() {
@@ -342,5 +348,5 @@ void CMainDlg::OnDestroy() {
     m_listBackgrounds.RemoveAllEntries();
     UpdateCountLabel();
     // Before the imaging library is shut down.
-    ReleasePreview();
+    m_preview.Release();
 }

@@ -6,8 +6,8 @@
 
 #include "app/framework/Dialog.h"
 #include "engine/BatchJob.h"
-#include "engine/ImageRecord.h"
 #include "ui/FileListBox.h"
+#include "ui/SamplePreview.h"
 
 #include <string>
 
@@ -29,10 +29,9 @@ class CMainDlg : public CDialog {
     // True when a run may start; job's file list then holds every background in list order.
     BOOL ValidateAndCollect(CBatchJob& job);
 
+    // Shows the entry with the focus mark with the overlay on it, or the placeholder while the
+    // list is empty.
     void RebuildPreview();
-    // Where a preview of width x height pixels goes in the preview box: a taller picture fills
-    // the box's height, any other its width, centred across the rest.
-    static RECT FitPreviewRect(const RECT& box, UINT width, UINT height);
     void UpdateCountLabel();
     void AddBackground(const char* path);
     // Appends the open-dialog filter made from the installed encoders to text.
@@ -71,7 +70,7 @@ class CMainDlg : public CDialog {
     HICON m_hIcon;
     CFileListBox m_listBackgrounds;
     CBatchJob m_job;
-    ImageRecord* m_pPreview;
+    CSamplePreview m_preview;
 
     // How long "&Go!" and "Exit" wait for a worker left behind by a cancel that timed out: as
     // long as the cancel itself waited.
@@ -80,7 +79,6 @@ class CMainDlg : public CDialog {
     DECLARE_MESSAGE_MAP()
 
   private:
-    void ReleasePreview();
     // A worker left behind by a cancel that timed out still reads the job, so nothing may
     // change the job under it. A worker stuck in a call that never returns (a file on a mount
     // that stopped answering) must not hang the window with it, so the wait is bounded; FALSE

@@ -8,7 +8,6 @@
 #include "res/Resource.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -29,6 +28,33 @@ static_assert(kKeptFlags == 0xFFF0FF0Fu);
 // The longest template that "OK" stores.
 constexpr int kTemplateLimit = 254;
 
+// An edit control of the dialog as a change notification finds it.
+struct EditField {
+    CEdit* edit = nullptr; // null when the dialog has no such control
+    std::string text;
+    int start = 0;
+    int end = 0;
+};
+
+EditField ReadEditField(CDialog& dialog, int id) {
+    EditField field;
+    field.edit = static_cast<CEdit*>(dialog.GetDlgItem(id));
+    if (field.edit != nullptr) {
+        field.edit->GetSel(field.start, field.end);
+        field.text = field.edit->GetWindowTextString();
+    }
+    return field;
+}
+
+// Puts text (null: the text stays) and field's selection into the control. The selection is
+// always set: setting the text moves the caret to the start.
+void WriteEditField(const EditField& field, const std::string* text) {
+    if (text != nullptr)
+        field.edit->SetWindowText(*text);
+    field.edit->SetSel(field.start, field.end);
+    field.edit->ScrollCaret();
+}
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(COverlayOptionsDlg, CDialog)
@@ -41,28 +67,11 @@ ON_EN_UPDATE(IDC_NAME_TEMPLATE, &COverlayOptionsDlg::OnUpdateTemplate)
 ON_EN_KILLFOCUS(IDC_NAME_TEMPLATE, &COverlayOptionsDlg::OnKillFocusTemplate)
 END_MESSAGE_MAP()
 
+// A list the library cannot describe or hand over is shown as no formats at all.
 COverlayOptionsDlg::COverlayOptionsDlg(CBatchJob* pJob, CWnd* pParent)
-    : CDialog(IDD_OPTIONS, pParent), m_pJob(pJob) {
-    UINT count = 0;
-    UINT bytes = 0;
-    GdipGetImageEncodersSize(&count, &bytes);
-    // A list the library cannot describe or hand over is shown as no formats at all.
-    if (count == 0 || bytes < count * sizeof(ImageCodecInfo))
-        return;
-    auto* encoders = static_cast<ImageCodecInfo*>(std::malloc(bytes));
-    if (encoders == nullptr)
-        return;
-    if (GdipGetImageEncoders(count, bytes, encoders) != Ok) {
-        std::free(encoders);
-        return;
-    }
-    m_pEncoders = encoders;
-    m_nEncoders = count;
-    m_cbEncoders = bytes;
-}
+    : CDialog(IDD_OPTIONS, pParent), m_pJob(pJob) {}
 
 COverlayOptionsDlg::~COverlayOptionsDlg() {
-    std::free(m_pEncoders);
     ReleaseAnchorIcons();
 }
 
@@ -114,8 +123,7 @@ void COverlayOptionsDlg::FillFormatList() {
         return;
     list->ResetContent();
     int selected = CB_ERR;
-    for (UINT i = 0; i < m_nEncoders; ++i) {
-        const ImageCodecInfo& encoder = m_pEncoders[i];
+    for (const ImageCodecInfo& encoder : m_encoders) {
         std::string description;
         if (encoder.FormatDescription != nullptr)
             description = FromWideText(encoder.FormatDescription).value_or(std::string());
@@ -196,38 +204,24 @@ void COverlayOptionsDlg::OnUpdateSizeY() {
 }
 
 void COverlayOptionsDlg::UpdateSizeField(int id) {
-    auto* edit = static_cast<CEdit*>(GetDlgItem(id));
-    if (edit == nullptr)
+    const EditField field = ReadEditField(*this, id);
+    if (field.edit == nullptr)
         return;
-    int start = 0;
-    int end = 0;
-    edit->GetSel(start, end);
-    const std::string text = edit->GetWindowTextString();
     std::string normal;
     const bool differs = IsDlgButtonChecked(IDC_MODE_PIXELS) == BST_CHECKED
-                             ? NormalizePixelText(text, normal)
-                             : NormalizePercentText(text, normal);
-    if (differs)
-        edit->SetWindowText(normal);
-    // Also when nothing changed: setting the text moved the caret to the start.
-    edit->SetSel(start, end);
-    edit->ScrollCaret();
+                             ? NormalizePixelText(field.text, normal)
+                             : NormalizePercentText(field.text, normal);
+    // Also when nothing changed: the caret may have moved (see WriteEditField).
+    WriteEditField(field, differs ? &normal : nullptr);
 }
 
 void COverlayOptionsDlg::OnUpdateTemplate() {
-    auto* edit = static_cast<CEdit*>(GetDlgItem(IDC_NAME_TEMPLATE));
-    if (edit == nullptr)
+    EditField field = ReadEditField(*this, IDC_NAME_TEMPLATE);
+    if (field.edit == nullptr)
         return;
-    int start = 0;
-    int end = 0;
-    edit->GetSel(start, end);
-    const std::string text = edit->GetWindowTextString();
     std::string settled;
-    if (!SettleTemplateText(text, settled, start, end))
-        return;
-    edit->SetWindowText(settled);
-    edit->SetSel(start, end);
-    edit->ScrollCaret();
+    if (SettleTemplateText(field.text, settled, field.start, field.end))
+        WriteEditField(field, &settled);
 }
 
 void COverlayOptionsDlg::OnKillFocusTemplate() {

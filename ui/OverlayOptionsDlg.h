@@ -5,12 +5,12 @@
 
 #include "app/framework/Dialog.h"
 #include "app/framework/WinUser.h"
+#include "engine/EncoderList.h"
 
 #include <array>
 #include <string>
 
 class CBatchJob;
-struct ImageCodecInfo;
 
 class COverlayOptionsDlg : public CDialog {
   public:
@@ -21,7 +21,7 @@ class COverlayOptionsDlg : public CDialog {
     BOOL OnInitDialog() override;
     void OnOK() override;
 
-    UINT GetEncoderCount() const { return m_nEncoders; }
+    UINT GetEncoderCount() const { return m_encoders.Count(); }
 
   protected:
     void OnAnchorClicked(UINT id);
@@ -47,8 +47,6 @@ class COverlayOptionsDlg : public CDialog {
     std::string m_strOtherModeX;
     std::string m_strOtherModeY;
     CBatchJob* m_pJob;
-    UINT m_nEncoders = 0;
-    UINT m_cbEncoders = 0;
-    ImageCodecInfo* m_pEncoders = nullptr;
+    EncoderList m_encoders;
     std::array<HICON, 9> m_hAnchorIcons{};
 };

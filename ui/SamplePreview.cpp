@@ -1,15 +1,11 @@
-// The "Sample" box of the main window: the current background with the overlay stamped on it
-// as a run would place it, composed at the background's full size and scaled into the box at
-// each paint.
-
-#include "ui/MainDlg.h"
+#include "ui/SamplePreview.h"
 
 #include "app/framework/WinApp.h"
+#include "app/framework/Wnd.h"
+#include "engine/BatchJob.h"
 #include "engine/DrawingSurface.h"
 #include "engine/TextHelpers.h"
 #include "res/Resource.h"
-
-#include <string>
 
 namespace {
 
@@ -21,61 +17,64 @@ void ReportDrawFailure(CWnd& owner, const CBatchJob& job, GpStatus status) {
 
 } // namespace
 
-void CMainDlg::RebuildPreview() {
-    ReleasePreview();
-
-    // The entry with the focus mark; it stays on the first entry until the user moves it.
-    std::string background;
-    const bool current =
-        m_listBackgrounds.GetCount() > 0 &&
-        m_listBackgrounds.GetEntryPath(m_listBackgrounds.GetCaretIndex(), background) >= 0;
-    if (current) {
-        ImageRecord source;
-        source.CreateBitmapFromFile(background.c_str());
-        const UINT width = source.Width();
-        const UINT height = source.Height();
-
-        // Composed aside and shown only when complete: a message box below runs an event loop
-        // that may paint the box meanwhile.
-        ImageRecordPtr preview(ImageRecord::New());
-        if (preview != nullptr) {
-            // An undecodable background has no size, so this bitmap is not made either; every
-            // drawing below then fails and is reported, and the box stays empty.
-            preview->CreateBitmap(static_cast<INT>(width), static_cast<INT>(height),
-                                  PixelFormat32bppARGB);
-            DrawingSurface surface = DrawingSurface::OnImage(preview->hImage);
-            GpStatus status = surface.DrawImage(source.hImage, 0, 0, static_cast<INT>(width),
-                                                static_cast<INT>(height));
-            if (status != Ok)
-                ReportDrawFailure(*this, m_job, status);
-
-            if (m_job.szOverlayPath[0] != '\0') {
-                ImageRecord overlay;
-                overlay.LoadImageFromFile(m_job.szOverlayPath);
-                // The placement reads the first background of the job's list, as a run does.
-                m_job.ClearFiles();
-                m_job.AddFile(background.c_str());
-                RECT place{};
-                m_job.GetPlacementRect(place);
-                status = surface.DrawImage(overlay.hImage, place.left, place.top,
-                                           place.right - place.left, place.bottom - place.top);
-                if (status != Ok)
-                    ReportDrawFailure(*this, m_job, status);
-                m_job.ClearFiles();
-            }
-            surface.Close();
-            m_pPreview = preview.release();
-        }
-    } else {
-        m_pPreview = ImageRecord::New();
-        if (m_pPreview != nullptr)
-            m_pPreview->CreateBitmapFromResource(AfxGetInstanceHandle(), IDB_PREVIEW_PLACEHOLDER);
+void CSamplePreview::Rebuild(CWnd& owner, CBatchJob& job, const char* background) {
+    Release();
+    if (background == nullptr) {
+        m_image.reset(ImageRecord::New());
+        if (m_image != nullptr)
+            m_image->CreateBitmapFromResource(AfxGetInstanceHandle(), IDB_PREVIEW_PLACEHOLDER);
+        return;
     }
 
-    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    ImageRecord source;
+    source.CreateBitmapFromFile(background);
+    const UINT width = source.Width();
+    const UINT height = source.Height();
+
+    // Composed aside and shown only when complete: a message box below runs an event loop
+    // that may paint the box meanwhile.
+    ImageRecordPtr preview(ImageRecord::New());
+    if (preview == nullptr)
+        return;
+    // An undecodable background has no size, so this bitmap is not made either; every drawing
+    // below then fails and is reported, and the box stays empty.
+    preview->CreateBitmap(static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppARGB);
+    DrawingSurface surface = DrawingSurface::OnImage(preview->hImage);
+    GpStatus status =
+        surface.DrawImage(source.hImage, 0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    if (status != Ok)
+        ReportDrawFailure(owner, job, status);
+
+    if (job.szOverlayPath[0] != '\0') {
+        ImageRecord overlay;
+        overlay.LoadImageFromFile(job.szOverlayPath);
+        // The placement reads the first background of the job's list, as a run does.
+        job.ClearFiles();
+        job.AddFile(background);
+        RECT place{};
+        job.GetPlacementRect(place);
+        status = surface.DrawImage(overlay.hImage, place.left, place.top, place.right - place.left,
+                                   place.bottom - place.top);
+        if (status != Ok)
+            ReportDrawFailure(owner, job, status);
+        job.ClearFiles();
+    }
+    surface.Close();
+    m_image = std::move(preview);
 }
 
-RECT CMainDlg::FitPreviewRect(const RECT& box, UINT width, UINT height) {
+void CSamplePreview::Draw(HDC hdc, const RECT& box) const {
+    if (m_image == nullptr)
+        return;
+    const RECT target = FitRect(box, m_image->Width(), m_image->Height());
+    if (target.right > target.left && target.bottom > target.top) {
+        DrawingSurface surface = DrawingSurface::OnDeviceContext(hdc);
+        surface.DrawImage(m_image->hImage, target.left, target.top, target.right - target.left,
+                          target.bottom - target.top);
+    }
+}
+
+RECT CSamplePreview::FitRect(const RECT& box, UINT width, UINT height) {
     // A preview without pixels (its background could not be decoded) has no proportions.
     if (width == 0 || height == 0)
         return RECT{0, 0, 0, 0};
@@ -92,19 +91,4 @@ RECT CMainDlg::FitPreviewRect(const RECT& box, UINT width, UINT height) {
     const LONG y1 = (box.bottom - shown - box.top) / 2;
     const LONG y2 = (shown + box.bottom - box.top) / 2;
     return RECT{0, y1, boxWidth, y2};
-}
-
-void CMainDlg::DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem) {
-    if (idCtl == IDC_PREVIEW && m_pPreview != nullptr && drawItem != nullptr) {
-        // Only the picture's rectangle is painted; the rest of the box keeps the dialog's
-        // background.
-        const RECT target =
-            FitPreviewRect(drawItem->rcItem, m_pPreview->Width(), m_pPreview->Height());
-        if (target.right > target.left && target.bottom > target.top) {
-            DrawingSurface surface = DrawingSurface::OnDeviceContext(drawItem->hDC);
-            surface.DrawImage(m_pPreview->hImage, target.left, target.top,
-                              target.right - target.left, target.bottom - target.top);
-        }
-    }
-    CDialog::OnDrawItem(idCtl, drawItem);
 }

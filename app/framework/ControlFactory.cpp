@@ -46,11 +46,7 @@ QWidget* CreateButton(const DialogControl& c, QWidget* parent, const QRect& rect
                 const QIcon qicon = IconOfHandle(icon);
                 DestroyIcon(icon);
                 button->setIcon(qicon);
-                const int room = std::max(1, std::min(rect.width(), rect.height()) - 6);
-                QSize size = qicon.actualSize(QSize(32, 32));
-                if (size.width() > room || size.height() > room)
-                    size.scale(room, room, Qt::KeepAspectRatio);
-                button->setIconSize(size);
+                button->setIconSize(ButtonIconSize(qicon, rect.size()));
             }
         } else if ((c.style & BS_BITMAP) != 0) {
             if (HBITMAP bitmap = LoadBitmapById(c.imageId)) {

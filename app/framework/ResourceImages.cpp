@@ -1,9 +1,13 @@
 #include "app/framework/ResourceImages.h"
 
+#include "imaging/ResourcePaths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPalette>
+
+#include <algorithm>
 
 struct HICON__ {
     QIcon icon;
@@ -20,28 +24,25 @@ bool PaletteIsDark() {
 
 // Where a picture has a variant for dark desktops, that one is taken on a dark palette: black
 // figures on dark buttons all but vanish, light grounds glare.
-QString PictureFolder(const char* kind, int id) {
-    const QString dark = QStringLiteral(":/%1/dark").arg(QLatin1String(kind));
-    if (PaletteIsDark() && QFile::exists(QStringLiteral("%1/%2.png").arg(dark).arg(id)))
-        return dark;
-    return QStringLiteral(":/%1").arg(QLatin1String(kind));
+bool UseDarkVariant(const QString& darkPath) {
+    return PaletteIsDark() && QFile::exists(darkPath);
 }
 
 // The scales bitmaps are drawn for, besides their designed size.
 constexpr double kBitmapScales[] = {1.25, 1.5, 2.0};
 
 QPixmap LoadResourceBitmap(int id) {
-    const QString folder = PictureFolder("bitmap", id);
+    const bool dark = UseDarkVariant(BitmapResourcePath(id, true));
     // The variant drawn for the screen's scale, else the next larger one, which only shrinks
     // a little; the designed size where the screen needs nothing more. A window may move to
     // another screen, so the finest screen decides.
     const qreal wanted = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
-    QString path = QStringLiteral("%1/%2.png").arg(folder).arg(id);
+    QString path = BitmapResourcePath(id, dark);
     double scale = 1.0;
     for (double candidate : kBitmapScales) {
         if (wanted <= scale + 0.01)
             break;
-        const QString scaled = QStringLiteral("%1/%2@%3x.png").arg(folder).arg(id).arg(candidate);
+        const QString scaled = ScaledBitmapResourcePath(id, candidate, dark);
         if (QFile::exists(scaled)) {
             path = scaled;
             scale = candidate;
@@ -53,14 +54,14 @@ QPixmap LoadResourceBitmap(int id) {
 }
 
 QIcon LoadResourceIcon(int id) {
-    const QString folder = PictureFolder("icon", id);
-    const QString designed = QStringLiteral("%1/%2.png").arg(folder).arg(id);
+    const bool dark = UseDarkVariant(IconResourcePath(id, true));
+    const QString designed = IconResourcePath(id, dark);
     if (!QFile::exists(designed))
         return QIcon();
     // Every size the icon was drawn at: the style takes the one that fits the button on the
     // screen's scale, so a figure is drawn for its pixels rather than blurred to them.
     QIcon icon(designed);
-    const QDir sizes(QStringLiteral("%1/%2").arg(folder).arg(id));
+    const QDir sizes(IconSizesResourceFolder(id, dark));
     const QStringList files = sizes.entryList({QStringLiteral("*.png")}, QDir::Files);
     for (const QString& file : files)
         icon.addFile(sizes.filePath(file));
@@ -120,4 +121,12 @@ QIcon IconOfHandle(HICON icon) {
 
 QPixmap PixmapOfHandle(HBITMAP bitmap) {
     return bitmap != nullptr ? bitmap->pixmap : QPixmap();
+}
+
+QSize ButtonIconSize(const QIcon& icon, const QSize& buttonSize) {
+    const int room = std::max(1, std::min(buttonSize.width(), buttonSize.height()) - 6);
+    QSize size = icon.actualSize(QSize(32, 32));
+    if (size.width() > room || size.height() > room)
+        size.scale(room, room, Qt::KeepAspectRatio);
+    return size;
 }

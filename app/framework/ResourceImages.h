@@ -31,3 +31,7 @@ HICON CreateIconFromPixmap(const QPixmap& pixmap);
 HBITMAP CreateBitmapFromPixmap(const QPixmap& pixmap);
 QIcon IconOfHandle(HICON icon);
 QPixmap PixmapOfHandle(HBITMAP bitmap);
+
+// The size an icon is shown at on a button of buttonSize: its size for 32 pixels, shrunk with
+// its proportions kept where the button leaves less than that inside a margin of 3 pixels.
+QSize ButtonIconSize(const QIcon& icon, const QSize& buttonSize);

@@ -103,11 +103,7 @@ HICON CButton::SetIcon(HICON icon) {
     control->m_hIcon = icon;
     const QIcon qicon = IconOfHandle(icon);
     button->setIcon(qicon);
-    const int room = std::max(1, std::min(button->width(), button->height()) - 6);
-    QSize size = qicon.actualSize(QSize(32, 32));
-    if (size.width() > room || size.height() > room)
-        size.scale(room, room, Qt::KeepAspectRatio);
-    button->setIconSize(size);
+    button->setIconSize(ButtonIconSize(qicon, button->size()));
     return previous;
 }
 

@@ -123,3 +123,21 @@ TEST(TextHelpers, CopyTextIsAlwaysTerminatedAndZeroFilled) {
     CopyText(buffer, nullptr);
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(8, '\0'));
 }
+
+TEST(TextHelpers, FileNameOrPath) {
+    const struct {
+        const char* path;
+        const char* shown;
+    } cases[] = {
+        {nullptr, ""},
+        {"", ""},
+        {"/", "/"},
+        {"/photo.jpg", "/photo.jpg"},
+        {"photo.jpg", "photo.jpg"},
+        {"a/photo.jpg", "photo.jpg"},
+        {"/home/me/photo.jpg", "photo.jpg"},
+        {"/home/me/", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileNameOrPath(c.path), c.shown) << (c.path ? c.path : "(null)");
+}

@@ -263,6 +263,26 @@ TEST(DialogButtons, PushLikeCellShowsTheIconTheProgramGives) {
     EXPECT_FALSE(iconSize.isEmpty());
 }
 
+TEST(DialogButtons, IconKeepsItsSizeOrShrinksInsideTheButtonMargin) {
+    const struct {
+        QSize drawn;  // the only size the icon has
+        QSize button; // 3 pixels stay free on each side of the smaller dimension
+        QSize shown;
+    } cases[] = {
+        {{32, 32}, {60, 60}, {32, 32}}, {{32, 32}, {38, 38}, {32, 32}},
+        {{32, 32}, {30, 40}, {24, 24}}, {{32, 32}, {40, 30}, {24, 24}},
+        {{64, 64}, {90, 90}, {32, 32}}, {{16, 16}, {20, 20}, {14, 14}},
+        {{32, 16}, {20, 20}, {14, 7}},  {{32, 32}, {4, 4}, {1, 1}},
+    };
+    for (const auto& c : cases) {
+        QPixmap pixmap(c.drawn);
+        pixmap.fill(Qt::black);
+        EXPECT_EQ(ButtonIconSize(QIcon(pixmap), c.button), c.shown)
+            << c.drawn.width() << "x" << c.drawn.height() << " on " << c.button.width() << "x"
+            << c.button.height();
+    }
+}
+
 TEST(DialogButtons, MnemonicAltGPressesTheButton) {
     ScopedTemplate scoped(kTemplate);
     ControlDialog dialog;

@@ -1,6 +1,7 @@
 // The embedded pictures: present in a program that links the library, of the sizes and formats
 // the dialogs expect, and the placeholder exactly as designed.
 
+#include "imaging/ResourcePaths.h"
 #include "res/DialogTemplate.h"
 #include "res/ProgramResources.h"
 
@@ -49,6 +50,25 @@ TEST(ProgramResources, RegisteringTwiceKeepsThemReadable) {
     EXPECT_FALSE(QFile(IconResourcePath(999)).exists());
     EXPECT_EQ(IconResourcePath(133), QStringLiteral(":/icon/133.png"));
     EXPECT_EQ(BitmapResourcePath(132), QStringLiteral(":/bitmap/132.png"));
+}
+
+TEST(ProgramResources, PathsNameThePicturesTheArtworkDraws) {
+    const struct {
+        QString path;
+        const char* expected;
+    } cases[] = {
+        {IconResourcePath(133, true), ":/icon/dark/133.png"},
+        {IconSizesResourceFolder(128), ":/icon/128"},
+        {IconSizesResourceFolder(139, true), ":/icon/dark/139"},
+        {BitmapResourcePath(156, true), ":/bitmap/dark/156.png"},
+        {ScaledBitmapResourcePath(129, 1.25), ":/bitmap/129@1.25x.png"},
+        {ScaledBitmapResourcePath(132, 1.5), ":/bitmap/132@1.5x.png"},
+        {ScaledBitmapResourcePath(132, 2.0), ":/bitmap/132@2x.png"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.path, QString::fromLatin1(c.expected));
+        EXPECT_TRUE(QFile::exists(c.path)) << c.expected;
+    }
 }
 
 TEST(ProgramResources, EveryPictureATemplateNamesExists) {

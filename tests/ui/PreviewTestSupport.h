@@ -26,7 +26,7 @@ using namespace maindlg_test;
 // The main window with its preview image in view.
 class PreviewProbe : public CMainDlg {
   public:
-    const ImageRecord* Preview() const { return m_pPreview; }
+    const ImageRecord* Preview() const { return m_preview.Image(); }
 };
 
 // The preview image as it is, drawn 1:1 into a picture of its own size (null without one).

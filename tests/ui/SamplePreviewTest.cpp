@@ -98,7 +98,7 @@ class PreviewFit : public ::testing::TestWithParam<FitCase> {};
 
 TEST_P(PreviewFit, TallerFillsTheHeightOthersTheWidthCentred) {
     const FitCase& c = GetParam();
-    const RECT got = CMainDlg::FitPreviewRect(c.box, c.width, c.height);
+    const RECT got = CSamplePreview::FitRect(c.box, c.width, c.height);
     EXPECT_EQ(got.left, c.expected.left);
     EXPECT_EQ(got.top, c.expected.top);
     EXPECT_EQ(got.right, c.expected.right);

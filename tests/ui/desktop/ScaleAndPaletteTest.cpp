@@ -5,7 +5,7 @@
 
 #include "app/framework/ResourceImages.h"
 #include "app/framework/WinApp.h"
-#include "res/ProgramResources.h"
+#include "imaging/ResourcePaths.h"
 
 #include <QScreen>
 #include <QStyle>

@@ -1,0 +1,34 @@
+#include "engine/EncoderList.h"
+
+#include "imaging/LocaleText.h"
+
+#include <cwchar>
+
+EncoderList::EncoderList() {
+    UINT count = 0;
+    UINT bytes = 0;
+    if (GdipGetImageEncodersSize(&count, &bytes) != Ok || count == 0 ||
+        bytes < count * sizeof(ImageCodecInfo))
+        return;
+    std::unique_ptr<std::byte[]> buffer(new std::byte[bytes]);
+    if (GdipGetImageEncoders(count, bytes, reinterpret_cast<ImageCodecInfo*>(buffer.get())) != Ok)
+        return;
+    m_buffer = std::move(buffer);
+    m_count = count;
+}
+
+int EncoderList::Find(const WCHAR* mimeType) const {
+    if (mimeType == nullptr)
+        return -1;
+    for (UINT i = 0; i < m_count; ++i) {
+        const WCHAR* own = Records()[i].MimeType;
+        if (own != nullptr && std::wcscmp(own, mimeType) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int EncoderList::Find(const char* mimeType) const {
+    const auto wide = ToWidePath(mimeType);
+    return wide ? Find(wide->c_str()) : -1;
+}
