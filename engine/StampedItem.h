@@ -4,7 +4,7 @@
 // this class, so they report the same outcome for the same fault.
 
 #include "engine/ImageFile.h"
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 class CBatchJob;
 

@@ -2,7 +2,7 @@
 // Text helpers shared by the engine and the layers above it: conversion of 8-bit locale text
 // to the wide text the imaging library takes, status texts, and path display helpers.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 // Wide-character paths as the library's callers pass them, turned into the file system's bytes.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 // The embedded pictures: present in a program that links the library, of the sizes and formats
 // the dialogs expect, and the placeholder exactly as designed.
 
-#include "res/DialogTemplate.h"
+#include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 
 #include <QColor>
