@@ -2,6 +2,7 @@
 
 #include "app/MainApp.h"
 #include "app/framework/DialogTemplateRegistry.h"
+#include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 
 #include <csignal>

@@ -3,7 +3,7 @@
 // numbers, bound by number in the window's message map. wParam is always 0; the texts behind
 // lParam are valid only during the send.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 constexpr UINT WM_BATCH_DONE = 104;       // lParam 0: the list was completed
 constexpr UINT WM_BATCH_START = 105;      // lParam 0: the run begins

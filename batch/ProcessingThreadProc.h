@@ -1,7 +1,7 @@
 #pragma once
 // The body of the worker thread of one batch run.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 // pJob is the CBatchJob of the run, borrowed for the whole run. Stamps the overlay onto every
 // background of the job's file list in order (several at once, see below), writes the stamped

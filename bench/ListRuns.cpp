@@ -2,6 +2,7 @@
 
 #include "app/framework/DialogTemplateRegistry.h"
 #include "bench/ChildProcess.h"
+#include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 #include "res/Resource.h"
 #include "ui/MainDlg.h"

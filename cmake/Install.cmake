@@ -10,15 +10,10 @@ set(PICTORUM_RES_BINARY_DIR ${PROJECT_BINARY_DIR}/res)
 # The sizes res/ draws the application icon in (res/CMakeLists.txt, icon/128/<size>.png).
 set(PICTORUM_ICON_SIZES 16 24 32 48 64 128 256)
 
-if(TARGET pictorum)
-    install(TARGETS pictorum RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(TARGET pictorum-batch)
-    install(TARGETS pictorum-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    install(FILES ${PROJECT_SOURCE_DIR}/cli/pictorum-batch.bash
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
-            RENAME pictorum-batch)
-endif()
+install(TARGETS pictorum pictorum-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/cli/pictorum-batch.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME pictorum-batch)
 if(PICTORUM_BATCH_MAN)
     install(FILES ${PICTORUM_BATCH_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()

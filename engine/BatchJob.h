@@ -2,7 +2,7 @@
 // The one record of a batch: its settings, the list of backgrounds still to process, and the
 // two fields through which a run is steered (the progress window and the run flag).
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 #include <atomic>
 #include <cstdint>

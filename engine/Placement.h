@@ -3,7 +3,7 @@
 // job's settings. Computed in 64-bit and double precision: every coordinate that fits a
 // 32-bit rectangle is exact, and one that does not saturates at INT32_MIN / INT32_MAX.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 // sizeMode and anchor are the decoded dwFlags fields (0-15). A sizeMode other than 1
 // (pixels) is percent; anchors 0 and 10-15 are placed like 1 (top-left).

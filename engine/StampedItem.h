@@ -5,7 +5,7 @@
 
 #include "engine/ImageFile.h"
 #include "imaging/PendingImageFile.h"
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 #include <atomic>
 

@@ -3,7 +3,7 @@
 // helpers. The locale text conversions come from the imaging library, which needs them itself.
 
 #include "imaging/LocaleText.h"
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 #include <cstddef>
 #include <string>

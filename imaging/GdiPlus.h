@@ -2,7 +2,7 @@
 // The program's 2-D imaging library: flat functions with the Windows imaging library's names,
 // argument order and status codes, implemented on QtGui.
 
-#include "WinTypes.h"
+#include "types/WinTypes.h"
 
 enum GpStatus : int {
     Ok = 0,

@@ -4,7 +4,7 @@
 // each paint. Without a background the box shows a placeholder picture.
 
 #include "engine/ImageRecord.h"
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 class CBatchJob;
 class CWnd;

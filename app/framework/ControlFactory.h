@@ -1,8 +1,8 @@
 #pragma once
 // Builds the widget of one template control at its place in pixels.
 
+#include "app/framework/DialogTemplate.h"
 #include "app/framework/DialogUnits.h"
-#include "res/DialogTemplate.h"
 
 class QWidget;
 

@@ -8,7 +8,7 @@
 // the lookup function. Both are meant to be set up on the user-interface thread before any
 // dialog is built.
 
-#include "res/DialogTemplate.h"
+#include "app/framework/DialogTemplate.h"
 
 using DialogTemplateLookup = const DialogTemplate* (*)(int id);
 

@@ -2,7 +2,7 @@
 // Dialog units to pixels, the way Windows converts them: a horizontal unit is a quarter of the
 // dialog font's average character width, a vertical unit an eighth of its height.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 #include <QFont>
 #include <QRect>

@@ -2,7 +2,7 @@
 // Window handles and synchronous message sends, usable without any widget: a message target is
 // any object that lives on a thread running a Qt event loop.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 // Base of everything that can receive messages (dialogs, test receivers). The handle is
 // issued at construction on the constructing thread, which becomes the target's thread, and

@@ -2,7 +2,7 @@
 // Threads started on a function with one pointer argument, with a handle that can be waited
 // on with a time-out, also after the thread has ended.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 // Message numbers, notification codes, result codes and the small records that travel with
 // messages, under their Windows names and values, so that the dialogs read as they were written.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 // Window messages.
 constexpr UINT WM_NULL = 0x0000;

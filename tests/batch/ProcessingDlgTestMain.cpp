@@ -3,6 +3,7 @@
 // and the imaging library.
 #include "TestMain.h"
 #include "app/framework/DialogTemplateRegistry.h"
+#include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 
 #include <QApplication>

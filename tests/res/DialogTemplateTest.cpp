@@ -1,7 +1,7 @@
 // The dialog templates against the numbers the dialogs are designed with, plus the invariants
 // every template must keep for the framework to build it.
 
-#include "res/DialogTemplate.h"
+#include "res/DialogTemplates.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the dialogs expect, and the placeholder exactly as designed.
 
 #include "imaging/ResourcePaths.h"
-#include "res/DialogTemplate.h"
+#include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 
 #include <QColor>

@@ -5,6 +5,7 @@
 
 #include "DialogDriving.h"
 #include "app/framework/DialogTemplateRegistry.h"
+#include "res/DialogTemplates.h"
 #include "ui/MainDlg.h"
 
 #include <QApplication>

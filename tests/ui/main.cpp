@@ -2,7 +2,7 @@
 // paths, the program's resources and the imaging library around the whole run.
 #include "TestMain.h"
 #include "app/framework/DialogTemplateRegistry.h"
-#include "res/DialogTemplate.h"
+#include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // 2 device pixels per point), side by side, so a test moves a window to a scale.
 #include "TestMain.h"
 #include "app/framework/DialogTemplateRegistry.h"
-#include "res/DialogTemplate.h"
+#include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #pragma once
 // Dialog templates as data: positions and sizes in dialog units, styles as the Windows style
-// bits, so the framework can build any of the program's dialogs from its number.
+// bits. The framework builds a dialog from one of these; res/ holds the program's own.
 
-#include "imaging/WinTypes.h"
+#include "types/WinTypes.h"
 
 // Window styles (subset used by the templates).
 constexpr DWORD WS_CHILD = 0x40000000;
@@ -112,6 +112,3 @@ struct DialogTemplate {
     const DialogControl* controls; // in template order, which is also the tab order
     int controlCount;
 };
-
-// The template with that number, or null.
-const DialogTemplate* FindDialogTemplate(int id);
