@@ -2,6 +2,9 @@
 // import dialog, the keys that must not close it, and leaving it while a worker still runs.
 
 #include "MainDlgTestSupport.h"
+#include "TestMain.h"
+#include "res/DialogTemplate.h"
+#include "res/ProgramResources.h"
 
 #include "app/framework/MessageTarget.h"
 #include "batch/BatchMessages.h"
@@ -641,4 +644,15 @@ TEST_F(MainDlgTest, GoAndExitGiveUpOnAStuckWorkerAfterABoundedWait) {
         EXPECT_LT(waited, kRescueMs / 2);
     }
     EXPECT_TRUE(aliveAtReturn);
+}
+
+// The window tests: a widget application, 8-bit paths as UTF-8, the program's resources and
+// the imaging library around the whole run.
+test_main::Program test_main::ThisProgram() {
+    return {.application = &dialog_driving::WidgetApplication,
+            .locale = test_main::Locale::Utf8,
+            .setUp = [] {
+                RegisterProgramResources();
+                SetDialogTemplateLookup(&FindDialogTemplate);
+            }};
 }
