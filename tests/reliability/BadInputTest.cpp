@@ -98,6 +98,8 @@ TEST_F(Reliability, DamagedPixelDataIsNotStamped) {
         {"rows-missing.png", PngMissingRows(picture, 60), kCouldNotCopy},
         {"whole.png", png, kDone},
     };
+    for (const Input& input : inputs)
+        ASSERT_FALSE(input.bytes.isEmpty()) << input.name;
     std::vector<std::string> expected;
     ListInputs(inputs, expected);
     expected.push_back("Batch Completed");

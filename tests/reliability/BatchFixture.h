@@ -33,8 +33,7 @@ class BatchFixture : public ::testing::Test {
     // Writes bytes as a background in the folder and returns its path.
     QByteArray Put(const char* name, const QByteArray& bytes) const;
     void List(std::initializer_list<const char*> names);
-    // Writes each input (none may be empty) and puts it on the job's list; expected gets its
-    // log line.
+    // Writes each input and puts it on the job's list; expected gets its log line.
     void ListInputs(std::span<const Input> inputs, std::vector<std::string>& expected);
     // Writes a good 64 x 48 picture; expected gets its line and the end of the run.
     QByteArray PutGoodLast(std::vector<std::string>& expected) const;
