@@ -365,13 +365,15 @@ TEST_P(AnchorCell, IsAPushLikeManualRadioButtonWithItsIcon) {
     const DialogTemplate* t = FindDialogTemplate(154);
     ASSERT_NE(t, nullptr);
     const DialogControl* c = FindControl(*t, 1017 + a.anchor, "");
-    const DialogControl* topLeft = FindControl(*t, 1018, "");
     ASSERT_NE(c, nullptr);
-    ASSERT_NE(topLeft, nullptr);
     EXPECT_EQ(c->kind, ControlKind::Button);
-    // The cells lie in reading order on a 3 x 3 grid, two units apart.
-    EXPECT_EQ(c->x, topLeft->x + (a.anchor - 1) % 3 * 18);
-    EXPECT_EQ(c->y, topLeft->y + (a.anchor - 1) / 3 * 18);
+    // The cells lie in reading order on a 3 x 3 grid, 18 units apart: each cell's successor (the
+    // first cell follows the last) lies where the grid puts it.
+    const int next = a.anchor % 9 + 1;
+    const DialogControl* n = FindControl(*t, 1017 + next, "");
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(n->x - c->x, ((next - 1) % 3 - (a.anchor - 1) % 3) * 18);
+    EXPECT_EQ(n->y - c->y, ((next - 1) / 3 - (a.anchor - 1) / 3) * 18);
     EXPECT_EQ(c->cx, 16);
     EXPECT_EQ(c->cy, 16);
     // Not automatic: the dialog sets the state itself, so a click must not toggle it.
