@@ -34,11 +34,7 @@ TEST_F(MainDlgRunTest, RunsStampEveryBackgroundOnceAndKeepTheListForTheNextRun) 
     const QString overlay =
         WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
     const QString damaged = dir.filePath(QStringLiteral("not-a-picture.png"));
-    {
-        QFile file(damaged);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("plain text, not a picture");
-    }
+    ASSERT_TRUE(WriteBytes(damaged, QByteArray("plain text, not a picture")));
     const QString blue =
         WritePicture(dir.filePath(QStringLiteral("blue.png")), 200, 150, QColor(0, 0, 255));
     const QString green =

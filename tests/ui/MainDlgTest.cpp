@@ -122,11 +122,8 @@ TEST_F(MainDlgTest, OverlayChoiceSetsItsPixelSizeKeepsTheAnchorAndARefusalKeepsT
     const QString overlay =
         WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
     const QString damaged = dir.filePath(QStringLiteral("damaged.png"));
-    {
-        QFile file(damaged);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("\x89PNG\r\n\x1a\n but nothing after the signature");
-    }
+    ASSERT_TRUE(
+        WriteBytes(damaged, QByteArray("\x89PNG\r\n\x1a\n but nothing after the signature")));
     CMainDlg dialog;
     // As the options dialog would have left it.
     dialog.GetJob().SetSizeMode(SizeModePercent);
