@@ -1,6 +1,6 @@
 // Writes the fuzz seed corpus: tiny valid pictures in every format the library decodes, in
 // the pixel layouts it tells apart (colour, grey, palette, alpha).
-#include "tests/reliability/TestPictures.h"
+#include "tests/common/TestPictures.h"
 
 #include <QDir>
 #include <QFile>

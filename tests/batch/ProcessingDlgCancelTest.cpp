@@ -27,7 +27,7 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 
 // Waits for the end of the run, looks, then closes the dialog with the button.
 View CloseWhenOver(TestProcessingDlg& dialog) {
-    EXPECT_TRUE(WaitFor([&] { return dialog.Look().button == "Close"; }));
+    EXPECT_TRUE(WaitFor([&] { return dialog.Look().button == "Close"; }, kRunWaitMs));
     const View end = dialog.Look();
     Click(dialog.Button());
     return end;
@@ -82,7 +82,7 @@ TEST_F(ProgressDialogTest, CancelDuringRunThenTheNextRunGoesOn) {
     bool openAfterCancel = false;
     qint64 cancelMs = -1;
     const INT_PTR result = RunModal(first, [&](QWidget* window) {
-        EXPECT_TRUE(WaitFor([&] { return first.Look().button == "Close"; }));
+        EXPECT_TRUE(WaitFor([&] { return first.Look().button == "Close"; }, kRunWaitMs));
         cancelMs = cancelTime.elapsed();
         openAfterCancel = window->isVisible();
         cancelled = CloseWhenOver(first);

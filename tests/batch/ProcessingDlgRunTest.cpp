@@ -35,7 +35,7 @@ std::vector<std::string> TitlesAt(const std::vector<View>& views, UINT message) 
 // Presses the button once the run is over and returns what the dialog showed then.
 View CloseWhenOver(TestProcessingDlg& dialog) {
     View end;
-    EXPECT_TRUE(WaitFor([&] { return dialog.Look().button == "Close"; }));
+    EXPECT_TRUE(WaitFor([&] { return dialog.Look().button == "Close"; }, kRunWaitMs));
     end = dialog.Look();
     Click(dialog.Button());
     return end;

@@ -1,4 +1,9 @@
 #include "ProcessingDlgTestSupport.h"
+#include "TestMain.h"
+#include "TestPictures.h"
+#include "app/framework/DialogTemplateRegistry.h"
+#include "res/DialogTemplates.h"
+#include "res/ProgramResources.h"
 
 #include <QRandomGenerator>
 
@@ -15,13 +20,7 @@ END_MESSAGE_MAP()
 void ProgressDialogTest::SetUp() {
     ASSERT_TRUE(m_dir.isValid());
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("out"));
-    // The overlay: left half red, right half green.
-    QImage overlay(10, 10, QImage::Format_ARGB32);
-    overlay.fill(QColor(0, 255, 0));
-    QPainter painter(&overlay);
-    painter.fillRect(0, 0, 5, 10, QColor(255, 0, 0));
-    painter.end();
-    ASSERT_TRUE(overlay.save(In("overlay.png"), "PNG"));
+    ASSERT_TRUE(RedGreenOverlay(10, 10).save(In("overlay.png"), "PNG"));
 
     CopyText(job.szOverlayPath, QFile::encodeName(In("overlay.png")).constData());
     CopyText(job.szOutputDir, QFile::encodeName(Out()).constData());
@@ -71,3 +70,16 @@ std::vector<std::string> ProgressDialogTest::Outputs() const {
 }
 
 } // namespace progress_test
+
+// The progress dialog tests drive real widgets and the real worker, with the program's
+// templates and pictures.
+test_main::Program test_main::ThisProgram() {
+    return {.application = &dialog_driving::WidgetApplication,
+            // File names in the log are 8-bit text in the locale's encoding.
+            .locale = test_main::Locale::Utf8,
+            .setUp = [] {
+                QApplication::setQuitOnLastWindowClosed(false);
+                RegisterProgramResources();
+                SetDialogTemplateLookup(&FindDialogTemplate);
+            }};
+}

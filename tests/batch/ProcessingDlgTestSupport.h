@@ -134,9 +134,7 @@ using dialog_driving::Click;
 using dialog_driving::PressKey;
 
 // A run's end is waited for, so the waits allow long.
-inline bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
-    return dialog_driving::WaitFor(done, ms);
-}
+constexpr int kRunWaitMs = 30000;
 
 // A dialog still open after a minute fails the test and is ended with -99.
 inline INT_PTR RunModal(TestProcessingDlg& dialog, const std::function<void(QWidget*)>& script) {

@@ -1,4 +1,7 @@
 #include "batch/ProcessingThreadProc.h"
+#include "BatchRecorder.h"
+#include "TestMain.h"
+#include "TestPictures.h"
 #include "app/framework/MessageTarget.h"
 #include "app/framework/WinThread.h"
 #include "batch/BatchMessages.h"
@@ -31,55 +34,7 @@ const QColor kGreen(0, 255, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kYellow(255, 255, 0);
 
-struct Message {
-    UINT message;
-    std::string text;       // copied during the send, as the progress window does
-    std::string firstEntry; // the list's first path while the worker waited in this send
-    bool operator==(const Message& o) const { return message == o.message && text == o.text; }
-};
-
-std::ostream& operator<<(std::ostream& os, const Message& m) {
-    return os << "{" << m.message << ", \"" << m.text << "\"}";
-}
-
-// Receives the worker's messages on the test's main thread.
-class Receiver : public CMessageTarget {
-  public:
-    explicit Receiver(CBatchJob& job) : m_job(job) {}
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        Message m{message, {}, {}};
-        if ((message == WM_BATCH_ITEMNAME || message == WM_BATCH_ITEMSTATUS) && lParam != 0)
-            m.text = reinterpret_cast<const char*>(lParam);
-        // The worker is blocked in this send, so its list can be read safely.
-        if (!m_job.fileList.empty())
-            m.firstEntry = m_job.fileList.front();
-        EXPECT_EQ(wParam, 0u);
-        log.push_back(m);
-        if (onMessage)
-            onMessage(m, m_job);
-        return 0;
-    }
-    std::vector<Message> log;
-    std::function<void(const Message&, CBatchJob&)> onMessage;
-
-  private:
-    CBatchJob& m_job;
-};
-
-// Starts the worker on job and runs this thread's event loop until the worker has ended.
-void RunWorker(CBatchJob& job) {
-    job.SetRunning(true);
-    std::unique_ptr<CWinThread> thread(AfxBeginThread(&ProcessingThreadProc, &job));
-    ASSERT_TRUE(thread);
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (WaitForSingleObject(thread->m_hThread, 0) == WAIT_OBJECT_0)
-            loop.quit();
-    });
-    poll.start(2);
-    loop.exec();
-}
+using Message = BatchMessage;
 
 // A background of one colour with a yellow square in its top-left corner, so that a
 // mirrored or shifted output shows.
@@ -90,16 +45,6 @@ void DrawBackground(const QString& path, const QColor& color, const char* format
     painter.fillRect(0, 0, 6, 6, kYellow);
     painter.end();
     ASSERT_TRUE(image.save(path, format));
-}
-
-// The overlay: left half red, right half green, fully opaque.
-void DrawOverlay(const QString& path) {
-    QImage image(10, 10, QImage::Format_ARGB32);
-    image.fill(kGreen);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, 5, 10, kRed);
-    painter.end();
-    ASSERT_TRUE(image.save(path, "PNG"));
 }
 
 void ExpectPixel(const QImage& image, int x, int y, const QColor& want, const char* where) {
@@ -146,7 +91,7 @@ class WorkerTest : public ::testing::Test {
         ASSERT_TRUE(QDir(m_dir.path()).mkdir("out"));
         DrawBackground(In("blue.png"), kBlue, "PNG");
         DrawBackground(In("white.bmp"), Qt::white, "BMP");
-        DrawOverlay(In("overlay.png"));
+        ASSERT_TRUE(RedGreenOverlay(10, 10).save(In("overlay.png"), "PNG"));
         QFile notPicture(In("notes.png"));
         ASSERT_TRUE(notPicture.open(QIODevice::WriteOnly));
         notPicture.write("these are notes, not a picture\n");
@@ -344,14 +289,13 @@ TEST_F(WorkerTest, Runs) {
         if (c.setup)
             c.setup(*this);
 
-        Receiver receiver(job);
+        BatchRecorder receiver(job);
         receiver.onMessage = c.onMessage;
-        job.hProgressWnd = receiver.GetSafeHwnd();
-        RunWorker(job);
+        RunBatch(job, receiver);
 
-        EXPECT_EQ(receiver.log, c.expected);
+        EXPECT_EQ(receiver.messages, c.expected);
         // Every message of an item is sent while its entry is first in the list.
-        for (const Message& m : receiver.log) {
+        for (const Message& m : receiver.messages) {
             if (m.message == WM_BATCH_ITEMNAME) {
                 EXPECT_TRUE(m.firstEntry.ends_with("/" + m.text)) << m.firstEntry;
             }
@@ -368,9 +312,8 @@ TEST_F(WorkerTest, Runs) {
 TEST_F(WorkerTest, StampedOutputsHoldBackgroundAndOverlay) {
     job.AddFile(Path(In("blue.png")).c_str());
     job.AddFile(Path(In("white.bmp")).c_str());
-    Receiver receiver(job);
-    job.hProgressWnd = receiver.GetSafeHwnd();
-    RunWorker(job);
+    BatchRecorder receiver(job);
+    RunBatch(job, receiver);
     ASSERT_EQ(FilesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG"}));
     ExpectStamped(Out("000.PNG"), kBlue);
     ExpectStamped(Out("001.PNG"), Qt::white);
@@ -378,20 +321,18 @@ TEST_F(WorkerTest, StampedOutputsHoldBackgroundAndOverlay) {
 
 TEST_F(WorkerTest, SecondRunContinuesTheNumbering) {
     job.AddFile(Path(In("blue.png")).c_str());
-    Receiver first(job);
-    job.hProgressWnd = first.GetSafeHwnd();
-    RunWorker(job);
+    BatchRecorder first(job);
+    RunBatch(job, first);
 
     job.AddFile(Path(In("notes.png")).c_str());
     job.AddFile(Path(In("white.bmp")).c_str());
-    Receiver second(job);
-    job.hProgressWnd = second.GetSafeHwnd();
-    RunWorker(job);
+    BatchRecorder second(job);
+    RunBatch(job, second);
 
-    EXPECT_EQ(second.log, Concat({{Start()},
-                                  Item("notes.png", "Error : Could not open"),
-                                  Item("white.bmp", "Done"),
-                                  {Done()}}));
+    EXPECT_EQ(second.messages, Concat({{Start()},
+                                       Item("notes.png", "Error : Could not open"),
+                                       Item("white.bmp", "Done"),
+                                       {Done()}}));
     EXPECT_EQ(job.nSerial, 2);
     EXPECT_EQ(FilesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG"}));
     ExpectStamped(Out("001.PNG"), Qt::white);
@@ -401,10 +342,9 @@ TEST_F(WorkerTest, SecondRunContinuesTheNumbering) {
 TEST_F(WorkerTest, PathWithoutSeparatorIsItsOwnName) {
     const std::string bare = "pictorum-no-such-background.png";
     job.AddFile(bare.c_str());
-    Receiver receiver(job);
-    job.hProgressWnd = receiver.GetSafeHwnd();
-    RunWorker(job);
-    EXPECT_EQ(receiver.log,
+    BatchRecorder receiver(job);
+    RunBatch(job, receiver);
+    EXPECT_EQ(receiver.messages,
               Concat({{Start()}, Item(bare.c_str(), "Error : Could not open"), {Done()}}));
 }
 
@@ -414,7 +354,7 @@ TEST_F(WorkerTest, RunWithDestroyedWindowCompletes) {
     job.AddFile(Path(In("blue.png")).c_str());
     job.AddFile(Path(In("white.bmp")).c_str());
     {
-        Receiver gone(job);
+        BatchRecorder gone(job);
         job.hProgressWnd = gone.GetSafeHwnd();
     }
     job.SetRunning(true);
@@ -423,4 +363,9 @@ TEST_F(WorkerTest, RunWithDestroyedWindowCompletes) {
     ASSERT_EQ(WaitForSingleObject(thread->m_hThread, kGenerousWait), WAIT_OBJECT_0);
     EXPECT_TRUE(job.fileList.empty());
     EXPECT_EQ(FilesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG"}));
+}
+
+// The worker decodes and encodes through the imaging library in a QGuiApplication.
+test_main::Program test_main::ThisProgram() {
+    return {};
 }

@@ -1,4 +1,6 @@
 #include "CliRunSupport.h"
+#include "TestMain.h"
+#include "TestPictures.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,11 +33,7 @@ CliRun RunCli(const QString& dir, const QStringList& args, const QByteArray& inp
 
 void CliFolder::SetUp() {
     ASSERT_TRUE(m_dir.isValid());
-    // The overlay: left half red, right half green, opaque.
-    QImage overlay(16, 16, QImage::Format_ARGB32);
-    overlay.fill(Qt::green);
-    QPainter(&overlay).fillRect(0, 0, 8, 16, Qt::red);
-    Put("logo.png", overlay);
+    Put("logo.png", RedGreenOverlay(16, 16));
 }
 
 QString CliFolder::Put(const QString& name, const QImage& picture, const char* format) const {
@@ -76,4 +74,10 @@ QStringList EntriesIn(const QString& dir) {
 QByteArray BytesOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The command-line tests: QtGui's image classes to draw pictures, 8-bit paths as UTF-8, and the
+// imaging library for the list of installed encoders.
+test_main::Program test_main::ThisProgram() {
+    return {.locale = test_main::Locale::Utf8};
 }

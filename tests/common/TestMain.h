@@ -1,50 +1,41 @@
 #pragma once
-// What the test programs' main() functions share: no display ever needed, the 8-bit path
-// text of the program's own locale, and the imaging library started around the whole run.
+// The one main() of every test program lives in this library; each program says what it needs
+// around its tests by defining test_main::ThisProgram().
 
-#include "imaging/GdiPlus.h"
+#include <QCoreApplication>
 
-#include <QByteArray>
-#include <QtGlobal>
-
-#include <gtest/gtest.h>
-
-#include <clocale>
-#include <cstdio>
+#include <memory>
 
 namespace test_main {
 
-// Nothing is shown; CTest sets the offscreen platform, but test discovery and a run by hand
-// do not.
-inline void UseOffscreenUnlessChosen() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-}
+using Application = std::unique_ptr<QCoreApplication>;
 
-// File names are 8-bit UTF-8 text for the program; a bare C locale would make every
-// non-ASCII name unreadable and hide what the tests check.
-inline bool UseUtf8Locale() {
-    if (std::setlocale(LC_ALL, "C.UTF-8") != nullptr)
-        return true;
-    std::fprintf(stderr, "no UTF-8 C locale on this machine\n");
-    return false;
-}
+// Event loops only, no pictures.
+Application CoreApplication(int& argc, char** argv);
+// QtGui's image classes (on the offscreen platform unless a display was chosen).
+Application GuiApplication(int& argc, char** argv);
 
-// Starts the imaging library as the program does, runs body, and shuts the library down.
-template <typename Body> int WithImaging(Body body) {
-    ULONG_PTR token = 0;
-    GdiplusStartupInput input;
-    if (GdiplusStartup(&token, &input, nullptr) != Ok) {
-        std::fprintf(stderr, "imaging library did not start\n");
-        return 1;
-    }
-    const int result = body();
-    GdiplusShutdown(token);
-    return result;
-}
+enum class Locale {
+    AsIs,              // whatever the application object set from the environment
+    Utf8,              // C.UTF-8: file names are 8-bit UTF-8 text for the program
+    Utf8UnlessAlready, // the machine's own locale when it is UTF-8, else C.UTF-8
+};
 
-inline int RunAllTestsWithImaging() {
-    return WithImaging([] { return RUN_ALL_TESTS(); });
-}
+struct Program {
+    Application (*application)(int& argc, char** argv) = &GuiApplication;
+    Locale locale = Locale::AsIs;
+    // The imaging library started around the whole run, as the program does.
+    bool imaging = true;
+    // Before the application object exists (platform settings); false ends the run.
+    bool (*beforeApplication)() = nullptr;
+    // After it, before any test (resources, application settings).
+    void (*setUp)() = nullptr;
+    // When it answers true for these arguments, runInstead runs in place of the tests.
+    bool (*isOtherCall)(int argc, char** argv) = nullptr;
+    int (*runInstead)(int argc, char** argv) = nullptr;
+};
+
+// Defined by each test program.
+Program ThisProgram();
 
 } // namespace test_main

@@ -1,4 +1,5 @@
 #include "engine/BatchJob.h"
+#include "TestMain.h"
 
 #include <gtest/gtest.h>
 
@@ -104,4 +105,9 @@ TEST(BatchJob, RunFlagIsSetAndCleared) {
     EXPECT_EQ(job.bRunning.load(), 0u);
     job.SetRunning(true);
     EXPECT_EQ(job.bRunning.load(), 1u);
+}
+
+// The engine tests: QtGui's image classes, 8-bit paths as UTF-8 and the imaging library.
+test_main::Program test_main::ThisProgram() {
+    return {.locale = test_main::Locale::Utf8};
 }

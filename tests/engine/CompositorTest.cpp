@@ -58,10 +58,10 @@ TEST_F(Compositor, BlendsHalfTransparentOverlayInsideTheDestinationOnly) {
     ASSERT_EQ(result.size(), QSize(40, 30));
     const QColor blend(128, 0, 127); // 50 % red over opaque blue
     for (const QPoint p : {QPoint(6, 6), QPoint(15, 15), QPoint(23, 23)})
-        EXPECT_TRUE(NearColour(result.pixel(p), blend, kTolerance))
+        EXPECT_TRUE(NearColour(result.pixel(p), blend.rgba(), kTolerance))
             << p.x() << "," << p.y() << " " << QColor(result.pixel(p)).name().toStdString();
     for (const QPoint p : {QPoint(0, 0), QPoint(3, 15), QPoint(27, 27), QPoint(39, 29)})
-        EXPECT_TRUE(NearColour(result.pixel(p), kBlue, 0)) << p.x() << "," << p.y();
+        EXPECT_TRUE(NearColour(result.pixel(p), kBlue.rgba(), 0)) << p.x() << "," << p.y();
 }
 
 TEST_F(Compositor, DrawsOnlyTheSourcePart) {
@@ -76,8 +76,9 @@ TEST_F(Compositor, DrawsOnlyTheSourcePart) {
     ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{10, 0, 20, 10}, RECT{0, 0, 20, 20}));
     const QImage result = Pixels(background);
     for (const QPoint p : {QPoint(2, 2), QPoint(10, 10), QPoint(17, 17)})
-        EXPECT_TRUE(NearColour(result.pixel(p), kGreen, kTolerance)) << p.x() << "," << p.y();
-    EXPECT_TRUE(NearColour(result.pixel(30, 25), kBlue, 0));
+        EXPECT_TRUE(NearColour(result.pixel(p), kGreen.rgba(), kTolerance))
+            << p.x() << "," << p.y();
+    EXPECT_TRUE(NearColour(result.pixel(30, 25), kBlue.rgba(), 0));
 }
 
 TEST_F(Compositor, ClipsDestinationsReachingOutside) {
@@ -99,9 +100,10 @@ TEST_F(Compositor, ClipsDestinationsReachingOutside) {
         const QImage result = Pixels(background);
         ASSERT_EQ(result.size(), QSize(40, 30));
         for (const QPoint p : c.covered)
-            EXPECT_TRUE(NearColour(result.pixel(p), kGreen, kTolerance)) << p.x() << "," << p.y();
+            EXPECT_TRUE(NearColour(result.pixel(p), kGreen.rgba(), kTolerance))
+                << p.x() << "," << p.y();
         for (const QPoint p : c.untouched)
-            EXPECT_TRUE(NearColour(result.pixel(p), kBlue, 0)) << p.x() << "," << p.y();
+            EXPECT_TRUE(NearColour(result.pixel(p), kBlue.rgba(), 0)) << p.x() << "," << p.y();
     }
 }
 
@@ -116,7 +118,7 @@ TEST_F(Compositor, HugeDestinationsFinish) {
             overlay, RECT{0, 0, 10, 10}, RECT{-1000000000, -1000000000, 1000000000, 1000000000}));
         const QImage result = Pixels(background);
         ASSERT_EQ(result.size(), QSize(40, 30));
-        EXPECT_TRUE(NearColour(result.pixel(20, 15), kGreen, kTolerance));
+        EXPECT_TRUE(NearColour(result.pixel(20, 15), kGreen.rgba(), kTolerance));
     }
     {
         // The full 32-bit span has a width beyond 32 bits; it saturates to INT_MAX from
@@ -127,7 +129,7 @@ TEST_F(Compositor, HugeDestinationsFinish) {
                                               RECT{INT_MIN, INT_MIN, INT_MAX, INT_MAX}));
         const QImage result = Pixels(background);
         ASSERT_EQ(result.size(), QSize(40, 30));
-        EXPECT_TRUE(NearColour(result.pixel(20, 15), kBlue, 0));
+        EXPECT_TRUE(NearColour(result.pixel(20, 15), kBlue.rgba(), 0));
     }
     {
         // Far beyond the bitmap: nothing of it shows.
@@ -136,8 +138,8 @@ TEST_F(Compositor, HugeDestinationsFinish) {
         ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{0, 0, 10, 10},
                                               RECT{1000000000, 1000000000, INT_MAX, INT_MAX}));
         const QImage result = Pixels(background);
-        EXPECT_TRUE(NearColour(result.pixel(39, 29), kBlue, 0));
-        EXPECT_TRUE(NearColour(result.pixel(0, 0), kBlue, 0));
+        EXPECT_TRUE(NearColour(result.pixel(39, 29), kBlue.rgba(), 0));
+        EXPECT_TRUE(NearColour(result.pixel(0, 0), kBlue.rgba(), 0));
     }
 }
 
@@ -166,8 +168,9 @@ TEST_F(Compositor, ResultFormatFollowsTheBackground) {
         EXPECT_EQ(background.GetPixelFormat(), c.composed) << c.name;
         EXPECT_EQ(background.Width(), 16u);
         const QImage result = Pixels(background);
-        EXPECT_TRUE(NearColour(result.pixel(6, 6), kGreen, kTolerance)) << c.name;
-        EXPECT_TRUE(NearColour(result.pixel(12, 12), c.image.pixelColor(12, 12), 0)) << c.name;
+        EXPECT_TRUE(NearColour(result.pixel(6, 6), kGreen.rgba(), kTolerance)) << c.name;
+        EXPECT_TRUE(NearColour(result.pixel(12, 12), c.image.pixelColor(12, 12).rgba(), 0))
+            << c.name;
     }
 }
 
@@ -181,7 +184,7 @@ TEST_F(Compositor, EmptyObjectsChangeNothing) {
     EXPECT_EQ(background.GetPixelFormat(), before);
     EXPECT_EQ(background.Width(), 8u);
     EXPECT_EQ(background.Height(), 6u);
-    EXPECT_TRUE(NearColour(Pixels(background).pixel(4, 3), kBlue, 0));
+    EXPECT_TRUE(NearColour(Pixels(background).pixel(4, 3), kBlue.rgba(), 0));
 
     CImageFile emptyBackground;
     Load(overlay, "green.png", SolidImage(4, 4, kGreen));

@@ -106,7 +106,7 @@ TEST(ImageFile, SavesWithTheEncoderAndRefusesWhenEmpty) {
     ASSERT_TRUE(image.SaveToFile(out.c_str(), png));
     const QImage written(dir.filePath("out.png"));
     ASSERT_EQ(written.size(), QSize(9, 5));
-    EXPECT_TRUE(NearColour(written.pixel(4, 2), QColor(10, 200, 30), 0));
+    EXPECT_TRUE(NearColour(written.pixel(4, 2), QColor(10, 200, 30).rgba(), 0));
     // A folder that does not exist cannot be written into.
     EXPECT_FALSE(image.SaveToFile(PathIn(dir, "no/such/out.png").c_str(), png));
     EXPECT_FALSE(image.SaveToFile("/tmp/bad\xff.png", png));

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "ThreadTestHelpers.h"
 #include "app/framework/WinThread.h"
 
@@ -122,4 +123,9 @@ TEST(ThreadTest, EndWatchRunsOnceAndNeverAfterDestruction) {
     int late = 0;
     ThreadEndWatch lateWatch(thread->m_hThread, [&] { ++late; });
     EXPECT_EQ(late, 1);
+}
+
+// The message and thread tests need an application object for event loops, but no widgets.
+test_main::Program test_main::ThisProgram() {
+    return {.application = &test_main::CoreApplication, .imaging = false};
 }

@@ -2,6 +2,7 @@
 // extensions in any letter case, results come back in the Windows buffer layout and never cut,
 // and the chooser shows its title text.
 
+#include "TestMain.h"
 #include "dialog_TestSupport.h"
 
 #include "app/framework/FileDialog.h"
@@ -249,4 +250,11 @@ TEST(DialogFolder, CancelGivesNoItem) {
     info.lpszTitle = "Pick";
     EXPECT_EQ(SHBrowseForFolderA(&info), nullptr);
     EXPECT_FALSE(SHGetPathFromIDListA(nullptr, nullptr));
+}
+
+// The dialog tests drive real widgets on the offscreen platform.
+test_main::Program test_main::ThisProgram() {
+    return {.application = &dialog_driving::WidgetApplication, .imaging = false, .setUp = [] {
+                QApplication::setQuitOnLastWindowClosed(false);
+            }};
 }

@@ -7,12 +7,7 @@
 
 namespace dialog_test {
 
-using dialog_driving::Click;
-using dialog_driving::FocusTarget;
-using dialog_driving::PressKey;
-using dialog_driving::RunModal;
-using dialog_driving::TypeText;
-using dialog_driving::WaitFor;
+using namespace dialog_driving;
 
 // Registers a test template for the lifetime of the object.
 class ScopedTemplate {

@@ -60,7 +60,7 @@ Snapshot snapshotOf(std::initializer_list<const QTemporaryDir*> dirs) {
             entry = std::to_string(info.st_mode) + " " + std::to_string(info.st_ino) + " " +
                     std::to_string(info.st_rdev) + " ";
             if (S_ISREG(info.st_mode))
-                entry += readFile(path).toStdString();
+                entry += ReadBytes(path).toStdString();
             else if (S_ISLNK(info.st_mode))
                 entry += bytesOf(QFile::symLinkTarget(path)).toStdString();
         }
@@ -99,7 +99,7 @@ class AtomicSaveTest : public testing::Test {
 // name, made with 0666 less the umask (027 here) or with the permissions of the regular file it
 // replaces, and touches nothing else. A folder at the name refuses both.
 TEST_F(AtomicSaveTest, WhateverStandsAtTheNameIsReplacedNotFollowed) {
-    ASSERT_TRUE(writeFile(outside("q.png"), encodeWithQt(quadrants(16, 16), "png")));
+    ASSERT_TRUE(WriteBytes(outside("q.png"), Encode(Quadrants(16, 16), "png")));
     GpStatus loaded = GenericError;
     ImagePtr picture = loadBitmap(outside("q.png"), &loaded);
     ASSERT_EQ(loaded, Ok);
@@ -110,7 +110,7 @@ TEST_F(AtomicSaveTest, WhateverStandsAtTheNameIsReplacedNotFollowed) {
         return QFile::link(target, at);
     };
     const auto fileWithMode = [&](const QString& path, mode_t mode) {
-        return writeFile(path, notes) && ::chmod(bytesOf(path).constData(), mode) == 0;
+        return WriteBytes(path, notes) && ::chmod(bytesOf(path).constData(), mode) == 0;
     };
     struct Case {
         const char* name;
@@ -131,7 +131,7 @@ TEST_F(AtomicSaveTest, WhateverStandsAtTheNameIsReplacedNotFollowed) {
          [&](AtomicSaveTest& t) { return link(t.outside("created.txt"), t.out("000.PNG")); }, 0640},
         {"a relative link to another output",
          [&](AtomicSaveTest& t) {
-             return writeFile(t.out("other"), notes) && link("other", t.out("000.PNG"));
+             return WriteBytes(t.out("other"), notes) && link("other", t.out("000.PNG"));
          },
          0640},
         {"a link to a folder",
@@ -147,7 +147,7 @@ TEST_F(AtomicSaveTest, WhateverStandsAtTheNameIsReplacedNotFollowed) {
          0640},
         {"a folder",
          [&](AtomicSaveTest& t) {
-             return QDir(t.m_out.path()).mkdir("000.PNG") && writeFile(t.out("000.PNG/x"), notes);
+             return QDir(t.m_out.path()).mkdir("000.PNG") && WriteBytes(t.out("000.PNG/x"), notes);
          },
          0},
     };
@@ -224,7 +224,7 @@ TEST_F(AtomicSaveTest, TemporaryFileIsInvisibleOrRecognisableAndNeverLeftBehind)
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.kind) * 10 + c.end);
         emptyFolders();
-        ASSERT_TRUE(writeFile(out("target"), old));
+        ASSERT_TRUE(WriteBytes(out("target"), old));
         ASSERT_EQ(::chmod(bytesOf(out("target")).constData(), 0604), 0);
         {
             AtomicFile file(bytesOf(out("target")));
@@ -243,7 +243,7 @@ TEST_F(AtomicSaveTest, TemporaryFileIsInvisibleOrRecognisableAndNeverLeftBehind)
                 file.cancel();
         }
         EXPECT_EQ(entriesOf(m_out.path()), Names{"target"});
-        EXPECT_EQ(readFile(out("target")), c.end == Commit ? fresh : old);
+        EXPECT_EQ(ReadBytes(out("target")), c.end == Commit ? fresh : old);
         EXPECT_EQ(entryAt(out("target")).st_mode & 07777, 0604u);
     }
 }
@@ -261,7 +261,7 @@ TEST_F(AtomicSaveTest, LinkPlantedByAnotherUserInASharedFolder) {
     const QByteArray notes = "the victim's own notes\n";
     ASSERT_EQ(::chmod(bytesOf(m_out.path()).constData(), 01777), 0);
     ASSERT_EQ(::chown(bytesOf(m_outside.path()).constData(), kVictim, kVictim), 0);
-    ASSERT_TRUE(writeFile(outside("keep.txt"), notes));
+    ASSERT_TRUE(WriteBytes(outside("keep.txt"), notes));
     ASSERT_EQ(::chown(bytesOf(outside("keep.txt")).constData(), kVictim, kVictim), 0);
     ASSERT_TRUE(QFile::link(outside("keep.txt"), out("000.PNG")));
     ASSERT_EQ(::lchown(bytesOf(out("000.PNG")).constData(), kAttacker, kAttacker), 0);

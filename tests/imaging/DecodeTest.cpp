@@ -24,196 +24,12 @@
 
 namespace {
 
-std::uint32_t crc32Of(const QByteArray& bytes) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : bytes) {
-        crc ^= static_cast<unsigned char>(c);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void putBe32(QByteArray* out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out->append(char((value >> shift) & 0xFF));
-}
-
-void putLe32(QByteArray* out, std::uint32_t value) {
-    for (int shift = 0; shift <= 24; shift += 8)
-        out->append(char((value >> shift) & 0xFF));
-}
-
-void appendChunk(QByteArray* png, const char* type, const QByteArray& data) {
-    putBe32(png, std::uint32_t(data.size()));
-    const QByteArray typed = QByteArray(type, 4) + data;
-    png->append(typed);
-    putBe32(png, crc32Of(typed));
-}
-
-// A structurally complete RGB PNG whose header claims the given size; its pixel data is a few
-// bytes only (a decompression bomb as it reaches the loader).
-QByteArray pngHeaderOnly(std::uint32_t width, std::uint32_t height) {
-    QByteArray png("\x89PNG\r\n\x1A\n", 8);
-    QByteArray header;
-    putBe32(&header, width);
-    putBe32(&header, height);
-    header.append("\x08\x02\x00\x00\x00", 5);
-    appendChunk(&png, "IHDR", header);
-    appendChunk(&png, "IDAT", qCompress(QByteArray(64, '\0')).mid(4));
-    appendChunk(&png, "IEND", QByteArray());
-    return png;
-}
-
-QByteArray bmpHeaderOnly(std::uint32_t width, std::uint32_t height) {
-    QByteArray bmp("BM");
-    putLe32(&bmp, 54);
-    putLe32(&bmp, 0);
-    putLe32(&bmp, 54);
-    putLe32(&bmp, 40);
-    putLe32(&bmp, width);
-    putLe32(&bmp, height);
-    bmp.append("\x01\x00\x18\x00", 4); // one plane, 24 bits
-    for (int i = 0; i < 6; ++i)
-        putLe32(&bmp, 0);
-    return bmp;
-}
-
-void putLe16(QByteArray* out, std::uint32_t value) {
-    out->append(char(value & 0xFF));
-    out->append(char((value >> 8) & 0xFF));
-}
-
-// An icon file whose one directory entry claims 256 x 256 (the byte 0) and holds the picture.
-QByteArray icoHolding(const QByteArray& picture) {
-    QByteArray ico("\0\0\1\0\1\0", 6);
-    ico.append("\0\0\0\0\1\0\x20\0", 8); // 256 x 256, 32 bits
-    putLe32(&ico, std::uint32_t(picture.size()));
-    putLe32(&ico, 22);
-    return ico + picture;
-}
-
-// A DIB icon entry: the directory says 0 (256), so the DIB header's size counts.
-QByteArray dibClaiming(std::uint32_t width, std::uint32_t height) {
-    QByteArray dib;
-    putLe32(&dib, 40);
-    putLe32(&dib, width);
-    putLe32(&dib, height * 2); // the mask's rows are counted too
-    dib.append("\1\0\x20\0", 4);
-    dib.append(QByteArray(24, '\0'));
-    return dib;
-}
-
-// A Mac icon file with the picture as its one 1024 x 1024 element.
-QByteArray icnsHolding(const QByteArray& picture) {
-    QByteArray icns("icns");
-    putBe32(&icns, std::uint32_t(16 + picture.size()));
-    icns.append("ic10");
-    putBe32(&icns, std::uint32_t(8 + picture.size()));
-    return icns + picture;
-}
-
-// A GIF whose screen is 0 x 0 and whose one frame (a few codes of data) is width x height.
-QByteArray gifFrameOnly(std::uint32_t width, std::uint32_t height) {
-    QByteArray gif("GIF89a\0\0\0\0\0\0\0,\0\0\0\0", 18);
-    putLe16(&gif, width);
-    putLe16(&gif, height);
-    gif.append("\0\2\4\x84\x8f\xa9\xcb\0;", 9);
-    return gif;
-}
-
-// An RGB PNG of 8 or 16 bits per sample whose transparency key is the given colour.
-QByteArray pngWithKey(const QImage& picture, int depth, QRgb key) {
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-    const int scale = depth == 16 ? 257 : 1;
-    auto putSample = [&](QByteArray* out, int value) {
-        if (depth == 16)
-            out->append(char((value * scale) >> 8));
-        out->append(char((value * scale) & 0xFF));
-    };
-    QByteArray rows;
-    for (int y = 0; y < rgb.height(); ++y) {
-        rows.append('\0'); // no filter
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb c = rgb.pixel(x, y);
-            putSample(&rows, qRed(c));
-            putSample(&rows, qGreen(c));
-            putSample(&rows, qBlue(c));
-        }
-    }
-    QByteArray header;
-    putBe32(&header, std::uint32_t(rgb.width()));
-    putBe32(&header, std::uint32_t(rgb.height()));
-    header.append(char(depth));
-    header.append("\x02\0\0\0", 4);
-    QByteArray trns;
-    for (const int sample : {qRed(key), qGreen(key), qBlue(key)}) {
-        trns.append(char((sample * scale) >> 8));
-        trns.append(char((sample * scale) & 0xFF));
-    }
-    QByteArray png("\x89PNG\r\n\x1A\n", 8);
-    appendChunk(&png, "IHDR", header);
-    appendChunk(&png, "tRNS", trns);
-    appendChunk(&png, "IDAT", qCompress(rows).mid(4));
-    appendChunk(&png, "IEND", QByteArray());
-    return png;
-}
-
-// A 16-bit BMP: 5-5-5 without bit fields, or 5-6-5 with them.
-QByteArray bmp16(const QImage& picture, bool rgb565) {
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-    const int rowBytes = (rgb.width() * 2 + 3) / 4 * 4;
-    const std::uint32_t offBits = rgb565 ? 66 : 54;
-    QByteArray bmp("BM");
-    putLe32(&bmp, offBits + std::uint32_t(rowBytes * rgb.height()));
-    putLe32(&bmp, 0);
-    putLe32(&bmp, offBits);
-    putLe32(&bmp, 40);
-    putLe32(&bmp, std::uint32_t(rgb.width()));
-    putLe32(&bmp, std::uint32_t(rgb.height()));
-    putLe16(&bmp, 1);
-    putLe16(&bmp, 16);
-    putLe32(&bmp, rgb565 ? 3 : 0);
-    for (int i = 0; i < 5; ++i)
-        putLe32(&bmp, 0);
-    if (rgb565) {
-        putLe32(&bmp, 0xF800);
-        putLe32(&bmp, 0x07E0);
-        putLe32(&bmp, 0x001F);
-    }
-    for (int y = rgb.height() - 1; y >= 0; --y) {
-        QByteArray row;
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb c = rgb.pixel(x, y);
-            putLe16(&row, rgb565 ? (qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3
-                                 : (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
-        }
-        bmp.append(row.leftJustified(rowBytes, '\0'));
-    }
-    return bmp;
-}
-
 // A JPEG's start and then nothing but a hole, as a file system stores it: large on the
 // books, small on disk.
 bool writeSparse(const QString& path, const QByteArray& start, qint64 size) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(start) == start.size() &&
            file.resize(size);
-}
-
-// A real JPEG whose frame header is patched to claim the given size.
-QByteArray jpegClaimingSize(int width, int height) {
-    QByteArray jpeg = encodeWithQt(quadrants(16, 16), "jpeg", 90);
-    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
-        if (uchar(jpeg[i]) == 0xFF && uchar(jpeg[i + 1]) == 0xC0) {
-            jpeg[i + 5] = char(height >> 8);
-            jpeg[i + 6] = char(height & 0xFF);
-            jpeg[i + 7] = char(width >> 8);
-            jpeg[i + 8] = char(width & 0xFF);
-            break;
-        }
-    }
-    return jpeg;
 }
 
 // Inserts an APP1 Exif segment with one Orientation entry right after the start marker.
@@ -236,7 +52,7 @@ QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
 }
 
 QImage indexedQuadrants(int width, int height) {
-    return quadrants(width, height).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    return Quadrants(width, height).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
 }
 
 class DecodeTest : public testing::Test {
@@ -244,8 +60,20 @@ class DecodeTest : public testing::Test {
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString write(const QString& name, const QByteArray& bytes) {
         const QString file = path(name);
-        EXPECT_TRUE(writeFile(file, bytes)) << name.toStdString();
+        EXPECT_TRUE(WriteBytes(file, bytes)) << name.toStdString();
         return file;
+    }
+    // Writes and loads a picture: its size as the loaded image reports it, and its pixels (null
+    // when it did not load).
+    QImage loadPixels(const QString& name, const QByteArray& bytes, QSize* size) {
+        GpStatus status = GenericError;
+        ImagePtr image = loadBitmap(write(name, bytes), &status);
+        EXPECT_EQ(status, Ok) << name.toStdString();
+        UINT width = 0, height = 0;
+        GdipGetImageWidth(image.get(), &width);
+        GdipGetImageHeight(image.get(), &height);
+        *size = QSize(int(width), int(height));
+        return pixelsOf(image.get());
     }
     QTemporaryDir m_dir;
 };
@@ -257,46 +85,42 @@ struct FormatCase {
 };
 
 const FormatCase kFormatCases[] = {
-    {"colour.jpg", [] { return encodeWithQt(quadrants(40, 30), "jpeg", 90); }, PixelFormat24bppRGB},
+    {"colour.jpg", [] { return Encode(Quadrants(40, 30), "jpeg", 90); }, PixelFormat24bppRGB},
     {"grey.jpg",
      [] {
-         return encodeWithQt(quadrants(40, 30).convertToFormat(QImage::Format_Grayscale8), "jpeg",
-                             90);
+         return Encode(Quadrants(40, 30).convertToFormat(QImage::Format_Grayscale8), "jpeg", 90);
      },
      PixelFormat8bppIndexed},
-    {"rgba.png", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_ARGB32), "png"); },
+    {"rgba.png", [] { return Encode(Quadrants(40, 30, QImage::Format_ARGB32), "png"); },
      PixelFormat32bppARGB},
-    {"rgb.png", [] { return encodeWithQt(quadrants(40, 30), "png"); }, PixelFormat24bppRGB},
-    {"palette.png", [] { return encodeWithQt(indexedQuadrants(40, 30), "png"); },
-     PixelFormat8bppIndexed},
+    {"rgb.png", [] { return Encode(Quadrants(40, 30), "png"); }, PixelFormat24bppRGB},
+    {"palette.png", [] { return Encode(indexedQuadrants(40, 30), "png"); }, PixelFormat8bppIndexed},
     {"grey.png",
-     [] {
-         return encodeWithQt(quadrants(40, 30).convertToFormat(QImage::Format_Grayscale8), "png");
-     },
+     [] { return Encode(Quadrants(40, 30).convertToFormat(QImage::Format_Grayscale8), "png"); },
      PixelFormat8bppIndexed},
     {"mono.png",
-     [] { return encodeWithQt(quadrants(40, 30).convertToFormat(QImage::Format_Mono), "png"); },
+     [] { return Encode(Quadrants(40, 30).convertToFormat(QImage::Format_Mono), "png"); },
      PixelFormat1bppIndexed},
-    {"deep.png", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_RGBA64), "png"); },
+    {"deep.png", [] { return Encode(Quadrants(40, 30, QImage::Format_RGBA64), "png"); },
      PixelFormat64bppARGB},
-    {"deep-rgb.png", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_RGBX64), "png"); },
+    {"deep-rgb.png", [] { return Encode(Quadrants(40, 30, QImage::Format_RGBX64), "png"); },
      PixelFormat48bppRGB},
-    {"palette.gif", [] { return encodeGif(indexedQuadrants(40, 30)); }, PixelFormat8bppIndexed},
-    {"rgb24.bmp", [] { return encodeWithQt(quadrants(40, 30), "bmp"); }, PixelFormat24bppRGB},
+    {"palette.gif", [] { return EncodeGif(indexedQuadrants(40, 30)); }, PixelFormat8bppIndexed},
+    {"rgb24.bmp", [] { return Encode(Quadrants(40, 30), "bmp"); }, PixelFormat24bppRGB},
     // Four colours: Qt stores them with 4 bits per pixel.
-    {"palette16.bmp", [] { return encodeWithQt(indexedQuadrants(40, 30), "bmp"); },
+    {"palette16.bmp", [] { return Encode(indexedQuadrants(40, 30), "bmp"); },
      PixelFormat4bppIndexed},
-    {"rgb.tif", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_RGB888), "tiff"); },
+    {"rgb.tif", [] { return Encode(Quadrants(40, 30, QImage::Format_RGB888), "tiff"); },
      PixelFormat24bppRGB},
-    {"rgba.tif", [] { return encodeWithQt(quadrants(40, 30, QImage::Format_ARGB32), "tiff"); },
+    {"rgba.tif", [] { return Encode(Quadrants(40, 30, QImage::Format_ARGB32), "tiff"); },
      PixelFormat32bppARGB},
     // A transparency key (here the blue quadrant's colour) gives RGB pictures alpha.
-    {"keyed.png", [] { return pngWithKey(quadrants(40, 30), 8, qRgb(0, 0, 255)); },
+    {"keyed.png", [] { return PngWithKey(Quadrants(40, 30), 8, qRgb(0, 0, 255)); },
      PixelFormat32bppARGB},
-    {"keyed-deep.png", [] { return pngWithKey(quadrants(40, 30), 16, qRgb(0, 0, 255)); },
+    {"keyed-deep.png", [] { return PngWithKey(Quadrants(40, 30), 16, qRgb(0, 0, 255)); },
      PixelFormat64bppARGB},
-    {"rgb555.bmp", [] { return bmp16(quadrants(40, 30), false); }, PixelFormat16bppRGB555},
-    {"rgb565.bmp", [] { return bmp16(quadrants(40, 30), true); }, PixelFormat16bppRGB565},
+    {"rgb555.bmp", [] { return Bmp16(Quadrants(40, 30), false); }, PixelFormat16bppRGB555},
+    {"rgb565.bmp", [] { return Bmp16(Quadrants(40, 30), true); }, PixelFormat16bppRGB565},
 };
 
 } // namespace
@@ -324,10 +148,10 @@ TEST_F(DecodeTest, ReportsHeaderFactsAndDecodesPixels) {
         ASSERT_FALSE(pixels.isNull());
         const QRgb topLeft = pixels.pixel(5, 5);
         const QRgb bottomRight = pixels.pixel(35, 25);
-        EXPECT_GE(qGray(bottomRight), 240) << describe(bottomRight);
+        EXPECT_GE(qGray(bottomRight), 240) << Describe(bottomRight);
         if (c.expected != PixelFormat1bppIndexed &&
             std::string(c.name).find("grey") == std::string::npos) {
-            EXPECT_TRUE(near(topLeft, qRgb(255, 0, 0), 12)) << describe(topLeft);
+            EXPECT_TRUE(NearColour(topLeft, qRgb(255, 0, 0), 12)) << Describe(topLeft);
         }
     }
 }
@@ -342,21 +166,15 @@ TEST_F(DecodeTest, Exif90DegreeJpegLoadsUpright) {
                             x >= 20  ? qRgb(0, 0, 255)
                             : y < 10 ? qRgb(0, 255, 0)
                                      : qRgb(255, 0, 0));
-    const QByteArray jpeg = withExifOrientation(encodeWithQt(stored, "jpeg", 95), 6);
-    GpStatus status = GenericError;
-    ImagePtr image = loadBitmap(write("rotated.jpg", jpeg), &status);
-    ASSERT_EQ(status, Ok);
-    UINT width = 0, height = 0;
-    GdipGetImageWidth(image.get(), &width);
-    GdipGetImageHeight(image.get(), &height);
-    EXPECT_EQ(width, 20u);
-    EXPECT_EQ(height, 40u);
-    const QImage upright = pixelsOf(image.get());
+    const QByteArray jpeg = withExifOrientation(Encode(stored, "jpeg", 95), 6);
+    QSize size;
+    const QImage upright = loadPixels("rotated.jpg", jpeg, &size);
+    EXPECT_EQ(size, QSize(20, 40));
     ASSERT_EQ(upright.size(), QSize(20, 40));
     // Tolerance 40 per channel for JPEG colour bleeding at 5 px from the edges.
-    EXPECT_TRUE(near(upright.pixel(15, 4), qRgb(0, 255, 0), 40)) << "top-right corner";
-    EXPECT_TRUE(near(upright.pixel(4, 4), qRgb(255, 0, 0), 40)) << "top-left corner";
-    EXPECT_TRUE(near(upright.pixel(10, 35), qRgb(0, 0, 255), 40)) << "bottom";
+    EXPECT_TRUE(NearColour(upright.pixel(15, 4), qRgb(0, 255, 0), 40)) << "top-right corner";
+    EXPECT_TRUE(NearColour(upright.pixel(4, 4), qRgb(255, 0, 0), 40)) << "top-left corner";
+    EXPECT_TRUE(NearColour(upright.pixel(10, 35), qRgb(0, 0, 255), 40)) << "bottom";
 }
 
 // Over the limit by their own headers, or by the picture they hold while the container claims
@@ -367,14 +185,14 @@ TEST_F(DecodeTest, OversizedHeadersAreRefusedBeforeDecoding) {
         const char* name;
         QByteArray bytes;
     } cases[] = {
-        {"huge.png", pngHeaderOnly(60000, 60000)},
-        {"huge.bmp", bmpHeaderOnly(60000, 60000)},
-        {"huge.jpg", jpegClaimingSize(60000, 60000)},
-        {"wide.png", pngHeaderOnly(1000000, 400)},
-        {"holiday.jpg", icoHolding(pngHeaderOnly(24000, 24000))},
-        {"dib.ico", icoHolding(dibClaiming(24000, 24000))},
-        {"huge.icns", icnsHolding(pngHeaderOnly(24000, 24000))},
-        {"frame.gif", gifFrameOnly(20000, 20000)},
+        {"huge.png", PngClaiming(60000, 60000)},
+        {"huge.bmp", BmpClaiming(60000, 60000)},
+        {"huge.jpg", JpegClaiming(Encode(Quadrants(16, 16), "jpeg", 90), 60000, 60000)},
+        {"wide.png", PngClaiming(1000000, 400)},
+        {"holiday.jpg", IcoHolding(PngClaiming(24000, 24000))},
+        {"dib.ico", IcoHolding(DibClaiming(24000, 24000))},
+        {"huge.icns", IcnsHolding(PngClaiming(24000, 24000))},
+        {"frame.gif", GifFrameClaiming(20000, 20000)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -393,30 +211,25 @@ TEST_F(DecodeTest, OversizedHeadersAreRefusedBeforeDecoding) {
 // An icon's directory and a GIF's screen are claims; the picture decoded is what is held.
 TEST_F(DecodeTest, IconsAndGifsTakeTheSizeOfThePictureTheyHold) {
     QImage screenless = indexedQuadrants(40, 30);
-    QByteArray gif = encodeGif(screenless);
+    QByteArray gif = EncodeGif(screenless);
     gif.replace(6, 4, QByteArray(4, '\0'));
     const struct {
         const char* name;
         QByteArray bytes;
     } cases[] = {
-        {"png-inside.ico", icoHolding(encodeWithQt(quadrants(40, 30), "png"))},
-        {"png-inside.icns", icnsHolding(encodeWithQt(quadrants(40, 30), "png"))},
+        {"png-inside.ico", IcoHolding(Encode(Quadrants(40, 30), "png"))},
+        {"png-inside.icns", IcnsHolding(Encode(Quadrants(40, 30), "png"))},
         {"screenless.gif", gif},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        GpStatus status = GenericError;
-        ImagePtr image = loadBitmap(write(c.name, c.bytes), &status);
-        ASSERT_EQ(status, Ok);
-        UINT width = 0, height = 0;
-        GdipGetImageWidth(image.get(), &width);
-        GdipGetImageHeight(image.get(), &height);
-        EXPECT_EQ(width, 40u);
-        EXPECT_EQ(height, 30u);
-        const QImage pixels = pixelsOf(image.get());
+        QSize size;
+        const QImage pixels = loadPixels(c.name, c.bytes, &size);
+        EXPECT_EQ(size, QSize(40, 30));
         ASSERT_EQ(pixels.size(), QSize(40, 30));
-        EXPECT_TRUE(near(pixels.pixel(5, 5), qRgb(255, 0, 0), 12)) << describe(pixels.pixel(5, 5));
-        EXPECT_TRUE(near(pixels.pixel(35, 25), qRgb(255, 255, 255), 12));
+        EXPECT_TRUE(NearColour(pixels.pixel(5, 5), qRgb(255, 0, 0), 12))
+            << Describe(pixels.pixel(5, 5));
+        EXPECT_TRUE(NearColour(pixels.pixel(35, 25), qRgb(255, 255, 255), 12));
     }
 }
 
@@ -425,7 +238,7 @@ TEST_F(DecodeTest, IconsAndGifsTakeTheSizeOfThePictureTheyHold) {
 // with a huge tail still loads (what follows its end is ignored, as for padding).
 TEST_F(DecodeTest, HugeFilesAreReadOnlyAsFarAsTheirPictureNeeds) {
     const qint64 huge = qint64(2300) << 20;
-    const QByteArray jpeg = encodeWithQt(quadrants(40, 30), "jpeg", 90);
+    const QByteArray jpeg = Encode(Quadrants(40, 30), "jpeg", 90);
     const struct {
         const char* name;
         QByteArray start;
@@ -457,7 +270,7 @@ TEST_F(DecodeTest, SizeComesFromTheHeaderWithoutDecoding) {
     // Just under the limit: accepted with its header size; its few bytes of pixel data would
     // only fail when decoded, which never happens here.
     GpStatus status = GenericError;
-    ImagePtr image = loadBitmap(write("big.png", pngHeaderOnly(17000, 17000)), &status);
+    ImagePtr image = loadBitmap(write("big.png", PngClaiming(17000, 17000)), &status);
     ASSERT_EQ(status, Ok);
     UINT width = 0;
     EXPECT_EQ(GdipGetImageWidth(image.get(), &width), Ok);
@@ -469,12 +282,12 @@ TEST_F(DecodeTest, TruncatedFilesFailToLoad) {
         const char* name;
         QByteArray bytes;
     } cases[] = {
-        {"cut.png", encodeWithQt(quadrants(64, 64), "png")},
-        {"cut.jpg", encodeWithQt(quadrants(64, 64), "jpeg", 90)},
-        {"cut.gif", encodeGif(indexedQuadrants(64, 64))},
-        {"cut.bmp", encodeWithQt(quadrants(64, 64), "bmp")},
-        {"cut.tif", encodeWithQt(quadrants(64, 64), "tiff")},
-        {"cut.webp", encodeWithQt(quadrants(64, 64), "webp", 90)},
+        {"cut.png", Encode(Quadrants(64, 64), "png")},
+        {"cut.jpg", Encode(Quadrants(64, 64), "jpeg", 90)},
+        {"cut.gif", EncodeGif(indexedQuadrants(64, 64))},
+        {"cut.bmp", Encode(Quadrants(64, 64), "bmp")},
+        {"cut.tif", Encode(Quadrants(64, 64), "tiff")},
+        {"cut.webp", Encode(Quadrants(64, 64), "webp", 90)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -492,14 +305,14 @@ TEST_F(DecodeTest, TruncatedFilesFailToLoad) {
 }
 
 TEST_F(DecodeTest, JpegWithPaddingAfterItsEndLoads) {
-    const QByteArray padded = encodeWithQt(quadrants(32, 32), "jpeg", 90) + QByteArray(300, '\0');
+    const QByteArray padded = Encode(Quadrants(32, 32), "jpeg", 90) + QByteArray(300, '\0');
     GpStatus status = GenericError;
     EXPECT_NE(loadBitmap(write("padded.jpg", padded), &status), nullptr);
     EXPECT_EQ(status, Ok);
 }
 
 TEST_F(DecodeTest, DamageFoundWhileDecodingFailsDrawAndSave) {
-    QByteArray png = encodeWithQt(quadrants(64, 64), "png");
+    QByteArray png = Encode(Quadrants(64, 64), "png");
     const qsizetype idat = png.indexOf("IDAT");
     ASSERT_GT(idat, 0);
     for (int i = 10; i < 30; ++i)
@@ -563,13 +376,13 @@ TEST_F(DecodeTest, NullArgumentsAreInvalid) {
 }
 
 TEST_F(DecodeTest, FileChangedAfterLoadingDoesNotChangeTheImage) {
-    const QString file = write("kept.png", encodeWithQt(quadrants(20, 20), "png"));
+    const QString file = write("kept.png", Encode(Quadrants(20, 20), "png"));
     GpStatus status = GenericError;
     ImagePtr image = loadBitmap(file, &status);
     ASSERT_EQ(status, Ok);
     QImage other(20, 20, QImage::Format_RGB32);
     other.fill(qRgb(9, 9, 9));
-    write("kept.png", encodeWithQt(other, "png"));
+    write("kept.png", Encode(other, "png"));
     const QImage pixels = pixelsOf(image.get());
     ASSERT_FALSE(pixels.isNull());
     EXPECT_EQ(pixels.pixel(2, 2), qRgb(255, 0, 0));
@@ -606,7 +419,7 @@ TEST(BlankBitmapTest, HoldsItsFormatAndOnlyDrawableFormatsOpenASurface) {
             EXPECT_EQ(height, 5u);
             // New bitmaps start black (transparent black with alpha).
             const QRgb corner = pixelsOf(bitmap.get()).pixel(wide - 1, 4);
-            EXPECT_EQ(qRed(corner) + qGreen(corner) + qBlue(corner), 0) << describe(corner);
+            EXPECT_EQ(qRed(corner) + qGreen(corner) + qBlue(corner), 0) << Describe(corner);
             GpGraphics* graphics = nullptr;
             const GpStatus opened = GdipGetImageGraphicsContext(bitmap.get(), &graphics);
             EXPECT_EQ(opened == Ok, c.drawable) << opened;
@@ -641,13 +454,13 @@ TEST(EnvironmentCapChild, DecodesAboveQtsEnvironmentCap) {
     for (const char* format : {"png", "jpeg", "bmp", "tiff"}) {
         SCOPED_TRACE(format);
         const QString file = dir.filePath(QStringLiteral("large.") + format);
-        ASSERT_TRUE(writeFile(file, encodeWithQt(quadrants(1600, 1200), format, 90)));
+        ASSERT_TRUE(WriteBytes(file, Encode(Quadrants(1600, 1200), format, 90)));
         GpStatus status = GenericError;
         ImagePtr image = loadBitmap(file, &status);
         ASSERT_EQ(status, Ok);
         const QImage pixels = pixelsOf(image.get());
         ASSERT_EQ(pixels.size(), QSize(1600, 1200));
-        EXPECT_TRUE(near(pixels.pixel(1500, 1100), qRgb(255, 255, 255), 10));
+        EXPECT_TRUE(NearColour(pixels.pixel(1500, 1100), qRgb(255, 255, 255), 10));
     }
 }
 
@@ -666,19 +479,6 @@ TEST(EnvironmentCapTest, DecodesWhateverTheEnvironmentCapSays) {
 }
 
 namespace {
-
-// Where the first scan's entropy-coded data starts (after its start-of-scan segment).
-qsizetype scanStart(const QByteArray& jpeg) {
-    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
-    return sos < 0 ? -1 : sos + 2 + ((uchar(jpeg[sos + 2]) << 8) | uchar(jpeg[sos + 3]));
-}
-
-// 24 bytes from `at` on overwritten, never with 0xFF: the markers stay as they were.
-QByteArray overwritten(QByteArray jpeg, qsizetype at) {
-    for (qsizetype i = at; i < at + 24; ++i)
-        jpeg[i] = char(0x3C + i % 7);
-    return jpeg;
-}
 
 // A CMYK JPEG (Adobe YCCK, as cameras never write but print workflows do); Qt 6.4 cannot
 // write one.
@@ -731,21 +531,21 @@ int largestDifference(const QImage& a, const QImage& b) {
 // upright in every Exif orientation. Colour ones are decoded in the layout of the bitmap they
 // are first drawn onto (24-bit for a stamped JPEG, 32-bit for the sample preview).
 TEST_F(DecodeTest, WholeJpegsDecodeAsQtDecodesThem) {
-    const QImage photo = quadrants(67, 45);
+    const QImage photo = Quadrants(67, 45);
     struct Case {
         std::string name;
         QByteArray bytes;
         QImage::Format onto24, onto32; // decoded layout when drawn onto such a bitmap
     };
     std::vector<Case> cases = {
-        {"colour", encodeWithQt(photo, "jpeg", 90), QImage::Format_RGB888, QImage::Format_RGB32},
-        {"grey", encodeWithQt(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg", 90),
+        {"colour", Encode(photo, "jpeg", 90), QImage::Format_RGB888, QImage::Format_RGB32},
+        {"grey", Encode(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg", 90),
          QImage::Format_Grayscale8, QImage::Format_Grayscale8},
         {"cmyk", cmykJpeg(67, 45), QImage::Format_RGB32, QImage::Format_RGB32},
     };
     for (int orientation = 2; orientation <= 8; ++orientation)
         cases.push_back({"orientation " + std::to_string(orientation),
-                         withExifOrientation(encodeWithQt(photo, "jpeg", 90), orientation),
+                         withExifOrientation(Encode(photo, "jpeg", 90), orientation),
                          QImage::Format_RGB888, QImage::Format_RGB32});
     for (const Case& c : cases) {
         for (const PixelFormat target : {PixelFormat24bppRGB, PixelFormat32bppARGB}) {
@@ -777,22 +577,22 @@ TEST_F(DecodeTest, WholeJpegsDecodeAsQtDecodesThem) {
 // Damaged entropy-coded data behind intact markers loads (its structure is whole) but fails
 // when decoded, so nothing is drawn or saved from it.
 TEST_F(DecodeTest, DamagedJpegScanDataFailsToDecode) {
-    const QByteArray baseline = encodeWithQt(quadrants(160, 120), "jpeg", 90);
-    const qsizetype middle = (scanStart(baseline) + baseline.size()) / 2;
-    ASSERT_GT(middle - scanStart(baseline), 200);
+    const QByteArray baseline = Encode(Quadrants(160, 120), "jpeg", 90);
+    const qsizetype middle = (ScanStart(baseline) + baseline.size()) / 2;
+    ASSERT_GT(middle - ScanStart(baseline), 200);
     QByteArray progressive;
     QBuffer buffer(&progressive);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
     writer.setProgressiveScanWrite(true);
-    ASSERT_TRUE(writer.write(quadrants(160, 120)));
+    ASSERT_TRUE(writer.write(Quadrants(160, 120)));
     const struct {
         const char* name;
         QByteArray bytes;
     } cases[] = {
-        {"overwritten.jpg", overwritten(baseline, middle)},
+        {"overwritten.jpg", Overwritten(baseline, middle)},
         {"cut-with-end.jpg", baseline.left(middle) + QByteArray("\xFF\xD9", 2)},
-        {"progressive-overwritten.jpg", overwritten(progressive, scanStart(progressive) + 20)},
+        {"progressive-overwritten.jpg", Overwritten(progressive, ScanStart(progressive) + 20)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

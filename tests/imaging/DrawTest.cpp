@@ -16,7 +16,7 @@ class DrawTest : public testing::Test {
   protected:
     ImagePtr imageFrom(const QImage& picture, const char* name, const char* format = "png") {
         const QString file = m_dir.filePath(name);
-        EXPECT_TRUE(writeFile(file, encodeWithQt(picture, format, 95)));
+        EXPECT_TRUE(WriteBytes(file, Encode(picture, format, 95)));
         GpStatus status = GenericError;
         ImagePtr image = loadBitmap(file, &status);
         EXPECT_EQ(status, Ok) << name;
@@ -83,9 +83,9 @@ TEST_F(DrawTest, HalfTransparentOverlayIsBlendedOverTheBackground) {
         EXPECT_EQ(GdipDrawImageRectI(surface.graphics.get(), overlay.get(), 10, 10, 20, 20), Ok);
         const QImage result = pixelsOf(surface.bitmap.get());
         // 128/255 red over blue; tolerance 3 per channel for rounding in the blend.
-        EXPECT_TRUE(near(result.pixel(15, 15), qRgb(128, 0, 127), 3))
-            << describe(result.pixel(15, 15));
-        EXPECT_TRUE(near(result.pixel(25, 25), qRgb(128, 0, 127), 3));
+        EXPECT_TRUE(NearColour(result.pixel(15, 15), qRgb(128, 0, 127), 3))
+            << Describe(result.pixel(15, 15));
+        EXPECT_TRUE(NearColour(result.pixel(25, 25), qRgb(128, 0, 127), 3));
         EXPECT_EQ(result.pixel(5, 5), qRgb(0, 0, 255)) << "outside the overlay";
         EXPECT_EQ(result.pixel(35, 35), qRgb(0, 0, 255)) << "outside the overlay";
     }
@@ -146,8 +146,8 @@ TEST_F(DrawTest, DestinationsAreClippedToTheBitmap) {
                   Ok);
         const QImage result = pixelsOf(surface.bitmap.get());
         for (const Point& p : c.expected)
-            EXPECT_TRUE(near(result.pixel(p.x, p.y), p.colour, 8))
-                << "at " << p.x << "," << p.y << ": " << describe(result.pixel(p.x, p.y));
+            EXPECT_TRUE(NearColour(result.pixel(p.x, p.y), p.colour, 8))
+                << "at " << p.x << "," << p.y << ": " << Describe(result.pixel(p.x, p.y));
     }
 }
 
@@ -164,10 +164,10 @@ TEST_F(DrawTest, SourceRectanglePicksAndClipsThePartDrawn) {
                                      20, 10, UnitPixel, nullptr, nullptr, nullptr),
               Ok);
     const QImage result = pixelsOf(surface.bitmap.get());
-    EXPECT_TRUE(near(result.pixel(2, 5), qRgb(0, 255, 0), 0));
-    EXPECT_TRUE(near(result.pixel(17, 5), qRgb(0, 255, 0), 0));
+    EXPECT_TRUE(NearColour(result.pixel(2, 5), qRgb(0, 255, 0), 0));
+    EXPECT_TRUE(NearColour(result.pixel(17, 5), qRgb(0, 255, 0), 0));
     EXPECT_EQ(qAlpha(result.pixel(25, 5)), 0) << "nothing where the source did not exist";
-    EXPECT_TRUE(near(result.pixel(35, 5), qRgb(255, 0, 0), 0));
+    EXPECT_TRUE(NearColour(result.pixel(35, 5), qRgb(255, 0, 0), 0));
 }
 
 // Clipping a scaled destination and mapping the visible part back to the source must give the
@@ -206,7 +206,7 @@ TEST_F(DrawTest, ClippedScaledDrawingMatchesUnclippedDrawing) {
                 for (int y = 0; y < 23; ++y)
                     for (int x = 0; x < 37; ++x)
                         for (int tolerance = worst; tolerance < 256; ++tolerance)
-                            if (near(result.pixel(x, y), expected.pixel(x, y), tolerance)) {
+                            if (NearColour(result.pixel(x, y), expected.pixel(x, y), tolerance)) {
                                 worst = tolerance;
                                 break;
                             }
@@ -229,9 +229,9 @@ TEST_F(DrawTest, DeviceContextDrawingScalesIntoThePainter) {
         GdipDeleteGraphics(graphics);
         EXPECT_TRUE(painter.isActive()) << "the borrowed painter stays usable";
     }
-    EXPECT_TRUE(near(window.pixel(5, 10), qRgb(255, 0, 0), 0));
-    EXPECT_TRUE(near(window.pixel(30, 10), qRgb(0, 255, 0), 0));
-    EXPECT_TRUE(near(window.pixel(55, 10), qRgb(0, 0, 255), 0));
+    EXPECT_TRUE(NearColour(window.pixel(5, 10), qRgb(255, 0, 0), 0));
+    EXPECT_TRUE(NearColour(window.pixel(30, 10), qRgb(0, 255, 0), 0));
+    EXPECT_TRUE(NearColour(window.pixel(55, 10), qRgb(0, 0, 255), 0));
 }
 
 TEST_F(DrawTest, RefusedCallsReportTheirStatus) {
@@ -262,7 +262,7 @@ TEST_F(DrawTest, RefusedCallsReportTheirStatus) {
 
 TEST_F(DrawTest, ThreadsUseTheLibraryAtTheSameTime) {
     const QString source = m_dir.filePath("source.jpg");
-    ASSERT_TRUE(writeFile(source, encodeWithQt(quadrants(120, 80), "jpeg", 90)));
+    ASSERT_TRUE(WriteBytes(source, Encode(Quadrants(120, 80), "jpeg", 90)));
     auto work = [&](int thread, std::vector<GpStatus>* results) {
         for (int round = 0; round < 6; ++round) {
             GpStatus status = GenericError;
@@ -291,57 +291,6 @@ TEST_F(DrawTest, ThreadsUseTheLibraryAtTheSameTime) {
         EXPECT_EQ(status, Ok);
 }
 
-namespace {
-
-void putLe(QByteArray* out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out->append(char((value >> (8 * i)) & 0xFF));
-}
-
-// An uncompressed bottom-up BMP of one row of indices with the palette given, written by hand:
-// no encoder writes indices that the palette does not cover.
-QByteArray indexedBmp(int bitsPerPixel, const std::vector<QRgb>& palette,
-                      const std::vector<int>& indices) {
-    const int width = int(indices.size());
-    QByteArray row;
-    if (bitsPerPixel == 8) {
-        for (int index : indices)
-            row.append(char(index));
-    } else {
-        row.fill('\0', (width + 7) / 8);
-        for (int x = 0; x < width; ++x)
-            if (indices[std::size_t(x)] != 0)
-                row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
-    }
-    while (row.size() % 4 != 0)
-        row.append('\0');
-    const std::uint32_t offset = 14 + 40 + 4 * std::uint32_t(palette.size());
-    QByteArray bmp("BM");
-    putLe(&bmp, offset + std::uint32_t(row.size()), 4);
-    putLe(&bmp, 0, 4);
-    putLe(&bmp, offset, 4);
-    putLe(&bmp, 40, 4);
-    putLe(&bmp, std::uint32_t(width), 4);
-    putLe(&bmp, 1, 4);
-    putLe(&bmp, 1, 2);
-    putLe(&bmp, std::uint32_t(bitsPerPixel), 2);
-    putLe(&bmp, 0, 4); // no compression
-    putLe(&bmp, std::uint32_t(row.size()), 4);
-    putLe(&bmp, 2835, 4);
-    putLe(&bmp, 2835, 4);
-    putLe(&bmp, std::uint32_t(palette.size()), 4);
-    putLe(&bmp, 0, 4);
-    for (QRgb colour : palette) {
-        bmp.append(char(qBlue(colour)));
-        bmp.append(char(qGreen(colour)));
-        bmp.append(char(qRed(colour)));
-        bmp.append('\0');
-    }
-    return bmp + row;
-}
-
-} // namespace
-
 // Found by fuzzing: Qt draws an indexed picture by looking every index up in the colour table,
 // so an index past a damaged file's short palette read memory beyond it.
 TEST_F(DrawTest, IndicesPastAShortPaletteDrawBlack) {
@@ -367,7 +316,7 @@ TEST_F(DrawTest, IndicesPastAShortPaletteDrawBlack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString file = m_dir.filePath(QStringLiteral("indexed.bmp"));
-        ASSERT_TRUE(writeFile(file, indexedBmp(c.bitsPerPixel, c.palette, c.indices)));
+        ASSERT_TRUE(WriteBytes(file, IndexedBmp(c.bitsPerPixel, c.palette, c.indices)));
         GpStatus status = GenericError;
         ImagePtr picture = loadBitmap(file, &status);
         ASSERT_EQ(status, Ok);
@@ -378,6 +327,6 @@ TEST_F(DrawTest, IndicesPastAShortPaletteDrawBlack) {
         const QImage result = pixelsOf(surface.bitmap.get());
         for (int x = 0; x < width; ++x)
             EXPECT_EQ(result.pixel(x, 0), c.drawn[std::size_t(x)])
-                << "x " << x << ": " << describe(result.pixel(x, 0));
+                << "x " << x << ": " << Describe(result.pixel(x, 0));
     }
 }

@@ -47,7 +47,7 @@ class EncodeTest : public testing::Test {
     // A 24-bit bitmap with the quadrant picture drawn into it, as the compositor makes them.
     ImagePtr composedQuadrants(int width, int height) {
         const QString file = m_dir.filePath("quadrants.png");
-        EXPECT_TRUE(writeFile(file, encodeWithQt(quadrants(width, height), "png")));
+        EXPECT_TRUE(WriteBytes(file, Encode(Quadrants(width, height), "png")));
         GpStatus status = GenericError;
         ImagePtr source = loadBitmap(file, &status);
         ImagePtr bitmap = blankBitmap(width, height, PixelFormat24bppRGB);
@@ -128,8 +128,8 @@ TEST_F(EncodeTest, EveryEncoderRoundTripsThePicture) {
                       {8, 40, qRgb(0, 0, 255)},
                       {56, 40, qRgb(255, 255, 255)}};
         for (const auto& p : points)
-            EXPECT_TRUE(near(pixels.pixel(p.x, p.y), p.colour, e.tolerance))
-                << p.x << "," << p.y << ": " << describe(pixels.pixel(p.x, p.y));
+            EXPECT_TRUE(NearColour(pixels.pixel(p.x, p.y), p.colour, e.tolerance))
+                << p.x << "," << p.y << ": " << Describe(pixels.pixel(p.x, p.y));
     }
 }
 
@@ -138,7 +138,7 @@ TEST_F(EncodeTest, AlphaIsKeptWhereTheFormatHasItAndDroppedForJpeg) {
     const QString overlayFile = m_dir.filePath("half.png");
     QImage half(16, 16, QImage::Format_ARGB32);
     half.fill(qRgba(255, 0, 0, 128));
-    ASSERT_TRUE(writeFile(overlayFile, encodeWithQt(half, "png")));
+    ASSERT_TRUE(WriteBytes(overlayFile, Encode(half, "png")));
     GpStatus status = GenericError;
     ImagePtr overlay = loadBitmap(overlayFile, &status);
     GpGraphics* graphics = nullptr;
@@ -157,15 +157,15 @@ TEST_F(EncodeTest, AlphaIsKeptWhereTheFormatHasItAndDroppedForJpeg) {
         const QImage pixels = pixelsOf(back.get());
         if (*e.clsid == ClsidJpegEncoder) {
             // Straight colour kept, alpha dropped: red on the left, blank (black) on the right.
-            EXPECT_TRUE(near(pixels.pixel(4, 8), qRgb(255, 0, 0), 12))
-                << describe(pixels.pixel(4, 8));
-            EXPECT_TRUE(near(pixels.pixel(28, 8), qRgb(0, 0, 0), 12))
-                << describe(pixels.pixel(28, 8));
+            EXPECT_TRUE(NearColour(pixels.pixel(4, 8), qRgb(255, 0, 0), 12))
+                << Describe(pixels.pixel(4, 8));
+            EXPECT_TRUE(NearColour(pixels.pixel(28, 8), qRgb(0, 0, 0), 12))
+                << Describe(pixels.pixel(28, 8));
         } else {
             // Lossless formats keep it exactly; WebP within 3 per channel.
             const int tolerance = *e.clsid == ClsidWebpEncoder ? 3 : 0;
-            EXPECT_TRUE(near(pixels.pixel(4, 8), qRgba(255, 0, 0, 128), tolerance))
-                << describe(pixels.pixel(4, 8));
+            EXPECT_TRUE(NearColour(pixels.pixel(4, 8), qRgba(255, 0, 0, 128), tolerance))
+                << Describe(pixels.pixel(4, 8));
             EXPECT_EQ(qAlpha(pixels.pixel(28, 8)), 0);
         }
     }
@@ -174,7 +174,7 @@ TEST_F(EncodeTest, AlphaIsKeptWhereTheFormatHasItAndDroppedForJpeg) {
 TEST_F(EncodeTest, SavingReplacesAnExistingFile) {
     ImagePtr bitmap = composedQuadrants(32, 32);
     const QString file = m_dir.filePath("out.png");
-    ASSERT_TRUE(writeFile(file, "old contents"));
+    ASSERT_TRUE(WriteBytes(file, "old contents"));
     ASSERT_EQ(save(bitmap.get(), file, ClsidPngEncoder), Ok);
     GpStatus status = GenericError;
     ImagePtr back = loadBitmap(file, &status);
@@ -185,7 +185,7 @@ TEST_F(EncodeTest, SavingReplacesAnExistingFile) {
 
 TEST_F(EncodeTest, FailedSavesWriteNothing) {
     ImagePtr bitmap = composedQuadrants(16, 16);
-    ASSERT_TRUE(writeFile(m_dir.filePath("regular"), "a file, not a folder"));
+    ASSERT_TRUE(WriteBytes(m_dir.filePath("regular"), "a file, not a folder"));
     const CLSID unknown{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
     const struct {
         const char* name;
@@ -206,7 +206,7 @@ TEST_F(EncodeTest, FailedSavesWriteNothing) {
         else
             EXPECT_EQ(status, c.expected);
         EXPECT_EQ(entries(), QStringList{"regular"});
-        EXPECT_EQ(readFile(m_dir.filePath("regular")), QByteArray("a file, not a folder"));
+        EXPECT_EQ(ReadBytes(m_dir.filePath("regular")), QByteArray("a file, not a folder"));
     }
     EXPECT_EQ(GdipSaveImageToFile(nullptr, L"x.png", &ClsidPngEncoder, nullptr), InvalidParameter);
     EXPECT_EQ(GdipSaveImageToFile(bitmap.get(), nullptr, &ClsidPngEncoder, nullptr),
@@ -226,7 +226,7 @@ TEST_F(EncodeTest, SaveCutShortByTheFileSizeLimitKeepsTheOldFile) {
             noise.setPixel(x, y, qRgb(seed >> 24, (seed >> 16) & 0xFF, (seed >> 8) & 0xFF));
         }
     const QString sourceFile = m_dir.filePath("noise.bmp");
-    ASSERT_TRUE(writeFile(sourceFile, encodeWithQt(noise, "bmp")));
+    ASSERT_TRUE(WriteBytes(sourceFile, Encode(noise, "bmp")));
     GpStatus status = GenericError;
     ImagePtr image = loadBitmap(sourceFile, &status);
     ASSERT_EQ(status, Ok);
@@ -237,7 +237,7 @@ TEST_F(EncodeTest, SaveCutShortByTheFileSizeLimitKeepsTheOldFile) {
     for (const ExpectedEncoder& e : installedEncoders()) {
         const QString target = m_dir.filePath(QStringLiteral("existing"));
         SCOPED_TRACE(QString::fromWCharArray(e.description).toStdString());
-        ASSERT_TRUE(writeFile(target, original));
+        ASSERT_TRUE(WriteBytes(target, original));
         const std::wstring wide = widePath(target);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
@@ -252,7 +252,7 @@ TEST_F(EncodeTest, SaveCutShortByTheFileSizeLimitKeepsTheOldFile) {
         ASSERT_EQ(::waitpid(child, &childStatus, 0), child);
         ASSERT_TRUE(WIFEXITED(childStatus)) << "the child must not be killed";
         EXPECT_EQ(WEXITSTATUS(childStatus), 0) << "the save must report failure";
-        EXPECT_EQ(readFile(target), original);
+        EXPECT_EQ(ReadBytes(target), original);
         EXPECT_EQ(entries(), QStringList{"existing"});
     }
 }

@@ -1,11 +1,10 @@
 #pragma once
-// Helpers of the imaging tests: pictures drawn in code, written to temporary folders, and
-// library images held with automatic disposal.
+// Library images of the imaging tests, held with automatic disposal; the pictures themselves
+// come from the shared test pictures.
 
+#include "TestPictures.h"
 #include "imaging/GdiPlus.h"
 
-#include <QByteArray>
-#include <QColor>
 #include <QImage>
 #include <QString>
 
@@ -28,18 +27,3 @@ ImagePtr loadBitmap(const QString& path, GpStatus* status);
 ImagePtr blankBitmap(int width, int height, PixelFormat format);
 // The image's pixels (decoded if needed) in straight ARGB.
 QImage pixelsOf(GpImage* image);
-
-bool writeFile(const QString& path, const QByteArray& bytes);
-QByteArray readFile(const QString& path);
-// Encodes with Qt directly (not through the library) for use as test input.
-QByteArray encodeWithQt(const QImage& image, const char* format, int quality = -1);
-// An uncompressed-code GIF of 8-bit indices with a 256-entry palette; Qt cannot write GIF.
-QByteArray encodeGif(const QImage& indexed8);
-
-// A picture of flat quadrants: top-left red, top-right green, bottom-left blue, bottom-right
-// white, so lossy codecs stay close to the colours inside each quadrant.
-QImage quadrants(int width, int height, QImage::Format format = QImage::Format_RGB32);
-
-// |a - b| of every channel is at most tolerance.
-bool near(QRgb a, QRgb b, int tolerance);
-std::string describe(QRgb colour);

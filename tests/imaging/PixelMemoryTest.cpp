@@ -28,7 +28,7 @@ ImagePtr pictureOfColour(const QTemporaryDir& dir, const char* name, int width, 
     if (qAlpha(colour) == 255)
         image = image.convertToFormat(QImage::Format_RGB32);
     const QString file = dir.filePath(QString::fromLatin1(name));
-    EXPECT_TRUE(writeFile(file, encodeWithQt(image, "png")));
+    EXPECT_TRUE(WriteBytes(file, Encode(image, "png")));
     GpStatus status = GenericError;
     ImagePtr loaded = loadBitmap(file, &status);
     EXPECT_EQ(status, Ok);
@@ -89,11 +89,11 @@ void checkBlankBitmaps(const QTemporaryDir& dir) {
             ASSERT_FALSE(pixels.isNull());
             const QRgb want = format == PixelFormat24bppRGB ? d.cornerOn24 : d.cornerOn32;
             const QRgb corner = pixels.pixel(0, kHeight - 1);
-            EXPECT_TRUE(near(corner, want, 1) && qAlpha(corner) == qAlpha(want))
-                << describe(corner) << " instead of " << describe(want);
+            EXPECT_TRUE(NearColour(corner, want, 1) && qAlpha(corner) == qAlpha(want))
+                << Describe(corner) << " instead of " << Describe(want);
             const QRgb farCorner = pixels.pixel(kWidth - 1, 0);
             if (d.w == 0) {
-                EXPECT_EQ(farCorner, want) << describe(farCorner);
+                EXPECT_EQ(farCorner, want) << Describe(farCorner);
             }
         }
     }

@@ -74,7 +74,7 @@ TEST(PngEncoderTest, StoresExactlyThePixelsQtsWriterStores) {
         ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
         ASSERT_TRUE(PngEncoder::encode(picture, c.level, &buffer));
         const QImage ours = decodePng(bytes);
-        const QImage qts = decodePng(encodeWithQt(picture, "png"));
+        const QImage qts = decodePng(Encode(picture, "png"));
         ASSERT_FALSE(ours.isNull());
         ASSERT_EQ(ours.size(), picture.size());
         EXPECT_EQ(ours.hasAlphaChannel(), picture.hasAlphaChannel());

@@ -22,12 +22,6 @@ namespace {
 
 constexpr int kTolerance = 6; // PNG in, PNG out: only the edges of the scaled overlay differ
 
-struct Input {
-    const char* name;
-    QByteArray bytes;
-    const char* outcome;
-};
-
 } // namespace
 
 // Files whose content is not what their name says: decoded by content, refused by content.
@@ -44,10 +38,7 @@ TEST_F(Reliability, FilesAreJudgedByContent) {
         {"good.png", Encode(SolidImage(64, 48, Qt::white), "png"), kDone},
     };
     std::vector<std::string> expected;
-    for (const Input& input : inputs) {
-        job.AddFile(Put(input.name, input.bytes).constData());
-        expected.push_back(Line(input.name, input.outcome));
-    }
+    ListInputs(inputs, expected);
     expected.push_back("Batch Completed");
 
     BatchRecorder recorder(job);
@@ -107,12 +98,10 @@ TEST_F(Reliability, DamagedPixelDataIsNotStamped) {
         {"rows-missing.png", PngMissingRows(picture, 60), kCouldNotCopy},
         {"whole.png", png, kDone},
     };
-    std::vector<std::string> expected;
-    for (const Input& input : inputs) {
+    for (const Input& input : inputs)
         ASSERT_FALSE(input.bytes.isEmpty()) << input.name;
-        job.AddFile(Put(input.name, input.bytes).constData());
-        expected.push_back(Line(input.name, input.outcome));
-    }
+    std::vector<std::string> expected;
+    ListInputs(inputs, expected);
     expected.push_back("Batch Completed");
 
     BatchRecorder recorder(job);

@@ -46,6 +46,30 @@ void BatchFixture::List(std::initializer_list<const char*> names) {
         job.AddFile(In(name).constData());
 }
 
+void BatchFixture::ListInputs(std::span<const Input> inputs, std::vector<std::string>& expected) {
+    for (const Input& input : inputs) {
+        job.AddFile(Put(input.name, input.bytes).constData());
+        expected.push_back(Line(input.name, input.outcome));
+    }
+}
+
+QByteArray BatchFixture::PutGoodLast(std::vector<std::string>& expected) const {
+    expected.push_back(Line("good.png", kDone));
+    expected.push_back("Batch Completed");
+    return Put("good.png", Encode(SolidImage(64, 48, Qt::white), "png"));
+}
+
+ChildBatchResult BatchFixture::RunChild(ChildBatchSpec spec) const {
+    spec.overlay = In("overlay.png");
+    spec.outputDir = Out();
+    return RunChildBatch(spec);
+}
+
+std::string HowItEnded(const ChildBatchResult& result) {
+    return "exit " + std::to_string(result.exitCode) + " signal " + std::to_string(result.signal) +
+           (result.timedOut ? " timed out" : "");
+}
+
 std::vector<std::string> BatchFixture::Remaining() const {
     std::vector<std::string> names;
     for (const std::string& path : job.fileList)
@@ -69,11 +93,7 @@ std::vector<std::string> EntriesIn(const QByteArray& dir) {
 }
 
 QImage OverlayImage() {
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(Qt::green);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, 8, 16, Qt::red);
-    return image;
+    return RedGreenOverlay(16, 16);
 }
 
 void ExpectStamped(const QByteArray& path, int width, int height, const QColor& want, int x, int y,
@@ -90,12 +110,12 @@ void ExpectStamped(const QByteArray& path, int width, int height, const QColor& 
     const int midY = top + (height - top) / 2;
     const QColor red = image.pixelColor(left + (width - left) / 4, midY);
     const QColor green = image.pixelColor(left + (width - left) * 3 / 4, midY);
-    EXPECT_TRUE(NearColour(red, Qt::red, tolerance))
+    EXPECT_TRUE(NearColour(red.rgba(), qRgb(255, 0, 0), tolerance))
         << "left half of the overlay " << red.name().toStdString();
-    EXPECT_TRUE(NearColour(green, Qt::green, tolerance))
+    EXPECT_TRUE(NearColour(green.rgba(), qRgb(0, 255, 0), tolerance))
         << "right half of the overlay " << green.name().toStdString();
     const QColor got = image.pixelColor(x, y);
-    EXPECT_TRUE(NearColour(got, want, tolerance))
+    EXPECT_TRUE(NearColour(got.rgba(), want.rgba(), tolerance))
         << "background at " << x << "," << y << ": " << got.name().toStdString() << " want "
         << want.name().toStdString();
 }

@@ -1,6 +1,7 @@
 #include "ChildBatch.h"
 
 #include "BatchRecorder.h"
+#include "TestMain.h"
 #include "batch/BatchMessages.h"
 #include "engine/BatchJob.h"
 #include "engine/TextHelpers.h"
@@ -223,4 +224,13 @@ ChildBatchResult RunChildBatch(const ChildBatchSpec& spec) {
             result.serial = std::atoi(value.c_str());
     }
     return result;
+}
+
+// The reliability suite runs real batches through the imaging library; the same program serves
+// as the child process of the cases that run under resource limits. A UTF-8 locale the machine
+// already has is kept as it is.
+test_main::Program test_main::ThisProgram() {
+    return {.locale = test_main::Locale::Utf8UnlessAlready,
+            .isOtherCall = &IsChildBatchCall,
+            .runInstead = &ChildBatchMain};
 }

@@ -242,14 +242,11 @@ TEST_F(Reliability, DiskFullWhileEncodingEachFormat) {
 
         ChildBatchSpec spec;
         spec.inputs = {big, small};
-        spec.overlay = In("overlay.png");
-        spec.outputDir = Out();
         spec.format = c.mime;
         spec.fileSizeLimit = kLimit;
-        const ChildBatchResult result = RunChildBatch(spec);
+        const ChildBatchResult result = RunChild(spec);
 
-        ASSERT_TRUE(result.Clean()) << "exit " << result.exitCode << " signal " << result.signal
-                                    << (result.timedOut ? " timed out" : "");
+        ASSERT_TRUE(result.Clean()) << HowItEnded(result);
         EXPECT_EQ(result.lines,
                   (std::vector<std::string>{Line("big.png", kCouldNotSave),
                                             Line("small.png", kDone), "Batch Completed"}));

@@ -2,6 +2,7 @@
 // every template must keep for the framework to build it.
 
 #include "res/DialogTemplates.h"
+#include "TestName.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,6 @@
 #include <vector>
 
 namespace {
-
-// Test names from letters and digits only.
-std::string NamePart(const std::string& text) {
-    std::string out;
-    for (char ch : text) {
-        if (std::isalnum(static_cast<unsigned char>(ch))) {
-            out += ch;
-        }
-    }
-    return out;
-}
 
 constexpr int kTemplateIds[] = {102, 103, 142, 154};
 
@@ -175,7 +165,6 @@ struct ControlCase {
     int id;
     ControlKind kind;
     const char* text;
-    int x, y, cx, cy;
     DWORD typeMask; // low bits that select the button or static type, with the value expected
     DWORD type;
     DWORD required;  // style bits that must be set
@@ -192,67 +181,54 @@ constexpr DWORD kListSort = LBS_SORT;
 
 const ControlCase kControls[] = {
     // Main dialog.
-    {102, 1003, ControlKind::Button, "&Go!", 40, 230, 106, 14, kButtonType, BS_PUSHBUTTON,
-     WS_TABSTOP, WS_DISABLED, 0, 0},
-    {102, 1004, ControlKind::Button, "Exit", 96, 250, 50, 14, kButtonType, BS_PUSHBUTTON,
-     WS_TABSTOP, 0, 0, 0},
-    {102, 1037, ControlKind::Button, "Background Images (0)", 7, 66, 173, 159, kButtonType,
-     BS_GROUPBOX, 0, WS_TABSTOP, 0, 0},
-    {102, 1007, ControlKind::ListBox, "", 12, 78, 162, 120, 0, 0,
+    {102, 1003, ControlKind::Button, "&Go!", kButtonType, BS_PUSHBUTTON, WS_TABSTOP, WS_DISABLED, 0,
+     0},
+    {102, 1004, ControlKind::Button, "Exit", kButtonType, BS_PUSHBUTTON, WS_TABSTOP, 0, 0, 0},
+    {102, 1037, ControlKind::Button, "Background Images (0)", kButtonType, BS_GROUPBOX, 0,
+     WS_TABSTOP, 0, 0},
+    {102, 1007, ControlKind::ListBox, "", 0, 0,
      LBS_NOTIFY | LBS_HASSTRINGS | LBS_EXTENDEDSEL | LBS_WANTKEYBOARDINPUT | LBS_NOINTEGRALHEIGHT |
          WS_VSCROLL | WS_BORDER | WS_TABSTOP,
      kListSort, WS_EX_ACCEPTFILES, 0},
-    {102, 1011, ControlKind::Button, "Browse...", 193, 94, 50, 14, kButtonType, BS_PUSHBUTTON,
+    {102, 1011, ControlKind::Button, "Browse...", kButtonType, BS_PUSHBUTTON,
      WS_TABSTOP | BS_CENTER, 0, 0, 0},
-    {102, 1030, ControlKind::Static, "", 7, 7, 326, 57, SS_TYPEMASK, SS_BITMAP, SS_CENTERIMAGE, 0,
-     0, 132},
-    {102, 1000, ControlKind::Button, "Options...", 276, 94, 50, 14, kButtonType, BS_PUSHBUTTON,
+    {102, 1030, ControlKind::Static, "", SS_TYPEMASK, SS_BITMAP, SS_CENTERIMAGE, 0, 0, 132},
+    {102, 1000, ControlKind::Button, "Options...", kButtonType, BS_PUSHBUTTON,
      WS_TABSTOP | WS_DISABLED, 0, 0, 0},
-    {102, 1075, ControlKind::Edit, "", 193, 76, 133, 14, 0, 0,
-     ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 0, 0, 0},
-    {102, IDC_STATIC, ControlKind::Button, "Overlay Image", 186, 66, 147, 50, kButtonType,
-     BS_GROUPBOX, 0, 0, 0, 0},
-    {102, IDC_STATIC, ControlKind::Button, "Sample", 186, 118, 147, 146, kButtonType, BS_GROUPBOX,
-     0, 0, 0, 0},
-    {102, 1083, ControlKind::Static, "", 199, 131, 120, 120, SS_TYPEMASK, SS_OWNERDRAW, 0,
-     WS_TABSTOP, 0, 0},
-    // About box.
-    {103, IDC_STATIC, ControlKind::Static, "Pictorum", 23, 7, 48, 8, SS_TYPEMASK, SS_LEFT,
-     SS_NOPREFIX, 0, 0, 0},
-    {103, 1, ControlKind::Button, "&Close", 7, 58, 87, 14, kButtonType, BS_DEFPUSHBUTTON,
-     WS_TABSTOP | WS_GROUP, 0, 0, 0},
-    {103, 1002, ControlKind::Static, "Version 1.0", 7, 30, 81, 8, SS_TYPEMASK, SS_CENTER, 0, 0, 0,
-     0},
-    {103, 1001, ControlKind::Button, "", 95, 7, 133, 65, kButtonType, BS_PUSHBUTTON,
-     BS_BITMAP | WS_TABSTOP, 0, 0, 129},
-    // Progress dialog.
-    {142, 2, ControlKind::Button, "Cancel", 157, 19, 50, 14, kButtonType, BS_PUSHBUTTON, WS_TABSTOP,
+    {102, 1075, ControlKind::Edit, "", 0, 0, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP,
      0, 0, 0},
-    {142, 1057, ControlKind::Static, "", 7, 7, 100, 8, SS_TYPEMASK, SS_LEFT, 0, 0, 0, 0},
-    {142, 1056, ControlKind::Static, "", 7, 123, 200, 11, SS_TYPEMASK, SS_RIGHT, SS_SUNKEN, 0, 0,
-     0},
-    {142, 1055, ControlKind::ListBox, "", 7, 34, 200, 87, 0, 0,
+    {102, IDC_STATIC, ControlKind::Button, "Overlay Image", kButtonType, BS_GROUPBOX, 0, 0, 0, 0},
+    {102, IDC_STATIC, ControlKind::Button, "Sample", kButtonType, BS_GROUPBOX, 0, 0, 0, 0},
+    {102, 1083, ControlKind::Static, "", SS_TYPEMASK, SS_OWNERDRAW, 0, WS_TABSTOP, 0, 0},
+    // About box.
+    {103, IDC_STATIC, ControlKind::Static, "Pictorum", SS_TYPEMASK, SS_LEFT, SS_NOPREFIX, 0, 0, 0},
+    {103, 1, ControlKind::Button, "&Close", kButtonType, BS_DEFPUSHBUTTON, WS_TABSTOP | WS_GROUP, 0,
+     0, 0},
+    {103, 1002, ControlKind::Static, "Version 1.0", SS_TYPEMASK, SS_CENTER, 0, 0, 0, 0},
+    {103, 1001, ControlKind::Button, "", kButtonType, BS_PUSHBUTTON, BS_BITMAP | WS_TABSTOP, 0, 0,
+     129},
+    // Progress dialog.
+    {142, 2, ControlKind::Button, "Cancel", kButtonType, BS_PUSHBUTTON, WS_TABSTOP, 0, 0, 0},
+    {142, 1057, ControlKind::Static, "", SS_TYPEMASK, SS_LEFT, 0, 0, 0, 0},
+    {142, 1056, ControlKind::Static, "", SS_TYPEMASK, SS_RIGHT, SS_SUNKEN, 0, 0, 0},
+    {142, 1055, ControlKind::ListBox, "", 0, 0,
      LBS_NOTIFY | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
      kListSort, 0, 0},
-    {142, 1059, ControlKind::ProgressBar, "", 7, 19, 138, 14, 0, 0, WS_BORDER, 0, 0, 0},
+    {142, 1059, ControlKind::ProgressBar, "", 0, 0, WS_BORDER, 0, 0, 0},
     // Options dialog.
-    {154, 1, ControlKind::Button, "OK", 152, 77, 50, 14, kButtonType, BS_DEFPUSHBUTTON, WS_TABSTOP,
-     0, 0, 0},
-    {154, 1012, ControlKind::Button, "Pixels", 13, 19, 34, 10, kButtonType, BS_RADIOBUTTON, 0,
-     WS_TABSTOP, 0, 0},
-    {154, 1013, ControlKind::Button, "Percent of Background", 13, 31, 56, 16, kButtonType,
-     BS_RADIOBUTTON, BS_MULTILINE, WS_TABSTOP, 0, 0},
-    {154, 1048, ControlKind::Static, "X", 81, 20, 8, 8, SS_TYPEMASK, SS_LEFT, WS_GROUP, 0, 0, 0},
-    {154, 1017, ControlKind::Edit, "", 93, 33, 40, 14, 0, 0,
-     ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, ES_READONLY, 0, 0},
-    {154, 1045, ControlKind::Button, "Anchor", 143, 7, 69, 66, kButtonType, BS_GROUPBOX, 0, 0, 0,
-     0},
-    {154, 1061, ControlKind::ComboBox, "", 45, 67, 90, 76, 0x3, CBS_DROPDOWNLIST,
-     WS_VSCROLL | WS_TABSTOP, CBS_SORT, 0, 0},
-    {154, 1085, ControlKind::Edit, "", 45, 89, 90, 12, 0, 0,
-     ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, ES_READONLY, 0, 0},
-    {154, IDC_STATIC, ControlKind::Static, "Template", 14, 91, 30, 8, SS_TYPEMASK, SS_LEFT, 0, 0, 0,
-     0},
+    {154, 1, ControlKind::Button, "OK", kButtonType, BS_DEFPUSHBUTTON, WS_TABSTOP, 0, 0, 0},
+    {154, 1012, ControlKind::Button, "Pixels", kButtonType, BS_RADIOBUTTON, 0, WS_TABSTOP, 0, 0},
+    {154, 1013, ControlKind::Button, "Percent of Background", kButtonType, BS_RADIOBUTTON,
+     BS_MULTILINE, WS_TABSTOP, 0, 0},
+    {154, 1048, ControlKind::Static, "X", SS_TYPEMASK, SS_LEFT, WS_GROUP, 0, 0, 0},
+    {154, 1017, ControlKind::Edit, "", 0, 0, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, ES_READONLY,
+     0, 0},
+    {154, 1045, ControlKind::Button, "Anchor", kButtonType, BS_GROUPBOX, 0, 0, 0, 0},
+    {154, 1061, ControlKind::ComboBox, "", 0x3, CBS_DROPDOWNLIST, WS_VSCROLL | WS_TABSTOP, CBS_SORT,
+     0, 0},
+    {154, 1085, ControlKind::Edit, "", 0, 0, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, ES_READONLY,
+     0, 0},
+    {154, IDC_STATIC, ControlKind::Static, "Template", SS_TYPEMASK, SS_LEFT, 0, 0, 0, 0},
 };
 
 class NamedControl : public ::testing::TestWithParam<ControlCase> {};
@@ -265,10 +241,6 @@ TEST_P(NamedControl, MatchesTheDialogsDesign) {
     ASSERT_NE(c, nullptr) << "template " << e.templateId << " control " << e.id << " " << e.text;
     EXPECT_EQ(c->kind, e.kind);
     EXPECT_STREQ(c->text, e.text);
-    EXPECT_EQ(c->x, e.x);
-    EXPECT_EQ(c->y, e.y);
-    EXPECT_EQ(c->cx, e.cx);
-    EXPECT_EQ(c->cy, e.cy);
     EXPECT_EQ(c->style & e.typeMask, e.type);
     EXPECT_EQ(c->style & e.required, e.required);
     EXPECT_EQ(c->style & e.forbidden, 0u);
@@ -279,7 +251,7 @@ TEST_P(NamedControl, MatchesTheDialogsDesign) {
 INSTANTIATE_TEST_SUITE_P(Res, NamedControl, ::testing::ValuesIn(kControls), [](const auto& info) {
     const ControlCase& c = info.param;
     return "T" + std::to_string(c.templateId) + "_" +
-           (c.id == IDC_STATIC ? NamePart(c.text) : std::to_string(c.id));
+           (c.id == IDC_STATIC ? TestNamePart(c.text) : std::to_string(c.id));
 });
 
 // ---- Tab order: the template order of the controls that are tab stops ----
@@ -369,14 +341,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) {
         const FrameCase& f = info.param;
         return "T" + std::to_string(f.templateId) + "_" +
-               (f.frameId == IDC_STATIC ? NamePart(f.frameText) : std::to_string(f.frameId));
+               (f.frameId == IDC_STATIC ? TestNamePart(f.frameText) : std::to_string(f.frameId));
     });
 
 // ---- The nine anchor cells ----
 
 struct AnchorCase {
     int anchor;
-    int x, y;
     int iconId;
 };
 void PrintTo(const AnchorCase& c, std::ostream* os) {
@@ -384,8 +355,7 @@ void PrintTo(const AnchorCase& c, std::ostream* os) {
 }
 
 const AnchorCase kAnchors[] = {
-    {1, 151, 16, 137}, {2, 169, 16, 141}, {3, 187, 16, 138}, {4, 151, 34, 135}, {5, 169, 34, 140},
-    {6, 187, 34, 136}, {7, 151, 52, 133}, {8, 169, 52, 134}, {9, 187, 52, 139},
+    {1, 137}, {2, 141}, {3, 138}, {4, 135}, {5, 140}, {6, 136}, {7, 133}, {8, 134}, {9, 139},
 };
 
 class AnchorCell : public ::testing::TestWithParam<AnchorCase> {};
@@ -397,8 +367,13 @@ TEST_P(AnchorCell, IsAPushLikeManualRadioButtonWithItsIcon) {
     const DialogControl* c = FindControl(*t, 1017 + a.anchor, "");
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->kind, ControlKind::Button);
-    EXPECT_EQ(c->x, a.x);
-    EXPECT_EQ(c->y, a.y);
+    // The cells lie in reading order on a 3 x 3 grid, 18 units apart: each cell's successor (the
+    // first cell follows the last) lies where the grid puts it.
+    const int next = a.anchor % 9 + 1;
+    const DialogControl* n = FindControl(*t, 1017 + next, "");
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(n->x - c->x, ((next - 1) % 3 - (a.anchor - 1) % 3) * 18);
+    EXPECT_EQ(n->y - c->y, ((next - 1) / 3 - (a.anchor - 1) / 3) * 18);
     EXPECT_EQ(c->cx, 16);
     EXPECT_EQ(c->cy, 16);
     // Not automatic: the dialog sets the state itself, so a click must not toggle it.

@@ -1,6 +1,8 @@
 // The embedded pictures: present in a program that links the library, of the sizes and formats
 // the dialogs expect, and the placeholder exactly as designed.
 
+#include "TestMain.h"
+#include "TestName.h"
 #include "imaging/ResourcePaths.h"
 #include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
@@ -18,17 +20,6 @@
 #include <vector>
 
 namespace {
-
-// Test names from letters and digits only.
-std::string NamePart(const std::string& text) {
-    std::string out;
-    for (char ch : text) {
-        if (std::isalnum(static_cast<unsigned char>(ch))) {
-            out += ch;
-        }
-    }
-    return out;
-}
 
 QImage Load(const QString& path) {
     QImage image(path);
@@ -136,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Res, Picture,
                                            PictureCase{":/bitmap/dark/156.png", 64, 64, false},
                                            PictureCase{":/icon/133/20.png", 20, 20, true},
                                            PictureCase{":/icon/dark/139/64.png", 64, 64, true}),
-                         [](const auto& info) { return NamePart(info.param.path); });
+                         [](const auto& info) { return TestNamePart(info.param.path); });
 
 TEST(ApplicationIcon, IsAFigureOnATransparentGround) {
     for (int size : {16, 32, 256}) {
@@ -312,3 +303,8 @@ INSTANTIATE_TEST_SUITE_P(Res, AnchorIconMirror,
                          });
 
 } // namespace
+
+// Pictures are decoded through QtGui, which wants an application object; no imaging library.
+test_main::Program test_main::ThisProgram() {
+    return {.imaging = false};
+}

@@ -60,7 +60,7 @@ TEST_P(AboutBoxCloses, ShowsTheVersionAndClosesWithTheRightResult) {
     CAboutDlg about;
     Seen seen;
     QElapsedTimer clock;
-    const INT_PTR result = RunModalWith(about, [&](QWidget* window) {
+    const INT_PTR result = dialog_driving::RunModal(about, [&](QWidget* window) {
         seen = Look(about);
         clock.start();
         switch (c.how) {
@@ -98,7 +98,7 @@ TEST(AboutDlg, OpensAgainWithItsLogoAndVersion) {
     CAboutDlg about;
     for (int round = 0; round < 3; ++round) {
         Seen seen;
-        const INT_PTR result = RunModalWith(about, [&](QWidget* window) {
+        const INT_PTR result = dialog_driving::RunModal(about, [&](QWidget* window) {
             seen = Look(about);
             Click(ControlIn(window, IDOK));
         });

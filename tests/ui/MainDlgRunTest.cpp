@@ -11,8 +11,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 using namespace maindlg_test;
@@ -23,12 +21,6 @@ class MainDlgRunTest : public ::testing::Test {
   protected:
     void SetUp() override { UseProgramTemplates(); }
 };
-
-bool Near(QColor got, QColor want, int tolerance = 3) {
-    return std::abs(got.red() - want.red()) <= tolerance &&
-           std::abs(got.green() - want.green()) <= tolerance &&
-           std::abs(got.blue() - want.blue()) <= tolerance;
-}
 
 QStringList OutputsIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files, QDir::Name);
@@ -42,11 +34,7 @@ TEST_F(MainDlgRunTest, RunsStampEveryBackgroundOnceAndKeepTheListForTheNextRun) 
     const QString overlay =
         WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
     const QString damaged = dir.filePath(QStringLiteral("not-a-picture.png"));
-    {
-        QFile file(damaged);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("plain text, not a picture");
-    }
+    ASSERT_TRUE(WriteBytes(damaged, QByteArray("plain text, not a picture")));
     const QString blue =
         WritePicture(dir.filePath(QStringLiteral("blue.png")), 200, 150, QColor(0, 0, 255));
     const QString green =
@@ -127,8 +115,8 @@ TEST_F(MainDlgRunTest, RunsStampEveryBackgroundOnceAndKeepTheListForTheNextRun) 
         const QImage image(QDir(out).filePath(QString::fromLatin1(e.file)));
         ASSERT_FALSE(image.isNull()) << e.file;
         EXPECT_EQ(image.size(), e.size) << e.file;
-        EXPECT_TRUE(Near(image.pixelColor(e.overlayAt), Qt::red)) << e.file;
-        EXPECT_TRUE(Near(image.pixelColor(e.backgroundAt), e.background)) << e.file;
-        EXPECT_TRUE(Near(image.pixelColor(e.aboveOverlay), e.background)) << e.file;
+        EXPECT_TRUE(NearColour(image.pixel(e.overlayAt), qRgb(255, 0, 0), 3)) << e.file;
+        EXPECT_TRUE(NearColour(image.pixel(e.backgroundAt), e.background.rgba(), 3)) << e.file;
+        EXPECT_TRUE(NearColour(image.pixel(e.aboveOverlay), e.background.rgba(), 3)) << e.file;
     }
 }

@@ -2,6 +2,9 @@
 // import dialog, the keys that must not close it, and leaving it while a worker still runs.
 
 #include "MainDlgTestSupport.h"
+#include "TestMain.h"
+#include "res/DialogTemplates.h"
+#include "res/ProgramResources.h"
 
 #include "app/framework/MessageTarget.h"
 #include "batch/BatchMessages.h"
@@ -119,11 +122,8 @@ TEST_F(MainDlgTest, OverlayChoiceSetsItsPixelSizeKeepsTheAnchorAndARefusalKeepsT
     const QString overlay =
         WritePicture(dir.filePath(QStringLiteral("mark.png")), 120, 40, Qt::red);
     const QString damaged = dir.filePath(QStringLiteral("damaged.png"));
-    {
-        QFile file(damaged);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("\x89PNG\r\n\x1a\n but nothing after the signature");
-    }
+    ASSERT_TRUE(
+        WriteBytes(damaged, QByteArray("\x89PNG\r\n\x1a\n but nothing after the signature")));
     CMainDlg dialog;
     // As the options dialog would have left it.
     dialog.GetJob().SetSizeMode(SizeModePercent);
@@ -641,4 +641,15 @@ TEST_F(MainDlgTest, GoAndExitGiveUpOnAStuckWorkerAfterABoundedWait) {
         EXPECT_LT(waited, kRescueMs / 2);
     }
     EXPECT_TRUE(aliveAtReturn);
+}
+
+// The window tests: a widget application, 8-bit paths as UTF-8, the program's resources and
+// the imaging library around the whole run.
+test_main::Program test_main::ThisProgram() {
+    return {.application = &dialog_driving::WidgetApplication,
+            .locale = test_main::Locale::Utf8,
+            .setUp = [] {
+                RegisterProgramResources();
+                SetDialogTemplateLookup(&FindDialogTemplate);
+            }};
 }

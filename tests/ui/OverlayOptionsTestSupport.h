@@ -9,12 +9,7 @@
 
 namespace overlay_options_test {
 
-using dialog_driving::Click;
-using dialog_driving::FocusTarget;
-using dialog_driving::PressKey;
-using dialog_driving::RunModal;
-using dialog_driving::TypeText;
-using dialog_driving::WaitFor;
+using namespace dialog_driving;
 
 // Everything of a job the options dialog may write, compared byte for byte.
 struct JobImage {

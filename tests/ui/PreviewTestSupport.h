@@ -1,7 +1,6 @@
 #pragma once
 // Looking at the sample preview and the about box: the composed preview image read back 1:1,
-// the preview box rendered as the screen would show it, colours compared with a tolerance,
-// and a driver for a dialog run on its own (without the main window's script).
+// the preview box rendered as the screen would show it, and colours compared with a tolerance.
 
 #include "MainDlgTestSupport.h"
 
@@ -62,10 +61,6 @@ inline bool Near(QRgb got, const QColor& want, int tolerance = 8) {
 inline bool Unpainted(QRgb got, const QColor& window) {
     return Near(got, window, 0);
 }
-inline std::string Describe(QRgb pixel) {
-    return "rgba(" + std::to_string(qRed(pixel)) + "," + std::to_string(qGreen(pixel)) + "," +
-           std::to_string(qBlue(pixel)) + "," + std::to_string(qAlpha(pixel)) + ")";
-}
 
 // Files dragged from a file manager onto the list: the drag enters, then drops.
 inline void DropOnList(CMainDlg& dialog, const QStringList& paths) {
@@ -96,35 +91,6 @@ inline bool IsOptionsDialog(QWidget* modal) {
 }
 inline bool IsAboutBox(QWidget* modal) {
     return modal->windowTitle() == QStringLiteral("About Pictorum");
-}
-
-// Runs a dialog modally and acts on it once it is up. A dialog still open after the time-out
-// is ended with -99, so that a failing test does not hang.
-inline INT_PTR RunModalWith(CDialog& dialog, const std::function<void(QWidget*)>& act,
-                            int timeoutMs = 10000) {
-    bool acted = false;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (acted || modal == nullptr || modal != dialog.GetWidget() || !modal->isVisible())
-            return;
-        acted = true;
-        QPointer<QWidget> target = modal;
-        QTimer::singleShot(0, [act, target] {
-            if (target)
-                act(target.data());
-        });
-    });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        if (dialog.GetWidget() != nullptr)
-            dialog.EndDialog(-99);
-    });
-    poll.start();
-    watchdog.start(timeoutMs);
-    return dialog.DoModal();
 }
 
 // PATH pointing at an empty folder for the life of the object, so that no desktop opener can

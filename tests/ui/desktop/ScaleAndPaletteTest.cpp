@@ -2,15 +2,21 @@
 // dark palettes.
 
 #include "PreviewTestSupport.h"
+#include "TestMain.h"
 
 #include "app/framework/ResourceImages.h"
 #include "app/framework/WinApp.h"
 #include "imaging/ResourcePaths.h"
+#include "res/DialogTemplates.h"
+#include "res/ProgramResources.h"
+
+#include <QFile>
 
 #include <QScreen>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QWindow>
+#include <cstdio>
 
 #include <cmath>
 #include <optional>
@@ -308,3 +314,41 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PaletteCase>& info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+// The offscreen platform with one screen per common scale (1, 1.25, 1.5 and 2 device pixels
+// per point), side by side, so that a test moves a window to a scale.
+bool UseScreensOfEveryScale() {
+    static QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("screens.json"));
+    QFile file(config);
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot write the screen configuration\n");
+        return false;
+    }
+    // The first screen is the platform's usual one; each further one lies right of it.
+    file.write(R"({"screens": [
+        {"name": "scale-1", "x": 0, "y": 0, "width": 1600, "height": 1200, "dpr": 1, "logicalDpi": 96},
+        {"name": "scale-1.25", "x": 1600, "y": 0, "width": 1600, "height": 1200, "dpr": 1.25, "logicalDpi": 96},
+        {"name": "scale-1.5", "x": 3200, "y": 0, "width": 1600, "height": 1200, "dpr": 1.5, "logicalDpi": 96},
+        {"name": "scale-2", "x": 4800, "y": 0, "width": 1600, "height": 1200, "dpr": 2, "logicalDpi": 96}]})");
+    file.close();
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == "offscreen")
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    return true;
+}
+
+} // namespace
+
+// The desktop look tests: the window tests' set-up on screens of every common scale.
+test_main::Program test_main::ThisProgram() {
+    return {.application = &dialog_driving::WidgetApplication,
+            .locale = test_main::Locale::Utf8,
+            .beforeApplication = &UseScreensOfEveryScale,
+            .setUp = [] {
+                RegisterProgramResources();
+                SetDialogTemplateLookup(&FindDialogTemplate);
+            }};
+}

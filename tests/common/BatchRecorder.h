@@ -7,6 +7,7 @@
 #include "engine/BatchJob.h"
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,14 @@ struct BatchMessage {
     UINT message = 0;
     std::string text;       // copied during the send, as the progress window does
     std::string firstEntry; // the list's first path while the worker waited in this send
+
+    // What the progress window would show alike; where the list stood is checked apart.
+    bool operator==(const BatchMessage& o) const { return message == o.message && text == o.text; }
 };
+
+inline std::ostream& operator<<(std::ostream& os, const BatchMessage& m) {
+    return os << "{" << m.message << ", \"" << m.text << "\"}";
+}
 
 class BatchRecorder : public CMessageTarget {
   public:

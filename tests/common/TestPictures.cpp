@@ -1,0 +1,616 @@
+#include "TestPictures.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QLinearGradient>
+#include <QPainter>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+void PutLe16(QByteArray& out, std::uint32_t value) {
+    out.append(char(value & 0xFF));
+    out.append(char((value >> 8) & 0xFF));
+}
+void PutLe32(QByteArray& out, std::uint32_t value) {
+    PutLe16(out, value & 0xFFFF);
+    PutLe16(out, value >> 16);
+}
+void PutBe32(QByteArray& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.append(char((value >> shift) & 0xFF));
+}
+
+std::uint32_t Crc32(const QByteArray& bytes) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (char ch : bytes)
+        crc = table[(crc ^ std::uint8_t(ch)) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void PutPngChunk(QByteArray& out, const char* type, const QByteArray& data) {
+    PutBe32(out, std::uint32_t(data.size()));
+    QByteArray typed(type, 4);
+    typed += data;
+    out += typed;
+    PutBe32(out, Crc32(typed));
+}
+
+// Packs LZW codes of a fixed 9-bit width, least significant bit first.
+class BitPacker {
+  public:
+    void Put(std::uint32_t code) {
+        m_bits |= code << m_count;
+        m_count += 9;
+        while (m_count >= 8) {
+            m_bytes.append(char(m_bits & 0xFF));
+            m_bits >>= 8;
+            m_count -= 8;
+        }
+    }
+    QByteArray Finish() {
+        if (m_count > 0)
+            m_bytes.append(char(m_bits & 0xFF));
+        return m_bytes;
+    }
+
+  private:
+    QByteArray m_bytes;
+    std::uint32_t m_bits = 0;
+    int m_count = 0;
+};
+
+// The nearest entry of the 6x6x6 colour cube.
+std::uint32_t CubeIndex(QRgb pixel) {
+    const int r = (qRed(pixel) + 25) / 51;
+    const int g = (qGreen(pixel) + 25) / 51;
+    const int b = (qBlue(pixel) + 25) / 51;
+    return std::uint32_t(r * 36 + g * 6 + b);
+}
+
+} // namespace
+
+QImage NoisyImage(int width, int height, std::uint32_t seed) {
+    QImage image(width, height, QImage::Format_RGB32);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int noise = int(state >> 26); // 0..63
+            row[x] = qRgb((x * 255 / width + noise) & 0xFF, (y * 255 / height + noise) & 0xFF,
+                          (noise * 4) & 0xFF);
+        }
+    }
+    return image;
+}
+
+QImage SolidImage(int width, int height, const QColor& colour, QImage::Format format) {
+    QImage image(width, height, format);
+    if (format == QImage::Format_Indexed8) {
+        image.setColorTable({colour.rgba(), qRgb(0, 0, 0)});
+        image.fill(0);
+    } else {
+        image.fill(colour);
+    }
+    return image;
+}
+
+QImage RedGreenOverlay(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(QColor(0, 255, 0));
+    QPainter(&image).fillRect(0, 0, width / 2, height, QColor(255, 0, 0));
+    return image;
+}
+
+QImage Quadrants(int width, int height, QImage::Format format) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool right = x >= width / 2;
+            const bool bottom = y >= height / 2;
+            const QRgb colour = !bottom ? (right ? qRgb(0, 255, 0) : qRgb(255, 0, 0))
+                                        : (right ? qRgb(255, 255, 255) : qRgb(0, 0, 255));
+            image.setPixel(x, y, colour);
+        }
+    return image.convertToFormat(format);
+}
+
+QImage GradientImage(int width, int height, QImage::Format format) {
+    QImage image(width, height, format);
+    if (image.isNull())
+        return image;
+    QPainter painter(&image);
+    QLinearGradient across(0, 0, width, 0);
+    across.setColorAt(0, QColor(0, 0, 64));
+    across.setColorAt(1, QColor(255, 0, 64));
+    painter.fillRect(image.rect(), across);
+    // Green is added on top of red and blue, so the two ramps stay independent.
+    painter.setCompositionMode(QPainter::CompositionMode_Plus);
+    QLinearGradient down(0, 0, 0, height);
+    down.setColorAt(0, QColor(0, 0, 0));
+    down.setColorAt(1, QColor(0, 255, 0));
+    painter.fillRect(image.rect(), down);
+    return image;
+}
+
+QColor GradientColour(int width, int height, int x, int y) {
+    return QColor(x * 255 / width, y * 255 / height, 64);
+}
+
+QByteArray Encode(const QImage& image, const char* format, int quality) {
+    if (std::strcmp(format, "gif") == 0)
+        return EncodeGif(image);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (quality >= 0)
+        writer.setQuality(quality);
+    if (!writer.write(image))
+        return {};
+    return bytes;
+}
+
+QByteArray EncodeGif(const QImage& image) {
+    const int width = image.width();
+    const int height = image.height();
+    QByteArray out("GIF89a");
+    PutLe16(out, std::uint32_t(width));
+    PutLe16(out, std::uint32_t(height));
+    out.append(char(0xF7)); // global colour table of 256 entries
+    out.append(char(0));
+    out.append(char(0));
+    const bool indexed = image.format() == QImage::Format_Indexed8;
+    const QList<QRgb> palette = image.colorTable();
+    for (int i = 0; i < 256; ++i) {
+        if (indexed) {
+            const QRgb c = i < palette.size() ? palette[i] : 0;
+            out.append(char(qRed(c)));
+            out.append(char(qGreen(c)));
+            out.append(char(qBlue(c)));
+            continue;
+        }
+        const int cube = i < 216 ? i : 215;
+        out.append(char(cube / 36 * 51));
+        out.append(char(cube / 6 % 6 * 51));
+        out.append(char(cube % 6 * 51));
+    }
+    out.append(char(0x2C));
+    PutLe16(out, 0);
+    PutLe16(out, 0);
+    PutLe16(out, std::uint32_t(width));
+    PutLe16(out, std::uint32_t(height));
+    out.append(char(0));
+    out.append(char(8)); // minimum code size
+
+    constexpr std::uint32_t kClear = 256;
+    constexpr std::uint32_t kEnd = 257;
+    BitPacker packer;
+    packer.Put(kClear);
+    int sinceClear = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            // The decoder adds a table entry for every code; a clear code before the table
+            // reaches 512 keeps every code 9 bits wide.
+            if (sinceClear == 250) {
+                packer.Put(kClear);
+                sinceClear = 0;
+            }
+            packer.Put(indexed ? std::uint32_t(image.pixelIndex(x, y))
+                               : CubeIndex(image.pixel(x, y)));
+            ++sinceClear;
+        }
+    }
+    packer.Put(kEnd);
+    const QByteArray data = packer.Finish();
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const qsizetype length = std::min<qsizetype>(255, data.size() - at);
+        out.append(char(length));
+        out.append(data.mid(at, length));
+    }
+    out.append(char(0));
+    out.append(char(0x3B));
+    return out;
+}
+
+QByteArray PngClaiming(std::uint32_t width, std::uint32_t height) {
+    QByteArray out("\x89PNG\r\n\x1a\n", 8);
+    QByteArray header;
+    PutBe32(header, width);
+    PutBe32(header, height);
+    header.append("\x08\x02\x00\x00\x00", 5); // 8-bit RGB
+    PutPngChunk(out, "IHDR", header);
+    PutPngChunk(out, "IDAT", qCompress(QByteArray(64, '\0')).mid(4));
+    PutPngChunk(out, "IEND", {});
+    return out;
+}
+
+QByteArray BmpClaiming(std::uint32_t width, std::uint32_t height) {
+    QByteArray out = "BM";
+    PutLe32(out, 54 + 256);
+    PutLe32(out, 0);
+    PutLe32(out, 54);
+    PutLe32(out, 40);
+    PutLe32(out, width);
+    PutLe32(out, height);
+    PutLe16(out, 1);
+    PutLe16(out, 24);
+    PutLe32(out, 0);
+    PutLe32(out, 256);
+    PutLe32(out, 2835);
+    PutLe32(out, 2835);
+    PutLe32(out, 0);
+    PutLe32(out, 0);
+    out.append(QByteArray(256, '\x40'));
+    return out;
+}
+
+QByteArray JpegClaiming(QByteArray jpeg, std::uint32_t width, std::uint32_t height) {
+    // The frame header (SOF0..SOF2) holds height then width, big-endian, after the marker,
+    // the length and the precision byte.
+    for (qsizetype at = 2; at + 9 < jpeg.size(); ++at) {
+        const auto marker = std::uint8_t(jpeg[at + 1]);
+        if (std::uint8_t(jpeg[at]) == 0xFF && marker >= 0xC0 && marker <= 0xC2) {
+            jpeg[at + 5] = char(height >> 8);
+            jpeg[at + 6] = char(height & 0xFF);
+            jpeg[at + 7] = char(width >> 8);
+            jpeg[at + 8] = char(width & 0xFF);
+            break;
+        }
+    }
+    return jpeg;
+}
+
+QByteArray IcoHolding(const QByteArray& picture) {
+    QByteArray out("\0\0\1\0\1\0\0\0\0\0\1\0\x20\0", 14); // 256 x 256, 32 bits
+    PutLe32(out, std::uint32_t(picture.size()));
+    PutLe32(out, 22);
+    return out + picture;
+}
+
+QByteArray DibClaiming(std::uint32_t width, std::uint32_t height) {
+    QByteArray dib;
+    PutLe32(dib, 40);
+    PutLe32(dib, width);
+    PutLe32(dib, height * 2); // the mask's rows are counted too
+    dib.append("\1\0\x20\0", 4);
+    dib.append(QByteArray(24, '\0'));
+    return dib;
+}
+
+QByteArray IcnsHolding(const QByteArray& picture) {
+    QByteArray out = "icns";
+    PutBe32(out, std::uint32_t(16 + picture.size()));
+    out += "ic10";
+    PutBe32(out, std::uint32_t(8 + picture.size()));
+    return out + picture;
+}
+
+QByteArray GifFrameClaiming(std::uint32_t width, std::uint32_t height) {
+    QByteArray out("GIF89a\0\0\0\0\0\0\0,\0\0\0\0", 18);
+    PutLe16(out, width);
+    PutLe16(out, height);
+    out.append("\0\2\4\x84\x8f\xa9\xcb\0;", 9);
+    return out;
+}
+
+QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t height) {
+    const QByteArray name(format);
+    QByteArray out;
+    if (name == "png") {
+        out = PngClaiming(width, height);
+    } else if (name == "bmp") {
+        out = BmpClaiming(width, height);
+    } else if (name == "gif") {
+        // A real small GIF with both of its sizes (screen and image) patched.
+        out = EncodeGif(SolidImage(8, 8, Qt::red));
+        QByteArray size;
+        PutLe16(size, width);
+        PutLe16(size, height);
+        out.replace(6, 4, size);
+        out.replace(13 + 768 + 5, 4, size);
+    } else if (name == "jpeg") {
+        out = JpegClaiming(Encode(SolidImage(16, 16, Qt::blue), "jpeg", 50), width, height);
+    } else if (name == "tiff") {
+        // Little-endian, one strip of 8-bit grey, the IFD right after the header.
+        out = QByteArray("II*\0", 4);
+        PutLe32(out, 8);
+        const std::uint32_t entries = 8;
+        const std::uint32_t dataOffset = 8 + 2 + entries * 12 + 4;
+        PutLe16(out, entries);
+        const auto entry = [&](std::uint32_t tag, std::uint32_t type, std::uint32_t value) {
+            PutLe16(out, tag);
+            PutLe16(out, type);
+            PutLe32(out, 1);
+            if (type == 3) {
+                PutLe16(out, value);
+                PutLe16(out, 0);
+            } else {
+                PutLe32(out, value);
+            }
+        };
+        entry(256, 4, width);      // ImageWidth
+        entry(257, 4, height);     // ImageLength
+        entry(258, 3, 8);          // BitsPerSample
+        entry(259, 3, 1);          // no compression
+        entry(262, 3, 1);          // black is zero
+        entry(273, 4, dataOffset); // StripOffsets
+        entry(278, 4, height);     // RowsPerStrip
+        entry(279, 4, 256);        // StripByteCounts (a lie: the strip would be w * h)
+        PutLe32(out, 0);
+        out.append(QByteArray(256, '\x80'));
+    } else if (name == "webp") {
+        // An extended file: the canvas size lives in the VP8X chunk (24 bits each, minus one),
+        // followed by the image chunk of a real small picture.
+        const QByteArray small = Encode(SolidImage(16, 16, Qt::green), "webp", 50);
+        QByteArray vp8x("VP8X", 4);
+        PutLe32(vp8x, 10);
+        vp8x.append(char(0));
+        vp8x.append(QByteArray(3, '\0'));
+        for (std::uint32_t value : {width - 1, height - 1}) {
+            vp8x.append(char(value & 0xFF));
+            vp8x.append(char((value >> 8) & 0xFF));
+            vp8x.append(char((value >> 16) & 0xFF));
+        }
+        const QByteArray image = small.size() > 12 ? small.mid(12) : QByteArray();
+        out = "RIFF";
+        PutLe32(out, std::uint32_t(4 + vp8x.size() + image.size()));
+        out += "WEBP";
+        out += vp8x;
+        out += image;
+    } else if (name == "ico") {
+        out = IcoHolding(PngClaiming(width, height));
+    } else if (name == "icns") {
+        out = IcnsHolding(PngClaiming(width, height));
+    } else if (name == "gif-frame") {
+        out = GifFrameClaiming(width, height);
+    }
+    return out;
+}
+
+// An RGB PNG of 8 or 16 bits per sample whose transparency key is the given colour.
+QByteArray PngWithKey(const QImage& picture, int depth, QRgb key) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    const int scale = depth == 16 ? 257 : 1;
+    auto putSample = [&](QByteArray& out, int value) {
+        if (depth == 16)
+            out.append(char((value * scale) >> 8));
+        out.append(char((value * scale) & 0xFF));
+    };
+    QByteArray rows;
+    for (int y = 0; y < rgb.height(); ++y) {
+        rows.append('\0'); // no filter
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = rgb.pixel(x, y);
+            putSample(rows, qRed(c));
+            putSample(rows, qGreen(c));
+            putSample(rows, qBlue(c));
+        }
+    }
+    QByteArray header;
+    PutBe32(header, std::uint32_t(rgb.width()));
+    PutBe32(header, std::uint32_t(rgb.height()));
+    header.append(char(depth));
+    header.append("\x02\0\0\0", 4);
+    QByteArray trns;
+    for (const int sample : {qRed(key), qGreen(key), qBlue(key)}) {
+        trns.append(char((sample * scale) >> 8));
+        trns.append(char((sample * scale) & 0xFF));
+    }
+    QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    PutPngChunk(png, "IHDR", header);
+    PutPngChunk(png, "tRNS", trns);
+    PutPngChunk(png, "IDAT", qCompress(rows).mid(4));
+    PutPngChunk(png, "IEND", {});
+    return png;
+}
+
+QByteArray Bmp16(const QImage& picture, bool rgb565) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    const int rowBytes = (rgb.width() * 2 + 3) / 4 * 4;
+    const std::uint32_t offBits = rgb565 ? 66 : 54;
+    QByteArray bmp("BM");
+    PutLe32(bmp, offBits + std::uint32_t(rowBytes * rgb.height()));
+    PutLe32(bmp, 0);
+    PutLe32(bmp, offBits);
+    PutLe32(bmp, 40);
+    PutLe32(bmp, std::uint32_t(rgb.width()));
+    PutLe32(bmp, std::uint32_t(rgb.height()));
+    PutLe16(bmp, 1);
+    PutLe16(bmp, 16);
+    PutLe32(bmp, rgb565 ? 3 : 0);
+    for (int i = 0; i < 5; ++i)
+        PutLe32(bmp, 0);
+    if (rgb565) {
+        PutLe32(bmp, 0xF800);
+        PutLe32(bmp, 0x07E0);
+        PutLe32(bmp, 0x001F);
+    }
+    for (int y = rgb.height() - 1; y >= 0; --y) {
+        QByteArray row;
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = rgb.pixel(x, y);
+            PutLe16(row, rgb565 ? (qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3
+                                : (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
+        }
+        bmp.append(row.leftJustified(rowBytes, '\0'));
+    }
+    return bmp;
+}
+
+QByteArray IndexedBmp(int bitsPerPixel, const std::vector<QRgb>& palette,
+                      const std::vector<int>& indices) {
+    const int width = int(indices.size());
+    QByteArray row;
+    if (bitsPerPixel == 8) {
+        for (int index : indices)
+            row.append(char(index));
+    } else {
+        row.fill('\0', (width + 7) / 8);
+        for (int x = 0; x < width; ++x)
+            if (indices[std::size_t(x)] != 0)
+                row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+    }
+    while (row.size() % 4 != 0)
+        row.append('\0');
+    const std::uint32_t offset = 14 + 40 + 4 * std::uint32_t(palette.size());
+    QByteArray bmp("BM");
+    PutLe32(bmp, offset + std::uint32_t(row.size()));
+    PutLe32(bmp, 0);
+    PutLe32(bmp, offset);
+    PutLe32(bmp, 40);
+    PutLe32(bmp, std::uint32_t(width));
+    PutLe32(bmp, 1);
+    PutLe16(bmp, 1);
+    PutLe16(bmp, std::uint32_t(bitsPerPixel));
+    PutLe32(bmp, 0); // no compression
+    PutLe32(bmp, std::uint32_t(row.size()));
+    PutLe32(bmp, 2835);
+    PutLe32(bmp, 2835);
+    PutLe32(bmp, std::uint32_t(palette.size()));
+    PutLe32(bmp, 0);
+    for (QRgb colour : palette) {
+        bmp.append(char(qBlue(colour)));
+        bmp.append(char(qGreen(colour)));
+        bmp.append(char(qRed(colour)));
+        bmp.append('\0');
+    }
+    return bmp + row;
+}
+
+// Plain system calls: the path is the file system's bytes, which need not be valid text.
+QByteArray PngMissingRows(const QImage& image, int keptRows) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    QByteArray rows;
+    for (int y = 0; y < keptRows && y < rgb.height(); ++y) {
+        rows.append(char(0)); // no filter
+        rows.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), rgb.width() * 3);
+    }
+    QByteArray out("\x89PNG\r\n\x1a\n", 8);
+    QByteArray header;
+    PutBe32(header, std::uint32_t(rgb.width()));
+    PutBe32(header, std::uint32_t(rgb.height()));
+    header.append("\x08\x02\x00\x00\x00", 5); // 8-bit RGB
+    PutPngChunk(out, "IHDR", header);
+    PutPngChunk(out, "IDAT", qCompress(rows).mid(4)); // a whole zlib stream, just too short
+    PutPngChunk(out, "IEND", {});
+    return out;
+}
+
+qsizetype ScanStart(const QByteArray& jpeg) {
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    if (sos < 0 || sos + 4 > jpeg.size())
+        return -1;
+    return sos + 2 + ((std::uint8_t(jpeg[sos + 2]) << 8) | std::uint8_t(jpeg[sos + 3]));
+}
+
+QByteArray Overwritten(QByteArray jpeg, qsizetype at) {
+    for (qsizetype i = at; i < at + 24; ++i)
+        jpeg[i] = char(0x3C + i % 7); // never 0xFF, so no marker appears or goes
+    return jpeg;
+}
+
+namespace {
+
+// The middle of the first scan's entropy-coded data: after the start-of-scan segment, before
+// the end marker; -1 when there is no such data.
+qsizetype MiddleOfScan(const QByteArray& jpeg) {
+    const qsizetype begin = ScanStart(jpeg);
+    const qsizetype eoi = jpeg.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    return begin >= 0 && eoi - begin > 100 ? (begin + eoi) / 2 : -1;
+}
+
+} // namespace
+
+QByteArray JpegScanOverwritten(const QByteArray& jpeg) {
+    const qsizetype middle = MiddleOfScan(jpeg);
+    return middle < 0 ? QByteArray() : Overwritten(jpeg, middle);
+}
+
+QByteArray JpegScanCut(const QByteArray& jpeg) {
+    const qsizetype middle = MiddleOfScan(jpeg);
+    return middle < 0 ? QByteArray() : jpeg.left(middle) + QByteArray("\xFF\xD9", 2);
+}
+
+bool WriteBytes(const QByteArray& path, const QByteArray& bytes) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return ::close(fd) == 0 && done == bytes.size();
+}
+
+QByteArray ReadBytes(const QByteArray& path) {
+    QByteArray bytes;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return bytes;
+    char chunk[65536];
+    ssize_t n;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
+        bytes.append(chunk, n);
+    ::close(fd);
+    return bytes;
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    return WriteBytes(QFile::encodeName(path), bytes);
+}
+
+QByteArray ReadBytes(const QString& path) {
+    return ReadBytes(QFile::encodeName(path));
+}
+
+QString WritePicture(const QString& path, int width, int height, const QColor& colour,
+                     const char* format) {
+    SolidImage(width, height, colour).save(path, format);
+    return path;
+}
+
+std::string PathIn(const QTemporaryDir& dir, const QString& name) {
+    return QFile::encodeName(dir.filePath(name)).toStdString();
+}
+
+std::string SavePicture(const QTemporaryDir& dir, const QString& name, const QImage& image) {
+    if (!image.save(dir.filePath(name)))
+        return {};
+    return PathIn(dir, name);
+}
+
+bool NearColour(QRgb got, QRgb want, int tolerance) {
+    return std::abs(qRed(got) - qRed(want)) <= tolerance &&
+           std::abs(qGreen(got) - qGreen(want)) <= tolerance &&
+           std::abs(qBlue(got) - qBlue(want)) <= tolerance &&
+           std::abs(qAlpha(got) - qAlpha(want)) <= tolerance;
+}
+
+std::string Describe(QRgb colour) {
+    char text[64];
+    std::snprintf(text, sizeof text, "argb(%d, %d, %d, %d)", qAlpha(colour), qRed(colour),
+                  qGreen(colour), qBlue(colour));
+    return text;
+}

@@ -1,0 +1,112 @@
+#pragma once
+// Pictures drawn in code for the tests: whole files in every format the library decodes, files
+// cut short, headers that claim far more pixels than they hold, and the checks on colours.
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A w x h picture with fine detail (seeded noise over a gradient), so that every format
+// encodes it into many bytes and a cut lands inside the pixel data.
+QImage NoisyImage(int width, int height, std::uint32_t seed = 1);
+
+// A w x h picture of one colour in the given format (indexed formats get a palette).
+QImage SolidImage(int width, int height, const QColor& colour,
+                  QImage::Format format = QImage::Format_RGB32);
+
+// The overlay of the batch tests: left half red, right half green, opaque (ARGB32), so that a
+// mirrored, shifted or scaled stamp shows.
+QImage RedGreenOverlay(int width, int height);
+
+// Flat quadrants: top-left red, top-right green, bottom-left blue, bottom-right white, so that
+// lossy codecs stay close to the colours inside each quadrant.
+QImage Quadrants(int width, int height, QImage::Format format = QImage::Format_RGB32);
+
+// Red rising from left to right, green from top to bottom, blue fixed: the colour at any
+// point is known, so an output can be checked anywhere. Drawn by Qt's painter (cheap even for
+// 100 MP pictures).
+QImage GradientImage(int width, int height, QImage::Format format = QImage::Format_RGB32);
+QColor GradientColour(int width, int height, int x, int y);
+
+// The image encoded as "jpeg", "png", "tiff", "bmp", "webp" (Qt's writers) or "gif" (our own
+// writer: Qt has none). Empty when the format cannot be written.
+QByteArray Encode(const QImage& image, const char* format, int quality = -1);
+
+// An 8-bit palette GIF: an indexed image with its own palette, any other with its colours
+// reduced to a 6x6x6 cube. Stored with LZW codes that never grow past 9 bits (a literal per
+// pixel, a clear code every 250 pixels).
+QByteArray EncodeGif(const QImage& image);
+
+// A few hundred bytes in the given format whose header declares width x height pixels
+// (formats: "jpeg", "png", "gif", "bmp", "tiff", "webp"), or that holds such a picture while
+// its container claims less: "ico" and "icns" (a PNG inside an icon directory's 256 x 256 or
+// 1024 x 1024 entry), "gif-frame" (a frame of that size on a 0 x 0 screen).
+QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t height);
+
+// Files whose headers claim width x height while they hold next to nothing: a PNG whose pixel
+// data is a few bytes, a BMP, a real JPEG patched, a GIF frame on a 0 x 0 screen, and a DIB
+// icon entry (its mask's rows counted too).
+QByteArray PngClaiming(std::uint32_t width, std::uint32_t height);
+QByteArray BmpClaiming(std::uint32_t width, std::uint32_t height);
+QByteArray JpegClaiming(QByteArray jpeg, std::uint32_t width, std::uint32_t height);
+QByteArray GifFrameClaiming(std::uint32_t width, std::uint32_t height);
+QByteArray DibClaiming(std::uint32_t width, std::uint32_t height);
+// An icon file whose one directory entry claims 256 x 256 (the byte 0), and a Mac icon file
+// whose one element is 1024 x 1024, each holding the picture.
+QByteArray IcoHolding(const QByteArray& picture);
+QByteArray IcnsHolding(const QByteArray& picture);
+
+// An RGB PNG of 8 or 16 bits per sample whose transparency key is the given colour.
+QByteArray PngWithKey(const QImage& picture, int depth, QRgb key);
+// A 16-bit BMP: 5-5-5 without bit fields, or 5-6-5 with them.
+QByteArray Bmp16(const QImage& picture, bool rgb565);
+
+// An uncompressed bottom-up BMP of one row of indices (1 or 8 bits each) with the palette
+// given: no encoder writes indices that the palette does not cover.
+QByteArray IndexedBmp(int bitsPerPixel, const std::vector<QRgb>& palette,
+                      const std::vector<int>& indices);
+
+// An 8-bit RGB PNG of the image whose chunks are all whole (lengths and checksums right) but
+// whose compressed pixel data holds only the first keptRows rows.
+QByteArray PngMissingRows(const QImage& image, int keptRows);
+
+// Where a JPEG's first scan's entropy-coded data starts (after its start-of-scan segment);
+// -1 without one. Overwritten: 24 bytes from at on replaced, never with 0xFF, so that the
+// markers stay as they were.
+qsizetype ScanStart(const QByteArray& jpeg);
+QByteArray Overwritten(QByteArray jpeg, qsizetype at);
+
+// A JPEG of Qt's writer whose markers are intact but whose entropy-coded data is damaged:
+// 24 bytes in its middle overwritten, or everything from its middle on replaced by the end
+// marker. Empty when the file has no scan to damage.
+QByteArray JpegScanOverwritten(const QByteArray& jpeg);
+QByteArray JpegScanCut(const QByteArray& jpeg);
+
+// Writes bytes to path (8-bit file-system text, which need not be valid text); false on any
+// failure.
+bool WriteBytes(const QByteArray& path, const QByteArray& bytes);
+QByteArray ReadBytes(const QByteArray& path);
+bool WriteBytes(const QString& path, const QByteArray& bytes);
+QByteArray ReadBytes(const QString& path);
+
+// Writes a w x h picture of one colour to path in the given format; returns path.
+QString WritePicture(const QString& path, int width, int height, const QColor& colour,
+                     const char* format = "PNG");
+
+// Saves image as dir/name in Qt's format for the name's suffix; returns the path as 8-bit
+// file-system text, or an empty text when Qt could not write it.
+std::string SavePicture(const QTemporaryDir& dir, const QString& name, const QImage& image);
+// The path of name inside dir as 8-bit file-system text.
+std::string PathIn(const QTemporaryDir& dir, const QString& name);
+
+// True when every channel of got, alpha too, lies within tolerance of want.
+bool NearColour(QRgb got, QRgb want, int tolerance);
+// A named colour is no QRgb: say qRgb(...) or QColor(...).rgba().
+bool NearColour(QRgb got, Qt::GlobalColor want, int tolerance) = delete;
+std::string Describe(QRgb colour);
