@@ -59,7 +59,7 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
         // ones do not run alone and the time per picture is that of full use.
         QStringList pictures;
         std::vector<Placement> placements;
-        while (pictures.size() < 4 * jobs || pictures.size() < distinct.size()) {
+        while (pictures.size() < 8 * jobs || pictures.size() < distinct.size()) {
             pictures += distinct;
             placements.insert(placements.end(), input.placements.at(sizeClass).begin(),
                               input.placements.at(sizeClass).end());

@@ -94,7 +94,7 @@ void RunAndPrintWindowed(const ParallelInput& input, const OutputFormat& format,
                 format.name, cores);
     for (const auto& [sizeClass, distinct] : input.pictures) {
         QStringList pictures;
-        while (pictures.size() < 4 * int(cores) || pictures.size() < distinct.size())
+        while (pictures.size() < 8 * int(cores) || pictures.size() < distinct.size())
             pictures += distinct;
         std::map<std::string, double> perPicture;
         for (const char* how : {"worker", "dialog"}) {

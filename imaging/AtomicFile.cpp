@@ -184,15 +184,23 @@ bool AtomicFile::moveTo(const QByteArray& path) {
     return true;
 }
 
+bool AtomicFile::sync() {
+    if (m_fd < 0)
+        return fail(EBADF);
+    if (::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOSYS &&
+        errno != EOPNOTSUPP)
+        return fail(errno);
+    return true;
+}
+
 bool AtomicFile::finishCommit() {
     if (m_fd < 0)
         return fail(EBADF);
     // Kept from the earlier saver, which synced as well: after a crash the name holds either
     // the old file or the whole new one, never an empty new one. File systems that cannot sync
     // say so and are taken as they are.
-    if (::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOSYS &&
-        errno != EOPNOTSUPP)
-        return fail(errno);
+    if (!sync())
+        return false;
     if (m_temporary.isEmpty() && !linkUnnamed())
         return false;
     // Some file systems (NFS, FUSE) report write errors only when the file is closed.

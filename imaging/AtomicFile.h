@@ -41,6 +41,9 @@ class AtomicFile {
     // the name; a name in another folder gets a copy made there. A folder at the name is
     // refused (EISDIR).
     bool commit(const QByteArray& path);
+    // Puts the data written so far on disk (commit does so too; a file that waits for its name
+    // can be synced while it waits). On failure the temporary file is removed.
+    bool sync();
     // Drops the temporary file.
     void cancel();
     // errno of the first failure.

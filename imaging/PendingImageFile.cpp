@@ -28,9 +28,14 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
         return decoded;
     auto file = std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{});
     const GpStatus encoded = ImageSaver::encodeInto(image->pixels, *file, *entry, abandon);
-    if (encoded == Ok)
-        m_file = std::move(file);
-    return encoded;
+    if (encoded != Ok)
+        return encoded;
+    // On disk now, on the thread that encoded it, so that the one naming the files in turn
+    // does not wait for the disk picture after picture.
+    if (!file->sync())
+        return Win32Error;
+    m_file = std::move(file);
+    return Ok;
 }
 
 GpStatus PendingImageFile::Commit(const WCHAR* path) {
