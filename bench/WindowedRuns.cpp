@@ -9,6 +9,7 @@
 #include "batch/ProcessingThreadProc.h"
 #include "engine/BatchJob.h"
 #include "engine/TextHelpers.h"
+#include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 
 #include <QApplication>

@@ -97,17 +97,10 @@ GpStatus GdipGetImageType(GpImage* image, ImageType* type) {
 
 GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* clsidEncoder,
                              const EncoderParameters*) {
-    if (!image || !filename || !clsidEncoder)
-        return InvalidParameter;
-    const EncoderEntry* encoder = EncoderTable::instance().find(*clsidEncoder);
-    if (!encoder)
-        return FileNotFound; // the Windows library's answer for an unknown encoder
-    const auto local = FromWideText(filename);
-    if (!local)
-        return InvalidParameter;
-    const QByteArray path = QByteArray::fromStdString(*local);
-    const GpStatus decoded = image->decode();
-    if (decoded != Ok)
-        return decoded;
+    const EncoderEntry* encoder = nullptr;
+    QByteArray path;
+    const GpStatus checked = ImageSaver::check(image, filename, clsidEncoder, &encoder, &path);
+    if (checked != Ok)
+        return checked;
     return ImageSaver::save(image->pixels, path, *encoder);
 }

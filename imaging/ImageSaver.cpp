@@ -2,6 +2,8 @@
 
 #include "imaging/AtomicFile.h"
 #include "imaging/CheckedWriter.h"
+#include "imaging/GpImage.h"
+#include "imaging/LocaleText.h"
 #include "imaging/PngEncoder.h"
 
 #include <QFile>
@@ -69,6 +71,20 @@ bool ImageSaver::encode(const QImage& pixels, const char* qtFormat, QIODevice* d
         writer.setQuality(kWebpQuality);
     }
     return writer.write(prepared) && device->size() > 0;
+}
+
+GpStatus ImageSaver::check(GpImage* image, const WCHAR* path, const CLSID* clsid,
+                           const EncoderEntry** encoder, QByteArray* bytes) {
+    if (!image || !path || !clsid)
+        return InvalidParameter;
+    *encoder = EncoderTable::instance().find(*clsid);
+    if (!*encoder)
+        return FileNotFound;
+    const auto local = FromWideText(path);
+    if (!local)
+        return InvalidParameter;
+    *bytes = QByteArray::fromStdString(*local);
+    return image->decode();
 }
 
 GpStatus ImageSaver::save(const QImage& pixels, const QByteArray& path,

@@ -11,6 +11,7 @@
 #include <QImage>
 
 class AtomicFile;
+class GpImage;
 
 class ImageSaver {
   public:
@@ -29,6 +30,12 @@ class ImageSaver {
     static constexpr int kTiffCompression = 0; // 0 none, 1 LZW
     // WebP: lossy at 90, in line with JPEG.
     static constexpr int kWebpQuality = 90;
+
+    // The checks a save makes of the library's arguments, in the library's order: the encoder
+    // (FileNotFound when unknown, as the Windows library answers), the path as the file
+    // system's bytes, the pixels decoded. Ok with encoder and bytes filled, or the answer.
+    static GpStatus check(GpImage* image, const WCHAR* path, const CLSID* clsid,
+                          const EncoderEntry** encoder, QByteArray* bytes);
 
     // path: the file system's bytes. Win32Error when the file cannot be written (missing
     // folder, a folder at the name, full disk, size limit); the existing entry is then left as

@@ -1,7 +1,6 @@
 #include "imaging/PendingImageFile.h"
 
 #include "imaging/AtomicFile.h"
-#include "imaging/EncoderTable.h"
 #include "imaging/GpImage.h"
 #include "imaging/ImageSaver.h"
 #include "imaging/LocaleText.h"
@@ -14,18 +13,11 @@ PendingImageFile& PendingImageFile::operator=(PendingImageFile&&) noexcept = def
 GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLSID* encoder,
                                   const std::atomic<bool>* abandon) {
     Discard();
-    if (!image || !folder || !encoder)
-        return InvalidParameter;
-    const EncoderEntry* entry = EncoderTable::instance().find(*encoder);
-    if (!entry)
-        return FileNotFound; // as GdipSaveImageToFile
-    const auto local = FromWideText(folder);
-    if (!local)
-        return InvalidParameter;
-    const QByteArray path = QByteArray::fromStdString(*local);
-    const GpStatus decoded = image->decode();
-    if (decoded != Ok)
-        return decoded;
+    const EncoderEntry* entry = nullptr;
+    QByteArray path;
+    const GpStatus checked = ImageSaver::check(image, folder, encoder, &entry, &path);
+    if (checked != Ok)
+        return checked;
     auto file = std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{});
     const GpStatus encoded = ImageSaver::encodeInto(image->pixels, *file, *entry, abandon);
     if (encoded != Ok)

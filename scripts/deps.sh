@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-image-formats-plugins libgl-dev zlib1g-dev libturbojpeg0-dev
     libgtest-dev
     fonts-dejavu-core

@@ -310,9 +310,9 @@ TEST_F(AtomicSaveTest, FileNamedAtCommitEndsLikeASave) {
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.at) * 10 + int(c.kind));
         emptyFolders();
-        ASSERT_TRUE(writeFile(outside("victim"), "keep me"));
+        ASSERT_TRUE(WriteBytes(outside("victim"), "keep me"));
         if (c.at == File) {
-            ASSERT_TRUE(writeFile(out("target"), "old"));
+            ASSERT_TRUE(WriteBytes(out("target"), "old"));
             ASSERT_EQ(::chmod(bytesOf(out("target")).constData(), 0604), 0);
         } else if (c.at == LinkOut) {
             ASSERT_TRUE(QFile::link(outside("victim"), out("target")));
@@ -336,7 +336,7 @@ TEST_F(AtomicSaveTest, FileNamedAtCommitEndsLikeASave) {
         const Names expected = c.at == InSubfolder ? Names{"sub"} : Names{"target"};
         EXPECT_EQ(entriesOf(m_out.path()), expected);
         if (c.ok) {
-            EXPECT_EQ(readFile(name), fresh);
+            EXPECT_EQ(ReadBytes(name), fresh);
             EXPECT_TRUE(S_ISREG(entryAt(name).st_mode));
             EXPECT_EQ(entryAt(name).st_mode & 07777, c.mode);
             if (c.at == InSubfolder) {

@@ -1,8 +1,8 @@
 // The dialog templates against the numbers the dialogs are designed with, plus the invariants
 // every template must keep for the framework to build it.
 
-#include "res/DialogTemplates.h"
 #include "TestName.h"
+#include "res/DialogTemplates.h"
 
 #include <gtest/gtest.h>
 
