@@ -12,6 +12,6 @@
 UINT ProcessingThreadProc(void* pJob);
 
 // Pictures the worker loads, stamps and encodes at once for the runs that start afterwards;
-// 0 (the default) means one per core, 1 one picture after another on the worker's own thread.
-// What is reported, numbered and written is the same either way.
+// 0 (the default) means one per core, 1 one picture after another on the worker's own thread. What
+// is reported, numbered and written is the same either way.
 void SetProcessingPicturesAtOnce(int pictures);
