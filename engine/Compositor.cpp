@@ -1,6 +1,7 @@
 #include "engine/DrawingSurface.h"
 #include "engine/ImageFile.h"
 #include "engine/SaturatingCast.h"
+#include "imaging/InPlaceDrawing.h"
 
 #include <cstdint>
 
@@ -35,6 +36,21 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
         return false;
 
     const PixelFormat format = ComposedFormat(GetPixelFormat());
+    const auto drawOverlay = [&](DrawingSurface& surface) {
+        return surface.DrawImage(overlay.m_pRecord->hImage, destRect.left, destRect.top,
+                                 Extent(destRect.left, destRect.right),
+                                 Extent(destRect.top, destRect.bottom), sourceRect.left,
+                                 sourceRect.top, Extent(sourceRect.left, sourceRect.right),
+                                 Extent(sourceRect.top, sourceRect.bottom));
+    };
+    // Most photographs decode into exactly what the new bitmap would hold: the overlay then goes
+    // on the picture itself, which saves copying every pixel (72 MB for 24 MP) into a second
+    // buffer of that size. The drawing fails, if at all, before it touches a pixel.
+    if (InPlaceDrawing::matchesNewBitmap(m_pRecord->hImage, format)) {
+        DrawingSurface surface = DrawingSurface::OnImage(m_pRecord->hImage);
+        return drawOverlay(surface) == Ok;
+    }
+
     const INT width = SaturatingCast<INT>(Width());
     const INT height = SaturatingCast<INT>(Height());
 
@@ -48,11 +64,7 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
         DrawingSurface surface = DrawingSurface::OnImage(composed->hImage);
         status = surface.DrawImage(m_pRecord->hImage, 0, 0, width, height);
         if (status == Ok)
-            status = surface.DrawImage(overlay.m_pRecord->hImage, destRect.left, destRect.top,
-                                       Extent(destRect.left, destRect.right),
-                                       Extent(destRect.top, destRect.bottom), sourceRect.left,
-                                       sourceRect.top, Extent(sourceRect.left, sourceRect.right),
-                                       Extent(sourceRect.top, sourceRect.bottom));
+            status = drawOverlay(surface);
     }
     if (status != Ok)
         return false;

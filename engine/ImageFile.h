@@ -31,8 +31,10 @@ class CImageFile {
 
     // Draws this image and then the sourceRect part of overlay scaled into destRect into a
     // new bitmap of this image's size, which then replaces this image. Indexed, 16-bit grey
-    // and 1-bit-alpha backgrounds give 32-bit ARGB; other formats are kept. False, with this
-    // object unchanged, when either object is empty or the library fails.
+    // and 1-bit-alpha backgrounds give 32-bit ARGB; other formats are kept. Where this image
+    // already is what that bitmap would hold (see InPlaceDrawing), the overlay is drawn on it
+    // directly, with the same result. False, with this object unchanged, when either object is
+    // empty or the library fails.
     bool ComposeOverlay(const CImageFile& overlay, const RECT& sourceRect, const RECT& destRect);
 
     // Decodes the pixels now; the library otherwise does so at the first draw. A picture that

@@ -550,6 +550,25 @@ QByteArray JpegScanCut(const QByteArray& jpeg) {
     return middle < 0 ? QByteArray() : jpeg.left(middle) + QByteArray("\xFF\xD9", 2);
 }
 
+// Inserts an APP1 Exif segment with one Orientation entry right after the start marker.
+QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation) {
+    QByteArray tiff("MM\0*", 4);
+    tiff.append("\x00\x00\x00\x08", 4); // first directory at 8
+    tiff.append("\x00\x01", 2);         // one entry
+    tiff.append("\x01\x12\x00\x03\x00\x00\x00\x01", 8);
+    tiff.append(char(0));
+    tiff.append(char(orientation));
+    tiff.append("\x00\x00", 2);
+    tiff.append("\x00\x00\x00\x00", 4); // no next directory
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xFF\xE1", 2);
+    const int length = int(payload.size()) + 2;
+    segment.append(char(length >> 8));
+    segment.append(char(length & 0xFF));
+    segment.append(payload);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
 bool WriteBytes(const QByteArray& path, const QByteArray& bytes) {
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)

@@ -87,6 +87,8 @@ QByteArray Overwritten(QByteArray jpeg, qsizetype at);
 // marker. Empty when the file has no scan to damage.
 QByteArray JpegScanOverwritten(const QByteArray& jpeg);
 QByteArray JpegScanCut(const QByteArray& jpeg);
+// The JPEG with an APP1 Exif segment holding one Orientation entry (1-8) after its start marker.
+QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation);
 
 // Writes bytes to path (8-bit file-system text, which need not be valid text); false on any
 // failure.

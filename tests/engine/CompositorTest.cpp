@@ -1,12 +1,16 @@
 #include "TestPictures.h"
 #include "engine/BatchJob.h"
+#include "engine/DrawingSurface.h"
 #include "engine/ImageFile.h"
 #include "engine/TextHelpers.h"
+#include "imaging/GpImage.h"
 
+#include <QColorSpace>
 #include <QPainter>
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 // Colours are checked at named pixels, away from the overlay's edges where smooth scaling
 // mixes neighbours; channels may differ by this much from the expected blend.
@@ -171,6 +175,63 @@ TEST_F(Compositor, ResultFormatFollowsTheBackground) {
         EXPECT_TRUE(NearColour(result.pixel(6, 6), kGreen.rgba(), kTolerance)) << c.name;
         EXPECT_TRUE(NearColour(result.pixel(12, 12), c.image.pixelColor(12, 12).rgba(), 0))
             << c.name;
+    }
+}
+
+// A stamp draws the overlay on the picture itself only where that is the same as drawing on a
+// new bitmap that the picture was copied into first; either way the pixels and everything an
+// encoder reads from them must be what the copy gives.
+TEST_F(Compositor, StampOnThePictureItselfOnlyWhereItEqualsTheCopy) {
+    const QImage photo = NoisyImage(48, 32, 7);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool onThePicture;
+    } cases[] = {
+        {"colour.jpg", Encode(photo, "jpeg", 90), true},
+        {"turned.jpg", JpegWithExifOrientation(Encode(photo, "jpeg", 90), 6), true},
+        {"grey.jpg", Encode(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg", 90), false},
+        {"rgb.png", Encode(photo.convertToFormat(QImage::Format_RGB888), "png"), false},
+        {"argb.png",
+         Encode(SolidImage(48, 32, QColor(0, 0, 255, 90), QImage::Format_ARGB32), "png"), false},
+        {"rgb.bmp", Encode(photo.convertToFormat(QImage::Format_RGB888), "bmp"), false},
+        {"rgb.tif", Encode(photo.convertToFormat(QImage::Format_RGB888), "tiff"), false},
+    };
+    CImageFile overlay;
+    Load(overlay, "logo.png", RedGreenOverlay(8, 8).convertToFormat(QImage::Format_ARGB32));
+    ASSERT_TRUE(overlay.DecodeNow());
+    const RECT source{1, 1, 7, 7};
+    const RECT destination{5, 3, 30, 20}; // scaled, so that smooth scaling and blending show
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = PathIn(dir, c.name);
+        ASSERT_TRUE(WriteBytes(QString::fromLocal8Bit(path.c_str()), c.bytes));
+        CImageFile stamped;
+        CImageFile original;
+        ASSERT_TRUE(stamped.LoadFromFile(path.c_str()));
+        ASSERT_TRUE(original.LoadFromFile(path.c_str()));
+        const GpImage* before = stamped.GetImage();
+        ASSERT_TRUE(stamped.ComposeOverlay(overlay, source, destination));
+        EXPECT_EQ(stamped.GetImage() == before, c.onThePicture);
+
+        // The copy, made as the library's users make it.
+        const INT width = INT(original.Width());
+        const INT height = INT(original.Height());
+        ImageRecordPtr copy(ImageRecord::New());
+        ASSERT_EQ(copy->CreateBitmap(width, height, stamped.GetPixelFormat()), Ok);
+        {
+            DrawingSurface surface = DrawingSurface::OnImage(copy->hImage);
+            ASSERT_EQ(surface.DrawImage(original.GetImage(), 0, 0, width, height), Ok);
+            ASSERT_EQ(surface.DrawImage(overlay.GetImage(), 5, 3, 25, 17, 1, 1, 6, 6), Ok);
+        }
+        const QImage& got = stamped.GetImage()->pixels;
+        const QImage& want = copy->hImage->pixels;
+        EXPECT_EQ(got.format(), want.format());
+        EXPECT_TRUE(got == want); // every pixel
+        EXPECT_EQ(got.dotsPerMeterX(), want.dotsPerMeterX());
+        EXPECT_EQ(got.dotsPerMeterY(), want.dotsPerMeterY());
+        EXPECT_TRUE(got.colorSpace() == want.colorSpace());
+        EXPECT_EQ(got.textKeys(), want.textKeys());
     }
 }
 

@@ -32,25 +32,6 @@ bool writeSparse(const QString& path, const QByteArray& start, qint64 size) {
            file.resize(size);
 }
 
-// Inserts an APP1 Exif segment with one Orientation entry right after the start marker.
-QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
-    QByteArray tiff("MM\0*", 4);
-    tiff.append("\x00\x00\x00\x08", 4); // first directory at 8
-    tiff.append("\x00\x01", 2);         // one entry
-    tiff.append("\x01\x12\x00\x03\x00\x00\x00\x01", 8);
-    tiff.append(char(0));
-    tiff.append(char(orientation));
-    tiff.append("\x00\x00", 2);
-    tiff.append("\x00\x00\x00\x00", 4); // no next directory
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray segment("\xFF\xE1", 2);
-    const int length = int(payload.size()) + 2;
-    segment.append(char(length >> 8));
-    segment.append(char(length & 0xFF));
-    segment.append(payload);
-    return jpeg.left(2) + segment + jpeg.mid(2);
-}
-
 QImage indexedQuadrants(int width, int height) {
     return Quadrants(width, height).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
 }
@@ -166,7 +147,7 @@ TEST_F(DecodeTest, Exif90DegreeJpegLoadsUpright) {
                             x >= 20  ? qRgb(0, 0, 255)
                             : y < 10 ? qRgb(0, 255, 0)
                                      : qRgb(255, 0, 0));
-    const QByteArray jpeg = withExifOrientation(Encode(stored, "jpeg", 95), 6);
+    const QByteArray jpeg = JpegWithExifOrientation(Encode(stored, "jpeg", 95), 6);
     QSize size;
     const QImage upright = loadPixels("rotated.jpg", jpeg, &size);
     EXPECT_EQ(size, QSize(20, 40));
@@ -545,7 +526,7 @@ TEST_F(DecodeTest, WholeJpegsDecodeAsQtDecodesThem) {
     };
     for (int orientation = 2; orientation <= 8; ++orientation)
         cases.push_back({"orientation " + std::to_string(orientation),
-                         withExifOrientation(Encode(photo, "jpeg", 90), orientation),
+                         JpegWithExifOrientation(Encode(photo, "jpeg", 90), orientation),
                          QImage::Format_RGB888, QImage::Format_RGB32});
     for (const Case& c : cases) {
         for (const PixelFormat target : {PixelFormat24bppRGB, PixelFormat32bppARGB}) {
