@@ -55,11 +55,11 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
         }
     }
     for (const auto& [sizeClass, distinct] : input.pictures) {
-        // Each list goes round until every job has had several pictures, so that the last
-        // ones do not run alone and the time per picture is that of full use.
+        // Each list goes round until every job has had many pictures, so that the last ones
+        // do not run alone and the time per picture is that of full use.
         QStringList pictures;
         std::vector<Placement> placements;
-        while (pictures.size() < 8 * jobs || pictures.size() < distinct.size()) {
+        while (pictures.size() < kPicturesPerJob * jobs || pictures.size() < distinct.size()) {
             pictures += distinct;
             placements.insert(placements.end(), input.placements.at(sizeClass).begin(),
                               input.placements.at(sizeClass).end());

@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+// Pictures per job (or per core) in a run of several at once: long enough that the few new
+// pixel buffers a run starts with, slow to touch first on some virtual machines (0.2 to 1 s of
+// kernel time from run to run here), and the process start do not decide the time per picture.
+constexpr int kPicturesPerJob = 24;
+
 struct ParallelInput {
     QString overlay;
     // Pictures and their placements by size class.

@@ -94,10 +94,8 @@ void RunAndPrintWindowed(const ParallelInput& input, const OutputFormat& format,
                 "pictures), one at a time against the default for %u cores\n",
                 format.name, cores);
     for (const auto& [sizeClass, distinct] : input.pictures) {
-        // Long enough that the few new pixel buffers a run starts with (slow to touch first on
-        // some virtual machines) do not decide the ratio.
         QStringList pictures;
-        while (pictures.size() < 24 * int(cores) || pictures.size() < distinct.size())
+        while (pictures.size() < kPicturesPerJob * int(cores) || pictures.size() < distinct.size())
             pictures += distinct;
         std::map<std::string, double> perPicture;
         for (const char* how : {"worker", "dialog"}) {
