@@ -30,14 +30,15 @@ struct ParallelResult {
     std::vector<Measured> peers;
 };
 
-// Runs every tool on every size class once; work is a folder it may empty and fill.
+// Runs pictorum-batch three times and every peer once on every size class; work is a folder it
+// may empty and fill.
 ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& format,
                            const QString& work, int jobs, bool peers);
 
 // Prints the rows and the goals: our time per picture against the single-thread codec floor
-// (goal <= 0.6 of it) and against each peer (goal: each peer >= 2 x ours), and our peak
-// memory, less what start-up alone takes (startupMb), against (jobs + 1) decoded pictures of
-// the largest size plus the overlay.
+// (goal <= 0.6 of it) and against each peer (goal: each peer >= 2 x ours), both for JPEG output
+// only, and our peak memory, less what start-up alone takes (startupMb), against (jobs + 1)
+// decoded pictures of the largest size plus the overlay.
 void PrintParallel(const char* format, const std::vector<std::string>& classes,
                    const ParallelResult& result, const Measured& floor, int jobs, double decodedMb,
                    double overlayMb, double startupMb);

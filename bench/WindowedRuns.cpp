@@ -20,6 +20,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <thread>
 
@@ -130,8 +131,15 @@ void RunAndPrintWindowed(const ParallelInput& input, const OutputFormat& format,
             const std::string one = std::string(how) + "1", all = std::string(how) + "N";
             if (perPicture.count(one) && perPicture.count(all)) {
                 const double speedup = perPicture[one] / perPicture[all];
-                std::printf("  %-6s %-8s all cores %.2f x as fast [goal >= 1.7: %s]\n",
-                            sizeClass.c_str(), how, speedup, speedup >= 1.7 ? "met" : "NOT met");
+                // The goal is set for JPEG output; the PNG encoder, for one, already uses
+                // every core for one picture.
+                if (std::strcmp(format.name, "JPEG") == 0)
+                    std::printf("  %-6s %-8s all cores %.2f x as fast [goal >= 1.7: %s]\n",
+                                sizeClass.c_str(), how, speedup,
+                                speedup >= 1.7 ? "met" : "NOT met");
+                else
+                    std::printf("  %-6s %-8s all cores %.2f x as fast (reported)\n",
+                                sizeClass.c_str(), how, speedup);
             }
         }
     }

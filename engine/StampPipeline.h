@@ -4,8 +4,8 @@
 // ahead, each into a file of the output folder that has no name yet; the caller then finishes
 // the items one by one in list order: each takes its number and name only then, and its file is
 // put in place under that name in one step. Items never finished are thrown away, files and all.
-// Each thread holds at most one picture, and one thread at a time stamps (which holds the
-// loaded picture and the new one at once).
+// Each thread holds at most one picture, and one thread at a time stamps (a stamp that cannot
+// draw on the loaded picture itself holds it and a new one at once).
 
 #include "engine/StampedItem.h"
 
@@ -97,7 +97,7 @@ class CStampPipeline {
     std::size_t m_nextItem = 0;     // the next item a thread begins
     std::size_t m_nextFinished = 0; // the next item Finish takes
     std::atomic<bool> m_stopping{false};
-    // Stamping holds the loaded picture and the new one at once; one thread at a time keeps
-    // the run within one picture per thread plus one.
+    // A stamp that cannot draw on the loaded picture itself holds it and a new one at once; one
+    // thread at a time keeps the run within one picture per thread plus one.
     std::counting_semaphore<1> m_stamping{1};
 };
