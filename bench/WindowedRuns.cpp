@@ -26,6 +26,8 @@
 
 namespace {
 
+constexpr int kRounds = 3;
+
 using Clock = std::chrono::steady_clock;
 
 std::string S(const QString& text) {
@@ -92,41 +94,63 @@ void RunAndPrintWindowed(const ParallelInput& input, const OutputFormat& format,
                          const QString& work) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     std::printf("\n%s in the windowed program, seconds per picture (wall time of the run / "
-                "pictures), one at a time against the default for %u cores\n",
-                format.name, cores);
+                "pictures; median of %d rounds), one at a time against the default for %u "
+                "cores\n",
+                format.name, kRounds, cores);
     for (const auto& [sizeClass, distinct] : input.pictures) {
         QStringList pictures;
         while (pictures.size() < kPicturesPerJob * int(cores) || pictures.size() < distinct.size())
             pictures += distinct;
+        // Three rounds, one-at-a-time and all-cores runs taking turns so that a slow spell of
+        // the machine falls on both; each row is the median of its rounds.
+        struct Row {
+            std::vector<double> seconds, cpu;
+            long peak = 0;
+        };
+        std::map<std::string, Row> rows;
+        for (int round = 0; round < kRounds; ++round) {
+            for (const char* how : {"worker", "dialog"}) {
+                for (const int atOnce : {1, 0}) {
+                    const QString folder = work + QStringLiteral("/windowed");
+                    QDir(folder).removeRecursively();
+                    QDir().mkpath(folder);
+                    std::vector<std::string> argv = {
+                        SelfPath(),  "--child-windowed", how,      std::to_string(atOnce),
+                        format.mime, S(input.overlay),   S(folder)};
+                    for (const QString& picture : pictures)
+                        argv.push_back(S(picture));
+                    const ChildResult child = RunChild(argv);
+                    double seconds = 0, cpu = 0;
+                    int written = 0;
+                    long peak = 0;
+                    if (!child.ok ||
+                        std::sscanf(child.output.c_str(), "run %lf %lf %d\npeak %ld", &seconds,
+                                    &cpu, &written, &peak) != 4 ||
+                        written != pictures.size()) {
+                        std::fprintf(stderr, "windowed %s run failed: %s\n", how,
+                                     child.errorOutput.c_str());
+                        continue;
+                    }
+                    Row& row = rows[std::string(how) + (atOnce == 1 ? "1" : "N")];
+                    row.seconds.push_back(seconds / pictures.size());
+                    row.cpu.push_back(cpu / pictures.size());
+                    row.peak = std::max(row.peak, peak);
+                }
+            }
+        }
         std::map<std::string, double> perPicture;
         for (const char* how : {"worker", "dialog"}) {
             for (const int atOnce : {1, 0}) {
-                const QString folder = work + QStringLiteral("/windowed");
-                QDir(folder).removeRecursively();
-                QDir().mkpath(folder);
-                std::vector<std::string> argv = {
-                    SelfPath(),  "--child-windowed", how,      std::to_string(atOnce),
-                    format.mime, S(input.overlay),   S(folder)};
-                for (const QString& picture : pictures)
-                    argv.push_back(S(picture));
-                const ChildResult child = RunChild(argv);
-                double seconds = 0, cpu = 0;
-                int written = 0;
-                long peak = 0;
-                if (!child.ok ||
-                    std::sscanf(child.output.c_str(), "run %lf %lf %d\npeak %ld", &seconds, &cpu,
-                                &written, &peak) != 4 ||
-                    written != pictures.size()) {
-                    std::fprintf(stderr, "windowed %s run failed: %s\n", how,
-                                 child.errorOutput.c_str());
+                const std::string key = std::string(how) + (atOnce == 1 ? "1" : "N");
+                const auto it = rows.find(key);
+                if (it == rows.end())
                     continue;
-                }
-                const double per = seconds / pictures.size();
-                perPicture[std::string(how) + (atOnce == 1 ? "1" : "N")] = per;
+                const double per = Median(it->second.seconds);
+                perPicture[key] = per;
                 std::printf("  %-6s %-8s %-22s %8.3f s   cpu %6.3f s   peak %4ld MB\n",
                             sizeClass.c_str(), how,
                             atOnce == 1 ? "one at a time" : "default (all cores)", per,
-                            cpu / pictures.size(), peak / 1024);
+                            Median(it->second.cpu), it->second.peak / 1024);
             }
             const std::string one = std::string(how) + "1", all = std::string(how) + "N";
             if (perPicture.count(one) && perPicture.count(all)) {
