@@ -302,8 +302,8 @@ int RunParent(const Options& options) {
             const ParallelResult parallel =
                 RunParallel(parallelInput, format, options.work + QStringLiteral("/parallel"),
                             options.jobs, options.peers);
-            PrintParallel(format.name, classes, parallel, r.floor, options.jobs, decodedMb,
-                          overlayMb, double(baselineKb) / 1024.0);
+            PrintParallel(format.name, classes, parallel, options.jobs, decodedMb, overlayMb,
+                          double(baselineKb) / 1024.0);
         }
         if (options.windowed)
             RunAndPrintWindowed(parallelInput, format, options.work + QStringLiteral("/windowed"));

@@ -27,18 +27,20 @@ struct ParallelInput {
 
 struct ParallelResult {
     Measured ours;
+    // Decode and save of the same list on one thread (the benchmark's floor child), whole runs.
+    Measured floor;
     std::vector<Measured> peers;
 };
 
-// Runs pictorum-batch three times and every peer once on every size class; work is a folder it
-// may empty and fill.
+// Runs pictorum-batch and the one-thread codec floor three times each and every peer once on
+// every size class; work is a folder it may empty and fill.
 ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& format,
                            const QString& work, int jobs, bool peers);
 
-// Prints the rows and the goals: our time per picture against the single-thread codec floor
+// Prints the rows and the goals: our time per picture against the one-thread codec floor
 // (goal <= 0.6 of it) and against each peer (goal: each peer >= 2 x ours), both for JPEG output
 // only, and our peak memory, less what start-up alone takes (startupMb), against (jobs + 1)
 // decoded pictures of the largest size plus the overlay.
 void PrintParallel(const char* format, const std::vector<std::string>& classes,
-                   const ParallelResult& result, const Measured& floor, int jobs, double decodedMb,
-                   double overlayMb, double startupMb);
+                   const ParallelResult& result, int jobs, double decodedMb, double overlayMb,
+                   double startupMb);

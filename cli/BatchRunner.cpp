@@ -14,6 +14,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -145,19 +147,26 @@ int RunBatch(const CliOptions& options, const std::atomic<bool>& stop, const Run
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
     std::size_t failed = 0;
-    pipeline.Run(
-        items,
-        [&](const PipelineReport& report) {
-            if (report.outcome != ItemOutcome::Done)
-                ++failed;
-            const bool sharesScreen =
-                streams.outIsTerminal && !(options.quiet && report.outcome == ItemOutcome::Done);
-            if (sharesScreen)
-                progress.Erase();
-            WriteLog(options, report, streams.out);
-            progress.Advance(sharesScreen);
-        },
-        stop);
+    const auto report = [&](const PipelineReport& item) {
+        if (item.outcome != ItemOutcome::Done)
+            ++failed;
+        const bool sharesScreen =
+            streams.outIsTerminal && !(options.quiet && item.outcome == ItemOutcome::Done);
+        if (sharesScreen)
+            progress.Erase();
+        WriteLog(options, item, streams.out);
+        progress.Advance(sharesScreen);
+    };
+    // Off the main thread: the imaging library hands a worker thread's freed pixel buffers to
+    // its next picture, which spares a run of one job at a time a new buffer and its page
+    // faults for every picture (about 60 ms per 24 MP picture measured here). Inline when no
+    // thread can be started.
+    try {
+        std::thread runner([&] { pipeline.Run(items, report, stop); });
+        runner.join();
+    } catch (const std::system_error&) {
+        pipeline.Run(items, report, stop);
+    }
     progress.Erase();
 
     if (stop.load()) {
