@@ -70,7 +70,7 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
                               input.placements.at(sizeClass).end());
         }
         const int count = int(pictures.size());
-        QString folder = Fresh(work + QStringLiteral("/batch"));
+        QString folder = work + QStringLiteral("/batch"); // emptied before each run below
         std::vector<std::string> argv = {PICTORUM_BATCH_EXE, "--quiet",
                                          "--jobs",           std::to_string(jobs),
                                          "--overlay",        LocalBytes(input.overlay),

@@ -28,6 +28,11 @@ namespace {
 
 constexpr int kRounds = 3;
 
+// A row's key: how the run went ("worker", "dialog") and "1" for one at a time, "N" for all cores.
+std::string RowKey(const char* how, int atOnce) {
+    return std::string(how) + (atOnce == 1 ? "1" : "N");
+}
+
 using Clock = std::chrono::steady_clock;
 
 std::string S(const QString& text) {
@@ -131,7 +136,7 @@ void RunAndPrintWindowed(const ParallelInput& input, const OutputFormat& format,
                                      child.errorOutput.c_str());
                         continue;
                     }
-                    Row& row = rows[std::string(how) + (atOnce == 1 ? "1" : "N")];
+                    Row& row = rows[RowKey(how, atOnce)];
                     row.seconds.push_back(seconds / pictures.size());
                     row.cpu.push_back(cpu / pictures.size());
                     row.peak = std::max(row.peak, peak);
@@ -141,7 +146,7 @@ void RunAndPrintWindowed(const ParallelInput& input, const OutputFormat& format,
         std::map<std::string, double> perPicture;
         for (const char* how : {"worker", "dialog"}) {
             for (const int atOnce : {1, 0}) {
-                const std::string key = std::string(how) + (atOnce == 1 ? "1" : "N");
+                const std::string key = RowKey(how, atOnce);
                 const auto it = rows.find(key);
                 if (it == rows.end())
                     continue;
@@ -152,7 +157,7 @@ void RunAndPrintWindowed(const ParallelInput& input, const OutputFormat& format,
                             atOnce == 1 ? "one at a time" : "default (all cores)", per,
                             Median(it->second.cpu), it->second.peak / 1024);
             }
-            const std::string one = std::string(how) + "1", all = std::string(how) + "N";
+            const std::string one = RowKey(how, 1), all = RowKey(how, 0);
             if (perPicture.count(one) && perPicture.count(all)) {
                 const double speedup = perPicture[one] / perPicture[all];
                 // The goal is set for JPEG output; the PNG encoder, for one, already uses
