@@ -39,6 +39,9 @@ struct PipelineReport {
     // The path the item was (or, in a dry run, would be) written to; empty when it got none.
     std::string outputPath;
     ItemOutcome outcome = ItemOutcome::Done;
+    // Why a failed item failed, in the program's own words ("no such file", "would replace one
+    // of this run's pictures"); empty when it did not fail or nothing more is known.
+    std::string reason;
 };
 
 class CStampPipeline {
