@@ -69,8 +69,12 @@ class CBatchJob {
     // terminated within length bytes.
     int GetOutputExtension(char* buffer, int length) const;
 
+    // Uses up the running number and gives it; false once the largest number has been used
+    // (numbers never wrap round to negative ones).
+    bool TakeSerial(std::int32_t& number);
     // Writes folder/name.ext for the next running number into buffer and uses the number up.
-    // A path that does not fit into length bytes with its terminator gives an empty text.
+    // A path that does not fit into length bytes with its terminator, or no number left, gives
+    // an empty text.
     void MakeOutputPath(char* buffer, int length);
     // The same for a given number, leaving the running number alone.
     void MakeOutputPathFor(std::int32_t number, char* buffer, int length) const;
@@ -83,6 +87,7 @@ class CBatchJob {
     char szOutputFormat[MAX_PATH];
     char szNameTemplate[MAX_PATH];
     std::int32_t nSerial;
+    bool bSerialSpent = false; // nSerial is the largest number and has been used
     DWORD dwFlags;
     std::int32_t nSizeX;
     std::int32_t nSizeY;

@@ -6,13 +6,18 @@ CImageFile::~CImageFile() {
     Release();
 }
 
-bool CImageFile::LoadFromFile(const char* path) {
+bool CImageFile::LoadFromFile(const char* path, GpStatus* status) {
+    GpStatus ignored = Ok;
+    GpStatus& answer = status != nullptr ? *status : ignored;
+    answer = InvalidParameter;
     if (m_pRecord != nullptr)
         return false;
     ImageRecordPtr record(ImageRecord::New());
+    answer = OutOfMemory;
     if (!record)
         return false;
-    if (record->CreateBitmapFromFile(path) != Ok || record->hImage == nullptr)
+    answer = record->CreateBitmapFromFile(path);
+    if (answer != Ok || record->hImage == nullptr)
         return false;
     m_pRecord = record.release();
     return true;

@@ -16,7 +16,8 @@ class CImageFile {
     // Decodes path (8-bit locale text) into this empty object. False, keeping the image,
     // when the object already holds one; false, staying empty, when the path does not
     // convert, the file is missing or unreadable, or it is not a picture the library decodes.
-    bool LoadFromFile(const char* path);
+    // status (optional) receives the library's answer.
+    bool LoadFromFile(const char* path, GpStatus* status = nullptr);
     void Release();
     bool IsEmpty() const { return m_pRecord == nullptr; }
 

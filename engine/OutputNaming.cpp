@@ -37,11 +37,24 @@ std::string FormatOutputName(const std::string& nameTemplate, int number) {
     return name;
 }
 
+bool CBatchJob::TakeSerial(std::int32_t& number) {
+    if (bSerialSpent)
+        return false;
+    number = nSerial;
+    if (nSerial == INT32_MAX)
+        bSerialSpent = true;
+    else
+        ++nSerial;
+    return true;
+}
+
 void CBatchJob::MakeOutputPath(char* buffer, int length) {
-    const std::int32_t number = nSerial;
-    // Wraps instead of overflowing after INT32_MAX (defined, and never reached in practice).
-    nSerial = static_cast<std::int32_t>(static_cast<std::uint32_t>(nSerial) + 1u);
-    MakeOutputPathFor(number, buffer, length);
+    std::int32_t number = 0;
+    if (TakeSerial(number)) {
+        MakeOutputPathFor(number, buffer, length);
+    } else if (buffer != nullptr && length > 0) {
+        buffer[0] = '\0';
+    }
 }
 
 void CBatchJob::MakeOutputPathFor(std::int32_t number, char* buffer, int length) const {

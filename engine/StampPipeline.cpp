@@ -2,19 +2,18 @@
 
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
+#include "imaging/OutputFolder.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <system_error>
 
 #include <sys/stat.h>
 
 namespace {
 
-std::int32_t NumberAt(std::int32_t first, std::int64_t position) {
-    // Wraps like the running number does after INT32_MAX.
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(first) +
-                                     static_cast<std::uint32_t>(position));
-}
+const char* const kNoNumberLeft = "no number left: the largest is 2147483647";
 
 // What a file was when an item was begun: a file replaced, rewritten or deleted since then
 // differs in one of these. Its absence counts as a state of its own.
@@ -53,6 +52,7 @@ struct CStampPipeline::Slot {
     ItemOutcome stamped = ItemOutcome::Done;
     // Done when the file waits in `file` (or nothing was to be written); SaveFailed otherwise.
     ItemOutcome encoded = ItemOutcome::Done;
+    std::string reason; // why stamping or encoding failed
     PendingImageFile file;
 };
 
@@ -77,6 +77,12 @@ void CStampPipeline::Start(std::vector<PipelineItem> items) {
     m_nextFinished = 0;
     m_stopping = false;
     m_haveEncoder = m_job.FindOutputEncoder(m_encoder) >= 0;
+    m_folder = std::make_unique<OutputFolder>(QByteArray(m_job.szOutputDir));
+    for (const PipelineItem& item : m_items)
+        m_folder->protect(QByteArray::fromStdString(item.path));
+    m_folder->protect(QByteArray(m_job.szOverlayPath));
+    if (!m_settings.dryRun)
+        m_folder->removeLeftovers();
     if (m_settings.jobs < 2)
         return;
     const auto threads = std::min(static_cast<std::size_t>(m_settings.jobs), m_items.size());
@@ -128,8 +134,9 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
         m_stamping.release();
     }
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
-        slot.encoded = stamped.Encode(slot.file, m_job.szOutputDir,
-                                      m_haveEncoder ? &m_encoder : nullptr, &m_stopping);
+        slot.encoded =
+            stamped.Encode(slot.file, *m_folder, m_haveEncoder ? &m_encoder : nullptr, &m_stopping);
+    slot.reason = stamped.Reason();
     stamped.Release();
 }
 
@@ -151,22 +158,26 @@ PipelineReport CStampPipeline::Finish() {
         WorkOn(index, slot, stamped);
     }
 
-    PipelineReport report{&m_items[index], {}, slot.stamped};
+    PipelineReport report{&m_items[index], {}, slot.stamped, slot.reason};
     if (slot.stamped == ItemOutcome::Done) {
-        char outputPath[MAX_PATH] = {};
-        if (m_settings.numbering == Numbering::Running)
-            m_job.MakeOutputPath(outputPath, MAX_PATH);
-        else
-            m_job.MakeOutputPathFor(NumberAt(m_job.nSerial, m_items[index].position), outputPath,
-                                    MAX_PATH);
-        report.outputPath = outputPath;
-        if (m_settings.dryRun)
-            report.outcome = m_haveEncoder && outputPath[0] != '\0' ? ItemOutcome::Done
-                                                                    : ItemOutcome::SaveFailed;
-        else if (slot.encoded != ItemOutcome::Done)
+        std::string name = OutputPathFor(index, &report.reason);
+        if (!name.empty()) {
+            report.outputPath = m_job.szOutputDir;
+            report.outputPath += '/';
+            report.outputPath += name;
+        }
+        if (m_settings.dryRun) {
+            report.outcome =
+                m_haveEncoder && !name.empty() ? ItemOutcome::Done : ItemOutcome::SaveFailed;
+        } else if (slot.encoded != ItemOutcome::Done) {
             report.outcome = slot.encoded;
-        else
-            report.outcome = CStampedItem::PutInPlace(slot.file, outputPath);
+        } else if (name.empty()) {
+            report.outcome = ItemOutcome::SaveFailed;
+        } else {
+            CStampedItem committer;
+            report.outcome = committer.PutInPlace(slot.file, name);
+            report.reason = committer.Reason();
+        }
     }
     slot.file.Discard();
     {
@@ -175,6 +186,32 @@ PipelineReport CStampPipeline::Finish() {
     }
     m_changed.notify_all();
     return report;
+}
+
+std::string CStampPipeline::OutputPathFor(std::size_t index, std::string* reason) {
+    std::int64_t number = 0;
+    if (m_settings.numbering == Numbering::Running) {
+        std::int32_t taken = 0;
+        if (!m_job.TakeSerial(taken)) {
+            *reason = kNoNumberLeft;
+            return {};
+        }
+        number = taken;
+    } else {
+        number = std::int64_t{m_job.nSerial} + m_items[index].position;
+    }
+    if (number > std::numeric_limits<std::int32_t>::max()) {
+        *reason = kNoNumberLeft;
+        return {};
+    }
+    char outputPath[MAX_PATH] = {};
+    m_job.MakeOutputPathFor(static_cast<std::int32_t>(number), outputPath, MAX_PATH);
+    const std::size_t folder = std::strlen(m_job.szOutputDir) + 1;
+    if (outputPath[0] == '\0' || std::strlen(outputPath) <= folder) {
+        *reason = "the output path is too long";
+        return {};
+    }
+    return outputPath + folder;
 }
 
 void CStampPipeline::Stop() {
@@ -186,8 +223,9 @@ void CStampPipeline::Stop() {
     for (std::thread& thread : m_threads)
         thread.join();
     m_threads.clear();
-    // Whatever was encoded and not finished goes with its slot.
+    // Whatever was encoded and not finished goes with its slot, before the folder it is in.
     m_slots.clear();
+    m_folder.reset();
 }
 
 void CStampPipeline::Run(const std::vector<PipelineItem>& items, const ReportFunction& report,

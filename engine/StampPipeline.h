@@ -22,6 +22,7 @@
 
 class CBatchJob;
 class CImageFile;
+class OutputFolder;
 
 struct PipelineItem {
     std::string path;
@@ -64,11 +65,14 @@ class CStampPipeline {
     CStampPipeline(const CStampPipeline&) = delete;
     CStampPipeline& operator=(const CStampPipeline&) = delete;
 
-    // Begins work on items (the list is kept until Stop).
+    // Begins work on items (the list is kept until Stop). The output folder is opened here
+    // once for the whole run, and every file is made and named in it; none of the items and
+    // not the overlay is ever replaced by an output (such an item fails its save). Leftovers
+    // of killed runs in the folder are removed first.
     void Start(std::vector<PipelineItem> items);
     // Waits for the next item in list order, names it (using up a running number when it
     // loaded and stamped, even if its save then fails) and puts its file in place. Called at
-    // most once per item.
+    // most once per item. An item whose number would pass the largest one fails its save.
     PipelineReport Finish();
     // Throws away every item not finished (encodings in progress are cut short, their files
     // dropped) and waits for the threads to end.
@@ -84,11 +88,15 @@ class CStampPipeline {
     struct Slot;
     void Work();
     void WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped);
+    // The item's output path, and its name relative to the folder; empty when the number or
+    // the name does not fit.
+    std::string OutputPathFor(std::size_t index, std::string* reason);
     bool HaveThreads() const { return !m_threads.empty(); }
 
     CBatchJob& m_job;
     const CImageFile& m_overlay;
     Settings m_settings;
+    std::unique_ptr<OutputFolder> m_folder;
     CLSID m_encoder{};
     bool m_haveEncoder = false;
 

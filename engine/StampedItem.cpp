@@ -4,6 +4,42 @@
 #include "engine/Placement.h"
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
+#include "imaging/OutputFolder.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The library's answer for a file that did not load, told as the file's owner would want it.
+std::string OpenFailureReason(const char* path, GpStatus status) {
+    struct stat info {};
+    const bool exists = path != nullptr && ::stat(path, &info) == 0;
+    switch (status) {
+    case FileNotFound:
+        return exists ? "the name cannot be opened" : "no such file";
+    case AccessDenied:
+        return exists && S_ISDIR(info.st_mode) ? "a folder, not a picture"
+                                               : "no permission to read it";
+    case Win32Error:
+        return exists && !S_ISREG(info.st_mode) ? "not a regular file (a FIFO, device or socket)"
+                                                : std::string("a read error");
+    case UnknownImageFormat:
+        return exists && info.st_size == 0 ? "an empty file" : "not a picture that can be read";
+    case OutOfMemory:
+        return "too large: more than 300 megapixels, or not enough memory";
+    case GenericError:
+        return "damaged or cut short";
+    default:
+        break;
+    }
+    return "could not be opened";
+}
+
+} // namespace
 
 const char* ItemOutcomeText(ItemOutcome outcome) {
     switch (outcome) {
@@ -25,9 +61,18 @@ ItemOutcome CStampedItem::LoadAndCompose(const CBatchJob& job, const char* path,
     return loaded == ItemOutcome::Done ? Compose(job, overlay) : loaded;
 }
 
+ItemOutcome CStampedItem::Failed(ItemOutcome outcome, std::string reason) {
+    m_reason = std::move(reason);
+    return outcome;
+}
+
 ItemOutcome CStampedItem::Load(const char* path) {
     m_image.Release();
-    return m_image.LoadFromFile(path) ? ItemOutcome::Done : ItemOutcome::OpenFailed;
+    m_reason.clear();
+    GpStatus status = Ok;
+    if (m_image.LoadFromFile(path, &status))
+        return ItemOutcome::Done;
+    return Failed(ItemOutcome::OpenFailed, OpenFailureReason(path, status));
 }
 
 ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overlay) {
@@ -38,9 +83,12 @@ ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overla
                                            job.nSizeY, m_image.Width(), m_image.Height());
     const RECT sourceRect{0, 0, SaturatingCast<LONG>(overlay.Width()),
                           SaturatingCast<LONG>(overlay.Height())};
+    m_reason.clear();
+    if (overlay.IsEmpty())
+        return Failed(ItemOutcome::ComposeFailed, "the overlay could not be read");
     if (!m_image.ComposeOverlay(overlay, sourceRect, destRect)) {
         m_image.Release();
-        return ItemOutcome::ComposeFailed;
+        return Failed(ItemOutcome::ComposeFailed, "damaged picture data");
     }
     return ItemOutcome::Done;
 }
@@ -53,24 +101,44 @@ ItemOutcome CStampedItem::Save(const char* outputPath, const CLSID* encoder) con
     return m_image.SaveToFile(outputPath, *encoder) ? ItemOutcome::Done : ItemOutcome::SaveFailed;
 }
 
-ItemOutcome CStampedItem::Encode(PendingImageFile& file, const char* folder, const CLSID* encoder,
-                                 const std::atomic<bool>* abandon) const {
-    file.Discard();
-    const auto wideFolder = folder != nullptr ? ToWidePath(folder) : std::nullopt;
-    if (encoder == nullptr || m_image.IsEmpty() || !wideFolder)
-        return ItemOutcome::SaveFailed;
-    return file.Encode(m_image.GetImage(), wideFolder->c_str(), encoder, abandon) == Ok
-               ? ItemOutcome::Done
-               : ItemOutcome::SaveFailed;
+std::string CStampedItem::SaveFailureReason(int error) {
+    switch (error) {
+    case 0:
+        return "the picture could not be encoded in this format";
+    case OutputFolder::kWouldReplaceInput:
+        return "would replace one of this run's pictures";
+    case OutputFolder::kExistingFileReadOnly:
+        return "the file there is read-only or another user's";
+    case EISDIR:
+        return "a folder has that name";
+    default:
+        break;
+    }
+    return std::strerror(error);
 }
 
-ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const char* outputPath) {
-    // As in Save: no name that fits, no file.
-    const auto wide =
-        outputPath != nullptr && outputPath[0] != '\0' ? ToWidePath(outputPath) : std::nullopt;
-    if (!file.IsEncoded() || !wide) {
+ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& folder,
+                                 const CLSID* encoder, const std::atomic<bool>* abandon) {
+    file.Discard();
+    m_reason.clear();
+    if (folder.handle() < 0)
+        return Failed(ItemOutcome::SaveFailed, std::string("the output folder cannot be opened: ") +
+                                                   std::strerror(folder.error()));
+    if (encoder == nullptr || m_image.IsEmpty())
+        return Failed(ItemOutcome::SaveFailed, "no encoder for the output format");
+    if (file.Encode(m_image.GetImage(), folder, encoder, abandon) == Ok)
+        return ItemOutcome::Done;
+    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+}
+
+ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const std::string& name) {
+    m_reason.clear();
+    // No name that fits, no file: a shortened one would hit a different file.
+    if (!file.IsEncoded() || name.empty()) {
         file.Discard();
-        return ItemOutcome::SaveFailed;
+        return Failed(ItemOutcome::SaveFailed, "the output path is too long");
     }
-    return file.Commit(wide->c_str()) == Ok ? ItemOutcome::Done : ItemOutcome::SaveFailed;
+    if (file.Commit(QByteArray::fromStdString(name)) == Ok)
+        return ItemOutcome::Done;
+    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
 }

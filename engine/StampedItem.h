@@ -8,8 +8,10 @@
 #include "types/WinTypes.h"
 
 #include <atomic>
+#include <string>
 
 class CBatchJob;
+class OutputFolder;
 
 enum class ItemOutcome { Done, OpenFailed, ComposeFailed, SaveFailed };
 
@@ -36,15 +38,23 @@ class CStampedItem {
     ItemOutcome Save(const char* outputPath, const CLSID* encoder) const;
 
     // Save in two steps, for a caller that encodes before the item's name is known: Encode
-    // writes the stamped picture into file, which waits unnamed in folder (Done, or
+    // writes the stamped picture into file, which waits unnamed in the run's folder (Done, or
     // SaveFailed); abandon (optional) cuts the encoding short. PutInPlace then gives it its
-    // name, as Save would have written it.
-    ItemOutcome Encode(PendingImageFile& file, const char* folder, const CLSID* encoder,
-                       const std::atomic<bool>* abandon = nullptr) const;
-    static ItemOutcome PutInPlace(PendingImageFile& file, const char* outputPath);
+    // name, relative to that folder (empty: the name did not fit, nothing is written).
+    ItemOutcome Encode(PendingImageFile& file, const OutputFolder& folder, const CLSID* encoder,
+                       const std::atomic<bool>* abandon = nullptr);
+    ItemOutcome PutInPlace(PendingImageFile& file, const std::string& name);
+
+    // Why the last step failed, in the program's own words; empty after a step that did not.
+    const std::string& Reason() const { return m_reason; }
+    // Why an item failed whose file the folder refused, or the file system, or the encoder.
+    static std::string SaveFailureReason(int error);
 
     void Release() { m_image.Release(); }
 
   private:
+    ItemOutcome Failed(ItemOutcome outcome, std::string reason);
+
     CImageFile m_image;
+    std::string m_reason;
 };

@@ -1,10 +1,13 @@
 #include "imaging/AtomicFile.h"
 
+#include "imaging/OutputFolder.h"
+
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -19,7 +22,7 @@ QByteArray randomTemporaryName() {
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     QByteArray name(AtomicFile::kTemporaryPrefix);
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < AtomicFile::kTemporaryLetters; ++i)
         name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
     return name;
 }
@@ -53,6 +56,12 @@ AtomicFile::AtomicFile(QByteArray path) : m_path(std::move(path)) {}
 AtomicFile::AtomicFile(QByteArray folder, NameAtCommit)
     : m_path(folder.isEmpty() ? QByteArray(".") : std::move(folder)), m_nameAtCommit(true) {}
 
+AtomicFile::AtomicFile(const OutputFolder& folder, NameAtCommit)
+    : m_path("."), m_folder(&folder), m_nameAtCommit(true) {}
+
+AtomicFile::AtomicFile(QByteArray path, const OutputFolder* folder)
+    : m_path(std::move(path)), m_folder(folder) {}
+
 AtomicFile::~AtomicFile() {
     cancel();
 }
@@ -62,7 +71,8 @@ bool AtomicFile::open(Temporary kind) {
     m_error = 0;
     const QByteArray folder = m_nameAtCommit ? m_path : folderOf(m_path);
     // O_PATH: the folder only has to be searchable and writable, not readable.
-    m_dirFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int base = m_folder != nullptr ? m_folder->handle() : AT_FDCWD;
+    m_dirFd = ::openat(base, folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (m_dirFd < 0)
         return fail(errno);
     // Found now rather than after encoding the whole picture; the rename would refuse it.
@@ -76,6 +86,9 @@ bool AtomicFile::open(Temporary kind) {
     if (kind == Temporary::UnnamedWherePossible &&
         (::geteuid() == 0 || ::access("/proc/self/fd", X_OK) == 0))
         m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    // Locked before it can ever have a name (it gets one just before the rename).
+    if (m_fd >= 0)
+        (void)::flock(m_fd, LOCK_EX | LOCK_NB);
     if (m_fd < 0 && !createNamed(mode))
         return false;
     // Not every file system keeps permissions (FAT, some FUSE ones): the file is still good.
@@ -92,6 +105,13 @@ bool AtomicFile::takeName(const QByteArray& path) {
     if (::fstatat(m_dirFd, m_name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(existing.st_mode))
             return fail(EISDIR);
+        if (m_folder != nullptr && m_folder->isProtected(existing.st_dev, existing.st_ino))
+            return fail(OutputFolder::kWouldReplaceInput);
+        // A file its owner keeps read-only, or another user's file in one's own folder, is not
+        // one's to replace, whatever the folder's permissions allow (as cp refuses it too).
+        if (S_ISREG(existing.st_mode) &&
+            (existing.st_uid != ::geteuid() || (existing.st_mode & S_IWUSR) == 0))
+            return fail(OutputFolder::kExistingFileReadOnly);
         if (S_ISREG(existing.st_mode))
             m_keepMode = int(existing.st_mode & 0777);
     } else if (errno != ENOENT) {
@@ -117,8 +137,29 @@ bool AtomicFile::createNamed(int mode) {
     return takeFreshName([&](const QByteArray& name) {
         m_fd = ::openat(m_dirFd, name.constData(),
                         O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode);
-        return m_fd >= 0;
+        return m_fd >= 0 && lockTemporary(name);
     });
+}
+
+bool AtomicFile::lockTemporary(const QByteArray& name) {
+    // Another run's clean-up may have found the file in the moment between its creation and
+    // the lock, and removed it: then it is given up and another name taken. A file system that
+    // cannot lock at all is taken as it is (its clean-up cannot lock either, and keeps it).
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(std::exchange(m_fd, -1));
+        errno = EEXIST;
+        return false;
+    }
+    struct stat held {
+    }, there{};
+    if (::fstat(m_fd, &held) != 0 ||
+        ::fstatat(m_dirFd, name.constData(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
+        held.st_dev != there.st_dev || held.st_ino != there.st_ino) {
+        ::close(std::exchange(m_fd, -1));
+        errno = EEXIST;
+        return false;
+    }
+    return true;
 }
 
 bool AtomicFile::linkUnnamed() {
@@ -156,7 +197,7 @@ bool AtomicFile::commit(const QByteArray& path) {
 bool AtomicFile::moveTo(const QByteArray& path) {
     // The name reaches into another folder (a name template with a slash): a rename cannot
     // cross, so the data is copied into a new file there, which is committed the same way.
-    AtomicFile there(path);
+    AtomicFile there(path, m_folder);
     if (!there.open())
         return fail(there.error());
     char buffer[1 << 16];
@@ -203,12 +244,24 @@ bool AtomicFile::finishCommit() {
         return false;
     if (m_temporary.isEmpty() && !linkUnnamed())
         return false;
-    // Some file systems (NFS, FUSE) report write errors only when the file is closed.
+    // Some file systems (NFS, FUSE) report write errors only when the file is closed. A second
+    // descriptor keeps the lock until the rename, so that no clean-up takes the file meanwhile.
+    const int lock = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
     const int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0 && errno != EINTR)
+    const auto release = [&] {
+        if (lock >= 0)
+            ::close(lock);
+    };
+    if (::close(fd) != 0 && errno != EINTR) {
+        release();
         return fail(errno);
-    if (::renameat(m_dirFd, m_temporary.constData(), m_dirFd, m_name.constData()) != 0)
-        return fail(errno);
+    }
+    const bool renamed =
+        ::renameat(m_dirFd, m_temporary.constData(), m_dirFd, m_name.constData()) == 0;
+    const int renameError = errno;
+    release();
+    if (!renamed)
+        return fail(renameError);
     m_temporary.clear();
     cancel(); // closes the folder
     return true;

@@ -6,15 +6,23 @@
 // old entry is untouched and no temporary file is left behind.
 //
 // The temporary file is unnamed (O_TMPFILE) where the file system allows it, so that even a
-// killed process leaves nothing; elsewhere it is a hidden name starting with kTemporaryPrefix.
+// killed process leaves nothing; elsewhere it is a hidden name starting with kTemporaryPrefix,
+// held locked (flock) while it lives, so that the next run into the folder can tell a killed
+// save's leftover from a live one (OutputFolder::removeLeftovers).
+//
+// An existing regular file is replaced only when this user may write it: its owner, with write
+// permission. Files made relative to an OutputFolder never replace the pictures it protects.
 
 #include <QByteArray>
+
+class OutputFolder;
 
 class AtomicFile {
   public:
     // A leftover of a killed save on a file system without unnamed files carries this name
     // followed by random letters.
     static constexpr const char* kTemporaryPrefix = ".pictorum-";
+    static constexpr int kTemporaryLetters = 12;
 
     enum class Temporary { UnnamedWherePossible, Named };
 
@@ -24,6 +32,9 @@ class AtomicFile {
     // (empty: the working folder). Until then the data has no name at all (or a hidden one).
     struct NameAtCommit {};
     AtomicFile(QByteArray folder, NameAtCommit);
+    // The same in a run's output folder, opened once for the whole run: names at commit are
+    // relative to it (which must outlive this file).
+    AtomicFile(const OutputFolder& folder, NameAtCommit);
     ~AtomicFile(); // cancels an uncommitted file
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -46,7 +57,7 @@ class AtomicFile {
     bool sync();
     // Drops the temporary file.
     void cancel();
-    // errno of the first failure.
+    // errno of the first failure, or one of OutputFolder's own codes.
     int error() const { return m_error; }
 
   private:
@@ -54,7 +65,10 @@ class AtomicFile {
     bool takeName(const QByteArray& path);
     bool finishCommit();
     bool moveTo(const QByteArray& path);
+    AtomicFile(QByteArray path, const OutputFolder* folder);
     bool createNamed(int mode);
+    // Locks the new temporary file as live; false when it was taken from under us first.
+    bool lockTemporary(const QByteArray& name);
     bool linkUnnamed();
     // Offers fresh random names to take until it accepts one, which becomes the temporary
     // file's name, or fails for another reason than the name being in use.
@@ -64,6 +78,7 @@ class AtomicFile {
     QByteArray m_path;
     QByteArray m_name;      // last component of m_path
     QByteArray m_temporary; // the temporary file's name in the folder, empty while unnamed
+    const OutputFolder* m_folder = nullptr; // m_path is relative to it when set
     int m_dirFd = -1;
     int m_fd = -1;
     int m_keepMode = -1; // permissions of the regular file being replaced

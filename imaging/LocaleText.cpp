@@ -1,40 +1,100 @@
 #include "imaging/LocaleText.h"
 
+#include <climits>
+#include <cstdio>
 #include <cwchar>
 
 namespace {
 
-// Both directions: one pass to count, one to convert. Either pass closes an open shift state
-// at the end, as multi-byte encodings with states require.
-template <class To, class From, class Converter>
-std::optional<std::basic_string<To>> Convert(const From* text, Converter convert) {
-    if (text == nullptr)
-        return std::nullopt;
-    std::mbstate_t state{};
-    const From* src = text;
-    const std::size_t count = convert(nullptr, &src, 0, &state);
-    if (count == static_cast<std::size_t>(-1))
-        return std::nullopt;
-    std::basic_string<To> converted(count, To{});
-    state = std::mbstate_t{};
-    src = text;
-    if (convert(converted.data(), &src, count + 1, &state) != count)
-        return std::nullopt;
-    return converted;
+constexpr wchar_t kEscapeBase = 0xDC00;
+
+bool IsEscapedByte(wchar_t c) {
+    return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF;
+}
+
+// Reads one character of text; nothing for a byte the locale cannot decode there (the state
+// starts afresh after it, so that it costs only itself and the rest still decodes).
+struct Step {
+    wchar_t character = 0;
+    std::size_t bytes = 1;
+    bool decoded = false;
+};
+Step NextCharacter(const char* at, std::size_t left, std::mbstate_t& state) {
+    Step step;
+    const std::size_t used = std::mbrtowc(&step.character, at, left, &state);
+    if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
+        state = std::mbstate_t{};
+        return step;
+    }
+    step.bytes = used == 0 ? 1 : used;
+    step.decoded = true;
+    return step;
 }
 
 } // namespace
 
 std::optional<std::wstring> ToWidePath(const char* text) {
-    return Convert<wchar_t>(
-        text, [](wchar_t* dst, const char** src, std::size_t n, std::mbstate_t* state) {
-            return std::mbsrtowcs(dst, src, n, state);
-        });
+    if (text == nullptr)
+        return std::nullopt;
+    std::wstring wide;
+    std::mbstate_t state{};
+    for (std::size_t left = std::char_traits<char>::length(text); left > 0;) {
+        const Step step = NextCharacter(text, left, state);
+        // A decoded escape code would not come back as the bytes it was read from.
+        if (step.decoded && !IsEscapedByte(step.character))
+            wide.push_back(step.character);
+        else
+            for (std::size_t i = 0; i < step.bytes; ++i)
+                wide.push_back(
+                    static_cast<wchar_t>(kEscapeBase + static_cast<unsigned char>(text[i])));
+        text += step.bytes;
+        left -= step.bytes;
+    }
+    return wide;
 }
 
 std::optional<std::string> FromWideText(const wchar_t* text) {
-    return Convert<char>(text,
-                         [](char* dst, const wchar_t** src, std::size_t n, std::mbstate_t* state) {
-                             return std::wcsrtombs(dst, src, n, state);
-                         });
+    if (text == nullptr)
+        return std::nullopt;
+    std::string narrow;
+    std::mbstate_t state{};
+    char buffer[MB_LEN_MAX];
+    for (const wchar_t* at = text; *at != L'\0'; ++at) {
+        if (IsEscapedByte(*at)) {
+            narrow.push_back(static_cast<char>(*at - kEscapeBase));
+            continue;
+        }
+        const std::size_t used = std::wcrtomb(buffer, *at, &state);
+        if (used == static_cast<std::size_t>(-1))
+            return std::nullopt;
+        narrow.append(buffer, used);
+    }
+    // Multi-byte encodings with states end in the initial one.
+    const std::size_t closing = std::wcrtomb(buffer, L'\0', &state);
+    if (closing != static_cast<std::size_t>(-1) && closing > 1)
+        narrow.append(buffer, closing - 1);
+    return narrow;
+}
+
+std::string EscapedForLog(const std::string& text) {
+    std::string shown;
+    std::mbstate_t state{};
+    const char* at = text.c_str();
+    for (std::size_t left = text.size(); left > 0;) {
+        const Step step = NextCharacter(at, left, state);
+        const bool control = step.character < 0x20 || step.character == 0x7F;
+        if (step.decoded && !control) {
+            shown.append(at, step.bytes);
+        } else {
+            for (std::size_t i = 0; i < step.bytes; ++i) {
+                char escaped[5];
+                std::snprintf(escaped, sizeof escaped, "\\x%02x",
+                              static_cast<unsigned char>(at[i]));
+                shown += escaped;
+            }
+        }
+        at += step.bytes;
+        left -= step.bytes;
+    }
+    return shown;
 }

@@ -4,6 +4,7 @@
 #include "imaging/GpImage.h"
 #include "imaging/ImageSaver.h"
 #include "imaging/LocaleText.h"
+#include "imaging/OutputFolder.h"
 
 PendingImageFile::PendingImageFile() = default;
 PendingImageFile::~PendingImageFile() = default;
@@ -18,14 +19,36 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
     const GpStatus checked = ImageSaver::check(image, folder, encoder, &entry, &path);
     if (checked != Ok)
         return checked;
-    auto file = std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{});
-    const GpStatus encoded = ImageSaver::encodeInto(image->pixels, *file, *entry, abandon);
+    return EncodeInto(image, std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{}), *entry,
+                      abandon);
+}
+
+GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
+                                  const std::atomic<bool>* abandon) {
+    Discard();
+    const EncoderEntry* entry = nullptr;
+    QByteArray unused;
+    // The folder is a handle, not a path: the checks take "." for it.
+    const GpStatus checked = ImageSaver::check(image, L".", encoder, &entry, &unused);
+    if (checked != Ok)
+        return checked;
+    return EncodeInto(image, std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
+                      *entry, abandon);
+}
+
+GpStatus PendingImageFile::EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
+                                      const EncoderEntry& encoder,
+                                      const std::atomic<bool>* abandon) {
+    const GpStatus encoded = ImageSaver::encodeInto(image->pixels, *file, encoder, abandon);
+    m_error = file->error();
     if (encoded != Ok)
         return encoded;
     // On disk now, on the thread that encoded it, so that the one naming the files in turn
     // does not wait for the disk picture after picture.
-    if (!file->sync())
+    if (!file->sync()) {
+        m_error = file->error();
         return Win32Error;
+    }
     m_file = std::move(file);
     return Ok;
 }
@@ -34,12 +57,26 @@ GpStatus PendingImageFile::Commit(const WCHAR* path) {
     if (!m_file)
         return InvalidParameter;
     const auto local = path ? FromWideText(path) : std::nullopt;
-    const std::unique_ptr<AtomicFile> file = std::move(m_file);
-    if (!local || local->empty())
+    if (!local || local->empty()) {
+        m_file.reset();
         return InvalidParameter;
-    return file->commit(QByteArray::fromStdString(*local)) ? Ok : Win32Error;
+    }
+    return Commit(QByteArray::fromStdString(*local));
+}
+
+GpStatus PendingImageFile::Commit(const QByteArray& name) {
+    if (!m_file)
+        return InvalidParameter;
+    const std::unique_ptr<AtomicFile> file = std::move(m_file);
+    if (name.isEmpty())
+        return InvalidParameter;
+    if (file->commit(name))
+        return Ok;
+    m_error = file->error();
+    return Win32Error;
 }
 
 void PendingImageFile::Discard() {
     m_file.reset();
+    m_error = 0;
 }

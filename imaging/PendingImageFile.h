@@ -6,10 +6,14 @@
 
 #include "imaging/GdiPlus.h"
 
+#include <QByteArray>
+
 #include <atomic>
 #include <memory>
 
 class AtomicFile;
+class OutputFolder;
+struct EncoderEntry;
 
 class PendingImageFile {
   public:
@@ -26,9 +30,23 @@ class PendingImageFile {
     // is replaced, never followed; a folder is refused). Win32Error when that fails; the file
     // is then dropped.
     GpStatus Commit(const WCHAR* path);
+
+    // The same in a run's output folder, opened once (which must outlive this file): name is
+    // relative to it, as the file system's bytes. Never replaces a picture the folder protects.
+    GpStatus Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
+                    const std::atomic<bool>* abandon = nullptr);
+    GpStatus Commit(const QByteArray& name);
+
+    // errno (or OutputFolder's code) of the last failure to make, write or name the file; 0
+    // when there was none or the failure was not the file system's.
+    int Error() const { return m_error; }
     void Discard();
     bool IsEncoded() const { return m_file != nullptr; }
 
   private:
+    GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
+                        const EncoderEntry& encoder, const std::atomic<bool>* abandon);
+
     std::unique_ptr<AtomicFile> m_file;
+    int m_error = 0;
 };

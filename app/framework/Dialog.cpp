@@ -28,8 +28,11 @@ std::vector<std::string> LocalFiles(const QMimeData* data) {
         return paths;
     const QList<QUrl> urls = data->urls();
     for (const QUrl& url : urls) {
+        // The path's own bytes: a name that is not UTF-8 (Latin-1 from an old archive) comes
+        // percent-encoded, and decoding it as text would name a file that does not exist.
         if (url.isLocalFile())
-            paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+            paths.push_back(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
+                                .toStdString());
     }
     return paths;
 }

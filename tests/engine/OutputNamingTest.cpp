@@ -116,11 +116,14 @@ TEST(OutputNaming, PathThatDoesNotFitIsLeftEmpty) {
     EXPECT_EQ(job.nSerial, 1);
 }
 
-TEST(OutputNaming, NumberWrapsInsteadOfOverflowing) {
+TEST(OutputNaming, TheLargestNumberIsTheLastOneNeverAWrappedOne) {
     NamedJob job("/o", "#");
-    job.nSerial = INT_MAX;
-    char path[64];
-    job.MakeOutputPath(path, sizeof path);
-    EXPECT_STREQ(path, "/o/2147483647.TIF");
-    EXPECT_EQ(job.nSerial, INT_MIN);
+    job.nSerial = INT_MAX - 1;
+    const char* const expected[] = {"/o/2147483646.TIF", "/o/2147483647.TIF", "", ""};
+    for (const char* name : expected) {
+        char path[64] = "unchanged";
+        job.MakeOutputPath(path, sizeof path);
+        EXPECT_STREQ(path, name);
+    }
+    EXPECT_EQ(job.nSerial, INT_MAX);
 }

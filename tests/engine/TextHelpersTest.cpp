@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
 #include <cstring>
 #include <string>
 
@@ -100,15 +101,37 @@ TEST(TextHelpers, AbbreviatePathCountsCharactersNotBytes) {
             << c.path << " " << c.limit << "/" << c.tail;
 }
 
-TEST(TextHelpers, ToWidePathUsesTheLocaleEncoding) {
-    EXPECT_EQ(ToWidePath(""), std::wstring());
-    EXPECT_EQ(ToWidePath("/tmp/a.png"), std::wstring(L"/tmp/a.png"));
-    EXPECT_EQ(ToWidePath("/tmp/Fot\xc3\xb3 \xe2\x82\xac.png"),
-              std::wstring(L"/tmp/Fot\u00f3 \u20ac.png"));
-    EXPECT_FALSE(ToWidePath("/tmp/\xff\xfe.png").has_value());
-    EXPECT_FALSE(ToWidePath("/tmp/\xc3").has_value()); // cut in the middle of a character
+TEST(TextHelpers, PathsSurviveTheWideTextWhateverTheLocale) {
+    struct Case {
+        const char* locale;
+        std::string path;
+        std::wstring wide;
+        std::string logged;
+    };
+    const Case cases[] = {
+        {"C.UTF-8", "", L"", ""},
+        {"C.UTF-8", "/tmp/Fot\xc3\xb3 \xe2\x82\xac.png", L"/tmp/Fot\u00f3 \u20ac.png",
+         "/tmp/Fot\xc3\xb3 \xe2\x82\xac.png"},
+        // Latin-1 in a UTF-8 locale; a character cut short; bytes that read as an escape code.
+        {"C.UTF-8", "/tmp/caf\xe9.jpg", L"/tmp/caf\xdce9.jpg", "/tmp/caf\\xe9.jpg"},
+        {"C.UTF-8", "/tmp/\xc3", L"/tmp/\xdcc3", "/tmp/\\xc3"},
+        {"C.UTF-8", "a\xed\xb3\xa9", L"a\xdced\xdcb3\xdca9", "a\\xed\\xb3\\xa9"},
+        {"C.UTF-8", "line\nbreak", L"line\nbreak", "line\\x0abreak"},
+        // Cron and minimal containers: every byte past ASCII.
+        {"C", "ausgabe-\xc3\xbc", L"ausgabe-\xdcc3\xdcbc", "ausgabe-\\xc3\\xbc"},
+    };
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    for (const Case& c : cases) {
+        ASSERT_NE(std::setlocale(LC_ALL, c.locale), nullptr) << c.locale;
+        const auto wide = ToWidePath(c.path.c_str());
+        ASSERT_TRUE(wide.has_value()) << c.path;
+        EXPECT_EQ(*wide, c.wide) << c.path;
+        EXPECT_EQ(FromWideText(wide->c_str()), c.path) << c.locale << " " << c.path;
+        EXPECT_EQ(EscapedForLog(c.path), c.logged) << c.locale;
+    }
+    EXPECT_FALSE(FromWideText(L"\u20ac").has_value()); // no such character in "C"
+    std::setlocale(LC_ALL, before.c_str());
     EXPECT_FALSE(ToWidePath(nullptr).has_value());
-    EXPECT_EQ(FromWideText(L"Fot\u00f3"), std::string("Fot\xc3\xb3"));
 }
 
 TEST(TextHelpers, CopyTextIsAlwaysTerminatedAndZeroFilled) {

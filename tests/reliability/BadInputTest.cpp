@@ -5,11 +5,13 @@
 #include "BatchFixture.h"
 #include "BatchRecorder.h"
 #include "TestPictures.h"
+#include "engine/TextHelpers.h"
 
 #include <QDir>
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
@@ -280,22 +282,37 @@ TEST_F(Reliability, FilesChangedAfterListing) {
 // A name that is not valid UTF-8 cannot be handed to the imaging library as text: the item is
 // reported as not opened, the file stays as it was, and the run goes on. A valid non-ASCII
 // name is stamped like any other.
+// On Linux a name is bytes: a Latin-1 name in a UTF-8 locale, and any name past ASCII under
+// LC_ALL=C (cron, minimal containers), is opened and written all the same, inputs, overlay and
+// output folder alike.
 TEST_F(Reliability, FileNamesOutsideTheLocale) {
     const QByteArray png = Encode(SolidImage(64, 48, Qt::blue), "png");
-    const QByteArray invalid = Put("\xff\xfe.png", png);
+    const QByteArray overlay = In("logo-\xc3\xbc.png");
+    ASSERT_EQ(std::rename(In("overlay.png").constData(), overlay.constData()), 0);
+    CopyText(job.szOverlayPath, overlay.constData());
+    const QByteArray out = In("ausgabe-\xc3\xbc");
+    ASSERT_EQ(::mkdir(out.constData(), 0755), 0);
+    CopyText(job.szOutputDir, out.constData());
+    const QByteArray latin1 = Put("caf\xe9.png", png);
     Put("caf\xc3\xa9-\xc3\x9f.png", png);
-    Put("good.png", Encode(SolidImage(64, 48, Qt::white), "png"));
-    List({"\xff\xfe.png", "caf\xc3\xa9-\xc3\x9f.png", "good.png"});
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    for (const char* locale : {"C.UTF-8", "C"}) {
+        SCOPED_TRACE(locale);
+        ASSERT_NE(std::setlocale(LC_ALL, locale), nullptr);
+        job.ClearFiles();
+        job.nSerial = 0;
+        List({"caf\xe9.png", "caf\xc3\xa9-\xc3\x9f.png"});
 
-    BatchRecorder recorder(job);
-    RunBatch(job, recorder);
+        BatchRecorder recorder(job);
+        RunBatch(job, recorder);
 
-    EXPECT_EQ(recorder.Lines(),
-              (std::vector<std::string>{Line("\xff\xfe.png", kCouldNotOpen),
-                                        Line("caf\xc3\xa9-\xc3\x9f.png", kDone),
-                                        Line("good.png", kDone), "Batch Completed"}));
-    EXPECT_EQ(ReadBytes(invalid), png);
-    EXPECT_EQ(job.nSerial, 2);
-    ASSERT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG"}));
-    ExpectStamped(Out("000.PNG"), 64, 48, Qt::blue, 3, 3, kTolerance);
+        EXPECT_EQ(
+            recorder.Lines(),
+            (std::vector<std::string>{Line("caf\xe9.png", kDone),
+                                      Line("caf\xc3\xa9-\xc3\x9f.png", kDone), "Batch Completed"}));
+        EXPECT_EQ(ReadBytes(latin1), png);
+        ASSERT_EQ(EntriesIn(out), (std::vector<std::string>{"000.PNG", "001.PNG"}));
+        ExpectStamped(out + "/000.PNG", 64, 48, Qt::blue, 3, 3, kTolerance);
+    }
+    std::setlocale(LC_ALL, before.c_str());
 }

@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -133,12 +136,14 @@ TEST_F(Reliability, OverlayChangedDuringTheRunKeepsStamping) {
 // An output folder that is missing, vanishes during the run, or is a regular file: every item
 // that reaches the save says "Could not save", uses its number, and the run completes.
 TEST_F(Reliability, OutputFolderFailures) {
+    int live = -1; // a live run's temporary file, held locked
     struct Case {
         const char* name;
         std::function<void(BatchFixture&)> before;
         std::function<void(BatchFixture&)> atFirstItem; // from the first " ... " handler
         std::vector<const char*> outcomes;
         std::vector<std::string> left; // entries of the output folder afterwards
+        const char* kept = nullptr;    // what the first output name must still hold
     };
     const auto removeOut = [](BatchFixture& t) {
         ASSERT_TRUE(QDir(QFile::decodeName(t.Out())).removeRecursively());
@@ -176,6 +181,36 @@ TEST_F(Reliability, OutputFolderFailures) {
          {},
          {kDone, kDone, kDone},
          {"000.PNG", "001.PNG", "002.PNG"}},
+        // The folder is the one the run opened, wherever it has gone: nothing reaches the
+        // folder a link now put in its place leads to.
+        {"swapped for a link to another folder during the run",
+         {},
+         [](BatchFixture& t) {
+             ASSERT_EQ(std::rename(t.Out().constData(), t.In("moved").constData()), 0);
+             ASSERT_EQ(mkdir(t.In("elsewhere").constData(), 0755), 0);
+             ASSERT_EQ(symlink(t.In("elsewhere").constData(), t.Out().constData()), 0);
+         },
+         {kDone, kDone, kDone},
+         {}},
+        {"first output name held by a read-only file",
+         [](BatchFixture& t) {
+             ASSERT_TRUE(WriteBytes(t.Out("000.PNG"), "kept"));
+             ASSERT_EQ(chmod(t.Out("000.PNG").constData(), 0444), 0);
+         },
+         {},
+         {kCouldNotSave, kDone, kDone},
+         {"000.PNG", "001.PNG", "002.PNG"},
+         "kept"},
+        // A killed run's hidden temporary file is removed; one a live run holds is not.
+        {"temporary files of other runs",
+         [&](BatchFixture& t) {
+             ASSERT_TRUE(WriteBytes(t.Out(".pictorum-KilledKilled"), "left behind"));
+             live = open(t.Out(".pictorum-LiveLiveLive").constData(), O_CREAT | O_RDWR, 0600);
+             ASSERT_EQ(flock(live, LOCK_EX), 0);
+         },
+         {},
+         {kDone, kDone, kDone},
+         {".pictorum-LiveLiveLive", "000.PNG", "001.PNG", "002.PNG"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,6 +239,12 @@ TEST_F(Reliability, OutputFolderFailures) {
         EXPECT_EQ(job.nSerial, 3);
         EXPECT_TRUE(job.fileList.empty());
         EXPECT_EQ(EntriesIn(Out()), c.left);
+        if (c.left.empty() && std::string(c.outcomes[0]) == kDone) {
+            EXPECT_EQ(EntriesIn(In("moved")).size(), 3u);
+        }
+        if (c.kept != nullptr) {
+            EXPECT_EQ(ReadBytes(Out("000.PNG")), c.kept);
+        }
         if (c.left.size() == 3) {
             struct stat info {};
             ASSERT_EQ(stat(Out("000.PNG").constData(), &info), 0);
@@ -212,6 +253,47 @@ TEST_F(Reliability, OutputFolderFailures) {
                 ExpectStamped(Out("000.PNG"), 64, 48, Qt::blue, 3, 3, kTolerance);
             }
         }
+    }
+    if (live >= 0)
+        close(live);
+}
+
+// A run whose output folder holds its own backgrounds, listed in order and in reverse: no
+// output ever replaces one of them, whether it was stamped already or not; the next picture
+// from elsewhere is written as usual.
+TEST_F(Reliability, OutputIntoTheInputFolderNeverReplacesAnInput) {
+    const QColor colours[] = {Qt::blue, Qt::white, Qt::cyan, Qt::yellow, Qt::magenta};
+    std::vector<QByteArray> pictures;
+    for (const QColor& colour : colours)
+        pictures.push_back(Encode(SolidImage(64, 48, colour), "png"));
+    for (const bool reversed : {false, true}) {
+        SCOPED_TRACE(reversed ? "reversed" : "in order");
+        QDir(QFile::decodeName(Out())).removeRecursively();
+        ASSERT_TRUE(QDir(m_dir.path()).mkdir("out"));
+        job.ClearFiles();
+        job.nSerial = 0;
+        std::vector<std::string> expected;
+        for (int i = 0; i < 5; ++i) {
+            const int at = reversed ? 4 - i : i;
+            const std::string name = "00" + std::to_string(at) + ".PNG";
+            ASSERT_TRUE(WriteBytes(Out(name.c_str()), pictures[std::size_t(at)]));
+            job.AddFile(Out(name.c_str()).constData());
+            expected.push_back(Line(name.c_str(), kCouldNotSave));
+        }
+        Put("a.png", pictures[0]);
+        List({"a.png"});
+        expected.push_back(Line("a.png", kDone));
+        expected.push_back("Batch Completed");
+
+        BatchRecorder recorder(job);
+        RunBatch(job, recorder, 60);
+
+        EXPECT_EQ(recorder.Lines(), expected);
+        for (int at = 0; at < 5; ++at) {
+            const std::string name = "00" + std::to_string(at) + ".PNG";
+            EXPECT_EQ(ReadBytes(Out(name.c_str())), pictures[std::size_t(at)]) << name;
+        }
+        ExpectStamped(Out("005.PNG"), 64, 48, Qt::blue, 3, 3, kTolerance);
     }
 }
 

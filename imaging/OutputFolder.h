@@ -1,0 +1,45 @@
+#pragma once
+// The folder a run writes into, opened once: every file of the run is made and named relative
+// to this handle, so that a folder renamed, or replaced by a link to another one while the run
+// goes on, cannot send the remaining files elsewhere. It also knows the files the run must never
+// replace: its own pictures, which an output name in the same folder could otherwise hit.
+
+#include <QByteArray>
+
+#include <set>
+#include <utility>
+
+#include <sys/types.h>
+
+class OutputFolder {
+  public:
+    // AtomicFile's error() for a name that holds one of the run's own pictures.
+    static constexpr int kWouldReplaceInput = -2;
+    // ... and for an existing file this user may not write (no write permission for its owner,
+    // or another user's file).
+    static constexpr int kExistingFileReadOnly = -3;
+
+    // path: the file system's bytes (empty: the working folder).
+    explicit OutputFolder(const QByteArray& path);
+    ~OutputFolder();
+    OutputFolder(const OutputFolder&) = delete;
+    OutputFolder& operator=(const OutputFolder&) = delete;
+
+    // -1 with error() set when the folder could not be opened.
+    int handle() const { return m_fd; }
+    int error() const { return m_error; }
+
+    // Adds the file at path (the entry itself, and what a link there leads to) to those never
+    // replaced. Call before the run's threads use the folder.
+    void protect(const QByteArray& path);
+    bool isProtected(dev_t device, ino_t inode) const;
+
+    // Removes the hidden temporary files that killed runs left behind: those no live writer
+    // holds locked. Returns how many were removed.
+    int removeLeftovers() const;
+
+  private:
+    int m_fd = -1;
+    int m_error = 0;
+    std::set<std::pair<dev_t, ino_t>> m_protected;
+};
