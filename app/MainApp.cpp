@@ -1,5 +1,6 @@
 #include "app/MainApp.h"
 
+#include "app/ExitSignals.h"
 #include "app/framework/MessageBox.h"
 #include "batch/ProcessingDlg.h"
 #include "imaging/GdiPlus.h"
@@ -28,6 +29,7 @@ BOOL CMainApp::InitInstance() {
         return FALSE;
     }
 
+    WatchExitSignals();
     auto dialog = std::make_unique<CMainDlg>();
     m_pMainWnd = dialog.get();
     dialog->DoModal();

@@ -33,6 +33,12 @@ HANDLE& LastWorker() {
     return handle;
 }
 
+// The job of the last run started; the main window owns it and outlives every run.
+CBatchJob*& LastJob() {
+    static CBatchJob* job = nullptr;
+    return job;
+}
+
 } // namespace
 
 DWORD WaitForLastWorker(DWORD milliseconds) {
@@ -44,6 +50,12 @@ DWORD WaitForLastWorker(DWORD milliseconds) {
         return WAIT_TIMEOUT;
     last.reset();
     return WAIT_OBJECT_0;
+}
+
+DWORD StopRunForExit(DWORD milliseconds) {
+    if (CBatchJob* job = LastJob(); job != nullptr && LastWorker())
+        job->SetRunning(false);
+    return WaitForLastWorker(milliseconds);
 }
 
 BEGIN_MESSAGE_MAP(CProcessingDlg, CDialog)
@@ -86,6 +98,7 @@ BOOL CProcessingDlg::OnInitDialog() {
 
     m_pJob->hProgressWnd = GetSafeHwnd();
     m_pJob->SetRunning(true);
+    LastJob() = m_pJob;
     const std::size_t count = m_pJob->fileList.size();
     m_nTotal = SaturatingCast<int>(count);
     if (CProgressCtrl* bar = ProgressBar())

@@ -66,3 +66,8 @@ class CProcessingDlg : public CDialog {
 // no worker is alive any more, WAIT_TIMEOUT otherwise. Call it on the user-interface thread,
 // after the last progress dialog has closed and before the job it worked on is freed.
 DWORD WaitForLastWorker(DWORD milliseconds);
+
+// What a request to end the program (SIGTERM, SIGHUP) does to a run in progress: stops it as
+// Cancel does, so that the pictures in flight are dropped with their files, and waits as
+// WaitForLastWorker does. Call it on the user-interface thread.
+DWORD StopRunForExit(DWORD milliseconds);

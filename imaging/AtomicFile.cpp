@@ -1,8 +1,7 @@
 #include "imaging/AtomicFile.h"
 
-#include "imaging/OutputFolder.h"
-
 #include <QRandomGenerator>
+#include <QtGlobal>
 
 #include <cerrno>
 #include <cstdio>
@@ -83,7 +82,10 @@ bool AtomicFile::open(Temporary kind) {
 
     // Unnamed files need a way to be linked in later: /proc, or the capability that
     // AT_EMPTY_PATH asks for.
-    if (kind == Temporary::UnnamedWherePossible &&
+    // PICTORUM_NAMED_TEMPORARIES=1 asks for named ones everywhere: for a file system that
+    // claims unnamed files and mishandles them, and to try the named path on any disk.
+    static const bool namedOnly = qEnvironmentVariableIntValue("PICTORUM_NAMED_TEMPORARIES") != 0;
+    if (kind == Temporary::UnnamedWherePossible && !namedOnly &&
         (::geteuid() == 0 || ::access("/proc/self/fd", X_OK) == 0))
         m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
     // Locked before it can ever have a name (it gets one just before the rename).

@@ -13,16 +13,14 @@
 // An existing regular file is replaced only when this user may write it: its owner, with write
 // permission. Files made relative to an OutputFolder never replace the pictures it protects.
 
-#include <QByteArray>
+#include "imaging/OutputFolder.h"
 
-class OutputFolder;
+#include <QByteArray>
 
 class AtomicFile {
   public:
-    // A leftover of a killed save on a file system without unnamed files carries this name
-    // followed by random letters.
-    static constexpr const char* kTemporaryPrefix = ".pictorum-";
-    static constexpr int kTemporaryLetters = 12;
+    static constexpr const char* kTemporaryPrefix = OutputFolder::kTemporaryPrefix;
+    static constexpr int kTemporaryLetters = OutputFolder::kTemporaryLetters;
 
     enum class Temporary { UnnamedWherePossible, Named };
 

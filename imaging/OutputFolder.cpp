@@ -1,7 +1,5 @@
 #include "imaging/OutputFolder.h"
 
-#include "imaging/AtomicFile.h"
-
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -45,12 +43,12 @@ int OutputFolder::removeLeftovers() const {
         ::close(listing);
         return 0;
     }
-    const std::size_t prefix = std::strlen(AtomicFile::kTemporaryPrefix);
+    const std::size_t prefix = std::strlen(kTemporaryPrefix);
     int removed = 0;
     while (const dirent* entry = ::readdir(folder)) {
         const char* name = entry->d_name;
-        if (std::strncmp(name, AtomicFile::kTemporaryPrefix, prefix) != 0 ||
-            std::strlen(name) != prefix + AtomicFile::kTemporaryLetters)
+        if (std::strncmp(name, kTemporaryPrefix, prefix) != 0 ||
+            std::strlen(name) != prefix + kTemporaryLetters)
             continue;
         const int fd = ::openat(m_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -58,7 +56,8 @@ int OutputFolder::removeLeftovers() const {
         // A writer holds its temporary locked from the moment it exists until it has its name;
         // one that is free to lock belongs to no live run. A file system that cannot lock
         // keeps its files: nothing proves them dead.
-        struct stat held {}, there {};
+        struct stat held {
+        }, there{};
         if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
             ::fstatat(m_fd, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&

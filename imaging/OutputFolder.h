@@ -13,6 +13,11 @@
 
 class OutputFolder {
   public:
+    // A leftover of a killed save on a file system without unnamed files carries this name
+    // followed by kTemporaryLetters random letters.
+    static constexpr const char* kTemporaryPrefix = ".pictorum-";
+    static constexpr int kTemporaryLetters = 12;
+
     // AtomicFile's error() for a name that holds one of the run's own pictures.
     static constexpr int kWouldReplaceInput = -2;
     // ... and for an existing file this user may not write (no write permission for its owner,

@@ -243,3 +243,31 @@ TEST_F(ProgressDialogTest, WorkerThatOutlivesItsCancelKeepsTheNextRunsOut) {
     EXPECT_EQ(job.nSerial, 4);
     EXPECT_EQ(Outputs().size(), 4u);
 }
+
+// A request to end the program (SIGTERM, SIGHUP) in the middle of a run, on a disk where
+// temporary files have names: the run stops as a cancel would, and the folder holds only whole
+// outputs, one per number used, and no temporary file.
+TEST_F(ProgressDialogTest, EndingTheProgramMidRunLeavesNoTemporaryFile) {
+    ASSERT_EQ(setenv("PICTORUM_NAMED_TEMPORARIES", "1", 1), 0);
+    for (int i = 0; i < 40; ++i)
+        AddBackground(("t" + std::to_string(i) + ".png").c_str(), 400, 300);
+    TestProcessingDlg dialog(&job);
+    int itemNames = 0;
+    DWORD stopped = WAIT_TIMEOUT;
+    dialog.afterMessage = [&](const View& v) {
+        if (v.message == WM_BATCH_ITEMNAME && ++itemNames == 3)
+            QTimer::singleShot(0, [&] {
+                stopped = StopRunForExit(kRunWaitMs);
+                Click(dialog.Button()); // what remains of the dialog goes with the program
+            });
+    };
+    RunModal(dialog, [&](QWidget*) {
+        EXPECT_TRUE(WaitFor([&] { return stopped == WAIT_OBJECT_0; }, kRunWaitMs));
+        CloseWhenOver(dialog);
+    });
+    EXPECT_EQ(stopped, WAIT_OBJECT_0);
+    EXPECT_GT(job.fileList.size(), 0u);
+    const QStringList all = QDir(Out()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(all.size(), job.nSerial) << all.join(' ').toStdString();
+    EXPECT_TRUE(all.filter(".pictorum-").isEmpty());
+}
