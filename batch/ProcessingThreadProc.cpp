@@ -4,13 +4,13 @@
 #include "batch/BatchMessages.h"
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
+#include "engine/MachineShare.h"
 #include "engine/StampPipeline.h"
 #include "engine/TextHelpers.h"
 
 #include <algorithm>
 #include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -23,8 +23,7 @@ void Report(const CBatchJob& job, UINT message, const char* text = nullptr) {
 }
 
 int PicturesAtOnce() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
+    return std::min(UsableCpuCount(), 64);
 }
 
 std::atomic<int> g_picturesAtOnce{0};

@@ -2,6 +2,7 @@
 
 #include "cli/BatchRunner.h"
 #include "cli/CliOptions.h"
+#include "engine/MachineShare.h"
 #include "imaging/GdiPlus.h"
 
 #include <QCoreApplication>
@@ -47,8 +48,7 @@ int main(int argc, char** argv) {
     }
 
     int status = kExitBadUsage;
-    const ParseResult parsed = ParseCommandLine(QCoreApplication::arguments(),
-                                                static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
+    const ParseResult parsed = ParseCommandLine(QCoreApplication::arguments(), UsableCpuCount());
     switch (parsed.kind) {
     case ParseResult::Kind::Help:
     case ParseResult::Kind::Version:
