@@ -30,9 +30,9 @@ std::vector<std::string> GroupFolders(const std::string& fsType, const std::stri
         std::istringstream tail(line.substr(dash + 3));
         std::string type, source, options;
         tail >> type >> source >> options;
-        if (type != fsType || (!controller.empty() && ("," + options + ",").find(
-                                                          "," + controller + ",") ==
-                                                          std::string::npos))
+        if (type != fsType ||
+            (!controller.empty() &&
+             ("," + options + ",").find("," + controller + ",") == std::string::npos))
             continue;
         std::istringstream head(line.substr(0, dash));
         std::string id, parent, device;
@@ -49,9 +49,10 @@ std::vector<std::string> GroupFolders(const std::string& fsType, const std::stri
         if (first == std::string::npos || second == std::string::npos)
             continue;
         const std::string controllers = line.substr(first + 1, second - first - 1);
-        const bool match = controller.empty() ? controllers.empty()
-                                              : ("," + controllers + ",").find(
-                                                    "," + controller + ",") != std::string::npos;
+        const bool match =
+            controller.empty()
+                ? controllers.empty()
+                : ("," + controllers + ",").find("," + controller + ",") != std::string::npos;
         if (match) {
             path = line.substr(second + 1);
             break;

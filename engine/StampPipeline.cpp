@@ -2,6 +2,7 @@
 
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
+#include "engine/MachineShare.h"
 #include "imaging/OutputFolder.h"
 
 #include <algorithm>
@@ -76,6 +77,12 @@ void CStampPipeline::Start(std::vector<PipelineItem> items) {
     m_nextItem = 0;
     m_nextFinished = 0;
     m_stopping = false;
+    m_inFlight = 0;
+    m_peakInFlight = 0;
+    m_nextAdmitted = 0;
+    m_budget = m_settings.memoryBudget;
+    if (m_budget == 0)
+        m_budget = std::max<std::uint64_t>(AvailableMemoryBytes() / 2, 256u << 20);
     m_haveEncoder = m_job.FindOutputEncoder(m_encoder) >= 0;
     m_folder = std::make_unique<OutputFolder>(QByteArray(m_job.szOutputDir));
     for (const PipelineItem& item : m_items)
@@ -113,7 +120,7 @@ void CStampPipeline::Work() {
             index = m_nextItem++;
         }
         Slot& slot = *m_slots[index];
-        WorkOn(index, slot, stamped);
+        WorkOn(index, slot, stamped, true);
         {
             std::lock_guard lock(m_mutex);
             slot.ready = true;
@@ -122,11 +129,15 @@ void CStampPipeline::Work() {
     }
 }
 
-void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped) {
+void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit) {
     slot.source = FileState::Of(m_items[index].path);
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
     slot.stamped = stamped.Load(m_items[index].path.c_str());
+    // Only the header is known so far: the pixels are decoded once the picture is admitted.
+    const std::uint64_t bytes = slot.stamped == ItemOutcome::Done ? stamped.MemoryNeeded() : 0;
+    if (admit)
+        Admit(index, bytes);
     if (slot.stamped == ItemOutcome::Done) {
         stamped.DecodeNow();
         m_stamping.acquire();
@@ -138,6 +149,31 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
             stamped.Encode(slot.file, *m_folder, m_haveEncoder ? &m_encoder : nullptr, &m_stopping);
     slot.reason = stamped.Reason();
     stamped.Release();
+    if (admit)
+        Release(bytes);
+}
+
+void CStampPipeline::Admit(std::size_t index, std::uint64_t bytes) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] {
+        return m_stopping.load() ||
+               (index == m_nextAdmitted && (m_inFlight == 0 || m_inFlight + bytes <= m_budget));
+    });
+    // A stopping run lets every thread through: what it does then is thrown away.
+    if (index == m_nextAdmitted)
+        ++m_nextAdmitted;
+    m_inFlight += bytes;
+    m_peakInFlight = std::max(m_peakInFlight, m_inFlight);
+    lock.unlock();
+    m_changed.notify_all();
+}
+
+void CStampPipeline::Release(std::uint64_t bytes) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_inFlight -= bytes;
+    }
+    m_changed.notify_all();
 }
 
 PipelineReport CStampPipeline::Finish() {
@@ -154,8 +190,9 @@ PipelineReport CStampPipeline::Finish() {
     // An item is the file as it is in its turn: one begun ahead whose file has changed since
     // (replaced, rewritten, deleted while the run went on) is done again now.
     if (!HaveThreads() || !(FileState::Of(m_items[index].path) == slot.source)) {
+        // On this thread, alone of its pictures: the budget counts those of the others.
         CStampedItem stamped;
-        WorkOn(index, slot, stamped);
+        WorkOn(index, slot, stamped, false);
     }
 
     PipelineReport report{&m_items[index], {}, slot.stamped, slot.reason};

@@ -5,7 +5,8 @@
 // the items one by one in list order: each takes its number and name only then, and its file is
 // put in place under that name in one step. Items never finished are thrown away, files and all.
 // Each thread holds at most one picture, and one thread at a time stamps (a stamp that cannot
-// draw on the loaded picture itself holds it and a new one at once).
+// draw on the loaded picture itself holds it and a new one at once). Pictures are decoded only
+// while those in flight fit a memory budget, in list order.
 
 #include "engine/StampedItem.h"
 
@@ -54,6 +55,10 @@ class CStampPipeline {
         Numbering numbering = Numbering::Running;
         // Names are taken as in a real run, nothing is written.
         bool dryRun = false;
+        // Bytes of decoded pictures in flight at once (what their headers say decoding and
+        // stamping will take); 0: half the memory this process can still take when the run
+        // starts. A picture larger than the budget still runs, alone.
+        std::uint64_t memoryBudget = 0;
     };
     using ReportFunction = std::function<void(const PipelineReport&)>;
 
@@ -84,13 +89,22 @@ class CStampPipeline {
     void Run(const std::vector<PipelineItem>& items, const ReportFunction& report,
              const std::atomic<bool>& stop);
 
+    // The most bytes of pictures in flight at once in the last run, as the budget counts them.
+    std::uint64_t PeakBytesInFlight() const { return m_peakInFlight; }
+
   private:
     struct Slot;
     void Work();
-    void WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped);
+    // admit: count the picture against the memory budget (threads of the pipeline do).
+    void WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit);
     // The item's output path, and its name relative to the folder; empty when the number or
     // the name does not fit.
     std::string OutputPathFor(std::size_t index, std::string* reason);
+    // Waits until the item, the next in list order to be admitted, fits the memory budget
+    // beside the pictures in flight (or none is in flight), and counts it in; Release counts
+    // it out.
+    void Admit(std::size_t index, std::uint64_t bytes);
+    void Release(std::uint64_t bytes);
     bool HaveThreads() const { return !m_threads.empty(); }
 
     CBatchJob& m_job;
@@ -108,6 +122,10 @@ class CStampPipeline {
     std::size_t m_nextItem = 0;     // the next item a thread begins
     std::size_t m_nextFinished = 0; // the next item Finish takes
     std::atomic<bool> m_stopping{false};
+    std::uint64_t m_budget = 0;
+    std::uint64_t m_inFlight = 0;   // bytes of the admitted pictures not yet let go
+    std::size_t m_nextAdmitted = 0; // pictures are admitted in list order, none overtaken
+    std::uint64_t m_peakInFlight = 0;
     // A stamp that cannot draw on the loaded picture itself holds it and a new one at once; one
     // thread at a time keeps the run within one picture per thread plus one.
     std::counting_semaphore<1> m_stamping{1};

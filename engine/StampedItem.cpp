@@ -6,6 +6,7 @@
 #include "engine/TextHelpers.h"
 #include "imaging/OutputFolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -73,6 +74,14 @@ ItemOutcome CStampedItem::Load(const char* path) {
     if (m_image.LoadFromFile(path, &status))
         return ItemOutcome::Done;
     return Failed(ItemOutcome::OpenFailed, OpenFailureReason(path, status));
+}
+
+std::uint64_t CStampedItem::MemoryNeeded() const {
+    // Bits per pixel are the second byte of a pixel-format code; below 24 bits the stamp draws
+    // into 32-bit pixels, and the decoded rows are at least that wide too.
+    const std::uint64_t bits = (m_image.GetPixelFormat() >> 8) & 0xFF;
+    const std::uint64_t bytes = std::max<std::uint64_t>((bits + 7) / 8, 4);
+    return std::uint64_t{m_image.Width()} * m_image.Height() * bytes * 2;
 }
 
 ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overlay) {

@@ -8,6 +8,7 @@
 #include "types/WinTypes.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 class CBatchJob;
@@ -31,6 +32,9 @@ class CStampedItem {
     // ComposeFailed like any other; Compose stamps the loaded picture.
     ItemOutcome Load(const char* path);
     void DecodeNow() const { m_image.DecodeNow(); }
+    // The memory the loaded picture will take while it is decoded and stamped, from its
+    // header: its pixels and those of the bitmap a stamp may draw into. 0 when none is held.
+    std::uint64_t MemoryNeeded() const;
     ItemOutcome Compose(const CBatchJob& job, const CImageFile& overlay);
 
     // Writes the stamped picture to outputPath with encoder (null: the format has none). An

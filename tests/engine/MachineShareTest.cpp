@@ -11,8 +11,9 @@ TEST(MachineShare, QuotaGrantsWholeProcessors) {
         const char* cpuMax;
         int cpus;
     } cases[] = {
-        {"max 100000", 0}, {"100000 100000", 1}, {"150000 100000", 2}, {"50000 100000", 1},
-        {"800000 100000", 8}, {"", 0}, {"garbage", 0}, {"100000 0", 0},
+        {"max 100000", 0},   {"100000 100000", 1}, {"150000 100000", 2},
+        {"50000 100000", 1}, {"800000 100000", 8}, {"", 0},
+        {"garbage", 0},      {"100000 0", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CpusOfQuota(c.cpuMax), c.cpus) << c.cpuMax;
