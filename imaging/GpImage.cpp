@@ -85,6 +85,8 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     // 16384 x 16384) and would call a bomb simply unreadable.
     if (probe.width != 0 && probe.height != 0 && probe.width * probe.height > kMaxImagePixels)
         return OutOfMemory;
+    if (probe.damaged)
+        return GenericError;
 
     const std::optional<QRgba64> deepKey = probe.container == ImageFileProbe::Container::Png
                                                ? PngTransparencyKey::takeDeepRgbKey(&encoded)

@@ -1,6 +1,7 @@
 #include "imaging/ImageFileProbe.h"
 
 #include "imaging/ByteOrder.h"
+#include "imaging/RawPictureProbe.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,6 +15,11 @@ using Container = ImageFileProbe::Container;
 Result incomplete(Result r) {
     r.complete = false;
     return r;
+}
+
+Result damaged(Result r) {
+    r.damaged = true;
+    return incomplete(r);
 }
 
 bool startsWith(const QByteArray& data, const char* magic, std::size_t length) {
@@ -80,7 +86,9 @@ ImageFileProbe::Result ImageFileProbe::probe(const QByteArray& data) {
     case Container::Unknown:
         break;
     }
-    return Result{};
+    Result r;
+    r.damaged = RawPictureProbe::cutShort(data);
+    return r;
 }
 
 // Walks the marker segments by their lengths and the entropy-coded data of every scan up to the
@@ -92,7 +100,12 @@ ImageFileProbe::Result ImageFileProbe::probeJpeg(const QByteArray& data) {
     Result r;
     r.container = Container::Jpeg;
     std::size_t i = 2;
+    int scans = 0;
     for (;;) {
+        // Until the first scan, each segment ends where the next marker begins: a decoder
+        // warns of anything else, and a file of a header and zeros is not read on for it.
+        if (scans == 0 && i < n && d[i] != 0xFF)
+            return damaged(r);
         // Tolerate stray bytes before a marker as decoders do.
         const void* ff = i < n ? std::memchr(d + i, 0xFF, n - i) : nullptr;
         if (!ff)
@@ -123,6 +136,8 @@ ImageFileProbe::Result ImageFileProbe::probeJpeg(const QByteArray& data) {
         i += length;
         if (marker != 0xDA)
             continue;
+        if (++scans > kMaxJpegScans)
+            return damaged(r);
         // Entropy-coded data: 0xFF is followed by 0x00 (stuffing) or a restart marker inside it.
         for (;;) {
             const void* p = i < n ? std::memchr(d + i, 0xFF, n - i) : nullptr;
@@ -250,13 +265,19 @@ ImageFileProbe::Result ImageFileProbe::probeGif(const QByteArray& data) {
                 if (r.height == 0)
                     r.height = std::uint64_t(le16(d + i + 2)) + le16(d + i + 6);
             }
+            const std::uint64_t framePixels = std::uint64_t(le16(d + i + 4)) * le16(d + i + 6);
             const unsigned flags = d[i + 8];
             i += 9;
             if (flags & 0x80)
                 i += 3u << ((flags & 7) + 1);
             ++i; // LZW minimum code size
+            const std::size_t dataStart = i;
             if (!skipSubBlocks())
                 return incomplete(r);
+            // A code has 3 bits at the least and stands for 4096 pixels at the most: data
+            // shorter than that bound cannot fill the frame that the decoder makes first.
+            if (framePixels > std::uint64_t(i - dataStart) * 8 / 3 * 4096)
+                return damaged(r);
         } else {
             return incomplete(r);
         }

@@ -16,6 +16,11 @@ class ImageFileProbe {
         // False when a declared part (segment, chunk, strip, pixel array) runs past the end
         // of the data, or the end marker is missing: the file was cut short or is damaged.
         bool complete = true;
+        // True when the data seen already shows the file is no whole picture, however much
+        // more of it there is: a JPEG whose markers, walked by their lengths, do not lead to
+        // its first scan, or with more scans than any encoder writes; a GIF frame whose data
+        // cannot fill it; a picture of plain samples shorter than its declared size.
+        bool damaged = false;
         // The code as read from the header; PixelFormatUndefined when the header does not say.
         PixelFormat pixelFormat = PixelFormatUndefined;
         // The size of the picture that decoding produces, from the headers; 0 when not read.
@@ -25,6 +30,10 @@ class ImageFileProbe {
         std::uint64_t width = 0;
         std::uint64_t height = 0;
     };
+
+    // More scans than any encoder writes (progressive ones use about ten): the decoder would
+    // go over the whole picture once per scan.
+    static constexpr int kMaxJpegScans = 100;
 
     static Container sniff(const QByteArray& head);
     static Result probe(const QByteArray& data);

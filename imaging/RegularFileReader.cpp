@@ -89,6 +89,9 @@ QByteArray readAt(int fd, std::uint64_t offset, qint64 length) {
 // a TIFF's size may have to be read from a directory that lies further in.
 std::uint64_t bytesWorthReading(int fd, const QByteArray& head) {
     ImageFileProbe::Result probed = ImageFileProbe::probe(head);
+    // The head shows the damage already: the rest would only cost time and memory.
+    if (probed.damaged)
+        return 0;
     if (probed.container == ImageFileProbe::Container::Tiff && probed.width == 0) {
         const std::uint64_t at = ImageFileProbe::directoryOffset(head);
         if (at != 0)

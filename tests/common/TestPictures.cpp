@@ -382,6 +382,30 @@ QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t
         out = IcnsHolding(PngClaiming(width, height));
     } else if (name == "gif-frame") {
         out = GifFrameClaiming(width, height);
+    } else if (name == "xbm") {
+        out = "#define a_width " + QByteArray::number(width) + "\n#define a_height " +
+              QByteArray::number(height) + "\nstatic char a_bits[] = {\n0x00 };\n";
+    } else if (name == "ppm") {
+        out = "P6\n" + QByteArray::number(width) + " " + QByteArray::number(height) + "\n255\n";
+        out.append('\0');
+    } else if (name == "jpeg-frame") {
+        // The markers up to the frame header and nothing after it.
+        out = JpegClaiming(Encode(SolidImage(16, 16, Qt::blue), "jpeg", 50), width, height);
+        for (qsizetype at = 2; at + 4 < out.size();
+             at += 2 + ((uchar(out[at + 2]) << 8) | uchar(out[at + 3]))) {
+            const auto marker = std::uint8_t(out[at + 1]);
+            if (marker >= 0xC0 && marker <= 0xC2) {
+                out.truncate(at + 2 + ((uchar(out[at + 2]) << 8) | uchar(out[at + 3])));
+                break;
+            }
+        }
+    } else if (name == "jpeg-scans") {
+        // A real small JPEG whose scan is repeated width times before the end marker.
+        const QByteArray jpeg =
+            JpegClaiming(Encode(SolidImage(16, 16, Qt::blue), "jpeg", 50), 16, height);
+        const qsizetype scan = jpeg.indexOf("\xFF\xDA");
+        const QByteArray repeated = jpeg.mid(scan, jpeg.size() - 2 - scan);
+        out = jpeg.left(scan) + repeated.repeated(qsizetype(width)) + "\xFF\xD9";
     }
     return out;
 }

@@ -46,7 +46,10 @@ QByteArray EncodeGif(const QImage& image);
 // A few hundred bytes in the given format whose header declares width x height pixels
 // (formats: "jpeg", "png", "gif", "bmp", "tiff", "webp"), or that holds such a picture while
 // its container claims less: "ico" and "icns" (a PNG inside an icon directory's 256 x 256 or
-// 1024 x 1024 entry), "gif-frame" (a frame of that size on a 0 x 0 screen).
+// 1024 x 1024 entry), "gif-frame" (a frame of that size on a 0 x 0 screen). Tiny files that
+// declare what their data cannot hold: "xbm", "ppm" (one data byte), "jpeg-frame" (the markers
+// up to the frame header, nothing after it); "jpeg-scans" is a 16 x height JPEG with its scan
+// repeated width times.
 QByteArray HeaderClaiming(const char* format, std::uint32_t width, std::uint32_t height);
 
 // Files whose headers claim width x height while they hold next to nothing: a PNG whose pixel

@@ -1,7 +1,7 @@
+#include "engine/StampPipeline.h"
 #include "TestPictures.h"
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
-#include "engine/StampPipeline.h"
 #include "engine/TextHelpers.h"
 
 #include <QDir>
@@ -52,7 +52,7 @@ TEST(StampPipeline, PicturesInFlightStayWithinTheMemoryBudget) {
         {1, 3 * kPictureBytes, true, 16 * kPictureBytes},
         {8, 3 * kPictureBytes, false, 3 * kPictureBytes},
         {8, 3 * kPictureBytes, true, 16 * kPictureBytes}, // the large one alone
-        {8, 1, false, kPictureBytes},                      // one at a time
+        {8, 1, false, kPictureBytes},                     // one at a time
         {4, 100 * kPictureBytes, true, 100 * kPictureBytes},
     };
     std::map<QString, QByteArray> oneAtATime[2];
