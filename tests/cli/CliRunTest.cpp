@@ -32,21 +32,16 @@ TEST_F(Cli, ExitStatusesAndMessages) {
     ASSERT_EQ(mkfifo(Path("fifo.jpg").toLocal8Bit().constData(), 0644), 0);
     Folder("folder.jpg");
     PutBytes("file-not-folder", "x");
-    QByteArray damaged = Encode(Picture(40, 30, Qt::red), "png");
-    damaged[40] = static_cast<char>(damaged[40] ^ 0xFF);
-    PutBytes("damaged.png", damaged);
+    PutBytes("damaged.png", Encode(Picture(40, 30, Qt::red), "png").replace(40, 1, "\x8c"));
     PutBytes("cut.tif", Encode(Picture(40, 30, Qt::red), "tiff").left(200));
-    const std::string longName(252, 'n');
 
     const struct {
         const char* name;
         QStringList args; // after the overlay and output folder
         int status;
         const char* inOut; // a part of standard output
-        const char* inErr; // a part of standard error
+        const char* inErr; // a pattern found in standard error
         QStringList written;
-        const char* notInErr = nullptr; // a pattern
-        const char* existing = nullptr; // a file put into the output folder first
         // Run by bash as "$0" with the row's arguments in "$@": names that are not text.
         const char* shell = nullptr;
         QString folder = "out";
@@ -92,11 +87,10 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          {"damaged.png", "cut.tif"},
          1,
          "damaged.png ... Error : Could not open\ncut.tif ... Error : Could not open",
-         "2 of 2 pictures failed",
-         {},
-         "libpng|TIFF|QBuffer"},
+         "^pictorum-batch: 2 of 2 pictures failed\n$",
+         {}},
         {"numbers past the largest, running",
-         {"--first-number", "2147483647", "a.png", "b.jpg"},
+         {"--first-number", "2147483647", "a.png", "a.png"},
          2,
          "",
          "numbers up to 2147483648",
@@ -108,27 +102,24 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          "numbers up to 2147483648",
          {}},
         {"names longer than the folder takes",
-         {"--template", QString::fromStdString(longName + "#"), "a.png"},
+         {"--template", QString(252, 'n') + "#", "a.png"},
          2,
          "",
          "are longer than the output folder takes",
          {}},
         {"skipped where the output exists",
-         {"--number-by", "position", "--skip-existing", "a.png", "b.jpg"},
+         {"--number-by", "position", "--skip-existing"},
          0,
          "a.png ... Skipped: 000.TIF exists\nb.jpg ... Done",
          "",
          {"000.TIF", "001.TIF"},
-         nullptr,
-         "000.TIF"},
+         R"("$0" "$@" a.png >/dev/null && "$0" "$@" a.png b.jpg)"},
         {"a name that is not text of the locale",
          {},
          0,
          "caf\\xe9.png ... Done",
          "",
          {"000.TIF"},
-         nullptr,
-         nullptr,
          // Removed after the run: Qt could not remove the temporary folder holding it.
          R"(cp a.png $'caf\xe9.png' && "$0" "$@" $'caf\xe9.png'; s=$?; rm $'caf\xe9.png'; exit $s)"},
         {"names beyond ASCII under the C locale",
@@ -137,8 +128,6 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          ".png ... Done",
          "",
          {"000.TIF"},
-         nullptr,
-         nullptr,
          "cp logo.png logo-\u00fc.png && cp a.png \u00fc.png && "
          "exec env LC_ALL=C \"$0\" \"$@\" --overlay logo-\u00fc.png \u00fc.png",
          "ausgabe-\u00fc"},
@@ -146,10 +135,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
     int n = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const QString name = row.folder + QString::number(n++);
-        const QString out = Folder(name);
-        if (row.existing != nullptr)
-            PutBytes(name + "/" + row.existing, "kept");
+        const QString out = Folder(row.folder + QString::number(n++));
         const CliRun run =
             row.shell == nullptr
                 ? RunCli(m_dir.path(), Base(out) + row.args)
@@ -158,15 +144,8 @@ TEST_F(Cli, ExitStatusesAndMessages) {
                          {}, "bash");
         EXPECT_EQ(run.status, row.status) << run.err.toStdString();
         EXPECT_TRUE(run.out.contains(row.inOut)) << run.out.toStdString();
-        EXPECT_TRUE(run.err.contains(row.inErr)) << run.err.toStdString();
-        if (row.notInErr != nullptr) {
-            EXPECT_FALSE(run.err.contains(QRegularExpression(row.notInErr)))
-                << run.err.toStdString();
-        }
+        EXPECT_TRUE(run.err.contains(QRegularExpression(row.inErr))) << run.err.toStdString();
         EXPECT_EQ(EntriesIn(out), row.written);
-        if (row.existing != nullptr) {
-            EXPECT_EQ(BytesOf(out + "/" + row.existing), "kept");
-        }
     }
 }
 
@@ -280,28 +259,23 @@ TEST_F(Cli, StopsLeaveOnlyWholeFilesAndExitWithTheSignal) {
     for (int i = 0; i < 24; ++i)
         inputs << Put(QString("big%1.jpg").arg(i), Picture(2400, 1600, QColor(10 * i, 60, 90)),
                       "jpeg");
+    const char* exec = R"(exec "$0" "$@")";
     const struct {
         const char* name;
-        int signal; // 0: standard output is a pipe that head closes after one line
+        int signal; // sent once the first line is out
         int status;
-    } rows[] = {{"Ctrl+C", SIGINT, 130},
-                {"SIGTERM", SIGTERM, 143},
-                {"SIGHUP", SIGHUP, 129},
-                {"closed pipe", 0, 141}};
+        const char* shell;
+    } rows[] = {{"Ctrl+C", SIGINT, 130, exec},
+                {"SIGTERM", SIGTERM, 143, exec},
+                {"SIGHUP", SIGHUP, 129, exec},
+                {"closed pipe", 0, 141, R"("$0" "$@" | head -n 1; exit ${PIPESTATUS[0]})"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const QString out = Folder(row.name);
-        const QStringList args =
-            Base(out) + QStringList{"--jobs", "2", "--format", "tiff"} + inputs;
         QProcess process;
         process.setWorkingDirectory(m_dir.path());
-        if (row.signal == 0)
-            process.start("bash",
-                          QStringList{"-c", R"("$0" "$@" | head -n 1; exit ${PIPESTATUS[0]})",
-                                      PICTORUM_BATCH_EXE} +
-                              args);
-        else
-            process.start(PICTORUM_BATCH_EXE, args);
+        process.start("bash", QStringList{"-c", row.shell, PICTORUM_BATCH_EXE} + Base(out) +
+                                  QStringList{"--jobs", "2", "--format", "tiff"} + inputs);
         ASSERT_TRUE(process.waitForStarted(10000));
         // Once the first picture is reported, the others are in flight or still to come.
         while (process.canReadLine() == false && process.state() == QProcess::Running)
@@ -309,7 +283,6 @@ TEST_F(Cli, StopsLeaveOnlyWholeFilesAndExitWithTheSignal) {
         if (row.signal != 0)
             ::kill(static_cast<pid_t>(process.processId()), row.signal);
         ASSERT_TRUE(process.waitForFinished(60000));
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), row.status);
 
         const QStringList written = EntriesIn(out);
