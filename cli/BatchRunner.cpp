@@ -221,8 +221,10 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
                      Printable(options.outputDir).c_str(), std::strerror(errno));
         return kExitBadUsage;
     }
+    // A dry run with --mkdir accepts a folder that a real run would make.
+    const bool wouldMake = options.makeFolder && ::access(options.outputDir.c_str(), F_OK) != 0;
     const auto problem = OutputFolderProblem(options.outputDir);
-    if (problem && !(options.makeFolder && options.dryRun)) {
+    if (problem && !wouldMake) {
         std::fprintf(streams.err, "pictorum-batch: --output '%s': %s\n",
                      Printable(options.outputDir).c_str(), problem->c_str());
         return kExitBadUsage;
