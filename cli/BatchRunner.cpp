@@ -5,41 +5,142 @@
 #include "engine/ImageFile.h"
 #include "engine/TextHelpers.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <limits>
 #include <system_error>
 #include <thread>
 
 namespace {
 
-QString FromLocal(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+// Paths stay bytes from the command line to the file system: Qt's file classes would decode
+// them in the locale's encoding and lose a name it cannot decode.
+QString Shown(const std::string& path) {
+    return QString::fromUtf8(Printable(path));
 }
 
 // The reason an output folder cannot take the files, or nothing when it can.
 std::optional<std::string> OutputFolderProblem(const std::string& dir) {
     if (dir.size() >= MAX_PATH)
         return "longer than " + std::to_string(MAX_PATH - 1) + " bytes";
-    const QFileInfo info(FromLocal(dir));
-    if (!info.exists())
-        return std::string("no such folder");
-    if (!info.isDir())
+    struct stat info {};
+    if (::stat(dir.c_str(), &info) != 0)
+        return errno == ENOENT ? std::string("no such folder (--mkdir makes it)")
+                               : std::string(std::strerror(errno));
+    if (!S_ISDIR(info.st_mode))
         return std::string("not a folder");
     if (::access(dir.c_str(), W_OK | X_OK) != 0)
         return std::string("cannot write there: ") + std::strerror(errno);
     return std::nullopt;
 }
 
-// As in the windowed log.
+// mkdir -p: every missing folder on the way, each as the umask allows. A folder that another
+// shard makes at the same moment is as good as one made here.
+bool MakeFolders(const std::string& dir) {
+    for (std::size_t slash = dir.find('/', 1);; slash = dir.find('/', slash + 1)) {
+        const std::string part = dir.substr(0, slash);
+        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
+}
+
+// Why the overlay named by path does not load.
+const char* OverlayProblem(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return "no such file";
+    if (!S_ISREG(info.st_mode))
+        return "not a regular file";
+    if (::access(path.c_str(), R_OK) != 0)
+        return "cannot be read";
+    return "not a picture that can be read";
+}
+
+// As in the windowed log, escaped where the terminal could not show it.
 std::string ItemName(const std::string& path) {
-    return FileNameOrPath(path.c_str());
+    return Printable(FileNameOrPath(path.c_str()));
+}
+
+const char* StopCause(int signalNumber) {
+    switch (signalNumber) {
+    case SIGHUP:
+        return "hung up";
+    case SIGTERM:
+        return "terminated";
+    case SIGPIPE:
+        return "standard output closed";
+    default:
+        return "interrupted";
+    }
+}
+
+// The problem with the names the run would write, found before any work, or nothing.
+std::optional<std::string> NamesProblem(const CliOptions& options, const CBatchJob& job,
+                                        const std::vector<PipelineItem>& items) {
+    if (items.empty())
+        return std::nullopt;
+    const std::int64_t last = options.numbering == Numbering::Position
+                                  ? items.back().position
+                                  : static_cast<std::int64_t>(items.size()) - 1;
+    const std::int64_t largest = std::int64_t{options.firstNumber} + last;
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+    if (largest > kLargest)
+        return "--first-number " + std::to_string(options.firstNumber) + ": this list needs " +
+               "numbers up to " + std::to_string(largest) + ", past the largest, " +
+               std::to_string(kLargest);
+    char path[MAX_PATH];
+    job.MakeOutputPathFor(static_cast<std::int32_t>(largest), path, MAX_PATH);
+    const std::string name = FileNameOrPath(path);
+    const long nameMax = ::pathconf(options.outputDir.c_str(), _PC_NAME_MAX);
+    const std::size_t limit = nameMax > 0 ? static_cast<std::size_t>(nameMax) : NAME_MAX;
+    if (path[0] == '\0' || name.size() > limit)
+        return "--template '" + Printable(options.nameTemplate) + "': names such as '" +
+               Printable(name) + "' are longer than the output folder takes (" +
+               std::to_string(limit) + " bytes a name, " + std::to_string(MAX_PATH - 1) +
+               " a path)";
+    return std::nullopt;
+}
+
+// Takes out the items whose output name already holds a file (numbering by position names
+// every item before the run) and logs them as skipped.
+std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const CBatchJob& job,
+                                          std::vector<PipelineItem> items, std::FILE* out) {
+    std::vector<PipelineItem> left;
+    for (PipelineItem& item : items) {
+        char path[MAX_PATH];
+        job.MakeOutputPathFor(
+            static_cast<std::int32_t>(std::int64_t{options.firstNumber} + item.position), path,
+            MAX_PATH);
+        struct stat info {};
+        if (path[0] == '\0' || ::lstat(path, &info) != 0) {
+            left.push_back(std::move(item));
+            continue;
+        }
+        if (options.log == LogStyle::Jsonl) {
+            QJsonObject line;
+            line["index"] = static_cast<qint64>(item.position);
+            line["input"] = Shown(item.path);
+            line["output"] = Shown(path);
+            line["status"] = "skipped";
+            line["message"] = "Skipped: the output exists";
+            std::fprintf(out, "%s\n",
+                         QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+        } else if (!options.quiet) {
+            std::fprintf(out, "%s ... Skipped: %s exists\n", ItemName(item.path).c_str(),
+                         Printable(FileNameOrPath(path)).c_str());
+        }
+    }
+    std::fflush(out);
+    return left;
 }
 
 void Fill(CBatchJob& job, const CliOptions& options, const CImageFile& overlay) {
@@ -61,26 +162,29 @@ void Fill(CBatchJob& job, const CliOptions& options, const CImageFile& overlay) 
     }
 }
 
-void WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE* out) {
+// False when the line could not be written (errno tells why).
+bool WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE* out) {
     const bool done = report.outcome == ItemOutcome::Done;
     if (options.quiet && done)
-        return;
+        return true;
     if (options.log == LogStyle::Jsonl) {
         QJsonObject line;
         line["index"] = static_cast<qint64>(report.item->position);
-        line["input"] = FromLocal(report.item->path);
-        line["output"] = report.outputPath.empty() ? QJsonValue() : FromLocal(report.outputPath);
+        line["input"] = Shown(report.item->path);
+        line["output"] = report.outputPath.empty() ? QJsonValue() : Shown(report.outputPath);
         line["status"] = !done ? "failed" : options.dryRun ? "dry-run" : "done";
         line["message"] = ItemOutcomeText(report.outcome);
+        if (!report.reason.empty())
+            line["reason"] = QString::fromUtf8(Printable(report.reason));
         std::fprintf(out, "%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
     } else if (options.dryRun && done) {
-        std::fprintf(out, "%s\n", report.outputPath.c_str());
+        std::fprintf(out, "%s\n", Printable(report.outputPath).c_str());
     } else {
         // The progress dialog's log line: name, " ... ", outcome.
         std::fprintf(out, "%s ... %s\n", ItemName(report.item->path).c_str(),
                      ItemOutcomeText(report.outcome));
     }
-    std::fflush(out);
+    return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
 } // namespace
@@ -110,29 +214,33 @@ std::vector<std::string> ExpandInputs(const CliOptions& options, std::FILE* in) 
     return list;
 }
 
-int RunBatch(const CliOptions& options, const std::atomic<bool>& stop, const RunStreams& streams) {
-    if (const auto problem = OutputFolderProblem(options.outputDir)) {
-        std::fprintf(streams.err, "pictorum-batch: --output '%s': %s\n", options.outputDir.c_str(),
-                     problem->c_str());
+int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& streams) {
+    // A dry run writes nothing, not even the folder it would make.
+    if (options.makeFolder && !options.dryRun && !MakeFolders(options.outputDir)) {
+        std::fprintf(streams.err, "pictorum-batch: --mkdir '%s': %s\n",
+                     Printable(options.outputDir).c_str(), std::strerror(errno));
+        return kExitBadUsage;
+    }
+    // A dry run with --mkdir accepts a folder that a real run would make.
+    const bool wouldMake = options.makeFolder && ::access(options.outputDir.c_str(), F_OK) != 0;
+    const auto problem = OutputFolderProblem(options.outputDir);
+    if (problem && !wouldMake) {
+        std::fprintf(streams.err, "pictorum-batch: --output '%s': %s\n",
+                     Printable(options.outputDir).c_str(), problem->c_str());
         return kExitBadUsage;
     }
     // Every item would fail with an overlay that does not decode; better said once, up front.
     CImageFile overlay;
     if (options.overlayPath.size() >= MAX_PATH ||
         !overlay.LoadFromFile(options.overlayPath.c_str()) || !overlay.DecodeNow()) {
-        const QFileInfo info(FromLocal(options.overlayPath));
-        const char* why = !info.exists()       ? "no such file"
-                          : !info.isFile()     ? "not a regular file"
-                          : !info.isReadable() ? "cannot be read"
-                                               : "not a picture that can be read";
         std::fprintf(streams.err, "pictorum-batch: --overlay '%s': %s\n",
-                     options.overlayPath.c_str(), why);
+                     Printable(options.overlayPath).c_str(), OverlayProblem(options.overlayPath));
         return kExitBadUsage;
     }
 
     const std::vector<std::string> list = ExpandInputs(options, streams.in);
-    if (stop.load())
-        return kExitInterrupted;
+    if (stop.stop.load())
+        return 128 + stop.signal.load();
 
     std::vector<PipelineItem> items;
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -143,18 +251,38 @@ int RunBatch(const CliOptions& options, const std::atomic<bool>& stop, const Run
 
     CBatchJob job;
     Fill(job, options, overlay);
+    if (const auto names = NamesProblem(options, job, items)) {
+        std::fprintf(streams.err, "pictorum-batch: %s\n", names->c_str());
+        return kExitBadUsage;
+    }
+    if (options.skipExisting)
+        items = WithoutExisting(options, job, std::move(items), streams.out);
     CStampPipeline pipeline(job, overlay, {options.jobs, options.numbering, options.dryRun});
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
     std::size_t failed = 0;
+    std::size_t done = 0;
+    int logError = 0;
     const auto report = [&](const PipelineReport& item) {
-        if (item.outcome != ItemOutcome::Done)
-            ++failed;
+        const bool itemDone = item.outcome == ItemOutcome::Done;
+        (itemDone ? done : failed) += 1;
+        const bool hasReason = !itemDone && !item.reason.empty();
         const bool sharesScreen =
-            streams.outIsTerminal && !(options.quiet && item.outcome == ItemOutcome::Done);
+            (streams.outIsTerminal && !(options.quiet && itemDone)) || hasReason;
         if (sharesScreen)
             progress.Erase();
-        WriteLog(options, item, streams.out);
+        if (!WriteLog(options, item, streams.out) && logError == 0) {
+            // Nobody reads the log any more (a closed pipe) or it cannot be kept: the rest of
+            // the run would go unrecorded, so it stops as if interrupted.
+            logError = errno != 0 ? errno : EIO;
+            if (logError == EPIPE)
+                stop.Request(SIGPIPE);
+            else
+                stop.stop.store(true);
+        }
+        if (hasReason)
+            std::fprintf(streams.err, "pictorum-batch: %s: %s\n",
+                         Printable(item.item->path).c_str(), Printable(item.reason).c_str());
         progress.Advance(sharesScreen);
     };
     // Off the main thread: the imaging library hands a worker thread's freed pixel buffers to
@@ -162,17 +290,24 @@ int RunBatch(const CliOptions& options, const std::atomic<bool>& stop, const Run
     // faults for every picture (about 60 ms per 24 MP picture measured here). Inline when no
     // thread can be started.
     try {
-        std::thread runner([&] { pipeline.Run(items, report, stop); });
+        std::thread runner([&] { pipeline.Run(items, report, stop.stop); });
         runner.join();
     } catch (const std::system_error&) {
-        pipeline.Run(items, report, stop);
+        pipeline.Run(items, report, stop.stop);
     }
     progress.Erase();
 
-    if (stop.load()) {
-        std::fprintf(streams.err, "pictorum-batch: interrupted; %zu of %zu pictures done\n",
-                     progress.Done(), items.size());
-        return kExitInterrupted;
+    if (stop.stop.load() && stop.signal.load() == 0) {
+        std::fprintf(streams.err,
+                     "pictorum-batch: cannot write the log: %s; %zu of %zu pictures "
+                     "done\n",
+                     std::strerror(logError), done, items.size());
+        return kExitSomeFailed;
+    }
+    if (stop.stop.load()) {
+        std::fprintf(streams.err, "pictorum-batch: %s; %zu of %zu pictures done\n",
+                     StopCause(stop.signal.load()), done, items.size());
+        return 128 + stop.signal.load();
     }
     if (failed > 0) {
         std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures failed\n", failed,

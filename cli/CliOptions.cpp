@@ -7,10 +7,15 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <langinfo.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -18,6 +23,17 @@ namespace {
 constexpr std::size_t kTemplateLimit = 254;
 // More threads than this only cost memory.
 constexpr int kMaxJobs = 256;
+
+constexpr const char* kExitStatusHelp =
+    "Exit status:\n"
+    "  0    every picture was stamped and written (or skipped, its output there)\n"
+    "  1    some pictures failed; each is named in the log, its reason on standard error\n"
+    "  2    bad usage, found before any picture was read\n"
+    "  129  stopped by SIGHUP\n"
+    "  130  stopped by SIGINT (Ctrl+C)\n"
+    "  141  stopped because standard output was closed\n"
+    "  143  stopped by SIGTERM\n"
+    "A stopped run finishes or drops the pictures in flight and leaves no file half-written.\n";
 
 constexpr const char* kAnchorNames[9] = {"top-left",    "top",    "top-right",
                                          "left",        "center", "right",
@@ -107,6 +123,51 @@ std::string Local(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
 
+// The parser sees every argument as Latin-1, one character per byte, so that its values give
+// back the exact bytes of the command line (a file name need not be text of the locale).
+std::string Bytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+// The length of the UTF-8 character at the start of text, or 0 when it is not one.
+std::size_t Utf8Length(const unsigned char* text, std::size_t left) {
+    const unsigned char c = text[0];
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+        code = c & 0x1Fu;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        code = c & 0x0Fu;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        code = c & 0x07u;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((text[k] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (text[k] & 0x3Fu);
+    }
+    // Overlong forms, surrogates and code points past Unicode are no characters.
+    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        return 0;
+    return length;
+}
+
+// The value of the Slurm array variable name, or nothing when it is unset or no number.
+std::optional<std::int64_t> ArrayVariable(const char* name) {
+    const char* text = std::getenv(name);
+    if (text == nullptr)
+        return std::nullopt;
+    return ParseInt<std::int64_t>(text);
+}
+
 ParseResult BadUsage(const std::string& message) {
     ParseResult result;
     result.kind = ParseResult::Kind::BadUsage;
@@ -115,12 +176,28 @@ ParseResult BadUsage(const std::string& message) {
 }
 
 ParseResult BadValue(const char* option, const std::string& value, const std::string& why) {
-    return BadUsage(std::string("--") + option + " '" + value + "': " + why);
+    return BadUsage(std::string("--") + option + " '" + Printable(value) + "': " + why);
+}
+
+// --shard auto: this task's place in a Slurm job array (--array=A-B or A-B:S) and the
+// array's size.
+std::optional<std::pair<std::int64_t, std::int64_t>> ShardOfArrayTask() {
+    const auto id = ArrayVariable("SLURM_ARRAY_TASK_ID");
+    const auto count = ArrayVariable("SLURM_ARRAY_TASK_COUNT");
+    const auto first = std::getenv("SLURM_ARRAY_TASK_MIN") ? ArrayVariable("SLURM_ARRAY_TASK_MIN")
+                                                           : std::optional<std::int64_t>(0);
+    const auto step = std::getenv("SLURM_ARRAY_TASK_STEP") ? ArrayVariable("SLURM_ARRAY_TASK_STEP")
+                                                           : std::optional<std::int64_t>(1);
+    if (!id || !count || !first || !step || *step < 1 || *id < *first ||
+        (*id - *first) % *step != 0)
+        return std::nullopt;
+    return std::pair{(*id - *first) / *step, *count};
 }
 
 } // namespace
 
-std::optional<SizeSpec> ParseSize(const std::string& text) {
+std::optional<SizeSpec> ParseSize(const std::string& given) {
+    const std::string text = Lower(given);
     const std::size_t x = text.find('x');
     if (x == std::string::npos || text.find('x', x + 1) != std::string::npos)
         return std::nullopt;
@@ -153,22 +230,52 @@ std::optional<std::uint32_t> ParseAnchor(const std::string& text) {
 std::optional<std::string> ParseFormat(const std::string& text) {
     const std::string name = Lower(text);
     for (const Encoder& encoder : InstalledEncoders()) {
-        if (text == encoder.mime ||
+        if (name == Lower(encoder.mime) ||
             std::find(encoder.names.begin(), encoder.names.end(), name) != encoder.names.end())
             return encoder.mime;
     }
     return std::nullopt;
 }
 
-std::string NormalizeTemplate(const std::string& text) {
+std::optional<std::string> NormalizeTemplate(const std::string& text) {
     std::string settled;
     int start = 0;
     int end = 0;
     SettleTemplateText(text, settled, start, end);
-    return StoredTemplateText(settled, kTemplateLimit);
+    const std::string completed = CompleteTemplateText(settled);
+    if (completed.size() > kTemplateLimit)
+        return std::nullopt;
+    return completed;
 }
 
-ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
+std::string Printable(const std::string& bytes) {
+    const char* codeset = nl_langinfo(CODESET);
+    const bool utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+    const auto* text = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::string shown;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const unsigned char c = text[at];
+        if (c == '\\') {
+            shown += "\\\\";
+            ++at;
+        } else if (c >= 0x20 && c < 0x7F) {
+            shown += static_cast<char>(c);
+            ++at;
+        } else if (const std::size_t length = utf8 ? Utf8Length(text + at, bytes.size() - at) : 0;
+                   length > 0) {
+            shown.append(bytes, at, length);
+            at += length;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(c));
+            shown += escaped;
+            ++at;
+        }
+    }
+    return shown;
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJobs) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Stamps one overlay picture onto many pictures and writes the stamped copies, named "
@@ -194,12 +301,19 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
         "NAME");
     const QCommandLineOption nameTemplate(
         "template",
-        "Output file name; its run of '#' takes the number, zero-padded. Letters, digits and "
-        "blanks are kept, other characters dropped, '#' added when missing. Default: ###.",
+        "Output file name; its run of '#' takes the number, zero-padded. Letters of any "
+        "script, digits and blanks are kept, other characters dropped, '#' added when "
+        "missing; at most 254 bytes. Default: ###.",
         "TEXT");
     const QCommandLineOption firstNumber("first-number", "The first running number (default 0).",
                                          "N");
     const QCommandLineOption output("output", "The output folder (required).", "DIR");
+    const QCommandLineOption makeFolder("mkdir",
+                                        "Make the output folder, and its parents, when missing.");
+    const QCommandLineOption skipExisting(
+        "skip-existing",
+        "Leave a picture alone when its output name already holds a file, so that a run cut "
+        "short can be run again for what is missing. Needs --number-by position (or --shard).");
     const QCommandLineOption nul({"0", "null"},
                                  "The list read from '-' is NUL-separated (find -print0).");
     const QCommandLineOption jobs(
@@ -217,17 +331,22 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
     const QCommandLineOption shard(
         "shard",
         "Work only on the pictures whose place in the list modulo M is K (0 <= K < M); implies "
-        "--number-by position, so shards run anywhere never collide.",
-        "K/M");
+        "--number-by position, so shards run anywhere never collide. auto: K and M of the "
+        "Slurm array task (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT).",
+        "K/M|auto");
     parser.addOptions({help, version, overlay, size, anchor, format, nameTemplate, firstNumber,
-                       output, nul, jobs, dryRun, log, quiet, numberBy, shard});
+                       output, makeFolder, nul, jobs, dryRun, log, quiet, numberBy, shard,
+                       skipExisting});
     parser.addPositionalArgument("PICTURE",
                                  "The pictures to stamp, in order; '-' reads a list, one per "
                                  "line, from standard input.",
                                  "PICTURE...");
 
-    if (!parser.parse(args))
-        return BadUsage(Local(parser.errorText()));
+    QStringList latin;
+    for (const std::string& arg : args)
+        latin << QString::fromLatin1(arg.data(), static_cast<qsizetype>(arg.size()));
+    if (!parser.parse(latin))
+        return BadUsage(Printable(Bytes(parser.errorText())));
     if (parser.isSet(help)) {
         ParseResult result;
         result.kind = ParseResult::Kind::Help;
@@ -235,7 +354,7 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
         QString text = parser.helpText();
         const qsizetype lineEnd = text.indexOf(u'\n');
         text.replace(0, lineEnd, "Usage: pictorum-batch [options] PICTURE...");
-        result.text = Local(text) + "\n";
+        result.text = Local(text) + "\n" + kExitStatusHelp;
         return result;
     }
     if (parser.isSet(version)) {
@@ -249,7 +368,7 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
     options.jobs = std::clamp(defaultJobs, 1, kMaxJobs);
 
     // Options given twice: the last one counts, as with most tools.
-    auto value = [&](const QCommandLineOption& option) { return Local(parser.value(option)); };
+    auto value = [&](const QCommandLineOption& option) { return Bytes(parser.value(option)); };
 
     if (!parser.isSet(overlay) || value(overlay).empty())
         return BadUsage("--overlay: no overlay picture given");
@@ -257,6 +376,9 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
     if (!parser.isSet(output) || value(output).empty())
         return BadUsage("--output: no output folder given");
     options.outputDir = value(output);
+    while (options.outputDir.size() > 1 && options.outputDir.back() == '/')
+        options.outputDir.pop_back();
+    options.makeFolder = parser.isSet(makeFolder);
 
     if (parser.isSet(size)) {
         const auto spec = ParseSize(value(size));
@@ -287,8 +409,14 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
         }
         options.mimeType = *mime;
     }
-    if (parser.isSet(nameTemplate))
-        options.nameTemplate = NormalizeTemplate(value(nameTemplate));
+    if (parser.isSet(nameTemplate)) {
+        const auto stored = NormalizeTemplate(value(nameTemplate));
+        if (!stored)
+            return BadValue("template", value(nameTemplate),
+                            "longer than " + std::to_string(kTemplateLimit) +
+                                " bytes once its dropped characters are gone");
+        options.nameTemplate = *stored;
+    }
     if (parser.isSet(firstNumber)) {
         // The running number never goes below 0 in the windowed program either.
         const auto number = ParseInt<std::int32_t>(value(firstNumber));
@@ -314,12 +442,25 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
     }
     if (parser.isSet(shard)) {
         const std::string text = value(shard);
-        const std::size_t slash = text.find('/');
-        const auto k = ParseInt<std::int64_t>(text.substr(0, slash));
-        const auto m = slash == std::string::npos ? std::nullopt
-                                                  : ParseInt<std::int64_t>(text.substr(slash + 1));
+        std::optional<std::int64_t> k;
+        std::optional<std::int64_t> m;
+        if (text == "auto") {
+            const auto task = ShardOfArrayTask();
+            if (!task || task->second < 1 || task->first >= task->second)
+                return BadValue("shard", text,
+                                "not in a Slurm array task: SLURM_ARRAY_TASK_ID and "
+                                "SLURM_ARRAY_TASK_COUNT must name this task's place in an "
+                                "array such as --array=0-7");
+            k = task->first;
+            m = task->second;
+        } else {
+            const std::size_t slash = text.find('/');
+            k = ParseInt<std::int64_t>(text.substr(0, slash));
+            m = slash == std::string::npos ? std::nullopt
+                                           : ParseInt<std::int64_t>(text.substr(slash + 1));
+        }
         if (!k || !m || *m < 1 || *k < 0 || *k >= *m)
-            return BadValue("shard", text, "expected K/M with 0 <= K < M");
+            return BadValue("shard", text, "expected K/M with 0 <= K < M, or auto");
         options.shardIndex = *k;
         options.shardCount = *m;
         options.numbering = Numbering::Position;
@@ -335,12 +476,16 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
         else
             return BadValue("number-by", value(numberBy), "expected running or position");
     }
+    options.skipExisting = parser.isSet(skipExisting);
+    if (options.skipExisting && options.numbering != Numbering::Position)
+        return BadUsage("--skip-existing needs --number-by position (or --shard): with a "
+                        "running number the names are known only as the run goes");
     options.nulSeparated = parser.isSet(nul);
     options.dryRun = parser.isSet(dryRun);
     options.quiet = parser.isSet(quiet);
 
     for (const QString& input : parser.positionalArguments())
-        options.inputs.push_back(Local(input));
+        options.inputs.push_back(Bytes(input));
     if (options.inputs.empty())
         return BadUsage("no pictures given (name them, or '-' to read a list from standard "
                         "input)");

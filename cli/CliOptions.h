@@ -3,8 +3,6 @@
 
 #include "engine/StampPipeline.h"
 
-#include <QStringList>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,7 +22,13 @@ struct CliOptions {
     std::string mimeType = "image/tiff";
     std::string nameTemplate = "###";
     std::int32_t firstNumber = 0;
+    // Without trailing slashes ("/" itself kept), so that names join it with one.
     std::string outputDir;
+    // Make the output folder and its parents when missing.
+    bool makeFolder = false;
+    // Leave an item alone when its output name already holds a file (position numbering only:
+    // a running number's names are not known before the run).
+    bool skipExisting = false;
     std::vector<std::string> inputs; // "-" stands for the list on standard input
     bool nulSeparated = false;
     int jobs = 1;
@@ -45,10 +49,12 @@ struct ParseResult {
     std::string text;
 };
 
-// args as main() has them, the program's name first. Needs the imaging library started (the
-// formats are those of the installed encoders). Checks everything that needs no picture:
-// the overlay's readability and the output folder are the runner's business.
-ParseResult ParseCommandLine(const QStringList& args, int defaultJobs);
+// args as main() has them, the program's name first, as bytes: paths are taken as given,
+// whatever the locale can decode. Needs the imaging library started (the formats are those of
+// the installed encoders). Checks everything that needs no picture: the overlay's readability
+// and the output folder are the runner's business. --shard auto reads the Slurm array's
+// variables from the environment.
+ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJobs);
 
 // One size option, "320x100" or "20%x20%": each side normalised as the options dialog's size
 // fields are (0 or nothing gives 1). Nothing when the text is not a size.
@@ -66,5 +72,11 @@ std::optional<std::uint32_t> ParseAnchor(const std::string& text);
 // or one of its file extensions ("jpg", "tif"), letter case aside.
 std::optional<std::string> ParseFormat(const std::string& text);
 
-// The template as the options dialog stores it.
-std::string NormalizeTemplate(const std::string& text);
+// The template as the options dialog stores it, or nothing when it is longer than the
+// dialog's field holds (the dialog would cut it, and names would be lost).
+std::optional<std::string> NormalizeTemplate(const std::string& text);
+
+// A name as bytes, the way messages and logs show it: characters of the locale's encoding as
+// they are; control characters, the backslash and every byte that is no such character as
+// \xNN (\\ for the backslash), so that a line stays one line and names stay apart.
+std::string Printable(const std::string& bytes);

@@ -19,12 +19,16 @@ _pictorum_batch() {
         --output)
             COMPREPLY=($(compgen -d -- "$cur"))
             return ;;
-        --size|--template|--first-number|--jobs|--shard)
+        --shard)
+            COMPREPLY=($(compgen -W "auto" -- "$cur"))
+            return ;;
+        --size|--template|--first-number|--jobs)
             return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
-            --first-number --output --null --jobs --dry-run --log --quiet --number-by --shard" -- "$cur"))
+            --first-number --output --mkdir --null --jobs --dry-run --log --quiet --number-by
+            --shard --skip-existing" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

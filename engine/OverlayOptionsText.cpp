@@ -24,33 +24,40 @@ bool NormalizeSize(const std::string& text, bool percent, std::string& normal) {
     return normal != text;
 }
 
-bool IsTemplateLetter(QChar c) {
-    const char16_t u = c.unicode();
-    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') ||
-           u == u' ';
+// Names are written in many scripts, so a letter is any letter Unicode knows; digits and
+// blanks stay the plain ASCII ones, which every file system takes.
+bool IsTemplateLetter(char32_t c) {
+    return QChar::isLetter(c) || (c >= U'0' && c <= U'9') || c == U' ';
 }
 
-// Characters (not bytes) are what the edit's positions count, so the pass works on them.
+// Characters (not bytes) are what the edit's positions count, so the pass works on them; a
+// letter outside the Basic Multilingual Plane is two of them, kept or dropped together.
 QString FilterPass(const QString& text, int& start, int& end) {
     QString result;
     result.reserve(text.size());
     bool firstRunAllowed = true;
-    QChar previous;
-    for (QChar c : text) {
+    char32_t previous = 0;
+    for (qsizetype at = 0; at < text.size();) {
+        const bool pair =
+            text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate();
+        const qsizetype units = pair ? 2 : 1;
+        const char32_t c =
+            pair ? QChar::surrogateToUcs4(text[at], text[at + 1]) : text[at].unicode();
         bool keep = false;
         if (IsTemplateLetter(c)) {
             keep = true;
-        } else if (c == u'#') {
-            keep = firstRunAllowed || previous == u'#';
+        } else if (c == U'#') {
+            keep = firstRunAllowed || previous == U'#';
             firstRunAllowed = false;
         }
         if (keep) {
-            result += c;
+            result += text.mid(at, units);
         } else {
-            start = start > 0 ? start - 1 : 0;
-            end = end > 0 ? end - 1 : 0;
+            start = start > units ? start - static_cast<int>(units) : 0;
+            end = end > units ? end - static_cast<int>(units) : 0;
         }
         previous = c;
+        at += units;
     }
     return result;
 }

@@ -17,8 +17,8 @@ bool NormalizePercentText(const std::string& text, std::string& normal);
 // sign, as a signed 32-bit value ("12.5%" gives 12); 0 without digits or beyond 32 bits.
 std::int32_t SizeFieldValue(const std::string& text);
 
-// One pass of the template filter: letters A-Z a-z, digits and blanks stay; a '#' stays while
-// it belongs to the first run of '#' or follows a '#' of the input; every other character is
+// One pass of the template filter: letters of any script, digits 0-9 and blanks stay; a '#' stays
+// while it belongs to the first run of '#' or follows a '#' of the input; every other character is
 // dropped and moves start and end one place to the left (not below 0). Returns true when the
 // result differs from text.
 bool FilterTemplatePass(const std::string& text, std::string& result, int& start, int& end);

@@ -13,6 +13,7 @@ packages=(
     qt6ct  # the end-to-end look at a dark palette
     desktop-file-utils appstream python3
     help2man parallel
+    slurm-wlm munge  # the one-node cluster of the slurm test
     "$@"
 )
 

@@ -3,6 +3,8 @@
 #include "cli/CliOptions.h"
 #include "cli/BatchRunner.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -14,10 +16,16 @@ struct Row {
     // Empty: the line is accepted and check must hold; otherwise a part of the refusal.
     const char* refusal;
     std::function<bool(const CliOptions&)> check;
+    QStringList env = {}; // NAME=VALUE, set for the row only
 };
 
+using O = const CliOptions&;
+
 ParseResult Parse(const QStringList& extra, const QStringList& base) {
-    return ParseCommandLine(QStringList{"pictorum-batch"} + base + extra, 3);
+    std::vector<std::string> args{"pictorum-batch"};
+    for (const QString& arg : base + extra)
+        args.push_back(arg.toStdString());
+    return ParseCommandLine(args, 3);
 }
 
 } // namespace
@@ -49,6 +57,7 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--size", "big"}, "--size 'big'", nullptr},
         {{"--size", "1x2x3"}, "--size", nullptr},
         {{"--size", "99999999999x1"}, "--size", nullptr},
+        {{"--size", "300X120"}, "", [](O o) { return o.sizeX == 300 && o.sizeY == 120; }},
         // Anchors by name and number.
         {{"--anchor", "top-left"}, "", [](const CliOptions& o) { return o.anchor == 1; }},
         {{"--anchor", "Center"}, "", [](const CliOptions& o) { return o.anchor == 5; }},
@@ -62,6 +71,7 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--format", "image/webp"},
          "",
          [](const CliOptions& o) { return o.mimeType == "image/webp"; }},
+        {{"--format", "image/JPEG"}, "", [](O o) { return o.mimeType == "image/jpeg"; }},
         {{"--format", "gif"}, "--format 'gif': no installed encoder", nullptr},
         // Templates: the options field's rules.
         {{"--template", "a/b#c##"},
@@ -70,11 +80,11 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--template", "  photo  "},
          "",
          [](const CliOptions& o) { return o.nameTemplate == "photo#"; }},
-        {{"--template", std::string(300, 'a').c_str()},
-         "",
-         [](const CliOptions& o) {
-             return o.nameTemplate.size() == 254 && o.nameTemplate.back() == '#';
-         }},
+        // A template longer than the field holds would be cut into names that fail; refused.
+        {{"--template", (std::string(254, 'a') + "/#").c_str()}, "longer than 254 bytes", nullptr},
+        // Trailing slashes go, so that names join the folder with one.
+        {{"--output", "b/o//"}, "", [](O o) { return o.outputDir == "b/o"; }},
+        {{"--output", "//"}, "", [](O o) { return o.outputDir == "/"; }},
         {{"--first-number", "41"}, "", [](const CliOptions& o) { return o.firstNumber == 41; }},
         {{"--first-number", "-1"}, "--first-number '-1'", nullptr},
         {{"--first-number", "4x"}, "--first-number '4x'", nullptr},
@@ -89,6 +99,21 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--shard", "3/3"}, "--shard '3/3'", nullptr},
         {{"--shard", "1"}, "--shard '1'", nullptr},
         {{"--shard", "0/2", "--number-by", "running"}, "--number-by 'running'", nullptr},
+        {{"--shard", "auto"},
+         "",
+         [](O o) { return o.shardIndex == 5 && o.shardCount == 8; },
+         {"SLURM_ARRAY_TASK_ID=5", "SLURM_ARRAY_TASK_COUNT=8"}},
+        {{"--shard", "auto"},
+         "",
+         [](O o) { return o.shardIndex == 2 && o.shardCount == 4; },
+         {"SLURM_ARRAY_TASK_ID=14", "SLURM_ARRAY_TASK_COUNT=4", "SLURM_ARRAY_TASK_MIN=10",
+          "SLURM_ARRAY_TASK_STEP=2"}},
+        {{"--shard", "auto"}, "SLURM_ARRAY_TASK_ID", nullptr},
+        {{"--shard", "auto"},
+         "not in a Slurm array task",
+         nullptr,
+         {"SLURM_ARRAY_TASK_ID=8", "SLURM_ARRAY_TASK_COUNT=8"}},
+        {{"--skip-existing"}, "--skip-existing needs --number-by position", nullptr},
         {{"--number-by", "position"},
          "",
          [](const CliOptions& o) { return o.numbering == Numbering::Position; }},
@@ -103,7 +128,11 @@ TEST(CliOptions, RulesOfEachOption) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.extra.join(' ').toStdString());
+        for (const QString& variable : row.env)
+            qputenv(variable.section('=', 0, 0).toUtf8(), variable.section('=', 1).toUtf8());
         const ParseResult result = Parse(row.extra, base);
+        for (const QString& variable : row.env)
+            qunsetenv(variable.section('=', 0, 0).toUtf8());
         if (*row.refusal == '\0') {
             ASSERT_EQ(result.kind, ParseResult::Kind::Run) << result.text;
             EXPECT_TRUE(row.check(result.options));

@@ -11,10 +11,11 @@ QStringList CliRun::Lines() const {
     return out.split(u'\n', Qt::SkipEmptyParts);
 }
 
-CliRun RunCli(const QString& dir, const QStringList& args, const QByteArray& input) {
+CliRun RunCli(const QString& dir, const QStringList& args, const QByteArray& input,
+              const QString& program) {
     QProcess process;
     process.setWorkingDirectory(dir);
-    process.start(PICTORUM_BATCH_EXE, args);
+    process.start(program, args);
     CliRun run;
     if (!process.waitForStarted(10000))
         return run;

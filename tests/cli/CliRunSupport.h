@@ -16,8 +16,10 @@ struct CliRun {
     QStringList Lines() const;
 };
 
-// Runs the program with args in the folder dir, feeding input to its standard input.
-CliRun RunCli(const QString& dir, const QStringList& args, const QByteArray& input = {});
+// Runs the program (or another, e.g. a shell that starts it) with args in the folder dir,
+// feeding input to its standard input.
+CliRun RunCli(const QString& dir, const QStringList& args, const QByteArray& input = {},
+              const QString& program = PICTORUM_BATCH_EXE);
 
 class CliFolder : public ::testing::Test {
   public:

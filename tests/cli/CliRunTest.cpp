@@ -1,9 +1,11 @@
 // The built program: exit statuses, the same faults as the windowed batch, identical output
 // whatever the number of jobs, numbering by position, shards run apart, and Ctrl+C.
 #include "CliRunSupport.h"
+#include "TestPictures.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -30,14 +32,19 @@ TEST_F(Cli, ExitStatusesAndMessages) {
     ASSERT_EQ(mkfifo(Path("fifo.jpg").toLocal8Bit().constData(), 0644), 0);
     Folder("folder.jpg");
     PutBytes("file-not-folder", "x");
+    PutBytes("damaged.png", Encode(Picture(40, 30, Qt::red), "png").replace(40, 1, "\x8c"));
+    PutBytes("cut.tif", Encode(Picture(40, 30, Qt::red), "tiff").left(200));
 
     const struct {
         const char* name;
         QStringList args; // after the overlay and output folder
         int status;
         const char* inOut; // a part of standard output
-        const char* inErr; // a part of standard error
+        const char* inErr; // a pattern found in standard error
         QStringList written;
+        // Run by bash as "$0" with the row's arguments in "$@": names that are not text.
+        const char* shell = nullptr;
+        QString folder = "out";
     } rows[] = {
         {"every item done", {"a.png", "b.jpg"}, 0, "b.jpg ... Done", "", {"000.TIF", "001.TIF"}},
         // Faults the windowed batch reports per item are reported the same way here.
@@ -70,15 +77,74 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          "--output 'file-not-folder': not a folder",
          {}},
         {"output missing", {"--output", "nowhere", "a.png"}, 2, "", "--output 'nowhere'", {}},
+        {"output made, its trailing slash dropped",
+         {"--mkdir", "--output", "made/deep/", "--log", "jsonl", "a.png"},
+         0,
+         "\"output\":\"made/deep/000.TIF\"",
+         "",
+         {}},
+        {"library messages stay off the terminal",
+         {"damaged.png", "cut.tif"},
+         1,
+         "damaged.png ... Error : Could not open\ncut.tif ... Error : Could not open",
+         "^pictorum-batch: 2 of 2 pictures failed\n$",
+         {}},
+        {"numbers past the largest, running",
+         {"--first-number", "2147483647", "a.png", "a.png"},
+         2,
+         "",
+         "numbers up to 2147483648",
+         {}},
+        {"numbers past the largest, by position",
+         {"--first-number", "2147483646", "--shard", "0/2", "a.png", "b.jpg", "a.png"},
+         2,
+         "",
+         "numbers up to 2147483648",
+         {}},
+        {"names longer than the folder takes",
+         {"--template", QString(252, 'n') + "#", "a.png"},
+         2,
+         "",
+         "are longer than the output folder takes",
+         {}},
+        {"skipped where the output exists",
+         {"--number-by", "position", "--skip-existing"},
+         0,
+         "a.png ... Skipped: 000.TIF exists\nb.jpg ... Done",
+         "",
+         {"000.TIF", "001.TIF"},
+         R"("$0" "$@" a.png >/dev/null && "$0" "$@" a.png b.jpg)"},
+        {"a name that is not text of the locale",
+         {},
+         0,
+         "caf\\xe9.png ... Done",
+         "",
+         {"000.TIF"},
+         // Removed after the run: Qt could not remove the temporary folder holding it.
+         R"(cp a.png $'caf\xe9.png' && "$0" "$@" $'caf\xe9.png'; s=$?; rm $'caf\xe9.png'; exit $s)"},
+        {"names beyond ASCII under the C locale",
+         {},
+         0,
+         ".png ... Done",
+         "",
+         {"000.TIF"},
+         "cp logo.png logo-\u00fc.png && cp a.png \u00fc.png && "
+         "exec env LC_ALL=C \"$0\" \"$@\" --overlay logo-\u00fc.png \u00fc.png",
+         "ausgabe-\u00fc"},
     };
     int n = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const QString out = Folder(QString("out%1").arg(n++));
-        const CliRun run = RunCli(m_dir.path(), Base(out) + row.args);
+        const QString out = Folder(row.folder + QString::number(n++));
+        const CliRun run =
+            row.shell == nullptr
+                ? RunCli(m_dir.path(), Base(out) + row.args)
+                : RunCli(m_dir.path(),
+                         QStringList{"-c", row.shell, PICTORUM_BATCH_EXE} + Base(out) + row.args,
+                         {}, "bash");
         EXPECT_EQ(run.status, row.status) << run.err.toStdString();
         EXPECT_TRUE(run.out.contains(row.inOut)) << run.out.toStdString();
-        EXPECT_TRUE(run.err.contains(row.inErr)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QRegularExpression(row.inErr))) << run.err.toStdString();
         EXPECT_EQ(EntriesIn(out), row.written);
     }
 }
@@ -185,32 +251,49 @@ TEST_F(Cli, ThreeShardsUnderGnuParallelWriteWhatOneRunWrites) {
     ExpectSameFiles(together, shards);
 }
 
-TEST_F(Cli, InterruptLeavesOnlyWholeFilesAndExits130) {
-    QStringList inputs;
+// Ctrl+C, the signals of schedulers and terminals, and a log reader that goes away: each stops
+// the run with only whole files written and exits as a shell reports that signal.
+TEST_F(Cli, StopsLeaveOnlyWholeFilesAndExitWithTheSignal) {
+    // A failure first: it is reported, but neither done nor numbered.
+    QStringList inputs{PutBytes("bad.jpg", "not a picture")};
     for (int i = 0; i < 24; ++i)
         inputs << Put(QString("big%1.jpg").arg(i), Picture(2400, 1600, QColor(10 * i, 60, 90)),
                       "jpeg");
-    const QString out = Folder("out");
-    QProcess process;
-    process.setWorkingDirectory(m_dir.path());
-    process.start(PICTORUM_BATCH_EXE,
-                  Base(out) + QStringList{"--jobs", "2", "--format", "tiff"} + inputs);
-    ASSERT_TRUE(process.waitForStarted(10000));
-    // Once the first picture is reported, the others are in flight or still to come.
-    while (process.canReadLine() == false && process.state() == QProcess::Running)
-        process.waitForReadyRead(100);
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 130);
+    const char* exec = R"(exec "$0" "$@")";
+    const struct {
+        const char* name;
+        int signal; // sent once the first line is out
+        int status;
+        const char* shell;
+    } rows[] = {{"Ctrl+C", SIGINT, 130, exec},
+                {"SIGTERM", SIGTERM, 143, exec},
+                {"SIGHUP", SIGHUP, 129, exec},
+                {"closed pipe", 0, 141, R"("$0" "$@" | head -n 1; exit ${PIPESTATUS[0]})"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString out = Folder(row.name);
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start("bash", QStringList{"-c", row.shell, PICTORUM_BATCH_EXE} + Base(out) +
+                                  QStringList{"--jobs", "2", "--format", "tiff"} + inputs);
+        ASSERT_TRUE(process.waitForStarted(10000));
+        // Once the first picture is reported, the others are in flight or still to come.
+        while (process.canReadLine() == false && process.state() == QProcess::Running)
+            process.waitForReadyRead(100);
+        if (row.signal != 0)
+            ::kill(static_cast<pid_t>(process.processId()), row.signal);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), row.status);
 
-    const QStringList written = EntriesIn(out);
-    EXPECT_GE(written.size(), 1);
-    EXPECT_LT(written.size(), 24);
-    for (int i = 0; i < written.size(); ++i) {
-        // Numbered without gaps, every file a whole picture, no temporary file left.
-        EXPECT_EQ(written[i], QString("%1.TIF").arg(i, 3, 10, QChar(u'0')));
-        EXPECT_EQ(QImage(out + "/" + written[i]).size(), QSize(2400, 1600))
-            << written[i].toStdString();
+        const QStringList written = EntriesIn(out);
+        EXPECT_LT(written.size(), 24);
+        EXPECT_TRUE(QString(process.readAllStandardError())
+                        .contains(QString("; %1 of 25 pictures done").arg(written.size())));
+        for (int i = 0; i < written.size(); ++i) {
+            // Numbered without gaps, every file a whole picture, no temporary file left.
+            EXPECT_EQ(written[i], QString("%1.TIF").arg(i, 3, 10, QChar(u'0')));
+            EXPECT_EQ(QImage(out + "/" + written[i]).size(), QSize(2400, 1600))
+                << written[i].toStdString();
+        }
     }
 }

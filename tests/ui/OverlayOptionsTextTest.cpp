@@ -101,8 +101,17 @@ INSTANTIATE_TEST_SUITE_P(
                       // in the first pass; what is left then is one run and stays.
                       TemplateCase{"#-##", 4, "##", 2}, TemplateCase{"a##b###c#", 9, "a##bc", 7},
                       TemplateCase{"Img 01_##", 9, "Img 01##", 8},
-                      TemplateCase{"\xC3\xA9t\xC3\xA9#", 4, "t#", 2}, TemplateCase{"", 0, "", 0},
-                      TemplateCase{"%/\\.", 4, "", 0}));
+                      // Letters of every script stay; other digits than 0-9 go.
+                      TemplateCase{"\xC3\xA9t\xC3\xA9#", 4, "\xC3\xA9t\xC3\xA9#", 4},
+                      TemplateCase{"Gr\xC3\xB6\xC3\x9F"
+                                   "e ###",
+                                   9,
+                                   "Gr\xC3\xB6\xC3\x9F"
+                                   "e ###",
+                                   9},
+                      TemplateCase{"\xF0\x9D\x90\x80#", 3, "\xF0\x9D\x90\x80#", 3},
+                      TemplateCase{"a\xD9\xA3\xF0\x9F\x98\x80#", 5, "a#", 2},
+                      TemplateCase{"", 0, "", 0}, TemplateCase{"%/\\.", 4, "", 0}));
 
 TEST(TemplateText, LongLaterRunsSettleInOneStep) {
     const std::string text = "#a" + std::string(5000, '#') + "b" + std::string(300, '#');
