@@ -87,7 +87,8 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          {"damaged.png", "cut.tif"},
          1,
          "damaged.png ... Error : Could not open\ncut.tif ... Error : Could not open",
-         "^pictorum-batch: 2 of 2 pictures failed\n$",
+         "^pictorum-batch: damaged.png: [^\n]+\npictorum-batch: cut.tif: [^\n]+\n"
+         "pictorum-batch: 2 of 2 pictures failed\n$",
          {}},
         {"numbers past the largest, running",
          {"--first-number", "2147483647", "a.png", "a.png"},
