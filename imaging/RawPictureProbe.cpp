@@ -4,8 +4,8 @@
 
 #include <QRegularExpression>
 
-#include <cctype>
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 
@@ -75,8 +75,7 @@ bool xbmCutShort(const QByteArray& data) {
     const qsizetype brace = data.indexOf('{');
     if (!w.hasMatch() || !h.hasMatch() || brace < 0)
         return false;
-    const std::uint64_t bytes =
-        (w.captured(1).toULongLong() + 7) / 8 * h.captured(1).toULongLong();
+    const std::uint64_t bytes = (w.captured(1).toULongLong() + 7) / 8 * h.captured(1).toULongLong();
     // "0x0" and a separator at the least for each byte.
     return std::uint64_t(data.size() - brace) < bytes * 4;
 }
@@ -85,12 +84,14 @@ bool xbmCutShort(const QByteArray& data) {
 bool xpmCutShort(const QByteArray& data) {
     if (!data.startsWith("/* XPM */"))
         return false;
-    static const QRegularExpression values("\"\\s*(\\d{1,9})\\s+(\\d{1,9})\\s+(\\d{1,9})\\s+(\\d{1,2})");
+    static const QRegularExpression values(
+        "\"\\s*(\\d{1,9})\\s+(\\d{1,9})\\s+(\\d{1,9})\\s+(\\d{1,2})");
     const auto m = values.match(QString::fromLatin1(data.left(4096)));
     if (!m.hasMatch())
         return false;
     const std::uint64_t pixels = m.captured(1).toULongLong() * m.captured(2).toULongLong();
-    return std::uint64_t(data.size()) < pixels * std::max<std::uint64_t>(m.captured(4).toULongLong(), 1);
+    return std::uint64_t(data.size()) <
+           pixels * std::max<std::uint64_t>(m.captured(4).toULongLong(), 1);
 }
 
 // A TGA header (no magic number: the checks its reader makes) of an uncompressed picture.
