@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -196,6 +197,35 @@ std::optional<std::pair<std::int64_t, std::int64_t>> ShardOfArrayTask() {
 
 } // namespace
 
+std::optional<std::uint64_t> ParseByteSize(const std::string& text) {
+    std::size_t used = 0;
+    double number = 0;
+    try {
+        number = std::stod(text, &used);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (used == 0 || !(number > 0) || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return std::nullopt;
+    std::string unit = QString::fromStdString(text.substr(used)).toUpper().toStdString();
+    for (const char* suffix : {"IB", "B"})
+        if (unit.size() > 1 && unit.size() >= std::strlen(suffix) &&
+            unit.compare(unit.size() - std::strlen(suffix), std::string::npos, suffix) == 0) {
+            unit.resize(unit.size() - std::strlen(suffix));
+            break;
+        }
+    const std::string units = "KMGT";
+    double scale = 1;
+    if (unit.size() == 1 && units.find(unit[0]) != std::string::npos)
+        scale = std::pow(1024.0, double(units.find(unit[0]) + 1));
+    else if (!unit.empty() && unit != "B")
+        return std::nullopt;
+    const double bytes = number * scale;
+    if (bytes < 1 || bytes > 1.8e19)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(bytes);
+}
+
 std::optional<SizeSpec> ParseSize(const std::string& given) {
     const std::string text = Lower(given);
     const std::size_t x = text.find('x');
@@ -317,7 +347,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
     const QCommandLineOption nul({"0", "null"},
                                  "The list read from '-' is NUL-separated (find -print0).");
     const QCommandLineOption jobs(
-        "jobs", "Pictures worked on at once (default: the number of cores).", "N");
+        "jobs",
+        "Pictures worked on at once (default: the processors this process may use, as its CPU "
+        "affinity and quota allow).",
+        "N");
+    const QCommandLineOption memoryLimit(
+        "memory-limit",
+        "Memory for the pictures worked on at once (512M, 4G): a picture is decoded only while "
+        "it fits beside the others; one larger than the limit runs alone. Default: half of the "
+        "memory still available (and of the cgroup's limit).",
+        "SIZE");
     const QCommandLineOption dryRun("dry-run", "Print the names that would be written; write "
                                                "nothing (every picture is still read).");
     const QCommandLineOption log("log", "Per-item log on standard output: text (default) or jsonl.",
@@ -335,8 +374,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
         "Slurm array task (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT).",
         "K/M|auto");
     parser.addOptions({help, version, overlay, size, anchor, format, nameTemplate, firstNumber,
-                       output, makeFolder, nul, jobs, dryRun, log, quiet, numberBy, shard,
-                       skipExisting});
+                       output, makeFolder, nul, jobs, memoryLimit, dryRun, log, quiet, numberBy,
+                       shard, skipExisting});
     parser.addPositionalArgument("PICTURE",
                                  "The pictures to stamp, in order; '-' reads a list, one per "
                                  "line, from standard input.",
@@ -431,6 +470,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
             return BadValue("jobs", value(jobs),
                             "expected a number from 1 to " + std::to_string(kMaxJobs));
         options.jobs = *count;
+    }
+    if (parser.isSet(memoryLimit)) {
+        const auto bytes = ParseByteSize(value(memoryLimit));
+        if (!bytes)
+            return BadValue("memory-limit", value(memoryLimit),
+                            "expected a size such as 512M or 4G");
+        options.memoryLimit = *bytes;
     }
     if (parser.isSet(log)) {
         if (value(log) == "text")

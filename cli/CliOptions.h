@@ -32,6 +32,8 @@ struct CliOptions {
     std::vector<std::string> inputs; // "-" stands for the list on standard input
     bool nulSeparated = false;
     int jobs = 1;
+    // Bytes of decoded pictures worked on at once; 0: half of the memory still available.
+    std::uint64_t memoryLimit = 0;
     bool dryRun = false;
     LogStyle log = LogStyle::Text;
     bool quiet = false;
@@ -64,6 +66,10 @@ struct SizeSpec {
     std::int32_t y = 1;
 };
 std::optional<SizeSpec> ParseSize(const std::string& text);
+
+// A size in bytes: a number with an optional binary unit (K, M, G, T, with or without "B" or
+// "iB", letter case aside), "1.5G" too. Nothing for anything else or 0.
+std::optional<std::uint64_t> ParseByteSize(const std::string& text);
 
 // An anchor by name ("top-left" ... "bottom-right", "center") or number 1-9.
 std::optional<std::uint32_t> ParseAnchor(const std::string& text);

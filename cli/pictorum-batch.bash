@@ -22,12 +22,12 @@ _pictorum_batch() {
         --shard)
             COMPREPLY=($(compgen -W "auto" -- "$cur"))
             return ;;
-        --size|--template|--first-number|--jobs)
+        --size|--template|--first-number|--jobs|--memory-limit)
             return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
-            --first-number --output --mkdir --null --jobs --dry-run --log --quiet --number-by
+            --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --quiet --number-by
             --shard --skip-existing" -- "$cur"))
         return
     fi

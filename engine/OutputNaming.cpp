@@ -63,7 +63,9 @@ void CBatchJob::MakeOutputPathFor(std::int32_t number, char* buffer, int length)
     GetOutputExtension(extension, MAX_PATH);
 
     std::string path = szOutputDir;
-    path += '/';
+    // The root folder, or one given with its slash, takes no second one.
+    if (path.empty() || path.back() != '/')
+        path += '/';
     path += name;
     path += '.';
     path += extension;

@@ -16,6 +16,12 @@ namespace {
 
 const char* const kNoNumberLeft = "no number left: the largest is 2147483647";
 
+// Where an output path made in folder (see CBatchJob::MakeOutputPathFor) names its file.
+std::size_t NameStart(const char* folder) {
+    const std::size_t length = std::strlen(folder);
+    return length > 0 && folder[length - 1] == '/' ? length : length + 1;
+}
+
 // What a file was when an item was begun: a file replaced, rewritten or deleted since then
 // differs in one of these. Its absence counts as a state of its own.
 struct FileState {
@@ -197,12 +203,9 @@ PipelineReport CStampPipeline::Finish() {
 
     PipelineReport report{&m_items[index], {}, slot.stamped, slot.reason};
     if (slot.stamped == ItemOutcome::Done) {
-        std::string name = OutputPathFor(index, &report.reason);
-        if (!name.empty()) {
-            report.outputPath = m_job.szOutputDir;
-            report.outputPath += '/';
-            report.outputPath += name;
-        }
+        report.outputPath = OutputPathFor(index, &report.reason);
+        const std::string name = report.outputPath.substr(
+            std::min(report.outputPath.size(), NameStart(m_job.szOutputDir)));
         if (m_settings.dryRun) {
             report.outcome =
                 m_haveEncoder && !name.empty() ? ItemOutcome::Done : ItemOutcome::SaveFailed;
@@ -243,12 +246,11 @@ std::string CStampPipeline::OutputPathFor(std::size_t index, std::string* reason
     }
     char outputPath[MAX_PATH] = {};
     m_job.MakeOutputPathFor(static_cast<std::int32_t>(number), outputPath, MAX_PATH);
-    const std::size_t folder = std::strlen(m_job.szOutputDir) + 1;
-    if (outputPath[0] == '\0' || std::strlen(outputPath) <= folder) {
+    if (outputPath[0] == '\0' || std::strlen(outputPath) <= NameStart(m_job.szOutputDir)) {
         *reason = "the output path is too long";
         return {};
     }
-    return outputPath + folder;
+    return outputPath;
 }
 
 void CStampPipeline::Stop() {

@@ -10,9 +10,10 @@
 
 OutputFolder::OutputFolder(const QByteArray& path) {
     // O_PATH: the folder only has to be searchable and writable, not readable.
-    m_fd = ::open(path.isEmpty() ? "." : path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    // No folder named is no folder at all (a run must not write wherever it was started).
+    m_fd = path.isEmpty() ? -1 : ::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (m_fd < 0)
-        m_error = errno;
+        m_error = path.isEmpty() ? ENOENT : errno;
 }
 
 OutputFolder::~OutputFolder() {

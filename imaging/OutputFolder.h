@@ -24,7 +24,7 @@ class OutputFolder {
     // or another user's file).
     static constexpr int kExistingFileReadOnly = -3;
 
-    // path: the file system's bytes (empty: the working folder).
+    // path: the file system's bytes; empty names no folder (handle() is then -1).
     explicit OutputFolder(const QByteArray& path);
     ~OutputFolder();
     OutputFolder(const OutputFolder&) = delete;

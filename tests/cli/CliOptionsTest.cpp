@@ -90,6 +90,13 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--first-number", "4x"}, "--first-number '4x'", nullptr},
         {{"--jobs", "2"}, "", [](const CliOptions& o) { return o.jobs == 2; }},
         {{"--jobs", "0"}, "--jobs '0'", nullptr},
+        {{"--memory-limit", "512M"}, "", [](O o) { return o.memoryLimit == 512ull << 20; }},
+        {{"--memory-limit", "1.5GiB"}, "", [](O o) { return o.memoryLimit == 3ull << 29; }},
+        {{"--memory-limit", "4096"}, "", [](O o) { return o.memoryLimit == 4096; }},
+        {{"--memory-limit", "2gb"}, "", [](O o) { return o.memoryLimit == 2ull << 30; }},
+        {{"--memory-limit", "0"}, "--memory-limit '0'", nullptr},
+        {{"--memory-limit", "12Q"}, "--memory-limit '12Q'", nullptr},
+        {{"--memory-limit", "-1G"}, "--memory-limit '-1G'", nullptr},
         // Sharding numbers by position; a running number across shards would collide.
         {{"--shard", "2/3"},
          "",
