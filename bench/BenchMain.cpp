@@ -3,6 +3,7 @@
 //
 //   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
 //                  [--no-peers] [--jobs N] [--no-windowed] [--list-entries N] [--list-only]
+//                  [--memory-only]
 //
 // Every measured run is a child process of this one, so that wall time and peak memory are
 // those of that run alone, as a user's script would see them.
@@ -10,6 +11,7 @@
 #include "bench/ChildProcess.h"
 #include "bench/InProcessRuns.h"
 #include "bench/ListRuns.h"
+#include "bench/MemoryRuns.h"
 #include "bench/ParallelRuns.h"
 #include "bench/Peers.h"
 #include "bench/Report.h"
@@ -50,6 +52,7 @@ struct Options {
     int jobs = 2;
     int listEntries = 10000;
     bool listOnly = false;
+    bool memoryOnly = false;
     bool windowed = true;
 };
 
@@ -213,6 +216,10 @@ int RunParent(const Options& options) {
         PrintListRow(options.listEntries);
         return 0;
     }
+    if (options.memoryOnly) {
+        RunAndPrintMemory(options.work);
+        return 0;
+    }
     const Workload workload = MakeWorkload(options.work + QStringLiteral("/in"), options.perSize);
     const QSize overlaySize = QImageReader(workload.overlay).size();
     std::vector<Background> backgrounds;
@@ -334,6 +341,7 @@ int RunParent(const Options& options) {
                                (1024.0 * 1024.0);
     PrintGoals(results, classes, referenceMb, baselineKb, preview);
     PrintListRow(options.listEntries);
+    RunAndPrintMemory(options.work);
     return 0;
 }
 
@@ -357,6 +365,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->listEntries = std::max(2, std::atoi(argv[++i]));
         else if (arg == "--list-only")
             options->listOnly = true;
+        else if (arg == "--memory-only")
+            options->memoryOnly = true;
         else if (arg == "--no-windowed")
             options->windowed = false;
         else
@@ -418,7 +428,7 @@ int main(int argc, char** argv) {
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
                          "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--no-windowed] "
                          "[--list-entries N] "
-                         "[--list-only]\n",
+                         "[--list-only] [--memory-only]\n",
                          argv[0]);
             result = 2;
         } else {
