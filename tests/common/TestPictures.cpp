@@ -550,6 +550,64 @@ QByteArray JpegScanCut(const QByteArray& jpeg) {
     return middle < 0 ? QByteArray() : jpeg.left(middle) + QByteArray("\xFF\xD9", 2);
 }
 
+QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {
+    const QByteArray follows(shape);
+    const QByteArray strip(40 * 30, '\x80');
+    // A width and a height entry, placed where a walk in entry-sized steps from the directory's
+    // first entry would land.
+    const auto appendDecoy = [directoryAt](QByteArray& out) {
+        while ((std::uint32_t(out.size()) - directoryAt - 2) % 12 != 0)
+            out.append('\0');
+        for (std::uint32_t tag : {256u, 257u}) {
+            PutLe16(out, tag);
+            PutLe16(out, 4);
+            PutLe32(out, 1);
+            PutLe32(out, 70000);
+        }
+    };
+    QByteArray out("II*\0", 4);
+    PutLe32(out, directoryAt);
+    if (follows != "strip")
+        out += strip;
+    out.append(QByteArray(qsizetype(directoryAt) - out.size(), '\0'));
+    const bool profile = follows == "profile";
+    const std::uint32_t entries = profile ? 9 : 8;
+    const std::uint32_t after = directoryAt + 2 + entries * 12 + 4;
+    const std::uint32_t profileSize = 48;
+    PutLe16(out, entries);
+    const auto entry = [&](std::uint32_t tag, std::uint32_t type, std::uint32_t count,
+                           std::uint32_t value) {
+        PutLe16(out, tag);
+        PutLe16(out, type);
+        PutLe32(out, count);
+        PutLe32(out, value); // little-endian: a short value sits in the first two bytes too
+    };
+    entry(256, 4, 1, 40);
+    entry(257, 4, 1, 30);
+    entry(258, 3, 1, 8);
+    entry(259, 3, 1, 1);
+    entry(262, 3, 1, 1);
+    entry(273, 4, 1, follows == "strip" ? after : 8);
+    entry(278, 4, 1, 30);
+    entry(279, 4, 1, std::uint32_t(strip.size()));
+    if (profile)
+        entry(34675, 7, profileSize, after);
+    PutLe32(out, follows == "second-directory" ? after + 6 : 0);
+    if (follows == "strip") {
+        out += strip;
+        appendDecoy(out);
+    } else if (profile) {
+        appendDecoy(out);
+        out.append(QByteArray(qsizetype(after + profileSize) - out.size(), '\0'));
+    } else {
+        out.append(QByteArray(6, '\0'));
+        PutLe16(out, 2); // the second page: its size and nothing more
+        appendDecoy(out);
+        PutLe32(out, 0);
+    }
+    return out;
+}
+
 // Inserts an APP1 Exif segment with one Orientation entry right after the start marker.
 QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation) {
     QByteArray tiff("MM\0*", 4);

@@ -64,6 +64,11 @@ QByteArray IcnsHolding(const QByteArray& picture);
 
 // An RGB PNG of 8 or 16 bits per sample whose transparency key is the given colour.
 QByteArray PngWithKey(const QImage& picture, int depth, QRgb key);
+// A 40 x 30 8-bit grey TIFF of the value 0x80 whose first directory starts at directoryAt,
+// followed by (shape) "profile": the colour profile it names, "second-directory": a second
+// page's directory, or "strip": its pixel strip and more data. What follows the directory
+// reads, taken for directory entries, as a picture 70000 pixels square.
+QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape);
 // A 16-bit BMP: 5-5-5 without bit fields, or 5-6-5 with them.
 QByteArray Bmp16(const QImage& picture, bool rgb565);
 
