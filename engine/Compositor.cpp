@@ -2,6 +2,7 @@
 #include "engine/ImageFile.h"
 #include "engine/SaturatingCast.h"
 #include "imaging/InPlaceDrawing.h"
+#include "imaging/PictureFacts.h"
 
 #include <cstdint>
 
@@ -69,6 +70,8 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
     if (status != Ok)
         return false;
 
+    // The copy stands for the photograph: its files state what the photograph's did.
+    PictureFacts::carry(m_pRecord->hImage, composed->hImage);
     ImageRecord::Delete(m_pRecord);
     m_pRecord = composed.release();
     return true;

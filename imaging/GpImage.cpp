@@ -3,6 +3,7 @@
 #include "imaging/ImageAllocator.h"
 #include "imaging/ImageFileProbe.h"
 #include "imaging/JpegDecoder.h"
+#include "imaging/PictureFacts.h"
 #include "imaging/PixelFormatMap.h"
 #include "imaging/PngTransparencyKey.h"
 
@@ -142,6 +143,7 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         return OutOfMemory;
     result->width = UINT(size.width());
     result->height = UINT(size.height());
+    result->facts = PictureFacts::read(encoded);
     result->pixelFormat =
         probe.pixelFormat != PixelFormatUndefined
             ? probe.pixelFormat

@@ -4,8 +4,10 @@
 #include "imaging/CheckedWriter.h"
 #include "imaging/GpImage.h"
 #include "imaging/LocaleText.h"
+#include "imaging/PictureFacts.h"
 #include "imaging/PngEncoder.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
 
@@ -87,18 +89,18 @@ GpStatus ImageSaver::check(GpImage* image, const WCHAR* path, const CLSID* clsid
     return image->decode();
 }
 
-GpStatus ImageSaver::save(const QImage& pixels, const QByteArray& path,
+GpStatus ImageSaver::save(const QImage& pixels, const PictureFacts* facts, const QByteArray& path,
                           const EncoderEntry& encoder) {
     if (path.isEmpty())
         return InvalidParameter;
     AtomicFile target(path);
-    const GpStatus encoded = encodeInto(pixels, target, encoder);
+    const GpStatus encoded = encodeInto(pixels, facts, target, encoder);
     if (encoded != Ok)
         return encoded;
     return target.commit() ? Ok : Win32Error;
 }
 
-GpStatus ImageSaver::encodeInto(const QImage& pixels, AtomicFile& target,
+GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts, AtomicFile& target,
                                 const EncoderEntry& encoder, const std::atomic<bool>* abandon) {
     if (!target.open())
         return Win32Error;
@@ -112,7 +114,23 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, AtomicFile& target,
     // short write (a full disk) and would report success. (Encoding into memory first cost a
     // second copy of the picture: 72 MB for a 24 MP TIFF.)
     CheckedWriter device(&file, abandon);
-    const bool encoded = encode(pixels, encoder.qtFormat, &device);
+    bool encoded = false;
+    if (facts == nullptr) {
+        encoded = encode(pixels, encoder.qtFormat, &device);
+    } else {
+        // The facts are written into the encoder's file, which therefore is made in memory
+        // first: a second copy of the encoded picture for as long as the save takes.
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        encoded = encode(pixels, encoder.qtFormat, &buffer);
+        QByteArray bytes = buffer.buffer();
+        buffer.close();
+        buffer.setData(QByteArray());
+        if (encoded) {
+            PictureFacts::writeInto(bytes, *facts);
+            encoded = device.write(bytes) == bytes.size();
+        }
+    }
     file.close();
     if (!encoded || device.failed()) {
         target.cancel();

@@ -19,7 +19,8 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
     if (checked != Ok)
         return checked;
     auto file = std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{});
-    const GpStatus encoded = ImageSaver::encodeInto(image->pixels, *file, *entry, abandon);
+    const GpStatus encoded =
+        ImageSaver::encodeInto(image->pixels, image->facts.get(), *file, *entry, abandon);
     if (encoded != Ok)
         return encoded;
     // On disk now, on the thread that encoded it, so that the one naming the files in turn
