@@ -143,7 +143,8 @@ int RunBatch(const CliOptions& options, const std::atomic<bool>& stop, const Run
 
     CBatchJob job;
     Fill(job, options, overlay);
-    CStampPipeline pipeline(job, overlay, {options.jobs, options.numbering, options.dryRun});
+    CStampPipeline pipeline(job, overlay,
+                            {options.jobs, options.numbering, options.dryRun, options.metadata});
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
     std::size_t failed = 0;

@@ -219,8 +219,13 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
         "Work only on the pictures whose place in the list modulo M is K (0 <= K < M); implies "
         "--number-by position, so shards run anywhere never collide.",
         "K/M");
+    const QCommandLineOption metadata(
+        "metadata",
+        "The pictures' EXIF, XMP and IPTC records the copies keep: default (all but the GPS "
+        "position, thumbnails and maker notes), all (GPS too) or none.",
+        "MODE");
     parser.addOptions({help, version, overlay, size, anchor, format, nameTemplate, firstNumber,
-                       output, nul, jobs, dryRun, log, quiet, numberBy, shard});
+                       output, nul, jobs, dryRun, log, quiet, numberBy, shard, metadata});
     parser.addPositionalArgument("PICTURE",
                                  "The pictures to stamp, in order; '-' reads a list, one per "
                                  "line, from standard input.",
@@ -334,6 +339,16 @@ ParseResult ParseCommandLine(const QStringList& args, int defaultJobs) {
                             "shards numbered by a running number would give the same names");
         else
             return BadValue("number-by", value(numberBy), "expected running or position");
+    }
+    if (parser.isSet(metadata)) {
+        if (value(metadata) == "default")
+            options.metadata = MetadataKept::Default;
+        else if (value(metadata) == "all")
+            options.metadata = MetadataKept::All;
+        else if (value(metadata) == "none")
+            options.metadata = MetadataKept::None;
+        else
+            return BadValue("metadata", value(metadata), "expected default, all or none");
     }
     options.nulSeparated = parser.isSet(nul);
     options.dryRun = parser.isSet(dryRun);

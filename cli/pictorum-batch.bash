@@ -16,6 +16,9 @@ _pictorum_batch() {
         --number-by)
             COMPREPLY=($(compgen -W "running position" -- "$cur"))
             return ;;
+        --metadata)
+            COMPREPLY=($(compgen -W "default all none" -- "$cur"))
+            return ;;
         --output)
             COMPREPLY=($(compgen -d -- "$cur"))
             return ;;
@@ -24,7 +27,8 @@ _pictorum_batch() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
-            --first-number --output --null --jobs --dry-run --log --quiet --number-by --shard" -- "$cur"))
+            --first-number --output --null --jobs --dry-run --log --quiet --number-by --shard
+            --metadata" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

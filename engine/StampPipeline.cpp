@@ -128,8 +128,9 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
         m_stamping.release();
     }
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
-        slot.encoded = stamped.Encode(slot.file, m_job.szOutputDir,
-                                      m_haveEncoder ? &m_encoder : nullptr, &m_stopping);
+        slot.encoded =
+            stamped.Encode(slot.file, m_job.szOutputDir, m_haveEncoder ? &m_encoder : nullptr,
+                           &m_stopping, m_settings.metadata);
     stamped.Release();
 }
 

@@ -50,6 +50,8 @@ class CStampPipeline {
         Numbering numbering = Numbering::Running;
         // Names are taken as in a real run, nothing is written.
         bool dryRun = false;
+        // The pictures' records that the outputs keep.
+        MetadataKept metadata = MetadataKept::Default;
     };
     using ReportFunction = std::function<void(const PipelineReport&)>;
 

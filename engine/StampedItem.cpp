@@ -54,12 +54,12 @@ ItemOutcome CStampedItem::Save(const char* outputPath, const CLSID* encoder) con
 }
 
 ItemOutcome CStampedItem::Encode(PendingImageFile& file, const char* folder, const CLSID* encoder,
-                                 const std::atomic<bool>* abandon) const {
+                                 const std::atomic<bool>* abandon, MetadataKept kept) const {
     file.Discard();
     const auto wideFolder = folder != nullptr ? ToWidePath(folder) : std::nullopt;
     if (encoder == nullptr || m_image.IsEmpty() || !wideFolder)
         return ItemOutcome::SaveFailed;
-    return file.Encode(m_image.GetImage(), wideFolder->c_str(), encoder, abandon) == Ok
+    return file.Encode(m_image.GetImage(), wideFolder->c_str(), encoder, abandon, kept) == Ok
                ? ItemOutcome::Done
                : ItemOutcome::SaveFailed;
 }

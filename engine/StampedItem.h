@@ -39,8 +39,10 @@ class CStampedItem {
     // writes the stamped picture into file, which waits unnamed in folder (Done, or
     // SaveFailed); abandon (optional) cuts the encoding short. PutInPlace then gives it its
     // name, as Save would have written it.
+    // kept: which of the picture's records the file keeps.
     ItemOutcome Encode(PendingImageFile& file, const char* folder, const CLSID* encoder,
-                       const std::atomic<bool>* abandon = nullptr) const;
+                       const std::atomic<bool>* abandon = nullptr,
+                       MetadataKept kept = MetadataKept::Default) const;
     static ItemOutcome PutInPlace(PendingImageFile& file, const char* outputPath);
 
     void Release() { m_image.Release(); }

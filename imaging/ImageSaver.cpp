@@ -90,18 +90,19 @@ GpStatus ImageSaver::check(GpImage* image, const WCHAR* path, const CLSID* clsid
 }
 
 GpStatus ImageSaver::save(const QImage& pixels, const PictureFacts* facts, const QByteArray& path,
-                          const EncoderEntry& encoder) {
+                          const EncoderEntry& encoder, MetadataKept kept) {
     if (path.isEmpty())
         return InvalidParameter;
     AtomicFile target(path);
-    const GpStatus encoded = encodeInto(pixels, facts, target, encoder);
+    const GpStatus encoded = encodeInto(pixels, facts, target, encoder, nullptr, kept);
     if (encoded != Ok)
         return encoded;
     return target.commit() ? Ok : Win32Error;
 }
 
 GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts, AtomicFile& target,
-                                const EncoderEntry& encoder, const std::atomic<bool>* abandon) {
+                                const EncoderEntry& encoder, const std::atomic<bool>* abandon,
+                                MetadataKept kept) {
     if (!target.open())
         return Win32Error;
     QFile file;
@@ -127,7 +128,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
         buffer.close();
         buffer.setData(QByteArray());
         if (encoded) {
-            PictureFacts::writeInto(bytes, *facts);
+            PictureFacts::writeInto(bytes, *facts, kept, pixels.size());
             encoded = device.write(bytes) == bytes.size();
         }
     }

@@ -11,7 +11,7 @@ PendingImageFile::PendingImageFile(PendingImageFile&&) noexcept = default;
 PendingImageFile& PendingImageFile::operator=(PendingImageFile&&) noexcept = default;
 
 GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLSID* encoder,
-                                  const std::atomic<bool>* abandon) {
+                                  const std::atomic<bool>* abandon, MetadataKept kept) {
     Discard();
     const EncoderEntry* entry = nullptr;
     QByteArray path;
@@ -20,7 +20,7 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
         return checked;
     auto file = std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{});
     const GpStatus encoded =
-        ImageSaver::encodeInto(image->pixels, image->facts.get(), *file, *entry, abandon);
+        ImageSaver::encodeInto(image->pixels, image->facts.get(), *file, *entry, abandon, kept);
     if (encoded != Ok)
         return encoded;
     // On disk now, on the thread that encoded it, so that the one naming the files in turn

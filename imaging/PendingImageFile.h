@@ -5,6 +5,7 @@
 // destroyed, or when the process dies.
 
 #include "imaging/GdiPlus.h"
+#include "imaging/PictureMetadata.h"
 
 #include <atomic>
 #include <memory>
@@ -18,10 +19,12 @@ class PendingImageFile {
     PendingImageFile(PendingImageFile&&) noexcept;
     PendingImageFile& operator=(PendingImageFile&&) noexcept;
 
-    // Encodes image with the encoder into a new file in folder. Ok, or what
-    // GdipSaveImageToFile would have answered; Aborted once abandon (optional) is set.
+    // Encodes image with the encoder into a new file in folder, with the picture's records as
+    // kept (GdipSaveImageToFile keeps the default). Ok, or what GdipSaveImageToFile would have
+    // answered; Aborted once abandon (optional) is set.
     GpStatus Encode(GpImage* image, const WCHAR* folder, const CLSID* encoder,
-                    const std::atomic<bool>* abandon = nullptr);
+                    const std::atomic<bool>* abandon = nullptr,
+                    MetadataKept kept = MetadataKept::Default);
     // Gives the encoded file the name path, replacing whatever stands there (a symbolic link
     // is replaced, never followed; a folder is refused). Win32Error when that fails; the file
     // is then dropped.

@@ -4,7 +4,12 @@
 
 std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded) {
     auto facts = std::make_shared<PictureFacts>();
+    facts->metadata = PictureMetadata::read(encoded);
     facts->resolution = Resolution::read(encoded);
+    // Without a resolution field of its own (or a JFIF aspect ratio only), a file may state
+    // one in its EXIF record.
+    if (!facts->resolution && facts->metadata)
+        facts->resolution = facts->metadata->resolution();
     return facts;
 }
 
@@ -13,6 +18,12 @@ void PictureFacts::carry(const GpImage* from, GpImage* to) {
         to->facts = from->facts;
 }
 
-void PictureFacts::writeInto(QByteArray& encoded, const PictureFacts& facts) {
+void PictureFacts::writeInto(QByteArray& encoded, const PictureFacts& facts, MetadataKept kept,
+                             QSize size) {
+    // Records that the container cannot take (EXIF over a JPEG segment's 64 kB) are dropped
+    // rather than the picture.
+    if (!PictureMetadata::writeInto(encoded, facts.metadata.get(), kept, QByteArray(), size))
+        PictureMetadata::writeInto(encoded, nullptr, kept, QByteArray(), size);
+    // Last: a rewritten TIFF directory states the resolution the encoder gave it.
     Resolution::write(encoded, facts.resolution);
 }

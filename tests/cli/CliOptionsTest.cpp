@@ -49,6 +49,15 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--size", "big"}, "--size 'big'", nullptr},
         {{"--size", "1x2x3"}, "--size", nullptr},
         {{"--size", "99999999999x1"}, "--size", nullptr},
+        // Records kept.
+        {{}, "", [](const CliOptions& o) { return o.metadata == MetadataKept::Default; }},
+        {{"--metadata", "all"},
+         "",
+         [](const CliOptions& o) { return o.metadata == MetadataKept::All; }},
+        {{"--metadata", "none"},
+         "",
+         [](const CliOptions& o) { return o.metadata == MetadataKept::None; }},
+        {{"--metadata", "gps"}, "--metadata 'gps'", nullptr},
         // Anchors by name and number.
         {{"--anchor", "top-left"}, "", [](const CliOptions& o) { return o.anchor == 1; }},
         {{"--anchor", "Center"}, "", [](const CliOptions& o) { return o.anchor == 5; }},

@@ -1,10 +1,12 @@
 #include "TestPictures.h"
 
 #include <QBuffer>
+
 #include <QFile>
 #include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
+#include <exiv2/exiv2.hpp>
 
 #include <array>
 #include <cstdio>
@@ -606,6 +608,55 @@ QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {
         PutLe32(out, 0);
     }
     return out;
+}
+
+QByteArray WithRecords(const QByteArray& picture) {
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(picture.data()),
+                                           long(picture.size()));
+    image->readMetadata();
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Artist"] = "Ada Painter";
+    exif["Exif.Image.Copyright"] = "(c) Ada Painter";
+    exif["Exif.Image.Orientation"] = std::uint16_t(6);
+    exif["Exif.Image.XResolution"] = Exiv2::URational(300, 1);
+    exif["Exif.Image.YResolution"] = Exiv2::URational(300, 1);
+    exif["Exif.Image.ResolutionUnit"] = std::uint16_t(2);
+    exif["Exif.Photo.PixelXDimension"] = std::uint32_t(4000);
+    exif["Exif.Photo.PixelYDimension"] = std::uint32_t(3000);
+    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+    exif["Exif.GPSInfo.GPSLatitude"] = "48/1 51/1 0/1";
+    const QByteArray thumbnail = Encode(SolidImage(8, 8, Qt::red), "jpeg", 80);
+    Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.data()),
+                                            long(thumbnail.size()));
+    image->setExifData(exif);
+    Exiv2::XmpData xmp;
+    xmp["Xmp.dc.rights"] = "lang=x-default All rights reserved";
+    xmp["Xmp.exif.GPSLatitude"] = "48,51.0N";
+    image->setXmpData(xmp);
+    Exiv2::IptcData iptc;
+    iptc["Iptc.Application2.Copyright"] = "Ada Painter";
+    image->setIptcData(iptc);
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    io.open();
+    QByteArray out(qsizetype(io.size()), Qt::Uninitialized);
+    io.read(reinterpret_cast<Exiv2::byte*>(out.data()), long(out.size()));
+    io.close();
+    return out;
+}
+
+std::vector<std::string> RecordsOf(const QByteArray& file) {
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()),
+                                           long(file.size()));
+    image->readMetadata();
+    std::vector<std::string> records;
+    for (const auto& datum : image->exifData())
+        records.push_back(datum.key() + "=" + datum.toString());
+    for (const auto& datum : image->xmpData())
+        records.push_back(datum.key() + "=" + datum.toString());
+    for (const auto& datum : image->iptcData())
+        records.push_back(datum.key() + "=" + datum.toString());
+    return records;
 }
 
 // Inserts an APP1 Exif segment with one Orientation entry right after the start marker.

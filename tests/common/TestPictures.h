@@ -95,6 +95,13 @@ QByteArray JpegScanCut(const QByteArray& jpeg);
 // The JPEG with an APP1 Exif segment holding one Orientation entry (1-8) after its start marker.
 QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation);
 
+// The picture (JPEG, PNG, TIFF) with records written by exiv2: EXIF Artist, Copyright,
+// Orientation 6, pixel dimensions, X/YResolution 300 dpi, a GPS position and a thumbnail; XMP
+// dc:rights and a GPS latitude; IPTC Copyright Notice. RecordsOf: every record of a file as
+// "key=value", EXIF, XMP and IPTC alike.
+QByteArray WithRecords(const QByteArray& picture);
+std::vector<std::string> RecordsOf(const QByteArray& file);
+
 // Writes bytes to path (8-bit file-system text, which need not be valid text); false on any
 // failure.
 bool WriteBytes(const QByteArray& path, const QByteArray& bytes);

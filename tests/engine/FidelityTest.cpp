@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -26,7 +27,8 @@ class Fidelity : public testing::Test {
     }
     // The picture stamped at its bottom-right corner (16 x 16) and encoded as mime, as the
     // pipeline does it: the output file's bytes.
-    QByteArray Stamp(const QByteArray& picture, const char* mime) {
+    QByteArray Stamp(const QByteArray& picture, const char* mime,
+                     MetadataKept kept = MetadataKept::Default) {
         const std::string in = PathIn(m_dir, "picture");
         const std::string out = PathIn(m_dir, "stamped");
         EXPECT_TRUE(WriteBytes(QString::fromLocal8Bit(in.c_str()), picture));
@@ -39,8 +41,9 @@ class Fidelity : public testing::Test {
         CStampedItem item;
         EXPECT_EQ(item.LoadAndCompose(job, in.c_str(), m_overlay), ItemOutcome::Done);
         PendingImageFile file;
-        EXPECT_EQ(item.Encode(file, m_dir.path().toLocal8Bit().constData(), &encoder),
-                  ItemOutcome::Done);
+        EXPECT_EQ(
+            item.Encode(file, m_dir.path().toLocal8Bit().constData(), &encoder, nullptr, kept),
+            ItemOutcome::Done);
         EXPECT_EQ(CStampedItem::PutInPlace(file, out.c_str()), ItemOutcome::Done);
         return ReadBytes(QString::fromLocal8Bit(out.c_str()));
     }
@@ -95,6 +98,59 @@ TEST_F(Fidelity, ResolutionIsKeptAndNoneIsInvented) {
             buffer.setData(stamped);
             EXPECT_NEAR(QImageReader(&buffer).read().dotsPerMeterX(), row.dotsPerMetre,
                         row.dotsPerMetre * 0.002);
+        }
+    }
+}
+
+// By default a copy keeps its picture's records but the GPS position, thumbnails and previews;
+// its orientation is 1 and its stated pixel dimensions are its own. All keeps GPS; None keeps
+// no record (the resolution stays: it describes the pixels).
+TEST_F(Fidelity, RecordsAreKeptAsAsked) {
+    // 300 dpi in the format's own field as in EXIF.
+    const QImage photo = WithDotsPerMetre(NoisyImage(48, 32, 5), 11811);
+    const char* const ownership[] = {"Exif.Image.Artist=Ada Painter",
+                                     "Exif.Image.Copyright=(c) Ada Painter",
+                                     "Xmp.dc.rights=lang=\"x-default\" All rights reserved",
+                                     "Iptc.Application2.Copyright=Ada Painter"};
+    const struct {
+        MetadataKept kept;
+        bool ownership, gps;
+    } modes[] = {{MetadataKept::Default, true, false},
+                 {MetadataKept::All, true, true},
+                 {MetadataKept::None, false, false}};
+    for (const char* format : {"jpeg", "png", "tiff"}) {
+        for (const auto& mode : modes) {
+            SCOPED_TRACE(std::string(format) + " kept " + std::to_string(int(mode.kept)));
+            const QByteArray stamped = Stamp(WithRecords(Encode(photo, format, 90)),
+                                             (std::string("image/") + format).c_str(), mode.kept);
+            const std::vector<std::string> records = RecordsOf(stamped);
+            const auto has = [&](const std::string& record) {
+                return std::find(records.begin(), records.end(), record) != records.end();
+            };
+            const auto hasKey = [&](const std::string& prefix) {
+                return std::any_of(records.begin(), records.end(),
+                                   [&](const std::string& r) { return r.rfind(prefix, 0) == 0; });
+            };
+            for (const char* record : ownership)
+                EXPECT_EQ(has(record), mode.ownership) << record;
+            EXPECT_EQ(hasKey("Exif.GPSInfo.GPSLatitude="), mode.gps);
+            EXPECT_EQ(hasKey("Xmp.exif.GPSLatitude="), mode.gps);
+            EXPECT_FALSE(hasKey("Exif.Thumbnail."));
+            // The pixels are upright (Qt's readers turn JPEGs and TIFFs of orientation 6).
+            EXPECT_FALSE(has("Exif.Image.Orientation=6"));
+            if (mode.ownership) {
+                EXPECT_TRUE(has("Exif.Image.Orientation=1"));
+            }
+            QBuffer buffer;
+            buffer.setData(stamped);
+            const QSize size = QImageReader(&buffer).size();
+            EXPECT_EQ(has("Exif.Photo.PixelXDimension=" + std::to_string(size.width())),
+                      mode.ownership);
+            EXPECT_EQ(has("Exif.Photo.PixelYDimension=" + std::to_string(size.height())),
+                      mode.ownership);
+            const std::optional<Resolution> resolution = Resolution::read(stamped);
+            ASSERT_TRUE(resolution.has_value());
+            EXPECT_NEAR(DotsPerMetre(*resolution), 11811, 20);
         }
     }
 }
