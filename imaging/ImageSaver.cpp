@@ -121,9 +121,18 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
     } else {
         // The facts are written into the encoder's file, which therefore is made in memory
         // first: a second copy of the encoded picture for as long as the save takes.
+        // BMP viewers read no profile: such copies are converted to sRGB instead.
+        QImage converted;
+        const bool toSrgb = std::strcmp(encoder.qtFormat, "bmp") == 0 && facts->profile &&
+                            !facts->profile->isSrgb();
+        if (toSrgb) {
+            converted = pixels.copy();
+            if (converted.isNull() || !facts->profile->toSrgb(converted))
+                converted = QImage();
+        }
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
-        encoded = encode(pixels, encoder.qtFormat, &buffer);
+        encoded = encode(converted.isNull() ? pixels : converted, encoder.qtFormat, &buffer);
         QByteArray bytes = buffer.buffer();
         buffer.close();
         buffer.setData(QByteArray());

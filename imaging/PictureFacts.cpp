@@ -10,7 +10,48 @@ std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded
     // one in its EXIF record.
     if (!facts->resolution && facts->metadata)
         facts->resolution = facts->metadata->resolution();
+    if (facts->metadata && !facts->metadata->iccProfile().isEmpty()) {
+        facts->profile = ColourProfile::from(facts->metadata->iccProfile());
+        facts->profileRefused = facts->profile == nullptr;
+    }
     return facts;
+}
+
+std::shared_ptr<const PictureFacts> PictureFacts::settle(std::shared_ptr<const PictureFacts> facts,
+                                                         QImage& pixels, bool cmykSource,
+                                                         bool cmykConverted) {
+    if (!facts || !facts->profile)
+        return facts;
+    const ColourProfile::Kind kind = facts->profile->kind();
+    const bool grey = pixels.isGrayscale();
+    bool fits = false;
+    bool converted = false;
+    if (kind == ColourProfile::Kind::Cmyk)
+        fits = converted = cmykConverted;
+    else if (kind == ColourProfile::Kind::Grey)
+        fits = converted = grey && !cmykSource && facts->profile->toSrgb(pixels);
+    else
+        fits = !cmykSource; // grey levels are RGB ones once drawn
+    if (fits && !converted)
+        return facts;
+    auto settled = std::make_shared<PictureFacts>(*facts);
+    settled->profile = converted ? ColourProfile::from(ColourProfile::srgbBytes()) : nullptr;
+    settled->profileRefused = !fits;
+    return settled;
+}
+
+GpImage* PictureFacts::overlayFor(GpImage* overlay, const GpImage* background) {
+    const ColourProfile* into =
+        background && background->facts ? background->facts->profile.get() : nullptr;
+    if (overlay == nullptr || into == nullptr || into->kind() != ColourProfile::Kind::Rgb)
+        return overlay;
+    const ColourProfile* from = overlay->facts ? overlay->facts->profile.get() : nullptr;
+    GpImage* converted = into->overlayFor(overlay, from);
+    return converted != nullptr ? converted : overlay;
+}
+
+bool PictureFacts::profileRefusedFor(const GpImage* image) {
+    return image != nullptr && image->facts && image->facts->profileRefused;
 }
 
 void PictureFacts::carry(const GpImage* from, GpImage* to) {
@@ -22,8 +63,9 @@ void PictureFacts::writeInto(QByteArray& encoded, const PictureFacts& facts, Met
                              QSize size) {
     // Records that the container cannot take (EXIF over a JPEG segment's 64 kB) are dropped
     // rather than the picture.
-    if (!PictureMetadata::writeInto(encoded, facts.metadata.get(), kept, QByteArray(), size))
-        PictureMetadata::writeInto(encoded, nullptr, kept, QByteArray(), size);
+    const QByteArray profile = facts.profile ? facts.profile->bytes() : QByteArray();
+    if (!PictureMetadata::writeInto(encoded, facts.metadata.get(), kept, profile, size))
+        PictureMetadata::writeInto(encoded, nullptr, kept, profile, size);
     // Last: a rewritten TIFF directory states the resolution the encoder gave it.
     Resolution::write(encoded, facts.resolution);
 }

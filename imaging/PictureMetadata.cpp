@@ -1,6 +1,7 @@
 #include "imaging/PictureMetadata.h"
 
 #include <exiv2/exiv2.hpp>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -76,6 +77,57 @@ bool droppedXmp(const std::string& key, MetadataKept kept) {
     return key.rfind("Xmp.xmp.Thumbnails", 0) == 0;
 }
 
+// A simple WebP (one VP8 or VP8L chunk) made extended: exiv2 0.27 writes a colour profile into
+// a simple file under the wrong chunk name, and into an extended one correctly.
+void makeExtendedWebP(QByteArray& webp, QSize size) {
+    const auto* d = reinterpret_cast<const unsigned char*>(webp.constData());
+    if (webp.size() < 30 || std::memcmp(d, "RIFF", 4) != 0 || std::memcmp(d + 8, "WEBP", 4) != 0)
+        return;
+    const bool lossless = std::memcmp(d + 12, "VP8L", 4) == 0;
+    if (!lossless && std::memcmp(d + 12, "VP8 ", 4) != 0)
+        return;
+    // A lossless picture's header tells whether it uses alpha (bit 28 after the signature).
+    const bool alpha = lossless && (d[24] & 0x10) != 0;
+    QByteArray header("VP8X\x0A\0\0\0", 8);
+    header.append(char(alpha ? 0x10 : 0));
+    header.append(QByteArray(3, '\0'));
+    for (const int side : {size.width() - 1, size.height() - 1})
+        for (int k = 0; k < 3; ++k)
+            header.append(char((side >> (8 * k)) & 0xFF));
+    webp.insert(12, header);
+    const auto riff = std::uint32_t(webp.size() - 8);
+    for (int k = 0; k < 4; ++k)
+        webp[4 + k] = char((riff >> (8 * k)) & 0xFF);
+}
+
+bool isPng(const QByteArray& file) {
+    return file.startsWith("\x89PNG\r\n\x1A\n");
+}
+
+// exiv2 0.27 names a PNG's profile with an empty keyword, which libpng refuses (viewers then
+// show the picture untagged): the chunk is written here, right after the header chunk.
+bool insertPngProfile(QByteArray& png, const QByteArray& profile) {
+    uLongf packedSize = compressBound(uLong(profile.size()));
+    QByteArray packed(qsizetype(packedSize), Qt::Uninitialized);
+    if (png.size() < 33 || compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                                     reinterpret_cast<const Bytef*>(profile.constData()),
+                                     uLong(profile.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+        return false;
+    packed.truncate(qsizetype(packedSize));
+    const QByteArray body = QByteArray("iCCPICC profile\0\0", 17) + packed;
+    const auto put32 = [](QByteArray& out, std::uint32_t value) {
+        for (int k = 3; k >= 0; --k)
+            out.append(char((value >> (8 * k)) & 0xFF));
+    };
+    QByteArray chunk;
+    put32(chunk, std::uint32_t(body.size() - 4));
+    chunk += body;
+    put32(chunk, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.constData()),
+                                     uInt(body.size()))));
+    png.insert(33, chunk);
+    return true;
+}
+
 template <class Data, class Key>
 void setIfPresent(Data& data, const char* key, std::uint32_t value) {
     const auto found = data.findKey(Key(key));
@@ -133,8 +185,18 @@ bool PictureMetadata::writeInto(QByteArray& encoded, const PictureMetadata* reco
         records = nullptr;
     if (records == nullptr && profile.isEmpty())
         return true;
+    if (isPng(encoded) && !profile.isEmpty()) {
+        QByteArray tagged = encoded;
+        if (!insertPngProfile(tagged, profile) ||
+            !writeInto(tagged, records, kept, QByteArray(), size))
+            return false;
+        encoded = std::move(tagged);
+        return true;
+    }
+    QByteArray extended = encoded;
+    makeExtendedWebP(extended, size);
     try {
-        Exiv2::Image::AutoPtr image = open(encoded);
+        Exiv2::Image::AutoPtr image = open(extended);
         if (image.get() == nullptr || image->checkMode(Exiv2::mdExif) != Exiv2::amReadWrite)
             return false;
         image->readMetadata();

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -101,6 +102,22 @@ QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation);
 // "key=value", EXIF, XMP and IPTC alike.
 QByteArray WithRecords(const QByteArray& picture);
 std::vector<std::string> RecordsOf(const QByteArray& file);
+
+// ICC profiles made with Little CMS: "p3" (Display P3 primaries, sRGB curve), "adobe" (Adobe
+// RGB (1998)-like primaries, gamma 2.2), "srgb", "grey" (linear grey) and "cmyk" (a printer
+// space of simple inks through a colour table). WithProfile: the picture (JPEG, PNG, TIFF,
+// WebP) carrying icc; ProfileOf: the profile a file carries, empty without one.
+QByteArray MadeProfile(const char* name);
+QByteArray WithProfile(const QByteArray& picture, const QByteArray& icc);
+QByteArray ProfileOf(const QByteArray& file);
+// A CMYK JPEG (Adobe's inverted inks, as every writer stores them) of w x h pixels whose four
+// quadrants hold the given inks (0-255, 255 = full ink), top-left, top-right, bottom-left,
+// bottom-right.
+QByteArray CmykJpeg(int width, int height, const std::vector<std::array<int, 4>>& quadrants);
+// The CIELAB colour (D50) of device values (3 RGB, 1 grey or 4 CMYK inks) seen through icc
+// (sRGB when empty), and the CIEDE2000 difference of two such colours.
+std::array<double, 3> LabOf(const QByteArray& icc, const std::vector<int>& values);
+double DeltaE2000(const std::array<double, 3>& a, const std::array<double, 3>& b);
 
 // Writes bytes to path (8-bit file-system text, which need not be valid text); false on any
 // failure.
