@@ -65,20 +65,21 @@ void WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE
     const bool done = report.outcome == ItemOutcome::Done;
     if (options.quiet && done)
         return;
+    const std::string message = std::string(ItemOutcomeText(report.outcome)) +
+                                (report.profileIgnored ? kProfileIgnoredText : "");
     if (options.log == LogStyle::Jsonl) {
         QJsonObject line;
         line["index"] = static_cast<qint64>(report.item->position);
         line["input"] = FromLocal(report.item->path);
         line["output"] = report.outputPath.empty() ? QJsonValue() : FromLocal(report.outputPath);
         line["status"] = !done ? "failed" : options.dryRun ? "dry-run" : "done";
-        line["message"] = ItemOutcomeText(report.outcome);
+        line["message"] = QString::fromStdString(message);
         std::fprintf(out, "%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
     } else if (options.dryRun && done) {
         std::fprintf(out, "%s\n", report.outputPath.c_str());
     } else {
         // The progress dialog's log line: name, " ... ", outcome.
-        std::fprintf(out, "%s ... %s\n", ItemName(report.item->path).c_str(),
-                     ItemOutcomeText(report.outcome));
+        std::fprintf(out, "%s ... %s\n", ItemName(report.item->path).c_str(), message.c_str());
     }
     std::fflush(out);
 }

@@ -53,6 +53,7 @@ struct CStampPipeline::Slot {
     ItemOutcome stamped = ItemOutcome::Done;
     // Done when the file waits in `file` (or nothing was to be written); SaveFailed otherwise.
     ItemOutcome encoded = ItemOutcome::Done;
+    bool profileIgnored = false;
     PendingImageFile file;
 };
 
@@ -127,6 +128,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
         slot.stamped = stamped.Compose(m_job, m_overlay);
         m_stamping.release();
     }
+    slot.profileIgnored = slot.stamped == ItemOutcome::Done && stamped.ProfileIgnored();
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
         slot.encoded =
             stamped.Encode(slot.file, m_job.szOutputDir, m_haveEncoder ? &m_encoder : nullptr,
@@ -152,7 +154,7 @@ PipelineReport CStampPipeline::Finish() {
         WorkOn(index, slot, stamped);
     }
 
-    PipelineReport report{&m_items[index], {}, slot.stamped};
+    PipelineReport report{&m_items[index], {}, slot.stamped, slot.profileIgnored};
     if (slot.stamped == ItemOutcome::Done) {
         char outputPath[MAX_PATH] = {};
         if (m_settings.numbering == Numbering::Running)

@@ -39,6 +39,8 @@ struct PipelineReport {
     // The path the item was (or, in a dry run, would be) written to; empty when it got none.
     std::string outputPath;
     ItemOutcome outcome = ItemOutcome::Done;
+    // The picture's colour profile was ignored (see CStampedItem::ProfileIgnored).
+    bool profileIgnored = false;
 };
 
 class CStampPipeline {

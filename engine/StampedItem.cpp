@@ -4,6 +4,7 @@
 #include "engine/Placement.h"
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
+#include "imaging/PictureFacts.h"
 
 const char* ItemOutcomeText(ItemOutcome outcome) {
     switch (outcome) {
@@ -62,6 +63,10 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const char* folder, con
     return file.Encode(m_image.GetImage(), wideFolder->c_str(), encoder, abandon, kept) == Ok
                ? ItemOutcome::Done
                : ItemOutcome::SaveFailed;
+}
+
+bool CStampedItem::ProfileIgnored() const {
+    return PictureFacts::profileRefusedFor(m_image.GetImage());
 }
 
 ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const char* outputPath) {

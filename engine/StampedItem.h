@@ -16,6 +16,9 @@ enum class ItemOutcome { Done, OpenFailed, ComposeFailed, SaveFailed };
 // The fixed text of an outcome as the progress log shows it ("Done", "Error : Could not open",
 // "Error : Could not copy image", "Error : Could not save").
 const char* ItemOutcomeText(ItemOutcome outcome);
+// Added to the outcome of an item whose colour profile was ignored.
+inline constexpr const char* kProfileIgnoredText =
+    " (colour profile damaged or unusable: stamped as a picture without one)";
 
 class CStampedItem {
   public:
@@ -44,6 +47,10 @@ class CStampedItem {
                        const std::atomic<bool>* abandon = nullptr,
                        MetadataKept kept = MetadataKept::Default) const;
     static ItemOutcome PutInPlace(PendingImageFile& file, const char* outputPath);
+
+    // Whether the loaded picture's colour profile was ignored (damaged, unsupported, or not
+    // fitting its pixels), once it is decoded.
+    bool ProfileIgnored() const;
 
     void Release() { m_image.Release(); }
 

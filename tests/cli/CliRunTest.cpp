@@ -1,6 +1,7 @@
 // The built program: exit statuses, the same faults as the windowed batch, identical output
 // whatever the number of jobs, numbering by position, shards run apart, and Ctrl+C.
 #include "CliRunSupport.h"
+#include "TestPictures.h"
 
 #include <QDir>
 #include <QProcess>
@@ -30,6 +31,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
     ASSERT_EQ(mkfifo(Path("fifo.jpg").toLocal8Bit().constData(), 0644), 0);
     Folder("folder.jpg");
     PutBytes("file-not-folder", "x");
+    PutBytes("damaged.png", WithProfile(Encode(Picture(64, 48, Qt::white), "png"), "damaged"));
 
     const struct {
         const char* name;
@@ -49,6 +51,12 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          "open\nmissing.png ... Error : Could not open\nb.jpg ... Done\n",
          "5 of 7 pictures failed",
          {"000.TIF", "001.TIF"}},
+        {"damaged profile ignored",
+         {"damaged.png"},
+         0,
+         "damaged.png ... Done (colour profile damaged or unusable",
+         "",
+         {"000.TIF"}},
         {"unknown option", {"--frobnicate", "a.png"}, 2, "", "frobnicate", {}},
         {"unknown format", {"--format", "gif", "a.png"}, 2, "", "--format 'gif'", {}},
         {"overlay missing",
