@@ -50,6 +50,15 @@ GpImage* PictureFacts::overlayFor(GpImage* overlay, const GpImage* background) {
     return converted != nullptr ? converted : overlay;
 }
 
+void PictureFacts::showAsSrgb(GpImage* image, const GpImage* picture) {
+    const ColourProfile* profile =
+        picture != nullptr && picture->facts ? picture->facts->profile.get() : nullptr;
+    if (image == nullptr || profile == nullptr || profile->isSrgb() ||
+        profile->kind() != ColourProfile::Kind::Rgb || image->decode() != Ok)
+        return;
+    profile->toSrgb(image->pixels);
+}
+
 bool PictureFacts::profileRefusedFor(const GpImage* image) {
     return image != nullptr && image->facts && image->facts->profileRefused;
 }

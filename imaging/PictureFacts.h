@@ -38,6 +38,10 @@ struct PictureFacts {
     // profile (sRGB when untagged) into the background's, or itself where they agree or the
     // conversion fails. A converted copy lasts until the next call on this thread.
     static GpImage* overlayFor(GpImage* overlay, const GpImage* background);
+    // For the screen, which shows sRGB: a bitmap drawn from `picture` (its facts carried) and
+    // stamped is converted from the picture's profile to sRGB, so that it looks as the saved
+    // copy will in a viewer that reads the profile.
+    static void showAsSrgb(GpImage* image, const GpImage* picture);
     // Whether the picture's profile was refused: it is then stamped as an untagged one.
     static bool profileRefusedFor(const GpImage* image);
     // Writes facts into a file that an encoder has just made of pixels of size, the records as
