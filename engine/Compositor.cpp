@@ -1,8 +1,8 @@
 #include "engine/DrawingSurface.h"
 #include "engine/ImageFile.h"
 #include "engine/SaturatingCast.h"
+#include "imaging/ImageFacts.h"
 #include "imaging/InPlaceDrawing.h"
-#include "imaging/PictureFacts.h"
 
 #include <cstdint>
 
@@ -40,7 +40,7 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
     // Called once the background is decoded, whose profile (settled by decoding) says what
     // space the overlay goes into.
     const auto drawOverlay = [&](DrawingSurface& surface) {
-        GpImage* mark = PictureFacts::overlayFor(overlay.m_pRecord->hImage, m_pRecord->hImage);
+        GpImage* mark = ImageFacts::overlayFor(overlay.m_pRecord->hImage, m_pRecord->hImage);
         return surface.DrawImage(
             mark, destRect.left, destRect.top, Extent(destRect.left, destRect.right),
             Extent(destRect.top, destRect.bottom), sourceRect.left, sourceRect.top,
@@ -73,7 +73,7 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
         return false;
 
     // The copy stands for the photograph: its files state what the photograph's did.
-    PictureFacts::carry(m_pRecord->hImage, composed->hImage);
+    ImageFacts::carry(m_pRecord->hImage, composed->hImage);
     ImageRecord::Delete(m_pRecord);
     m_pRecord = composed.release();
     return true;

@@ -4,7 +4,7 @@
 #include "engine/Placement.h"
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
-#include "imaging/PictureFacts.h"
+#include "imaging/ImageFacts.h"
 
 const char* ItemOutcomeText(ItemOutcome outcome) {
     switch (outcome) {
@@ -66,7 +66,7 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const char* folder, con
 }
 
 bool CStampedItem::ProfileIgnored() const {
-    return PictureFacts::profileRefusedFor(m_image.GetImage());
+    return ImageFacts::profileRefusedFor(m_image.GetImage());
 }
 
 ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const char* outputPath) {

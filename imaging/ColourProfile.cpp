@@ -1,8 +1,5 @@
 #include "imaging/ColourProfile.h"
 
-#include "imaging/GpImage.h"
-#include "imaging/PixelFormatMap.h"
-
 #include <lcms2.h>
 
 #include <cstdlib>
@@ -82,15 +79,6 @@ bool mapsAsSrgb(cmsHPROFILE profile) {
             return false;
     return true;
 }
-
-// The last overlay converted on this thread, and for what.
-struct ConvertedOverlay {
-    const GpImage* overlay = nullptr;
-    qint64 pixelsKey = 0;
-    QByteArray from, to;
-    std::unique_ptr<GpImage> converted;
-};
-thread_local ConvertedOverlay t_converted;
 
 } // namespace
 
@@ -208,35 +196,14 @@ bool ColourProfile::toSrgb(QImage& pixels) const {
     return convertRows(rgb.get(), pixels);
 }
 
-GpImage* ColourProfile::overlayFor(GpImage* overlay, const ColourProfile* from) const {
-    const bool sameSpace =
-        from != nullptr ? from->m_bytes == m_bytes || (from->m_srgb && m_srgb) : m_srgb;
-    if (overlay == nullptr || sameSpace || m_kind != Kind::Rgb ||
-        (from != nullptr && from->m_kind != Kind::Rgb) || overlay->decode() != Ok)
-        return overlay;
-    ConvertedOverlay& cached = t_converted;
-    const QByteArray fromBytes = from != nullptr ? from->m_bytes : QByteArray();
-    if (cached.converted && cached.overlay == overlay &&
-        cached.pixelsKey == overlay->pixels.cacheKey() && cached.from == fromBytes &&
-        cached.to == m_bytes)
-        return cached.converted.get();
-    cached.converted.reset();
-    QImage pixels = overlay->pixels;
+bool ColourProfile::fromSpace(QImage& pixels, const ColourProfile* from) const {
+    if (m_kind != Kind::Rgb || (from != nullptr && from->m_kind != Kind::Rgb))
+        return false;
     if (layoutOf(pixels.format()) == 0)
         pixels = pixels.convertToFormat(pixels.hasAlphaChannel() ? QImage::Format_ARGB32
                                                                  : QImage::Format_RGB32);
-    else
-        pixels.detach();
     const cmsUInt32Number layout = layoutOf(pixels.format());
     const Transform into =
         transform(from != nullptr ? from->m_handle : srgb(), layout, m_handle, layout);
-    if (pixels.isNull() || !convertRows(into.get(), pixels))
-        return nullptr;
-    auto converted = std::make_unique<GpImage>();
-    converted->width = UINT(pixels.width());
-    converted->height = UINT(pixels.height());
-    converted->pixelFormat = PixelFormatMap::codeForDecoded(pixels.format());
-    converted->pixels = std::move(pixels);
-    cached = {overlay, overlay->pixels.cacheKey(), fromBytes, m_bytes, std::move(converted)};
-    return cached.converted.get();
+    return !pixels.isNull() && convertRows(into.get(), pixels);
 }

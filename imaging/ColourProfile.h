@@ -8,8 +8,6 @@
 
 #include <memory>
 
-struct GpImage;
-
 class ColourProfile {
   public:
     enum class Kind { Rgb, Grey, Cmyk };
@@ -34,10 +32,9 @@ class ColourProfile {
     // converted in place into sRGB. Grey pictures become 32-bit RGB. False when Little CMS
     // cannot convert them (pixels unchanged).
     bool toSrgb(QImage& pixels) const;
-    // The overlay (pixels in profile `from`, or sRGB when null) as it is drawn onto a picture in
-    // this RGB profile: a copy converted into this space, valid until the next call on this
-    // thread, or the overlay itself when no conversion is needed. Null when conversion fails.
-    GpImage* overlayFor(GpImage* overlay, const ColourProfile* from) const;
+    // Pixels in profile `from` (sRGB when null), RGB, converted in place into this RGB profile's
+    // space. False when Little CMS cannot convert them.
+    bool fromSpace(QImage& pixels, const ColourProfile* from) const;
 
   private:
     ColourProfile() = default;

@@ -1,7 +1,5 @@
 #include "imaging/PictureFacts.h"
 
-#include "imaging/GpImage.h"
-
 std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded) {
     auto facts = std::make_shared<PictureFacts>();
     facts->metadata = PictureMetadata::read(encoded);
@@ -38,34 +36,6 @@ std::shared_ptr<const PictureFacts> PictureFacts::settle(std::shared_ptr<const P
     settled->profile = converted ? ColourProfile::from(ColourProfile::srgbBytes()) : nullptr;
     settled->profileRefused = !fits;
     return settled;
-}
-
-GpImage* PictureFacts::overlayFor(GpImage* overlay, const GpImage* background) {
-    const ColourProfile* into =
-        background && background->facts ? background->facts->profile.get() : nullptr;
-    if (overlay == nullptr || into == nullptr || into->kind() != ColourProfile::Kind::Rgb)
-        return overlay;
-    const ColourProfile* from = overlay->facts ? overlay->facts->profile.get() : nullptr;
-    GpImage* converted = into->overlayFor(overlay, from);
-    return converted != nullptr ? converted : overlay;
-}
-
-void PictureFacts::showAsSrgb(GpImage* image, const GpImage* picture) {
-    const ColourProfile* profile =
-        picture != nullptr && picture->facts ? picture->facts->profile.get() : nullptr;
-    if (image == nullptr || profile == nullptr || profile->isSrgb() ||
-        profile->kind() != ColourProfile::Kind::Rgb || image->decode() != Ok)
-        return;
-    profile->toSrgb(image->pixels);
-}
-
-bool PictureFacts::profileRefusedFor(const GpImage* image) {
-    return image != nullptr && image->facts && image->facts->profileRefused;
-}
-
-void PictureFacts::carry(const GpImage* from, GpImage* to) {
-    if (from != nullptr && to != nullptr)
-        to->facts = from->facts;
 }
 
 void PictureFacts::writeInto(QByteArray& encoded, const PictureFacts& facts, MetadataKept kept,

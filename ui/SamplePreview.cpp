@@ -5,7 +5,7 @@
 #include "engine/BatchJob.h"
 #include "engine/DrawingSurface.h"
 #include "engine/TextHelpers.h"
-#include "imaging/PictureFacts.h"
+#include "imaging/ImageFacts.h"
 #include "res/Resource.h"
 
 namespace {
@@ -56,14 +56,14 @@ void CSamplePreview::Rebuild(CWnd& owner, CBatchJob& job, const char* background
         job.GetPlacementRect(place);
         // Drawn in the background's colour space, as a run draws it.
         status =
-            surface.DrawImage(PictureFacts::overlayFor(overlay.hImage, source.hImage), place.left,
+            surface.DrawImage(ImageFacts::overlayFor(overlay.hImage, source.hImage), place.left,
                               place.top, place.right - place.left, place.bottom - place.top);
         if (status != Ok)
             ReportDrawFailure(owner, job, status);
         job.ClearFiles();
     }
     surface.Close();
-    PictureFacts::showAsSrgb(preview->hImage, source.hImage);
+    ImageFacts::showAsSrgb(preview->hImage, source.hImage);
     m_image = std::move(preview);
 }
 
