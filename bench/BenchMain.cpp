@@ -3,11 +3,13 @@
 //
 //   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
 //                  [--no-peers] [--jobs N] [--no-windowed] [--list-entries N] [--list-only]
+//                  [--colour-only]
 //
 // Every measured run is a child process of this one, so that wall time and peak memory are
 // those of that run alone, as a user's script would see them.
 
 #include "bench/ChildProcess.h"
+#include "bench/ColourRuns.h"
 #include "bench/InProcessRuns.h"
 #include "bench/ListRuns.h"
 #include "bench/ParallelRuns.h"
@@ -51,6 +53,8 @@ struct Options {
     int listEntries = 10000;
     bool listOnly = false;
     bool windowed = true;
+    // Only the colour-management rows.
+    bool colourOnly = false;
 };
 
 struct Background {
@@ -214,6 +218,11 @@ int RunParent(const Options& options) {
         return 0;
     }
     const Workload workload = MakeWorkload(options.work + QStringLiteral("/in"), options.perSize);
+    if (options.colourOnly) {
+        RunAndPrintColour(workload.backgrounds.back(), workload.overlay,
+                          options.work + QStringLiteral("/colour"), 3 * options.rounds);
+        return 0;
+    }
     const QSize overlaySize = QImageReader(workload.overlay).size();
     std::vector<Background> backgrounds;
     std::vector<std::string> classes;
@@ -333,6 +342,8 @@ int RunParent(const Options& options) {
                                 double(overlaySize.width()) * overlaySize.height() * 4) /
                                (1024.0 * 1024.0);
     PrintGoals(results, classes, referenceMb, baselineKb, preview);
+    RunAndPrintColour(workload.backgrounds.back(), workload.overlay,
+                      options.work + QStringLiteral("/colour"), 3 * options.rounds);
     PrintListRow(options.listEntries);
     return 0;
 }
@@ -359,6 +370,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->listOnly = true;
         else if (arg == "--no-windowed")
             options->windowed = false;
+        else if (arg == "--colour-only")
+            options->colourOnly = true;
         else
             return false;
     }
@@ -418,7 +431,7 @@ int main(int argc, char** argv) {
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
                          "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--no-windowed] "
                          "[--list-entries N] "
-                         "[--list-only]\n",
+                         "[--list-only] [--colour-only]\n",
                          argv[0]);
             result = 2;
         } else {

@@ -579,23 +579,22 @@ QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {
     const std::uint32_t after = directoryAt + 2 + entries * 12 + 4;
     const std::uint32_t profileSize = 48;
     PutLe16(out, entries);
-    const auto entry = [&](std::uint32_t tag, std::uint32_t type, std::uint32_t count,
-                           std::uint32_t value) {
-        PutLe16(out, tag);
-        PutLe16(out, type);
-        PutLe32(out, count);
-        PutLe32(out, value); // little-endian: a short value sits in the first two bytes too
-    };
-    entry(256, 4, 1, 40);
-    entry(257, 4, 1, 30);
-    entry(258, 3, 1, 8);
-    entry(259, 3, 1, 1);
-    entry(262, 3, 1, 1);
-    entry(273, 4, 1, follows == "strip" ? after : 8);
-    entry(278, 4, 1, 30);
-    entry(279, 4, 1, std::uint32_t(strip.size()));
-    if (profile)
-        entry(34675, 7, profileSize, after);
+    // Tag, type, count, value (a short value sits in the first two bytes, little-endian).
+    const std::uint32_t fields[][4] = {{256, 4, 1, 40},
+                                       {257, 4, 1, 30},
+                                       {258, 3, 1, 8},
+                                       {259, 3, 1, 1},
+                                       {262, 3, 1, 1},
+                                       {273, 4, 1, follows == "strip" ? after : 8},
+                                       {278, 4, 1, 30},
+                                       {279, 4, 1, std::uint32_t(strip.size())},
+                                       {34675, 7, profileSize, after}};
+    for (std::uint32_t k = 0; k < entries; ++k) {
+        PutLe16(out, fields[k][0]);
+        PutLe16(out, fields[k][1]);
+        PutLe32(out, fields[k][2]);
+        PutLe32(out, fields[k][3]);
+    }
     PutLe32(out, follows == "second-directory" ? after + 6 : 0);
     if (follows == "strip") {
         out += strip;
@@ -612,10 +611,31 @@ QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {
     return out;
 }
 
-QByteArray WithRecords(const QByteArray& picture) {
-    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(picture.data()),
-                                           long(picture.size()));
+namespace {
+
+using Exiv2Image = Exiv2::Image::AutoPtr;
+
+Exiv2Image OpenWithExiv2(const QByteArray& file) {
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()),
+                                           long(file.size()));
     image->readMetadata();
+    return image;
+}
+
+QByteArray WrittenByExiv2(Exiv2::Image& image) {
+    image.writeMetadata();
+    Exiv2::BasicIo& io = image.io();
+    io.open();
+    QByteArray out(qsizetype(io.size()), Qt::Uninitialized);
+    io.read(reinterpret_cast<Exiv2::byte*>(out.data()), long(out.size()));
+    io.close();
+    return out;
+}
+
+} // namespace
+
+QByteArray WithRecords(const QByteArray& picture) {
+    Exiv2Image image = OpenWithExiv2(picture);
     Exiv2::ExifData exif;
     exif["Exif.Image.Artist"] = "Ada Painter";
     exif["Exif.Image.Copyright"] = "(c) Ada Painter";
@@ -638,19 +658,11 @@ QByteArray WithRecords(const QByteArray& picture) {
     Exiv2::IptcData iptc;
     iptc["Iptc.Application2.Copyright"] = "Ada Painter";
     image->setIptcData(iptc);
-    image->writeMetadata();
-    Exiv2::BasicIo& io = image->io();
-    io.open();
-    QByteArray out(qsizetype(io.size()), Qt::Uninitialized);
-    io.read(reinterpret_cast<Exiv2::byte*>(out.data()), long(out.size()));
-    io.close();
-    return out;
+    return WrittenByExiv2(*image);
 }
 
 std::vector<std::string> RecordsOf(const QByteArray& file) {
-    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()),
-                                           long(file.size()));
-    image->readMetadata();
+    Exiv2Image image = OpenWithExiv2(file);
     std::vector<std::string> records;
     for (const auto& datum : image->exifData())
         records.push_back(datum.key() + "=" + datum.toString());
@@ -734,30 +746,20 @@ QByteArray MadeProfile(const char* name) {
 }
 
 QByteArray WithProfile(const QByteArray& picture, const QByteArray& icc) {
-    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(picture.data()),
-                                           long(picture.size()));
-    image->readMetadata();
+    Exiv2Image image = OpenWithExiv2(picture);
     Exiv2::DataBuf buffer(reinterpret_cast<const Exiv2::byte*>(icc.data()), long(icc.size()));
     image->setIccProfile(buffer, false);
-    image->writeMetadata();
-    Exiv2::BasicIo& io = image->io();
-    io.open();
-    QByteArray out(qsizetype(io.size()), Qt::Uninitialized);
-    io.read(reinterpret_cast<Exiv2::byte*>(out.data()), long(out.size()));
-    io.close();
-    return out;
+    return WrittenByExiv2(*image);
 }
 
 QByteArray ProfileOf(const QByteArray& file) {
-    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()),
-                                           long(file.size()));
-    image->readMetadata();
+    const Exiv2Image image = OpenWithExiv2(file);
     const Exiv2::DataBuf* icc = image->iccProfile();
     return icc->size_ > 0 ? QByteArray(reinterpret_cast<const char*>(icc->pData_), icc->size_)
                           : QByteArray();
 }
 
-QByteArray CmykJpeg(int width, int height, const std::vector<std::array<int, 4>>& quadrants) {
+QByteArray CmykJpeg(int width, int height, const std::vector<std::vector<int>>& quadrants) {
     std::vector<unsigned char> inks(std::size_t(width * height * 4));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)

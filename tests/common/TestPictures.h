@@ -113,7 +113,7 @@ QByteArray ProfileOf(const QByteArray& file);
 // A CMYK JPEG (Adobe's inverted inks, as every writer stores them) of w x h pixels whose four
 // quadrants hold the given inks (0-255, 255 = full ink), top-left, top-right, bottom-left,
 // bottom-right.
-QByteArray CmykJpeg(int width, int height, const std::vector<std::array<int, 4>>& quadrants);
+QByteArray CmykJpeg(int width, int height, const std::vector<std::vector<int>>& quadrants);
 // The CIELAB colour (D50) of device values (3 RGB, 1 grey or 4 CMYK inks) seen through icc
 // (sRGB when empty), and the CIEDE2000 difference of two such colours.
 std::array<double, 3> LabOf(const QByteArray& icc, const std::vector<int>& values);

@@ -6,9 +6,7 @@
 #include "engine/TextHelpers.h"
 #include "imaging/Resolution.h"
 
-#include <QBuffer>
 #include <QColorSpace>
-#include <QImageReader>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -103,11 +101,8 @@ TEST_F(Fidelity, ResolutionIsKeptAndNoneIsInvented) {
             }
             ASSERT_TRUE(got.has_value());
             EXPECT_NEAR(DotsPerMetre(*got), row.dotsPerMetre, row.dotsPerMetre * 0.002);
-            // Qt's reader agrees.
-            QBuffer buffer;
-            buffer.setData(stamped);
-            EXPECT_NEAR(QImageReader(&buffer).read().dotsPerMeterX(), row.dotsPerMetre,
-                        row.dotsPerMetre * 0.002);
+            EXPECT_NEAR(QImage::fromData(stamped).dotsPerMeterX(), row.dotsPerMetre,
+                        row.dotsPerMetre * 0.002); // Qt's reader agrees
         }
     }
 }
@@ -134,26 +129,21 @@ TEST_F(Fidelity, RecordsAreKeptAsAsked) {
             const QByteArray stamped = Stamp(WithRecords(Encode(photo, format, 90)),
                                              (std::string("image/") + format).c_str(), mode.kept);
             const std::vector<std::string> records = RecordsOf(stamped);
-            const auto has = [&](const std::string& record) {
-                return std::find(records.begin(), records.end(), record) != records.end();
-            };
-            const auto hasKey = [&](const std::string& prefix) {
+            const auto has = [&](const std::string& start) {
                 return std::any_of(records.begin(), records.end(),
-                                   [&](const std::string& r) { return r.rfind(prefix, 0) == 0; });
+                                   [&](const std::string& r) { return r.rfind(start, 0) == 0; });
             };
             for (const char* record : ownership)
                 EXPECT_EQ(has(record), mode.ownership) << record;
-            EXPECT_EQ(hasKey("Exif.GPSInfo.GPSLatitude="), mode.gps);
-            EXPECT_EQ(hasKey("Xmp.exif.GPSLatitude="), mode.gps);
-            EXPECT_FALSE(hasKey("Exif.Thumbnail."));
+            EXPECT_EQ(has("Exif.GPSInfo.GPSLatitude="), mode.gps);
+            EXPECT_EQ(has("Xmp.exif.GPSLatitude="), mode.gps);
+            EXPECT_FALSE(has("Exif.Thumbnail."));
             // The pixels are upright (Qt's readers turn JPEGs and TIFFs of orientation 6).
             EXPECT_FALSE(has("Exif.Image.Orientation=6"));
             if (mode.ownership) {
                 EXPECT_TRUE(has("Exif.Image.Orientation=1"));
             }
-            QBuffer buffer;
-            buffer.setData(stamped);
-            const QSize size = QImageReader(&buffer).size();
+            const QSize size = QImage::fromData(stamped).size();
             EXPECT_EQ(has("Exif.Photo.PixelXDimension=" + std::to_string(size.width())),
                       mode.ownership);
             EXPECT_EQ(has("Exif.Photo.PixelYDimension=" + std::to_string(size.height())),
@@ -196,7 +186,6 @@ TEST_F(Fidelity, ColoursLookAsInThePicture) {
     const QByteArray grey = MadeProfile("grey");
     const QByteArray adobe = MadeProfile("adobe");
     const QByteArray srgb = MadeProfile("srgb");
-    const QByteArray damaged = QByteArray(400, 'x');
     const struct {
         const char* name;
         QByteArray picture;
@@ -206,19 +195,14 @@ TEST_F(Fidelity, ColoursLookAsInThePicture) {
     } rows[] = {
         {"untagged.png", painted(rgb, "png", {}), {}, rgb, nullptr},
         {"srgb.jpg", painted(rgb, "jpeg", srgb), srgb, rgb, "jpeg"},
-        {"damaged.png", painted(rgb, "png", damaged), {}, rgb, "png"},
+        {"damaged.png", painted(rgb, "png", QByteArray(400, 'x')), {}, rgb, "png"},
         {"p3.jpg", painted(rgb, "jpeg", p3), p3, rgb, nullptr},
         {"p3.png", painted(rgb, "png", p3), p3, rgb, nullptr},
         {"p3.tif", painted(rgb, "tiff", p3), p3, rgb, nullptr},
         {"adobe.jpg", painted(rgb, "jpeg", adobe), adobe, rgb, nullptr},
         {"grey.png", painted(levels, "png", grey), grey, levels, nullptr},
         {"grey.jpg", painted(levels, "jpeg", grey), grey, levels, nullptr},
-        {"cmyk.jpg",
-         WithProfile(
-             CmykJpeg(96, 64,
-                      {{20, 70, 80, 10}, {70, 10, 60, 20}, {80, 60, 10, 10}, {5, 5, 15, 0}}),
-             cmyk),
-         cmyk, inks, nullptr},
+        {"cmyk.jpg", WithProfile(CmykJpeg(96, 64, inks), cmyk), cmyk, inks, nullptr},
     };
     const struct {
         int x, y, quadrant;
@@ -235,6 +219,7 @@ TEST_F(Fidelity, ColoursLookAsInThePicture) {
             const QImage out = QImage::fromData(stamped);
             ASSERT_EQ(out.size(), QSize(96, 64));
             const QByteArray outIcc = ProfileOf(stamped);
+            EXPECT_EQ(outIcc.isEmpty(), row.icc.isEmpty() || std::string(output) == "image/bmp");
             // JPEG and WebP add their own error: up to 0.52 mean on an untagged picture's copy
             // (WebP), 0.75 mean and 2.14 at most on a CMYK picture's (its 8-bit sRGB on top).
             const bool lossy =
