@@ -32,6 +32,7 @@ TEST(CliOptions, RulesOfEachOption) {
              return !o.sizeGiven && o.anchor == 9 && o.mimeType == "image/tiff" &&
                     o.nameTemplate == "###" && o.firstNumber == 0 && o.jobs == 3 &&
                     o.numbering == Numbering::Running && o.shardCount == 1 &&
+                    o.metadata == MetadataKept::Default &&
                     o.inputs == std::vector<std::string>{"a.jpg"};
          }},
         // Sizes: the options dialog's arithmetic, 0 or nothing giving 1, percent cut to whole.
@@ -49,8 +50,7 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--size", "big"}, "--size 'big'", nullptr},
         {{"--size", "1x2x3"}, "--size", nullptr},
         {{"--size", "99999999999x1"}, "--size", nullptr},
-        // Records kept.
-        {{}, "", [](const CliOptions& o) { return o.metadata == MetadataKept::Default; }},
+        // Records kept (default: MetadataKept::Default, checked with the other defaults).
         {{"--metadata", "all"},
          "",
          [](const CliOptions& o) { return o.metadata == MetadataKept::All; }},

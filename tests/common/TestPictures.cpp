@@ -580,21 +580,14 @@ QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {
     const std::uint32_t profileSize = 48;
     PutLe16(out, entries);
     // Tag, type, count, value (a short value sits in the first two bytes, little-endian).
-    const std::uint32_t fields[][4] = {{256, 4, 1, 40},
-                                       {257, 4, 1, 30},
-                                       {258, 3, 1, 8},
-                                       {259, 3, 1, 1},
-                                       {262, 3, 1, 1},
-                                       {273, 4, 1, follows == "strip" ? after : 8},
-                                       {278, 4, 1, 30},
-                                       {279, 4, 1, std::uint32_t(strip.size())},
-                                       {34675, 7, profileSize, after}};
-    for (std::uint32_t k = 0; k < entries; ++k) {
-        PutLe16(out, fields[k][0]);
-        PutLe16(out, fields[k][1]);
-        PutLe32(out, fields[k][2]);
-        PutLe32(out, fields[k][3]);
-    }
+    const std::uint32_t fields[] = {
+        256,   4, 1,           40,   257, 4, 1, 30,
+        258,   3, 1,           8,    259, 3, 1, 1,
+        262,   3, 1,           1,    273, 4, 1, follows == "strip" ? after : 8,
+        278,   4, 1,           30,   279, 4, 1, std::uint32_t(strip.size()),
+        34675, 7, profileSize, after};
+    for (std::uint32_t k = 0; k < entries * 4; ++k)
+        (k % 4 < 2 ? PutLe16 : PutLe32)(out, fields[k]);
     PutLe32(out, follows == "second-directory" ? after + 6 : 0);
     if (follows == "strip") {
         out += strip;

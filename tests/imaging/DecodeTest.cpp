@@ -246,7 +246,6 @@ TEST_F(DecodeTest, HugeFilesAreReadOnlyAsFarAsTheirPictureNeeds) {
         EXPECT_EQ(status, c.expected);
         if (status == Ok) {
             const QImage pixels = pixelsOf(image.get());
-            EXPECT_EQ(pixels.size(), QSize(40, 30));
             EXPECT_TRUE(!pixels.isNull() && NearColour(pixels.pixel(5, 5), c.at5x5, 8))
                 << Describe(pixels.isNull() ? 0 : pixels.pixel(5, 5));
         }
