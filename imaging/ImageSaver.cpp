@@ -116,8 +116,11 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
     // second copy of the picture: 72 MB for a 24 MP TIFF.)
     CheckedWriter device(&file, abandon);
     bool encoded = false;
-    if (facts == nullptr) {
+    const bool tiff = std::strcmp(encoder.qtFormat, "tiff") == 0;
+    if (facts == nullptr || (tiff && !facts->hasRecordsFor(kept))) {
         encoded = encode(pixels, encoder.qtFormat, &device);
+        if (encoded && facts != nullptr && !device.failed())
+            encoded = Resolution::writeTiff(target.handle(), facts->resolution);
     } else {
         // The facts are written into the encoder's file, which therefore is made in memory
         // first: a second copy of the encoded picture for as long as the save takes.
@@ -130,12 +133,14 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
             if (converted.isNull() || !facts->profile->toSrgb(converted))
                 converted = QImage();
         }
-        QBuffer buffer;
+        // Room for an uncompressed file up front: growing the buffer as the encoder writes
+        // copied a 72 MB TIFF several times over (0.1 s of a 24 MP picture's 0.2 s).
+        QByteArray bytes;
+        bytes.reserve(qsizetype(pixels.sizeInBytes()) + (qsizetype(1) << 20));
+        QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         encoded = encode(converted.isNull() ? pixels : converted, encoder.qtFormat, &buffer);
-        QByteArray bytes = buffer.buffer();
         buffer.close();
-        buffer.setData(QByteArray());
         if (encoded) {
             PictureFacts::writeInto(bytes, *facts, kept, pixels.size());
             encoded = device.write(bytes) == bytes.size();

@@ -36,4 +36,9 @@ struct PictureFacts {
     // resolution). Records that cannot be written are left out; the picture is saved anyway.
     static void writeInto(QByteArray& encoded, const PictureFacts& facts, MetadataKept kept,
                           QSize size);
+    // Whether writeInto has records or a profile to write, which needs the whole file in
+    // memory; a resolution alone can be set in a TIFF file in place (Resolution::writeTiff).
+    bool hasRecordsFor(MetadataKept kept) const {
+        return (metadata && kept != MetadataKept::None) || profile;
+    }
 };

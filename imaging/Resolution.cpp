@@ -3,6 +3,7 @@
 #include "imaging/ByteOrder.h"
 #include "imaging/ImageFileProbe.h"
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -112,7 +113,7 @@ std::optional<Resolution> readTiff(const QByteArray& data) {
                 dir->rational(data, dir->x), dir->rational(data, dir->y));
 }
 
-void writeTiff(QByteArray& data, const std::optional<Resolution>& resolution) {
+void writeTiffBytes(QByteArray& data, const std::optional<Resolution>& resolution) {
     const std::optional<TiffDirectory> dir = TiffDirectory::of(data);
     if (!dir)
         return;
@@ -238,7 +239,7 @@ void Resolution::write(QByteArray& encoded, const std::optional<Resolution>& res
         writePng(encoded, resolution);
         return;
     case Container::Tiff:
-        writeTiff(encoded, resolution);
+        writeTiffBytes(encoded, resolution);
         return;
     case Container::Bmp:
         if (encoded.size() < 46 || le32(bytes(encoded) + 14) < 40)
@@ -251,4 +252,66 @@ void Resolution::write(QByteArray& encoded, const std::optional<Resolution>& res
     default:
         return;
     }
+}
+
+bool Resolution::writeTiff(int fd, const std::optional<Resolution>& resolution) {
+    const auto readAt = [fd](QByteArray& into, off_t at) {
+        return ::pread(fd, into.data(), std::size_t(into.size()), at) == into.size();
+    };
+    const auto writeAt = [fd](const QByteArray& from, off_t at) {
+        return ::pwrite(fd, from.constData(), std::size_t(from.size()), at) == from.size();
+    };
+    QByteArray head(8, '\0');
+    if (!readAt(head, 0))
+        return false;
+    const bool little = head[0] == 'I';
+    const auto u16 = [little](const QByteArray& b, qsizetype at) {
+        return little ? le16(bytes(b) + at) : be16(bytes(b) + at);
+    };
+    const auto u32 = [little](const QByteArray& b, qsizetype at) {
+        return little ? le32(bytes(b) + at) : be32(bytes(b) + at);
+    };
+    if (u16(head, 2) != 42)
+        return true; // not a file of Qt's writer
+    const off_t at = off_t(u32(head, 4));
+    QByteArray count(2, '\0');
+    if (!readAt(count, at))
+        return false;
+    const qsizetype entries = u16(count, 0);
+    QByteArray block(entries * 12 + 4, '\0');
+    if (!readAt(block, at + 2))
+        return false;
+    qsizetype x = -1, y = -1, unit = -1;
+    for (qsizetype k = 0; k < entries; ++k) {
+        const std::uint32_t tag = u16(block, k * 12);
+        if (tag == 282)
+            x = k;
+        else if (tag == 283)
+            y = k;
+        else if (tag == 296)
+            unit = k;
+    }
+    if (resolution) {
+        if (x < 0 || y < 0 || unit < 0)
+            return true; // a writer that states none of its own: not one of ours
+        for (const auto& [entry, value] :
+             {std::pair{x, resolution->x}, std::pair{y, resolution->y}}) {
+            const std::uint32_t denominator = value == std::floor(value) ? 1 : 10000;
+            QByteArray rational(8, '\0');
+            put32(rational, 0, std::uint32_t(std::lround(value * denominator)), little);
+            put32(rational, 4, denominator, little);
+            if (!writeAt(rational, off_t(u32(block, entry * 12 + 8))))
+                return false;
+        }
+        put16(block, unit * 12 + 8, resolution->unit == Unit::Inch ? 2 : 3, little);
+        return writeAt(block.mid(unit * 12, 12), at + 2 + unit * 12);
+    }
+    QByteArray kept;
+    for (qsizetype k = 0; k < entries; ++k)
+        if (k != x && k != y && k != unit)
+            kept += block.mid(k * 12, 12);
+    put16(count, 0, std::uint32_t(kept.size() / 12), little);
+    kept += block.right(4);
+    kept.resize(block.size(), '\0');
+    return writeAt(count, at) && writeAt(kept, at + 2);
 }

@@ -22,4 +22,8 @@ struct Resolution {
     // made to state none: JFIF's aspect ratio only, no pHYs chunk, no TIFF resolution tags, 0
     // pixels per metre. WebP has no such field. Files of another shape are left as they are.
     static void write(QByteArray& encoded, const std::optional<Resolution>& resolution);
+    // The same for a TIFF that an encoder wrote into the file open at fd (read and write), in
+    // place: a 72 MB file is not read back for three directory entries. False on a read or
+    // write error.
+    static bool writeTiff(int fd, const std::optional<Resolution>& resolution);
 };
