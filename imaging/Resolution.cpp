@@ -14,7 +14,6 @@
 namespace {
 
 using Container = ImageFileProbe::Container;
-constexpr double kCentimetresPerInch = 2.54;
 
 const unsigned char* bytes(const QByteArray& data) {
     return reinterpret_cast<const unsigned char*>(data.constData());
@@ -62,8 +61,10 @@ struct TiffDirectory {
         const auto* d = bytes(data);
         const std::size_t n = std::size_t(data.size());
         TiffDirectory dir;
+        if (n < 8)
+            return std::nullopt;
         dir.little = d[0] == 'I';
-        if (n < 8 || dir.u16(d + 2) != 42)
+        if (dir.u16(d + 2) != 42)
             return std::nullopt; // BigTIFF is never written here and rarely read
         dir.at = dir.u32(d + 4);
         if (dir.at + 2 > n)
