@@ -7,12 +7,17 @@
 #include <memory>
 
 GpImage* ImageFacts::overlayFor(GpImage* overlay, const GpImage* background) {
-    const ColourProfile* into =
-        background && background->facts ? background->facts->profile.get() : nullptr;
-    if (overlay == nullptr || into == nullptr || into->kind() != ColourProfile::Kind::Rgb)
+    if (overlay == nullptr)
         return overlay;
+    // An untagged picture is an sRGB one, as viewers show it: an overlay with a profile of its
+    // own is converted into sRGB for it.
+    const std::shared_ptr<const ColourProfile> into =
+        background && background->facts && background->facts->profile
+            ? background->facts->profile
+            : ColourProfile::from(ColourProfile::srgbBytes());
     const ColourProfile* from = overlay->facts ? overlay->facts->profile.get() : nullptr;
-    if (into->isSrgb() && (from == nullptr || from->isSrgb()))
+    if (!into || into->kind() != ColourProfile::Kind::Rgb ||
+        (into->isSrgb() && (from == nullptr || from->isSrgb())))
         return overlay;
     if (from != nullptr &&
         (from->bytes() == into->bytes() || from->kind() != ColourProfile::Kind::Rgb))
