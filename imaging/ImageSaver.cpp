@@ -143,7 +143,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
         buffer.close();
         if (encoded) {
             PictureFacts::writeInto(bytes, *facts, kept, pixels.size());
-            encoded = device.write(bytes) == bytes.size();
+            encoded = !bytes.isEmpty() && device.write(bytes) == bytes.size();
         }
     }
     file.close();

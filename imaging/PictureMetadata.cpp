@@ -231,8 +231,12 @@ bool PictureMetadata::writeInto(QByteArray& encoded, const PictureMetadata* reco
         }
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();
-        if (io.open() != 0)
+        if (io.open() != 0 || io.size() <= 0)
             return false;
+        // exiv2 now holds the whole new file: the encoder's is let go before the copy is made
+        // (a 24 MP TIFF is 72 MB), so that two copies exist at a time, not three.
+        encoded = QByteArray();
+        extended = QByteArray();
         QByteArray written(qsizetype(io.size()), Qt::Uninitialized);
         const long got = io.read(reinterpret_cast<Exiv2::byte*>(written.data()), io.size());
         io.close();

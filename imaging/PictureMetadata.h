@@ -33,8 +33,9 @@ class PictureMetadata {
 
     // Writes records (optional: none) as kept, and profile (empty: none), into a file an encoder
     // has just made of pixels of size: the orientation becomes 1 (the pixels are upright) and
-    // stated pixel dimensions become size. False, with encoded unchanged, when the container
-    // takes no records (BMP) or writing fails.
+    // stated pixel dimensions become size. False when the container takes no records (BMP) or
+    // writing fails: encoded is then unchanged, or empty if the rewritten file could not be
+    // read back from exiv2.
     static bool writeInto(QByteArray& encoded, const PictureMetadata* records, MetadataKept kept,
                           const QByteArray& profile, QSize size);
 
