@@ -3,12 +3,13 @@
 //
 //   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
 //                  [--no-peers] [--jobs N] [--no-windowed] [--list-entries N] [--list-only]
-//                  [--memory-only]
+//                  [--memory-only] [--colour-only]
 //
 // Every measured run is a child process of this one, so that wall time and peak memory are
 // those of that run alone, as a user's script would see them.
 
 #include "bench/ChildProcess.h"
+#include "bench/ColourRuns.h"
 #include "bench/InProcessRuns.h"
 #include "bench/ListRuns.h"
 #include "bench/MemoryRuns.h"
@@ -54,6 +55,8 @@ struct Options {
     bool listOnly = false;
     bool memoryOnly = false;
     bool windowed = true;
+    // Only the colour-management rows.
+    bool colourOnly = false;
 };
 
 struct Background {
@@ -221,6 +224,11 @@ int RunParent(const Options& options) {
         return 0;
     }
     const Workload workload = MakeWorkload(options.work + QStringLiteral("/in"), options.perSize);
+    if (options.colourOnly) {
+        RunAndPrintColour(workload.backgrounds.back(), workload.overlay,
+                          options.work + QStringLiteral("/colour"), 3 * options.rounds);
+        return 0;
+    }
     const QSize overlaySize = QImageReader(workload.overlay).size();
     std::vector<Background> backgrounds;
     std::vector<std::string> classes;
@@ -340,6 +348,8 @@ int RunParent(const Options& options) {
                                 double(overlaySize.width()) * overlaySize.height() * 4) /
                                (1024.0 * 1024.0);
     PrintGoals(results, classes, referenceMb, baselineKb, preview);
+    RunAndPrintColour(workload.backgrounds.back(), workload.overlay,
+                      options.work + QStringLiteral("/colour"), 3 * options.rounds);
     PrintListRow(options.listEntries);
     RunAndPrintMemory(options.work);
     return 0;
@@ -369,6 +379,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->memoryOnly = true;
         else if (arg == "--no-windowed")
             options->windowed = false;
+        else if (arg == "--colour-only")
+            options->colourOnly = true;
         else
             return false;
     }
@@ -428,7 +440,7 @@ int main(int argc, char** argv) {
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
                          "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--no-windowed] "
                          "[--list-entries N] "
-                         "[--list-only] [--memory-only]\n",
+                         "[--list-only] [--memory-only] [--colour-only]\n",
                          argv[0]);
             result = 2;
         } else {

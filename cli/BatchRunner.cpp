@@ -167,13 +167,15 @@ bool WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE
     const bool done = report.outcome == ItemOutcome::Done;
     if (options.quiet && done)
         return true;
+    const std::string message = std::string(ItemOutcomeText(report.outcome)) +
+                                (report.profileIgnored ? kProfileIgnoredText : "");
     if (options.log == LogStyle::Jsonl) {
         QJsonObject line;
         line["index"] = static_cast<qint64>(report.item->position);
         line["input"] = Shown(report.item->path);
         line["output"] = report.outputPath.empty() ? QJsonValue() : Shown(report.outputPath);
         line["status"] = !done ? "failed" : options.dryRun ? "dry-run" : "done";
-        line["message"] = ItemOutcomeText(report.outcome);
+        line["message"] = QString::fromStdString(message);
         if (!report.reason.empty())
             line["reason"] = QString::fromUtf8(Printable(report.reason));
         std::fprintf(out, "%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
@@ -181,8 +183,7 @@ bool WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE
         std::fprintf(out, "%s\n", Printable(report.outputPath).c_str());
     } else {
         // The progress dialog's log line: name, " ... ", outcome.
-        std::fprintf(out, "%s ... %s\n", ItemName(report.item->path).c_str(),
-                     ItemOutcomeText(report.outcome));
+        std::fprintf(out, "%s ... %s\n", ItemName(report.item->path).c_str(), message.c_str());
     }
     return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
@@ -258,7 +259,8 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     if (options.skipExisting)
         items = WithoutExisting(options, job, std::move(items), streams.out);
     CStampPipeline pipeline(job, overlay,
-                            {options.jobs, options.numbering, options.dryRun, options.memoryLimit});
+                            {options.jobs, options.numbering, options.dryRun, options.memoryLimit,
+                             options.metadata});
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
     std::size_t failed = 0;

@@ -373,9 +373,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
         "--number-by position, so shards run anywhere never collide. auto: K and M of the "
         "Slurm array task (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT).",
         "K/M|auto");
+    const QCommandLineOption metadata(
+        "metadata",
+        "The pictures' EXIF, XMP and IPTC records the copies keep: default (all but the GPS "
+        "position, thumbnails and maker notes), all (GPS too) or none.",
+        "MODE");
     parser.addOptions({help, version, overlay, size, anchor, format, nameTemplate, firstNumber,
                        output, makeFolder, nul, jobs, memoryLimit, dryRun, log, quiet, numberBy,
-                       shard, skipExisting});
+                       shard, skipExisting, metadata});
     parser.addPositionalArgument("PICTURE",
                                  "The pictures to stamp, in order; '-' reads a list, one per "
                                  "line, from standard input.",
@@ -526,6 +531,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
     if (options.skipExisting && options.numbering != Numbering::Position)
         return BadUsage("--skip-existing needs --number-by position (or --shard): with a "
                         "running number the names are known only as the run goes");
+    if (parser.isSet(metadata)) {
+        if (value(metadata) == "default")
+            options.metadata = MetadataKept::Default;
+        else if (value(metadata) == "all")
+            options.metadata = MetadataKept::All;
+        else if (value(metadata) == "none")
+            options.metadata = MetadataKept::None;
+        else
+            return BadValue("metadata", value(metadata), "expected default, all or none");
+    }
     options.nulSeparated = parser.isSet(nul);
     options.dryRun = parser.isSet(dryRun);
     options.quiet = parser.isSet(quiet);

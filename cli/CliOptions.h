@@ -38,6 +38,7 @@ struct CliOptions {
     LogStyle log = LogStyle::Text;
     bool quiet = false;
     Numbering numbering = Numbering::Running;
+    MetadataKept metadata = MetadataKept::Default;
     // Take the items whose place in the list modulo shardCount is shardIndex.
     std::int64_t shardIndex = 0;
     std::int64_t shardCount = 1;

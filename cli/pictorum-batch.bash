@@ -16,6 +16,9 @@ _pictorum_batch() {
         --number-by)
             COMPREPLY=($(compgen -W "running position" -- "$cur"))
             return ;;
+        --metadata)
+            COMPREPLY=($(compgen -W "default all none" -- "$cur"))
+            return ;;
         --output)
             COMPREPLY=($(compgen -d -- "$cur"))
             return ;;
@@ -27,8 +30,8 @@ _pictorum_batch() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
-            --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --quiet --number-by
-            --shard --skip-existing" -- "$cur"))
+            --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --quiet
+            --number-by --shard --skip-existing --metadata" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

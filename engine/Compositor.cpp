@@ -1,6 +1,7 @@
 #include "engine/DrawingSurface.h"
 #include "engine/ImageFile.h"
 #include "engine/SaturatingCast.h"
+#include "imaging/ImageFacts.h"
 #include "imaging/InPlaceDrawing.h"
 
 #include <cstdint>
@@ -36,12 +37,14 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
         return false;
 
     const PixelFormat format = ComposedFormat(GetPixelFormat());
+    // Called once the background is decoded, whose profile (settled by decoding) says what
+    // space the overlay goes into.
     const auto drawOverlay = [&](DrawingSurface& surface) {
-        return surface.DrawImage(overlay.m_pRecord->hImage, destRect.left, destRect.top,
-                                 Extent(destRect.left, destRect.right),
-                                 Extent(destRect.top, destRect.bottom), sourceRect.left,
-                                 sourceRect.top, Extent(sourceRect.left, sourceRect.right),
-                                 Extent(sourceRect.top, sourceRect.bottom));
+        GpImage* mark = ImageFacts::overlayFor(overlay.m_pRecord->hImage, m_pRecord->hImage);
+        return surface.DrawImage(
+            mark, destRect.left, destRect.top, Extent(destRect.left, destRect.right),
+            Extent(destRect.top, destRect.bottom), sourceRect.left, sourceRect.top,
+            Extent(sourceRect.left, sourceRect.right), Extent(sourceRect.top, sourceRect.bottom));
     };
     // Most photographs decode into exactly what the new bitmap would hold: the overlay then goes
     // on the picture itself, which saves copying every pixel (72 MB for 24 MP) into a second
@@ -69,6 +72,8 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
     if (status != Ok)
         return false;
 
+    // The copy stands for the photograph: its files state what the photograph's did.
+    ImageFacts::carry(m_pRecord->hImage, composed->hImage);
     ImageRecord::Delete(m_pRecord);
     m_pRecord = composed.release();
     return true;

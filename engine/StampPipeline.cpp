@@ -60,6 +60,7 @@ struct CStampPipeline::Slot {
     // Done when the file waits in `file` (or nothing was to be written); SaveFailed otherwise.
     ItemOutcome encoded = ItemOutcome::Done;
     std::string reason; // why stamping or encoding failed
+    bool profileIgnored = false;
     PendingImageFile file;
 };
 
@@ -150,9 +151,11 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
         slot.stamped = stamped.Compose(m_job, m_overlay);
         m_stamping.release();
     }
+    slot.profileIgnored = slot.stamped == ItemOutcome::Done && stamped.ProfileIgnored();
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
         slot.encoded =
-            stamped.Encode(slot.file, *m_folder, m_haveEncoder ? &m_encoder : nullptr, &m_stopping);
+            stamped.Encode(slot.file, *m_folder, m_haveEncoder ? &m_encoder : nullptr, &m_stopping,
+                           m_settings.metadata);
     slot.reason = stamped.Reason();
     stamped.Release();
     if (admit)
@@ -201,7 +204,7 @@ PipelineReport CStampPipeline::Finish() {
         WorkOn(index, slot, stamped, false);
     }
 
-    PipelineReport report{&m_items[index], {}, slot.stamped, slot.reason};
+    PipelineReport report{&m_items[index], {}, slot.stamped, slot.reason, slot.profileIgnored};
     if (slot.stamped == ItemOutcome::Done) {
         report.outputPath = OutputPathFor(index, &report.reason);
         const std::string name = report.outputPath.substr(

@@ -44,6 +44,8 @@ struct PipelineReport {
     // Why a failed item failed, in the program's own words ("no such file", "would replace one
     // of this run's pictures"); empty when it did not fail or nothing more is known.
     std::string reason;
+    // The picture's colour profile was ignored (see CStampedItem::ProfileIgnored).
+    bool profileIgnored = false;
 };
 
 class CStampPipeline {
@@ -59,6 +61,8 @@ class CStampPipeline {
         // stamping will take); 0: half the memory this process can still take when the run
         // starts. A picture larger than the budget still runs, alone.
         std::uint64_t memoryBudget = 0;
+        // The pictures' records that the outputs keep.
+        MetadataKept metadata = MetadataKept::Default;
     };
     using ReportFunction = std::function<void(const PipelineReport&)>;
 

@@ -4,6 +4,7 @@
 #include "engine/Placement.h"
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
+#include "imaging/ImageFacts.h"
 #include "imaging/OutputFolder.h"
 
 #include <algorithm>
@@ -127,7 +128,8 @@ std::string CStampedItem::SaveFailureReason(int error) {
 }
 
 ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& folder,
-                                 const CLSID* encoder, const std::atomic<bool>* abandon) {
+                                 const CLSID* encoder, const std::atomic<bool>* abandon,
+                                 MetadataKept kept) {
     file.Discard();
     m_reason.clear();
     if (folder.handle() < 0)
@@ -135,9 +137,13 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& fol
                                                    std::strerror(folder.error()));
     if (encoder == nullptr || m_image.IsEmpty())
         return Failed(ItemOutcome::SaveFailed, "no encoder for the output format");
-    if (file.Encode(m_image.GetImage(), folder, encoder, abandon) == Ok)
+    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept) == Ok)
         return ItemOutcome::Done;
     return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+}
+
+bool CStampedItem::ProfileIgnored() const {
+    return ImageFacts::profileRefusedFor(m_image.GetImage());
 }
 
 ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const std::string& name) {

@@ -19,6 +19,9 @@ enum class ItemOutcome { Done, OpenFailed, ComposeFailed, SaveFailed };
 // The fixed text of an outcome as the progress log shows it ("Done", "Error : Could not open",
 // "Error : Could not copy image", "Error : Could not save").
 const char* ItemOutcomeText(ItemOutcome outcome);
+// Added to the outcome of an item whose colour profile was ignored.
+inline constexpr const char* kProfileIgnoredText =
+    " (colour profile damaged or unusable: stamped as a picture without one)";
 
 class CStampedItem {
   public:
@@ -45,14 +48,20 @@ class CStampedItem {
     // writes the stamped picture into file, which waits unnamed in the run's folder (Done, or
     // SaveFailed); abandon (optional) cuts the encoding short. PutInPlace then gives it its
     // name, relative to that folder (empty: the name did not fit, nothing is written).
+    // kept: which of the picture's records the file keeps.
     ItemOutcome Encode(PendingImageFile& file, const OutputFolder& folder, const CLSID* encoder,
-                       const std::atomic<bool>* abandon = nullptr);
+                       const std::atomic<bool>* abandon = nullptr,
+                       MetadataKept kept = MetadataKept::Default);
     ItemOutcome PutInPlace(PendingImageFile& file, const std::string& name);
 
     // Why the last step failed, in the program's own words; empty after a step that did not.
     const std::string& Reason() const { return m_reason; }
     // Why an item failed whose file the folder refused, or the file system, or the encoder.
     static std::string SaveFailureReason(int error);
+
+    // Whether the loaded picture's colour profile was ignored (damaged, unsupported, or not
+    // fitting its pixels), once it is decoded.
+    bool ProfileIgnored() const;
 
     void Release() { m_image.Release(); }
 

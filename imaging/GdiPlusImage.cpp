@@ -102,5 +102,5 @@ GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID*
     const GpStatus checked = ImageSaver::check(image, filename, clsidEncoder, &encoder, &path);
     if (checked != Ok)
         return checked;
-    return ImageSaver::save(image->pixels, path, *encoder);
+    return ImageSaver::save(image->pixels, image->facts.get(), path, *encoder);
 }

@@ -3,6 +3,7 @@
 #include "imaging/ImageAllocator.h"
 #include "imaging/ImageFileProbe.h"
 #include "imaging/JpegDecoder.h"
+#include "imaging/PictureFacts.h"
 #include "imaging/PixelFormatMap.h"
 #include "imaging/PngTransparencyKey.h"
 
@@ -144,6 +145,7 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         return OutOfMemory;
     result->width = UINT(size.width());
     result->height = UINT(size.height());
+    result->facts = PictureFacts::read(encoded);
     result->pixelFormat =
         probe.pixelFormat != PixelFormatUndefined
             ? probe.pixelFormat
@@ -225,8 +227,11 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     QImage image;
     // JPEG has a decoder of its own: Qt's reader does not report damaged scan data.
     const bool jpeg = m_readerFormat == "jpeg";
+    JpegDecoder::Colour colour;
+    const ColourProfile* profile = facts ? facts->profile.get() : nullptr;
     if (jpeg) {
-        m_decodeStatus = JpegDecoder::decode(m_encoded, reader.transformation(), drawnInto, &image);
+        m_decodeStatus = JpegDecoder::decode(m_encoded, reader.transformation(), drawnInto, &image,
+                                             profile, &colour);
         if (m_decodeStatus != Ok)
             return m_decodeStatus;
     }
@@ -258,6 +263,7 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     buffer.close();
     if (m_deepKey)
         image = PngTransparencyKey::apply(std::move(image), *m_deepKey);
+    facts = PictureFacts::settle(facts, image, colour.cmyk, colour.throughProfile);
     coverEveryIndex(image);
     pixels = std::move(image);
     m_encoded = QByteArray();

@@ -9,7 +9,10 @@
 #include <QImage>
 #include <QRgba64>
 
+#include <memory>
 #include <optional>
+
+struct PictureFacts;
 
 struct GpImage {
     // Takes the file's bytes (read once; later changes to the file do not matter). Checks the
@@ -38,6 +41,9 @@ struct GpImage {
     PixelFormat pixelFormat = PixelFormatUndefined;
     // The pixels once decoded (or from the start for a blank bitmap).
     QImage pixels;
+    // What the file stated besides its pixels, written into files saved from this bitmap; null
+    // for a blank bitmap, whose files are as the encoder writes them.
+    std::shared_ptr<const PictureFacts> facts;
     // The drawing surface open on this bitmap, if any (only one at a time).
     GpGraphics* graphics = nullptr;
 

@@ -650,7 +650,16 @@ void ImageFileProbe::directorySize(const QByteArray& head, const QByteArray& dir
     const std::size_t first = big ? 8 : 2;
     const std::size_t entrySize = big ? 20 : 12;
     const std::size_t valueAt = big ? 12 : 8;
-    for (std::size_t e = first; e + entrySize <= n; e += entrySize) {
+    if (n < first)
+        return;
+    // The buffer runs on past the directory into whatever the file holds next (a colour
+    // profile, another directory, pixel data): only the entries the directory counts are its own.
+    std::uint64_t entries = u16(0);
+    if (big)
+        entries = little ? (std::uint64_t(u32(4)) << 32) | u32(0)
+                         : (std::uint64_t(u32(0)) << 32) | u32(4);
+    std::size_t e = first;
+    for (std::uint64_t k = 0; k < entries && e + entrySize <= n; ++k, e += entrySize) {
         const std::uint32_t tag = u16(e);
         if (tag != 256 && tag != 257)
             continue;

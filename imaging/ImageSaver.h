@@ -3,6 +3,7 @@
 // stands at the target name only when every byte is on disk (see AtomicFile).
 
 #include "imaging/EncoderTable.h"
+#include "imaging/PictureMetadata.h"
 
 #include <atomic>
 
@@ -11,7 +12,8 @@
 #include <QImage>
 
 class AtomicFile;
-class GpImage;
+struct GpImage;
+struct PictureFacts;
 
 class ImageSaver {
   public:
@@ -40,13 +42,17 @@ class ImageSaver {
     // path: the file system's bytes. Win32Error when the file cannot be written (missing
     // folder, a folder at the name, full disk, size limit); the existing entry is then left as
     // it was. A symbolic link at the name is replaced, never followed.
-    static GpStatus save(const QImage& pixels, const QByteArray& path, const EncoderEntry& encoder);
+    // facts (optional): written into the file over what the encoder wrote, the records as
+    // kept (see PictureFacts).
+    static GpStatus save(const QImage& pixels, const PictureFacts* facts, const QByteArray& path,
+                         const EncoderEntry& encoder, MetadataKept kept = MetadataKept::Default);
     // Encodes into target, which is opened here and left uncommitted. Win32Error when the
     // file cannot be made or written; abandon (optional) ends the encoding early with
     // Aborted.
-    static GpStatus encodeInto(const QImage& pixels, AtomicFile& target,
+    static GpStatus encodeInto(const QImage& pixels, const PictureFacts* facts, AtomicFile& target,
                                const EncoderEntry& encoder,
-                               const std::atomic<bool>* abandon = nullptr);
+                               const std::atomic<bool>* abandon = nullptr,
+                               MetadataKept kept = MetadataKept::Default);
     // Writes the encoded picture to device; false when the encoder fails.
     static bool encode(const QImage& pixels, const char* qtFormat, QIODevice* device);
     // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed).

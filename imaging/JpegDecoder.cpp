@@ -53,7 +53,7 @@ QImage oriented(QImage image, QImageIOHandler::Transformations orientation) {
 
 GpStatus JpegDecoder::decode(const QByteArray& encoded,
                              QImageIOHandler::Transformations orientation, QImage::Format drawnInto,
-                             QImage* pixels) {
+                             QImage* pixels, const ColourProfile* profile, Colour* colour) {
     const Handle handle(tjInitDecompress());
     if (!handle)
         return OutOfMemory;
@@ -89,7 +89,11 @@ GpStatus JpegDecoder::decode(const QByteArray& encoded,
     if (tjDecompress2(handle.get(), data, size, image.bits(), width, int(image.bytesPerLine()),
                       height, tjFormat, TJFLAG_STOPONWARNING) != 0)
         return GenericError;
-    if (tjFormat == TJPF_CMYK)
+    const bool profiled = tjFormat == TJPF_CMYK && profile != nullptr &&
+                          profile->kind() == ColourProfile::Kind::Cmyk && profile->toSrgb(image);
+    if (colour != nullptr)
+        *colour = {tjFormat == TJPF_CMYK, profiled};
+    if (tjFormat == TJPF_CMYK && !profiled)
         cmykToRgbInPlace(image);
     *pixels = oriented(std::move(image), orientation);
     return pixels->isNull() ? OutOfMemory : Ok;

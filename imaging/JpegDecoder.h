@@ -8,6 +8,7 @@
 // converting every pixel, and 24-bit rows draw onto a 32-bit bitmap (the sample preview's)
 // several times slower still.
 
+#include "imaging/ColourProfile.h"
 #include "imaging/GdiPlus.h"
 
 #include <QByteArray>
@@ -22,6 +23,13 @@ class JpegDecoder {
     // Format_RGB32 (converted as Qt's reader converts them); the colours are Qt's reader's in
     // every case. GenericError when the decoder reports damaged or missing data, OutOfMemory
     // when the picture is over the pixel limit or memory runs out.
+    // profile (optional): the picture's profile; a CMYK one converts CMYK pixels to sRGB
+    // instead. *colour (optional) tells whether the pixels were CMYK and went through it.
+    struct Colour {
+        bool cmyk = false;
+        bool throughProfile = false;
+    };
     static GpStatus decode(const QByteArray& encoded, QImageIOHandler::Transformations orientation,
-                           QImage::Format drawnInto, QImage* pixels);
+                           QImage::Format drawnInto, QImage* pixels,
+                           const ColourProfile* profile = nullptr, Colour* colour = nullptr);
 };

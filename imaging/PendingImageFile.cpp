@@ -12,7 +12,7 @@ PendingImageFile::PendingImageFile(PendingImageFile&&) noexcept = default;
 PendingImageFile& PendingImageFile::operator=(PendingImageFile&&) noexcept = default;
 
 GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLSID* encoder,
-                                  const std::atomic<bool>* abandon) {
+                                  const std::atomic<bool>* abandon, MetadataKept kept) {
     Discard();
     const EncoderEntry* entry = nullptr;
     QByteArray path;
@@ -20,11 +20,11 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
     if (checked != Ok)
         return checked;
     return EncodeInto(image, std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{}), *entry,
-                      abandon);
+                      abandon, kept);
 }
 
 GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
-                                  const std::atomic<bool>* abandon) {
+                                  const std::atomic<bool>* abandon, MetadataKept kept) {
     Discard();
     const EncoderEntry* entry = nullptr;
     QByteArray unused;
@@ -33,13 +33,14 @@ GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, co
     if (checked != Ok)
         return checked;
     return EncodeInto(image, std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
-                      *entry, abandon);
+                      *entry, abandon, kept);
 }
 
 GpStatus PendingImageFile::EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
                                       const EncoderEntry& encoder,
-                                      const std::atomic<bool>* abandon) {
-    const GpStatus encoded = ImageSaver::encodeInto(image->pixels, *file, encoder, abandon);
+                                      const std::atomic<bool>* abandon, MetadataKept kept) {
+    const GpStatus encoded =
+        ImageSaver::encodeInto(image->pixels, image->facts.get(), *file, encoder, abandon, kept);
     m_error = file->error();
     if (encoded != Ok)
         return encoded;

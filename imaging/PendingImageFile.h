@@ -5,6 +5,7 @@
 // destroyed, or when the process dies.
 
 #include "imaging/GdiPlus.h"
+#include "imaging/PictureMetadata.h"
 
 #include <QByteArray>
 
@@ -22,10 +23,12 @@ class PendingImageFile {
     PendingImageFile(PendingImageFile&&) noexcept;
     PendingImageFile& operator=(PendingImageFile&&) noexcept;
 
-    // Encodes image with the encoder into a new file in folder. Ok, or what
-    // GdipSaveImageToFile would have answered; Aborted once abandon (optional) is set.
+    // Encodes image with the encoder into a new file in folder, with the picture's records as
+    // kept (GdipSaveImageToFile keeps the default). Ok, or what GdipSaveImageToFile would have
+    // answered; Aborted once abandon (optional) is set.
     GpStatus Encode(GpImage* image, const WCHAR* folder, const CLSID* encoder,
-                    const std::atomic<bool>* abandon = nullptr);
+                    const std::atomic<bool>* abandon = nullptr,
+                    MetadataKept kept = MetadataKept::Default);
     // Gives the encoded file the name path, replacing whatever stands there (a symbolic link
     // is replaced, never followed; a folder is refused). Win32Error when that fails; the file
     // is then dropped.
@@ -34,7 +37,8 @@ class PendingImageFile {
     // The same in a run's output folder, opened once (which must outlive this file): name is
     // relative to it, as the file system's bytes. Never replaces a picture the folder protects.
     GpStatus Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
-                    const std::atomic<bool>* abandon = nullptr);
+                    const std::atomic<bool>* abandon = nullptr,
+                    MetadataKept kept = MetadataKept::Default);
     GpStatus Commit(const QByteArray& name);
 
     // errno (or OutputFolder's code) of the last failure to make, write or name the file; 0
@@ -45,7 +49,8 @@ class PendingImageFile {
 
   private:
     GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
-                        const EncoderEntry& encoder, const std::atomic<bool>* abandon);
+                        const EncoderEntry& encoder, const std::atomic<bool>* abandon,
+                        MetadataKept kept);
 
     std::unique_ptr<AtomicFile> m_file;
     int m_error = 0;

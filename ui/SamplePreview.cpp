@@ -5,6 +5,7 @@
 #include "engine/BatchJob.h"
 #include "engine/DrawingSurface.h"
 #include "engine/TextHelpers.h"
+#include "imaging/ImageFacts.h"
 #include "res/Resource.h"
 
 namespace {
@@ -53,13 +54,16 @@ void CSamplePreview::Rebuild(CWnd& owner, CBatchJob& job, const char* background
         job.AddFile(background);
         RECT place{};
         job.GetPlacementRect(place);
-        status = surface.DrawImage(overlay.hImage, place.left, place.top, place.right - place.left,
-                                   place.bottom - place.top);
+        // Drawn in the background's colour space, as a run draws it.
+        status =
+            surface.DrawImage(ImageFacts::overlayFor(overlay.hImage, source.hImage), place.left,
+                              place.top, place.right - place.left, place.bottom - place.top);
         if (status != Ok)
             ReportDrawFailure(owner, job, status);
         job.ClearFiles();
     }
     surface.Close();
+    ImageFacts::showAsSrgb(preview->hImage, source.hImage);
     m_image = std::move(preview);
 }
 

@@ -40,6 +40,7 @@ TEST(CliOptions, RulesOfEachOption) {
              return !o.sizeGiven && o.anchor == 9 && o.mimeType == "image/tiff" &&
                     o.nameTemplate == "###" && o.firstNumber == 0 && o.jobs == 3 &&
                     o.numbering == Numbering::Running && o.shardCount == 1 &&
+                    o.metadata == MetadataKept::Default &&
                     o.inputs == std::vector<std::string>{"a.jpg"};
          }},
         // Sizes: the options dialog's arithmetic, 0 or nothing giving 1, percent cut to whole.
@@ -58,6 +59,14 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--size", "1x2x3"}, "--size", nullptr},
         {{"--size", "99999999999x1"}, "--size", nullptr},
         {{"--size", "300X120"}, "", [](O o) { return o.sizeX == 300 && o.sizeY == 120; }},
+        // Records kept (default: MetadataKept::Default, checked with the other defaults).
+        {{"--metadata", "all"},
+         "",
+         [](const CliOptions& o) { return o.metadata == MetadataKept::All; }},
+        {{"--metadata", "none"},
+         "",
+         [](const CliOptions& o) { return o.metadata == MetadataKept::None; }},
+        {{"--metadata", "gps"}, "--metadata 'gps'", nullptr},
         // Anchors by name and number.
         {{"--anchor", "top-left"}, "", [](const CliOptions& o) { return o.anchor == 1; }},
         {{"--anchor", "Center"}, "", [](const CliOptions& o) { return o.anchor == 5; }},

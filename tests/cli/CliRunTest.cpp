@@ -34,6 +34,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
     PutBytes("file-not-folder", "x");
     PutBytes("damaged.png", Encode(Picture(40, 30, Qt::red), "png").replace(40, 1, "\x8c"));
     PutBytes("cut.tif", Encode(Picture(40, 30, Qt::red), "tiff").left(200));
+    PutBytes("badprofile.png", WithProfile(Encode(Picture(64, 48, Qt::white), "png"), "damaged"));
 
     const struct {
         const char* name;
@@ -57,6 +58,12 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          "empty.jpg: an empty file\n(.*\n)*pictorum-batch: missing.png: no such file\n"
          "pictorum-batch: 5 of 7 pictures failed",
          {"000.TIF", "001.TIF"}},
+        {"damaged profile ignored",
+         {"badprofile.png"},
+         0,
+         "badprofile.png ... Done (colour profile damaged or unusable",
+         "",
+         {"000.TIF"}},
         {"unknown option", {"--frobnicate", "a.png"}, 2, "", "frobnicate", {}},
         {"unknown format", {"--format", "gif", "a.png"}, 2, "", "--format 'gif'", {}},
         {"overlay missing",

@@ -1,10 +1,14 @@
 #include "TestPictures.h"
 
 #include <QBuffer>
+
 #include <QFile>
 #include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
+#include <exiv2/exiv2.hpp>
+#include <lcms2.h>
+#include <turbojpeg.h>
 
 #include <array>
 #include <cstdio>
@@ -572,6 +576,247 @@ QByteArray JpegScanOverwritten(const QByteArray& jpeg) {
 QByteArray JpegScanCut(const QByteArray& jpeg) {
     const qsizetype middle = MiddleOfScan(jpeg);
     return middle < 0 ? QByteArray() : jpeg.left(middle) + QByteArray("\xFF\xD9", 2);
+}
+
+QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {
+    const QByteArray follows(shape);
+    const QByteArray strip(40 * 30, '\x80');
+    // A width and a height entry, placed where a walk in entry-sized steps from the directory's
+    // first entry would land.
+    const auto appendDecoy = [directoryAt](QByteArray& out) {
+        while ((std::uint32_t(out.size()) - directoryAt - 2) % 12 != 0)
+            out.append('\0');
+        for (std::uint32_t tag : {256u, 257u}) {
+            PutLe16(out, tag);
+            PutLe16(out, 4);
+            PutLe32(out, 1);
+            PutLe32(out, 70000);
+        }
+    };
+    QByteArray out("II*\0", 4);
+    PutLe32(out, directoryAt);
+    if (follows != "strip")
+        out += strip;
+    out.append(QByteArray(qsizetype(directoryAt) - out.size(), '\0'));
+    const bool profile = follows == "profile";
+    const std::uint32_t entries = profile ? 9 : 8;
+    const std::uint32_t after = directoryAt + 2 + entries * 12 + 4;
+    const std::uint32_t profileSize = 48;
+    PutLe16(out, entries);
+    // Tag, type, count, value (a short value sits in the first two bytes, little-endian).
+    const std::uint32_t fields[] = {
+        256,   4, 1,           40,   257, 4, 1, 30,
+        258,   3, 1,           8,    259, 3, 1, 1,
+        262,   3, 1,           1,    273, 4, 1, follows == "strip" ? after : 8,
+        278,   4, 1,           30,   279, 4, 1, std::uint32_t(strip.size()),
+        34675, 7, profileSize, after};
+    for (std::uint32_t k = 0; k < entries * 4; ++k)
+        (k % 4 < 2 ? PutLe16 : PutLe32)(out, fields[k]);
+    PutLe32(out, follows == "second-directory" ? after + 6 : 0);
+    if (follows == "strip") {
+        out += strip;
+        appendDecoy(out);
+    } else if (profile) {
+        appendDecoy(out);
+        out.append(QByteArray(qsizetype(after + profileSize) - out.size(), '\0'));
+    } else {
+        out.append(QByteArray(6, '\0'));
+        PutLe16(out, 2); // the second page: its size and nothing more
+        appendDecoy(out);
+        PutLe32(out, 0);
+    }
+    return out;
+}
+
+namespace {
+
+using Exiv2Image = Exiv2::Image::AutoPtr;
+
+Exiv2Image OpenWithExiv2(const QByteArray& file) {
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()),
+                                           long(file.size()));
+    image->readMetadata();
+    return image;
+}
+
+QByteArray WrittenByExiv2(Exiv2::Image& image) {
+    image.writeMetadata();
+    Exiv2::BasicIo& io = image.io();
+    io.open();
+    QByteArray out(qsizetype(io.size()), Qt::Uninitialized);
+    io.read(reinterpret_cast<Exiv2::byte*>(out.data()), long(out.size()));
+    io.close();
+    return out;
+}
+
+} // namespace
+
+QByteArray WithRecords(const QByteArray& picture) {
+    Exiv2Image image = OpenWithExiv2(picture);
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Artist"] = "Ada Painter";
+    exif["Exif.Image.Copyright"] = "(c) Ada Painter";
+    exif["Exif.Image.Orientation"] = std::uint16_t(6);
+    exif["Exif.Image.XResolution"] = Exiv2::URational(300, 1);
+    exif["Exif.Image.YResolution"] = Exiv2::URational(300, 1);
+    exif["Exif.Image.ResolutionUnit"] = std::uint16_t(2);
+    exif["Exif.Photo.PixelXDimension"] = std::uint32_t(4000);
+    exif["Exif.Photo.PixelYDimension"] = std::uint32_t(3000);
+    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+    exif["Exif.GPSInfo.GPSLatitude"] = "48/1 51/1 0/1";
+    const QByteArray thumbnail = Encode(SolidImage(8, 8, Qt::red), "jpeg", 80);
+    Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.data()),
+                                            long(thumbnail.size()));
+    image->setExifData(exif);
+    Exiv2::XmpData xmp;
+    xmp["Xmp.dc.rights"] = "lang=x-default All rights reserved";
+    xmp["Xmp.exif.GPSLatitude"] = "48,51.0N";
+    image->setXmpData(xmp);
+    Exiv2::IptcData iptc;
+    iptc["Iptc.Application2.Copyright"] = "Ada Painter";
+    image->setIptcData(iptc);
+    return WrittenByExiv2(*image);
+}
+
+std::vector<std::string> RecordsOf(const QByteArray& file) {
+    Exiv2Image image = OpenWithExiv2(file);
+    std::vector<std::string> records;
+    for (const auto& datum : image->exifData())
+        records.push_back(datum.key() + "=" + datum.toString());
+    for (const auto& datum : image->xmpData())
+        records.push_back(datum.key() + "=" + datum.toString());
+    for (const auto& datum : image->iptcData())
+        records.push_back(datum.key() + "=" + datum.toString());
+    return records;
+}
+
+namespace {
+
+QByteArray SavedProfile(cmsHPROFILE profile) {
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray bytes(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+// Simple inks: each takes its share of red, green or blue light, black of all three; the
+// result seen as sRGB, encoded as the profile connection space's Lab.
+cmsInt32Number InkSampler(const cmsUInt16Number in[], cmsUInt16Number out[], void* toLab) {
+    const double k = 1 - in[3] / 65535.0;
+    const float rgb[3] = {float((1 - in[0] / 65535.0) * k), float((1 - in[1] / 65535.0) * k),
+                          float((1 - in[2] / 65535.0) * k)};
+    cmsCIELab lab;
+    cmsDoTransform(toLab, rgb, &lab, 1);
+    cmsFloat2LabEncoded(out, &lab);
+    return 1;
+}
+
+} // namespace
+
+QByteArray MadeProfile(const char* name) {
+    const QByteArray which(name);
+    cmsCIExyY d65;
+    cmsWhitePointFromTemp(&d65, 6504);
+    const cmsFloat64Number srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+    if (which == "srgb")
+        return SavedProfile(cmsCreate_sRGBProfile());
+    if (which == "p3" || which == "adobe") {
+        const cmsCIExyYTRIPLE p3 = {{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}};
+        const cmsCIExyYTRIPLE adobe = {{0.640, 0.330, 1}, {0.210, 0.710, 1}, {0.150, 0.060, 1}};
+        const double gamma = 2.2;
+        cmsToneCurve* curve = which == "p3" ? cmsBuildParametricToneCurve(nullptr, 4, srgbCurve)
+                                            : cmsBuildGamma(nullptr, gamma);
+        cmsToneCurve* curves[3] = {curve, curve, curve};
+        cmsHPROFILE profile = cmsCreateRGBProfile(&d65, which == "p3" ? &p3 : &adobe, curves);
+        cmsFreeToneCurve(curve);
+        return SavedProfile(profile);
+    }
+    if (which == "grey") {
+        cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+        cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+        cmsFreeToneCurve(linear);
+        return SavedProfile(profile);
+    }
+    // CMYK: an output profile whose device-to-Lab table is sampled from the simple inks.
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab =
+        cmsCreateTransform(srgb, TYPE_RGB_FLT, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.1); // a bare colour table is a version 2 table
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsPipeline* table = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(clut, InkSampler, toLab, 0);
+    cmsPipelineInsertStage(table, cmsAT_BEGIN, clut);
+    cmsWriteTag(profile, cmsSigAToB0Tag, table);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsPipelineFree(table);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(srgb);
+    return SavedProfile(profile);
+}
+
+QByteArray WithProfile(const QByteArray& picture, const QByteArray& icc) {
+    Exiv2Image image = OpenWithExiv2(picture);
+    Exiv2::DataBuf buffer(reinterpret_cast<const Exiv2::byte*>(icc.data()), long(icc.size()));
+    image->setIccProfile(buffer, false);
+    return WrittenByExiv2(*image);
+}
+
+QByteArray ProfileOf(const QByteArray& file) {
+    const Exiv2Image image = OpenWithExiv2(file);
+    const Exiv2::DataBuf* icc = image->iccProfile();
+    return icc->size_ > 0 ? QByteArray(reinterpret_cast<const char*>(icc->pData_), icc->size_)
+                          : QByteArray();
+}
+
+QByteArray CmykJpeg(int width, int height, const std::vector<std::vector<int>>& quadrants) {
+    std::vector<unsigned char> inks(std::size_t(width * height * 4));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 4; ++c)
+                inks[std::size_t((y * width + x) * 4 + c)] =
+                    uchar(255 - quadrants[std::size_t((y >= height / 2) * 2 + (x >= width / 2))]
+                                         [std::size_t(c)]);
+    tjhandle handle = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    tjCompress2(handle, inks.data(), width, 0, height, TJPF_CMYK, &jpeg, &size, TJSAMP_444, 95, 0);
+    const QByteArray out(reinterpret_cast<const char*>(jpeg), qsizetype(size));
+    tjFree(jpeg);
+    tjDestroy(handle);
+    return out;
+}
+
+std::array<double, 3> LabOf(const QByteArray& icc, const std::vector<int>& values) {
+    cmsHPROFILE from = icc.isEmpty()
+                           ? cmsCreate_sRGBProfile()
+                           : cmsOpenProfileFromMem(icc.data(), cmsUInt32Number(icc.size()));
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    const cmsUInt32Number format = values.size() == 1   ? TYPE_GRAY_8
+                                   : values.size() == 4 ? TYPE_CMYK_8
+                                                        : TYPE_RGB_8;
+    cmsHTRANSFORM toLab =
+        cmsCreateTransform(from, format, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
+    std::vector<unsigned char> device(values.begin(), values.end());
+    cmsCIELab out{};
+    cmsDoTransform(toLab, device.data(), &out, 1);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(from);
+    return {out.L, out.a, out.b};
+}
+
+double DeltaE2000(const std::array<double, 3>& a, const std::array<double, 3>& b) {
+    const cmsCIELab first{a[0], a[1], a[2]};
+    const cmsCIELab second{b[0], b[1], b[2]};
+    return cmsCIE2000DeltaE(&first, &second, 1, 1, 1);
 }
 
 // Inserts an APP1 Exif segment with one Orientation entry right after the start marker.

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -67,6 +68,11 @@ QByteArray IcnsHolding(const QByteArray& picture);
 
 // An RGB PNG of 8 or 16 bits per sample whose transparency key is the given colour.
 QByteArray PngWithKey(const QImage& picture, int depth, QRgb key);
+// A 40 x 30 8-bit grey TIFF of the value 0x80 whose first directory starts at directoryAt,
+// followed by (shape) "profile": the colour profile it names, "second-directory": a second
+// page's directory, or "strip": its pixel strip and more data. What follows the directory
+// reads, taken for directory entries, as a picture 70000 pixels square.
+QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape);
 // A 16-bit BMP: 5-5-5 without bit fields, or 5-6-5 with them.
 QByteArray Bmp16(const QImage& picture, bool rgb565);
 
@@ -92,6 +98,29 @@ QByteArray JpegScanOverwritten(const QByteArray& jpeg);
 QByteArray JpegScanCut(const QByteArray& jpeg);
 // The JPEG with an APP1 Exif segment holding one Orientation entry (1-8) after its start marker.
 QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation);
+
+// The picture (JPEG, PNG, TIFF) with records written by exiv2: EXIF Artist, Copyright,
+// Orientation 6, pixel dimensions, X/YResolution 300 dpi, a GPS position and a thumbnail; XMP
+// dc:rights and a GPS latitude; IPTC Copyright Notice. RecordsOf: every record of a file as
+// "key=value", EXIF, XMP and IPTC alike.
+QByteArray WithRecords(const QByteArray& picture);
+std::vector<std::string> RecordsOf(const QByteArray& file);
+
+// ICC profiles made with Little CMS: "p3" (Display P3 primaries, sRGB curve), "adobe" (Adobe
+// RGB (1998)-like primaries, gamma 2.2), "srgb", "grey" (linear grey) and "cmyk" (a printer
+// space of simple inks through a colour table). WithProfile: the picture (JPEG, PNG, TIFF,
+// WebP) carrying icc; ProfileOf: the profile a file carries, empty without one.
+QByteArray MadeProfile(const char* name);
+QByteArray WithProfile(const QByteArray& picture, const QByteArray& icc);
+QByteArray ProfileOf(const QByteArray& file);
+// A CMYK JPEG (Adobe's inverted inks, as every writer stores them) of w x h pixels whose four
+// quadrants hold the given inks (0-255, 255 = full ink), top-left, top-right, bottom-left,
+// bottom-right.
+QByteArray CmykJpeg(int width, int height, const std::vector<std::vector<int>>& quadrants);
+// The CIELAB colour (D50) of device values (3 RGB, 1 grey or 4 CMYK inks) seen through icc
+// (sRGB when empty), and the CIEDE2000 difference of two such colours.
+std::array<double, 3> LabOf(const QByteArray& icc, const std::vector<int>& values);
+double DeltaE2000(const std::array<double, 3>& a, const std::array<double, 3>& b);
 
 // Writes bytes to path (8-bit file-system text, which need not be valid text); false on any
 // failure.

@@ -216,17 +216,23 @@ TEST_F(DecodeTest, IconsAndGifsTakeTheSizeOfThePictureTheyHold) {
 
 // A file is read only as far as the picture its header declares can need: a 2.3 GB file that
 // starts like a JPEG costs neither its size in memory nor the time to read it. A small JPEG
-// with a huge tail still loads (what follows its end is ignored, as for padding).
+// with a huge tail still loads (what follows its end is ignored, as for padding), and so does
+// a TIFF whose directory lies past the first 16 MB, whatever follows that directory.
 TEST_F(DecodeTest, HugeFilesAreReadOnlyAsFarAsTheirPictureNeeds) {
     const qint64 huge = qint64(2300) << 20;
     const QByteArray jpeg = Encode(Quadrants(40, 30), "jpeg", 90);
+    const std::uint32_t pastTheHead = std::uint32_t(17) << 20;
     const struct {
         const char* name;
         QByteArray start;
         GpStatus expected;
+        QRgb at5x5; // with a tolerance of 8
     } cases[] = {
-        {"marker.jpg", QByteArray("\xFF\xD8\xFF\xE0", 4), UnknownImageFormat},
-        {"tail.jpg", jpeg, Ok},
+        {"marker.jpg", QByteArray("\xFF\xD8\xFF\xE0", 4), UnknownImageFormat, 0},
+        {"tail.jpg", jpeg, Ok, qRgb(255, 0, 0)},
+        {"profile.tif", TiffDirectoryAt(pastTheHead, "profile"), Ok, qRgb(128, 128, 128)},
+        {"pages.tif", TiffDirectoryAt(pastTheHead, "second-directory"), Ok, qRgb(128, 128, 128)},
+        {"strip.tif", TiffDirectoryAt(pastTheHead, "strip"), Ok, qRgb(128, 128, 128)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,6 +244,11 @@ TEST_F(DecodeTest, HugeFilesAreReadOnlyAsFarAsTheirPictureNeeds) {
         GpStatus status = Ok;
         ImagePtr image = loadBitmap(path(c.name), &status);
         EXPECT_EQ(status, c.expected);
+        if (status == Ok) {
+            const QImage pixels = pixelsOf(image.get());
+            EXPECT_TRUE(!pixels.isNull() && NearColour(pixels.pixel(5, 5), c.at5x5, 8))
+                << Describe(pixels.isNull() ? 0 : pixels.pixel(5, 5));
+        }
         EXPECT_LT(timer.elapsed(), 2000);
         struct rusage after {};
         ::getrusage(RUSAGE_SELF, &after);

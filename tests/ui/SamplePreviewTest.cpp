@@ -5,6 +5,7 @@
 
 #include "engine/TextHelpers.h"
 
+#include <QColorSpace>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -131,6 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct ShownCase {
     const char* name;
     int width, height; // 0: no background, the placeholder
+    bool p3 = false;   // the picture's colours are Display P3 ones: shown converted to sRGB
 };
 void PrintTo(const ShownCase& c, std::ostream* os) {
     *os << c.name;
@@ -141,8 +143,11 @@ class PreviewShown : public SamplePreviewTest, public ::testing::WithParamInterf
 TEST_P(PreviewShown, PaintsThePictureFittedIntoTheBoxAndNothingElse) {
     const ShownCase& c = GetParam();
     const bool placeholder = c.width == 0;
-    const QString background =
-        placeholder ? QString() : Picture("bg.png", c.width, c.height, kGreen);
+    QString background = placeholder ? QString() : Picture("bg.png", c.width, c.height, kGreen);
+    const QByteArray p3 = MadeProfile("p3");
+    if (c.p3) {
+        ASSERT_TRUE(WriteBytes(background, WithProfile(ReadBytes(background), p3)));
+    }
     PreviewProbe dialog;
     QImage box;
     QSize previewSize;
@@ -189,17 +194,20 @@ TEST_P(PreviewShown, PaintsThePictureFittedIntoTheBoxAndNothingElse) {
         return;
     }
     points.push_back({"centre", {W / 2, H / 2}, true});
-    ExpectPoints(box, points, kGreen, window);
+    // Qt's own conversion of the profile stands for what a viewer shows.
+    const QColor shown = c.p3 ? QColorSpace::fromIccProfile(p3)
+                                    .transformationToColorSpace(QColorSpace::SRgb)
+                                    .map(kGreen)
+                              : kGreen;
+    ExpectPoints(box, points, shown, window);
 }
 
-INSTANTIATE_TEST_SUITE_P(SamplePreview, PreviewShown,
-                         ::testing::Values(ShownCase{"Portrait600x800", 600, 800},
-                                           ShownCase{"Landscape800x600", 800, 600},
-                                           ShownCase{"Square", 500, 500},
-                                           ShownCase{"Placeholder", 0, 0}),
-                         [](const ::testing::TestParamInfo<ShownCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    SamplePreview, PreviewShown,
+    ::testing::Values(ShownCase{"Portrait600x800", 600, 800},
+                      ShownCase{"Landscape800x600", 800, 600}, ShownCase{"Square", 500, 500},
+                      ShownCase{"Placeholder", 0, 0}, ShownCase{"DisplayP3", 800, 600, true}),
+    [](const ::testing::TestParamInfo<ShownCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SamplePreviewTest, FollowsAClickOnAnotherEntry) {
     const QString red = Picture("red.png", 300, 200, kRed);

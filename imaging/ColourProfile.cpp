@@ -1,0 +1,214 @@
+#include "imaging/ColourProfile.h"
+
+#include <lcms2.h>
+
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct TransformCloser {
+    void operator()(void* transform) const { cmsDeleteTransform(transform); }
+};
+using Transform = std::unique_ptr<void, TransformCloser>;
+
+struct ProfileCloser {
+    void operator()(void* profile) const { cmsCloseProfile(profile); }
+};
+using Profile = std::unique_ptr<void, ProfileCloser>;
+
+// The handle of Little CMS's own sRGB profile, made once (profiles are only read after).
+cmsHPROFILE srgb() {
+    static const Profile profile = [] {
+        cmsSetLogErrorHandler(nullptr); // a damaged profile is refused, not reported on stderr
+        return Profile(cmsCreate_sRGBProfile());
+    }();
+    return profile.get();
+}
+
+// Relative colorimetric: colours inside both gamuts (every sRGB colour in a wide-gamut space)
+// keep their appearance exactly.
+Transform transform(cmsHPROFILE from, cmsUInt32Number inFormat, cmsHPROFILE to,
+                    cmsUInt32Number outFormat) {
+    return Transform(cmsCreateTransform(from, inFormat, to, outFormat, INTENT_RELATIVE_COLORIMETRIC,
+                                        cmsFLAGS_COPY_ALPHA | cmsFLAGS_NOCACHE));
+}
+
+// The lcms layout of a QImage format that is converted in place; 0 for others.
+cmsUInt32Number layoutOf(QImage::Format format) {
+    switch (format) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        return TYPE_BGRA_8; // 0xAARRGGBB words, little-endian
+    case QImage::Format_RGB888:
+        return TYPE_RGB_8;
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64:
+        return TYPE_RGBA_16;
+    default:
+        return 0;
+    }
+}
+
+bool convertRows(void* transform, QImage& pixels) {
+    if (transform == nullptr)
+        return false;
+    for (int y = 0; y < pixels.height(); ++y) {
+        uchar* line = pixels.scanLine(y);
+        cmsDoTransform(transform, line, line, cmsUInt32Number(pixels.width()));
+    }
+    return true;
+}
+
+// Whether the profile maps a grid of colours as sRGB does, to within one level.
+bool mapsAsSrgb(cmsHPROFILE profile) {
+    const Transform toSrgb = transform(profile, TYPE_RGB_8, srgb(), TYPE_RGB_8);
+    if (!toSrgb)
+        return false;
+    std::vector<unsigned char> grid;
+    for (int r = 0; r < 256; r += 17)
+        for (int g = 0; g < 256; g += 17)
+            for (int b = 0; b < 256; b += 17)
+                grid.insert(grid.end(), {uchar(r), uchar(g), uchar(b)});
+    std::vector<unsigned char> out(grid.size());
+    cmsDoTransform(toSrgb.get(), grid.data(), out.data(), cmsUInt32Number(grid.size() / 3));
+    for (std::size_t k = 0; k < grid.size(); ++k)
+        if (std::abs(int(grid[k]) - int(out[k])) > 1)
+            return false;
+    return true;
+}
+
+} // namespace
+
+ColourProfile::~ColourProfile() {
+    if (m_handle != nullptr)
+        cmsCloseProfile(m_handle);
+}
+
+std::shared_ptr<const ColourProfile> ColourProfile::from(const QByteArray& icc) {
+    if (icc.isEmpty())
+        return nullptr;
+    // Most pictures of a run carry one of a few profiles: each is read and judged once.
+    static std::mutex mutex;
+    static std::map<QByteArray, std::shared_ptr<const ColourProfile>> known;
+    std::lock_guard lock(mutex);
+    if (const auto found = known.find(icc); found != known.end())
+        return found->second;
+    srgb();
+    std::shared_ptr<ColourProfile> profile(new ColourProfile);
+    profile->m_handle = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
+    profile->m_bytes = icc;
+    const cmsColorSpaceSignature space =
+        profile->m_handle ? cmsGetColorSpace(profile->m_handle) : cmsSigLabData;
+    if (space == cmsSigRgbData)
+        profile->m_kind = Kind::Rgb;
+    else if (space == cmsSigGrayData)
+        profile->m_kind = Kind::Grey;
+    else if (space == cmsSigCmykData)
+        profile->m_kind = Kind::Cmyk;
+    else
+        profile = nullptr;
+    // A profile Little CMS reads but cannot convert from is as good as damaged.
+    if (profile && !Transform(cmsCreateTransform(profile->m_handle,
+                                                 profile->m_kind == Kind::Rgb    ? TYPE_RGB_8
+                                                 : profile->m_kind == Kind::Grey ? TYPE_GRAY_8
+                                                                                 : TYPE_CMYK_8,
+                                                 srgb(), TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC,
+                                                 cmsFLAGS_NOCACHE)))
+        profile = nullptr;
+    if (profile && profile->m_kind == Kind::Rgb)
+        profile->m_srgb = mapsAsSrgb(profile->m_handle);
+    if (known.size() >= 16)
+        known.clear();
+    known.emplace(icc, profile);
+    return profile;
+}
+
+const QByteArray& ColourProfile::srgbBytes() {
+    static const QByteArray bytes = [] {
+        cmsUInt32Number size = 0;
+        cmsSaveProfileToMem(srgb(), nullptr, &size);
+        QByteArray out(qsizetype(size), '\0');
+        cmsSaveProfileToMem(srgb(), out.data(), &size);
+        // The header's creation time (12 bytes at 24) is when this process made the profile:
+        // a fixed one keeps copies of the same picture identical from run to run.
+        static constexpr char kCreated[12] = {0x07, char(0xE8), 0, 1, 0, 1}; // 2024-01-01
+        if (out.size() >= 36)
+            out.replace(24, 12, QByteArray(kCreated, 12));
+        return out;
+    }();
+    return bytes;
+}
+
+bool ColourProfile::toSrgb(QImage& pixels) const {
+    switch (m_kind) {
+    case Kind::Cmyk: {
+        // Four bytes a pixel, Adobe's inverted inks as every CMYK JPEG writer stores them,
+        // turned into 0xffRRGGBB words in place.
+        const Transform cmyk = transform(m_handle, TYPE_CMYK_8_REV, srgb(), TYPE_BGRA_8);
+        if (pixels.depth() != 32 || !convertRows(cmyk.get(), pixels))
+            return false;
+        for (int y = 0; y < pixels.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(pixels.scanLine(y));
+            for (int x = 0; x < pixels.width(); ++x)
+                line[x] |= 0xFF000000u;
+        }
+        return true;
+    }
+    case Kind::Grey: {
+        // Through a table of the 256 levels: grey pictures are 8-bit here (16-bit ones are
+        // narrowed), palettes of grey pictures are converted entry by entry.
+        const Transform grey = transform(m_handle, TYPE_GRAY_8, srgb(), TYPE_BGRA_8);
+        if (!grey)
+            return false;
+        std::vector<unsigned char> levels(256);
+        for (int k = 0; k < 256; ++k)
+            levels[std::size_t(k)] = uchar(k);
+        std::vector<QRgb> table(256, 0);
+        cmsDoTransform(grey.get(), levels.data(), table.data(), 256);
+        if (pixels.format() == QImage::Format_Indexed8 || pixels.format() == QImage::Format_Mono) {
+            QList<QRgb> colours = pixels.colorTable();
+            for (QRgb& c : colours)
+                c = (table[std::size_t(qGray(c))] & 0xFFFFFFu) | (c & 0xFF000000u);
+            pixels.setColorTable(colours);
+            return true;
+        }
+        const QImage levelsImage = pixels.format() == QImage::Format_Grayscale8
+                                       ? pixels
+                                       : pixels.convertToFormat(QImage::Format_Grayscale8);
+        QImage out(pixels.size(), QImage::Format_RGB32);
+        if (out.isNull() || levelsImage.isNull())
+            return false;
+        for (int y = 0; y < out.height(); ++y) {
+            const uchar* in = levelsImage.constScanLine(y);
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < out.width(); ++x)
+                line[x] = table[in[x]] | 0xFF000000u;
+        }
+        pixels = std::move(out);
+        return true;
+    }
+    case Kind::Rgb:
+        break;
+    }
+    if (layoutOf(pixels.format()) == 0)
+        pixels = pixels.convertToFormat(pixels.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                 : QImage::Format_RGB32);
+    const cmsUInt32Number layout = layoutOf(pixels.format());
+    const Transform rgb = transform(m_handle, layout, srgb(), layout);
+    return convertRows(rgb.get(), pixels);
+}
+
+bool ColourProfile::fromSpace(QImage& pixels, const ColourProfile* from) const {
+    if (m_kind != Kind::Rgb || (from != nullptr && from->m_kind != Kind::Rgb))
+        return false;
+    if (layoutOf(pixels.format()) == 0)
+        pixels = pixels.convertToFormat(pixels.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                 : QImage::Format_RGB32);
+    const cmsUInt32Number layout = layoutOf(pixels.format());
+    const Transform into =
+        transform(from != nullptr ? from->m_handle : srgb(), layout, m_handle, layout);
+    return !pixels.isNull() && convertRows(into.get(), pixels);
+}

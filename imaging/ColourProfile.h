@@ -1,0 +1,45 @@
+#pragma once
+// Beyond the Windows library, which knows nothing of colour profiles: an ICC profile a picture
+// carries, read with Little CMS, and the conversions a stamp needs so that the copy looks as
+// the photograph did and the mark as it does on an sRGB photograph.
+
+#include <QByteArray>
+#include <QImage>
+
+#include <memory>
+
+class ColourProfile {
+  public:
+    enum class Kind { Rgb, Grey, Cmyk };
+
+    ~ColourProfile();
+    ColourProfile(const ColourProfile&) = delete;
+    ColourProfile& operator=(const ColourProfile&) = delete;
+
+    // The profile stored as icc; null when it is damaged, or of a colour space no picture
+    // here is decoded in (Lab, n-colour): such a picture counts as untagged.
+    static std::shared_ptr<const ColourProfile> from(const QByteArray& icc);
+    // The sRGB profile that converted pictures are tagged with.
+    static const QByteArray& srgbBytes();
+
+    Kind kind() const { return m_kind; }
+    const QByteArray& bytes() const { return m_bytes; }
+    // An RGB profile that maps every colour as sRGB does (to within one level): pictures in it
+    // need no conversion.
+    bool isSrgb() const { return m_srgb; }
+
+    // Pixels in this profile's space (RGB, or grey, or CMYK rows as JpegDecoder holds them)
+    // converted in place into sRGB. Grey pictures become 32-bit RGB. False when Little CMS
+    // cannot convert them (pixels unchanged).
+    bool toSrgb(QImage& pixels) const;
+    // Pixels in profile `from` (sRGB when null), RGB, converted in place into this RGB profile's
+    // space. False when Little CMS cannot convert them.
+    bool fromSpace(QImage& pixels, const ColourProfile* from) const;
+
+  private:
+    ColourProfile() = default;
+    void* m_handle = nullptr; // cmsHPROFILE
+    Kind m_kind = Kind::Rgb;
+    QByteArray m_bytes;
+    bool m_srgb = false;
+};

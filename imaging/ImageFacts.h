@@ -1,0 +1,21 @@
+#pragma once
+// Beyond the Windows library: what the engine asks of and does with a bitmap's picture facts
+// (see PictureFacts): carrying them into a copy, the overlay in the picture's colour space,
+// the screen's sRGB view, and whether a profile was ignored.
+
+#include "imaging/GdiPlus.h"
+
+struct ImageFacts {
+    // Gives `to` the facts of `from`, for a bitmap that `from` was drawn into one to one.
+    static void carry(const GpImage* from, GpImage* to);
+    // The overlay as it is to be drawn on background (both decoded): converted from its own
+    // profile (sRGB when untagged) into the background's, or itself where they agree or the
+    // conversion fails. A converted copy lasts until the next call on this thread.
+    static GpImage* overlayFor(GpImage* overlay, const GpImage* background);
+    // For the screen, which shows sRGB: a bitmap drawn from `picture` (its facts carried) and
+    // stamped is converted from the picture's profile to sRGB, so that it looks as the saved
+    // copy will in a viewer that reads the profile.
+    static void showAsSrgb(GpImage* image, const GpImage* picture);
+    // Whether the picture's profile was ignored: it is then stamped as an untagged one.
+    static bool profileRefusedFor(const GpImage* image);
+};

@@ -1,0 +1,250 @@
+#include "imaging/PictureMetadata.h"
+
+#include <exiv2/exiv2.hpp>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+struct PictureMetadata::Records {
+    Exiv2::ExifData exif;
+    Exiv2::XmpData xmp;
+    Exiv2::IptcData iptc;
+};
+
+namespace {
+
+// exiv2's XMP toolkit is not thread-safe: it is set up once, and takes this lock around its
+// work, as pictures are read and saved on several threads at once.
+std::mutex xmpToolkit;
+void lockXmpToolkit(void*, bool lock) {
+    if (lock)
+        xmpToolkit.lock();
+    else
+        xmpToolkit.unlock();
+}
+
+// exiv2's warnings about damaged records are not the user's business: the picture is stamped
+// either way.
+void startExiv2() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize(lockXmpToolkit, nullptr);
+    });
+}
+
+Exiv2::Image::AutoPtr open(const QByteArray& encoded) {
+    startExiv2();
+    // Read in place: a MemIo copies the bytes only once they are written to.
+    Exiv2::BasicIo::AutoPtr io(new Exiv2::MemIo(
+        reinterpret_cast<const Exiv2::byte*>(encoded.constData()), long(encoded.size())));
+    return Exiv2::ImageFactory::open(io);
+}
+
+// Tags of the first directory that describe the stored pixels of the file they came from
+// (layout, compression, strips, tiles, embedded thumbnail), or hold records kept elsewhere
+// (XMP, IPTC, the colour profile, Photoshop resources with their preview). A file written anew
+// states its own.
+bool describesStoredPixels(std::uint16_t tag) {
+    static constexpr std::uint16_t kTags[] = {
+        0x00FE, 0x00FF, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x0107, 0x0108, 0x0109,
+        0x010A, 0x0111, 0x0115, 0x0116, 0x0117, 0x0118, 0x0119, 0x011C, 0x0122, 0x0123,
+        0x0124, 0x0125, 0x013D, 0x0140, 0x0142, 0x0143, 0x0144, 0x0145, 0x014A, 0x0152,
+        0x0153, 0x0201, 0x0202, 0x0211, 0x0212, 0x0213, 0x02BC, 0x83BB, 0x8649, 0x8773};
+    return std::find(std::begin(kTags), std::end(kTags), tag) != std::end(kTags);
+}
+
+bool dropped(const Exiv2::Exifdatum& datum, MetadataKept kept) {
+    const std::string group = datum.groupName();
+    if (group == "GPSInfo" || datum.key() == "Exif.Image.GPSTag")
+        return kept != MetadataKept::All;
+    // Thumbnails and previews: the second directory, sub-images, and the directories that
+    // raw files keep their previews in.
+    const bool preview = group == "Thumbnail" || group.rfind("SubImage", 0) == 0 ||
+                         group.rfind("SubThumb", 0) == 0 ||
+                         (group.size() == 6 && group.rfind("Image", 0) == 0 && group[5] > '1');
+    const bool makerNote = Exiv2::ExifTags::isMakerGroup(group) || group == "MakerNote" ||
+                           datum.key() == "Exif.Photo.MakerNote";
+    return preview || makerNote || (group == "Image" && describesStoredPixels(datum.tag()));
+}
+
+bool droppedXmp(const std::string& key, MetadataKept kept) {
+    if (key.rfind("Xmp.exif.GPS", 0) == 0)
+        return kept != MetadataKept::All;
+    return key.rfind("Xmp.xmp.Thumbnails", 0) == 0;
+}
+
+// A simple WebP (one VP8 or VP8L chunk) made extended: exiv2 0.27 writes a colour profile into
+// a simple file under the wrong chunk name, and into an extended one correctly.
+void makeExtendedWebP(QByteArray& webp, QSize size) {
+    const auto* d = reinterpret_cast<const unsigned char*>(webp.constData());
+    if (webp.size() < 30 || std::memcmp(d, "RIFF", 4) != 0 || std::memcmp(d + 8, "WEBP", 4) != 0)
+        return;
+    const bool lossless = std::memcmp(d + 12, "VP8L", 4) == 0;
+    if (!lossless && std::memcmp(d + 12, "VP8 ", 4) != 0)
+        return;
+    // A lossless picture's header tells whether it uses alpha (bit 28 after the signature).
+    const bool alpha = lossless && (d[24] & 0x10) != 0;
+    QByteArray header("VP8X\x0A\0\0\0", 8);
+    header.append(char(alpha ? 0x10 : 0));
+    header.append(QByteArray(3, '\0'));
+    for (const int side : {size.width() - 1, size.height() - 1})
+        for (int k = 0; k < 3; ++k)
+            header.append(char((side >> (8 * k)) & 0xFF));
+    webp.insert(12, header);
+    const auto riff = std::uint32_t(webp.size() - 8);
+    for (int k = 0; k < 4; ++k)
+        webp[4 + k] = char((riff >> (8 * k)) & 0xFF);
+}
+
+bool isPng(const QByteArray& file) {
+    return file.startsWith("\x89PNG\r\n\x1A\n");
+}
+
+// exiv2 0.27 names a PNG's profile with an empty keyword, which libpng refuses (viewers then
+// show the picture untagged): the chunk is written here, right after the header chunk.
+bool insertPngProfile(QByteArray& png, const QByteArray& profile) {
+    uLongf packedSize = compressBound(uLong(profile.size()));
+    QByteArray packed(qsizetype(packedSize), Qt::Uninitialized);
+    if (png.size() < 33 || compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                                     reinterpret_cast<const Bytef*>(profile.constData()),
+                                     uLong(profile.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+        return false;
+    packed.truncate(qsizetype(packedSize));
+    const QByteArray body = QByteArray("iCCPICC profile\0\0", 17) + packed;
+    const auto put32 = [](QByteArray& out, std::uint32_t value) {
+        for (int k = 3; k >= 0; --k)
+            out.append(char((value >> (8 * k)) & 0xFF));
+    };
+    QByteArray chunk;
+    put32(chunk, std::uint32_t(body.size() - 4));
+    chunk += body;
+    put32(chunk, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.constData()),
+                                     uInt(body.size()))));
+    png.insert(33, chunk);
+    return true;
+}
+
+template <class Data, class Key>
+void setIfPresent(Data& data, const char* key, std::uint32_t value) {
+    const auto found = data.findKey(Key(key));
+    if (found != data.end())
+        found->setValue(std::to_string(value));
+}
+
+} // namespace
+
+PictureMetadata::PictureMetadata() = default;
+PictureMetadata::~PictureMetadata() = default;
+
+std::shared_ptr<const PictureMetadata> PictureMetadata::read(const QByteArray& encoded) {
+    try {
+        Exiv2::Image::AutoPtr image = open(encoded);
+        if (image.get() == nullptr)
+            return nullptr;
+        image->readMetadata();
+        auto metadata = std::make_shared<PictureMetadata>();
+        metadata->m_records = std::make_unique<Records>();
+        metadata->m_records->exif = image->exifData();
+        metadata->m_records->xmp = image->xmpData();
+        metadata->m_records->iptc = image->iptcData();
+        const Exiv2::DataBuf* profile = image->iccProfile();
+        if (profile != nullptr && profile->size_ > 0)
+            metadata->m_iccProfile =
+                QByteArray(reinterpret_cast<const char*>(profile->pData_), profile->size_);
+        const Records& r = *metadata->m_records;
+        if (r.exif.empty() && r.xmp.empty() && r.iptc.empty() && metadata->m_iccProfile.isEmpty())
+            return nullptr;
+        return metadata;
+    } catch (const std::exception&) {
+        return nullptr; // exiv2's errors derive from std::exception
+    }
+}
+
+std::optional<Resolution> PictureMetadata::resolution() const {
+    const Exiv2::ExifData& exif = m_records->exif;
+    const auto x = exif.findKey(Exiv2::ExifKey("Exif.Image.XResolution"));
+    const auto y = exif.findKey(Exiv2::ExifKey("Exif.Image.YResolution"));
+    if (x == exif.end() || y == exif.end() || x->count() == 0 || y->count() == 0)
+        return std::nullopt;
+    const auto unitAt = exif.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+    const long unit = unitAt != exif.end() && unitAt->count() > 0 ? unitAt->toLong() : 2;
+    const Resolution r{unit == 3 ? Resolution::Unit::Centimetre : Resolution::Unit::Inch,
+                       double(x->toFloat()), double(y->toFloat())};
+    if ((unit != 2 && unit != 3) || !(r.x > 0 && r.y > 0 && r.x < 1e6 && r.y < 1e6))
+        return std::nullopt;
+    return r;
+}
+
+bool PictureMetadata::writeInto(QByteArray& encoded, const PictureMetadata* records,
+                                MetadataKept kept, const QByteArray& profile, QSize size) {
+    if (kept == MetadataKept::None)
+        records = nullptr;
+    if (records == nullptr && profile.isEmpty())
+        return true;
+    if (isPng(encoded) && !profile.isEmpty()) {
+        QByteArray tagged = encoded;
+        if (!insertPngProfile(tagged, profile) ||
+            !writeInto(tagged, records, kept, QByteArray(), size))
+            return false;
+        encoded = std::move(tagged);
+        return true;
+    }
+    QByteArray extended = encoded;
+    makeExtendedWebP(extended, size);
+    try {
+        Exiv2::Image::AutoPtr image = open(extended);
+        if (image.get() == nullptr || image->checkMode(Exiv2::mdExif) != Exiv2::amReadWrite)
+            return false;
+        image->readMetadata();
+        if (records != nullptr) {
+            Exiv2::ExifData exif = records->m_records->exif;
+            for (auto it = exif.begin(); it != exif.end();)
+                it = dropped(*it, kept) ? exif.erase(it) : std::next(it);
+            Exiv2::XmpData xmp = records->m_records->xmp;
+            for (auto it = xmp.begin(); it != xmp.end();)
+                it = droppedXmp(it->key(), kept) ? xmp.erase(it) : std::next(it);
+            // The pixels are upright and of the stamped copy's size.
+            using Exiv2::ExifKey;
+            using Exiv2::XmpKey;
+            setIfPresent<Exiv2::ExifData, ExifKey>(exif, "Exif.Image.Orientation", 1);
+            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.tiff.Orientation", 1);
+            const auto width = std::uint32_t(size.width());
+            const auto height = std::uint32_t(size.height());
+            setIfPresent<Exiv2::ExifData, ExifKey>(exif, "Exif.Photo.PixelXDimension", width);
+            setIfPresent<Exiv2::ExifData, ExifKey>(exif, "Exif.Photo.PixelYDimension", height);
+            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.exif.PixelXDimension", width);
+            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.exif.PixelYDimension", height);
+            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.tiff.ImageWidth", width);
+            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.tiff.ImageLength", height);
+            image->setExifData(exif);
+            image->setXmpData(xmp);
+            image->setIptcData(records->m_records->iptc);
+        }
+        if (!profile.isEmpty()) {
+            Exiv2::DataBuf buffer(reinterpret_cast<const Exiv2::byte*>(profile.constData()),
+                                  long(profile.size()));
+            image->setIccProfile(buffer, false);
+        }
+        image->writeMetadata();
+        Exiv2::BasicIo& io = image->io();
+        if (io.open() != 0 || io.size() <= 0)
+            return false;
+        // exiv2 now holds the whole new file: the encoder's is let go before the copy is made
+        // (a 24 MP TIFF is 72 MB), so that two copies exist at a time, not three.
+        encoded = QByteArray();
+        extended = QByteArray();
+        QByteArray written(qsizetype(io.size()), Qt::Uninitialized);
+        const long got = io.read(reinterpret_cast<Exiv2::byte*>(written.data()), io.size());
+        io.close();
+        if (got != long(written.size()))
+            return false;
+        encoded = std::move(written);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
