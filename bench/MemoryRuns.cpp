@@ -64,9 +64,9 @@ void RunAndPrintMemory(const QString& work) {
     for (const auto& row : rows) {
         QDir(out).removeRecursively();
         QDir().mkpath(out);
-        std::vector<std::string> argv = {PICTORUM_BATCH_EXE, "--quiet", "--jobs",
-                                         std::to_string(kJobs), "--overlay", overlay,
-                                         "--format", "jpeg", "--output", LocalBytes(out)};
+        std::vector<std::string> argv = {
+            PICTORUM_BATCH_EXE, "--quiet", "--jobs",   std::to_string(kJobs), "--overlay", overlay,
+            "--format",         "jpeg",    "--output", LocalBytes(out)};
         if (!row.limit.empty()) {
             argv.push_back("--memory-limit");
             argv.push_back(row.limit);

@@ -378,9 +378,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
         "The pictures' EXIF, XMP and IPTC records the copies keep: default (all but the GPS "
         "position, thumbnails and maker notes), all (GPS too) or none.",
         "MODE");
-    parser.addOptions({help, version, overlay, size, anchor, format, nameTemplate, firstNumber,
-                       output, makeFolder, nul, jobs, memoryLimit, dryRun, log, quiet, numberBy,
-                       shard, skipExisting, metadata});
+    parser.addOptions({help,   version,      overlay,     size,         anchor,
+                       format, nameTemplate, firstNumber, output,       makeFolder,
+                       nul,    jobs,         memoryLimit, dryRun,       log,
+                       quiet,  numberBy,     shard,       skipExisting, metadata});
     parser.addPositionalArgument("PICTURE",
                                  "The pictures to stamp, in order; '-' reads a list, one per "
                                  "line, from standard input.",

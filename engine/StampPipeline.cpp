@@ -153,9 +153,8 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     }
     slot.profileIgnored = slot.stamped == ItemOutcome::Done && stamped.ProfileIgnored();
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
-        slot.encoded =
-            stamped.Encode(slot.file, *m_folder, m_haveEncoder ? &m_encoder : nullptr, &m_stopping,
-                           m_settings.metadata);
+        slot.encoded = stamped.Encode(slot.file, *m_folder, m_haveEncoder ? &m_encoder : nullptr,
+                                      &m_stopping, m_settings.metadata);
     slot.reason = stamped.Reason();
     stamped.Release();
     if (admit)

@@ -37,8 +37,8 @@ GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, co
 }
 
 GpStatus PendingImageFile::EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
-                                      const EncoderEntry& encoder,
-                                      const std::atomic<bool>* abandon, MetadataKept kept) {
+                                      const EncoderEntry& encoder, const std::atomic<bool>* abandon,
+                                      MetadataKept kept) {
     const GpStatus encoded =
         ImageSaver::encodeInto(image->pixels, image->facts.get(), *file, encoder, abandon, kept);
     m_error = file->error();

@@ -4,6 +4,7 @@
 #include "engine/BatchJob.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
+#include "imaging/OutputFolder.h"
 #include "imaging/Resolution.h"
 
 #include <QColorSpace>
@@ -40,10 +41,9 @@ class Fidelity : public testing::Test {
         CStampedItem item;
         EXPECT_EQ(item.LoadAndCompose(job, in.c_str(), m_overlay), ItemOutcome::Done);
         PendingImageFile file;
-        EXPECT_EQ(
-            item.Encode(file, m_dir.path().toLocal8Bit().constData(), &encoder, nullptr, kept),
-            ItemOutcome::Done);
-        EXPECT_EQ(CStampedItem::PutInPlace(file, out.c_str()), ItemOutcome::Done);
+        const OutputFolder folder(QFile::encodeName(m_dir.path()));
+        EXPECT_EQ(item.Encode(file, folder, &encoder, nullptr, kept), ItemOutcome::Done);
+        EXPECT_EQ(item.PutInPlace(file, "stamped"), ItemOutcome::Done);
         return ReadBytes(QString::fromLocal8Bit(out.c_str()));
     }
     QTemporaryDir m_dir;
