@@ -1,11 +1,16 @@
 #include "ImagingTestSupport.h"
 
 #include "imaging/GpImage.h"
+#include "imaging/LocaleText.h"
+
+#include <QFile>
 
 #include "TestMain.h"
 
 std::wstring widePath(const QString& path) {
-    return path.toStdWString();
+    // As the programs make it: the file system's bytes in the locale's wide text, whatever the
+    // locale (a test run from cron or a bare container has none but C).
+    return ToWidePath(QFile::encodeName(path).constData()).value_or(std::wstring());
 }
 
 ImagePtr loadBitmap(const QString& path, GpStatus* status) {
