@@ -26,8 +26,13 @@ export SLURM_CONF=$tmp/slurm.conf
 sleep 1
 slurmctld -D -i 2>>"$tmp/slurmctld.log" & pids+=($!)
 slurmd -D -N localhost 2>>"$tmp/slurmd.log" & pids+=($!)
-for _ in $(seq 60); do [ "$(sinfo -h -o %T 2>/dev/null)" = idle ] && break || sleep 1; done
-sinfo -h -o %T | grep -qx idle || { echo "no idle node"; tail -n 20 "$tmp"/*.log; exit 1; }
+# A minute at most, whatever sinfo waits for a controller that does not answer; a slurmd that
+# has already died (no cgroup file system, say) ends the wait at once.
+deadline=$((SECONDS + 60))
+while [ $SECONDS -lt $deadline ] && kill -0 "${pids[2]}" 2>/dev/null; do
+    [ "$(timeout 5 sinfo -h -o %T 2>/dev/null)" = idle ] && break || sleep 1
+done
+timeout 5 sinfo -h -o %T | grep -qx idle || { echo "no idle node"; tail -n 20 "$tmp"/*.log; exit 1; }
 
 cd "$tmp/work"
 convert -size 16x16 xc:red logo.png
@@ -39,7 +44,7 @@ done
 # The recipe as the README gives it, writing into this run's folder.
 awk '/^#!\/bin\/sh$/ {on = 1} on && /^```/ {exit} on' "$readme" | sed "s|/shared/out|$PWD/out|" >stamp.sh
 status=0
-PATH=$(dirname "$program"):$PATH sbatch --wait --output="$PWD/task-%a.log" stamp.sh || status=$?
+PATH=$(dirname "$program"):$PATH timeout 300 sbatch --wait --output="$PWD/task-%a.log" stamp.sh || status=$?
 "$program" --number-by position --overlay logo.png --output one --mkdir - <list.txt >/dev/null || true
 # The shard that holds the damaged picture fails, so the array's status is 1.
 [ "$status" -eq 1 ] || { echo "sbatch --wait gave $status, not 1"; cat task-*.log; exit 1; }
