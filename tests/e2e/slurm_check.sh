@@ -15,7 +15,7 @@ munged -F --key-file="$tmp/munge.key" --socket="$tmp/munge.socket" --pid-file="$
     --log-file="$tmp/munged.log" --seed-file="$tmp/munged.seed" 2>>"$tmp/munged.log" & pids+=($!)
 # The node claims 8 CPUs (config_overrides) so that the recipe's 4 per task fit on 2 cores.
 printf '%s\n' >"$tmp/slurm.conf" \
-    ClusterName=pictorum SlurmctldHost=localhost SlurmctldPort=$port SlurmdPort=$((port + 1)) \
+    ClusterName=pictorum "SlurmctldHost=localhost(127.0.0.1)" SlurmctldPort=$port SlurmdPort=$((port + 1)) \
     SlurmUser=root AuthType=auth/munge AuthInfo=socket=$tmp/munge.socket ReturnToService=2 \
     ProctrackType=proctrack/linuxproc TaskPlugin=task/none SelectType=select/cons_tres \
     StateSaveLocation=$tmp/state SlurmdSpoolDir=$tmp/spool SlurmdParameters=config_overrides \
