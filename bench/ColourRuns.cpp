@@ -2,13 +2,12 @@
 
 #include "bench/ChildProcess.h"
 #include "bench/Report.h"
+#include "tests/common/TestPictures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 
-#include <exiv2/exiv2.hpp>
-#include <lcms2.h>
 #include <turbojpeg.h>
 
 #include <cstdio>
@@ -16,62 +15,6 @@
 #include <vector>
 
 namespace {
-
-QByteArray Saved(cmsHPROFILE profile) {
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    QByteArray bytes(qsizetype(size), '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
-
-QByteArray DisplayP3() {
-    cmsCIExyY d65;
-    cmsWhitePointFromTemp(&d65, 6504);
-    const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}};
-    const cmsFloat64Number srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-    cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&d65, &primaries, curves);
-    cmsFreeToneCurve(curve);
-    return Saved(profile);
-}
-
-// A printer-like CMYK space: a colour table from simple inks (each absorbing its share of one
-// primary, black of all three) to Lab, as large as real press profiles' tables are coarse.
-cmsInt32Number Inks(const cmsUInt16Number in[], cmsUInt16Number out[], void* toLab) {
-    const double k = 1 - in[3] / 65535.0;
-    const float rgb[3] = {float((1 - in[0] / 65535.0) * k), float((1 - in[1] / 65535.0) * k),
-                          float((1 - in[2] / 65535.0) * k)};
-    cmsCIELab lab;
-    cmsDoTransform(toLab, rgb, &lab, 1);
-    cmsFloat2LabEncoded(out, &lab);
-    return 1;
-}
-
-QByteArray PrinterCmyk() {
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
-    cmsHTRANSFORM toLab =
-        cmsCreateTransform(srgb, TYPE_RGB_FLT, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 2.1);
-    cmsSetDeviceClass(profile, cmsSigOutputClass);
-    cmsSetColorSpace(profile, cmsSigCmykData);
-    cmsSetPCS(profile, cmsSigLabData);
-    cmsPipeline* table = cmsPipelineAlloc(nullptr, 4, 3);
-    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 17, 4, 3, nullptr);
-    cmsStageSampleCLut16bit(clut, Inks, toLab, 0);
-    cmsPipelineInsertStage(table, cmsAT_BEGIN, clut);
-    cmsWriteTag(profile, cmsSigAToB0Tag, table);
-    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
-    cmsPipelineFree(table);
-    cmsDeleteTransform(toLab);
-    cmsCloseProfile(lab);
-    cmsCloseProfile(srgb);
-    return Saved(profile);
-}
 
 // The photograph's pixels as Adobe-inverted CMYK inks (grey component replaced by black).
 QByteArray CmykJpeg(const QImage& photo) {
@@ -100,26 +43,10 @@ QByteArray CmykJpeg(const QImage& photo) {
 }
 
 bool WriteTagged(const QString& path, const QByteArray& jpeg, const QByteArray& icc) {
-    try {
-        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.data()),
-                                               long(jpeg.size()));
-        image->readMetadata();
-        if (!icc.isEmpty()) {
-            Exiv2::DataBuf buffer(reinterpret_cast<const Exiv2::byte*>(icc.data()),
-                                  long(icc.size()));
-            image->setIccProfile(buffer, false);
-        }
-        image->writeMetadata();
-        Exiv2::BasicIo& io = image->io();
-        io.open();
-        QByteArray out(qsizetype(io.size()), Qt::Uninitialized);
-        io.read(reinterpret_cast<Exiv2::byte*>(out.data()), long(out.size()));
-        io.close();
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
-    } catch (const std::exception&) {
-        return false;
-    }
+    const QByteArray tagged = icc.isEmpty() ? jpeg : WithProfile(jpeg, icc);
+    QFile file(path);
+    return !tagged.isEmpty() && file.open(QIODevice::WriteOnly) &&
+           file.write(tagged) == tagged.size();
 }
 
 } // namespace
@@ -132,16 +59,15 @@ void RunAndPrintColour(const QString& background, const QString& overlay, const 
     source.open(QIODevice::ReadOnly);
     const QByteArray jpeg = source.readAll();
     const QImage photo = QImage::fromData(jpeg);
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     const struct {
         const char* name;
         QByteArray jpeg;
         QByteArray icc;
     } variants[] = {
         {"untagged", jpeg, {}},
-        {"sRGB profile", jpeg, Saved(srgb)},
-        {"Display P3 profile", jpeg, DisplayP3()},
-        {"CMYK JPEG with profile", CmykJpeg(photo), PrinterCmyk()},
+        {"sRGB profile", jpeg, MadeProfile("srgb")},
+        {"Display P3 profile", jpeg, MadeProfile("p3")},
+        {"CMYK JPEG with profile", CmykJpeg(photo), MadeProfile("cmyk")},
     };
     std::printf("\nColour management, %dx%d JPEG to JPEG, 1 picture at once, median of %d "
                 "items\n",
