@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -56,10 +57,13 @@ int OutputFolder::removeLeftovers() const {
             continue;
         // A writer holds its temporary locked from the moment it exists until it has its name;
         // one that is free to lock belongs to no live run. A file system that cannot lock
-        // keeps its files: nothing proves them dead.
+        // keeps its files: nothing proves them dead. Some shares lock only on their own host
+        // (FUSE without lock support), where another machine's live file looks free: only a
+        // file left unwritten for a while is taken for dead.
         struct stat held {
         }, there{};
         if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+            std::time(nullptr) - held.st_mtim.tv_sec >= kLeftoverAgeSeconds &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
             ::fstatat(m_fd, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
             there.st_dev == held.st_dev && there.st_ino == held.st_ino &&

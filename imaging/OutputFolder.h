@@ -40,7 +40,8 @@ class OutputFolder {
     bool isProtected(dev_t device, ino_t inode) const;
 
     // Removes the hidden temporary files that killed runs left behind: those no live writer
-    // holds locked. Returns how many were removed.
+    // holds locked and nothing has written for kLeftoverAgeSeconds. Returns how many.
+    static constexpr long kLeftoverAgeSeconds = 60;
     int removeLeftovers() const;
 
   private:

@@ -201,16 +201,21 @@ TEST_F(Reliability, OutputFolderFailures) {
          {kCouldNotSave, kDone, kDone},
          {"000.PNG", "001.PNG", "002.PNG"},
          "kept"},
-        // A killed run's hidden temporary file is removed; one a live run holds is not.
+        // A killed run's hidden temporary file is removed; one a live run holds is not, nor
+        // one just written (on a share that locks per host, another machine's may be live).
         {"temporary files of other runs",
          [&](BatchFixture& t) {
              ASSERT_TRUE(WriteBytes(t.Out(".pictorum-KilledKilled"), "left behind"));
+             const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+             ASSERT_EQ(utimensat(AT_FDCWD, t.Out(".pictorum-KilledKilled").constData(), hourAgo, 0),
+                       0);
+             ASSERT_TRUE(WriteBytes(t.Out(".pictorum-JustWritten1"), "a share's live file"));
              live = open(t.Out(".pictorum-LiveLiveLive").constData(), O_CREAT | O_RDWR, 0600);
              ASSERT_EQ(flock(live, LOCK_EX), 0);
          },
          {},
          {kDone, kDone, kDone},
-         {".pictorum-LiveLiveLive", "000.PNG", "001.PNG", "002.PNG"}},
+         {".pictorum-JustWritten1", ".pictorum-LiveLiveLive", "000.PNG", "001.PNG", "002.PNG"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
