@@ -53,18 +53,6 @@ bool MakeFolders(const std::string& dir) {
     }
 }
 
-// Why the overlay named by path does not load.
-const char* OverlayProblem(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return "no such file";
-    if (!S_ISREG(info.st_mode))
-        return "not a regular file";
-    if (::access(path.c_str(), R_OK) != 0)
-        return "cannot be read";
-    return "not a picture that can be read";
-}
-
 // As in the windowed log, escaped where the terminal could not show it.
 std::string ItemName(const std::string& path) {
     return Printable(FileNameOrPath(path.c_str()));
@@ -232,10 +220,16 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     }
     // Every item would fail with an overlay that does not decode; better said once, up front.
     CImageFile overlay;
+    GpStatus loaded = InvalidParameter;
     if (options.overlayPath.size() >= MAX_PATH ||
-        !overlay.LoadFromFile(options.overlayPath.c_str()) || !overlay.DecodeNow()) {
+        !overlay.LoadFromFile(options.overlayPath.c_str(), &loaded) || !overlay.DecodeNow()) {
+        const std::string why = options.overlayPath.size() >= MAX_PATH
+                                    ? "longer than " + std::to_string(MAX_PATH - 1) + " bytes"
+                                : loaded == Ok
+                                    ? std::string("damaged picture data")
+                                    : OpenFailureReason(options.overlayPath.c_str(), loaded);
         std::fprintf(streams.err, "pictorum-batch: --overlay '%s': %s\n",
-                     Printable(options.overlayPath).c_str(), OverlayProblem(options.overlayPath));
+                     Printable(options.overlayPath).c_str(), why.c_str());
         return kExitBadUsage;
     }
 

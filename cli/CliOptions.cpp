@@ -7,8 +7,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <langinfo.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -130,37 +128,6 @@ std::string Bytes(const QString& text) {
     return text.toLatin1().toStdString();
 }
 
-// The length of the UTF-8 character at the start of text, or 0 when it is not one.
-std::size_t Utf8Length(const unsigned char* text, std::size_t left) {
-    const unsigned char c = text[0];
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-        code = c & 0x1Fu;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        code = c & 0x0Fu;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        code = c & 0x07u;
-    } else {
-        return 0;
-    }
-    if (left < length)
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((text[k] & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (text[k] & 0x3Fu);
-    }
-    // Overlong forms, surrogates and code points past Unicode are no characters.
-    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < least[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-        return 0;
-    return length;
-}
-
 // The value of the Slurm array variable name, or nothing when it is unset or no number.
 std::optional<std::int64_t> ArrayVariable(const char* name) {
     const char* text = std::getenv(name);
@@ -279,30 +246,7 @@ std::optional<std::string> NormalizeTemplate(const std::string& text) {
 }
 
 std::string Printable(const std::string& bytes) {
-    const char* codeset = nl_langinfo(CODESET);
-    const bool utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
-    const auto* text = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::string shown;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const unsigned char c = text[at];
-        if (c == '\\') {
-            shown += "\\\\";
-            ++at;
-        } else if (c >= 0x20 && c < 0x7F) {
-            shown += static_cast<char>(c);
-            ++at;
-        } else if (const std::size_t length = utf8 ? Utf8Length(text + at, bytes.size() - at) : 0;
-                   length > 0) {
-            shown.append(bytes, at, length);
-            at += length;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(c));
-            shown += escaped;
-            ++at;
-        }
-    }
-    return shown;
+    return EscapedForLog(bytes);
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJobs) {

@@ -83,7 +83,7 @@ std::optional<std::string> ParseFormat(const std::string& text);
 // dialog's field holds (the dialog would cut it, and names would be lost).
 std::optional<std::string> NormalizeTemplate(const std::string& text);
 
-// A name as bytes, the way messages and logs show it: characters of the locale's encoding as
-// they are; control characters, the backslash and every byte that is no such character as
-// \xNN (\\ for the backslash), so that a line stays one line and names stay apart.
+// A name as bytes, the way messages and logs show it (EscapedForLog): characters of the
+// locale's encoding as they are; control characters and every byte that is no such character
+// as \xNN, a backslash as \\, so that a line stays one line and names stay apart.
 std::string Printable(const std::string& bytes);

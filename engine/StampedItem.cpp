@@ -14,9 +14,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// The library's answer for a file that did not load, told as the file's owner would want it.
 std::string OpenFailureReason(const char* path, GpStatus status) {
     struct stat info {};
     const bool exists = path != nullptr && ::stat(path, &info) == 0;
@@ -40,8 +37,6 @@ std::string OpenFailureReason(const char* path, GpStatus status) {
     }
     return "could not be opened";
 }
-
-} // namespace
 
 const char* ItemOutcomeText(ItemOutcome outcome) {
     switch (outcome) {

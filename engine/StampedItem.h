@@ -23,6 +23,10 @@ const char* ItemOutcomeText(ItemOutcome outcome);
 inline constexpr const char* kProfileIgnoredText =
     " (colour profile damaged or unusable: stamped as a picture without one)";
 
+// The library's answer for a file that did not load, told as the file's owner would want it
+// ("no such file", "a folder, not a picture", "an empty file", ...).
+std::string OpenFailureReason(const char* path, GpStatus status);
+
 class CStampedItem {
   public:
     // Loads path and draws the overlay on it where the job's size and anchor put it: Load and

@@ -83,7 +83,9 @@ std::string EscapedForLog(const std::string& text) {
     for (std::size_t left = text.size(); left > 0;) {
         const Step step = NextCharacter(at, left, state);
         const bool control = step.character < 0x20 || step.character == 0x7F;
-        if (step.decoded && !control) {
+        if (step.decoded && step.character == L'\\') {
+            shown += "\\\\"; // so that a name's own backslash never reads as an escape
+        } else if (step.decoded && !control) {
             shown.append(at, step.bytes);
         } else {
             for (std::size_t i = 0; i < step.bytes; ++i) {

@@ -15,5 +15,6 @@ std::optional<std::wstring> ToWidePath(const char* text);
 // Nothing when a character has no 8-bit form in the locale (an escaped byte always has one).
 std::optional<std::string> FromWideText(const wchar_t* text);
 
-// The text fit for a log line: bytes the locale cannot show as text are written as \xNN.
+// The text fit for a log line: bytes the locale cannot show as text (and control characters)
+// are written as \xNN, a backslash as two.
 std::string EscapedForLog(const std::string& text);

@@ -117,6 +117,7 @@ TEST(TextHelpers, PathsSurviveTheWideTextWhateverTheLocale) {
         {"C.UTF-8", "/tmp/\xc3", L"/tmp/\xdcc3", "/tmp/\\xc3"},
         {"C.UTF-8", "a\xed\xb3\xa9", L"a\xdced\xdcb3\xdca9", "a\\xed\\xb3\\xa9"},
         {"C.UTF-8", "line\nbreak", L"line\nbreak", "line\\x0abreak"},
+        {"C.UTF-8", "a\\x41", L"a\\x41", "a\\\\x41"}, // a name's own "\x41" stays apart
         // Cron and minimal containers: every byte past ASCII.
         {"C", "ausgabe-\xc3\xbc", L"ausgabe-\xdcc3\xdcbc", "ausgabe-\\xc3\\xbc"},
     };
