@@ -1,6 +1,8 @@
 #include "engine/ImageFile.h"
 
 #include "engine/TextHelpers.h"
+#include "imaging/GpImage.h"
+#include "imaging/ImageSaver.h"
 
 CImageFile::~CImageFile() {
     Release();
@@ -41,6 +43,11 @@ PixelFormat CImageFile::GetPixelFormat() const {
     if (m_pRecord != nullptr && GdipGetImagePixelFormat(m_pRecord->hImage, &format) != Ok)
         format = PixelFormatUndefined;
     return format;
+}
+
+void CImageFile::ReduceForEncoder(const CLSID& encoder) {
+    if (m_pRecord != nullptr && ImageSaver::storesEightBitsOnly(encoder))
+        m_pRecord->hImage->reduceToEightBits();
 }
 
 bool CImageFile::SaveToFile(const char* path, const CLSID& encoder) const {

@@ -38,6 +38,11 @@ class CImageFile {
     // empty or the library fails.
     bool ComposeOverlay(const CImageFile& overlay, const RECT& sourceRect, const RECT& destRect);
 
+    // Before decoding: when the encoder stores 8 bits a sample at most, a 16-bit picture is
+    // decoded at 8 bits where its format allows, without a full-depth copy (GetPixelFormat then
+    // tells the 8-bit format). Nothing changes for other encoders and pictures.
+    void ReduceForEncoder(const CLSID& encoder);
+
     // Decodes the pixels now; the library otherwise does so at the first draw. A picture that
     // several threads draw from at once must be decoded before, as decoding writes to it.
     // False when empty or when the pixels do not decode.

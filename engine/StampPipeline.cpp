@@ -140,7 +140,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     slot.source = FileState::Of(m_items[index].path);
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
-    slot.stamped = stamped.Load(m_items[index].path.c_str());
+    slot.stamped = stamped.Load(m_items[index].path.c_str(), m_haveEncoder ? &m_encoder : nullptr);
     // Only the header is known so far: the pixels are decoded once the picture is admitted.
     const std::uint64_t bytes = slot.stamped == ItemOutcome::Done ? stamped.MemoryNeeded() : 0;
     if (admit)

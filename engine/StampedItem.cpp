@@ -63,12 +63,15 @@ ItemOutcome CStampedItem::Failed(ItemOutcome outcome, std::string reason) {
     return outcome;
 }
 
-ItemOutcome CStampedItem::Load(const char* path) {
+ItemOutcome CStampedItem::Load(const char* path, const CLSID* encoder) {
     m_image.Release();
     m_reason.clear();
     GpStatus status = Ok;
-    if (m_image.LoadFromFile(path, &status))
+    if (m_image.LoadFromFile(path, &status)) {
+        if (encoder != nullptr)
+            m_image.ReduceForEncoder(*encoder);
         return ItemOutcome::Done;
+    }
     return Failed(ItemOutcome::OpenFailed, OpenFailureReason(path, status));
 }
 

@@ -37,7 +37,8 @@ class CStampedItem {
     // The two halves, for a caller that decodes outside the compose: Load reads the file
     // (Done or OpenFailed); DecodeNow decodes its pixels, whose failure Compose reports as
     // ComposeFailed like any other; Compose stamps the loaded picture.
-    ItemOutcome Load(const char* path);
+    // encoder (optional): the output's, whose sample depth the picture need not exceed.
+    ItemOutcome Load(const char* path, const CLSID* encoder = nullptr);
     void DecodeNow() const { m_image.DecodeNow(); }
     // The memory the loaded picture will take while it is decoded and stamped, from its
     // header: its pixels and those of the bitmap a stamp may draw into. 0 when none is held.

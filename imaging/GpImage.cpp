@@ -5,6 +5,7 @@
 #include "imaging/JpegDecoder.h"
 #include "imaging/PictureFacts.h"
 #include "imaging/PixelFormatMap.h"
+#include "imaging/PngRowReducer.h"
 #include "imaging/PngTransparencyKey.h"
 
 #include <QBuffer>
@@ -74,6 +75,12 @@ void coverEveryIndex(QImage& image) {
     image.setColorTable(colours);
 }
 
+// What the decoded pixels take, from the bits a pixel the format's code states.
+std::uint64_t decodedBytes(UINT width, UINT height, PixelFormat format) {
+    const std::uint64_t bits = (format >> 8) & 0xFF;
+    return std::uint64_t{width} * height * ((bits + 7) / 8);
+}
+
 } // namespace
 
 GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
@@ -89,9 +96,6 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (probe.damaged)
         return GenericError;
 
-    const std::optional<QRgba64> deepKey = probe.container == ImageFileProbe::Container::Png
-                                               ? PngTransparencyKey::takeDeepRgbKey(&encoded)
-                                               : std::nullopt;
     // A JPEG in which no frame header was found is no picture; Qt's reader would search all of
     // it (16 MB of a huge file) to say so.
     if (probe.container == ImageFileProbe::Container::Jpeg && probe.width == 0)
@@ -155,13 +159,33 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (decodedNow.isNull()) {
         result->m_encoded = std::move(encoded);
         result->m_readerFormat = format;
-        result->m_deepKey = deepKey;
+        // The limit is on memory, not pixels: a picture whose samples take more than the
+        // largest one at 8 bits does is decoded at 8 bits where the format allows, row by
+        // row, and refused otherwise, before any pixel memory exists.
+        if (decodedBytes(result->width, result->height, result->pixelFormat) > kMaxDecodedBytes &&
+            !result->reduceToEightBits()) {
+            delete result;
+            return OutOfMemory;
+        }
     } else {
         coverEveryIndex(decodedNow);
         result->pixels = std::move(decodedNow);
     }
     *image = result;
     return Ok;
+}
+
+bool GpImage::reduceToEightBits() {
+    if (m_reducedRows)
+        return true;
+    if (!pixels.isNull() || m_encoded.isEmpty() || m_decodeStatus != Ok || m_readerFormat != "png")
+        return false;
+    const PixelFormat reduced = PngRowReducer::reducedFormat(m_encoded);
+    if (reduced == PixelFormatUndefined)
+        return false;
+    pixelFormat = reduced;
+    m_reducedRows = true;
+    return true;
 }
 
 GpStatus GpImage::blank(INT width, INT height, PixelFormat format, GpImage** image) {
@@ -217,6 +241,16 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     if (m_decodeStatus != Ok)
         return m_decodeStatus;
 
+    QImage image;
+    if (m_reducedRows) {
+        m_decodeStatus = PngRowReducer::read(m_encoded, &image);
+        if (m_decodeStatus == Ok)
+            settleDecoded(std::move(image), false, false);
+        return m_decodeStatus;
+    }
+    // Qt's reader reads a 16-bit RGB PNG's key wrongly: it is taken out and applied here.
+    const std::optional<QRgba64> deepKey =
+        m_readerFormat == "png" ? PngTransparencyKey::takeDeepRgbKey(&m_encoded) : std::nullopt;
     QBuffer buffer(&m_encoded);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, m_readerFormat);
@@ -224,7 +258,6 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     // Handlers that are given an image of the size and format they decode to fill it as it is.
     // Made here, its memory is the fast kind (see ImageAllocator), and Qt's allocation cap,
     // which QT_IMAGEIO_MAXALLOC can lower behind the library's back, is not asked.
-    QImage image;
     // JPEG has a decoder of its own: Qt's reader does not report damaged scan data.
     const bool jpeg = m_readerFormat == "jpeg";
     JpegDecoder::Colour colour;
@@ -261,11 +294,15 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
         return m_decodeStatus;
     }
     buffer.close();
-    if (m_deepKey)
-        image = PngTransparencyKey::apply(std::move(image), *m_deepKey);
-    facts = PictureFacts::settle(facts, image, colour.cmyk, colour.throughProfile);
+    if (deepKey)
+        image = PngTransparencyKey::apply(std::move(image), *deepKey);
+    settleDecoded(std::move(image), colour.cmyk, colour.throughProfile);
+    return Ok;
+}
+
+void GpImage::settleDecoded(QImage image, bool cmyk, bool throughProfile) {
+    facts = PictureFacts::settle(facts, image, cmyk, throughProfile);
     coverEveryIndex(image);
     pixels = std::move(image);
     m_encoded = QByteArray();
-    return Ok;
 }

@@ -7,14 +7,17 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QRgba64>
 
+#include <cstdint>
 #include <memory>
-#include <optional>
 
 struct PictureFacts;
 
 struct GpImage {
+    // The most that a decoded picture's pixels may take: a picture at the pixel limit in 32-bit
+    // pixels. Every 8-bit picture fits; deeper ones of more than half the limit do not.
+    static constexpr std::uint64_t kMaxDecodedBytes = kMaxImagePixels * 4;
+
     // Takes the file's bytes (read once; later changes to the file do not matter). Checks the
     // header, the pixel limit and the file's completeness; decodes nothing.
     static GpStatus fromEncoded(QByteArray encoded, GpImage** image);
@@ -29,6 +32,12 @@ struct GpImage {
     // Like decode, but a blank bitmap may stay uncleared: for a drawing surface, whose first
     // drawing may cover every pixel (see coverWithoutClearing).
     GpStatus prepareForPainting(QImage::Format drawnInto = QImage::Format_Invalid);
+    // Asks that 16-bit samples become 8-bit as they are decoded, row by row, so that no
+    // full-depth copy exists: for an output format that holds 8 bits a sample anyway, and for
+    // pictures whose full depth would exceed the memory limit. True when the pixels will be
+    // 8-bit (pixelFormat then says so); false for formats that cannot be read that way and
+    // once the pixels are decoded.
+    bool reduceToEightBits();
     // A blank bitmap's zero pixels exist only on demand: its memory is cleared the first time
     // it is read or drawn on, unless that first drawing replaces every pixel.
     bool clearPending() const { return m_clearPending; }
@@ -48,11 +57,11 @@ struct GpImage {
     GpGraphics* graphics = nullptr;
 
   private:
+    void settleDecoded(QImage image, bool cmyk, bool throughProfile);
+
     QByteArray m_encoded;
     QByteArray m_readerFormat;
-    // The transparency key taken out of a 16-bit RGB PNG before Qt reads it (see
-    // PngTransparencyKey), applied to the decoded pixels.
-    std::optional<QRgba64> m_deepKey;
     GpStatus m_decodeStatus = Ok;
+    bool m_reducedRows = false;
     bool m_clearPending = false;
 };

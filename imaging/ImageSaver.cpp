@@ -33,13 +33,28 @@ bool isWide(QImage::Format format) {
 
 } // namespace
 
+bool ImageSaver::storesEightBitsOnly(const char* qtFormat) {
+    return std::strcmp(qtFormat, "jpeg") == 0 || std::strcmp(qtFormat, "bmp") == 0 ||
+           std::strcmp(qtFormat, "webp") == 0;
+}
+
+bool ImageSaver::storesEightBitsOnly(const CLSID& encoder) {
+    const EncoderEntry* entry = EncoderTable::instance().find(encoder);
+    return entry != nullptr && storesEightBitsOnly(entry->qtFormat);
+}
+
 QImage ImageSaver::prepare(const QImage& pixels, const char* qtFormat) {
     const bool jpeg = std::strcmp(qtFormat, "jpeg") == 0;
-    const bool eightBitOnly =
-        jpeg || std::strcmp(qtFormat, "bmp") == 0 || std::strcmp(qtFormat, "webp") == 0;
+    const bool eightBitOnly = storesEightBitsOnly(qtFormat);
     if (jpeg && pixels.hasAlphaChannel()) {
         // JPEG has no alpha: it is dropped and the stored colour kept, as the Windows library
         // does, so a blank (all-zero) area comes out black.
+        if (pixels.format() == QImage::Format_ARGB32) {
+            // The same words read as RGB32, without a copy of a picture that may be gigabytes:
+            // the caller keeps pixels alive while the view is encoded.
+            return QImage(pixels.constBits(), pixels.width(), pixels.height(),
+                          pixels.bytesPerLine(), QImage::Format_RGB32);
+        }
         QImage straight = pixels.convertToFormat(QImage::Format_ARGB32);
         straight.reinterpretAsFormat(QImage::Format_RGB32);
         return straight;

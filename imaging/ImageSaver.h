@@ -55,6 +55,10 @@ class ImageSaver {
                                MetadataKept kept = MetadataKept::Default);
     // Writes the encoded picture to device; false when the encoder fails.
     static bool encode(const QImage& pixels, const char* qtFormat, QIODevice* device);
-    // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed).
+    // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed);
+    // it may share pixels' memory, so pixels must outlive it.
     static QImage prepare(const QImage& pixels, const char* qtFormat);
+    // True when the encoder stores at most 8 bits a sample: deeper pixels are narrowed.
+    static bool storesEightBitsOnly(const char* qtFormat);
+    static bool storesEightBitsOnly(const CLSID& encoder);
 };

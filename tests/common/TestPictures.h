@@ -73,6 +73,11 @@ QByteArray PngWithKey(const QImage& picture, int depth, QRgb key);
 // page's directory, or "strip": its pixel strip and more data. What follows the directory
 // reads, taken for directory entries, as a picture 70000 pixels square.
 QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape);
+// A large PNG or deflate TIFF ("png", "tiff") of 3 or 4 samples of 8 or 16 bits (the fourth
+// unassociated alpha), its top half `top` and its bottom half `bottom`. Compressed as it is
+// made: hundreds of megapixels take a few megabytes and never their full size in memory.
+QByteArray TwoBandPicture(const char* format, std::uint32_t width, std::uint32_t height, int depth,
+                          int samples, QRgb top, QRgb bottom);
 // A 16-bit BMP: 5-5-5 without bit fields, or 5-6-5 with them.
 QByteArray Bmp16(const QImage& picture, bool rgb565);
 

@@ -9,6 +9,7 @@
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImageReader>
 
@@ -135,6 +136,61 @@ TEST_F(Reliability, HiddenOversizedPicturesAndHugeFilesAreRefusedCheaply) {
 #endif
     }
     EXPECT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG"}));
+}
+
+// 16-bit pictures whose full depth would take more memory than the largest 8-bit picture: a
+// PNG is read at 8 bits, row by row, and costs at most half as much again as the 8-bit picture
+// of its size; a TIFF, which cannot be read that way, is refused before any pixel memory.
+TEST_F(Reliability, DeepPicturesOverTheMemoryLimitAreReducedOrRefused) {
+    constexpr std::uint32_t kSide = 12300; // 151 MP: over the limit at 8 bytes a pixel only
+    static_assert(std::uint64_t(kSide) * kSide * 8 > std::uint64_t(kMaxImagePixels) * 4);
+    const QRgb top = qRgba(200, 40, 10, 255), bottom = qRgba(20, 60, 220, 255);
+    const struct {
+        const char* name;
+        const char* format;
+        int depth, samples;
+        const char* outcome;
+    } rows[] = {
+        {"rgb8.png", "png", 8, 3, kDone},
+        {"rgba16.png", "png", 16, 4, kDone},
+        {"rgba16.tif", "tiff", 16, 4, kCouldNotOpen},
+    };
+    long eightBitPeakKb = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir(QFile::decodeName(Out())).removeRecursively();
+        QDir().mkpath(QFile::decodeName(Out()));
+        ChildBatchSpec spec;
+        spec.inputs = {Put(row.name, TwoBandPicture(row.format, kSide, kSide, row.depth,
+                                                    row.samples, top, bottom))};
+        spec.guardSeconds = 240;
+        QElapsedTimer timer;
+        timer.start();
+        const ChildBatchResult result = RunChild(spec);
+        ASSERT_TRUE(result.Clean()) << HowItEnded(result);
+        ASSERT_EQ(result.lines,
+                  (std::vector<std::string>{Line(row.name, row.outcome), "Batch Completed"}));
+        const long peakKb = result.itemPeakGrowthKb.at(0);
+        RecordProperty(std::string("peak_growth_kb_") + row.name, std::to_string(peakKb));
+        if (row.depth == 8) {
+            eightBitPeakKb = peakKb;
+        } else if (row.outcome == kDone) {
+            EXPECT_LE(peakKb, eightBitPeakKb * 3 / 2);
+            // Written at 8 bits a sample (byte 24 of a PNG is its bit depth), both halves kept.
+            const QByteArray written = ReadBytes(Out("000.PNG"));
+            ASSERT_GT(written.size(), 24);
+            EXPECT_EQ(int(written[24]), 8);
+            QImageReader reader(QFile::decodeName(Out("000.PNG")));
+            reader.setClipRect(QRect(10, 10, 1, int(kSide) - 20));
+            const QImage strip = reader.read();
+            ASSERT_EQ(strip.height(), int(kSide) - 20);
+            EXPECT_TRUE(NearColour(strip.pixel(0, 0), top, 1)) << Describe(strip.pixel(0, 0));
+            EXPECT_TRUE(NearColour(strip.pixel(0, strip.height() - 1), bottom, 1));
+        } else {
+            EXPECT_LT(peakKb, 100 * 1024);
+            EXPECT_LT(timer.elapsed(), 15000);
+        }
+    }
 }
 
 // A real 108 MP photograph-sized picture is decoded, stamped and written in full.
