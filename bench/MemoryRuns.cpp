@@ -53,10 +53,8 @@ void PrintDeepPictureRow(const QString& work, const std::string& overlay) {
     constexpr std::uint32_t kDeepWidth = 20000, kDeepHeight = 15000;
     const QString out = work + QStringLiteral("/memory-out");
     std::printf("Memory: one %.0f MP PNG picture, 8-bit RGB against 16-bit RGBA (limit on a "
-                "decoded picture %.0f MB)
-                ",
-                    double(kDeepWidth) *
-                    kDeepHeight / 1e6,
+                "decoded picture %.0f MB)\n",
+                double(kDeepWidth) * kDeepHeight / 1e6,
                 double(GpImage::kMaxDecodedBytes) / 1048576.0);
     double eightBitMb = 0;
     for (const int depth : {8, 16}) {
