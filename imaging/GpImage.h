@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+struct MarkReductions;
 struct PictureFacts;
 
 struct GpImage {
@@ -46,6 +47,8 @@ struct GpImage {
     std::shared_ptr<const PictureFacts> facts;
     // The drawing surface open on this bitmap, if any (only one at a time).
     GpGraphics* graphics = nullptr;
+    // Copies of this bitmap reduced for drawing smaller, kept while it lives (see ReducedMark).
+    std::shared_ptr<MarkReductions> reductions;
 
   private:
     QByteArray m_encoded;
