@@ -94,7 +94,7 @@ void setPixel(uchar* line, int x, const std::uint64_t (&c)[4], bool deep) {
 
 // The pixels reduced to size (no larger than theirs along either axis) by area averaging of
 // premultiplied values, rounded to the nearest. Sums are exact: a 64-bit total holds a
-// 16-bit channel times the weights of 300 megapixels. Null when memory runs out.
+// 16-bit channel times the weights of 300 megapixels (2^16 * 2^29). Null when memory runs out.
 QImage reduced(const QImage& pixels, QSize size) {
     const bool deep = pixels.depth() > 32 || pixels.format() == QImage::Format_Grayscale16;
     const bool opaque = !pixels.hasAlphaChannel();
@@ -106,7 +106,9 @@ QImage reduced(const QImage& pixels, QSize size) {
         return result;
     const std::vector<Span> across = spansOf(pixels.width(), size.width());
     const std::vector<Span> down = spansOf(pixels.height(), size.height());
-    const std::uint64_t whole = std::uint64_t(pixels.width()) * std::uint64_t(pixels.height());
+    // Each target pixel's weights add up to the source's area; a sum is at most 2^45, exact in
+    // a double, and multiplying by the reciprocal is a tenth of the time of dividing.
+    const double perWhole = 1.0 / (double(pixels.width()) * double(pixels.height()));
     const std::size_t rowValues = std::size_t(size.width()) * 4;
     // Sums of the source row being read, and of the two target rows it may fall on.
     std::vector<std::uint64_t> row(rowValues), target(rowValues), next(rowValues);
@@ -116,7 +118,7 @@ QImage reduced(const QImage& pixels, QSize size) {
         for (int x = 0; x < size.width(); ++x) {
             std::uint64_t c[4];
             for (int k = 0; k < 4; ++k)
-                c[k] = (target[std::size_t(x) * 4 + k] + whole / 2) / whole;
+                c[k] = std::uint64_t(double(target[std::size_t(x) * 4 + k]) * perWhole + 0.5);
             setPixel(line, x, c, deep);
         }
         target.swap(next);
@@ -146,10 +148,11 @@ QImage reduced(const QImage& pixels, QSize size) {
             const Span& s = down[std::size_t(strip + r)];
             if (s.first > targetRow)
                 finishRow();
-            for (std::size_t i = 0; i < rowValues; ++i) {
+            for (std::size_t i = 0; i < rowValues; ++i)
                 target[i] += row[i] * s.inFirst;
-                next[i] += row[i] * s.inNext;
-            }
+            if (s.inNext != 0)
+                for (std::size_t i = 0; i < rowValues; ++i)
+                    next[i] += row[i] * s.inNext;
         }
     }
     finishRow();
