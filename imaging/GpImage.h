@@ -21,6 +21,8 @@ struct GpImage {
     static GpStatus fromEncoded(QByteArray encoded, GpImage** image);
     // A blank bitmap, all bits zero (black, or transparent black where there is alpha).
     static GpStatus blank(INT width, INT height, PixelFormat format, GpImage** image);
+    // A bitmap holding decoded pixels (of a format a decoder gives), with no facts.
+    static std::unique_ptr<GpImage> ofPixels(QImage pixels);
 
     // Decodes the pixels if that has not happened yet, and makes a blank bitmap's pixels zero
     // if they are not yet. A failure is remembered and returned again on later calls.

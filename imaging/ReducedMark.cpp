@@ -3,7 +3,6 @@
 #include "imaging/GpImage.h"
 #include "imaging/ImageAllocator.h"
 #include "imaging/ImageFacts.h"
-#include "imaging/PixelFormatMap.h"
 
 #include <QRgba64>
 
@@ -190,11 +189,7 @@ std::shared_ptr<GpImage> ReducedMark::drawnAt(GpImage* image, INT width, INT hei
     QImage smaller = reduced(pixels, size);
     if (smaller.isNull())
         return itself;
-    auto copy = std::make_shared<GpImage>();
-    copy->width = UINT(size.width());
-    copy->height = UINT(size.height());
-    copy->pixelFormat = PixelFormatMap::codeForDecoded(smaller.format());
-    copy->pixels = std::move(smaller);
+    std::shared_ptr<GpImage> copy = GpImage::ofPixels(std::move(smaller));
     copy->facts = image->facts;
     kept.copies.insert(kept.copies.begin(), copy);
     qsizetype bytes = 0;
