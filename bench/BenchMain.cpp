@@ -3,7 +3,7 @@
 //
 //   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
 //                  [--no-peers] [--jobs N] [--no-windowed] [--list-entries N] [--list-only]
-//                  [--memory-only] [--colour-only]
+//                  [--memory-only] [--colour-only] [--marks-only]
 //
 // Every measured run is a child process of this one, so that wall time and peak memory are
 // those of that run alone, as a user's script would see them.
@@ -12,6 +12,7 @@
 #include "bench/ColourRuns.h"
 #include "bench/InProcessRuns.h"
 #include "bench/ListRuns.h"
+#include "bench/MarkRuns.h"
 #include "bench/MemoryRuns.h"
 #include "bench/ParallelRuns.h"
 #include "bench/Peers.h"
@@ -57,6 +58,8 @@ struct Options {
     bool windowed = true;
     // Only the colour-management rows.
     bool colourOnly = false;
+    // Only the reduced-mark rows.
+    bool marksOnly = false;
 };
 
 struct Background {
@@ -229,6 +232,11 @@ int RunParent(const Options& options) {
                           options.work + QStringLiteral("/colour"), 3 * options.rounds);
         return 0;
     }
+    if (options.marksOnly) {
+        RunAndPrintReducedMarks(workload.backgrounds.back(), workload.overlay,
+                                options.work + QStringLiteral("/marks"), 15 * options.rounds);
+        return 0;
+    }
     const QSize overlaySize = QImageReader(workload.overlay).size();
     std::vector<Background> backgrounds;
     std::vector<std::string> classes;
@@ -350,6 +358,8 @@ int RunParent(const Options& options) {
     PrintGoals(results, classes, referenceMb, baselineKb, preview);
     RunAndPrintColour(workload.backgrounds.back(), workload.overlay,
                       options.work + QStringLiteral("/colour"), 3 * options.rounds);
+    RunAndPrintReducedMarks(workload.backgrounds.back(), workload.overlay,
+                            options.work + QStringLiteral("/marks"), 15 * options.rounds);
     PrintListRow(options.listEntries);
     RunAndPrintMemory(options.work);
     return 0;
@@ -381,6 +391,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->windowed = false;
         else if (arg == "--colour-only")
             options->colourOnly = true;
+        else if (arg == "--marks-only")
+            options->marksOnly = true;
         else
             return false;
     }
@@ -440,7 +452,7 @@ int main(int argc, char** argv) {
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
                          "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--no-windowed] "
                          "[--list-entries N] "
-                         "[--list-only] [--memory-only] [--colour-only]\n",
+                         "[--list-only] [--memory-only] [--colour-only] [--marks-only]\n",
                          argv[0]);
             result = 2;
         } else {

@@ -3,8 +3,10 @@
 #include "engine/SaturatingCast.h"
 #include "imaging/ImageFacts.h"
 #include "imaging/InPlaceDrawing.h"
+#include "imaging/ReducedMark.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace {
 
@@ -39,12 +41,25 @@ bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRec
     const PixelFormat format = ComposedFormat(GetPixelFormat());
     // Called once the background is decoded, whose profile (settled by decoding) says what
     // space the overlay goes into.
+    const INT destWidth = Extent(destRect.left, destRect.right);
+    const INT destHeight = Extent(destRect.top, destRect.bottom);
+    const bool wholeOverlay = sourceRect.left == 0 && sourceRect.top == 0 &&
+                              sourceRect.right == SaturatingCast<LONG>(overlay.Width()) &&
+                              sourceRect.bottom == SaturatingCast<LONG>(overlay.Height());
     const auto drawOverlay = [&](DrawingSurface& surface) {
+        // The whole overlay, drawn smaller than it is, goes on as a copy reduced to that size:
+        // scaling alone would skip pixels of its thin lines.
+        if (wholeOverlay) {
+            const std::shared_ptr<GpImage> mark = ReducedMark::overlayFor(
+                overlay.m_pRecord->hImage, m_pRecord->hImage, destWidth, destHeight);
+            return surface.DrawImage(mark.get(), destRect.left, destRect.top, destWidth,
+                                     destHeight);
+        }
         GpImage* mark = ImageFacts::overlayFor(overlay.m_pRecord->hImage, m_pRecord->hImage);
-        return surface.DrawImage(
-            mark, destRect.left, destRect.top, Extent(destRect.left, destRect.right),
-            Extent(destRect.top, destRect.bottom), sourceRect.left, sourceRect.top,
-            Extent(sourceRect.left, sourceRect.right), Extent(sourceRect.top, sourceRect.bottom));
+        return surface.DrawImage(mark, destRect.left, destRect.top, destWidth, destHeight,
+                                 sourceRect.left, sourceRect.top,
+                                 Extent(sourceRect.left, sourceRect.right),
+                                 Extent(sourceRect.top, sourceRect.bottom));
     };
     // Most photographs decode into exactly what the new bitmap would hold: the overlay then goes
     // on the picture itself, which saves copying every pixel (72 MB for 24 MP) into a second

@@ -188,6 +188,15 @@ bool GpImage::reduceToEightBits() {
     return true;
 }
 
+std::unique_ptr<GpImage> GpImage::ofPixels(QImage pixels) {
+    auto image = std::make_unique<GpImage>();
+    image->width = UINT(pixels.width());
+    image->height = UINT(pixels.height());
+    image->pixelFormat = PixelFormatMap::codeForDecoded(pixels.format());
+    image->pixels = std::move(pixels);
+    return image;
+}
+
 GpStatus GpImage::blank(INT width, INT height, PixelFormat format, GpImage** image) {
     if (!image || width <= 0 || height <= 0)
         return InvalidParameter;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+struct MarkReductions;
 struct PictureFacts;
 
 struct GpImage {
@@ -23,6 +24,8 @@ struct GpImage {
     static GpStatus fromEncoded(QByteArray encoded, GpImage** image);
     // A blank bitmap, all bits zero (black, or transparent black where there is alpha).
     static GpStatus blank(INT width, INT height, PixelFormat format, GpImage** image);
+    // A bitmap holding decoded pixels (of a format a decoder gives), with no facts.
+    static std::unique_ptr<GpImage> ofPixels(QImage pixels);
 
     // Decodes the pixels if that has not happened yet, and makes a blank bitmap's pixels zero
     // if they are not yet. A failure is remembered and returned again on later calls.
@@ -55,6 +58,8 @@ struct GpImage {
     std::shared_ptr<const PictureFacts> facts;
     // The drawing surface open on this bitmap, if any (only one at a time).
     GpGraphics* graphics = nullptr;
+    // Copies of this bitmap reduced for drawing smaller, kept while it lives (see ReducedMark).
+    std::shared_ptr<MarkReductions> reductions;
 
   private:
     void settleDecoded(QImage image, bool cmyk, bool throughProfile);

@@ -2,7 +2,6 @@
 
 #include "imaging/GpImage.h"
 #include "imaging/PictureFacts.h"
-#include "imaging/PixelFormatMap.h"
 
 #include <memory>
 
@@ -40,11 +39,7 @@ GpImage* ImageFacts::overlayFor(GpImage* overlay, const GpImage* background) {
     QImage pixels = overlay->pixels;
     if (!into->fromSpace(pixels, from))
         return overlay;
-    auto converted = std::make_unique<GpImage>();
-    converted->width = UINT(pixels.width());
-    converted->height = UINT(pixels.height());
-    converted->pixelFormat = PixelFormatMap::codeForDecoded(pixels.format());
-    converted->pixels = std::move(pixels);
+    std::unique_ptr<GpImage> converted = GpImage::ofPixels(std::move(pixels));
     cache.overlay = overlay;
     cache.pixelsKey = overlay->pixels.cacheKey();
     cache.from = fromBytes;

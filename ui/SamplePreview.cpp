@@ -6,6 +6,7 @@
 #include "engine/DrawingSurface.h"
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFacts.h"
+#include "imaging/ReducedMark.h"
 #include "res/Resource.h"
 
 namespace {
@@ -54,10 +55,12 @@ void CSamplePreview::Rebuild(CWnd& owner, CBatchJob& job, const char* background
         job.AddFile(background);
         RECT place{};
         job.GetPlacementRect(place);
-        // Drawn in the background's colour space, as a run draws it.
-        status =
-            surface.DrawImage(ImageFacts::overlayFor(overlay.hImage, source.hImage), place.left,
-                              place.top, place.right - place.left, place.bottom - place.top);
+        // Drawn in the background's colour space and reduced to its size, as a run draws it.
+        const INT width = place.right - place.left;
+        const INT height = place.bottom - place.top;
+        status = surface.DrawImage(
+            ReducedMark::overlayFor(overlay.hImage, source.hImage, width, height).get(), place.left,
+            place.top, width, height);
         if (status != Ok)
             ReportDrawFailure(owner, job, status);
         job.ClearFiles();

@@ -6,6 +6,7 @@
 #include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPath>
 #include <exiv2/exiv2.hpp>
 #include <lcms2.h>
 #include <turbojpeg.h>
@@ -122,6 +123,25 @@ QImage RedGreenOverlay(int width, int height) {
     QImage image(width, height, QImage::Format_ARGB32);
     image.fill(QColor(0, 255, 0));
     QPainter(&image).fillRect(0, 0, width / 2, height, QColor(255, 0, 0));
+    return image;
+}
+
+QImage SignatureImage(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const auto at = [&](double x, double y) { return QPointF(x * width, y * height); };
+    QPainterPath strokes(at(0.03, 0.7));
+    for (int i = 0; i < 6; ++i)
+        strokes.cubicTo(at(0.05 + 0.15 * i, 0.05), at(0.12 + 0.15 * i, 0.95),
+                        at(0.17 + 0.15 * i, 0.45 + 0.05 * (i % 3)));
+    painter.strokePath(strokes, QPen(QColor(20, 30, 90), 2.0));
+    painter.setPen(QPen(QColor(10, 10, 10), 1.0));
+    painter.drawLine(at(0.05, 0.88), at(0.95, 0.84));             // nearly flat: staircases
+    painter.drawLine(at(0.6, 0.1), at(0.63, 0.95));               // nearly upright
+    painter.setPen(QPen(QColor(200, 40, 40, 110), height / 8.0)); // a translucent wash
+    painter.drawLine(at(0.7, 0.2), at(0.95, 0.2));
     return image;
 }
 

@@ -25,6 +25,11 @@ QImage SolidImage(int width, int height, const QColor& colour,
 // mirrored, shifted or scaled stamp shows.
 QImage RedGreenOverlay(int width, int height);
 
+// A handwritten-looking signature: thin (1 to 2 pixel) dark strokes, curved, steep and nearly
+// flat, smoothed, and a broad translucent wash, on a transparent ground (ARGB32), so that a
+// reduced stamp shows beading and staircases wherever it is not filtered, and wrong alpha.
+QImage SignatureImage(int width, int height);
+
 // Flat quadrants: top-left red, top-right green, bottom-left blue, bottom-right white, so that
 // lossy codecs stay close to the colours inside each quadrant.
 QImage Quadrants(int width, int height, QImage::Format format = QImage::Format_RGB32);

@@ -9,7 +9,9 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
+#include <cmath>
 #include <string>
 
 // Colours are checked at named pixels, away from the overlay's edges where smooth scaling
@@ -251,4 +253,56 @@ TEST_F(Compositor, EmptyObjectsChangeNothing) {
     Load(overlay, "green.png", SolidImage(4, 4, kGreen));
     EXPECT_FALSE(emptyBackground.ComposeOverlay(overlay, RECT{0, 0, 4, 4}, RECT{0, 0, 4, 4}));
     EXPECT_TRUE(emptyBackground.IsEmpty());
+}
+
+// A mark drawn at a fraction of its size must look like its pixels averaged over each target
+// pixel (premultiplied, so that clear pixels add no colour), not like a few pixels sampled: thin
+// lines would come out beaded and stepped. Errors are per channel, over the whole mark; scaling
+// alone measured a mean of 0.75 and 1.62, a largest of 103 and 144, at 1/4 and 1/8.
+TEST_F(Compositor, ReducedMarkIsTheAreaAverageOfItsPixels) {
+    const QImage signature = SignatureImage(2400, 480);
+    const QImage premultiplied = signature.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QColor paper(235, 225, 200);
+    const struct {
+        int factor;
+        QImage::Format format;
+    } cases[] = {{2, QImage::Format_ARGB32},
+                 {4, QImage::Format_ARGB32},
+                 {8, QImage::Format_ARGB32},
+                 {8, QImage::Format_RGBA64}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.factor);
+        CImageFile overlay;
+        Load(overlay, "signature.png", signature.convertToFormat(c.format));
+        const int w = 2400 / c.factor;
+        const int h = 480 / c.factor;
+        CImageFile background;
+        Load(background, "paper.png", SolidImage(w + 20, h + 20, paper));
+        ASSERT_TRUE(background.ComposeOverlay(overlay, RECT{0, 0, 2400, 480},
+                                              RECT{10, 10, 10 + w, 10 + h}));
+        const QImage result = Pixels(background);
+        double sum = 0;
+        double worst = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                std::array<double, 4> mean{}; // red, green, blue, alpha
+                for (int v = 0; v < c.factor; ++v)
+                    for (int u = 0; u < c.factor; ++u) {
+                        const QRgb p = premultiplied.pixel(x * c.factor + u, y * c.factor + v);
+                        const int channels[4] = {qRed(p), qGreen(p), qBlue(p), qAlpha(p)};
+                        for (int k = 0; k < 4; ++k)
+                            mean[k] += channels[k] / double(c.factor * c.factor);
+                    }
+                const QRgb got = result.pixel(10 + x, 10 + y);
+                const int gotChannels[3] = {qRed(got), qGreen(got), qBlue(got)};
+                const int paperChannels[3] = {paper.red(), paper.green(), paper.blue()};
+                for (int k = 0; k < 3; ++k) {
+                    const double want = mean[k] + paperChannels[k] * (1 - mean[3] / 255);
+                    sum += std::abs(gotChannels[k] - want);
+                    worst = std::max(worst, std::abs(gotChannels[k] - want));
+                }
+            }
+        EXPECT_LE(sum / (3.0 * w * h), 1.0);
+        EXPECT_LE(worst, 48);
+    }
 }

@@ -1,12 +1,15 @@
 // Drawing: blending, scaling, clipping of wild rectangles, surfaces that must not open.
 
 #include "ImagingTestSupport.h"
+#include "imaging/GpImage.h"
+#include "imaging/ReducedMark.h"
 
 #include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -289,6 +292,33 @@ TEST_F(DrawTest, ThreadsUseTheLibraryAtTheSameTime) {
     ASSERT_EQ(first.size(), 48u);
     for (const GpStatus status : first)
         EXPECT_EQ(status, Ok);
+}
+
+// A mark drawn smaller is reduced once per drawn size, whichever thread asks first, and the copy
+// is kept while that size comes again; along an axis drawn at its own size or larger, it is not
+// reduced, and drawn no smaller at all it is drawn itself.
+TEST_F(DrawTest, ReducedMarkIsMadeOncePerSize) {
+    ImagePtr mark = imageFrom(SignatureImage(400, 100), "mark.png");
+    std::shared_ptr<GpImage> first[2];
+    std::thread other([&] { first[1] = ReducedMark::drawnAt(mark.get(), 100, 25); });
+    first[0] = ReducedMark::drawnAt(mark.get(), 100, 25);
+    other.join();
+    EXPECT_EQ(first[0], first[1]);
+    const struct {
+        int width, height;
+        QSize made;
+    } cases[] = {{400, 100, {400, 100}},
+                 {800, 50, {400, 50}},
+                 {50, 200, {50, 100}},
+                 {100, 25, {100, 25}},
+                 {0, 25, {400, 100}}};
+    for (const auto& c : cases) {
+        const std::shared_ptr<GpImage> got = ReducedMark::drawnAt(mark.get(), c.width, c.height);
+        EXPECT_EQ(QSize(int(got->width), int(got->height)), c.made) << c.width << "x" << c.height;
+        EXPECT_EQ(got->pixels.size(), c.made);
+        EXPECT_EQ(got.get() == mark.get(), c.made == QSize(400, 100));
+    }
+    EXPECT_EQ(ReducedMark::drawnAt(mark.get(), 100, 25), first[0]);
 }
 
 // Found by fuzzing: Qt draws an indexed picture by looking every index up in the colour table,

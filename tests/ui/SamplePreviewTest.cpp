@@ -3,6 +3,7 @@
 
 #include "PreviewTestSupport.h"
 
+#include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
 
 #include <QColorSpace>
@@ -499,4 +500,40 @@ TEST_F(SamplePreviewTest, ImportOverlayChoiceAndRemoveAllRebuildIt) {
         << Describe(afterOverlay.pixel(overlayPlace));
     EXPECT_TRUE(Near(afterOverlay.pixel(265, 190), kGreen, 2)) << "left of the overlay";
     EXPECT_EQ(afterRemoveAll, QSize(64, 64));
+}
+
+// The preview shows a mark drawn smaller than its size as a run stamps it: the same reduced
+// copy, so the thin lines a run keeps are not beaded in the preview (nor the other way round).
+TEST_F(SamplePreviewTest, ShowsAReducedMarkAsARunStampsIt) {
+    const QString background = Picture("bg.png", 400, 300, kGrey);
+    const std::string mark = PathIn(m_dir, "signature.png");
+    ASSERT_TRUE(SignatureImage(2400, 480).save(QString::fromLocal8Bit(mark.c_str())));
+    PreviewProbe dialog;
+    QImage shown;
+    ModalScript script;
+    script.OnMain(dialog, "a signature at an eighth", [&] {
+        dialog.SetOverlay(mark.c_str());
+        dialog.GetJob().nSizeX = 300;
+        dialog.GetJob().nSizeY = 60;
+        dialog.AddBackground(Bytes(background).c_str());
+        dialog.RebuildPreview();
+        shown = PreviewPixels(dialog);
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog, 20000), IDOK);
+    CImageFile overlay;
+    ASSERT_TRUE(overlay.LoadFromFile(mark.c_str()));
+    CStampedItem item;
+    ASSERT_EQ(item.LoadAndCompose(dialog.GetJob(), Bytes(background).c_str(), overlay),
+              ItemOutcome::Done);
+    CLSID png{};
+    CopyText(dialog.GetJob().szOutputFormat, "image/png");
+    ASSERT_GE(dialog.GetJob().FindOutputEncoder(png), 0);
+    const std::string stamped = PathIn(m_dir, "stamped.png");
+    ASSERT_EQ(item.Save(stamped.c_str(), &png), ItemOutcome::Done);
+    const QImage run(QString::fromLocal8Bit(stamped.c_str()));
+    ASSERT_EQ(shown.size(), run.size());
+    for (int y = 0; y < run.height(); ++y)
+        for (int x = 0; x < run.width(); ++x)
+            ASSERT_TRUE(Near(shown.pixel(x, y), QColor(run.pixel(x, y)), 1)) << x << "," << y;
 }
