@@ -475,87 +475,58 @@ QByteArray PngWithKey(const QImage& picture, int depth, QRgb key) {
 QByteArray TwoBandPicture(const char* format, std::uint32_t width, std::uint32_t height, int depth,
                           int samples, QRgb top, QRgb bottom) {
     const bool png = std::strcmp(format, "png") == 0;
-    auto rowOf = [&](QRgb colour) {
-        QByteArray row;
-        if (png)
-            row.append('\0'); // no filter
-        const int values[] = {qRed(colour), qGreen(colour), qBlue(colour), qAlpha(colour)};
-        for (std::uint32_t x = 0; x < width; ++x)
-            for (int s = 0; s < samples; ++s) {
-                if (depth == 16)
-                    row.append(char(values[s])); // v * 257: the same byte twice
-                row.append(char(values[s]));
-            }
-        return row;
-    };
-    const QByteArray rows[] = {rowOf(top), rowOf(bottom)};
+    QByteArray rows[2];
+    for (int band = 0; band < 2; ++band) {
+        const QRgb c = band == 0 ? top : bottom;
+        const char values[] = {char(qRed(c)), char(qGreen(c)), char(qBlue(c)), char(qAlpha(c))};
+        rows[band] = png ? QByteArray(1, '\0') : QByteArray(); // PNG: no filter
+        for (std::uint32_t i = 0; i < width * std::uint32_t(samples * depth / 8); ++i)
+            rows[band].append(values[i / (depth / 8) % samples]); // 16 bits: v * 257
+    }
     z_stream stream{};
     deflateInit(&stream, 1);
     QByteArray packed;
-    std::vector<unsigned char> chunk(1 << 20);
-    auto pump = [&](const QByteArray* row, int flush) {
-        stream.next_in =
-            row ? reinterpret_cast<Bytef*>(const_cast<char*>(row->constData())) : nullptr;
-        stream.avail_in = row ? uInt(row->size()) : 0;
+    char chunk[1 << 16];
+    for (std::uint32_t y = 0; y <= height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef*>(rows[y < height / 2 ? 0 : 1].data());
+        stream.avail_in = y < height ? uInt(rows[0].size()) : 0;
         do {
-            stream.next_out = chunk.data();
-            stream.avail_out = uInt(chunk.size());
-            deflate(&stream, flush);
-            packed.append(reinterpret_cast<const char*>(chunk.data()),
-                          qsizetype(chunk.size() - stream.avail_out));
+            stream.next_out = reinterpret_cast<Bytef*>(chunk);
+            stream.avail_out = sizeof chunk;
+            deflate(&stream, y < height ? Z_NO_FLUSH : Z_FINISH);
+            packed.append(chunk, qsizetype(sizeof chunk - stream.avail_out));
         } while (stream.avail_out == 0);
-    };
-    for (std::uint32_t y = 0; y < height; ++y)
-        pump(&rows[y < height / 2 ? 0 : 1], Z_NO_FLUSH);
-    pump(nullptr, Z_FINISH);
+    }
     deflateEnd(&stream);
-
     if (png) {
         QByteArray header;
         PutBe32(header, width);
         PutBe32(header, height);
-        header.append(char(depth));
-        header.append(samples == 4 ? '\x06' : '\x02');
-        header.append("\0\0\0", 3);
+        header.append(char(depth)).append(samples == 4 ? '\x06' : '\x02').append(3, '\0');
         QByteArray out("\x89PNG\r\n\x1A\n", 8);
         PutPngChunk(out, "IHDR", header);
         PutPngChunk(out, "IDAT", packed);
         PutPngChunk(out, "IEND", {});
         return out;
     }
-    // Little-endian TIFF: header, the bits-per-sample values, the one strip, then the directory.
+    // Little-endian: header, bits per sample, the one strip, then the directory (type 4 values).
     QByteArray out("II*\0", 4);
-    const std::uint32_t bitsAt = 8, stripAt = bitsAt + 8;
-    const std::uint32_t directoryAt = (stripAt + std::uint32_t(packed.size()) + 1) & ~1u;
+    const std::uint32_t stripAt = 16, directoryAt = stripAt + std::uint32_t(packed.size());
     PutLe32(out, directoryAt);
     for (int s = 0; s < 4; ++s)
         PutLe16(out, std::uint32_t(depth));
     out.append(packed);
-    if (out.size() % 2)
-        out.append('\0');
-    const std::uint32_t entries[][3] = {{256, 4, width},
-                                        {257, 4, height},
-                                        {258, 3, bitsAt},
-                                        {259, 3, 8},
-                                        {262, 3, 2},
-                                        {273, 4, stripAt},
-                                        {277, 3, std::uint32_t(samples)},
-                                        {278, 4, height},
-                                        {279, 4, std::uint32_t(packed.size())},
-                                        {284, 3, 1},
-                                        {338, 3, 2}};
-    const int count = samples == 4 ? 11 : 10;
-    PutLe16(out, std::uint32_t(count));
-    for (int i = 0; i < count; ++i) {
-        PutLe16(out, entries[i][0]);
-        PutLe16(out, entries[i][1]);
-        PutLe32(out, entries[i][0] == 258 ? std::uint32_t(samples) : 1);
-        if (entries[i][1] == 3 && entries[i][0] != 258) {
-            PutLe16(out, entries[i][2]);
-            PutLe16(out, 0);
-        } else {
-            PutLe32(out, entries[i][2]);
-        }
+    const std::uint32_t entries[][2] = {
+        {256, width}, {257, height}, {258, 8},
+        {259, 8},     {262, 2},      {273, stripAt},
+        {277, 4},     {278, height}, {279, std::uint32_t(packed.size())},
+        {284, 1},     {338, 2}};
+    PutLe16(out, 11);
+    for (const auto& entry : entries) {
+        PutLe16(out, entry[0]);
+        PutLe16(out, entry[0] == 258 ? 3 : 4);
+        PutLe32(out, entry[0] == 258 ? 4 : 1);
+        PutLe32(out, entry[1]);
     }
     PutLe32(out, 0);
     return out;

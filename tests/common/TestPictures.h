@@ -78,8 +78,8 @@ QByteArray PngWithKey(const QImage& picture, int depth, QRgb key);
 // page's directory, or "strip": its pixel strip and more data. What follows the directory
 // reads, taken for directory entries, as a picture 70000 pixels square.
 QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape);
-// A large PNG or deflate TIFF ("png", "tiff") of 3 or 4 samples of 8 or 16 bits (the fourth
-// unassociated alpha), its top half `top` and its bottom half `bottom`. Compressed as it is
+// A large PNG of 3 or 4 samples (RGB, RGBA) or deflate TIFF of 4 (RGBA), of 8 or 16 bits, its top
+// half `top` and its bottom half `bottom`. Compressed as it is
 // made: hundreds of megapixels take a few megabytes and never their full size in memory.
 QByteArray TwoBandPicture(const char* format, std::uint32_t width, std::uint32_t height, int depth,
                           int samples, QRgb top, QRgb bottom);
