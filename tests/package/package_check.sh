@@ -22,16 +22,19 @@ in_root apt-get install -y -q --no-install-recommends "/tmp/$deb"
 cp -n "$root"/var/cache/apt/archives/*.deb "$root.base/var/cache/apt/archives/" # for next time
 
 in_root pictorum-batch --version | grep -x "pictorum-batch $version" || fail "not version $version"
+# The window program must start and keep running (until the timeout, status 124).
+in_root env QT_QPA_PLATFORM=offscreen timeout 10 pictorum || [ $? -eq 124 ] || fail "pictorum ended"
 in_root man -w pictorum && in_root man -w pictorum-batch
 desktop-file-validate "$root/usr/share/applications/com.tollerby.pictorum.desktop"
 appstreamcli validate-tree --pedantic --no-net "$root" | tee /dev/stderr | tail -n 1 |
     grep -qx "✔ Validation was successful." || fail "appstreamcli has remarks"
 
-# A red 8x8 logo at the bottom right of three blue pictures, 30 high; PNG keeps the pixels
+# A red 8x8 logo at the bottom right of three blue pictures, 30 high, written as TIFF (the
+# default, from the image-formats plugins the package depends on), which keeps the pixels
 # exactly: the stated tolerance is 0. Each row: copy, x, y, its red,green,blue there.
 mkdir "$root/tmp/in" && convert -size 8x8 "xc:red" "$root/tmp/logo.png"
 for w in 40 50 60; do convert -size ${w}x30 "xc:blue" "$root/tmp/in/$w.png"; done
-in_root pictorum-batch --overlay /tmp/logo.png --format png --mkdir --output /tmp/out \
+in_root pictorum-batch --overlay /tmp/logo.png --mkdir --output /tmp/out \
     /tmp/in/40.png /tmp/in/50.png /tmp/in/60.png
 while read -r name x y rgb; do
     at="p{$x,$y}"
@@ -39,10 +42,10 @@ while read -r name x y rgb; do
         "%[fx:int(255*$at.r)],%[fx:int(255*$at.g)],%[fx:int(255*$at.b)]" info:)
     [ "$found" = "$rgb" ] || fail "$name at ($x,$y) is $found, wanted $rgb"
 done <<'POINTS'
-000.PNG 39 29 255,0,0
-000.PNG 31 21 0,0,255
-001.PNG 42 22 255,0,0
-002.PNG 0 0 0,0,255
+000.TIF 39 29 255,0,0
+000.TIF 31 21 0,0,255
+001.TIF 42 22 255,0,0
+002.TIF 0 0 0,0,255
 POINTS
 
 in_root dpkg-query -L pictorum | grep -vx /. >"$root.files"
