@@ -34,7 +34,8 @@ TEST(Version, AppearsInTheAppStreamRelease) {
 }
 
 TEST(DesktopEntry, StartsThePictorumProgramWithItsIcon) {
-    const QStringList lines = ReadBuildFile("com.tollerby.pictorum.desktop").split(QLatin1Char('\n'));
+    const QStringList lines =
+        ReadBuildFile("com.tollerby.pictorum.desktop").split(QLatin1Char('\n'));
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.first(), QStringLiteral("[Desktop Entry]"));
     for (const char* line : {"Type=Application", "Name=Pictorum", "Exec=pictorum", "Icon=pictorum",
