@@ -14,6 +14,7 @@ packages=(
     qt6ct  # the end-to-end look at a dark palette
     desktop-file-utils appstream python3
     help2man parallel
+    build-essential debhelper dpkg-dev lintian debootstrap  # the Debian package and its test
     slurm-wlm munge  # the one-node cluster of the slurm test
     "$@"
 )

@@ -26,15 +26,16 @@ TEST(Version, IsTheProductVersion) {
 }
 
 TEST(Version, AppearsInTheAppStreamRelease) {
-    const QString metainfo = ReadBuildFile("pictorum.metainfo.xml");
+    const QString metainfo = ReadBuildFile("com.tollerby.pictorum.metainfo.xml");
     EXPECT_TRUE(metainfo.contains(QStringLiteral("<release version=\"1.2.109.143\"")));
     EXPECT_FALSE(metainfo.contains(QLatin1Char('@'))) << "an unconfigured placeholder is left";
-    EXPECT_TRUE(
-        metainfo.contains(QStringLiteral("<launchable type=\"desktop-id\">pictorum.desktop<")));
+    EXPECT_TRUE(metainfo.contains(
+        QStringLiteral("<launchable type=\"desktop-id\">com.tollerby.pictorum.desktop<")));
 }
 
 TEST(DesktopEntry, StartsThePictorumProgramWithItsIcon) {
-    const QStringList lines = ReadBuildFile("pictorum.desktop").split(QLatin1Char('\n'));
+    const QStringList lines =
+        ReadBuildFile("com.tollerby.pictorum.desktop").split(QLatin1Char('\n'));
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.first(), QStringLiteral("[Desktop Entry]"));
     for (const char* line : {"Type=Application", "Name=Pictorum", "Exec=pictorum", "Icon=pictorum",
