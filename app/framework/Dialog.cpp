@@ -90,6 +90,14 @@ class DialogWidget : public QDialog {
         return QDialog::eventFilter(watched, event);
     }
 
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        // The focus is shown from the start, as on Windows, not only once Tab was pressed: a
+        // keyboard user must see where Enter and Space go. (Showing a window clears the mark,
+        // so it is set here.)
+        setAttribute(Qt::WA_KeyboardFocusChange);
+    }
+
     void changeEvent(QEvent* event) override {
         constexpr Qt::WindowStates kLarge = Qt::WindowMaximized | Qt::WindowFullScreen;
         if (event->type() == QEvent::WindowStateChange && m_fixedSize.isValid() &&
@@ -224,10 +232,6 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
     dialog->HoldSize(
         QSize(DialogUnitsToPixelsX(t.cx, units), DialogUnitsToPixelsY(t.cy, units)));
     dialog->setWindowTitle(QString::fromUtf8(t.caption != nullptr ? t.caption : ""));
-    // The focus is shown from the start, as on Windows, not only once Tab was pressed: a
-    // keyboard user must see where Enter and Space go.
-    dialog->setAttribute(Qt::WA_KeyboardFocusChange);
-
     m_nDefID = IDOK;
     bool acceptFiles = (t.exStyle & WS_EX_ACCEPTFILES) != 0;
     std::vector<QWidget*> groupBoxes;
