@@ -97,11 +97,13 @@ void DlgPushButton::paintEvent(QPaintEvent* event) {
 
     const QPalette& colours = palette();
     const QColor face = colours.color(QPalette::Button);
+    // 4.5 against the palette's button colour leaves 3 against the lighter or darker face
+    // that a style paints from it (Fusion's gradient).
     const QColor mark = StandingOut(face,
                                     {colours.color(QPalette::Highlight),
                                      colours.color(QPalette::ButtonText),
                                      colours.color(QPalette::WindowText)},
-                                    3.0);
+                                    4.5);
     const QColor ink =
         StandingOut(mark, {colours.color(QPalette::HighlightedText), face}, 4.5);
     const QRect inside = rect().adjusted(2, 2, -2, -2);
