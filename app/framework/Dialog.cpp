@@ -214,6 +214,10 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
         if (main != nullptr && main != this)
             parentWidget = main->GetWidget();
     }
+    // Without one, the window it was opened from owns it: it opens on that window, and stays
+    // in front of it.
+    if (parentWidget == nullptr && AfxGetMainWnd() != this)
+        parentWidget = QApplication::activeWindow();
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::MSWindowsFixedSizeDialogHint;
     // The program's main window can always be closed from its title bar (and with Alt+F4):
