@@ -145,4 +145,22 @@ TEST(Accessibility, PreviewIsNamedAfterItsPictureAndThePlace) {
     }
 }
 
+// The focus that a keyboard user starts from is drawn from the start, before any Tab.
+TEST(Accessibility, FocusOnGoIsShownWhenTheWindowOpens) {
+    UseProgramTemplates();
+    CMainDlg dialog;
+    QImage focused;
+    QImage unfocused;
+    dialog_driving::RunModal(dialog, [&](QWidget*) {
+        QWidget* go = Control(dialog, IDC_GO);
+        if (WaitFor([&] { return go->hasFocus(); }))
+            focused = go->grab().toImage();
+        go->clearFocus();
+        unfocused = go->grab().toImage();
+        ClickControl(dialog, IDC_EXIT);
+    });
+    ASSERT_FALSE(focused.isNull()) << "Go! did not get the focus";
+    EXPECT_NE(focused, unfocused);
+}
+
 } // namespace
