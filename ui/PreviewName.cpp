@@ -5,8 +5,8 @@
 
 namespace {
 // By anchor value 1 to 9; the placement puts every other value where it puts 1.
-constexpr const char* kPlaces[9] = {"top left",    "top centre", "top right",
-                                    "middle left", "centre",     "middle right",
+constexpr const char* kPlaces[9] = {"top left",    "top centre",    "top right",
+                                    "middle left", "centre",        "middle right",
                                     "bottom left", "bottom centre", "bottom right"};
 } // namespace
 

@@ -64,8 +64,9 @@ namespace {
 // The first colour that stands out from ground by the contrast asked for, else the one that
 // stands out most; black or white always reach 4.5.
 QColor StandingOut(const QColor& ground, std::initializer_list<QColor> candidates, double wanted) {
-    QColor best = ContrastRatio(Qt::black, ground) > ContrastRatio(Qt::white, ground) ? QColor(Qt::black)
-                                                                            : QColor(Qt::white);
+    QColor best = ContrastRatio(Qt::black, ground) > ContrastRatio(Qt::white, ground)
+                      ? QColor(Qt::black)
+                      : QColor(Qt::white);
     for (const QColor& candidate : candidates) {
         if (ContrastRatio(candidate, ground) >= wanted)
             return candidate;
@@ -99,13 +100,12 @@ void DlgPushButton::paintEvent(QPaintEvent* event) {
     const QColor face = colours.color(QPalette::Button);
     // 4.5 against the palette's button colour leaves 3 against the lighter or darker face
     // that a style paints from it (Fusion's gradient).
-    const QColor mark = StandingOut(face,
-                                    {colours.color(QPalette::Highlight),
-                                     colours.color(QPalette::ButtonText),
-                                     colours.color(QPalette::WindowText)},
-                                    4.5);
-    const QColor ink =
-        StandingOut(mark, {colours.color(QPalette::HighlightedText), face}, 4.5);
+    const QColor mark =
+        StandingOut(face,
+                    {colours.color(QPalette::Highlight), colours.color(QPalette::ButtonText),
+                     colours.color(QPalette::WindowText)},
+                    4.5);
+    const QColor ink = StandingOut(mark, {colours.color(QPalette::HighlightedText), face}, 4.5);
     const QRect inside = rect().adjusted(2, 2, -2, -2);
     painter.fillRect(inside, mark);
     if (hasFocus() && (option.state & QStyle::State_KeyboardFocusChange) != 0) {
@@ -127,7 +127,9 @@ void DlgPushButton::paintEvent(QPaintEvent* event) {
         tint.fillRect(inked.rect(), ink);
     }
     const QSize shown = inked.deviceIndependentSize().toSize();
-    painter.drawPixmap(QRect(QPoint(0, 0), shown).translated(rect().center() - QRect(QPoint(0, 0), shown).center()), inked);
+    painter.drawPixmap(QRect(QPoint(0, 0), shown)
+                           .translated(rect().center() - QRect(QPoint(0, 0), shown).center()),
+                       inked);
 }
 
 DlgGroupBox::DlgGroupBox(int id, DWORD style, QWidget* parent)

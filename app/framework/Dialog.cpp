@@ -233,8 +233,7 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
     dialog->setFont(DialogFont(t.fontName, t.fontPoints));
     dialog->m_units = BaseUnitsOfFont(dialog->font());
     const DialogBaseUnits& units = dialog->m_units;
-    dialog->HoldSize(
-        QSize(DialogUnitsToPixelsX(t.cx, units), DialogUnitsToPixelsY(t.cy, units)));
+    dialog->HoldSize(QSize(DialogUnitsToPixelsX(t.cx, units), DialogUnitsToPixelsY(t.cy, units)));
     dialog->setWindowTitle(QString::fromUtf8(t.caption != nullptr ? t.caption : ""));
     m_nDefID = IDOK;
     bool acceptFiles = (t.exStyle & WS_EX_ACCEPTFILES) != 0;
@@ -271,8 +270,8 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
             m_nDefID = c.id;
         if ((c.style & WS_TABSTOP) != 0 && widget->focusPolicy() != Qt::NoFocus)
             dialog->m_tabStops.push_back(widget);
-        const bool radio = c.kind == ControlKind::Button &&
-                           ((c.style & 0xF) == BS_RADIOBUTTON || (c.style & 0xF) == BS_AUTORADIOBUTTON);
+        const bool radio = c.kind == ControlKind::Button && ((c.style & 0xF) == BS_RADIOBUTTON ||
+                                                             (c.style & 0xF) == BS_AUTORADIOBUTTON);
         dialog->m_navigation.Add(widget, c.style, radio);
         if (radio)
             widget->installEventFilter(dialog);
@@ -546,8 +545,8 @@ void CDialog::CenterWindow() {
                                     owner->frameGeometry().bottom() - owner->geometry().bottom())
                          : QMargins();
     const QRect around = owner != nullptr ? owner->frameGeometry() : area;
-    QRect placed(QPoint(), m_dialog->size() + QSize(frame.left() + frame.right(),
-                                                    frame.top() + frame.bottom()));
+    QRect placed(QPoint(), m_dialog->size() +
+                               QSize(frame.left() + frame.right(), frame.top() + frame.bottom()));
     placed.moveCenter(around.center());
 
     // Beside a control that must stay in sight, where the screen has room: left of it, right

@@ -115,7 +115,8 @@ TEST(Accessibility, EveryControlIsNamedAndAnnouncedByWhatItIs) {
         for (const Expected& e : c.controls) {
             ASSERT_TRUE(found.count(e.id)) << c.name << ", control " << e.id;
             EXPECT_EQ(found[e.id].role, e.role) << c.name << ", control " << e.id;
-            EXPECT_EQ(found[e.id].purpose.toStdString(), e.purpose) << c.name << ", control " << e.id;
+            EXPECT_EQ(found[e.id].purpose.toStdString(), e.purpose)
+                << c.name << ", control " << e.id;
         }
     }
 }

@@ -394,7 +394,8 @@ TEST_F(MainDlgTest, EnterAndEscapeLeaveTheWindowOpenAndACloseRequestExits) {
             if (open)
                 ClickControl(dialog, IDC_EXIT);
         });
-        script.Then("no box", IsMessageBox, [&](QWidget* modal) { AnswerMessageBox(modal, boxes); });
+        script.Then("no box", IsMessageBox,
+                    [&](QWidget* modal) { AnswerMessageBox(modal, boxes); });
         EXPECT_EQ(script.Run(dialog, 20000), IDOK) << c.what;
         EXPECT_EQ(open, !c.closes) << c.what;
         EXPECT_TRUE(boxes.empty()) << c.what;

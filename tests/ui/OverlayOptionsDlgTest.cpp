@@ -484,7 +484,9 @@ TEST(OverlayOptionsDlg, AnchorCellsKeepExactlyOnePressedWhateverPressesThem) {
     } steps[] = {
         {"click on the pressed cell", [&](auto& d, auto*) { Click(cell(d, 9)); }, {9}},
         {"click on the centre", [&](auto& d, auto*) { Click(cell(d, 5)); }, {5}},
-        {"assistive toggle on the pressed cell", assist(5, QAccessibleActionInterface::toggleAction()), {5}},
+        {"assistive toggle on the pressed cell",
+         assist(5, QAccessibleActionInterface::toggleAction()),
+         {5}},
         {"assistive toggle on another", assist(3, QAccessibleActionInterface::toggleAction()), {3}},
         {"assistive press", assist(7, QAccessibleActionInterface::pressAction()), {7}},
         {"Right arrow", keys(7, {Qt::Key_Right}), {8}},
@@ -516,10 +518,14 @@ TEST(OverlayOptionsDlg, TabVisitsEveryStopWithGroupsAsOne) {
         DWORD mode, anchor;
         std::vector<int> forward; // from OK, round to OK
     } cases[] = {
-        {SizeModePercent, 9, {2, IDC_MODE_PERCENT, IDC_SIZE_X, IDC_SIZE_Y, 1026, IDC_OUTPUT_FORMAT,
-                              IDC_NAME_TEMPLATE, IDOK}},
-        {SizeModePixels, 5, {2, IDC_MODE_PIXELS, IDC_SIZE_X, IDC_SIZE_Y, 1022, IDC_OUTPUT_FORMAT,
-                             IDC_NAME_TEMPLATE, IDOK}},
+        {SizeModePercent,
+         9,
+         {2, IDC_MODE_PERCENT, IDC_SIZE_X, IDC_SIZE_Y, 1026, IDC_OUTPUT_FORMAT, IDC_NAME_TEMPLATE,
+          IDOK}},
+        {SizeModePixels,
+         5,
+         {2, IDC_MODE_PIXELS, IDC_SIZE_X, IDC_SIZE_Y, 1022, IDC_OUTPUT_FORMAT, IDC_NAME_TEMPLATE,
+          IDOK}},
     };
     for (const auto& c : cases) {
         CBatchJob job;
