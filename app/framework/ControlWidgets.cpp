@@ -80,6 +80,15 @@ QColor StandingOut(const QColor& ground, std::initializer_list<QColor> candidate
 void DlgPushButton::paintEvent(QPaintEvent* event) {
     if (!isCheckable() || !isChecked()) {
         QPushButton::paintEvent(event);
+        // Some styles draw the focus of the default button as its default look alone, so a
+        // keyboard user cannot tell whether it has the focus: mark it inside, as on Windows.
+        if (isDefault() && hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+            QStylePainter painter(this);
+            QStyleOptionFocusRect frame;
+            frame.initFrom(this);
+            frame.rect = rect().adjusted(4, 4, -4, -4);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
+        }
         return;
     }
     // A chosen cell is filled with a mark that stands out from the unchosen ones by at least
@@ -111,6 +120,10 @@ void DlgPushButton::paintEvent(QPaintEvent* event) {
     if (hasFocus() && (option.state & QStyle::State_KeyboardFocusChange) != 0) {
         painter.setPen(QPen(ink, 1, Qt::DotLine));
         painter.drawRect(inside.adjusted(1, 1, -2, -2));
+    }
+    if (!text().isEmpty()) {
+        painter.setPen(ink);
+        painter.drawText(inside, Qt::AlignCenter | Qt::TextShowMnemonic, text());
     }
     if (icon().isNull())
         return;

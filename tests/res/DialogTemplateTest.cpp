@@ -217,7 +217,6 @@ const ControlCase kControls[] = {
     {142, 1059, ControlKind::ProgressBar, "", 0, 0, WS_BORDER, 0, 0, 0},
     // Options dialog.
     {154, 1, ControlKind::Button, "OK", kButtonType, BS_DEFPUSHBUTTON, WS_TABSTOP, 0, 0, 0},
-    // The size modes are one tab stop, held by their first button.
     {154, 1012, ControlKind::Button, "Pixels", kButtonType, BS_RADIOBUTTON, WS_TABSTOP | WS_GROUP,
      0, 0, 0},
     {154, 1013, ControlKind::Button, "Percent of Background", kButtonType, BS_RADIOBUTTON,
@@ -382,7 +381,6 @@ TEST_P(AnchorCell, IsAPushLikeManualRadioButtonWithItsIcon) {
     EXPECT_EQ(c->style & kButtonType, BS_RADIOBUTTON);
     EXPECT_NE(c->style & BS_PUSHLIKE, 0u);
     EXPECT_NE(c->style & BS_ICON, 0u);
-    // The grid is one tab stop, held by its first cell, which starts the group.
     EXPECT_EQ(c->style & (WS_TABSTOP | WS_GROUP), a.anchor == 1 ? WS_TABSTOP | WS_GROUP : 0u);
     EXPECT_EQ(c->imageId, a.iconId);
 }

@@ -207,8 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Desktop, PreviewAtScale, ::testing::Values(1.0, 1.25, 1
 
 // ---- Palettes ----
 
-using Contrast = decltype(&ContrastRatio);
-const Contrast kContrast = &ContrastRatio;
+const auto Contrast = &ContrastRatio;
 
 QPalette DarkPalette() {
     QPalette dark;
@@ -219,15 +218,6 @@ QPalette DarkPalette() {
     dark.setColor(QPalette::Base, QColor(30, 30, 32));
     dark.setColor(QPalette::Text, QColor(230, 230, 230));
     return dark;
-}
-
-// A qt6ct colour scheme: its active colours in the palette's role order.
-QPalette SchemePalette(const char* colours) {
-    QPalette palette;
-    const QStringList list = QString::fromLatin1(colours).split(QStringLiteral(", "));
-    for (int role = 0; role < list.size(); ++role)
-        palette.setColor(static_cast<QPalette::ColorRole>(role), QColor(list[role]));
-    return palette;
 }
 
 struct PaletteCase {
@@ -271,7 +261,7 @@ TEST_P(PicturesOnPalette, AnchorFiguresAndPlaceholderReadOnIt) {
         QPainter painter(&shown);
         painter.drawPixmap(0, 0, icon.pixmap(QSize(32, 32), 1.0));
         painter.end();
-        EXPECT_GE(kContrast(shown.pixelColor(anchor.inked), button), 4.5)
+        EXPECT_GE(Contrast(shown.pixelColor(anchor.inked), button), 4.5)
             << "icon " << anchor.id << ": " << Describe(shown.pixel(anchor.inked)) << " on "
             << Describe(button.rgba());
 
@@ -302,89 +292,58 @@ TEST_P(PicturesOnPalette, AnchorFiguresAndPlaceholderReadOnIt) {
     painter.end();
     const QColor ground = pixels.pixelColor(32, 4);
     const QColor line = pixels.pixelColor(10, 10);
-    EXPECT_LE(kContrast(ground, window), 2.0) << "the ground glares: " << Describe(ground.rgba());
-    EXPECT_GE(kContrast(line, ground), 2.0) << Describe(line.rgba());
+    EXPECT_LE(Contrast(ground, window), 2.0) << "the ground glares: " << Describe(ground.rgba());
+    EXPECT_GE(Contrast(line, ground), 2.0) << Describe(line.rgba());
     EXPECT_GT(line.red(), line.green() + 100) << "the diagonals are red";
 }
 
-// The chosen anchor cell against the others, in the styles that draw a pressed button their
-// own way: its face differs by 3:1 at least, and its figure stands out from that face.
-class ChosenCellOnPalette : public PicturesOnPalette {};
-
-TEST_P(ChosenCellOnPalette, StandsOutInEveryStyle) {
-    HICON handle = LoadIconById(140); // the centre: a filled dot
-    ASSERT_NE(handle, nullptr);
-    const QIcon icon = IconOfHandle(handle);
-    DestroyIcon(handle);
-    for (const char* name : {"Fusion", "Windows"}) {
-        std::unique_ptr<QStyle> style(QStyleFactory::create(QString::fromLatin1(name)));
-        ASSERT_NE(style, nullptr) << name;
-        QImage shown[2];
-        for (int chosen : {0, 1}) {
-            DlgPushButton cell(1022, BS_RADIOBUTTON | BS_PUSHLIKE | BS_ICON, true, nullptr);
-            cell.setStyle(style.get());
-            cell.setCheckable(true);
-            cell.setIcon(icon);
-            cell.setIconSize(QSize(20, 20));
-            cell.resize(28, 28);
-            cell.setChecked(chosen == 1);
-            shown[chosen] = cell.grab().toImage();
+// The chosen anchor cell, also on qt6ct's "darker" and "dusk": 3:1 from the others and its figure.
+TEST(AnchorCell, ChosenOneStandsOutOnEveryPaletteAndStyle) {
+    for (const char* scheme : {"",
+                               "#fff #424245 #979797 #5e5c5b #302f2e #4a4947 #fff #fff #fff "
+                               "#3d3d3d #222020 #e7e4e0 #12608a #f9f9f9",
+                               "#000 #7f7f7f #fff #cbc7c4 #7f7f7f #b8b5b2 #000 #fff #000 #7f7f7f "
+                               "#7f7f7f #707070 #308cc6 #fff"}) {
+        QPalette palette = QApplication::style()->standardPalette();
+        const QStringList colours = QString::fromLatin1(scheme).split(' ');
+        for (int role = 0; colours.size() == 14 && role < 14; ++role)
+            palette.setColor(static_cast<QPalette::ColorRole>(role), QColor(colours[role]));
+        QApplication::setPalette(palette);
+        HICON dot = LoadIconById(140); // in the palette's ink
+        for (const char* name : {"Fusion", "Windows"}) {
+            std::unique_ptr<QStyle> style(QStyleFactory::create(QString::fromLatin1(name)));
+            QImage shown[2];
+            for (int chosen : {0, 1}) {
+                DlgPushButton cell(1022, BS_RADIOBUTTON | BS_PUSHLIKE | BS_ICON, true, nullptr);
+                cell.setStyle(style.get());
+                cell.setCheckable(true);
+                cell.setChecked(chosen == 1);
+                cell.setIcon(IconOfHandle(dot));
+                cell.resize(28, 28);
+                shown[chosen] = cell.grab().toImage();
+            }
+            const QColor face = shown[1].pixelColor(5, 5);
+            EXPECT_TRUE(Contrast(face, shown[0].pixelColor(5, 5)) >= 3 &&
+                        Contrast(shown[1].pixelColor(14, 14), face) >= 3)
+                << scheme << name;
         }
-        const QPoint face(5, 5);
-        const QPoint figure(14, 14);
-        EXPECT_GE(kContrast(shown[1].pixelColor(face), shown[0].pixelColor(face)), 3.0)
-            << name << ": chosen " << Describe(shown[1].pixel(face)) << ", others "
-            << Describe(shown[0].pixel(face));
-        EXPECT_GE(kContrast(shown[1].pixelColor(figure), shown[1].pixelColor(face)), 3.0)
-            << name << ": figure " << Describe(shown[1].pixel(figure)) << " on "
-            << Describe(shown[1].pixel(face));
+        DestroyIcon(dot);
     }
+    QApplication::setPalette(QApplication::style()->standardPalette());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Desktop, ChosenCellOnPalette,
-    ::testing::Values(PaletteCase{"Light", [] { return QApplication::style()->standardPalette(); }},
-                      PaletteCase{"Dark", DarkPalette},
-                      // qt6ct's "darker" (a highlight close to the buttons) and "dusk" (buttons
-                      // of the window's grey, a white light colour).
-                      PaletteCase{"SchemeDarker",
-                                  [] {
-                                      return SchemePalette(
-                                          "#ffffffff, #ff424245, #ff979797, #ff5e5c5b, "
-                                          "#ff302f2e, #ff4a4947, #ffffffff, #ffffffff, "
-                                          "#ffffffff, #ff3d3d3d, #ff222020, #ffe7e4e0, "
-                                          "#ff12608a, #fff9f9f9");
-                                  }},
-                      PaletteCase{"SchemeDusk",
-                                  [] {
-                                      return SchemePalette(
-                                          "#ff000000, #ff7f7f7f, #ffffffff, #ffcbc7c4, "
-                                          "#ff7f7f7f, #ffb8b5b2, #ff000000, #ffffffff, "
-                                          "#ff000000, #ff7f7f7f, #ff7f7f7f, #ff707070, "
-                                          "#ff308cc6, #ffffffff");
-                                  }}),
-    [](const ::testing::TestParamInfo<PaletteCase>& info) { return std::string(info.param.name); });
+// Where 85 points are 127.5 pixels, the banner's last row is its gold rule all along.
+TEST(Banner, EndsInItsRuleAtScaleOneAndAHalf) {
+    const QImage banner(ScaledBitmapResourcePath(IDB_BANNER, 1.5));
+    for (int x = 0; x < banner.width(); x += 7)
+        EXPECT_TRUE(Near(banner.pixel(x, 127), QColor(201, 162, 75), 40)) << x;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Desktop, PicturesOnPalette,
     ::testing::Values(PaletteCase{"Light", [] { return QApplication::style()->standardPalette(); }},
                       PaletteCase{"Dark", DarkPalette}),
     [](const ::testing::TestParamInfo<PaletteCase>& info) { return std::string(info.param.name); });
-
-// The banner's last row at every scale it is drawn for: the gold rule along its bottom, even
-// where 85 points are no whole number of pixels.
-TEST(Banner, EndsInItsRuleAtEveryScale) {
-    for (double scale : {1.0, 1.25, 1.5, 2.0}) {
-        const QImage banner(scale == 1.0 ? BitmapResourcePath(IDB_BANNER)
-                                         : ScaledBitmapResourcePath(IDB_BANNER, scale));
-        ASSERT_FALSE(banner.isNull()) << scale;
-        const int y = banner.height() - 1;
-        for (int x = 0; x < banner.width(); x += 7)
-            ASSERT_TRUE(Near(banner.pixel(x, y), QColor(0xC9, 0xA2, 0x4B), 40))
-                << "scale " << scale << ", (" << x << ", " << y
-                << "): " << Describe(banner.pixel(x, y));
-    }
-}
 
 } // namespace
 
