@@ -21,7 +21,7 @@ constexpr DialogControl kControls[] = {
      0},
     {IDC_ABOUT_VERSION, ControlKind::Static, "Version 1.0", 7, 30, 81, 8, kChild | SS_CENTER, 0, 0},
     {IDC_ABOUT_LOGO, ControlKind::Button, "", 95, 7, 133, 65,
-     kChild | BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP, 0, IDB_ABOUT_LOGO},
+     kChild | BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP, 0, IDB_ABOUT_LOGO, "Tollerby web site"},
 };
 
 } // namespace

@@ -20,9 +20,9 @@ constexpr DialogControl kControls[] = {
     {IDC_PROCESSING_LOG, ControlKind::ListBox, "", 7, 34, 200, 87,
      kChild | LBS_NOTIFY | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER |
          WS_TABSTOP,
-     0, 0},
+     0, 0, "Log"},
     {IDC_PROCESSING_PROGRESS, ControlKind::ProgressBar, "", 7, 19, 138, 14, kChild | WS_BORDER, 0,
-     0},
+     0, "Progress"},
 };
 
 } // namespace

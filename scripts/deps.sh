@@ -12,6 +12,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick
     qt6ct  # the end-to-end look at a dark palette
+    weston qt6-wayland  # the end-to-end run under a Wayland compositor
     desktop-file-utils appstream python3
     help2man parallel
     build-essential debhelper dpkg-dev lintian debootstrap  # the Debian package and its test

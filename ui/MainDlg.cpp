@@ -13,6 +13,7 @@
 #include "res/Resource.h"
 #include "ui/AboutDlg.h"
 #include "ui/OverlayOptionsDlg.h"
+#include "ui/PreviewName.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,6 +51,7 @@ ON_MESSAGE(WM_VKEYTOITEM, &CMainDlg::OnVKeyToItem)
 ON_WM_DROPFILES()
 ON_WM_DRAWITEM_EX(&CMainDlg::DrawPreview)
 ON_WM_DESTROY()
+ON_WM_CLOSE()
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* parent)
@@ -134,6 +136,8 @@ void CMainDlg::OnAbout() {
 
 void CMainDlg::OnOptions() {
     COverlayOptionsDlg options(&m_job, this);
+    // The preview shows what the options change once they are taken.
+    options.KeepVisible(GetDlgItem(IDC_PREVIEW));
     if (options.DoModal() == IDOK)
         RebuildPreview();
 }
@@ -200,6 +204,11 @@ void CMainDlg::OnExit() {
     // program without tearing down what that worker still uses.
     WaitForLingeringWorker();
     EndDialog(IDOK);
+}
+
+void CMainDlg::OnClose() {
+    // The title bar's close box, Alt+F4 and the desktop's own close do what "Exit" does.
+    OnExit();
 }
 
 BOOL CMainDlg::WaitForLingeringWorker() const {
@@ -332,6 +341,8 @@ void CMainDlg::RebuildPreview() {
         m_listBackgrounds.GetCount() > 0 &&
         m_listBackgrounds.GetEntryPath(m_listBackgrounds.GetCaretIndex(), background) >= 0;
     m_preview.Rebuild(*this, m_job, current ? background.c_str() : nullptr);
+    if (CWnd* box = GetDlgItem(IDC_PREVIEW))
+        box->SetAccessibleName(PreviewName(m_job, current ? background.c_str() : nullptr));
     RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 

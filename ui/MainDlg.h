@@ -1,8 +1,8 @@
 #pragma once
 // The program's main window: the background list, the overlay choice, the sample preview, and
 // "&Go!", which asks for the output folder and runs the batch under the progress dialog.
-// "Exit" is the only way to close it: Enter and Escape do nothing here and there is no close
-// box.
+// "Exit" closes it, and so does the window manager's close (the title bar, Alt+F4); Enter and
+// Escape do nothing here.
 
 #include "app/framework/Dialog.h"
 #include "engine/BatchJob.h"
@@ -55,6 +55,7 @@ class CMainDlg : public CDialog {
 
     void OnGo();
     void OnExit();
+    void OnClose();
     void OnAbout();
     void OnOptions();
     void OnBrowseOverlay();

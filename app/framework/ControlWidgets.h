@@ -210,4 +210,9 @@ class DlgProgressBar : public QProgressBar, public ControlBase {
 // static's label (with '&' marking the mnemonic unless SS_NOPREFIX), a group box's title, an
 // edit's contents (reported as WM_SETTEXT reports it).
 void SetControlText(QWidget* widget, const QString& text);
+// WCAG's contrast ratio of two opaque colours: 1 for equal ones, 21 for black on white.
+double ContrastRatio(const QColor& a, const QColor& b);
+
+// A text with its mnemonic marks taken out: "&Go!" is "Go!", "&&" stands for one '&'.
+QString StripMnemonic(const QString& text);
 QString ControlText(const QWidget* widget);

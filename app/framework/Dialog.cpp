@@ -1,7 +1,9 @@
 #include "app/framework/Dialog.h"
 
+#include "app/framework/ControlAccessibility.h"
 #include "app/framework/ControlFactory.h"
 #include "app/framework/ControlWidgets.h"
+#include "app/framework/DialogNavigation.h"
 #include "app/framework/DialogTemplateRegistry.h"
 #include "app/framework/DropFiles.h"
 #include "app/framework/ListBox.h"
@@ -50,11 +52,60 @@ class DialogWidget : public QDialog {
 
     std::map<int, QPointer<QWidget>> m_controls;
     std::vector<QPointer<QWidget>> m_tabStops;
+    DialogNavigation m_navigation;
+    // The template's size, which the window keeps.
+    QSize m_fixedSize;
     DialogBaseUnits m_units{1, 1};
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;
 
+    // A Wayland compositor may maximize any window, and a window that then commits another
+    // size than the one it was given is a protocol error that ends the program. There the
+    // size is held only from below, and the window returns from maximized or full screen to
+    // its own size at once; elsewhere it is fixed, so that window managers offer no maximize.
+    void HoldSize(const QSize& size) {
+        m_fixedSize = size;
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            setMinimumSize(size);
+            resize(size);
+        } else {
+            setFixedSize(size);
+        }
+    }
+
   protected:
+    bool focusNextPrevChild(bool next) override {
+        if (m_navigation.Tab(QApplication::focusWidget(), next))
+            return true;
+        return QDialog::focusNextPrevChild(next);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+                m_navigation.Arrow(qobject_cast<QWidget*>(watched), key->key()))
+                return true;
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        // The focus is shown from the start, as on Windows, not only once Tab was pressed: a
+        // keyboard user must see where Enter and Space go. (Showing a window clears the mark,
+        // so it is set here.)
+        setAttribute(Qt::WA_KeyboardFocusChange);
+    }
+
+    void changeEvent(QEvent* event) override {
+        constexpr Qt::WindowStates kLarge = Qt::WindowMaximized | Qt::WindowFullScreen;
+        if (event->type() == QEvent::WindowStateChange && m_fixedSize.isValid() &&
+            (windowState() & kLarge) != 0)
+            setWindowState(windowState() & ~kLarge);
+        QDialog::changeEvent(event);
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
         const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
         if (m_owner != nullptr && modifiers == Qt::NoModifier) {
@@ -163,22 +214,27 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
         if (main != nullptr && main != this)
             parentWidget = main->GetWidget();
     }
+    // Without one, the window it was opened from owns it: it opens on that window, and stays
+    // in front of it.
+    if (parentWidget == nullptr && AfxGetMainWnd() != this)
+        parentWidget = QApplication::activeWindow();
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::MSWindowsFixedSizeDialogHint;
-    if ((t.style & WS_SYSMENU) != 0) {
+    // The program's main window can always be closed from its title bar (and with Alt+F4):
+    // what that does is its WM_CLOSE handler's to say.
+    if ((t.style & WS_SYSMENU) != 0 || AfxGetMainWnd() == this)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-        if ((t.style & WS_MINIMIZEBOX) != 0)
-            flags |= Qt::WindowMinimizeButtonHint;
-    }
+    if ((t.style & WS_SYSMENU) != 0 && (t.style & WS_MINIMIZEBOX) != 0)
+        flags |= Qt::WindowMinimizeButtonHint;
+    InstallControlAccessibility();
     auto* dialog = new DialogWidget(this, parentWidget, flags);
     m_dialog = dialog;
     m_widget = dialog;
     dialog->setFont(DialogFont(t.fontName, t.fontPoints));
     dialog->m_units = BaseUnitsOfFont(dialog->font());
     const DialogBaseUnits& units = dialog->m_units;
-    dialog->setFixedSize(DialogUnitsToPixelsX(t.cx, units), DialogUnitsToPixelsY(t.cy, units));
+    dialog->HoldSize(QSize(DialogUnitsToPixelsX(t.cx, units), DialogUnitsToPixelsY(t.cy, units)));
     dialog->setWindowTitle(QString::fromUtf8(t.caption != nullptr ? t.caption : ""));
-
     m_nDefID = IDOK;
     bool acceptFiles = (t.exStyle & WS_EX_ACCEPTFILES) != 0;
     std::vector<QWidget*> groupBoxes;
@@ -214,6 +270,13 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
             m_nDefID = c.id;
         if ((c.style & WS_TABSTOP) != 0 && widget->focusPolicy() != Qt::NoFocus)
             dialog->m_tabStops.push_back(widget);
+        const bool radio = c.kind == ControlKind::Button && ((c.style & 0xF) == BS_RADIOBUTTON ||
+                                                             (c.style & 0xF) == BS_AUTORADIOBUTTON);
+        dialog->m_navigation.Add(widget, c.style, radio);
+        if (radio)
+            widget->installEventFilter(dialog);
+        if (c.name != nullptr)
+            widget->setAccessibleName(QString::fromUtf8(c.name));
         if ((c.exStyle & WS_EX_ACCEPTFILES) != 0)
             acceptFiles = true;
     }
@@ -222,16 +285,12 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
     // Frames lie beneath the controls they surround, whatever their place in the template.
     for (QWidget* group : groupBoxes)
         group->lower();
+    LabelControls(dialog);
     dialog->setAcceptDrops(acceptFiles);
 
-    if ((t.style & DS_CENTER) != 0) {
+    // A window without an owner is placed by the window manager.
+    if ((t.style & DS_CENTER) != 0)
         CenterWindow();
-    } else if (parentWidget == nullptr) {
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            dialog->move(
-                screen->availableGeometry().topLeft() +
-                QPoint(DialogUnitsToPixelsX(t.x, units), DialogUnitsToPixelsY(t.y, units)));
-    }
     return true;
 }
 
@@ -463,13 +522,85 @@ void CDialog::DragAcceptFiles(BOOL accept) {
         m_dialog->setAcceptDrops(accept != FALSE);
 }
 
+void CDialog::KeepVisible(CWnd* control) {
+    m_keepVisible = control != nullptr ? control->GetWidget() : nullptr;
+}
+
 void CDialog::CenterWindow() {
     if (m_dialog == nullptr)
         return;
-    QWidget* parent = m_dialog->parentWidget();
-    QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const QWidget* owner = m_dialog->parentWidget();
+    if (owner != nullptr && !owner->isVisible())
+        owner = nullptr;
+    QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
     const QRect area = screen->availableGeometry();
-    m_dialog->move(area.center() - QPoint(m_dialog->width() / 2, m_dialog->height() / 2));
+    // The title bar and border are not known before the window is shown; the owner's are
+    // the best guess.
+    const QMargins frame =
+        owner != nullptr ? QMargins(owner->geometry().left() - owner->frameGeometry().left(),
+                                    owner->geometry().top() - owner->frameGeometry().top(),
+                                    owner->frameGeometry().right() - owner->geometry().right(),
+                                    owner->frameGeometry().bottom() - owner->geometry().bottom())
+                         : QMargins();
+    const QRect around = owner != nullptr ? owner->frameGeometry() : area;
+    QRect placed(QPoint(), m_dialog->size() +
+                               QSize(frame.left() + frame.right(), frame.top() + frame.bottom()));
+    placed.moveCenter(around.center());
+
+    // Beside a control that must stay in sight, where the screen has room: left of it, right
+    // of it, above it, below it.
+    const QWidget* keep = m_keepVisible.data();
+    if (keep != nullptr && keep->isVisible()) {
+        constexpr int kGap = 8;
+        const QRect shown(keep->mapToGlobal(QPoint(0, 0)), keep->size());
+        QRect beside[4] = {placed, placed, placed, placed};
+        beside[0].moveRight(shown.left() - kGap);
+        beside[1].moveLeft(shown.right() + kGap);
+        beside[2].moveBottom(shown.top() - kGap);
+        beside[3].moveTop(shown.bottom() + kGap);
+        if (placed.intersects(shown)) {
+            for (const QRect& candidate : beside) {
+                if (area.contains(candidate)) {
+                    placed = candidate;
+                    break;
+                }
+            }
+        }
+    }
+    // Never off the screen, title bar first.
+    placed.moveLeft(std::max(area.left(), std::min(placed.left(), area.right() - placed.width())));
+    placed.moveTop(std::max(area.top(), std::min(placed.top(), area.bottom() - placed.height())));
+    m_dialog->move(placed.topLeft());
+}
+
+void CDialog::LabelControls(DialogWidget* dialog) {
+    // A label names the field that starts just right of it on its line (the "X" before its
+    // edit, "Format" before its list), wherever the template lists it: on Linux a screen
+    // reader reads a list's name from its label, and the label's mnemonic goes to that field.
+    const QList<DlgLabel*> labels = dialog->findChildren<DlgLabel*>();
+    for (DlgLabel* label : labels) {
+        constexpr DWORD kNoPrefix = 0x80;
+        if (label->text().isEmpty() || !label->pixmap().isNull() ||
+            (label->Style() & kNoPrefix) != 0)
+            continue;
+        const QRect at = label->geometry();
+        QWidget* named = nullptr;
+        for (const auto& [id, widget] : dialog->m_controls) {
+            (void)id;
+            if (!widget || widget == label || widget->focusPolicy() == Qt::NoFocus)
+                continue;
+            const QRect field = widget->geometry();
+            const int gap = field.left() - at.right();
+            if (gap >= 0 && gap <= at.height() * 2 && field.top() <= at.center().y() &&
+                field.bottom() >= at.center().y() &&
+                (named == nullptr || field.left() < named->geometry().left()))
+                named = widget;
+        }
+        if (named != nullptr) {
+            label->setBuddy(named);
+            SetControlText(label, label->m_windowText);
+        }
+    }
 }

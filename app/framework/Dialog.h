@@ -5,10 +5,16 @@
 // - Enter presses the focused push button, otherwise gives the default command (the template's
 //   BS_DEFPUSHBUTTON, else IDOK; nothing when that button is disabled);
 // - Escape gives IDCANCEL; a window-manager close request gives WM_CLOSE, whose default is
-//   IDCANCEL;
+//   IDCANCEL (the program's main window always offers it, in its title bar);
 // - IDOK and IDCANCEL call the virtual OnOK and OnCancel; only EndDialog closes the dialog, so a
 //   dialog whose OnOK and OnCancel do nothing cannot be closed by them;
-// - without WS_SYSMENU the window has no close box; DS_CENTER centres it on the screen.
+// - without WS_SYSMENU the window has no close box; DS_CENTER centres it on its owner (the
+//   screen when it has none, see CenterWindow); a window without it is placed by the window
+//   manager;
+// - Tab, Shift+Tab and the arrow keys move as DialogNavigation.h says; the focus is shown
+//   from the start;
+// - a control's accessible name is its text, the text of the label just left of it, or the
+//   template's name for it (see ControlAccessibility.h for the rest).
 //
 // The dialog is a message target: its handle (GetSafeHwnd) takes SendMessage from any thread,
 // handled on the dialog's thread while it runs an event loop, the modal loop included. The
@@ -81,7 +87,12 @@ class CDialog : public CWnd, public CMessageTarget {
 
     HICON SetIcon(HICON icon, BOOL bigIcon);
     void DragAcceptFiles(BOOL accept = TRUE);
+    // Centres the window on its owner, or beside the control given to KeepVisible where
+    // centring would cover it and the screen has room; always on the screen.
     void CenterWindow();
+    // A control of another window that this dialog, when it opens, leaves in sight where it
+    // can (the preview that an options dialog changes). Call before DoModal.
+    void KeepVisible(CWnd* control);
 
     // The dialog of a handle, on the dialog's own thread; null for other handles, for a
     // handle of another thread's dialog and once the window is destroyed.
@@ -98,6 +109,7 @@ class CDialog : public CWnd, public CMessageTarget {
     friend void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 
     bool CreateDialogWindow(const DialogTemplate& dialogTemplate);
+    static void LabelControls(DialogWidget* dialog);
     void ReleaseWindow();
     QWidget* ControlWidget(int id) const;
     void Command(int id, UINT code);
@@ -105,6 +117,7 @@ class CDialog : public CWnd, public CMessageTarget {
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
     DialogWidget* m_dialog = nullptr;
+    QPointer<QWidget> m_keepVisible;
     std::map<int, CWnd*> m_boundControls;
     std::map<int, std::unique_ptr<CWnd>> m_itemWrappers;
     // The handle as issued, for the messages still dispatched after it is withdrawn.

@@ -99,6 +99,9 @@ struct DialogControl {
     DWORD style;      // WS_ and kind-specific bits
     DWORD exStyle;
     int imageId; // icon or bitmap resource number for BS_ICON/BS_BITMAP/SS_ICON/SS_BITMAP, else 0
+    // What a screen reader calls a control that shows no text of its own (a picture, a field
+    // whose label stands elsewhere); the shown text names the others.
+    const char* name = nullptr;
 };
 
 struct DialogTemplate {

@@ -155,3 +155,4 @@ class CurrentMessageScope {
 #define ON_WM_DROPFILES() ON_WM_DROPFILES_EX(&ThisClass::OnDropFiles)
 #define ON_WM_DROPFILES_EX(fn) {WM_DROPFILES, 0, 0, 0, AfxSig_vDrop, AFX_PMSG_DROP(fn)},
 #define ON_WM_DESTROY() {WM_DESTROY, 0, 0, 0, AfxSig_vv, AFX_PMSG_VV(&ThisClass::OnDestroy)},
+#define ON_WM_CLOSE() {WM_CLOSE, 0, 0, 0, AfxSig_vv, AFX_PMSG_VV(&ThisClass::OnClose)},

@@ -65,6 +65,11 @@ int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
 }
 
 void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT) {}
+void CWnd::SetAccessibleName(const std::string& name) {
+    if (m_widget)
+        m_widget->setAccessibleName(QString::fromUtf8(name.c_str()));
+}
+
 void CWnd::OnDropFiles(HDROP) {}
 void CWnd::OnDestroy() {}
 

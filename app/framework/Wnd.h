@@ -31,6 +31,8 @@ class CWnd : public CCmdTarget {
     BOOL EnableWindow(BOOL enable = TRUE);
     BOOL IsWindowEnabled() const;
     void SetFocus();
+    // What a screen reader calls the window (a picture whose content changes, say).
+    void SetAccessibleName(const std::string& name);
 
     // With RDW_UPDATENOW paints at once, with RDW_INVALIDATE alone marks for a later paint.
     BOOL RedrawWindow(const RECT* rect = nullptr, void* region = nullptr,

@@ -20,6 +20,11 @@ QFont TextFont(const char* family, int pixelSize, bool bold) {
 
 QImage DrawBanner(double scale) {
     QImage image(qRound(400 * scale), qRound(85 * scale), QImage::Format_RGB32);
+    // At a scale where 85 points are no whole number of pixels (127.5 at 1.5) the last row is
+    // only partly inside the drawing: it belongs to the gold rule, which runs to the picture's
+    // real bottom, never to whatever the memory held.
+    const double bottom = image.height() / scale;
+    image.fill(QColor(0xC9, 0xA2, 0x4B));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -29,9 +34,9 @@ QImage DrawBanner(double scale) {
     QLinearGradient night(0, 0, 400, 85);
     night.setColorAt(0.0, QColor(0x17, 0x24, 0x38));
     night.setColorAt(1.0, QColor(0x2A, 0x47, 0x6B));
-    p.fillRect(QRectF(0, 0, 400, 85), night);
+    p.fillRect(QRectF(0, 0, 400, 82), night);
     // A thin gold rule along the bottom edge closes the banner off from the dialog below.
-    p.fillRect(QRectF(0, 82, 400, 3), QColor(0xC9, 0xA2, 0x4B));
+    p.fillRect(QRectF(0, 82, 400, bottom - 82), QColor(0xC9, 0xA2, 0x4B));
 
     // Three stamped photographs fanned out at the right.
     const struct { double x, y, angle; } kCards[] = {{330, 44, -14}, {348, 40, 4}, {366, 44, 18}};

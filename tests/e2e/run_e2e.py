@@ -5,6 +5,7 @@
   run_e2e.py look   --program <pictorum> --artifacts <dir> [--scale S] [--dark] [--docs <dir>]
   run_e2e.py cancel --program <pictorum> --artifacts <dir>
   run_e2e.py keys   --program <pictorum> --artifacts <dir>
+  run_e2e.py wayland --program <pictorum> --artifacts <dir> [--docs <dir>]
 
 tour:   Escape and Enter leave the main window open; three backgrounds imported through the
         file dialog, an overlay chosen with Browse..., the options set (centre, 25 x 25 percent,
@@ -19,6 +20,8 @@ cancel: a batch of 24 large pictures is cancelled in the middle; the files writt
 keys:   Ctrl+A in the Import dialog on a folder of more files than its result holds gives a
         message; Ctrl+A and Delete in the list remove every entry, so that Go! then reports
         the empty list.
+
+wayland: a Wayland client of weston, by keyboard: maximized by weston, every dialog, a run, Exit.
 
 Screenshots of every step go into --artifacts; they are kept, and their paths printed, when a
 step fails. --docs copies the shots the README shows (tour: options, progress; look: the main
@@ -41,6 +44,7 @@ import pictorum_driver as ui  # noqa: E402
 from rgb_picture import (RgbPicture, check_overlay_only_in, draw_gradient,  # noqa: E402
                          draw_logo, draw_overlay, draw_photo, near, placement_rect, probe,
                          OVERLAY_COLOUR)
+from wayland_session import WaylandDesktop  # noqa: E402
 from xsession import StepFailed, XSession  # noqa: E402
 
 # The template as typed. The template field keeps letters, digits, blanks and '#' only, so
@@ -440,7 +444,49 @@ def keys(session, program, work, docs):
         expect(code == 0, "the program ended with exit code %d" % code)
 
 
-CASES = {"tour": tour, "look": look, "cancel": cancel, "keys": keys}
+def wayland(session, program, work, docs):
+    photos, output, overlay = (os.path.join(work, name) for name in ("p", "out", "logo.png"))
+    for folder, name in ((photos, "a.png"), (output, "b.png")):
+        os.makedirs(folder)
+        draw_gradient(os.path.join(photos, name), 320, 240, "blue-yellow")
+    draw_overlay(overlay, 40, 20)
+    desktop = WaylandDesktop(session)
+
+    def dialog(title, opening, *inside, back=ui.MAIN_TITLE):
+        """Keys that open a window, then keys or "type:" texts for it."""
+        for key in opening + [None] + list(inside):
+            if key is None:
+                desktop.wait(title)
+            else:
+                session.type(key[5:]) if key.startswith("type:") else session.key(key)
+        desktop.wait(title, gone=True)
+        desktop.wait(back)
+
+    with session.step("every dialog by keyboard, the main window maximized by the compositor"):
+        desktop.start([program], work)
+        desktop.wait(ui.MAIN_TITLE)
+        session.key("super+shift+m")
+        session.wait_for("maximized", lambda: desktop.windows(True) and max(desktop.widths) > 1200)
+        dialog(ui.ERROR_TITLE, ["alt+g"], "Return")  # Go! without an overlay; Browse... next
+        dialog(ui.ABOUT_TITLE, ["Tab", "Tab", "space"], "Return")  # Remove All, About...
+        dialog(ui.OVERLAY_TITLE, ["shift+Tab"] * 2 + ["space"], "type:" + overlay, "Return")
+        dialog(ui.IMPORT_TITLE, ["shift+Tab"] * 2 + ["space"], "type:" + photos + "/", "Return",
+               'type:"a.png" "b.png"', "Return")
+        # Options... is the fifth stop after Import..., the anchor cells the fifth after OK.
+        dialog(ui.OPTIONS_TITLE, ["Tab"] * 5 + ["space"], *(["Tab"] * 5 + ["Left"] * 4 + ["Return"]))
+        dialog(ui.FOLDER_TITLE, ["alt+g"], "type:" + output, "Return", back=ui.FINISHED_TITLE)
+        shot = session.screenshot("wayland", desktop.window)
+        dialog(ui.FINISHED_TITLE, [], "Return")
+        expect(len(ui.listing(output)) == 2, "the run wrote %s" % ui.listing(output))
+        session.key("Tab", "Tab", "Tab", "space")  # from Options...: the path box, Go!, Exit
+        session.wait_for("the end", lambda: desktop.process.poll() is not None)
+        expect(desktop.process.returncode == 0 and "Protocol error" not in "".join(desktop.log()),
+               "the program did not end cleanly")
+    if docs:
+        shutil.copyfile(shot, os.path.join(docs, "wayland.png"))
+
+
+CASES = {"tour": tour, "look": look, "cancel": cancel, "keys": keys, "wayland": wayland}
 
 
 def main():

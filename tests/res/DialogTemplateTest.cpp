@@ -217,7 +217,8 @@ const ControlCase kControls[] = {
     {142, 1059, ControlKind::ProgressBar, "", 0, 0, WS_BORDER, 0, 0, 0},
     // Options dialog.
     {154, 1, ControlKind::Button, "OK", kButtonType, BS_DEFPUSHBUTTON, WS_TABSTOP, 0, 0, 0},
-    {154, 1012, ControlKind::Button, "Pixels", kButtonType, BS_RADIOBUTTON, 0, WS_TABSTOP, 0, 0},
+    {154, 1012, ControlKind::Button, "Pixels", kButtonType, BS_RADIOBUTTON, WS_TABSTOP | WS_GROUP,
+     0, 0, 0},
     {154, 1013, ControlKind::Button, "Percent of Background", kButtonType, BS_RADIOBUTTON,
      BS_MULTILINE, WS_TABSTOP, 0, 0},
     {154, 1048, ControlKind::Static, "X", SS_TYPEMASK, SS_LEFT, WS_GROUP, 0, 0, 0},
@@ -283,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TabOrderCase{102,
                                    {1003, 1004, 1007, 1008, 1009, 1011, 1028, 1005, 1000, 1075}},
                       TabOrderCase{103, {1, 1001}}, TabOrderCase{142, {2, 1055}},
-                      TabOrderCase{154, {1, 2, 1016, 1017, 1061, 1085}}),
+                      TabOrderCase{154, {1, 2, 1012, 1016, 1017, 1018, 1061, 1085}}),
     [](const auto& info) { return "T" + std::to_string(info.param.templateId); });
 
 TEST(MainDialogTemplate, HasNoDefaultButton) {
@@ -380,7 +381,7 @@ TEST_P(AnchorCell, IsAPushLikeManualRadioButtonWithItsIcon) {
     EXPECT_EQ(c->style & kButtonType, BS_RADIOBUTTON);
     EXPECT_NE(c->style & BS_PUSHLIKE, 0u);
     EXPECT_NE(c->style & BS_ICON, 0u);
-    EXPECT_EQ(c->style & WS_TABSTOP, 0u);
+    EXPECT_EQ(c->style & (WS_TABSTOP | WS_GROUP), a.anchor == 1 ? WS_TABSTOP | WS_GROUP : 0u);
     EXPECT_EQ(c->imageId, a.iconId);
 }
 

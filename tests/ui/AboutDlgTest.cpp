@@ -119,10 +119,14 @@ TEST(AboutDlg, MainWindowButtonShowsTheBoxAndLeavesThePreviewAlone) {
         .OnMain(dialog, "about",
                 [&] {
                     before = dialog.Preview();
+                    EXPECT_FALSE(dialog.GetWidget()->testAttribute(Qt::WA_Moved)); // by the WM
+                    dialog.GetWidget()->move(40, 30);
                     ClickControl(dialog, IDC_ABOUT);
                 })
         .Then("about box", IsAboutBox,
               [&](QWidget* modal) {
+                  EXPECT_EQ(modal->frameGeometry().center(),
+                            dialog.GetWidget()->frameGeometry().center());
                   if (auto* label = qobject_cast<QLabel*>(ControlIn(modal, IDC_ABOUT_VERSION)))
                       version = label->text();
                   Click(ControlIn(modal, IDOK));

@@ -10,6 +10,7 @@
 #include "res/Resource.h"
 #include "ui/OverlayOptionsDlg.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -462,7 +463,7 @@ TEST(OverlayOptionsDlg, AnchorCellsKeepExactlyOnePressed) {
     CBatchJob job;
     COverlayOptionsDlg dialog(&job);
     std::vector<std::vector<int>> seen;
-    RunModal(dialog, [&](QWidget*) {
+    RunModal(dialog, [&](QWidget* window) {
         Click(Button(dialog, IDC_ANCHOR_LAST)); // the pressed one: stays pressed
         seen.push_back(PressedAnchors(dialog));
         Click(Button(dialog, IDC_ANCHOR_FIRST + 4)); // centre
@@ -471,10 +472,23 @@ TEST(OverlayOptionsDlg, AnchorCellsKeepExactlyOnePressed) {
         seen.push_back(PressedAnchors(dialog));
         Click(Button(dialog, IDC_ANCHOR_FIRST)); // top left
         seen.push_back(PressedAnchors(dialog));
+        for (const auto& [k, action] : {std::pair{1, QAccessibleActionInterface::toggleAction()},
+                                        {3, QAccessibleActionInterface::toggleAction()},
+                                        {7, QAccessibleActionInterface::pressAction()}}) {
+            QAbstractButton* cell = Button(dialog, IDC_ANCHOR_FIRST - 1 + k);
+            QAccessible::queryAccessibleInterface(cell)->actionInterface()->doAction(action);
+            seen.push_back(PressedAnchors(dialog));
+            cell->setFocus();
+        }
+        for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_Space}) {
+            PressKey(window, key);
+            seen.push_back(PressedAnchors(dialog));
+        }
         Click(Button(dialog, IDOK));
     });
-    EXPECT_EQ(seen, (std::vector<std::vector<int>>{{9}, {5}, {5}, {1}}));
-    EXPECT_EQ(job.GetOverlayAnchor(), 1u);
+    EXPECT_EQ(seen, (std::vector<std::vector<int>>{
+                        {9}, {5}, {5}, {1}, {1}, {3}, {7}, {8}, {9}, {1}, {9}, {9}}));
+    EXPECT_EQ(job.GetOverlayAnchor(), 9u);
 }
 
 TEST(OverlayOptionsDlg, AnchorCellsShowTheirIcons) {

@@ -255,7 +255,11 @@ TEST_F(SamplePreviewTest, OptionsOkMovesTheOverlayAndCancelLeavesThePreview) {
     const ImageRecord* whenCancelled = nullptr;
     bool listEmptyAfterRebuild = false;
     auto anchorThenClose = [&](int anchorId, int closeId) {
-        return [anchorId, closeId](QWidget* modal) {
+        return [&, anchorId, closeId](QWidget* modal) {
+            const QWidget* box = Control(dialog, IDC_PREVIEW);
+            // Options leaves the preview in sight: the screen has room beside it.
+            EXPECT_FALSE(
+                modal->frameGeometry().intersects({box->mapToGlobal(QPoint()), box->size()}));
             Click(ControlIn(modal, anchorId));
             Click(ControlIn(modal, closeId));
         };

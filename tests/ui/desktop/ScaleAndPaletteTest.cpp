@@ -4,6 +4,7 @@
 #include "PreviewTestSupport.h"
 #include "TestMain.h"
 
+#include "app/framework/ControlWidgets.h"
 #include "app/framework/ResourceImages.h"
 #include "app/framework/WinApp.h"
 #include "imaging/ResourcePaths.h"
@@ -14,6 +15,7 @@
 
 #include <QScreen>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <cstdio>
@@ -205,19 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Desktop, PreviewAtScale, ::testing::Values(1.0, 1.25, 1
 
 // ---- Palettes ----
 
-// WCAG's contrast ratio of two opaque colours: 1 for equal ones, 21 for black on white.
-double Contrast(const QColor& a, const QColor& b) {
-    auto luminance = [](const QColor& c) {
-        auto channel = [](double v) {
-            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-               0.0722 * channel(c.blueF());
-    };
-    const double la = luminance(a) + 0.05;
-    const double lb = luminance(b) + 0.05;
-    return std::max(la, lb) / std::min(la, lb);
-}
+const auto Contrast = &ContrastRatio;
 
 QPalette DarkPalette() {
     QPalette dark;
@@ -305,6 +295,48 @@ TEST_P(PicturesOnPalette, AnchorFiguresAndPlaceholderReadOnIt) {
     EXPECT_LE(Contrast(ground, window), 2.0) << "the ground glares: " << Describe(ground.rgba());
     EXPECT_GE(Contrast(line, ground), 2.0) << Describe(line.rgba());
     EXPECT_GT(line.red(), line.green() + 100) << "the diagonals are red";
+}
+
+// The chosen anchor cell, also on qt6ct's "darker" and "dusk": 3:1 from the others and its figure.
+TEST(AnchorCell, ChosenOneStandsOutOnEveryPaletteAndStyle) {
+    for (const char* scheme : {"",
+                               "#fff #424245 #979797 #5e5c5b #302f2e #4a4947 #fff #fff #fff "
+                               "#3d3d3d #222020 #e7e4e0 #12608a #f9f9f9",
+                               "#000 #7f7f7f #fff #cbc7c4 #7f7f7f #b8b5b2 #000 #fff #000 #7f7f7f "
+                               "#7f7f7f #707070 #308cc6 #fff"}) {
+        QPalette palette = QApplication::style()->standardPalette();
+        const QStringList colours = QString::fromLatin1(scheme).split(' ');
+        for (int role = 0; colours.size() == 14 && role < 14; ++role)
+            palette.setColor(static_cast<QPalette::ColorRole>(role), QColor(colours[role]));
+        QApplication::setPalette(palette);
+        HICON dot = LoadIconById(140); // in the palette's ink
+        for (const char* name : {"Fusion", "Windows"}) {
+            std::unique_ptr<QStyle> style(QStyleFactory::create(QString::fromLatin1(name)));
+            QImage shown[2];
+            for (int chosen : {0, 1}) {
+                DlgPushButton cell(1022, BS_RADIOBUTTON | BS_PUSHLIKE | BS_ICON, true, nullptr);
+                cell.setStyle(style.get());
+                cell.setCheckable(true);
+                cell.setChecked(chosen == 1);
+                cell.setIcon(IconOfHandle(dot));
+                cell.resize(28, 28);
+                shown[chosen] = cell.grab().toImage();
+            }
+            const QColor face = shown[1].pixelColor(5, 5);
+            EXPECT_TRUE(Contrast(face, shown[0].pixelColor(5, 5)) >= 3 &&
+                        Contrast(shown[1].pixelColor(14, 14), face) >= 3)
+                << scheme << name;
+        }
+        DestroyIcon(dot);
+    }
+    QApplication::setPalette(QApplication::style()->standardPalette());
+}
+
+// Where 85 points are 127.5 pixels, the banner's last row is its gold rule all along.
+TEST(Banner, EndsInItsRuleAtScaleOneAndAHalf) {
+    const QImage banner(ScaledBitmapResourcePath(IDB_BANNER, 1.5));
+    for (int x = 0; x < banner.width(); x += 7)
+        EXPECT_TRUE(Near(banner.pixel(x, 127), QColor(201, 162, 75), 40)) << x;
 }
 
 INSTANTIATE_TEST_SUITE_P(

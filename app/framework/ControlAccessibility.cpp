@@ -1,0 +1,81 @@
+#include "app/framework/ControlAccessibility.h"
+
+#include "app/framework/ControlWidgets.h"
+#include "app/framework/DialogTemplate.h"
+
+#include <QAccessibleWidget>
+
+namespace {
+
+class ChoiceButtonAccessible : public QAccessibleWidget {
+  public:
+    ChoiceButtonAccessible(QAbstractButton* button, QAccessible::Role role)
+        : QAccessibleWidget(button, role) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        if (const QString name = widget()->accessibleName(); !name.isEmpty())
+            return name;
+        // The text as the template wrote it, not as wrapped onto lines for the button.
+        const ControlBase* control = ControlOf(widget());
+        return StripMnemonic(control != nullptr ? control->m_windowText : Button()->text());
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = Button()->isChecked();
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names;
+        if (widget()->isEnabled())
+            names << toggleAction() << pressAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override {
+        if (action == toggleAction() || action == pressAction()) {
+            if (widget()->isEnabled())
+                Button()->click();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+
+  private:
+    QAbstractButton* Button() const { return static_cast<QAbstractButton*>(widget()); }
+};
+
+bool IsRadioStyle(DWORD style) {
+    const DWORD type = style & 0xF;
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+QAccessibleInterface* ControlAccessible(const QString&, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    const ControlBase* control = widget != nullptr ? ControlOf(widget) : nullptr;
+    if (control == nullptr)
+        return nullptr;
+    if (dynamic_cast<DlgOwnerDraw*>(widget) != nullptr)
+        return new QAccessibleWidget(widget, QAccessible::Graphic);
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    if (button == nullptr || !button->isCheckable())
+        return nullptr;
+    const bool radio =
+        qobject_cast<QRadioButton*>(button) != nullptr || IsRadioStyle(control->Style());
+    return new ChoiceButtonAccessible(button,
+                                      radio ? QAccessible::RadioButton : QAccessible::CheckBox);
+}
+
+} // namespace
+
+void InstallControlAccessibility() {
+    static const bool installed = [] {
+        QAccessible::installFactory(&ControlAccessible);
+        return true;
+    }();
+    (void)installed;
+}

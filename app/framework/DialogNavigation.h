@@ -1,0 +1,46 @@
+#pragma once
+// Keyboard movement between the controls of a template dialog, as the Windows dialog manager
+// moves it:
+//
+// - Tab and Shift+Tab go from tab stop (WS_TABSTOP) to tab stop in template order, round;
+// - a group (from a control with WS_GROUP to the next one) holds its radio buttons, anchor
+//   cells included, as one stop, entered at its checked button (its first stop when none is);
+// - the arrow keys move within such a group, round: Right and Down to the next button, Left
+//   and Up to the one before; a button reached this way that is not checked is clicked, as a
+//   Windows radio button reports a click when the keyboard gives it the focus.
+//
+// Disabled and hidden controls are passed over.
+
+#include "types/WinTypes.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+class DialogNavigation {
+  public:
+    // Adds a control of the template, in template order.
+    void Add(QWidget* widget, DWORD style, bool radio);
+
+    // Gives the focus to the stop after (before) the control that holds focus; false when the
+    // focus is in no control of this dialog.
+    bool Tab(const QWidget* focus, bool forward) const;
+    // For an arrow key on a radio button of a group; false for anything else.
+    bool Arrow(const QWidget* focus, int key) const;
+
+  private:
+    struct Entry {
+        QPointer<QWidget> widget;
+        bool tabStop;
+        bool radio;
+        int group;
+    };
+    int IndexOf(const QWidget* focus) const;
+    bool SameGroup(int a, int b) const;
+    // The button of a radio group that Tab enters it at.
+    QWidget* GroupEntry(int index) const;
+    static bool Usable(const Entry& entry);
+
+    std::vector<Entry> m_entries;
+};

@@ -1,0 +1,45 @@
+"""weston in the X display, the program its Wayland client, whose log tells its windows: a title,
+an end, or a configure with states (only their count is logged), which makes a window active."""
+
+import os
+import re
+import subprocess
+
+_EVENT = re.compile(r'xdg_toplevel@(\d+)\.(?:set_title\("(.*)"\)|(destroy)\(\)|'
+                    r'configure\((\d+), \d+, array\[(\d+)\]\))$')
+
+
+class WaylandDesktop:
+    def __init__(self, session):
+        self.session, self.socket, self.widths = session, "pictorum-%d" % os.getpid(), []
+
+    def start(self, argv, cwd):
+        session, env = self.session, self.session.env()
+        weston = subprocess.Popen(["weston", "--backend=x11-backend.so", "--use-pixman",
+                                   "--socket=" + self.socket, "--width=1280"], env=env)
+        session.processes.append(weston)
+        # weston names its window only in _NET_WM_NAME, which xdotool does not search.
+        self.window = session.wait_for("weston", lambda: os.path.exists(os.path.join(
+            env["XDG_RUNTIME_DIR"], self.socket)) and session.tool("xdotool", "search", "--class",
+            "^Weston Compositor$", check=False).stdout.split(), watch=weston)[0].decode()
+        session.xdotool("windowfocus", "--sync", self.window)
+        self.process = session.launch(argv, cwd, extra_env={
+            "QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": self.socket, "WAYLAND_DEBUG": "1"})
+
+    def log(self):
+        with open(os.path.join(self.session.artifacts, "program.log"), errors="replace") as log:
+            return log.read().splitlines()
+
+    def windows(self, active):
+        titles, states, self.widths = {}, {}, []
+        for match in filter(None, (_EVENT.search(line.rstrip()) for line in self.log())):
+            key, title, _, width, count = match.groups()
+            if width is None:
+                titles[key] = title
+            else:
+                states[key], self.widths = int(count) > 0, self.widths + [int(width)]
+        return [t for key, t in titles.items() if t is not None and (states.get(key) or not active)]
+
+    def wait(self, title, gone=False):
+        self.session.wait_for("/%s/%s" % (title, " gone" if gone else ""), lambda: gone != any(
+            re.search(title, t) for t in self.windows(not gone)), watch=self.process)
