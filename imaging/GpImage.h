@@ -47,6 +47,13 @@ struct GpImage {
     // The drawing surface open on this bitmap, if any (only one at a time).
     GpGraphics* graphics = nullptr;
 
+    // Until the pixels are decoded: the file's bytes and the name of Qt's reader for them
+    // (empty for a blank bitmap and once decoded), and whether the file's pixels are shown as
+    // stored, without an Exif turn or mirroring.
+    const QByteArray& encoded() const { return m_encoded; }
+    const QByteArray& readerFormat() const { return m_readerFormat; }
+    bool storedUpright() const { return m_upright; }
+
   private:
     QByteArray m_encoded;
     QByteArray m_readerFormat;
@@ -55,4 +62,5 @@ struct GpImage {
     std::optional<QRgba64> m_deepKey;
     GpStatus m_decodeStatus = Ok;
     bool m_clearPending = false;
+    bool m_upright = true;
 };

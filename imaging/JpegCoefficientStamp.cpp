@@ -1,0 +1,289 @@
+#include "imaging/JpegCoefficientStamp.h"
+
+#include "imaging/GpGraphics.h"
+#include "imaging/GpImage.h"
+#include "imaging/ImageAllocator.h"
+#include "imaging/JpegCoding.h"
+#include "imaging/JpegSession.h"
+#include "imaging/PictureFacts.h"
+
+#include <QBuffer>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct Abandoned {};
+
+using Coefficients = std::array<jvirt_barray_ptr, MAX_COMPONENTS>;
+
+// The picture's MCU grid, in pixels.
+struct Grid {
+    int mcuWidth = 8;
+    int mcuHeight = 8;
+    int width = 0;
+    int height = 0;
+
+    explicit Grid(const jpeg_decompress_struct& info)
+        : mcuWidth(info.max_h_samp_factor * DCTSIZE), mcuHeight(info.max_v_samp_factor * DCTSIZE),
+          width(int(info.image_width)), height(int(info.image_height)) {}
+
+    // The whole MCUs that area touches and `around` more on every side, within the picture.
+    QRect widened(const QRect& area, int around) const {
+        const int left = std::max(0, (area.left() / mcuWidth - around) * mcuWidth);
+        const int top = std::max(0, (area.top() / mcuHeight - around) * mcuHeight);
+        const int right = std::min(width, (area.right() / mcuWidth + 1 + around) * mcuWidth);
+        const int bottom = std::min(height, (area.bottom() / mcuHeight + 1 + around) * mcuHeight);
+        return QRect(left, top, right - left, bottom - top);
+    }
+    int columns(const QRect& area) const { return (area.width() + mcuWidth - 1) / mcuWidth; }
+    int rows(const QRect& area) const { return (area.height() + mcuHeight - 1) / mcuHeight; }
+};
+
+// One row of a component's blocks; rows are taken one at a time, which every array allows.
+JBLOCKROW blockRow(j_common_ptr owner, jvirt_barray_ptr blocks, JDIMENSION row, bool writing) {
+    return owner->mem->access_virt_barray(owner, blocks, row, 1, writing ? TRUE : FALSE)[0];
+}
+
+// Copies a rectangle of whole MCUs (in MCU units) between two coefficient sets of the same
+// sampling.
+struct McuCopy {
+    j_common_ptr from;
+    const Coefficients& fromBlocks;
+    QPoint fromMcu;
+    j_common_ptr to;
+    const Coefficients& toBlocks;
+    QPoint toMcu;
+
+    void operator()(const jpeg_component_info* components, int count, const QRect& mcus) const {
+        for (int c = 0; c < count; ++c) {
+            const int h = components[c].h_samp_factor;
+            const int v = components[c].v_samp_factor;
+            for (int r = mcus.top() * v; r < (mcus.bottom() + 1) * v; ++r) {
+                const JBLOCKROW source = blockRow(from, fromBlocks[std::size_t(c)],
+                                                  JDIMENSION(fromMcu.y() * v + r), false);
+                const JBLOCKROW target =
+                    blockRow(to, toBlocks[std::size_t(c)], JDIMENSION(toMcu.y() * v + r), true);
+                std::memcpy(target + (toMcu.x() + mcus.left()) * h,
+                            source + (fromMcu.x() + mcus.left()) * h,
+                            std::size_t(mcus.width() * h) * sizeof(JBLOCK));
+            }
+        }
+    }
+};
+
+// A JPEG of the blocks of area (whole MCUs from the picture's grid) of the picture being read:
+// the same tables and sampling, so that decoding it gives those pixels as decoding the picture
+// would.
+QByteArray blocksAsJpeg(jpeg_decompress_struct& picture, const Coefficients& blocks,
+                        const Grid& grid, const QRect& area) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    JpegSession::Writing part(&buffer);
+    jpeg_copy_critical_parameters(&picture, &part.info);
+    part.info.image_width = JDIMENSION(area.width());
+    part.info.image_height = JDIMENSION(area.height());
+    const auto owner = reinterpret_cast<j_common_ptr>(&part.info);
+    Coefficients copies{};
+    for (int c = 0; c < picture.num_components; ++c) {
+        const jpeg_component_info& component = picture.comp_info[c];
+        copies[std::size_t(c)] = owner->mem->request_virt_barray(
+            owner, JPOOL_IMAGE, TRUE, JDIMENSION(grid.columns(area) * component.h_samp_factor),
+            JDIMENSION(grid.rows(area) * component.v_samp_factor), 1);
+    }
+    owner->mem->realize_virt_arrays(owner);
+    const QPoint origin(area.x() / grid.mcuWidth, area.y() / grid.mcuHeight);
+    McuCopy{reinterpret_cast<j_common_ptr>(&picture), blocks, origin, owner, copies, QPoint()}(
+        picture.comp_info, picture.num_components,
+        QRect(0, 0, grid.columns(area), grid.rows(area)));
+    jpeg_write_coefficients(&part.info, copies.data());
+    jpeg_finish_compress(&part.info);
+    return bytes;
+}
+
+// Pixels as the full route decodes them (see JpegDecoder): 24-bit RGB rows for colour, grey
+// widened to the 32-bit ARGB that the stamp of a grey picture draws into.
+QImage decoded(const QByteArray& encoded, bool grey) {
+    JpegSession::Reading reading(encoded);
+    jpeg_read_header(&reading.info, TRUE);
+    reading.info.out_color_space =
+        !grey ? JCS_EXT_RGB : (Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB);
+    reading.info.dct_method = JDCT_ISLOW;
+    jpeg_start_decompress(&reading.info);
+    QImage image = ImageAllocator::allocate(
+        QSize(int(reading.info.output_width), int(reading.info.output_height)),
+        grey ? QImage::Format_ARGB32 : QImage::Format_RGB888, ImageAllocator::Contents::Undefined);
+    if (image.isNull())
+        throw JpegSession::Failed{};
+    while (reading.info.output_scanline < reading.info.output_height) {
+        JSAMPROW row = image.scanLine(int(reading.info.output_scanline));
+        jpeg_read_scanlines(&reading.info, &row, 1);
+    }
+    jpeg_finish_decompress(&reading.info);
+    return image;
+}
+
+bool samePixels(const QImage& a, const QPoint& at, const QImage& b, const QRect& area) {
+    const std::size_t bytes = std::size_t(area.width()) * std::size_t(b.depth() / 8);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar* first = a.constScanLine(at.y() + y) + (at.x() + area.x()) * (a.depth() / 8);
+        const uchar* second = b.constScanLine(y) + area.x() * (b.depth() / 8);
+        if (std::memcmp(first, second, bytes) != 0)
+            return false;
+    }
+    return true;
+}
+
+struct Stamping {
+    jpeg_decompress_struct& picture;
+    const Coefficients& blocks;
+    const Grid& grid;
+    const JpegCoding& coding;
+
+    // Decodes the MCUs around area, draws the mark on them and puts those it changed back into
+    // the picture's blocks, encoded with its tables.
+    void operator()(const QRect& area, GpImage* mark, const QRectF& destination,
+                    const QRectF& source) const {
+        const QRect box = grid.widened(area, 0);
+        // One MCU more on every side: colour upsampling takes its neighbours across block edges,
+        // so the box's pixels come out exactly as in the whole picture.
+        const QRect context = grid.widened(area, 1);
+        const QImage around = decoded(blocksAsJpeg(picture, blocks, grid, context), coding.grey);
+        const QPoint offset = box.topLeft() - context.topLeft();
+
+        GpImage canvas;
+        canvas.width = UINT(box.width());
+        canvas.height = UINT(box.height());
+        canvas.pixelFormat = coding.grey ? PixelFormat32bppARGB : PixelFormat24bppRGB;
+        canvas.pixels = around.copy(QRect(offset, box.size()));
+        if (canvas.pixels.isNull())
+            throw JpegSession::Failed{};
+        {
+            GpGraphics* graphics = nullptr;
+            if (GpGraphics::onImage(&canvas, &graphics) != Ok)
+                throw JpegSession::Failed{};
+            const std::unique_ptr<GpGraphics> surface(graphics);
+            if (surface->drawImage(mark, destination.translated(-box.x(), -box.y()), source) != Ok)
+                throw JpegSession::Failed{};
+        }
+
+        QByteArray redrawn;
+        QBuffer buffer(&redrawn);
+        buffer.open(QIODevice::WriteOnly);
+        if (!coding.encode(canvas.pixels, &buffer))
+            throw JpegSession::Failed{};
+        buffer.close();
+        JpegSession::Reading reading(redrawn);
+        jpeg_read_header(&reading.info, TRUE);
+        const Coefficients redrawnBlocks = coefficientsOf(reading.info);
+        const McuCopy back{reinterpret_cast<j_common_ptr>(&reading.info),
+                           redrawnBlocks,
+                           QPoint(),
+                           reinterpret_cast<j_common_ptr>(&picture),
+                           blocks,
+                           QPoint(box.x() / grid.mcuWidth, box.y() / grid.mcuHeight)};
+        // MCUs the mark left as they were keep the photograph's blocks: no round trip at all.
+        for (int y = 0; y < grid.rows(box); ++y) {
+            for (int x = 0; x < grid.columns(box); ++x) {
+                const QRect mcu =
+                    QRect(x * grid.mcuWidth, y * grid.mcuHeight, grid.mcuWidth, grid.mcuHeight)
+                        .intersected(QRect(QPoint(), box.size()));
+                if (!samePixels(around, offset, canvas.pixels, mcu))
+                    back(picture.comp_info, picture.num_components, QRect(x, y, 1, 1));
+            }
+        }
+        jpeg_finish_decompress(&reading.info);
+    }
+
+    static Coefficients coefficientsOf(jpeg_decompress_struct& info) {
+        Coefficients result{};
+        jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+        if (arrays == nullptr)
+            throw JpegSession::Failed{};
+        std::copy_n(arrays, info.num_components, result.begin());
+        return result;
+    }
+};
+
+void checkAbandon(const std::atomic<bool>* abandon) {
+    if (abandon != nullptr && abandon->load())
+        throw Abandoned{};
+}
+
+} // namespace
+
+bool JpegCoefficientStamp::suits(const GpImage* background) {
+    return background != nullptr && background->pixels.isNull() &&
+           background->readerFormat() == "jpeg" && !background->encoded().isEmpty() &&
+           background->storedUpright();
+}
+
+GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const QRectF& destination,
+                                     const QRectF& source, QIODevice* device,
+                                     const std::atomic<bool>* abandon, MetadataKept kept) {
+    if (!suits(background) || mark == nullptr || device == nullptr)
+        return NotImplemented;
+    const QByteArray& encoded = background->encoded();
+    const std::optional<JpegCoding> coding = JpegCoding::read(encoded, false);
+    const PictureFacts* facts = background->facts.get();
+    const ColourProfile* profile = facts != nullptr ? facts->profile.get() : nullptr;
+    // Pictures whose colours the full route converts, or whose profile it drops, are not
+    // stamped here: the mark would come out in other colours.
+    if (!coding ||
+        (profile != nullptr && (coding->grey || profile->kind() != ColourProfile::Kind::Rgb)))
+        return NotImplemented;
+    QByteArray stamped;
+    try {
+        checkAbandon(abandon);
+        JpegSession::Reading reading(encoded);
+        jpeg_decompress_struct& picture = reading.info;
+        jpeg_read_header(&picture, TRUE);
+        const bool colour = picture.jpeg_color_space == JCS_YCbCr && picture.num_components == 3;
+        const bool grey = picture.jpeg_color_space == JCS_GRAYSCALE && picture.num_components == 1;
+        if (picture.data_precision != 8 || (!colour && !grey) || grey != coding->grey ||
+            picture.image_width != background->width || picture.image_height != background->height)
+            return NotImplemented;
+        Coefficients blocks = Stamping::coefficientsOf(picture);
+        checkAbandon(abandon);
+        const Grid grid(picture);
+        const QRectF landing = destination.intersected(QRectF(0, 0, grid.width, grid.height));
+        if (!landing.isEmpty()) {
+            // A pixel to spare on every side: MCUs the mark leaves alone keep their blocks.
+            const QRect area = landing.toAlignedRect()
+                                   .adjusted(-1, -1, 1, 1)
+                                   .intersected(QRect(0, 0, grid.width, grid.height));
+            Stamping{picture, blocks, grid, *coding}(area, mark, destination, source);
+        }
+        checkAbandon(abandon);
+
+        stamped.reserve(encoded.size() + (qsizetype(1) << 16));
+        QBuffer buffer(&stamped);
+        buffer.open(QIODevice::WriteOnly);
+        JpegSession::Writing writing(&buffer);
+        jpeg_copy_critical_parameters(&picture, &writing.info);
+        writing.info.optimize_coding = TRUE; // the file does not grow from one stamp to the next
+        writing.info.restart_interval = picture.restart_interval;
+        writing.info.arith_code = picture.arith_code;
+        if (picture.progressive_mode)
+            jpeg_simple_progression(&writing.info);
+        jpeg_write_coefficients(&writing.info, blocks.data());
+        jpeg_finish_compress(&writing.info);
+        jpeg_finish_decompress(&picture);
+    } catch (const JpegSession::Failed&) {
+        return NotImplemented;
+    } catch (const Abandoned&) {
+        return Aborted;
+    }
+    if (facts != nullptr)
+        PictureFacts::writeInto(stamped, *facts, kept,
+                                QSize(int(background->width), int(background->height)));
+    if (abandon != nullptr && abandon->load())
+        return Aborted;
+    if (stamped.isEmpty() || device->write(stamped) != stamped.size())
+        return abandon != nullptr && abandon->load() ? Aborted : Win32Error;
+    return Ok;
+}
