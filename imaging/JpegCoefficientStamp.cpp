@@ -93,7 +93,8 @@ QByteArray blocksAsJpeg(jpeg_decompress_struct& picture, const Coefficients& blo
         const jpeg_component_info& component = picture.comp_info[c];
         copies[std::size_t(c)] = owner->mem->request_virt_barray(
             owner, JPOOL_IMAGE, TRUE, JDIMENSION(grid.columns(area) * component.h_samp_factor),
-            JDIMENSION(grid.rows(area) * component.v_samp_factor), 1);
+            JDIMENSION(grid.rows(area) * component.v_samp_factor),
+            JDIMENSION(component.v_samp_factor)); // the writer takes an MCU row at a time
     }
     owner->mem->realize_virt_arrays(owner);
     const QPoint origin(area.x() / grid.mcuWidth, area.y() / grid.mcuHeight);
