@@ -223,3 +223,23 @@ TEST_F(LosslessJpeg, TenGenerationsLoseNothingOutsideTheMark) {
         picture = next;
     }
 }
+
+// A damaged scan is no block to copy: the lossless way declines it, and decoding the picture
+// whole refuses it as ever ("Could not copy image").
+TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
+    const std::string path = PathIn(m_dir, "damaged.jpg");
+    ASSERT_TRUE(WriteBytes(QString::fromLocal8Bit(path.c_str()),
+                           JpegScanOverwritten(ShapedJpeg(NoisyImage(96, 64), {}))));
+    CBatchJob job(nullptr);
+    Fill(job, {});
+    CLSID encoder{};
+    ASSERT_GE(job.FindOutputEncoder(encoder), 0);
+    CStampedItem item;
+    ASSERT_EQ(item.Load(path.c_str()), ItemOutcome::Done);
+    PendingImageFile file;
+    const OutputFolder folder(QFile::encodeName(m_dir.path()));
+    EXPECT_FALSE(item.EncodeLossless(job, m_overlay, file, folder, &encoder));
+    EXPECT_FALSE(file.IsEncoded());
+    item.DecodeNow();
+    EXPECT_EQ(item.Compose(job, m_overlay), ItemOutcome::ComposeFailed);
+}
