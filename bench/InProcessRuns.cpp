@@ -8,7 +8,9 @@
 #include "batch/ProcessingThreadProc.h"
 #include "engine/BatchJob.h"
 #include "engine/EncoderList.h"
+#include "engine/ImageFile.h"
 #include "engine/Placement.h"
+#include "engine/StampPipeline.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 
@@ -17,11 +19,13 @@
 #include <QFile>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -115,6 +119,44 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
     SetProcessingPicturesAtOnce(1);
     if (!RunWorkerThread(job))
         return 1;
+    std::printf("peak %ld\n", OwnPeakKilobytes());
+    return 0;
+}
+
+int RunPipeline(int jpegQuality, const QString& mime, const QString& overlayPath,
+                const QString& outputDir, const QStringList& backgrounds) {
+    CBatchJob job(nullptr);
+    CopyText(job.szOverlayPath, LocalBytes(overlayPath).c_str());
+    CopyText(job.szOutputDir, LocalBytes(outputDir).c_str());
+    CopyText(job.szOutputFormat, mime.toLatin1().constData());
+    CopyText(job.szNameTemplate, "stamped-###");
+    job.SetSizeMode(SizeModePercent);
+    job.SetOverlayAnchor(kBottomRight);
+    job.nSizeX = kPercent;
+    job.nSizeY = kPercent;
+    CImageFile overlay;
+    if (!overlay.LoadFromFile(LocalBytes(overlayPath).c_str()) || !overlay.DecodeNow())
+        return 1;
+    std::vector<PipelineItem> items;
+    for (const QString& background : backgrounds)
+        items.push_back({LocalBytes(background), std::int64_t(items.size())});
+    CStampPipeline::Settings settings;
+    settings.jpegQuality = jpegQuality;
+    CStampPipeline pipeline(job, overlay, settings);
+    Clock::time_point start = Clock::now();
+    double cpuStart = OwnCpuSeconds();
+    // One job: each item is worked on in its turn, between two reports.
+    const std::atomic<bool> stop{false};
+    pipeline.Run(
+        items,
+        [&](const PipelineReport& report) {
+            std::printf("item %.6f %.6f %s\n", Since(start), OwnCpuSeconds() - cpuStart,
+                        report.outcome == ItemOutcome::Done ? "Done" : "Failed");
+            std::fflush(stdout);
+            start = Clock::now();
+            cpuStart = OwnCpuSeconds();
+        },
+        stop);
     std::printf("peak %ld\n", OwnPeakKilobytes());
     return 0;
 }

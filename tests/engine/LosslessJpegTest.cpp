@@ -76,9 +76,9 @@ class LosslessJpeg : public testing::Test {
     }
     // The pixels of the whole MCUs that the mark's place on a picture touches.
     static QRect McuBox(const Shot& shot, QSize size, const JpegBlocks& blocks) {
-        const RECT at = ComputePlacement(shot.percent ? SizeModePercent : SizeModePixels,
-                                         shot.anchor, shot.x, shot.y, UINT(size.width()),
-                                         UINT(size.height()));
+        const RECT at =
+            ComputePlacement(shot.percent ? SizeModePercent : SizeModePixels, shot.anchor, shot.x,
+                             shot.y, UINT(size.width()), UINT(size.height()));
         const QRect area = QRect(at.left, at.top, at.right - at.left, at.bottom - at.top)
                                .intersected(QRect(QPoint(), size));
         const int w = blocks.mcuWidth, h = blocks.mcuHeight;
@@ -123,7 +123,8 @@ int Largest(const QImage& a, const QImage& b, const QRect& area, bool inside) {
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width() * 3; ++x)
             if (area.contains(x / 3, y) == inside)
-                largest = std::max(largest, std::abs(a.constScanLine(y)[x] - b.constScanLine(y)[x]));
+                largest =
+                    std::max(largest, std::abs(a.constScanLine(y)[x] - b.constScanLine(y)[x]));
     return largest;
 }
 
@@ -147,11 +148,15 @@ TEST_F(LosslessJpeg, KeepsEveryBlockOutsideTheMarkAndStampsInsideAsTheFullRoute)
         {"enlarged three times, bottom", {230, 160}, {}, {8, false, 72, 48}},
         {"reduced to half, top-left", {99, 77}, {}, {1, false, 12, 8}},
         {"larger than the picture on every side", {40, 30}, {}, {5, false, 64, 48}},
-        {"percent over the right and bottom edges", {120, 90}, {2, 1, false, true}, {9, true, 150, 120}},
+        {"percent over the right and bottom edges",
+         {120, 90},
+         {2, 1, false, true},
+         {9, true, 150, 120}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const QByteArray picture = ShapedJpeg(NoisyImage(c.size.width(), c.size.height(), 5), c.shape);
+        const QByteArray picture =
+            ShapedJpeg(NoisyImage(c.size.width(), c.size.height(), 5), c.shape);
         const QByteArray lossless = Stamp(picture, c.shot, true);
         ASSERT_FALSE(lossless.isEmpty());
         const QByteArray full = Stamp(picture, c.shot, false);
@@ -183,7 +188,8 @@ TEST_F(LosslessJpeg, PicturesDecodedWholeKeepTheirTablesUnlessAQualityIsGiven) {
         return turned;
     };
     const std::array<int, 64> own = BlocksOf(photo).components[0].table;
-    const QByteArray cmyk = CmykJpeg(64, 48, {{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 0, 255}});
+    const QByteArray cmyk =
+        CmykJpeg(64, 48, {{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 0, 255}});
     const struct {
         const char* name;
         QByteArray picture;
@@ -194,7 +200,8 @@ TEST_F(LosslessJpeg, PicturesDecodedWholeKeepTheirTablesUnlessAQualityIsGiven) {
         {"Exif orientation 6", JpegWithExifOrientation(photo, 6), 0, transposed(own), 1, 2},
         {"CMYK", cmyk, 0, BlocksOf(cmyk).components[0].table, 1, 1},
         {"quality 50 given", photo, 50,
-         BlocksOf(ShapedJpeg(NoisyImage(8, 8), {2, 2, false, false, 0, 50})).components[0].table, 2, 2},
+         BlocksOf(ShapedJpeg(NoisyImage(8, 8), {2, 2, false, false, 0, 50})).components[0].table, 2,
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
