@@ -48,6 +48,10 @@ JBLOCKROW blockRow(j_common_ptr owner, jvirt_barray_ptr blocks, JDIMENSION row, 
     return owner->mem->access_virt_barray(owner, blocks, row, 1, writing ? TRUE : FALSE)[0];
 }
 
+JBLOCKROW blockRow_(j_common_ptr owner, const Coefficients& blocks, int component, int row) {
+    return blockRow(owner, blocks[std::size_t(component)], JDIMENSION(row), false);
+}
+
 // Copies a rectangle of whole MCUs (in MCU units) between two coefficient sets of the same
 // sampling.
 struct McuCopy {
@@ -146,9 +150,10 @@ struct Stamping {
     const JpegCoding& coding;
 
     // Decodes the MCUs around area, draws the mark on them and puts those it changed back into
-    // the picture's blocks, encoded with its tables.
-    void operator()(const QRect& area, GpImage* mark, const QRectF& destination,
-                    const QRectF& source) const {
+    // the picture's blocks, encoded with its tables. The MCUs changed (MCU units; empty when
+    // none).
+    QRect operator()(const QRect& area, GpImage* mark, const QRectF& destination,
+                     const QRectF& source) const {
         const QRect box = grid.widened(area, 0);
         // One MCU more on every side: colour upsampling takes its neighbours across block edges,
         // so the box's pixels come out exactly as in the whole picture.
@@ -188,16 +193,20 @@ struct Stamping {
                            blocks,
                            QPoint(box.x() / grid.mcuWidth, box.y() / grid.mcuHeight)};
         // MCUs the mark left as they were keep the photograph's blocks: no round trip at all.
+        QRect changed;
         for (int y = 0; y < grid.rows(box); ++y) {
             for (int x = 0; x < grid.columns(box); ++x) {
                 const QRect mcu =
                     QRect(x * grid.mcuWidth, y * grid.mcuHeight, grid.mcuWidth, grid.mcuHeight)
                         .intersected(QRect(QPoint(), box.size()));
-                if (!samePixels(around, offset, canvas.pixels, mcu))
-                    back(picture.comp_info, picture.num_components, QRect(x, y, 1, 1));
+                if (samePixels(around, offset, canvas.pixels, mcu))
+                    continue;
+                back(picture.comp_info, picture.num_components, QRect(x, y, 1, 1));
+                changed |= QRect(back.toMcu.x() + x, back.toMcu.y() + y, 1, 1);
             }
         }
         jpeg_finish_decompress(&reading.info);
+        return changed;
     }
 
     static Coefficients coefficientsOf(jpeg_decompress_struct& info) {
@@ -209,6 +218,128 @@ struct Stamping {
         return result;
     }
 };
+
+// The order in which a block's coefficients are coded (zigzag), as indices in the block.
+constexpr std::array<int, 64> kZigzag = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+int magnitudeBits(int value) {
+    int bits = 0;
+    for (unsigned v = unsigned(value < 0 ? -value : value); v != 0; v >>= 1)
+        ++bits;
+    return bits;
+}
+
+// The symbols a Huffman table has codes for.
+std::array<bool, 256> codedSymbols(const JHUFF_TBL* table) {
+    std::array<bool, 256> coded{};
+    if (table == nullptr)
+        return coded;
+    int count = 0;
+    for (int length = 1; length <= 16; ++length)
+        count += table->bits[length];
+    for (int i = 0; i < count && i < 256; ++i)
+        coded[table->huffval[i]] = true;
+    return coded;
+}
+
+// Whether the picture's own Huffman tables code every symbol the copy's single sequential scan
+// holds once the MCUs in `changed` (MCU units) were replaced: the copy can then keep them and
+// be written in one pass. Optimised tables cost a second pass over every block, slower than
+// reading them all (0.13 s of a 24 MP picture's 0.17 s). Only the changed MCUs' blocks and the
+// DC differences of their MCU rows and the row after are new; the rest was coded so already.
+bool ownTablesCode(jpeg_decompress_struct& picture, const Coefficients& blocks, const Grid& grid,
+                   const QRect& changed) {
+    if (picture.progressive_mode || picture.arith_code ||
+        picture.comps_in_scan != picture.num_components)
+        return false;
+    const auto owner = reinterpret_cast<j_common_ptr>(&picture);
+    const int columns = grid.columns(QRect(0, 0, grid.width, grid.height));
+    const int rows = grid.rows(QRect(0, 0, grid.width, grid.height));
+    const unsigned interval = picture.restart_interval;
+    for (int c = 0; c < picture.num_components; ++c) {
+        const jpeg_component_info& component = picture.comp_info[c];
+        const std::array<bool, 256> dc =
+            codedSymbols(picture.dc_huff_tbl_ptrs[component.dc_tbl_no]);
+        const std::array<bool, 256> ac =
+            codedSymbols(picture.ac_huff_tbl_ptrs[component.ac_tbl_no]);
+        // Blocks past the picture's edge inside an MCU are written as copies of the DC before.
+        if (!dc[0] || !ac[0])
+            return false;
+        const int h = component.h_samp_factor;
+        const int v = component.v_samp_factor;
+        const auto dcOf = [&](int blockRow, int blockColumn) {
+            return int(blockRow_(owner, blocks, c, blockRow)[blockColumn][0]);
+        };
+        const int lastRealColumn = int(component.width_in_blocks) - 1;
+        const int first = changed.top();
+        const int last = std::min(rows - 1, changed.bottom() + 1);
+        const long start = long(first) * columns;
+        int before = start == 0 || (interval != 0 && start % interval == 0)
+                         ? 0
+                         : dcOf(first * v - 1, std::min(columns * h - 1, lastRealColumn));
+        for (int row = first; row <= last; ++row) {
+            for (int column = 0; column < columns; ++column) {
+                const long mcu = long(row) * columns + column;
+                if (interval != 0 && mcu % interval == 0)
+                    before = 0;
+                const bool redrawn = changed.contains(column, row);
+                for (int y = row * v; y < (row + 1) * v; ++y) {
+                    if (y >= int(component.height_in_blocks))
+                        continue;
+                    const JBLOCKROW line = blockRow_(owner, blocks, c, y);
+                    for (int x = column * h; x < (column + 1) * h && x <= lastRealColumn; ++x) {
+                        const JCOEF* block = line[x];
+                        if (!dc[std::size_t(magnitudeBits(block[0] - before))])
+                            return false;
+                        before = block[0];
+                        if (!redrawn)
+                            continue;
+                        int run = 0;
+                        for (int k = 1; k < 64; ++k) {
+                            const int value = block[kZigzag[std::size_t(k)]];
+                            if (value == 0) {
+                                ++run;
+                                continue;
+                            }
+                            if (run > 15 && !ac[0xF0])
+                                return false;
+                            run %= 16;
+                            if (!ac[std::size_t((run << 4) | magnitudeBits(value))])
+                                return false;
+                            run = 0;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// The copy takes the picture's Huffman tables and which component uses which.
+void keepOwnTables(const jpeg_decompress_struct& picture, jpeg_compress_struct& copy) {
+    const auto owner = reinterpret_cast<j_common_ptr>(&copy);
+    const auto take = [&](JHUFF_TBL* from, JHUFF_TBL*& to) {
+        if (from == nullptr)
+            return;
+        if (to == nullptr)
+            to = jpeg_alloc_huff_table(owner);
+        std::memcpy(to->bits, from->bits, sizeof(to->bits));
+        std::memcpy(to->huffval, from->huffval, sizeof(to->huffval));
+        to->sent_table = FALSE;
+    };
+    for (int n = 0; n < NUM_HUFF_TBLS; ++n) {
+        take(picture.dc_huff_tbl_ptrs[n], copy.dc_huff_tbl_ptrs[n]);
+        take(picture.ac_huff_tbl_ptrs[n], copy.ac_huff_tbl_ptrs[n]);
+    }
+    for (int c = 0; c < picture.num_components; ++c) {
+        copy.comp_info[c].dc_tbl_no = picture.comp_info[c].dc_tbl_no;
+        copy.comp_info[c].ac_tbl_no = picture.comp_info[c].ac_tbl_no;
+    }
+}
 
 void checkAbandon(const std::atomic<bool>* abandon) {
     if (abandon != nullptr && abandon->load())
@@ -252,12 +383,13 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         checkAbandon(abandon);
         const Grid grid(picture);
         const QRectF landing = destination.intersected(QRectF(0, 0, grid.width, grid.height));
+        QRect changed;
         if (!landing.isEmpty()) {
             // A pixel to spare on every side: MCUs the mark leaves alone keep their blocks.
             const QRect area = landing.toAlignedRect()
                                    .adjusted(-1, -1, 1, 1)
                                    .intersected(QRect(0, 0, grid.width, grid.height));
-            Stamping{picture, blocks, grid, *coding}(area, mark, destination, source);
+            changed = Stamping{picture, blocks, grid, *coding}(area, mark, destination, source);
         }
         checkAbandon(abandon);
 
@@ -266,11 +398,17 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         buffer.open(QIODevice::WriteOnly);
         JpegSession::Writing writing(&buffer);
         jpeg_copy_critical_parameters(&picture, &writing.info);
-        writing.info.optimize_coding = TRUE; // the file does not grow from one stamp to the next
+        // The photograph's own Huffman tables where they code the new blocks, optimised ones
+        // otherwise: either way the file does not grow from one stamp to the next.
+        if (ownTablesCode(picture, blocks, grid, changed))
+            keepOwnTables(picture, writing.info);
+        else
+            writing.info.optimize_coding = TRUE;
         writing.info.restart_interval = picture.restart_interval;
         writing.info.arith_code = picture.arith_code;
         if (picture.progressive_mode)
             jpeg_simple_progression(&writing.info);
+        writing.takeBlocksOfReading();
         jpeg_write_coefficients(&writing.info, blocks.data());
         jpeg_finish_compress(&writing.info);
         jpeg_finish_decompress(&picture);

@@ -9,6 +9,7 @@
 #include <QIODevice>
 
 #include <cstdio> // jpeglib.h needs FILE
+#include <memory>
 
 #include <jpeglib.h>
 
@@ -16,7 +17,13 @@ class JpegSession {
   public:
     struct Failed {};
 
-    // Decompression of a whole file held in memory, which must outlive the session.
+    struct Blocks;
+
+    // Decompression of a whole file held in memory, which must outlive the session. The
+    // coefficients that jpeg_read_coefficients keeps live in memory of the imaging library's
+    // allocator, which worker threads hand on from one picture to the next (see
+    // ImageAllocator): a 24 MP picture's 72 MB of fresh memory cost tens of thousands of page
+    // faults every time.
     class Reading {
       public:
         explicit Reading(const QByteArray& encoded);
@@ -27,6 +34,7 @@ class JpegSession {
 
       private:
         jpeg_error_mgr m_errors{};
+        std::unique_ptr<Blocks> m_blocks;
     };
 
     // Compression into device, in chunks; a short write fails the session.
@@ -37,6 +45,8 @@ class JpegSession {
         Writing(const Writing&) = delete;
         Writing& operator=(const Writing&) = delete;
         jpeg_compress_struct info{};
+        // Lets jpeg_write_coefficients take coefficients that a Reading session read.
+        void takeBlocksOfReading();
 
       private:
         static void startDestination(j_compress_ptr info);
