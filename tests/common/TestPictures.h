@@ -101,7 +101,7 @@ QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation);
 
 // A JPEG written by libjpeg at quality: luma sampled h x v times the chroma (1x1 for 4:4:4),
 // or one grey component; progressive or baseline; a restart marker every restartRows MCU
-// rows (0: none).
+// rows (0: none); Huffman tables optimised for the picture or the standard ones.
 struct JpegShape {
     int h = 2;
     int v = 2;
@@ -109,6 +109,7 @@ struct JpegShape {
     bool progressive = false;
     int restartRows = 0;
     int quality = 92;
+    bool optimised = false;
 };
 QByteArray ShapedJpeg(const QImage& image, const JpegShape& shape);
 // A JPEG's quantised coefficients as libjpeg reads them: per component its sampling, table and
