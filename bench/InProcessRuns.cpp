@@ -77,6 +77,19 @@ class Receiver : public CMessageTarget {
     std::string m_outcome;
 };
 
+// The job every in-process run does: the overlay at 20 % x 20 %, bottom right.
+void SetUpJob(CBatchJob& job, const QString& mime, const QString& overlay,
+              const QString& outputDir) {
+    CopyText(job.szOverlayPath, LocalBytes(overlay).c_str());
+    CopyText(job.szOutputDir, LocalBytes(outputDir).c_str());
+    CopyText(job.szOutputFormat, mime.toLatin1().constData());
+    CopyText(job.szNameTemplate, "stamped-###");
+    job.SetSizeMode(SizeModePercent);
+    job.SetOverlayAnchor(kBottomRight);
+    job.nSizeX = kPercent;
+    job.nSizeY = kPercent;
+}
+
 bool FindEncoder(const std::wstring& mime, CLSID* clsid) {
     const EncoderList encoders;
     const int position = encoders.Find(mime.c_str());
@@ -103,14 +116,7 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
                    const QStringList& backgrounds) {
     Receiver receiver;
     CBatchJob job(receiver.GetSafeHwnd());
-    CopyText(job.szOverlayPath, LocalBytes(overlay).c_str());
-    CopyText(job.szOutputDir, LocalBytes(outputDir).c_str());
-    CopyText(job.szOutputFormat, mime.toLatin1().constData());
-    CopyText(job.szNameTemplate, "stamped-###");
-    job.SetSizeMode(SizeModePercent);
-    job.SetOverlayAnchor(kBottomRight);
-    job.nSizeX = kPercent;
-    job.nSizeY = kPercent;
+    SetUpJob(job, mime, overlay, outputDir);
     for (const QString& background : backgrounds)
         job.AddFile(LocalBytes(background).c_str());
 
@@ -126,14 +132,7 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
 int RunPipeline(int jpegQuality, const QString& mime, const QString& overlayPath,
                 const QString& outputDir, const QStringList& backgrounds) {
     CBatchJob job(nullptr);
-    CopyText(job.szOverlayPath, LocalBytes(overlayPath).c_str());
-    CopyText(job.szOutputDir, LocalBytes(outputDir).c_str());
-    CopyText(job.szOutputFormat, mime.toLatin1().constData());
-    CopyText(job.szNameTemplate, "stamped-###");
-    job.SetSizeMode(SizeModePercent);
-    job.SetOverlayAnchor(kBottomRight);
-    job.nSizeX = kPercent;
-    job.nSizeY = kPercent;
+    SetUpJob(job, mime, overlayPath, outputDir);
     CImageFile overlay;
     if (!overlay.LoadFromFile(LocalBytes(overlayPath).c_str()) || !overlay.DecodeNow())
         return 1;

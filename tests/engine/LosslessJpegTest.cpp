@@ -41,6 +41,13 @@ class LosslessJpeg : public testing::Test {
         ASSERT_TRUE(m_overlay.LoadFromFile(SavePicture(m_dir, "mark.png", mark).c_str()));
         ASSERT_TRUE(m_overlay.DecodeNow());
     }
+    // The picture written into the folder and loaded by item; job set up as shot says.
+    void Load(const QByteArray& picture, const Shot& shot, CBatchJob& job, CStampedItem& item) {
+        const std::string in = PathIn(m_dir, "picture.jpg");
+        EXPECT_TRUE(WriteBytes(QString::fromLocal8Bit(in.c_str()), picture));
+        Fill(job, shot);
+        EXPECT_EQ(item.Load(in.c_str()), ItemOutcome::Done);
+    }
     static void Fill(CBatchJob& job, const Shot& shot) {
         job.SetSizeMode(shot.percent ? SizeModePercent : SizeModePixels);
         job.SetOverlayAnchor(shot.anchor);
@@ -51,14 +58,11 @@ class LosslessJpeg : public testing::Test {
     // The stamped file, the blocks kept (lossless) or the picture encoded whole at quality
     // (0: its own tables); empty when the lossless way declines the picture.
     QByteArray Stamp(const QByteArray& picture, const Shot& shot, bool lossless, int quality = 0) {
-        const std::string in = PathIn(m_dir, "picture.jpg");
-        EXPECT_TRUE(WriteBytes(QString::fromLocal8Bit(in.c_str()), picture));
         CBatchJob job(nullptr);
-        Fill(job, shot);
+        CStampedItem item;
+        Load(picture, shot, job, item);
         CLSID encoder{};
         EXPECT_GE(job.FindOutputEncoder(encoder), 0);
-        CStampedItem item;
-        EXPECT_EQ(item.Load(in.c_str()), ItemOutcome::Done);
         PendingImageFile file;
         const OutputFolder folder(QFile::encodeName(m_dir.path()));
         if (lossless) {
@@ -238,15 +242,11 @@ TEST_F(LosslessJpeg, TenGenerationsLoseNothingOutsideTheMark) {
 // A damaged scan is no block to copy: the lossless way declines it, and decoding the picture
 // whole refuses it as ever ("Could not copy image").
 TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
-    const std::string path = PathIn(m_dir, "damaged.jpg");
-    ASSERT_TRUE(WriteBytes(QString::fromLocal8Bit(path.c_str()),
-                           JpegScanOverwritten(ShapedJpeg(NoisyImage(96, 64), {}))));
     CBatchJob job(nullptr);
-    Fill(job, {});
+    CStampedItem item;
+    Load(JpegScanOverwritten(ShapedJpeg(NoisyImage(96, 64), {})), {}, job, item);
     CLSID encoder{};
     ASSERT_GE(job.FindOutputEncoder(encoder), 0);
-    CStampedItem item;
-    ASSERT_EQ(item.Load(path.c_str()), ItemOutcome::Done);
     PendingImageFile file;
     const OutputFolder folder(QFile::encodeName(m_dir.path()));
     EXPECT_FALSE(item.EncodeLossless(job, m_overlay, file, folder, &encoder));
