@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -209,6 +210,24 @@ struct Stamping {
         return changed;
     }
 
+    // Bytes of coefficients and pixels held at once while stamping area: the picture's
+    // blocks, the decoded MCUs around it twice (as decoded and drawn on) and their blocks.
+    std::uint64_t bytesHeld(const QRect& area) const {
+        const QRect all(0, 0, grid.width, grid.height);
+        std::uint64_t blocksPerMcu = 0;
+        for (int c = 0; c < picture.num_components; ++c)
+            blocksPerMcu += std::uint64_t(picture.comp_info[c].h_samp_factor) *
+                            std::uint64_t(picture.comp_info[c].v_samp_factor);
+        const auto blockBytes = [&](const QRect& r) {
+            return std::uint64_t(grid.columns(r)) * std::uint64_t(grid.rows(r)) * blocksPerMcu *
+                   sizeof(JBLOCK);
+        };
+        const QRect context = grid.widened(area, 1);
+        const std::uint64_t pixelBytes = coding.grey ? 4 : 3; // see decoded()
+        return blockBytes(all) + blockBytes(context) +
+               2 * std::uint64_t(context.width()) * std::uint64_t(context.height()) * pixelBytes;
+    }
+
     static Coefficients coefficientsOf(jpeg_decompress_struct& info) {
         Coefficients result{};
         jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
@@ -389,7 +408,13 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
             const QRect area = landing.toAlignedRect()
                                    .adjusted(-1, -1, 1, 1)
                                    .intersected(QRect(0, 0, grid.width, grid.height));
-            changed = Stamping{picture, blocks, grid, *coding}(area, mark, destination, source);
+            const Stamping stamping{picture, blocks, grid, *coding};
+            // A mark over most of the picture is drawn on the picture decoded whole: this way
+            // would hold more than the decoded picture and its stamped copy do.
+            if (stamping.bytesHeld(area) >
+                std::uint64_t(grid.width) * std::uint64_t(grid.height) * 8)
+                return NotImplemented;
+            changed = stamping(area, mark, destination, source);
         }
         checkAbandon(abandon);
 

@@ -155,11 +155,8 @@ TEST_F(LosslessJpeg, KeepsEveryBlockOutsideTheMarkAndStampsInsideAsTheFullRoute)
          {190, 150},
          {2, 2, false, false, 0, 92, true},
          {9, false, 60, 40}},
-        {"larger than the picture on every side", {40, 30}, {}, {5, false, 64, 48}},
-        {"percent over the right and bottom edges",
-         {120, 90},
-         {2, 1, false, true},
-         {9, true, 150, 120}},
+        {"wider than the picture, over both sides", {200, 150}, {}, {8, false, 300, 24}},
+        {"percent, over the left edge", {320, 240}, {2, 1, false, true}, {9, true, 150, 10}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -185,8 +182,8 @@ TEST_F(LosslessJpeg, KeepsEveryBlockOutsideTheMarkAndStampsInsideAsTheFullRoute)
     }
 }
 
-// Pictures that must be turned or converted are decoded whole, and keep their tables (turned
-// with the picture); a quality given on the command line replaces them.
+// Pictures that must be turned or converted, or marked all over, are decoded whole, and keep
+// their tables (turned with the picture); a quality given on the command line replaces them.
 TEST_F(LosslessJpeg, PicturesDecodedWholeKeepTheirTablesUnlessAQualityIsGiven) {
     const QByteArray photo = ShapedJpeg(NoisyImage(64, 48, 2), {2, 1, false, false, 0, 83});
     const auto transposed = [](std::array<int, 64> table) {
@@ -204,19 +201,26 @@ TEST_F(LosslessJpeg, PicturesDecodedWholeKeepTheirTablesUnlessAQualityIsGiven) {
         int quality;
         std::array<int, 64> table;
         int h, v; // the copy's luma sampling
+        Shot shot;
     } cases[] = {
-        {"Exif orientation 6", JpegWithExifOrientation(photo, 6), 0, transposed(own), 1, 2},
-        {"CMYK", cmyk, 0, BlocksOf(cmyk).components[0].table, 1, 1},
-        {"quality 50 given", photo, 50,
-         BlocksOf(ShapedJpeg(NoisyImage(8, 8), {2, 2, false, false, 0, 50})).components[0].table, 2,
-         2},
+        {"Exif orientation 6", JpegWithExifOrientation(photo, 6), 0, transposed(own), 1, 2, {}},
+        {"CMYK", cmyk, 0, BlocksOf(cmyk).components[0].table, 1, 1, {}},
+        // Decoded whole, this holds less than its MCUs decoded beside its coefficients.
+        {"a mark over all of it", photo, 0, own, 2, 1, {5, true, 100, 100}},
+        {"quality 50 given",
+         photo,
+         50,
+         BlocksOf(ShapedJpeg(NoisyImage(8, 8), {2, 2, false, false, 0, 50})).components[0].table,
+         2,
+         2,
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.quality == 0) {
-            EXPECT_TRUE(Stamp(c.picture, {}, true).isEmpty());
+            EXPECT_TRUE(Stamp(c.picture, c.shot, true).isEmpty());
         }
-        const JpegBlocks copy = BlocksOf(Stamp(c.picture, {}, false, c.quality));
+        const JpegBlocks copy = BlocksOf(Stamp(c.picture, c.shot, false, c.quality));
         EXPECT_EQ(copy.components[0].table, c.table);
         EXPECT_EQ(copy.components[0].h, c.h);
         EXPECT_EQ(copy.components[0].v, c.v);
