@@ -147,8 +147,9 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     if (admit)
         Admit(index, bytes);
     const CLSID* encoder = m_haveEncoder ? &m_encoder : nullptr;
-    // A JPEG written as JPEG first goes without decoding the picture: it holds no second copy,
-    // so it needs no turn at stamping. A dry run writes nothing and decodes as ever.
+    // A JPEG written as JPEG is first stamped without decoding the picture: that never holds a
+    // second copy of it, so it does not wait for the one stamp at a time. A dry run writes
+    // nothing and decodes as ever.
     std::optional<ItemOutcome> lossless;
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun && m_settings.jpegQuality == 0)
         lossless = stamped.EncodeLossless(m_job, m_overlay, slot.file, *m_folder, encoder,
