@@ -271,8 +271,13 @@ std::array<bool, 256> codedSymbols(const JHUFF_TBL* table) {
 // DC differences of their MCU rows and the row after are new; the rest was coded so already.
 bool ownTablesCode(jpeg_decompress_struct& picture, const Coefficients& blocks, const Grid& grid,
                    const QRect& changed) {
+    // One component is scanned block by block whatever its sampling; the walk below follows
+    // MCUs, which are single blocks only at 1x1.
+    const bool single = picture.num_components == 1;
     if (picture.progressive_mode || picture.arith_code ||
-        picture.comps_in_scan != picture.num_components)
+        picture.comps_in_scan != picture.num_components ||
+        (single &&
+         (picture.comp_info[0].h_samp_factor != 1 || picture.comp_info[0].v_samp_factor != 1)))
         return false;
     const auto owner = reinterpret_cast<j_common_ptr>(&picture);
     const int columns = grid.columns(QRect(0, 0, grid.width, grid.height));
