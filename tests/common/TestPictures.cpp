@@ -952,6 +952,8 @@ JpegBlocks BlocksOf(const QByteArray& jpeg) {
     JpegBlocks blocks;
     blocks.mcuWidth = info.max_h_samp_factor * 8;
     blocks.mcuHeight = info.max_v_samp_factor * 8;
+    blocks.progressive = info.progressive_mode != 0;
+    blocks.restartInterval = info.restart_interval;
     for (int c = 0; c < info.num_components; ++c) {
         const jpeg_component_info& from = info.comp_info[c];
         JpegBlocks::Component component;

@@ -121,6 +121,8 @@ struct JpegBlocks {
         std::vector<short> coefficients;
     };
     int mcuWidth = 8, mcuHeight = 8;
+    bool progressive = false;
+    unsigned restartInterval = 0; // MCUs
     std::vector<Component> components;
 };
 JpegBlocks BlocksOf(const QByteArray& jpeg);

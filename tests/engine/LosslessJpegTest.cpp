@@ -171,6 +171,8 @@ TEST_F(LosslessJpeg, KeepsEveryBlockOutsideTheMarkAndStampsInsideAsTheFullRoute)
         EXPECT_EQ(changes.outside, 0);
         EXPECT_GT(changes.inside, 0);
         EXPECT_EQ(changes.unlikeWhole, 0);
+        EXPECT_EQ(BlocksOf(lossless).progressive, before.progressive);
+        EXPECT_EQ(BlocksOf(lossless).restartInterval, before.restartInterval);
         for (std::size_t i = 0; i < before.components.size(); ++i) {
             EXPECT_EQ(BlocksOf(lossless).components[i].table, before.components[i].table);
             EXPECT_EQ(BlocksOf(full).components[i].table, before.components[i].table);
