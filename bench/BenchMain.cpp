@@ -163,6 +163,54 @@ Measured Named(const char* tool) {
     return m;
 }
 
+// The JPEG routes side by side, in the engine's pipeline on one thread: the blocks outside the
+// mark kept, against the whole picture decoded, stamped and encoded at 90 as before, and the
+// floor (decode and save alone) measured in the same run.
+void RunAndPrintLossless(const Options& options, const QString& overlay,
+                         const std::vector<Background>& backgrounds,
+                         const std::vector<std::string>& classes, const Measured& floor,
+                         const QString& base) {
+    Measured lossless = Named("lossless route (blocks outside the mark kept)");
+    Measured whole = Named("whole-picture route (--quality 90)");
+    for (int round = 0; round < options.rounds; ++round) {
+        for (Measured* m : {&lossless, &whole}) {
+            const QString folder = FreshFolder(base + QStringLiteral("/route"));
+            const std::string quality = m == &lossless ? "0" : "90";
+            RunInProcessChild(
+                *m,
+                ChildArgs("--child-pipeline",
+                          {quality, "image/jpeg", LocalBytes(overlay), LocalBytes(folder)},
+                          backgrounds),
+                backgrounds);
+            if (round == 0)
+                AddSizes(*m, folder, backgrounds);
+        }
+    }
+    // CPU seconds beside the wall time: on a busy machine they stand for an idle one's wall time.
+    std::printf(
+        "\nJPEG routes on one thread, per picture (median wall s, cpu s, bytes), same run\n");
+    for (const std::string& c : classes) {
+        const auto row = [&](const Measured& m) {
+            std::printf("  %-6s %-48s %7.3f %7.3f %9lld\n", c.c_str(), m.tool.c_str(),
+                        Median(m.seconds.at(c)), Median(m.cpu.at(c)),
+                        static_cast<long long>(Median(m.bytes.at(c))));
+        };
+        row(lossless);
+        row(whole);
+        row(floor);
+        const double us = Median(lossless.cpu.at(c));
+        const double floorCpu = Median(floor.cpu.at(c));
+        std::printf("  %-6s cpu: lossless / whole-picture %.2f, lossless / codec floor %.2f "
+                    "[goal <= 0.70: %s]; wall: lossless / codec floor %.2f\n",
+                    c.c_str(), us / Median(whole.cpu.at(c)), us / floorCpu,
+                    us / floorCpu <= 0.7 ? "met" : "NOT met",
+                    Median(lossless.seconds.at(c)) / Median(floor.seconds.at(c)));
+    }
+    if (lossless.failures + whole.failures > 0)
+        std::printf("  failures: lossless %d, whole-picture %d\n", lossless.failures,
+                    whole.failures);
+}
+
 struct FormatResult {
     const OutputFormat* format;
     Measured ours;
@@ -321,6 +369,8 @@ int RunParent(const Options& options) {
             }
         }
         PrintFormatTable(format.name, classes, r.ours, r.floor, r.peers);
+        if (std::strcmp(format.name, "JPEG") == 0)
+            RunAndPrintLossless(options, workload.overlay, backgrounds, classes, r.floor, base);
         if (options.jobs > 0) {
             const ParallelResult parallel =
                 RunParallel(parallelInput, format, options.work + QStringLiteral("/parallel"),
@@ -437,6 +487,10 @@ int main(int argc, char** argv) {
     else if (mode == "--child-worker" && argc >= 5)
         result = RunBatchWorker(QString::fromLatin1(argv[2]), QFile::decodeName(argv[3]),
                                 QFile::decodeName(argv[4]), Rest(argc, argv, 5));
+    else if (mode == "--child-pipeline" && argc >= 6)
+        result = RunPipeline(std::atoi(argv[2]), QString::fromLatin1(argv[3]),
+                             QFile::decodeName(argv[4]), QFile::decodeName(argv[5]),
+                             Rest(argc, argv, 6));
     else if (mode == "--child-floor" && argc >= 4)
         result = RunCodecFloor(QString::fromLatin1(argv[2]), QFile::decodeName(argv[3]),
                                Rest(argc, argv, 4));

@@ -8,7 +8,9 @@
 #include "batch/ProcessingThreadProc.h"
 #include "engine/BatchJob.h"
 #include "engine/EncoderList.h"
+#include "engine/ImageFile.h"
 #include "engine/Placement.h"
+#include "engine/StampPipeline.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 
@@ -17,11 +19,13 @@
 #include <QFile>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -73,6 +77,19 @@ class Receiver : public CMessageTarget {
     std::string m_outcome;
 };
 
+// The job every in-process run does: the overlay at 20 % x 20 %, bottom right.
+void SetUpJob(CBatchJob& job, const QString& mime, const QString& overlay,
+              const QString& outputDir) {
+    CopyText(job.szOverlayPath, LocalBytes(overlay).c_str());
+    CopyText(job.szOutputDir, LocalBytes(outputDir).c_str());
+    CopyText(job.szOutputFormat, mime.toLatin1().constData());
+    CopyText(job.szNameTemplate, "stamped-###");
+    job.SetSizeMode(SizeModePercent);
+    job.SetOverlayAnchor(kBottomRight);
+    job.nSizeX = kPercent;
+    job.nSizeY = kPercent;
+}
+
 bool FindEncoder(const std::wstring& mime, CLSID* clsid) {
     const EncoderList encoders;
     const int position = encoders.Find(mime.c_str());
@@ -99,14 +116,7 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
                    const QStringList& backgrounds) {
     Receiver receiver;
     CBatchJob job(receiver.GetSafeHwnd());
-    CopyText(job.szOverlayPath, LocalBytes(overlay).c_str());
-    CopyText(job.szOutputDir, LocalBytes(outputDir).c_str());
-    CopyText(job.szOutputFormat, mime.toLatin1().constData());
-    CopyText(job.szNameTemplate, "stamped-###");
-    job.SetSizeMode(SizeModePercent);
-    job.SetOverlayAnchor(kBottomRight);
-    job.nSizeX = kPercent;
-    job.nSizeY = kPercent;
+    SetUpJob(job, mime, overlay, outputDir);
     for (const QString& background : backgrounds)
         job.AddFile(LocalBytes(background).c_str());
 
@@ -115,6 +125,41 @@ int RunBatchWorker(const QString& mime, const QString& overlay, const QString& o
     SetProcessingPicturesAtOnce(1);
     if (!RunWorkerThread(job))
         return 1;
+    std::printf("peak %ld\n", OwnPeakKilobytes());
+    return 0;
+}
+
+int RunPipeline(int jpegQuality, const QString& mime, const QString& overlayPath,
+                const QString& outputDir, const QStringList& backgrounds) {
+    CBatchJob job(nullptr);
+    SetUpJob(job, mime, overlayPath, outputDir);
+    CImageFile overlay;
+    if (!overlay.LoadFromFile(LocalBytes(overlayPath).c_str()) || !overlay.DecodeNow())
+        return 1;
+    std::vector<PipelineItem> items;
+    for (const QString& background : backgrounds)
+        items.push_back({LocalBytes(background), std::int64_t(items.size())});
+    CStampPipeline::Settings settings;
+    settings.jpegQuality = jpegQuality;
+    CStampPipeline pipeline(job, overlay, settings);
+    Clock::time_point start = Clock::now();
+    double cpuStart = OwnCpuSeconds();
+    // One job: each item is worked on in its turn, between two reports. Off the main thread, as
+    // pictorum-batch runs it: only other threads hand freed buffers on to the next picture.
+    const std::atomic<bool> stop{false};
+    std::thread runner([&] {
+        pipeline.Run(
+            items,
+            [&](const PipelineReport& report) {
+                std::printf("item %.6f %.6f %s\n", Since(start), OwnCpuSeconds() - cpuStart,
+                            report.outcome == ItemOutcome::Done ? "Done" : "Failed");
+                std::fflush(stdout);
+                start = Clock::now();
+                cpuStart = OwnCpuSeconds();
+            },
+            stop);
+    });
+    runner.join();
     std::printf("peak %ld\n", OwnPeakKilobytes());
     return 0;
 }

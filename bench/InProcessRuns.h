@@ -12,6 +12,12 @@
 int RunBatchWorker(const QString& mime, const QString& overlay, const QString& outputDir,
                    const QStringList& backgrounds);
 
+// The engine's pipeline on this thread, one picture at a time, placed as RunBatchWorker places
+// them: jpegQuality 0 stamps a JPEG without decoding more of it than the mark covers, 90 takes
+// the whole-picture route the program took before (decode, stamp, encode at 90).
+int RunPipeline(int jpegQuality, const QString& mime, const QString& overlay,
+                const QString& outputDir, const QStringList& backgrounds);
+
 class CBatchJob;
 // Runs the batch worker on its own thread over job, whose window must belong to this thread,
 // and this thread's event loop until the worker has ended; false when it could not start.

@@ -38,7 +38,7 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
                            const QString& work, int jobs, bool peers);
 
 // Prints the rows and the goals: our time per picture against the one-thread codec floor
-// (goal <= 0.6 of it) and against each peer (goal: each peer >= 2 x ours), both for JPEG output
+// (goal <= 0.6 of it) and against each peer (goal: each peer >= 4 x ours), both for JPEG output
 // only, and our peak memory, less what start-up alone takes (startupMb), against (jobs + 1)
 // decoded pictures of the largest size plus the overlay.
 void PrintParallel(const char* format, const std::vector<std::string>& classes,

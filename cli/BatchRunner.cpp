@@ -252,9 +252,9 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     }
     if (options.skipExisting)
         items = WithoutExisting(options, job, std::move(items), streams.out);
-    CStampPipeline pipeline(
-        job, overlay,
-        {options.jobs, options.numbering, options.dryRun, options.memoryLimit, options.metadata});
+    CStampPipeline pipeline(job, overlay,
+                            {options.jobs, options.numbering, options.dryRun, options.memoryLimit,
+                             options.metadata, options.jpegQuality});
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
     std::size_t failed = 0;

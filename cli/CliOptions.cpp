@@ -322,10 +322,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
         "The pictures' EXIF, XMP and IPTC records the copies keep: default (all but the GPS "
         "position, thumbnails and maker notes), all (GPS too) or none.",
         "MODE");
-    parser.addOptions({help,   version,      overlay,     size,         anchor,
-                       format, nameTemplate, firstNumber, output,       makeFolder,
-                       nul,    jobs,         memoryLimit, dryRun,       log,
-                       quiet,  numberBy,     shard,       skipExisting, metadata});
+    const QCommandLineOption quality(
+        "quality",
+        "JPEG quality of the copies, 1-100: each is encoded whole at that quality. Default: a "
+        "JPEG picture keeps every block the overlay does not touch, and its own quality for "
+        "the rest; other pictures are written at 90.",
+        "N");
+    parser.addOptions({help,         version,     overlay, size,       anchor,   format,
+                       nameTemplate, firstNumber, output,  makeFolder, nul,      jobs,
+                       memoryLimit,  dryRun,      log,     quiet,      numberBy, shard,
+                       skipExisting, metadata,    quality});
     parser.addPositionalArgument("PICTURE",
                                  "The pictures to stamp, in order; '-' reads a list, one per "
                                  "line, from standard input.",
@@ -485,6 +491,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
             options.metadata = MetadataKept::None;
         else
             return BadValue("metadata", value(metadata), "expected default, all or none");
+    }
+    if (parser.isSet(quality)) {
+        const auto level = ParseInt<int>(value(quality));
+        if (!level || *level < 1 || *level > 100)
+            return BadValue("quality", value(quality), "expected a number from 1 to 100");
+        options.jpegQuality = *level;
     }
     options.nulSeparated = parser.isSet(nul);
     options.dryRun = parser.isSet(dryRun);

@@ -39,6 +39,8 @@ struct CliOptions {
     bool quiet = false;
     Numbering numbering = Numbering::Running;
     MetadataKept metadata = MetadataKept::Default;
+    // 1-100: JPEG copies encoded whole at that quality; 0: as the picture was (see the engine).
+    int jpegQuality = 0;
     // Take the items whose place in the list modulo shardCount is shardIndex.
     std::int64_t shardIndex = 0;
     std::int64_t shardCount = 1;

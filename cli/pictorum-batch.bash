@@ -25,13 +25,13 @@ _pictorum_batch() {
         --shard)
             COMPREPLY=($(compgen -W "auto" -- "$cur"))
             return ;;
-        --size|--template|--first-number|--jobs|--memory-limit)
+        --size|--template|--first-number|--jobs|--memory-limit|--quality)
             return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
             --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --quiet
-            --number-by --shard --skip-existing --metadata" -- "$cur"))
+            --number-by --shard --skip-existing --metadata --quality" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 #include <sys/stat.h>
@@ -140,21 +141,31 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     slot.source = FileState::Of(m_items[index].path);
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
-    slot.stamped = stamped.Load(m_items[index].path.c_str(), m_haveEncoder ? &m_encoder : nullptr);
+    const CLSID* encoder = m_haveEncoder ? &m_encoder : nullptr;
+    slot.stamped = stamped.Load(m_items[index].path.c_str(), encoder);
     // Only the header is known so far: the pixels are decoded once the picture is admitted.
     const std::uint64_t bytes = slot.stamped == ItemOutcome::Done ? stamped.MemoryNeeded() : 0;
     if (admit)
         Admit(index, bytes);
-    if (slot.stamped == ItemOutcome::Done) {
+    // A JPEG written as JPEG is first stamped without decoding the picture: that never holds a
+    // second copy of it, so it does not wait for the one stamp at a time. A dry run writes
+    // nothing and decodes as ever.
+    std::optional<ItemOutcome> lossless;
+    if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun && m_settings.jpegQuality == 0)
+        lossless = stamped.EncodeLossless(m_job, m_overlay, slot.file, *m_folder, encoder,
+                                          &m_stopping, m_settings.metadata);
+    if (slot.stamped == ItemOutcome::Done && !lossless) {
         stamped.DecodeNow();
         m_stamping.acquire();
         slot.stamped = stamped.Compose(m_job, m_overlay);
         m_stamping.release();
     }
     slot.profileIgnored = slot.stamped == ItemOutcome::Done && stamped.ProfileIgnored();
-    if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
-        slot.encoded = stamped.Encode(slot.file, *m_folder, m_haveEncoder ? &m_encoder : nullptr,
-                                      &m_stopping, m_settings.metadata);
+    if (lossless)
+        slot.encoded = *lossless;
+    else if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
+        slot.encoded = stamped.Encode(slot.file, *m_folder, encoder, &m_stopping,
+                                      m_settings.metadata, m_settings.jpegQuality);
     slot.reason = stamped.Reason();
     stamped.Release();
     if (admit)

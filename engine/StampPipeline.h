@@ -63,6 +63,9 @@ class CStampPipeline {
         std::uint64_t memoryBudget = 0;
         // The pictures' records that the outputs keep.
         MetadataKept metadata = MetadataKept::Default;
+        // 1-100: JPEG outputs are encoded whole at this quality. 0: a JPEG photograph written
+        // as JPEG keeps every block the mark does not touch, and its own tables for the rest.
+        int jpegQuality = 0;
     };
     using ReportFunction = std::function<void(const PipelineReport&)>;
 

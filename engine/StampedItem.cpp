@@ -7,6 +7,8 @@
 #include "imaging/ImageFacts.h"
 #include "imaging/OutputFolder.h"
 
+#include <QRectF>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -83,12 +85,16 @@ std::uint64_t CStampedItem::MemoryNeeded() const {
     return std::uint64_t{m_image.Width()} * m_image.Height() * bytes * 2;
 }
 
-ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overlay) {
+RECT CStampedItem::Destination(const CBatchJob& job) const {
     // Sizes come from the pictures this item actually holds, not from their files read once
     // more: a file deleted or rewritten since it was loaded would otherwise give a 0 x 0 or a
     // foreign size, and the stamp would silently be missing or cut while the item says "Done".
-    const RECT destRect = ComputePlacement(job.GetSizeMode(), job.GetOverlayAnchor(), job.nSizeX,
-                                           job.nSizeY, m_image.Width(), m_image.Height());
+    return ComputePlacement(job.GetSizeMode(), job.GetOverlayAnchor(), job.nSizeX, job.nSizeY,
+                            m_image.Width(), m_image.Height());
+}
+
+ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overlay) {
+    const RECT destRect = Destination(job);
     const RECT sourceRect{0, 0, SaturatingCast<LONG>(overlay.Width()),
                           SaturatingCast<LONG>(overlay.Height())};
     m_reason.clear();
@@ -127,7 +133,7 @@ std::string CStampedItem::SaveFailureReason(int error) {
 
 ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& folder,
                                  const CLSID* encoder, const std::atomic<bool>* abandon,
-                                 MetadataKept kept) {
+                                 MetadataKept kept, int jpegQuality) {
     file.Discard();
     m_reason.clear();
     if (folder.handle() < 0)
@@ -135,7 +141,32 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& fol
                                                    std::strerror(folder.error()));
     if (encoder == nullptr || m_image.IsEmpty())
         return Failed(ItemOutcome::SaveFailed, "no encoder for the output format");
-    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept) == Ok)
+    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, jpegQuality) == Ok)
+        return ItemOutcome::Done;
+    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+}
+
+std::optional<ItemOutcome>
+CStampedItem::EncodeLossless(const CBatchJob& job, const CImageFile& overlay,
+                             PendingImageFile& file, const OutputFolder& folder,
+                             const CLSID* encoder, const std::atomic<bool>* abandon,
+                             MetadataKept kept) {
+    file.Discard();
+    m_reason.clear();
+    if (folder.handle() < 0 || encoder == nullptr || m_image.IsEmpty() || overlay.IsEmpty())
+        return std::nullopt;
+    GpImage* background = m_image.GetImage();
+    const RECT to = Destination(job);
+    const QRectF destination(to.left, to.top, SaturatingCast<INT>(std::int64_t{to.right} - to.left),
+                             SaturatingCast<INT>(std::int64_t{to.bottom} - to.top));
+    const QRectF source(0, 0, SaturatingCast<INT>(overlay.Width()),
+                        SaturatingCast<INT>(overlay.Height()));
+    GpImage* mark = ImageFacts::overlayFor(overlay.GetImage(), background);
+    const GpStatus status =
+        file.EncodeStamped(background, mark, destination, source, folder, encoder, abandon, kept);
+    if (status == NotImplemented)
+        return std::nullopt;
+    if (status == Ok)
         return ItemOutcome::Done;
     return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
 }

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CBatchJob;
@@ -54,9 +55,21 @@ class CStampedItem {
     // SaveFailed); abandon (optional) cuts the encoding short. PutInPlace then gives it its
     // name, relative to that folder (empty: the name did not fit, nothing is written).
     // kept: which of the picture's records the file keeps.
+    // jpegQuality: 1-100 writes a JPEG at that quality; 0 keeps a JPEG photograph's own.
     ItemOutcome Encode(PendingImageFile& file, const OutputFolder& folder, const CLSID* encoder,
                        const std::atomic<bool>* abandon = nullptr,
-                       MetadataKept kept = MetadataKept::Default);
+                       MetadataKept kept = MetadataKept::Default, int jpegQuality = 0);
+
+    // Compose and Encode in one for a JPEG photograph written as JPEG, loaded and not yet
+    // decoded: only the blocks under the mark are decoded and encoded again, every other one is
+    // copied as it is (see JpegCoefficientStamp). Nothing when this way does not apply; the
+    // caller then decodes, composes and encodes as usual, which also reports a damaged file.
+    // Otherwise the outcome of Encode (Done or SaveFailed).
+    std::optional<ItemOutcome> EncodeLossless(const CBatchJob& job, const CImageFile& overlay,
+                                              PendingImageFile& file, const OutputFolder& folder,
+                                              const CLSID* encoder,
+                                              const std::atomic<bool>* abandon = nullptr,
+                                              MetadataKept kept = MetadataKept::Default);
     ItemOutcome PutInPlace(PendingImageFile& file, const std::string& name);
 
     // Why the last step failed, in the program's own words; empty after a step that did not.
@@ -71,6 +84,8 @@ class CStampedItem {
     void Release() { m_image.Release(); }
 
   private:
+    // Where the overlay goes on the loaded picture: its whole area scaled into the job's place.
+    RECT Destination(const CBatchJob& job) const;
     ItemOutcome Failed(ItemOutcome outcome, std::string reason);
 
     CImageFile m_image;

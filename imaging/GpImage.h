@@ -61,6 +61,13 @@ struct GpImage {
     // Copies of this bitmap reduced for drawing smaller, kept while it lives (see ReducedMark).
     std::shared_ptr<MarkReductions> reductions;
 
+    // Until the pixels are decoded: the file's bytes and the name of Qt's reader for them
+    // (empty for a blank bitmap and once decoded), and whether the file's pixels are shown as
+    // stored, without an Exif turn or mirroring.
+    const QByteArray& encoded() const { return m_encoded; }
+    const QByteArray& readerFormat() const { return m_readerFormat; }
+    bool storedUpright() const { return m_upright; }
+
   private:
     void settleDecoded(QImage image, bool cmyk, bool throughProfile);
 
@@ -69,4 +76,5 @@ struct GpImage {
     GpStatus m_decodeStatus = Ok;
     bool m_reducedRows = false;
     bool m_clearPending = false;
+    bool m_upright = true;
 };

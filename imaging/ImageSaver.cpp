@@ -68,15 +68,19 @@ QImage ImageSaver::prepare(const QImage& pixels, const char* qtFormat) {
     return pixels;
 }
 
-bool ImageSaver::encode(const QImage& pixels, const char* qtFormat, QIODevice* device) {
+bool ImageSaver::encode(const QImage& pixels, const char* qtFormat, QIODevice* device,
+                        const std::optional<JpegCoding>& coding, int jpegQuality) {
     const QImage prepared = prepare(pixels, qtFormat);
     if (prepared.isNull())
         return false;
     if (std::strcmp(qtFormat, "png") == 0 && PngEncoder::handles(prepared))
         return PngEncoder::encode(prepared, kPngCompressionLevel, device);
+    const bool jpeg = std::strcmp(qtFormat, "jpeg") == 0;
+    if (jpeg && coding && jpegQuality == 0)
+        return coding->encode(prepared, device) && device->size() > 0;
     QImageWriter writer(device, qtFormat);
-    if (std::strcmp(qtFormat, "jpeg") == 0) {
-        writer.setQuality(kJpegQuality);
+    if (jpeg) {
+        writer.setQuality(jpegQuality > 0 ? jpegQuality : kJpegQuality);
         writer.setOptimizedWrite(kJpegOptimizedHuffman);
     } else if (std::strcmp(qtFormat, "png") == 0) {
         // Qt takes PNG compression on a 0-100 scale and maps it onto zlib's levels as
@@ -117,7 +121,7 @@ GpStatus ImageSaver::save(const QImage& pixels, const PictureFacts* facts, const
 
 GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts, AtomicFile& target,
                                 const EncoderEntry& encoder, const std::atomic<bool>* abandon,
-                                MetadataKept kept) {
+                                MetadataKept kept, int jpegQuality) {
     if (!target.open())
         return Win32Error;
     QFile file;
@@ -133,7 +137,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
     bool encoded = false;
     const bool tiff = std::strcmp(encoder.qtFormat, "tiff") == 0;
     if (facts == nullptr || (tiff && !facts->hasRecordsFor(kept))) {
-        encoded = encode(pixels, encoder.qtFormat, &device);
+        encoded = encode(pixels, encoder.qtFormat, &device, std::nullopt, jpegQuality);
         if (encoded && facts != nullptr && !device.failed())
             encoded = Resolution::writeTiff(target.handle(), facts->resolution);
     } else {
@@ -154,7 +158,12 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
         bytes.reserve(qsizetype(pixels.sizeInBytes()) + (qsizetype(1) << 20));
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        encoded = encode(converted.isNull() ? pixels : converted, encoder.qtFormat, &buffer);
+        // A grey photograph stays grey unless its profile says otherwise: grey tables would
+        // then drop the colours the profile gave it.
+        const bool keepsCoding =
+            facts->jpegCoding && (!facts->jpegCoding->grey || facts->profile == nullptr);
+        encoded = encode(converted.isNull() ? pixels : converted, encoder.qtFormat, &buffer,
+                         keepsCoding ? facts->jpegCoding : std::nullopt, jpegQuality);
         buffer.close();
         if (encoded) {
             PictureFacts::writeInto(bytes, *facts, kept, pixels.size());

@@ -3,9 +3,11 @@
 // stands at the target name only when every byte is on disk (see AtomicFile).
 
 #include "imaging/EncoderTable.h"
+#include "imaging/JpegCoding.h"
 #include "imaging/PictureMetadata.h"
 
 #include <atomic>
+#include <optional>
 
 #include <QByteArray>
 #include <QIODevice>
@@ -19,9 +21,10 @@ class ImageSaver {
   public:
     // Encoder defaults, chosen for photographs (measured on a 24 MP photo-like picture: smooth
     // gradients with sensor-like noise).
-    // JPEG: quality 90 keeps stamped text and logo edges clean where the usual 75 shows
-    // ringing. Optimised Huffman tables make files 7 % smaller (2.46 MB instead of 2.64 MB on
-    // 24 MP) but make the encoder keep every coefficient of the picture (72 MB more memory) and
+    // JPEG: a JPEG photograph keeps its own tables and sampling (see JpegCoding); anything else
+    // is written at quality 90, which keeps stamped text and logo edges clean where the usual
+    // 75 shows ringing. Optimised Huffman tables make files 7 % smaller (2.46 MB instead of 2.64 MB
+    // on 24 MP) but make the encoder keep every coefficient of the picture (72 MB more memory) and
     // go over it twice: 0.39 s instead of 0.08 s of CPU, so they are off.
     static constexpr int kJpegQuality = 90;
     static constexpr bool kJpegOptimizedHuffman = false;
@@ -48,13 +51,16 @@ class ImageSaver {
                          const EncoderEntry& encoder, MetadataKept kept = MetadataKept::Default);
     // Encodes into target, which is opened here and left uncommitted. Win32Error when the
     // file cannot be made or written; abandon (optional) ends the encoding early with
-    // Aborted.
+    // Aborted. jpegQuality: 1-100 writes a JPEG at that quality with the standard tables and
+    // 4:2:0 sampling, whatever the picture was; 0 the default.
     static GpStatus encodeInto(const QImage& pixels, const PictureFacts* facts, AtomicFile& target,
                                const EncoderEntry& encoder,
                                const std::atomic<bool>* abandon = nullptr,
-                               MetadataKept kept = MetadataKept::Default);
-    // Writes the encoded picture to device; false when the encoder fails.
-    static bool encode(const QImage& pixels, const char* qtFormat, QIODevice* device);
+                               MetadataKept kept = MetadataKept::Default, int jpegQuality = 0);
+    // Writes the encoded picture to device; false when the encoder fails. coding (optional):
+    // the JPEG choices the photograph was written with, kept unless jpegQuality is set.
+    static bool encode(const QImage& pixels, const char* qtFormat, QIODevice* device,
+                       const std::optional<JpegCoding>& coding = std::nullopt, int jpegQuality = 0);
     // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed);
     // it may share pixels' memory, so pixels must outlive it.
     static QImage prepare(const QImage& pixels, const char* qtFormat);

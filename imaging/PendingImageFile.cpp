@@ -1,10 +1,17 @@
 #include "imaging/PendingImageFile.h"
 
 #include "imaging/AtomicFile.h"
+#include "imaging/CheckedWriter.h"
+#include "imaging/EncoderTable.h"
 #include "imaging/GpImage.h"
 #include "imaging/ImageSaver.h"
+#include "imaging/JpegCoefficientStamp.h"
 #include "imaging/LocaleText.h"
 #include "imaging/OutputFolder.h"
+
+#include <QFile>
+
+#include <cstring>
 
 PendingImageFile::PendingImageFile() = default;
 PendingImageFile::~PendingImageFile() = default;
@@ -24,7 +31,8 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
 }
 
 GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
-                                  const std::atomic<bool>* abandon, MetadataKept kept) {
+                                  const std::atomic<bool>* abandon, MetadataKept kept,
+                                  int jpegQuality) {
     Discard();
     const EncoderEntry* entry = nullptr;
     QByteArray unused;
@@ -33,14 +41,45 @@ GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, co
     if (checked != Ok)
         return checked;
     return EncodeInto(image, std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
-                      *entry, abandon, kept);
+                      *entry, abandon, kept, jpegQuality);
+}
+
+GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
+                                         const QRectF& destination, const QRectF& source,
+                                         const OutputFolder& folder, const CLSID* encoder,
+                                         const std::atomic<bool>* abandon, MetadataKept kept) {
+    Discard();
+    const EncoderEntry* entry = encoder ? EncoderTable::instance().find(*encoder) : nullptr;
+    if (entry == nullptr || std::strcmp(entry->qtFormat, "jpeg") != 0 ||
+        !JpegCoefficientStamp::suits(background))
+        return NotImplemented;
+    return Keep(std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
+                [&](AtomicFile& file) {
+                    if (!file.open())
+                        return Win32Error;
+                    QFile device;
+                    if (!device.open(file.handle(), QIODevice::WriteOnly | QIODevice::Unbuffered,
+                                     QFileDevice::DontCloseHandle))
+                        return Win32Error;
+                    CheckedWriter checked(&device, abandon);
+                    const GpStatus status = JpegCoefficientStamp::stamp(
+                        background, mark, destination, source, &checked, abandon, kept);
+                    return status == Ok && checked.failed() ? Win32Error : status;
+                });
 }
 
 GpStatus PendingImageFile::EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
                                       const EncoderEntry& encoder, const std::atomic<bool>* abandon,
-                                      MetadataKept kept) {
-    const GpStatus encoded =
-        ImageSaver::encodeInto(image->pixels, image->facts.get(), *file, encoder, abandon, kept);
+                                      MetadataKept kept, int jpegQuality) {
+    return Keep(std::move(file), [&](AtomicFile& target) {
+        return ImageSaver::encodeInto(image->pixels, image->facts.get(), target, encoder, abandon,
+                                      kept, jpegQuality);
+    });
+}
+
+template <class Write>
+GpStatus PendingImageFile::Keep(std::unique_ptr<AtomicFile> file, Write write) {
+    const GpStatus encoded = write(*file);
     m_error = file->error();
     if (encoded != Ok)
         return encoded;

@@ -8,6 +8,7 @@
 #include "imaging/PictureMetadata.h"
 
 #include <QByteArray>
+#include <QRectF>
 
 #include <atomic>
 #include <memory>
@@ -36,9 +37,18 @@ class PendingImageFile {
 
     // The same in a run's output folder, opened once (which must outlive this file): name is
     // relative to it, as the file system's bytes. Never replaces a picture the folder protects.
+    // jpegQuality: see ImageSaver::encodeInto.
     GpStatus Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
                     const std::atomic<bool>* abandon = nullptr,
-                    MetadataKept kept = MetadataKept::Default);
+                    MetadataKept kept = MetadataKept::Default, int jpegQuality = 0);
+    // Stamps background, a JPEG not yet decoded, into a new JPEG file in folder without
+    // decoding the rest of it (see JpegCoefficientStamp): the source part of mark drawn into
+    // destination. NotImplemented when the encoder is not JPEG's or that way does not apply;
+    // the caller then decodes and encodes the picture as usual. Otherwise as Encode.
+    GpStatus EncodeStamped(GpImage* background, GpImage* mark, const QRectF& destination,
+                           const QRectF& source, const OutputFolder& folder, const CLSID* encoder,
+                           const std::atomic<bool>* abandon = nullptr,
+                           MetadataKept kept = MetadataKept::Default);
     GpStatus Commit(const QByteArray& name);
 
     // errno (or OutputFolder's code) of the last failure to make, write or name the file; 0
@@ -50,7 +60,9 @@ class PendingImageFile {
   private:
     GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
                         const EncoderEntry& encoder, const std::atomic<bool>* abandon,
-                        MetadataKept kept);
+                        MetadataKept kept, int jpegQuality = 0);
+    // The file made, written by write (a status) and on disk, or dropped.
+    template <class Write> GpStatus Keep(std::unique_ptr<AtomicFile> file, Write write);
 
     std::unique_ptr<AtomicFile> m_file;
     int m_error = 0;

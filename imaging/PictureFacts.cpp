@@ -1,7 +1,8 @@
 #include "imaging/PictureFacts.h"
 
-std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded) {
+std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded, bool turned) {
     auto facts = std::make_shared<PictureFacts>();
+    facts->jpegCoding = JpegCoding::read(encoded, turned);
     facts->metadata = PictureMetadata::read(encoded);
     facts->resolution = Resolution::read(encoded);
     // Without a resolution field of its own (or a JFIF aspect ratio only), a file may state

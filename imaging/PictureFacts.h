@@ -4,6 +4,7 @@
 // copy prints at the size the photograph did.
 
 #include "imaging/ColourProfile.h"
+#include "imaging/JpegCoding.h"
 #include "imaging/PictureMetadata.h"
 #include "imaging/Resolution.h"
 
@@ -22,9 +23,13 @@ struct PictureFacts {
     // profile is damaged, unsupported or does not fit their pixels (profileRefused).
     std::shared_ptr<const ColourProfile> profile;
     bool profileRefused = false;
+    // A JPEG's tables and sampling, which a JPEG copy keeps (see JpegCoding); none for other
+    // files, and for pictures whose pixels are no longer in the file's colours once decoded.
+    std::optional<JpegCoding> jpegCoding;
 
-    // Read from a whole encoded file; what it does not state stays empty.
-    static std::shared_ptr<const PictureFacts> read(const QByteArray& encoded);
+    // Read from a whole encoded file; what it does not state stays empty. turned: the pixels
+    // are shown a quarter turn from how the file stores them.
+    static std::shared_ptr<const PictureFacts> read(const QByteArray& encoded, bool turned = false);
     // Settles the colour of pixels just decoded from a file with these facts: grey pictures
     // with a grey profile are converted to sRGB (CMYK ones already were if cmykConverted);
     // a profile that does not fit the pixels is refused. The facts that then hold.

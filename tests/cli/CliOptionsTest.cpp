@@ -40,7 +40,7 @@ TEST(CliOptions, RulesOfEachOption) {
              return !o.sizeGiven && o.anchor == 9 && o.mimeType == "image/tiff" &&
                     o.nameTemplate == "###" && o.firstNumber == 0 && o.jobs == 3 &&
                     o.numbering == Numbering::Running && o.shardCount == 1 &&
-                    o.metadata == MetadataKept::Default &&
+                    o.metadata == MetadataKept::Default && o.jpegQuality == 0 &&
                     o.inputs == std::vector<std::string>{"a.jpg"};
          }},
         // Sizes: the options dialog's arithmetic, 0 or nothing giving 1, percent cut to whole.
@@ -67,6 +67,11 @@ TEST(CliOptions, RulesOfEachOption) {
          "",
          [](const CliOptions& o) { return o.metadata == MetadataKept::None; }},
         {{"--metadata", "gps"}, "--metadata 'gps'", nullptr},
+        // JPEG quality: 1-100, or the picture's own when not given (checked with the defaults).
+        {{"--quality", "1"}, "", [](O o) { return o.jpegQuality == 1; }},
+        {{"--quality", "100"}, "", [](O o) { return o.jpegQuality == 100; }},
+        {{"--quality", "0"}, "--quality '0'", nullptr},
+        {{"--quality", "101"}, "--quality '101'", nullptr},
         // Anchors by name and number.
         {{"--anchor", "top-left"}, "", [](const CliOptions& o) { return o.anchor == 1; }},
         {{"--anchor", "Center"}, "", [](const CliOptions& o) { return o.anchor == 5; }},

@@ -11,6 +11,8 @@
 #include <lcms2.h>
 #include <turbojpeg.h>
 
+#include <jpeglib.h>
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -982,4 +984,89 @@ std::string Describe(QRgb colour) {
     std::snprintf(text, sizeof text, "argb(%d, %d, %d, %d)", qAlpha(colour), qRed(colour),
                   qGreen(colour), qBlue(colour));
     return text;
+}
+
+QByteArray ShapedJpeg(const QImage& image, const JpegShape& shape) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* bytes = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &bytes, &size);
+    info.image_width = JDIMENSION(rgb.width());
+    info.image_height = JDIMENSION(rgb.height());
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, shape.quality, TRUE);
+    if (shape.grey)
+        jpeg_set_colorspace(&info, JCS_GRAYSCALE);
+    info.comp_info[0].h_samp_factor = shape.h;
+    info.comp_info[0].v_samp_factor = shape.v;
+    if (shape.progressive)
+        jpeg_simple_progression(&info);
+    info.restart_in_rows = shape.restartRows;
+    info.optimize_coding = shape.optimised ? TRUE : FALSE;
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        auto* row = const_cast<JSAMPLE*>(rgb.constScanLine(int(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray out(reinterpret_cast<const char*>(bytes), qsizetype(size));
+    std::free(bytes);
+    return out;
+}
+
+JpegBlocks BlocksOf(const QByteArray& jpeg) {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&info, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+    JpegBlocks blocks;
+    blocks.mcuWidth = info.max_h_samp_factor * 8;
+    blocks.mcuHeight = info.max_v_samp_factor * 8;
+    blocks.progressive = info.progressive_mode != 0;
+    blocks.restartInterval = info.restart_interval;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& from = info.comp_info[c];
+        JpegBlocks::Component component;
+        component.h = from.h_samp_factor;
+        component.v = from.v_samp_factor;
+        component.columns = int(from.width_in_blocks);
+        component.rows = int(from.height_in_blocks);
+        for (int k = 0; k < 64; ++k)
+            component.table[std::size_t(k)] = from.quant_table->quantval[k];
+        for (int r = 0; r < component.rows; ++r) {
+            JBLOCKROW row = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info),
+                                                         arrays[c], JDIMENSION(r), 1, FALSE)[0];
+            component.coefficients.insert(component.coefficients.end(), row[0],
+                                          row[0] + 64 * component.columns);
+        }
+        blocks.components.push_back(std::move(component));
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return blocks;
+}
+
+QImage DecodedJpeg(const QByteArray& jpeg, int flags) {
+    tjhandle handle = tjInitDecompress();
+    const auto* data = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    int width = 0, height = 0, sampling = 0, space = 0;
+    tjDecompressHeader3(handle, data, static_cast<unsigned long>(jpeg.size()), &width, &height,
+                        &sampling, &space);
+    QImage image(width, height, QImage::Format_RGB888);
+    if (tjDecompress2(handle, data, static_cast<unsigned long>(jpeg.size()), image.bits(), width,
+                      int(image.bytesPerLine()), height, TJPF_RGB, flags) != 0)
+        image = QImage();
+    tjDestroy(handle);
+    return image;
 }

@@ -109,6 +109,37 @@ QByteArray JpegScanCut(const QByteArray& jpeg);
 // The JPEG with an APP1 Exif segment holding one Orientation entry (1-8) after its start marker.
 QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation);
 
+// A JPEG written by libjpeg at quality: luma sampled h x v times the chroma (1x1 for 4:4:4),
+// or one grey component; progressive or baseline; a restart marker every restartRows MCU
+// rows (0: none); Huffman tables optimised for the picture or the standard ones.
+struct JpegShape {
+    int h = 2;
+    int v = 2;
+    bool grey = false;
+    bool progressive = false;
+    int restartRows = 0;
+    int quality = 92;
+    bool optimised = false;
+};
+QByteArray ShapedJpeg(const QImage& image, const JpegShape& shape);
+// A JPEG's quantised coefficients as libjpeg reads them: per component its sampling, table and
+// blocks (64 each), row by row over whole MCUs.
+struct JpegBlocks {
+    struct Component {
+        int h = 1, v = 1, columns = 0, rows = 0;
+        std::array<int, 64> table{};
+        std::vector<short> coefficients;
+    };
+    int mcuWidth = 8, mcuHeight = 8;
+    bool progressive = false;
+    unsigned restartInterval = 0; // MCUs
+    std::vector<Component> components;
+};
+JpegBlocks BlocksOf(const QByteArray& jpeg);
+// A JPEG decoded to 24-bit RGB by TurboJPEG with flags (TJFLAG_FASTUPSAMPLE: each pixel from
+// its own MCU's blocks only).
+QImage DecodedJpeg(const QByteArray& jpeg, int flags = 0);
+
 // The picture (JPEG, PNG, TIFF) with records written by exiv2: EXIF Artist, Copyright,
 // Orientation 6, pixel dimensions, X/YResolution 300 dpi, a GPS position and a thumbnail; XMP
 // dc:rights and a GPS latitude; IPTC Copyright Notice. RecordsOf: every record of a file as

@@ -1,0 +1,158 @@
+#include "imaging/JpegSession.h"
+
+#include "imaging/ImageAllocator.h"
+
+#include <QImage>
+
+#include <vector>
+
+// libjpeg's arrays of coefficient blocks, all in memory: the library knows them only as opaque
+// pointers that its memory manager's functions take, which these replace.
+struct JpegSession::Blocks {
+    struct Array {
+        JDIMENSION columns = 0;
+        JDIMENSION rows = 0;
+        std::vector<JBLOCKROW> rowStarts;
+    };
+    std::vector<std::unique_ptr<Array>> arrays;
+    std::vector<QImage> memory;
+    // The library's own, for the sample arrays that some decoding modes keep.
+    void (*libraryRealize)(j_common_ptr) = nullptr;
+
+    static jvirt_barray_ptr request(j_common_ptr info, int, boolean, JDIMENSION columns,
+                                    JDIMENSION rows, JDIMENSION) {
+        auto* blocks = static_cast<Blocks*>(info->client_data);
+        auto array = std::make_unique<Array>();
+        array->columns = columns;
+        array->rows = rows;
+        blocks->arrays.push_back(std::move(array));
+        return reinterpret_cast<jvirt_barray_ptr>(blocks->arrays.back().get());
+    }
+
+    // Every array not yet given memory gets its part of one zeroed buffer: one buffer of the
+    // same size picture after picture is what the allocator hands on.
+    static void realize(j_common_ptr info) {
+        auto* blocks = static_cast<Blocks*>(info->client_data);
+        blocks->libraryRealize(info);
+        constexpr int kLine = 4096; // bytes; a multiple of a block's 128
+        std::size_t total = 0;
+        for (const auto& array : blocks->arrays)
+            if (array->rowStarts.empty())
+                total += std::size_t(array->columns) * array->rows * sizeof(JBLOCK);
+        if (total == 0)
+            return;
+        const auto lines = qsizetype((total + kLine - 1) / kLine);
+        if (lines > 0x7FFFFFFF)
+            throw Failed{};
+        QImage memory = ImageAllocator::allocate(QSize(kLine / 4, int(lines)), QImage::Format_RGB32,
+                                                 ImageAllocator::Contents::Zeroed);
+        if (memory.isNull())
+            throw Failed{};
+        auto* next = reinterpret_cast<JBLOCKROW>(memory.bits());
+        for (const auto& array : blocks->arrays) {
+            if (!array->rowStarts.empty())
+                continue;
+            array->rowStarts.resize(array->rows);
+            for (JBLOCKROW& row : array->rowStarts) {
+                row = next;
+                next += array->columns;
+            }
+        }
+        blocks->memory.push_back(std::move(memory));
+    }
+
+    static JBLOCKARRAY access(j_common_ptr, jvirt_barray_ptr pointer, JDIMENSION start,
+                              JDIMENSION count, boolean) {
+        auto* array = reinterpret_cast<Array*>(pointer);
+        if (array->rowStarts.empty() || start > array->rows || count > array->rows - start)
+            throw Failed{};
+        return array->rowStarts.data() + start;
+    }
+};
+
+namespace {
+
+constexpr qsizetype kChunkBytes = 64 * 1024;
+
+[[noreturn]] void fail(j_common_ptr) {
+    throw JpegSession::Failed{};
+}
+
+// Level -1 is a warning: corrupt or missing data that libjpeg would otherwise step over.
+void failOnWarning(j_common_ptr info, int level) {
+    if (level < 0)
+        fail(info);
+}
+
+void silent(j_common_ptr) {}
+
+} // namespace
+
+void JpegSession::installErrorHandling(jpeg_error_mgr* errors) {
+    jpeg_std_error(errors);
+    errors->error_exit = fail;
+    errors->emit_message = failOnWarning;
+    errors->output_message = silent;
+}
+
+JpegSession::Reading::Reading(const QByteArray& encoded) {
+    installErrorHandling(&m_errors);
+    info.err = &m_errors;
+    jpeg_create_decompress(&info);
+    m_blocks = std::make_unique<Blocks>();
+    info.client_data = m_blocks.get();
+    m_blocks->libraryRealize = info.mem->realize_virt_arrays;
+    info.mem->request_virt_barray = Blocks::request;
+    info.mem->realize_virt_arrays = Blocks::realize;
+    info.mem->access_virt_barray = Blocks::access;
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(encoded.constData()),
+                 static_cast<unsigned long>(encoded.size()));
+}
+
+JpegSession::Reading::~Reading() {
+    jpeg_destroy_decompress(&info);
+}
+
+JpegSession::Writing::Writing(QIODevice* device) : m_device(device) {
+    installErrorHandling(&m_errors);
+    info.err = &m_errors;
+    jpeg_create_compress(&info);
+    info.client_data = this;
+    m_destination.init_destination = startDestination;
+    m_destination.empty_output_buffer = flushFull;
+    m_destination.term_destination = flushRest;
+    info.dest = &m_destination;
+}
+
+void JpegSession::Writing::takeBlocksOfReading() {
+    info.mem->access_virt_barray = Blocks::access;
+}
+
+JpegSession::Writing::~Writing() {
+    jpeg_destroy_compress(&info);
+}
+
+void JpegSession::Writing::startDestination(j_compress_ptr info) {
+    auto* self = static_cast<Writing*>(info->client_data);
+    self->m_chunk.resize(kChunkBytes);
+    self->m_destination.next_output_byte = reinterpret_cast<JOCTET*>(self->m_chunk.data());
+    self->m_destination.free_in_buffer = std::size_t(kChunkBytes);
+}
+
+boolean JpegSession::Writing::flushFull(j_compress_ptr info) {
+    auto* self = static_cast<Writing*>(info->client_data);
+    self->flush(std::size_t(kChunkBytes));
+    return TRUE;
+}
+
+void JpegSession::Writing::flushRest(j_compress_ptr info) {
+    auto* self = static_cast<Writing*>(info->client_data);
+    self->flush(std::size_t(kChunkBytes) - self->m_destination.free_in_buffer);
+}
+
+void JpegSession::Writing::flush(std::size_t bytes) {
+    if (bytes > 0 && m_device->write(m_chunk.constData(), qint64(bytes)) != qint64(bytes))
+        throw Failed{};
+    m_destination.next_output_byte = reinterpret_cast<JOCTET*>(m_chunk.data());
+    m_destination.free_in_buffer = std::size_t(kChunkBytes);
+}
