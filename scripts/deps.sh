@@ -12,6 +12,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick
     qt6ct  # the end-to-end look at a dark palette
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n  # translations: ours compiled, Qt's own
     desktop-file-utils appstream python3
     help2man parallel
     slurm-wlm munge  # the one-node cluster of the slurm test

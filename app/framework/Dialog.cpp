@@ -1,4 +1,5 @@
 #include "app/framework/Dialog.h"
+#include "app/framework/UiText.h"
 
 #include "app/framework/ControlFactory.h"
 #include "app/framework/ControlWidgets.h"
@@ -177,7 +178,7 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
     dialog->m_units = BaseUnitsOfFont(dialog->font());
     const DialogBaseUnits& units = dialog->m_units;
     dialog->setFixedSize(DialogUnitsToPixelsX(t.cx, units), DialogUnitsToPixelsY(t.cy, units));
-    dialog->setWindowTitle(QString::fromUtf8(t.caption != nullptr ? t.caption : ""));
+    dialog->setWindowTitle(UiText(t.caption));
 
     m_nDefID = IDOK;
     bool acceptFiles = (t.exStyle & WS_EX_ACCEPTFILES) != 0;
