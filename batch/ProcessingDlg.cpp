@@ -1,6 +1,7 @@
 #include "batch/ProcessingDlg.h"
 
 #include "app/framework/MessageTarget.h"
+#include "app/framework/UiText.h"
 #include "batch/BatchMessages.h"
 #include "batch/ProcessingThreadProc.h"
 #include "engine/BatchJob.h"
@@ -91,7 +92,7 @@ BOOL CProcessingDlg::OnInitDialog() {
     // this run, so it must be gone first: two workers must never share one list.
     const DWORD bound = static_cast<DWORD>(m_nWaitCount) * m_dwWaitStep;
     if (WaitForLastWorker(bound) != WAIT_OBJECT_0) {
-        AddLogLine(kTextPreviousRun);
+        AddLogLine(UiLocal(kTextPreviousRun).c_str());
         EnterClosableState(kTextCancelled);
         return TRUE;
     }
@@ -110,7 +111,7 @@ BOOL CProcessingDlg::OnInitDialog() {
     if (m_pThread == nullptr) {
         // Nothing to wait for and nothing will be reported: say so, and let the user close.
         m_pJob->SetRunning(false);
-        AddLogLine(kTextNoThread);
+        AddLogLine(UiLocal(kTextNoThread).c_str());
         EnterClosableState(kTextCancelled);
         return TRUE;
     }
@@ -129,7 +130,7 @@ void CProcessingDlg::OnCancel() {
         return;
     m_bCancelRequested = true;
 
-    AddLogLine(kTextCancelling);
+    AddLogLine(UiLocal(kTextCancelling).c_str());
     m_pJob->SetRunning(false);
 
     // The worker may be blocked in a report to this dialog right now, having tested the flag
@@ -140,30 +141,32 @@ void CProcessingDlg::OnCancel() {
     bool ended = false;
     for (int i = 0; i < m_nWaitCount; ++i) {
         if (WaitServicingSends(thread, m_dwWaitStep) != WAIT_TIMEOUT) {
-            AppendToLastLogLine(kTextWaitDone);
+            AppendToLastLogLine(UiLocal(kTextWaitDone).c_str());
             ended = true;
             break;
         }
         AppendToLastLogLine(kTextWaitDot);
     }
     if (!ended)
-        AddLogLine(kTextTimeout);
+        AddLogLine(UiLocal(kTextTimeout).c_str());
     EnterClosableState(kTextCancelled);
 }
 
 void CProcessingDlg::EnterClosableState(const char* statusText) {
-    SetDlgItemText(IDC_PROCESSING_STATUS, statusText);
+    SetDlgItemText(IDC_PROCESSING_STATUS, UiLocal(statusText).c_str());
     if (CProgressCtrl* bar = ProgressBar())
         bar->EnableWindow(FALSE);
-    SetDlgItemText(IDCANCEL, kTextClose);
+    SetDlgItemText(IDCANCEL, UiLocal(kTextClose).c_str());
     m_bFinished = 1;
 }
 
 LRESULT CProcessingDlg::OnBatchDone(WPARAM, LPARAM) {
     if (m_bCancelRequested)
         return 0;
-    SetWindowText("100% Complete");
-    AddLogLine(kTextCompleted);
+    char title[64];
+    std::snprintf(title, sizeof title, UiLocal("%i%% Complete").c_str(), 100);
+    SetWindowText(title);
+    AddLogLine(UiLocal(kTextCompleted).c_str());
     EnterClosableState(kTextFinished);
     return 0;
 }
@@ -194,7 +197,7 @@ LRESULT CProcessingDlg::OnBatchItemName(WPARAM, LPARAM lParam) {
 LRESULT CProcessingDlg::OnBatchItemStatus(WPARAM, LPARAM lParam) {
     if (m_bCancelRequested || lParam == 0)
         return 0;
-    AppendToLastLogLine(reinterpret_cast<const char*>(lParam));
+    AppendToLastLogLine(UiLocal(reinterpret_cast<const char*>(lParam)).c_str());
     return 0;
 }
 
@@ -202,18 +205,19 @@ LRESULT CProcessingDlg::OnBatchItemStatus(WPARAM, LPARAM lParam) {
 void CProcessingDlg::UpdateProgress() {
     char text[64];
     if (m_nCurrent == 0) {
-        SetWindowText("Initializing...");
+        SetWindowText(UiLocal("Initializing...").c_str());
     } else {
         // Whole percent of the items finished before this one, truncated. Integer arithmetic:
         // the floating quotient comes out just below some whole values (29 of 100 would read
         // 28%).
         const std::int64_t done = m_nCurrent - 1;
         const int percent = m_nTotal > 0 ? static_cast<int>(done * 100 / m_nTotal) : 0;
-        std::snprintf(text, sizeof text, "%i%% Complete", percent);
+        std::snprintf(text, sizeof text, UiLocal("%i%% Complete").c_str(), percent);
         SetWindowText(text);
     }
 
-    std::snprintf(text, sizeof text, "Processing Item %i/%i", m_nCurrent, m_nTotal);
+    std::snprintf(text, sizeof text, UiLocal("Processing Item %i/%i").c_str(), m_nCurrent,
+                  m_nTotal);
     SetDlgItemText(IDC_PROCESSING_COUNTER, text);
 
     if (CProgressCtrl* bar = ProgressBar())

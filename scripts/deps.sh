@@ -13,6 +13,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick
     qt6ct  # the end-to-end look at a dark palette
     weston qt6-wayland  # the end-to-end run under a Wayland compositor
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n  # translations: ours compiled, Qt's own
     desktop-file-utils appstream python3
     help2man parallel
     build-essential debhelper dpkg-dev lintian debootstrap  # the Debian package and its test

@@ -4,6 +4,7 @@
 #include "app/framework/FileDialog.h"
 #include "app/framework/FolderDialog.h"
 #include "app/framework/ResourceImages.h"
+#include "app/framework/UiText.h"
 #include "app/framework/WinThread.h"
 #include "batch/ProcessingDlg.h"
 #include "engine/EncoderList.h"
@@ -221,7 +222,8 @@ BOOL CMainDlg::WaitForLingeringWorker() const {
 
 void CMainDlg::UpdateCountLabel() {
     char text[64];
-    std::snprintf(text, sizeof text, "Background Images (%d)", m_listBackgrounds.GetCount());
+    std::snprintf(text, sizeof text, UiLocal("Background Images (%d)").c_str(),
+                  m_listBackgrounds.GetCount());
     SetDlgItemText(IDC_BACKGROUND_GROUP, text);
 }
 

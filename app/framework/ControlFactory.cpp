@@ -1,4 +1,5 @@
 #include "app/framework/ControlFactory.h"
+#include "app/framework/UiText.h"
 
 #include "app/framework/ControlWidgets.h"
 #include "app/framework/ResourceImages.h"
@@ -195,7 +196,7 @@ QWidget* CreateTemplateControl(const DialogControl& c, QWidget* parent,
     else
         widget->setFocusPolicy(Qt::NoFocus);
     if (c.text != nullptr && c.text[0] != '\0')
-        SetControlText(widget, QString::fromUtf8(c.text));
+        SetControlText(widget, UiText(c.text));
     widget->setEnabled((c.style & WS_DISABLED) == 0);
     if ((c.style & WS_VISIBLE) == 0)
         widget->setHidden(true);

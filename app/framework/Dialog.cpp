@@ -1,4 +1,5 @@
 #include "app/framework/Dialog.h"
+#include "app/framework/UiText.h"
 
 #include "app/framework/ControlAccessibility.h"
 #include "app/framework/ControlFactory.h"
@@ -234,7 +235,8 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
     dialog->m_units = BaseUnitsOfFont(dialog->font());
     const DialogBaseUnits& units = dialog->m_units;
     dialog->HoldSize(QSize(DialogUnitsToPixelsX(t.cx, units), DialogUnitsToPixelsY(t.cy, units)));
-    dialog->setWindowTitle(QString::fromUtf8(t.caption != nullptr ? t.caption : ""));
+    dialog->setWindowTitle(UiText(t.caption));
+
     m_nDefID = IDOK;
     bool acceptFiles = (t.exStyle & WS_EX_ACCEPTFILES) != 0;
     std::vector<QWidget*> groupBoxes;

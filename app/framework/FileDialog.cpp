@@ -1,4 +1,5 @@
 #include "app/framework/FileDialog.h"
+#include "app/framework/UiText.h"
 
 #include "app/framework/Dialog.h"
 
@@ -68,7 +69,7 @@ QStringList WindowsFilterToQt(const std::string& filter, PatternCase patternCase
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].empty() && parts[i + 1].empty())
             break;
-        const QString display = QString::fromLocal8Bit(parts[i]);
+        const QString display = UiLocalText(parts[i].c_str());
         QStringList patterns;
         const QStringList raw =
             QString::fromLocal8Bit(parts[i + 1]).split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -139,8 +140,7 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     const bool multi = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
     dialog.setFileMode(multi ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-    dialog.setWindowTitle(ofn->lpstrTitle != nullptr ? QString::fromLocal8Bit(ofn->lpstrTitle)
-                                                     : QStringLiteral("Open"));
+    dialog.setWindowTitle(UiLocalText(ofn->lpstrTitle != nullptr ? ofn->lpstrTitle : "Open"));
     const QStringList filters =
         WindowsFilterToQt(Win32FilterText(ofn->lpstrFilter),
                           desktop ? PatternCase::LowerAndUpper : PatternCase::AnyCase);

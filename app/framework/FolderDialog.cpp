@@ -1,4 +1,5 @@
 #include "app/framework/FolderDialog.h"
+#include "app/framework/UiText.h"
 
 #include "app/framework/Dialog.h"
 #include "app/framework/FileDialog.h"
@@ -27,7 +28,7 @@ QStringList ChooseOnDesktop(QWidget* parent, const QString& title) {
     // The desktop's chooser has no place for text inside it: the whole title text, warning
     // and all, becomes its window title. It lets the user type a folder and make a new one.
     QFileDialog chooser(parent);
-    chooser.setWindowTitle(title.isEmpty() ? QStringLiteral("Choose Folder") : OneLine(title));
+    chooser.setWindowTitle(title.isEmpty() ? UiText("Choose Folder") : OneLine(title));
     chooser.setOption(QFileDialog::ShowDirsOnly);
     chooser.setFileMode(QFileDialog::Directory);
     if (chooser.exec() != QDialog::Accepted)
@@ -39,7 +40,7 @@ QStringList ChooseInWidgetDialog(QWidget* parent, const QString& title) {
     QDialog outer(parent);
     // The window title names the task; the full text, with its warning, stays inside.
     const QString firstLine = title.section(QLatin1Char('\n'), 0, 0).trimmed();
-    outer.setWindowTitle(firstLine.isEmpty() ? QStringLiteral("Choose Folder") : firstLine);
+    outer.setWindowTitle(firstLine.isEmpty() ? UiText("Choose Folder") : firstLine);
     auto* layout = new QVBoxLayout(&outer);
     if (!title.isEmpty()) {
         auto* label = new QLabel(title, &outer);
@@ -70,8 +71,7 @@ LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
         return nullptr;
     CDialog* owner = CDialog::FromHandle(info->hwndOwner);
     QWidget* parent = owner != nullptr ? owner->GetWidget() : nullptr;
-    const QString title =
-        info->lpszTitle != nullptr ? QString::fromLocal8Bit(info->lpszTitle) : QString();
+    const QString title = UiLocalText(info->lpszTitle);
     const QStringList chosen =
         UseDesktopChooser() ? ChooseOnDesktop(parent, title) : ChooseInWidgetDialog(parent, title);
     if (chosen.isEmpty())

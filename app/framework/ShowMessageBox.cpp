@@ -1,12 +1,14 @@
 #include "app/framework/ShowMessageBox.h"
 
+#include "app/framework/UiText.h"
+
 #include <QAbstractButton>
 #include <QMessageBox>
 
 int ShowMessageBox(QWidget* owner, const char* text, const char* caption, UINT type) {
     QMessageBox box(owner);
-    box.setWindowTitle(QString::fromLocal8Bit(caption != nullptr ? caption : "Error"));
-    box.setText(QString::fromLocal8Bit(text != nullptr ? text : ""));
+    box.setWindowTitle(UiLocalText(caption != nullptr ? caption : "Error"));
+    box.setText(UiLocalText(text));
     box.setTextFormat(Qt::PlainText);
     switch (type & MB_ICONMASK) {
     case MB_ICONERROR:

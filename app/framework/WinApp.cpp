@@ -1,4 +1,5 @@
 #include "app/framework/WinApp.h"
+#include "app/framework/UiText.h"
 
 #include "app/framework/Wnd.h"
 
@@ -60,6 +61,7 @@ int AfxWinMain(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     if (app->m_pszAppName != nullptr)
         QApplication::setApplicationName(QString::fromLocal8Bit(app->m_pszAppName));
+    LoadTranslations();
     if (!app->InitInstance())
         return app->ExitInstance();
     return app->Run();

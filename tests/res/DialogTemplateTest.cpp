@@ -4,6 +4,9 @@
 #include "TestName.h"
 #include "res/DialogTemplates.h"
 
+#include <QRegularExpression>
+#include <QTranslator>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -113,6 +116,21 @@ TEST_P(EveryTemplate, IsAFixedModalDialogWithoutCloseBox) {
     EXPECT_EQ(t.style & WS_CHILD, 0u);
     EXPECT_STREQ(t.fontName, "MS Shell Dlg");
     EXPECT_EQ(t.fontPoints, 8);
+}
+
+// Every text a template shows has a German translation (texts that stay the same in German
+// are listed too, so that a new text cannot go unnoticed).
+TEST_P(EveryTemplate, EveryTextHasAGermanTranslation) {
+    QTranslator german;
+    ASSERT_TRUE(german.load(QStringLiteral(":/i18n/pictorum_de.qm")));
+    const DialogTemplate& t = Template();
+    std::vector<const char*> texts = {t.caption};
+    for (int i = 0; i < t.controlCount; ++i)
+        texts.push_back(t.controls[i].text);
+    for (const char* text : texts) {
+        if (text != nullptr && text[0] != '\0')
+            EXPECT_FALSE(german.translate("Text", text).isEmpty()) << text;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Res, EveryTemplate, ::testing::ValuesIn(kTemplateIds),
@@ -390,3 +408,23 @@ INSTANTIATE_TEST_SUITE_P(Res, AnchorCell, ::testing::ValuesIn(kAnchors), [](cons
 });
 
 } // namespace
+
+// The texts the program fills in with numbers keep their number fields, in order, in German:
+// a field lost or added would print the wrong thing or read beyond the arguments.
+TEST(GermanTranslation, KeepsTheNumberFieldsOfFormattedTexts) {
+    QTranslator german;
+    ASSERT_TRUE(german.load(QStringLiteral(":/i18n/pictorum_de.qm")));
+    const QRegularExpression field(QStringLiteral("%[-+ #0-9.]*[a-z%]"));
+    auto fields = [&](const QString& text) {
+        QStringList found;
+        for (auto it = field.globalMatch(text); it.hasNext();)
+            found << it.next().captured();
+        return found;
+    };
+    for (const char* format :
+         {"%i%% Complete", "Processing Item %i/%i", "Background Images (%d)"}) {
+        const QString translated = german.translate("Text", format);
+        ASSERT_FALSE(translated.isEmpty()) << format;
+        EXPECT_EQ(fields(translated), fields(QString::fromUtf8(format))) << format;
+    }
+}

@@ -26,6 +26,8 @@
 #include <mutex>
 #include <thread>
 
+#include <QTranslator>
+
 #include <gtest/gtest.h>
 
 using namespace maindlg_test;
@@ -650,4 +652,31 @@ test_main::Program test_main::ThisProgram() {
                 RegisterProgramResources();
                 SetDialogTemplateLookup(&FindDialogTemplate);
             }};
+}
+
+// On a German desktop the window, the texts it fills in and its messages are German.
+TEST_F(MainDlgTest, GermanTranslationShowsTheWindowInGerman) {
+    QTranslator german;
+    ASSERT_TRUE(german.load(QStringLiteral(":/i18n/pictorum_de.qm")));
+    QCoreApplication::installTranslator(&german);
+    CMainDlg dialog;
+    std::vector<std::pair<QString, QString>> seen; // what is shown, what German shows
+    std::vector<SeenBox> boxes;
+    ModalScript script;
+    script.OnMain(dialog, "read", [&] {
+        seen.emplace_back(qobject_cast<QPushButton*>(Control(dialog, IDC_EXIT))->text(), "Beenden");
+        seen.emplace_back(qobject_cast<QPushButton*>(Control(dialog, IDC_GO))->text(), "&Los!");
+        ClickControl(dialog, IDC_GO); // no overlay chosen: a message box
+    });
+    script.Then("no overlay", IsMessageBox, [&](QWidget* modal) {
+        AnswerMessageBox(modal, boxes);
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog, 20000), IDOK);
+    QCoreApplication::removeTranslator(&german);
+    for (const auto& [shown, want] : seen)
+        EXPECT_EQ(shown, want);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Fehler"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Kein Overlay-Bild gewählt"));
 }

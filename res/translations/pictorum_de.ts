@@ -1,0 +1,291 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en">
+<context>
+    <name>Text</name>
+    <message>
+        <source>Overlay Image</source>
+        <translation>Overlay-Bild</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Background Images (0)</source>
+        <translation>Hintergrundbilder (0)</translation>
+    </message>
+    <message>
+        <source>Background Images (%d)</source>
+        <translation>Hintergrundbilder (%d)</translation>
+    </message>
+    <message>
+        <source>Import...</source>
+        <translation>Importieren...</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove All</source>
+        <translation>Alle entfernen</translation>
+    </message>
+    <message>
+        <source>Sample</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Options...</source>
+        <translation>Optionen...</translation>
+    </message>
+    <message>
+        <source>About...</source>
+        <translation>Info...</translation>
+    </message>
+    <message>
+        <source>&amp;Go!</source>
+        <translation>&amp;Los!</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Pixels</source>
+        <translation>Pixel</translation>
+    </message>
+    <message>
+        <source>Overlay Size</source>
+        <translation>Overlay-Größe</translation>
+    </message>
+    <message>
+        <source>Percent of Background</source>
+        <translation>Prozent des Hintergrunds</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Anchor</source>
+        <translation>Anker</translation>
+    </message>
+    <message>
+        <source>Output</source>
+        <translation>Ausgabe</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Template</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <source>About Pictorum</source>
+        <translation>Über Pictorum</translation>
+    </message>
+    <message>
+        <source>Batch stamping</source>
+        <translation>Stempeln vieler Bilder auf einmal</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>0% Complete</source>
+        <translation>0 % abgeschlossen</translation>
+    </message>
+    <message>
+        <source>%i%% Complete</source>
+        <translation>%i %% abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Initializing...</source>
+        <translation>Wird vorbereitet...</translation>
+    </message>
+    <message>
+        <source>Processing Item %i/%i</source>
+        <translation>Bild %i/%i wird bearbeitet</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Batch Completed</source>
+        <translation>Stapel abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Cancelling .</source>
+        <translation>Wird abgebrochen .</translation>
+    </message>
+    <message>
+        <source> Done</source>
+        <translation> fertig</translation>
+    </message>
+    <message>
+        <source>Error : A timeout has occurred</source>
+        <translation>Fehler : Zeitüberschreitung</translation>
+    </message>
+    <message>
+        <source>Error : Could not start the run</source>
+        <translation>Fehler : Der Lauf konnte nicht gestartet werden</translation>
+    </message>
+    <message>
+        <source>Error : The previous run has not ended</source>
+        <translation>Fehler : Der vorige Lauf ist noch nicht beendet</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Error : Could not open</source>
+        <translation>Fehler : Konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Error : Could not copy image</source>
+        <translation>Fehler : Bild konnte nicht kopiert werden</translation>
+    </message>
+    <message>
+        <source>Error : Could not save</source>
+        <translation>Fehler : Konnte nicht gespeichert werden</translation>
+    </message>
+    <message>
+        <source>No overlay image selected</source>
+        <translation>Kein Overlay-Bild gewählt</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>No background images selected</source>
+        <translation>Keine Hintergrundbilder gewählt</translation>
+    </message>
+    <message>
+        <source>The previous run has not ended</source>
+        <translation>Der vorige Lauf ist noch nicht beendet</translation>
+    </message>
+    <message>
+        <source>Please select folder to output results.
+
+WARNING: Any duplicate files will be overwritten.</source>
+        <translation>Bitte den Ordner für die Ergebnisse wählen.
+
+WARNUNG: Gleichnamige Dateien werden überschrieben.</translation>
+    </message>
+    <message>
+        <source>Import Background Images</source>
+        <translation>Hintergrundbilder importieren</translation>
+    </message>
+    <message>
+        <source>Choose Overlay Image</source>
+        <translation>Overlay-Bild wählen</translation>
+    </message>
+    <message>
+        <source>All Supported Formats</source>
+        <translation>Alle unterstützten Formate</translation>
+    </message>
+    <message>
+        <source>Choose Folder</source>
+        <translation>Ordner wählen</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Generic Error</source>
+        <translation>Allgemeiner Fehler</translation>
+    </message>
+    <message>
+        <source>Invalid Parameter</source>
+        <translation>Ungültiger Parameter</translation>
+    </message>
+    <message>
+        <source>Out of Memory</source>
+        <translation>Nicht genug Speicher</translation>
+    </message>
+    <message>
+        <source>Object Busy</source>
+        <translation>Objekt belegt</translation>
+    </message>
+    <message>
+        <source>Win32 Error</source>
+        <translation>Systemfehler</translation>
+    </message>
+    <message>
+        <source>Wrong State</source>
+        <translation>Falscher Zustand</translation>
+    </message>
+    <message>
+        <source>Aborted</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>File Not Found</source>
+        <translation>Datei nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Access Denied</source>
+        <translation>Zugriff verweigert</translation>
+    </message>
+    <message>
+        <source>Unknown Image Format</source>
+        <translation>Unbekanntes Bildformat</translation>
+    </message>
+    <message>
+        <source>Unknown Error</source>
+        <translation>Unbekannter Fehler</translation>
+    </message>
+    <message>
+        <source>Pictorum</source>
+        <translation>Pictorum</translation>
+    </message>
+    <message>
+        <source>Pictorum - Tollerby</source>
+        <translation>Pictorum - Tollerby</translation>
+    </message>
+    <message>
+        <source>© 2026 Tollerby</source>
+        <translation>© 2026 Tollerby</translation>
+    </message>
+    <message>
+        <source>Version 1.0</source>
+        <translation>Version 1.0</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation>Y</translation>
+    </message>
+</context>
+</TS>
