@@ -128,8 +128,9 @@ TEST_P(EveryTemplate, EveryTextHasAGermanTranslation) {
     for (int i = 0; i < t.controlCount; ++i)
         texts.push_back(t.controls[i].text);
     for (const char* text : texts) {
-        if (text != nullptr && text[0] != '\0')
+        if (text != nullptr && text[0] != '\0') {
             EXPECT_FALSE(german.translate("Text", text).isEmpty()) << text;
+        }
     }
 }
 
