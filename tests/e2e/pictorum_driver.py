@@ -6,9 +6,11 @@ import os
 from dialog_window import DialogWindow
 
 MAIN_TITLE = r"^Pictorum - Tollerby$"
-IMPORT_TITLE = r"^Import Background Images$"
-OVERLAY_TITLE = r"^Choose Overlay Image$"
-OPTIONS_TITLE = r"^Options$"
+# The windows a look at the German translation opens have German titles (xdotool matches the
+# bytes of the title as the window stores it, in which an "ä" is more than one character).
+IMPORT_TITLE = r"^(Import Background Images|Hintergrundbilder importieren)$"
+OVERLAY_TITLE = r"^(Choose Overlay Image|Overlay-Bild w.*hlen)$"
+OPTIONS_TITLE = r"^(Options|Optionen)$"
 FOLDER_TITLE = r"^Please select folder to output results\.$"
 ERROR_TITLE = r"^Error$"
 PROGRESS_TITLE = r"^([0-9]+% Complete|Initializing\.\.\.)$"

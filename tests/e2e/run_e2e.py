@@ -2,7 +2,8 @@
 """End-to-end runs of the built program on a private X server, driven by keyboard and mouse.
 
   run_e2e.py tour   --program <pictorum> --artifacts <dir> [--docs <dir>]
-  run_e2e.py look   --program <pictorum> --artifacts <dir> [--scale S] [--dark] [--docs <dir>]
+  run_e2e.py look   --program <pictorum> --artifacts <dir> [--scale S] [--dark]
+                    [--language L] [--docs <dir>]
   run_e2e.py cancel --program <pictorum> --artifacts <dir>
   run_e2e.py keys   --program <pictorum> --artifacts <dir>
   run_e2e.py wayland --program <pictorum> --artifacts <dir> [--docs <dir>]
@@ -11,7 +12,7 @@ tour:   Escape and Enter leave the main window open; three backgrounds imported 
         file dialog, an overlay chosen with Browse..., the options set (centre, 25 x 25 percent,
         PNG, a numbered template), two runs into a new folder; the files are checked on disk.
 look:   the main window on a screen of another scale (--scale, 2 unless given) and on a dark
-        palette (--dark): the sample preview fills its fitted rectangle, first with the
+        palette (--dark), in a desktop language (--language): the sample preview fills its fitted rectangle, first with the
         placeholder and both its diagonals, then with a photograph and its logo; the options
         dialog is looked at too.
 cancel: a batch of 24 large pictures is cancelled in the middle; the files written so far are whole and
@@ -153,8 +154,8 @@ def tour(session, program, work, docs):
 
 
 # The shots of each look that the README shows, by scale and dark palette.
-LOOK_DOCS = {(1.0, False): ("main-window",), (2.0, False): ("main-window",),
-             (1.5, False): ("options",), (1.0, True): ("main-window", "options")}
+LOOK_DOCS = {(1.0, False, None): ("main-window",), (2.0, False, None): ("main-window",),
+             (1.5, False, None): ("options",), (1.0, True, None): ("main-window", "options")}
 PHOTO = ("lakeside.png", 1200, 800)
 LOGO = ("studio-logo.png", 400, 140)
 
@@ -211,12 +212,16 @@ def use_dark_palette(session):
     return {"QT_QPA_PLATFORMTHEME": "qt6ct"}
 
 
-def look(session, program, work, docs, scale=2.0, dark=False):
+def look(session, program, work, docs, scale=2.0, dark=False, language=None):
     photo = os.path.join(work, PHOTO[0])
     draw_photo(photo, *PHOTO[1:])
     logo = os.path.join(work, LOGO[0])
     draw_logo(logo, *LOGO[1:])
     env = use_dark_palette(session) if dark else {}
+    if language:
+        # The desktop's language as a session sets it; Qt reads it whether or not the system
+        # has that locale installed.
+        env.update({"LANG": language, "LC_ALL": language, "LANGUAGE": language.split("_")[0]})
     app = ui.PictorumDriver(session, [program], work, scale=scale, extra_env=env)
     with session.step("main window opens at scale %g%s" % (scale, " on a dark palette"
                                                             if dark else "")):
@@ -286,8 +291,9 @@ def look(session, program, work, docs, scale=2.0, dark=False):
     if docs:
         os.makedirs(docs, exist_ok=True)
         suffix = ("-dark" if dark else "") + ("-scale%g" % scale if scale != 1.0 else "")
+        suffix += "-" + language.split("_")[0] if language else ""
         shots = {"main-window": shot_main, "options": shot_options}
-        for kind in LOOK_DOCS.get((scale, dark), ("main-window", "options")):
+        for kind in LOOK_DOCS.get((scale, dark, language), ("main-window", "options")):
             name = "%s%s.png" % (kind, suffix)
             shutil.copyfile(shots[kind], os.path.join(docs, name))
             print("documentation screenshot: " + os.path.join(docs, name))
@@ -499,6 +505,7 @@ def main():
     parser.add_argument("--scale", type=float, default=2.0,
                         help="the screen's scale for look (QT_SCALE_FACTOR)")
     parser.add_argument("--dark", action="store_true", help="look on a dark palette")
+    parser.add_argument("--language", help="look in the desktop language given (e.g. de_DE.UTF-8)")
     parser.add_argument("--keep", action="store_true",
                         help="keep the screenshots and pictures also when the run passes")
     parser.add_argument("--work", help="an empty folder for the pictures (default: a new "
@@ -518,7 +525,8 @@ def main():
     try:
         session = XSession(os.path.abspath(args.artifacts))
         session.start()
-        options = {"scale": args.scale, "dark": args.dark} if args.case == "look" else {}
+        options = ({"scale": args.scale, "dark": args.dark, "language": args.language}
+                   if args.case == "look" else {})
         CASES[args.case](session, os.path.abspath(args.program), work, args.docs, **options)
     except Exception as error:  # every failure ends the same way: reported with its shots
         if session is not None:
