@@ -25,6 +25,7 @@ constexpr char kOutputFolderTitle[] = "Please select folder to output results.\n
 constexpr std::size_t kImportBufferSize = 8192;
 constexpr char kImportTitle[] = "Import Background Images";
 constexpr char kOverlayTitle[] = "Choose Overlay Image";
+// Only should the dialog's kept selection be gone: the choice is answered, never lost.
 constexpr char kTooManyFiles[] = "Too many files were chosen at once.\n\n"
                                  "Choose fewer files, or drop them onto the window.";
 
@@ -221,6 +222,15 @@ void CMainDlg::AddBackground(const char* path) {
     UpdateCountLabel();
 }
 
+void CMainDlg::AddFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths)
+        AddBackground(path.c_str());
+    if (m_listBackgrounds.GetCount() > 0) {
+        m_listBackgrounds.SetSel(0, TRUE);
+        RebuildPreview();
+    }
+}
+
 void CMainDlg::BuildImportFilter(std::string& text) {
     const EncoderList encoders;
     if (encoders.IsEmpty()) {
@@ -254,12 +264,18 @@ void CMainDlg::OnImport() {
     dialog.m_ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     dialog.m_ofn.lpstrTitle = kImportTitle;
     if (dialog.DoModal() != IDOK) {
-        // A selection too long for the buffer would otherwise vanish without a word.
-        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+        if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL)
+            return;
+        // A selection of any size is taken: the buffer grows to what the dialog reports and
+        // receives the selection it kept, without asking the user again.
+        buffer.assign(RequiredOpenFileSize(), '\0');
+        dialog.m_ofn.lpstrFile = buffer.data();
+        dialog.m_ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+        if (!TakeOpenFileResult(&dialog.m_ofn)) {
             MessageBox(kTooManyFiles, "Error", MB_OK | MB_ICONWARNING);
             GotoDlgCtrl(GetDlgItem(IDC_IMPORT));
+            return;
         }
-        return;
     }
 
     // NUL-separated strings ending with an empty one: one full path, or a folder and names.

@@ -10,6 +10,7 @@
 #include "ui/SamplePreview.h"
 
 #include <string>
+#include <vector>
 
 class CMainDlg : public CDialog {
   public:
@@ -34,6 +35,9 @@ class CMainDlg : public CDialog {
     void RebuildPreview();
     void UpdateCountLabel();
     void AddBackground(const char* path);
+    // Lists files given from outside (the command line, a second start) as an import does:
+    // each path not listed yet, the first entry selected and previewed.
+    void AddFiles(const std::vector<std::string>& paths);
     // Appends the open-dialog filter made from the installed encoders to text.
     static void BuildImportFilter(std::string& text);
 
