@@ -133,6 +133,14 @@ GpStatus GdipCreateBitmapFromResource(HINSTANCE instance, const WCHAR* name, GpB
 GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
                                    BYTE* scan0, GpBitmap** bitmap);
 GpStatus GdipDisposeImage(GpImage* image);
+// A new bitmap of thumbWidth x thumbHeight showing the whole image, with its picture facts. An
+// image not decoded yet is reduced while it is decoded (JPEG by the decoder's own scaling,
+// others where their reader can), so the full-size pixels need never exist at once; the
+// image itself stays undecoded. The callback is not supported and must be null.
+using GetThumbnailImageAbort = BOOL (*)(void*);
+GpStatus GdipGetImageThumbnail(GpImage* image, UINT thumbWidth, UINT thumbHeight,
+                               GpImage** thumbImage, GetThumbnailImageAbort callback,
+                               void* callbackData);
 
 GpStatus GdipGetImageWidth(GpImage* image, UINT* width);
 GpStatus GdipGetImageHeight(GpImage* image, UINT* height);

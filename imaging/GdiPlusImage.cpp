@@ -58,6 +58,14 @@ GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelForma
     return GpImage::blank(width, height, format, bitmap);
 }
 
+GpStatus GdipGetImageThumbnail(GpImage* image, UINT thumbWidth, UINT thumbHeight,
+                               GpImage** thumbImage, GetThumbnailImageAbort callback, void*) {
+    if (!image || !thumbImage || callback || thumbWidth == 0 || thumbHeight == 0 ||
+        std::uint64_t(thumbWidth) * thumbHeight > kMaxImagePixels)
+        return InvalidParameter;
+    return image->thumbnail(QSize(int(thumbWidth), int(thumbHeight)), thumbImage);
+}
+
 GpStatus GdipDisposeImage(GpImage* image) {
     if (!image)
         return InvalidParameter;

@@ -197,6 +197,53 @@ GpStatus GpImage::blank(INT width, INT height, PixelFormat format, GpImage** ima
     return Ok;
 }
 
+GpStatus GpImage::thumbnail(QSize size, GpImage** image) {
+    QImage reduced;
+    if (pixels.isNull() && m_decodeStatus == Ok && !m_deepKey) {
+        QBuffer buffer(&m_encoded);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, m_readerFormat);
+        reader.setAutoTransform(true);
+        // The reader scales the picture as stored, before it turns it upright.
+        const bool sideways = reader.transformation() & QImageIOHandler::TransformationRotate90;
+        if (m_readerFormat == "jpeg") {
+            // Our decoder reduces by the largest of its factors that keeps every pixel of the
+            // thumbnail covered, and reports damage as a full decode would.
+            m_decodeStatus = JpegDecoder::decode(m_encoded, reader.transformation(),
+                                                 QImage::Format_RGB32, &reduced,
+                                                 facts ? facts->profile.get() : nullptr,
+                                                 nullptr, size);
+            if (m_decodeStatus != Ok)
+                return m_decodeStatus;
+        } else if (reader.supportsOption(QImageIOHandler::ScaledSize)) {
+            reader.setScaledSize(sideways ? size.transposed() : size);
+            if (!reader.read(&reduced) || reduced.isNull())
+                return GenericError;
+        }
+    }
+    if (reduced.isNull()) {
+        const GpStatus status = decode();
+        if (status != Ok)
+            return status;
+        reduced = pixels;
+    }
+    if (reduced.size() != size)
+        reduced = reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (reduced.isNull())
+        return OutOfMemory;
+    auto* result = new (std::nothrow) GpImage;
+    if (!result)
+        return OutOfMemory;
+    result->width = UINT(reduced.width());
+    result->height = UINT(reduced.height());
+    result->pixelFormat = PixelFormatMap::codeForDecoded(reduced.format());
+    result->facts = facts;
+    coverEveryIndex(reduced);
+    result->pixels = std::move(reduced);
+    *image = result;
+    return Ok;
+}
+
 void GpImage::clearNow() {
     if (!m_clearPending)
         return;

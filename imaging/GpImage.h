@@ -29,6 +29,8 @@ struct GpImage {
     // Like decode, but a blank bitmap may stay uncleared: for a drawing surface, whose first
     // drawing may cover every pixel (see coverWithoutClearing).
     GpStatus prepareForPainting(QImage::Format drawnInto = QImage::Format_Invalid);
+    // A new bitmap of `size` showing this whole picture (see GdipGetImageThumbnail).
+    GpStatus thumbnail(QSize size, GpImage** image);
     // A blank bitmap's zero pixels exist only on demand: its memory is cleared the first time
     // it is read or drawn on, unless that first drawing replaces every pixel.
     bool clearPending() const { return m_clearPending; }

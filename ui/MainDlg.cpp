@@ -14,7 +14,10 @@
 #include "ui/AboutDlg.h"
 #include "ui/OverlayOptionsDlg.h"
 
+#include <QWidget>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -347,8 +350,19 @@ void CMainDlg::RebuildPreview() {
     const bool current =
         m_listBackgrounds.GetCount() > 0 &&
         m_listBackgrounds.GetEntryPath(m_listBackgrounds.GetCaretIndex(), background) >= 0;
-    m_preview.Rebuild(*this, m_job, current ? background.c_str() : nullptr);
-    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // The box's size in device pixels: what the picture is reduced to.
+    QSize shown;
+    if (CWnd* box = GetDlgItem(IDC_PREVIEW); box != nullptr && box->GetWidget() != nullptr) {
+        const QWidget* widget = box->GetWidget();
+        const qreal ratio = widget->devicePixelRatioF();
+        shown = QSize(int(std::ceil(widget->width() * ratio)),
+                      int(std::ceil(widget->height() * ratio)));
+    }
+    m_preview.Rebuild(*this, m_job, current ? background.c_str() : nullptr, shown);
+}
+
+BOOL CMainDlg::FinishPreview(DWORD milliseconds) {
+    return m_preview.Finish(milliseconds);
 }
 
 void CMainDlg::DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem) {
@@ -364,5 +378,5 @@ void CMainDlg::OnDestroy() {
     m_listBackgrounds.RemoveAllEntries();
     UpdateCountLabel();
     // Before the imaging library is shut down.
-    m_preview.Release();
+    m_previewReleased = m_preview.Release();
 }

@@ -31,8 +31,14 @@ class CMainDlg : public CDialog {
     BOOL ValidateAndCollect(CBatchJob& job);
 
     // Shows the entry with the focus mark with the overlay on it, or the placeholder while the
-    // list is empty.
+    // list is empty, once it is composed (see CSamplePreview).
     void RebuildPreview();
+    // Waits up to milliseconds for the preview being composed and shows it; FALSE when it is
+    // not complete by then.
+    BOOL FinishPreview(DWORD milliseconds);
+    // FALSE when the closed window left a preview thread behind that is stuck on a file: it
+    // still uses the imaging library.
+    BOOL PreviewReleased() const { return m_previewReleased; }
     void UpdateCountLabel();
     void AddBackground(const char* path);
     // Lists files given from outside (the command line, a second start) as an import does:
@@ -79,6 +85,7 @@ class CMainDlg : public CDialog {
     // How long "&Go!" and "Exit" wait for a worker left behind by a cancel that timed out: as
     // long as the cancel itself waited.
     DWORD m_dwWorkerWait = 15 * 1000;
+    BOOL m_previewReleased = TRUE;
 
     DECLARE_MESSAGE_MAP()
 
