@@ -6,6 +6,7 @@
 #include "engine/TextHelpers.h"
 
 #include <QColorSpace>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -500,3 +501,71 @@ TEST_F(SamplePreviewTest, ImportOverlayChoiceAndRemoveAllRebuildIt) {
     EXPECT_TRUE(Near(afterOverlay.pixel(265, 190), kGreen, 2)) << "left of the overlay";
     EXPECT_EQ(afterRemoveAll, QSize(64, 64));
 }
+
+// A large picture in the list: the window keeps answering (a timer on its thread never waits
+// 100 ms or more) while the preview is composed, and the preview is reduced to about the
+// box's size. The pictures are a quarter of the 100 and 250 megapixels a desktop run sees.
+struct ResponsiveCase {
+    const char* name;
+    const char* format;
+    int width, height;
+    bool overlay; // Browse's choice too
+};
+void PrintTo(const ResponsiveCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PreviewResponsive : public SamplePreviewTest,
+                          public ::testing::WithParamInterface<ResponsiveCase> {};
+
+TEST_P(PreviewResponsive, TheWindowAnswersWithin100MsAndThePreviewStaysSmall) {
+    const ResponsiveCase& c = GetParam();
+    const QString big = WritePicture(m_dir.filePath(QStringLiteral("big.") + c.format), c.width,
+                                     c.height, kGreen, c.format);
+    const QString mark = Picture("mark.png", c.width / 10, c.height / 10, kRed);
+    PreviewProbe dialog;
+    qint64 longest = -1;
+    QSize composed;
+    QImage box;
+    ModalScript script;
+    script.OnMain(dialog, "import and wait", [&] {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        tick.start(1);
+        if (c.overlay)
+            dialog.SetOverlay(Bytes(mark).c_str());
+        dialog.AddFiles({Bytes(big)});
+        WaitFor([&] { return dialog.FinishPreview(0) != FALSE; }, 60000);
+        tick.stop();
+        longest = std::max(longest, clock.elapsed() - last);
+        composed = PreviewPixels(dialog).size();
+        box = GrabPreviewBox(dialog);
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog, 120000), IDOK);
+    EXPECT_TRUE(script.Finished()) << script.Pending();
+    EXPECT_GE(longest, 0);
+    EXPECT_LT(longest, 100) << "the window did not answer for " << longest << " ms";
+    ASSERT_FALSE(composed.isEmpty());
+    EXPECT_LE(std::max(composed.width(), composed.height()),
+              2 * std::max(box.width(), box.height()))
+        << composed.width() << " x " << composed.height();
+    // The picture fills the box's width; the mark sits at its bottom right corner.
+    const int shownHeight = box.width() * c.height / c.width;
+    const int top = (box.height() - shownHeight) / 2;
+    EXPECT_TRUE(Near(box.pixel(box.width() / 2, box.height() / 2), kGreen)) << "centre";
+    const QRgb corner = box.pixel(box.width() - 3, top + shownHeight - 3);
+    EXPECT_TRUE(Near(corner, c.overlay ? kRed : kGreen)) << "corner: " << Describe(corner);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SamplePreview, PreviewResponsive,
+    ::testing::Values(ResponsiveCase{"Jpeg25Megapixels", "jpg", 6124, 4082, false},
+                      ResponsiveCase{"Png62MegapixelsWithOverlay", "png", 9682, 6454, true}),
+    [](const ::testing::TestParamInfo<ResponsiveCase>& info) { return info.param.name; });
