@@ -84,7 +84,7 @@ BOOL CMainApp::InitInstance() {
     dialog->DoModal();
     // No later start may reach the closed window.
     channel.reset();
-    if (WaitForLastWorker(0) != WAIT_OBJECT_0 || !dialog->PreviewReleased()) {
+    if (WaitForLastWorker(0) != WAIT_OBJECT_0 || !dialog->WorkersReleased()) {
         // "Exit" gave up waiting for the worker of a cancelled run, or the preview's thread: it
         // is stuck in a call that does not return (a file on a mount that stopped answering). It still borrows the
         // dialog's job, the imaging library and Qt, so none of them may be torn down under

@@ -14,7 +14,14 @@
 #include "ui/AboutDlg.h"
 #include "ui/OverlayOptionsDlg.h"
 
+#include <QMetaObject>
 #include <QWidget>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include <algorithm>
 #include <cmath>
@@ -40,6 +47,36 @@ std::string Narrow(const WCHAR* text) {
 }
 } // namespace
 
+namespace {
+// Whether path decodes as a raster bitmap, and its size.
+BOOL CheckOverlay(const char* path, UINT& width, UINT& height) {
+    ImageRecord overlay;
+    overlay.LoadImageFromFile(path);
+    ImageType type = ImageTypeUnknown;
+    if (overlay.hImage == nullptr || GdipGetImageType(overlay.hImage, &type) != Ok ||
+        type != ImageTypeBitmap)
+        return FALSE;
+    width = overlay.Width();
+    height = overlay.Height();
+    return TRUE;
+}
+} // namespace
+
+struct CMainDlg::OverlayCheck {
+    struct Answer {
+        std::uint64_t number;
+        std::string path;
+        BOOL accepted;
+        UINT width, height;
+    };
+    std::mutex lock;
+    std::condition_variable changed;
+    std::uint64_t requested = 0; // the newest check's number
+    int running = 0;
+    std::optional<Answer> answer; // the newest check's, until taken
+    QObject* receiver = nullptr;  // null once the window is gone
+};
+
 BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
 ON_BN_CLICKED(IDC_GO, &CMainDlg::OnGo)
 ON_BN_CLICKED(IDC_EXIT, &CMainDlg::OnExit)
@@ -58,9 +95,15 @@ END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* parent)
     : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)),
-      m_job(nullptr) {}
+      m_job(nullptr), m_overlayCheck(std::make_shared<OverlayCheck>()) {
+    m_overlayCheck->receiver = &m_checkReceiver;
+}
 
 CMainDlg::~CMainDlg() {
+    {
+        std::lock_guard<std::mutex> lock(m_overlayCheck->lock);
+        m_overlayCheck->receiver = nullptr;
+    }
     if (m_hIcon != nullptr)
         DestroyIcon(m_hIcon);
 }
@@ -84,14 +127,9 @@ BOOL CMainDlg::OnInitDialog() {
 // Overlay
 
 BOOL CMainDlg::LoadOverlayInfo(const char* path) {
-    ImageRecord overlay;
-    overlay.LoadImageFromFile(path);
-    ImageType type = ImageTypeUnknown;
-    if (overlay.hImage == nullptr || GdipGetImageType(overlay.hImage, &type) != Ok ||
-        type != ImageTypeBitmap)
+    UINT width = 0, height = 0;
+    if (!CheckOverlay(path, width, height))
         return FALSE;
-    const UINT width = overlay.Width();
-    const UINT height = overlay.Height();
     // Choosing an overlay always starts from its own size in pixels; the anchor stays.
     m_job.SetSizeMode(SizeModePixels);
     m_job.nSizeX = static_cast<std::int32_t>(width);
@@ -100,8 +138,16 @@ BOOL CMainDlg::LoadOverlayInfo(const char* path) {
 }
 
 void CMainDlg::SetOverlay(const char* path) {
-    const BOOL accepted = LoadOverlayInfo(path);
+    UINT width = 0, height = 0;
+    const BOOL accepted = CheckOverlay(path, width, height);
+    ApplyOverlay(path, accepted, width, height);
+}
+
+void CMainDlg::ApplyOverlay(const char* path, BOOL accepted, UINT width, UINT height) {
     if (accepted) {
+        m_job.SetSizeMode(SizeModePixels);
+        m_job.nSizeX = static_cast<std::int32_t>(width);
+        m_job.nSizeY = static_cast<std::int32_t>(height);
         CopyText(m_job.szOverlayPath, path);
         SetDlgItemText(IDC_OVERLAY_PATH, AbbreviatePath(path, kOverlayLimit, kOverlayTail).c_str());
     } else {
@@ -110,6 +156,61 @@ void CMainDlg::SetOverlay(const char* path) {
     }
     if (CWnd* options = GetDlgItem(IDC_OPTIONS))
         options->EnableWindow(accepted);
+}
+
+void CMainDlg::SetOverlayAside(const char* path) {
+    std::shared_ptr<OverlayCheck> check = m_overlayCheck;
+    std::uint64_t number = 0;
+    {
+        std::lock_guard<std::mutex> lock(check->lock);
+        number = ++check->requested;
+        ++check->running;
+    }
+    if (QWidget* window = GetWidget())
+        window->setCursor(Qt::BusyCursor);
+    // The window is reached only through a call queued to its receiver, which the window's
+    // thread drops once the window has gone.
+    std::thread([this, check, number, chosen = std::string(path)] {
+        UINT width = 0, height = 0;
+        const BOOL accepted = CheckOverlay(chosen.c_str(), width, height);
+        std::lock_guard<std::mutex> lock(check->lock);
+        --check->running;
+        if (number == check->requested) {
+            check->answer = OverlayCheck::Answer{number, chosen, accepted, width, height};
+            if (check->receiver != nullptr)
+                QMetaObject::invokeMethod(
+                    check->receiver, [this] { TakeOverlayCheck(); }, Qt::QueuedConnection);
+        }
+        check->changed.notify_all();
+    }).detach();
+}
+
+void CMainDlg::TakeOverlayCheck() {
+    std::optional<OverlayCheck::Answer> answer;
+    bool idle = false;
+    {
+        std::lock_guard<std::mutex> lock(m_overlayCheck->lock);
+        answer.swap(m_overlayCheck->answer);
+        idle = m_overlayCheck->running == 0;
+    }
+    if (idle)
+        if (QWidget* window = GetWidget())
+            window->unsetCursor();
+    if (!answer.has_value())
+        return;
+    ApplyOverlay(answer->path.c_str(), answer->accepted, answer->width, answer->height);
+    RebuildPreview();
+}
+
+BOOL CMainDlg::FinishOverlayCheck(DWORD milliseconds) {
+    {
+        std::unique_lock<std::mutex> lock(m_overlayCheck->lock);
+        if (!m_overlayCheck->changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                              [this] { return m_overlayCheck->running == 0; }))
+            return FALSE;
+    }
+    TakeOverlayCheck();
+    return TRUE;
 }
 
 void CMainDlg::OnBrowseOverlay() {
@@ -127,8 +228,7 @@ void CMainDlg::OnBrowseOverlay() {
     dialog.m_ofn.lpstrTitle = kOverlayTitle;
     if (dialog.DoModal() != IDOK)
         return;
-    SetOverlay(dialog.GetPathName().c_str());
-    RebuildPreview();
+    SetOverlayAside(dialog.GetPathName().c_str());
 }
 
 void CMainDlg::OnAbout() {
@@ -362,7 +462,8 @@ void CMainDlg::RebuildPreview() {
 }
 
 BOOL CMainDlg::FinishPreview(DWORD milliseconds) {
-    return m_preview.Finish(milliseconds);
+    // The preview of an overlay being checked is requested once the check is done.
+    return FinishOverlayCheck(milliseconds) && m_preview.Finish(milliseconds);
 }
 
 void CMainDlg::DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem) {
@@ -378,5 +479,13 @@ void CMainDlg::OnDestroy() {
     m_listBackgrounds.RemoveAllEntries();
     UpdateCountLabel();
     // Before the imaging library is shut down.
-    m_previewReleased = m_preview.Release();
+    m_workersReleased = m_preview.Release();
+    {
+        std::unique_lock<std::mutex> lock(m_overlayCheck->lock);
+        m_overlayCheck->receiver = nullptr;
+        if (!m_overlayCheck->changed.wait_for(
+                lock, std::chrono::milliseconds(CSamplePreview::kReleaseWaitMs),
+                [this] { return m_overlayCheck->running == 0; }))
+            m_workersReleased = FALSE;
+    }
 }

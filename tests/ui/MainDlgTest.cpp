@@ -50,7 +50,8 @@ int FocusedControl(CMainDlg& dialog) {
 void BrowseOverlay(ModalScript& script, CMainDlg& dialog, const QString& path) {
     script.OnMain(dialog, "browse", [&dialog] { ClickControl(dialog, IDC_BROWSE_OVERLAY); })
         .Then("overlay file", IsOpenFileDialog,
-              [path](QWidget* modal) { AnswerFileDialog(modal, path); });
+              [path](QWidget* modal) { AnswerFileDialog(modal, path); })
+        .OnMain(dialog, "overlay checked", [&dialog] { dialog.FinishOverlayCheck(20000); });
 }
 
 // Imports paths with "Import..." and the open-file dialog.
