@@ -86,9 +86,10 @@ BOOL CMainApp::InitInstance() {
     channel.reset();
     if (WaitForLastWorker(0) != WAIT_OBJECT_0 || !dialog->WorkersReleased()) {
         // "Exit" gave up waiting for the worker of a cancelled run, or the preview's thread: it
-        // is stuck in a call that does not return (a file on a mount that stopped answering). It still borrows the
-        // dialog's job, the imaging library and Qt, so none of them may be torn down under
-        // it, and it may never end. The process ends here, with all of that still in place.
+        // is stuck in a call that does not return (a file on a mount that stopped answering). It
+        // still borrows the dialog's job, the imaging library and Qt, so none of them may be torn
+        // down under it, and it may never end. The process ends here, with all of that still in
+        // place.
         std::fflush(nullptr);
         std::_Exit(ExitInstance());
     }

@@ -69,8 +69,8 @@ std::vector<std::string> ExpandStartFiles(const std::vector<std::string>& argume
             if (patterns.isEmpty())
                 patterns = PicturePatterns();
             const QDir folder(info.absoluteFilePath());
-            const QStringList names = folder.entryList(
-                patterns, QDir::Files | QDir::Readable | QDir::Hidden, QDir::Name);
+            const QStringList names =
+                folder.entryList(patterns, QDir::Files | QDir::Readable | QDir::Hidden, QDir::Name);
             for (const QString& name : names)
                 files.push_back(QFile::encodeName(folder.filePath(name)).toStdString());
         } else if (info.exists()) {

@@ -4,7 +4,8 @@
 // thread did not answer a 1 ms timer, the time until the new preview is on show, and how much
 // memory that took above what the process held before; against the peer of decoding the same
 // picture whole, measured in the same run. The child side prints "responsive <step> <longest
-// gap s> <until shown s> <peak growth kB>" and "whole <name> <decode s> <peak growth kB>".
+// gap s> <until shown s> <peak growth kB> <longest work s>" and "whole <name> <decode s> <peak
+// growth kB>".
 
 #include <QString>
 

@@ -130,6 +130,8 @@ GpStatus GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap);
 GpStatus GdipLoadImageFromFile(const WCHAR* filename, GpImage** image);
 // Resource numbers (MAKEINTRESOURCEW) select the program's embedded bitmaps ":/bitmap/<n>".
 GpStatus GdipCreateBitmapFromResource(HINSTANCE instance, const WCHAR* name, GpBitmap** bitmap);
+// With scan0, the bitmap is drawn from and onto the caller's rows (stride bytes apart, a
+// positive multiple of 4), which must outlive it; indexed formats are not supported there.
 GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
                                    BYTE* scan0, GpBitmap** bitmap);
 GpStatus GdipDisposeImage(GpImage* image);

@@ -53,8 +53,10 @@ GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelForma
                                    BYTE* scan0, GpBitmap** bitmap) {
     if (!bitmap)
         return InvalidParameter;
-    if (scan0 || stride != 0)
-        return NotImplemented; // only bitmaps whose memory the library owns
+    if (scan0)
+        return GpImage::onMemory(width, height, stride, format, scan0, bitmap);
+    if (stride != 0)
+        return NotImplemented; // a stride only for the caller's own memory
     return GpImage::blank(width, height, format, bitmap);
 }
 

@@ -209,10 +209,9 @@ GpStatus GpImage::thumbnail(QSize size, GpImage** image) {
         if (m_readerFormat == "jpeg") {
             // Our decoder reduces by the largest of its factors that keeps every pixel of the
             // thumbnail covered, and reports damage as a full decode would.
-            m_decodeStatus = JpegDecoder::decode(m_encoded, reader.transformation(),
-                                                 QImage::Format_RGB32, &reduced,
-                                                 facts ? facts->profile.get() : nullptr,
-                                                 nullptr, size);
+            m_decodeStatus = JpegDecoder::decode(
+                m_encoded, reader.transformation(), QImage::Format_RGB32, &reduced,
+                facts ? facts->profile.get() : nullptr, nullptr, size);
             if (m_decodeStatus != Ok)
                 return m_decodeStatus;
         } else if (reader.supportsOption(QImageIOHandler::ScaledSize)) {
@@ -240,6 +239,28 @@ GpStatus GpImage::thumbnail(QSize size, GpImage** image) {
     result->facts = facts;
     coverEveryIndex(reduced);
     result->pixels = std::move(reduced);
+    *image = result;
+    return Ok;
+}
+
+GpStatus GpImage::onMemory(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
+                           GpImage** image) {
+    if (!image || !scan0 || width <= 0 || height <= 0 || stride <= 0 || stride % 4 != 0)
+        return InvalidParameter;
+    const QImage::Format storage = PixelFormatMap::storageFormat(format);
+    if (storage == QImage::Format_Invalid || format == PixelFormat1bppIndexed ||
+        format == PixelFormat4bppIndexed || format == PixelFormat8bppIndexed)
+        return InvalidParameter;
+    QImage pixels(scan0, width, height, stride, storage);
+    if (pixels.isNull() || pixels.bytesPerLine() > stride)
+        return InvalidParameter;
+    auto* result = new (std::nothrow) GpImage;
+    if (!result)
+        return OutOfMemory;
+    result->width = UINT(width);
+    result->height = UINT(height);
+    result->pixelFormat = format;
+    result->pixels = std::move(pixels);
     *image = result;
     return Ok;
 }

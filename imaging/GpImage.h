@@ -20,6 +20,9 @@ struct GpImage {
     static GpStatus fromEncoded(QByteArray encoded, GpImage** image);
     // A blank bitmap, all bits zero (black, or transparent black where there is alpha).
     static GpStatus blank(INT width, INT height, PixelFormat format, GpImage** image);
+    // A bitmap on the caller's pixel rows, top row first, which must outlive it.
+    static GpStatus onMemory(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
+                             GpImage** image);
 
     // Decodes the pixels if that has not happened yet, and makes a blank bitmap's pixels zero
     // if they are not yet. A failure is remembered and returned again on later calls.

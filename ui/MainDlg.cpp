@@ -94,8 +94,8 @@ ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* parent)
-    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)),
-      m_job(nullptr), m_overlayCheck(std::make_shared<OverlayCheck>()) {
+    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)), m_job(nullptr),
+      m_overlayCheck(std::make_shared<OverlayCheck>()) {
     m_overlayCheck->receiver = &m_checkReceiver;
 }
 

@@ -9,6 +9,9 @@
 #include "imaging/ImageFacts.h"
 #include "res/Resource.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QMetaObject>
 #include <QWidget>
 
@@ -23,6 +26,32 @@ namespace {
 RECT Scaled(const RECT& place, double sx, double sy) {
     auto at = [](LONG v, double s) { return static_cast<LONG>(std::lround(v * s)); };
     return RECT{at(place.left, sx), at(place.top, sy), at(place.right, sx), at(place.bottom, sy)};
+}
+
+// A file larger than this is not held whole: it is decoded as it is read.
+constexpr qint64 kWholeFileBytes = 64 * 1024 * 1024;
+
+// A large file read as a stream and reduced as it is decoded, where its reader can: the
+// reduced picture in 32-bit pixels and the full picture's upright size. Its colour profile is
+// not read (the picture is shown as an untagged one). False when the reader cannot.
+bool ReadStreamed(const std::string& path, QSize shown, QImage& reduced, QSize& full) {
+    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
+    if (QFileInfo(name).size() <= kWholeFileBytes)
+        return false;
+    QImageReader reader(name);
+    reader.setAutoTransform(true);
+    full = reader.size();
+    if (!full.isValid() || !reader.supportsOption(QImageIOHandler::ScaledSize))
+        return false;
+    const bool sideways = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    if (sideways)
+        full.transpose();
+    const QSize size = CSamplePreview::ComposedSize(UINT(full.width()), UINT(full.height()), shown);
+    reader.setScaledSize(sideways ? size.transposed() : size);
+    reduced = reader.read().convertToFormat(QImage::Format_ARGB32);
+    if (reduced.size() != size)
+        reduced = reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return !reduced.isNull();
 }
 
 } // namespace
@@ -51,19 +80,29 @@ CSamplePreview::Result CSamplePreview::Compose(const Request& request) {
         return result;
     }
 
-    // The file's header only: its pixels are decoded below, reduced where the box is smaller.
+    // Pixels read as a stream outlive the bitmap drawn from them.
+    QImage streamed;
     ImageRecord source;
-    source.CreateBitmapFromFile(request.background.c_str());
-    const UINT width = source.Width();
-    const UINT height = source.Height();
-    const QSize size = ComposedSize(width, height, request.shown);
     ImageRecord reduced;
-    GpImage* drawn = source.hImage;
-    if (source.hImage != nullptr &&
-        (UINT(size.width()) != width || UINT(size.height()) != height) &&
-        GdipGetImageThumbnail(source.hImage, UINT(size.width()), UINT(size.height()), &reduced.hImage,
-                              nullptr, nullptr) == Ok)
-        drawn = reduced.hImage;
+    QSize full;
+    UINT width = 0, height = 0;
+    if (ReadStreamed(request.background, request.shown, streamed, full)) {
+        width = UINT(full.width());
+        height = UINT(full.height());
+        GdipCreateBitmapFromScan0(streamed.width(), streamed.height(), INT(streamed.bytesPerLine()),
+                                  PixelFormat32bppARGB, streamed.bits(), &reduced.hImage);
+    } else {
+        // The file's header only: its pixels are decoded below, reduced where the box is
+        // smaller.
+        source.CreateBitmapFromFile(request.background.c_str());
+        width = source.Width();
+        height = source.Height();
+    }
+    const QSize size = ComposedSize(width, height, request.shown);
+    if (source.hImage != nullptr && (UINT(size.width()) != width || UINT(size.height()) != height))
+        GdipGetImageThumbnail(source.hImage, UINT(size.width()), UINT(size.height()),
+                              &reduced.hImage, nullptr, nullptr);
+    GpImage* drawn = reduced.hImage != nullptr ? reduced.hImage : source.hImage;
 
     ImageRecordPtr preview(ImageRecord::New());
     if (preview == nullptr)
@@ -82,9 +121,9 @@ CSamplePreview::Result CSamplePreview::Compose(const Request& request) {
         // The engine's placement on the full-size background, carried to the composed size.
         const RECT full = ComputePlacement(request.sizeMode, request.anchor, request.sizeX,
                                            request.sizeY, width, height);
-        const RECT place = width == 0 || height == 0
-                               ? full
-                               : Scaled(full, double(size.width()) / width, double(size.height()) / height);
+        const RECT place = width == 0 || height == 0 ? full
+                                                     : Scaled(full, double(size.width()) / width,
+                                                              double(size.height()) / height);
         // Drawn in the background's colour space, as a run draws it.
         status =
             surface.DrawImage(ImageFacts::overlayFor(overlay.hImage, source.hImage), place.left,
@@ -169,9 +208,9 @@ void CSamplePreview::TakeFinished(CWnd& owner) {
 BOOL CSamplePreview::Finish(DWORD milliseconds) {
     {
         std::unique_lock<std::mutex> lock(m_lock);
-        const bool idle =
-            m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                               [this] { return !m_composing && !m_next.has_value(); });
+        const bool idle = m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] {
+            return !m_composing && !m_next.has_value();
+        });
         if (!idle)
             return FALSE;
     }

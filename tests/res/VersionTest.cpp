@@ -37,8 +37,8 @@ TEST(DesktopEntry, StartsThePictorumProgramWithItsIcon) {
     const QStringList lines = ReadBuildFile("pictorum.desktop").split(QLatin1Char('\n'));
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.first(), QStringLiteral("[Desktop Entry]"));
-    for (const char* line : {"Type=Application", "Name=Pictorum", "Exec=pictorum %F", "Icon=pictorum",
-                             "Terminal=false"}) {
+    for (const char* line : {"Type=Application", "Name=Pictorum", "Exec=pictorum %F",
+                             "Icon=pictorum", "Terminal=false"}) {
         EXPECT_TRUE(lines.contains(QString::fromLatin1(line))) << line;
     }
 }
