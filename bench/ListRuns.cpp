@@ -185,16 +185,7 @@ void RunSteps(CMainDlg& dialog, const QString& root, int count) {
 
 } // namespace
 
-int RunListTimings(int argc, char** argv, int count) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    std::setlocale(LC_ALL, "C.UTF-8");
-    RegisterProgramResources();
-    SetDialogTemplateLookup(&FindDialogTemplate);
-    QTemporaryDir root;
-    if (!root.isValid())
-        return 1;
+bool RunInMainWindow(const std::function<void(CMainDlg&)>& steps) {
     CMainDlg dialog;
     // A message box (the sample box failing to draw) would wait for a user: it is closed and
     // the run fails.
@@ -209,11 +200,26 @@ int RunListTimings(int argc, char** argv, int count) {
     });
     guard.start(100);
     QTimer::singleShot(0, [&] {
-        RunSteps(dialog, root.path(), count);
+        steps(dialog);
         dialog.EndDialog(IDOK);
     });
     dialog.DoModal();
-    return stray ? 1 : 0;
+    return !stray;
+}
+
+int RunListTimings(int argc, char** argv, int count) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setlocale(LC_ALL, "C.UTF-8");
+    RegisterProgramResources();
+    SetDialogTemplateLookup(&FindDialogTemplate);
+    QTemporaryDir root;
+    if (!root.isValid())
+        return 1;
+    const bool clean =
+        RunInMainWindow([&](CMainDlg& dialog) { RunSteps(dialog, root.path(), count); });
+    return clean ? 0 : 1;
 }
 
 void PrintListRow(int count) {

@@ -2,6 +2,7 @@
 
 #include "app/framework/DialogTemplateRegistry.h"
 #include "bench/ChildProcess.h"
+#include "bench/ListRuns.h"
 #include "res/DialogTemplates.h"
 #include "res/ProgramResources.h"
 #include "res/Resource.h"
@@ -15,7 +16,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -184,25 +184,11 @@ int RunResponsiveTimings(int argc, char** argv, const QString& work) {
     mark.fill(QColor(200, 30, 30, 200));
     mark.save(overlay, "PNG");
 
-    CMainDlg dialog;
-    bool stray = false;
-    QTimer guard;
-    QObject::connect(&guard, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            std::fprintf(stderr, "unexpected message: %s\n", qPrintable(box->text()));
-            stray = true;
-            box->reject();
-        }
-    });
-    guard.start(100);
-    QTimer::singleShot(0, [&] {
-        RunSteps(dialog, jpeg, png, overlay);
-        dialog.EndDialog(IDOK);
-    });
-    dialog.DoModal();
+    const bool clean =
+        RunInMainWindow([&](CMainDlg& dialog) { RunSteps(dialog, jpeg, png, overlay); });
     PrintWhole("jpeg", jpeg);
     PrintWhole("png", png);
-    return stray ? 1 : 0;
+    return clean ? 0 : 1;
 }
 
 void PrintResponsiveRow(const QString& work) {
