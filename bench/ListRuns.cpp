@@ -78,9 +78,7 @@ void Drop(QListWidget* list, const QStringList& paths) {
 }
 
 double CpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+    return ClockSeconds(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 struct Took {
@@ -184,6 +182,12 @@ void RunSteps(CMainDlg& dialog, const QString& root, int count) {
 }
 
 } // namespace
+
+double ClockSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
 
 bool RunInMainWindow(const std::function<void(CMainDlg&)>& steps) {
     CMainDlg dialog;

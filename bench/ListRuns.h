@@ -5,8 +5,12 @@
 // the row.
 
 #include <functional>
+#include <time.h>
 
 class CMainDlg;
+
+// The time of one of clock_gettime's clocks, in seconds.
+double ClockSeconds(clockid_t clock);
 
 // Runs steps on the program's main window, inside its own loop, then closes it; false when a
 // message box came up meanwhile (it is closed, and named on standard error). Needs the widget

@@ -74,9 +74,7 @@ void ResetPeak() {
 }
 
 double ThreadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+    return ClockSeconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
 struct Measured {
