@@ -17,6 +17,7 @@
 #include "bench/ParallelRuns.h"
 #include "bench/Peers.h"
 #include "bench/Report.h"
+#include "bench/ResponsiveRuns.h"
 #include "bench/WindowedRuns.h"
 #include "bench/Workload.h"
 #include "engine/BatchJob.h"
@@ -54,6 +55,7 @@ struct Options {
     int jobs = 2;
     int listEntries = 10000;
     bool listOnly = false;
+    bool responsiveOnly = false;
     bool memoryOnly = false;
     bool windowed = true;
     // Only the colour-management rows.
@@ -270,6 +272,10 @@ int RunParent(const Options& options) {
         PrintListRow(options.listEntries);
         return 0;
     }
+    if (options.responsiveOnly) {
+        PrintResponsiveRow(options.work + QStringLiteral("/responsive"));
+        return 0;
+    }
     if (options.memoryOnly) {
         RunAndPrintMemory(options.work);
         return 0;
@@ -411,6 +417,7 @@ int RunParent(const Options& options) {
     RunAndPrintReducedMarks(workload.backgrounds.back(), workload.overlay,
                             options.work + QStringLiteral("/marks"), 15 * options.rounds);
     PrintListRow(options.listEntries);
+    PrintResponsiveRow(options.work + QStringLiteral("/responsive"));
     RunAndPrintMemory(options.work);
     return 0;
 }
@@ -435,6 +442,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->listEntries = std::max(2, std::atoi(argv[++i]));
         else if (arg == "--list-only")
             options->listOnly = true;
+        else if (arg == "--responsive-only")
+            options->responsiveOnly = true;
         else if (arg == "--memory-only")
             options->memoryOnly = true;
         else if (arg == "--no-windowed")
@@ -465,6 +474,8 @@ int main(int argc, char** argv) {
     // The list is timed on the real main window, which needs a widget application.
     if (argc > 2 && std::strcmp(argv[1], "--child-list") == 0)
         return RunListTimings(argc, argv, std::max(2, std::atoi(argv[2])));
+    if (argc > 2 && std::strcmp(argv[1], "--child-responsive") == 0)
+        return RunResponsiveTimings(argc, argv, QFile::decodeName(argv[2]));
     // Nothing is shown; text in the drawn overlay needs fonts, which need a GUI application.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -506,7 +517,8 @@ int main(int argc, char** argv) {
                          "usage: %s [--work DIR] [--per-size N] [--rounds N] "
                          "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--no-windowed] "
                          "[--list-entries N] "
-                         "[--list-only] [--memory-only] [--colour-only] [--marks-only]\n",
+                         "[--list-only] [--responsive-only] [--memory-only] [--colour-only] "
+                         "[--marks-only]\n",
                          argv[0]);
             result = 2;
         } else {

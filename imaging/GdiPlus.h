@@ -130,9 +130,19 @@ GpStatus GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap);
 GpStatus GdipLoadImageFromFile(const WCHAR* filename, GpImage** image);
 // Resource numbers (MAKEINTRESOURCEW) select the program's embedded bitmaps ":/bitmap/<n>".
 GpStatus GdipCreateBitmapFromResource(HINSTANCE instance, const WCHAR* name, GpBitmap** bitmap);
+// With scan0, the bitmap is drawn from and onto the caller's rows (stride bytes apart, a
+// positive multiple of 4), which must outlive it; indexed formats are not supported there.
 GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
                                    BYTE* scan0, GpBitmap** bitmap);
 GpStatus GdipDisposeImage(GpImage* image);
+// A new bitmap of thumbWidth x thumbHeight showing the whole image, with its picture facts. An
+// image not decoded yet is reduced while it is decoded (JPEG by the decoder's own scaling,
+// others where their reader can), so the full-size pixels need never exist at once; the
+// image itself stays undecoded. The callback is not supported and must be null.
+using GetThumbnailImageAbort = BOOL (*)(void*);
+GpStatus GdipGetImageThumbnail(GpImage* image, UINT thumbWidth, UINT thumbHeight,
+                               GpImage** thumbImage, GetThumbnailImageAbort callback,
+                               void* callbackData);
 
 GpStatus GdipGetImageWidth(GpImage* image, UINT* width);
 GpStatus GdipGetImageHeight(GpImage* image, UINT* height);

@@ -53,9 +53,19 @@ GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelForma
                                    BYTE* scan0, GpBitmap** bitmap) {
     if (!bitmap)
         return InvalidParameter;
-    if (scan0 || stride != 0)
-        return NotImplemented; // only bitmaps whose memory the library owns
+    if (scan0)
+        return GpImage::onMemory(width, height, stride, format, scan0, bitmap);
+    if (stride != 0)
+        return NotImplemented; // a stride only for the caller's own memory
     return GpImage::blank(width, height, format, bitmap);
+}
+
+GpStatus GdipGetImageThumbnail(GpImage* image, UINT thumbWidth, UINT thumbHeight,
+                               GpImage** thumbImage, GetThumbnailImageAbort callback, void*) {
+    if (!image || !thumbImage || callback || thumbWidth == 0 || thumbHeight == 0 ||
+        std::uint64_t(thumbWidth) * thumbHeight > kMaxImagePixels)
+        return InvalidParameter;
+    return image->thumbnail(QSize(int(thumbWidth), int(thumbHeight)), thumbImage);
 }
 
 GpStatus GdipDisposeImage(GpImage* image) {

@@ -232,6 +232,78 @@ GpStatus GpImage::blank(INT width, INT height, PixelFormat format, GpImage** ima
     return Ok;
 }
 
+GpStatus GpImage::thumbnail(QSize size, GpImage** image) {
+    QImage reduced;
+    // A 16-bit PNG is decoded whole: Qt's reader misreads its transparency key, and one read at
+    // 8 bits, row by row, already takes no more memory than its 8-bit pixels.
+    const bool deepPng =
+        m_readerFormat == "png" && (m_reducedRows || ((pixelFormat >> 8) & 0xFF) > 32);
+    if (pixels.isNull() && m_decodeStatus == Ok && !deepPng) {
+        QBuffer buffer(&m_encoded);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, m_readerFormat);
+        reader.setAutoTransform(true);
+        // The reader scales the picture as stored, before it turns it upright.
+        const bool sideways = reader.transformation() & QImageIOHandler::TransformationRotate90;
+        if (m_readerFormat == "jpeg") {
+            // Our decoder reduces by the largest of its factors that keeps every pixel of the
+            // thumbnail covered, and reports damage as a full decode would.
+            m_decodeStatus = JpegDecoder::decode(
+                m_encoded, reader.transformation(), QImage::Format_RGB32, &reduced,
+                facts ? facts->profile.get() : nullptr, nullptr, size);
+            if (m_decodeStatus != Ok)
+                return m_decodeStatus;
+        } else if (reader.supportsOption(QImageIOHandler::ScaledSize)) {
+            reader.setScaledSize(sideways ? size.transposed() : size);
+            if (!reader.read(&reduced) || reduced.isNull())
+                return GenericError;
+        }
+    }
+    if (reduced.isNull()) {
+        const GpStatus status = decode();
+        if (status != Ok)
+            return status;
+        reduced = pixels;
+    }
+    if (reduced.size() != size)
+        reduced = reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (reduced.isNull())
+        return OutOfMemory;
+    auto* result = new (std::nothrow) GpImage;
+    if (!result)
+        return OutOfMemory;
+    result->width = UINT(reduced.width());
+    result->height = UINT(reduced.height());
+    result->pixelFormat = PixelFormatMap::codeForDecoded(reduced.format());
+    result->facts = facts;
+    coverEveryIndex(reduced);
+    result->pixels = std::move(reduced);
+    *image = result;
+    return Ok;
+}
+
+GpStatus GpImage::onMemory(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
+                           GpImage** image) {
+    if (!image || !scan0 || width <= 0 || height <= 0 || stride <= 0 || stride % 4 != 0)
+        return InvalidParameter;
+    const QImage::Format storage = PixelFormatMap::storageFormat(format);
+    if (storage == QImage::Format_Invalid || format == PixelFormat1bppIndexed ||
+        format == PixelFormat4bppIndexed || format == PixelFormat8bppIndexed)
+        return InvalidParameter;
+    QImage pixels(scan0, width, height, stride, storage);
+    if (pixels.isNull() || pixels.bytesPerLine() > stride)
+        return InvalidParameter;
+    auto* result = new (std::nothrow) GpImage;
+    if (!result)
+        return OutOfMemory;
+    result->width = UINT(width);
+    result->height = UINT(height);
+    result->pixelFormat = format;
+    result->pixels = std::move(pixels);
+    *image = result;
+    return Ok;
+}
+
 void GpImage::clearNow() {
     if (!m_clearPending)
         return;

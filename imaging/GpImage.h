@@ -26,6 +26,9 @@ struct GpImage {
     static GpStatus blank(INT width, INT height, PixelFormat format, GpImage** image);
     // A bitmap holding decoded pixels (of a format a decoder gives), with no facts.
     static std::unique_ptr<GpImage> ofPixels(QImage pixels);
+    // A bitmap on the caller's pixel rows, top row first, which must outlive it.
+    static GpStatus onMemory(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
+                             GpImage** image);
 
     // Decodes the pixels if that has not happened yet, and makes a blank bitmap's pixels zero
     // if they are not yet. A failure is remembered and returned again on later calls.
@@ -41,6 +44,8 @@ struct GpImage {
     // 8-bit (pixelFormat then says so); false for formats that cannot be read that way and
     // once the pixels are decoded.
     bool reduceToEightBits();
+    // A new bitmap of `size` showing this whole picture (see GdipGetImageThumbnail).
+    GpStatus thumbnail(QSize size, GpImage** image);
     // A blank bitmap's zero pixels exist only on demand: its memory is cleared the first time
     // it is read or drawn on, unless that first drawing replaces every pixel.
     bool clearPending() const { return m_clearPending; }

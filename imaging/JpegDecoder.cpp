@@ -53,7 +53,8 @@ QImage oriented(QImage image, QImageIOHandler::Transformations orientation) {
 
 GpStatus JpegDecoder::decode(const QByteArray& encoded,
                              QImageIOHandler::Transformations orientation, QImage::Format drawnInto,
-                             QImage* pixels, const ColourProfile* profile, Colour* colour) {
+                             QImage* pixels, const ColourProfile* profile, Colour* colour,
+                             QSize reduceTo) {
     const Handle handle(tjInitDecompress());
     if (!handle)
         return OutOfMemory;
@@ -68,6 +69,23 @@ GpStatus JpegDecoder::decode(const QByteArray& encoded,
     if (std::uint64_t(width) * std::uint64_t(height) > kMaxImagePixels)
         return OutOfMemory;
 
+    if (reduceTo.isValid()) {
+        if (orientation & QImageIOHandler::TransformationRotate90)
+            reduceTo.transpose();
+        int factors = 0;
+        const tjscalingfactor* scales = tjGetScalingFactors(&factors);
+        int bestWidth = width, bestHeight = height;
+        for (int i = 0; scales != nullptr && i < factors; ++i) {
+            if (scales[i].num > scales[i].denom)
+                continue;
+            const int w = TJSCALED(width, scales[i]);
+            const int h = TJSCALED(height, scales[i]);
+            if (w >= reduceTo.width() && h >= reduceTo.height() && w < bestWidth)
+                bestWidth = w, bestHeight = h;
+        }
+        width = bestWidth;
+        height = bestHeight;
+    }
     QImage::Format format = QImage::Format_RGB888;
     int tjFormat = TJPF_RGB;
     if (isThirtyTwoBit(drawnInto)) {

@@ -29,7 +29,10 @@ class JpegDecoder {
         bool cmyk = false;
         bool throughProfile = false;
     };
+    // reduceTo (optional): the upright size wanted; the picture is then decoded at the
+    // smallest of the decoder's scales (1/8 to 1) that is at least that large both ways.
     static GpStatus decode(const QByteArray& encoded, QImageIOHandler::Transformations orientation,
                            QImage::Format drawnInto, QImage* pixels,
-                           const ColourProfile* profile = nullptr, Colour* colour = nullptr);
+                           const ColourProfile* profile = nullptr, Colour* colour = nullptr,
+                           QSize reduceTo = QSize());
 };

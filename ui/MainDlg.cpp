@@ -16,7 +16,17 @@
 #include "ui/OverlayOptionsDlg.h"
 #include "ui/PreviewName.h"
 
+#include <QMetaObject>
+#include <QWidget>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -27,6 +37,7 @@ constexpr char kOutputFolderTitle[] = "Please select folder to output results.\n
 constexpr std::size_t kImportBufferSize = 8192;
 constexpr char kImportTitle[] = "Import Background Images";
 constexpr char kOverlayTitle[] = "Choose Overlay Image";
+// Only should the dialog's kept selection be gone: the choice is answered, never lost.
 constexpr char kTooManyFiles[] = "Too many files were chosen at once.\n\n"
                                  "Choose fewer files, or drop them onto the window.";
 
@@ -37,6 +48,36 @@ std::string Narrow(const WCHAR* text) {
     return FromWideText(text).value_or(std::string());
 }
 } // namespace
+
+namespace {
+// Whether path decodes as a raster bitmap, and its size.
+BOOL CheckOverlay(const char* path, UINT& width, UINT& height) {
+    ImageRecord overlay;
+    overlay.LoadImageFromFile(path);
+    ImageType type = ImageTypeUnknown;
+    if (overlay.hImage == nullptr || GdipGetImageType(overlay.hImage, &type) != Ok ||
+        type != ImageTypeBitmap)
+        return FALSE;
+    width = overlay.Width();
+    height = overlay.Height();
+    return TRUE;
+}
+} // namespace
+
+struct CMainDlg::OverlayCheck {
+    struct Answer {
+        std::uint64_t number;
+        std::string path;
+        BOOL accepted;
+        UINT width, height;
+    };
+    std::mutex lock;
+    std::condition_variable changed;
+    std::uint64_t requested = 0; // the newest check's number
+    int running = 0;
+    std::optional<Answer> answer; // the newest check's, until taken
+    QObject* receiver = nullptr;  // null once the window is gone
+};
 
 BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
 ON_BN_CLICKED(IDC_GO, &CMainDlg::OnGo)
@@ -56,10 +97,16 @@ ON_WM_CLOSE()
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* parent)
-    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)),
-      m_job(nullptr) {}
+    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)), m_job(nullptr),
+      m_overlayCheck(std::make_shared<OverlayCheck>()) {
+    m_overlayCheck->receiver = &m_checkReceiver;
+}
 
 CMainDlg::~CMainDlg() {
+    {
+        std::lock_guard<std::mutex> lock(m_overlayCheck->lock);
+        m_overlayCheck->receiver = nullptr;
+    }
     if (m_hIcon != nullptr)
         DestroyIcon(m_hIcon);
 }
@@ -83,14 +130,9 @@ BOOL CMainDlg::OnInitDialog() {
 // Overlay
 
 BOOL CMainDlg::LoadOverlayInfo(const char* path) {
-    ImageRecord overlay;
-    overlay.LoadImageFromFile(path);
-    ImageType type = ImageTypeUnknown;
-    if (overlay.hImage == nullptr || GdipGetImageType(overlay.hImage, &type) != Ok ||
-        type != ImageTypeBitmap)
+    UINT width = 0, height = 0;
+    if (!CheckOverlay(path, width, height))
         return FALSE;
-    const UINT width = overlay.Width();
-    const UINT height = overlay.Height();
     // Choosing an overlay always starts from its own size in pixels; the anchor stays.
     m_job.SetSizeMode(SizeModePixels);
     m_job.nSizeX = static_cast<std::int32_t>(width);
@@ -99,8 +141,16 @@ BOOL CMainDlg::LoadOverlayInfo(const char* path) {
 }
 
 void CMainDlg::SetOverlay(const char* path) {
-    const BOOL accepted = LoadOverlayInfo(path);
+    UINT width = 0, height = 0;
+    const BOOL accepted = CheckOverlay(path, width, height);
+    ApplyOverlay(path, accepted, width, height);
+}
+
+void CMainDlg::ApplyOverlay(const char* path, BOOL accepted, UINT width, UINT height) {
     if (accepted) {
+        m_job.SetSizeMode(SizeModePixels);
+        m_job.nSizeX = static_cast<std::int32_t>(width);
+        m_job.nSizeY = static_cast<std::int32_t>(height);
         CopyText(m_job.szOverlayPath, path);
         SetDlgItemText(IDC_OVERLAY_PATH, AbbreviatePath(path, kOverlayLimit, kOverlayTail).c_str());
     } else {
@@ -109,6 +159,61 @@ void CMainDlg::SetOverlay(const char* path) {
     }
     if (CWnd* options = GetDlgItem(IDC_OPTIONS))
         options->EnableWindow(accepted);
+}
+
+void CMainDlg::SetOverlayAside(const char* path) {
+    std::shared_ptr<OverlayCheck> check = m_overlayCheck;
+    std::uint64_t number = 0;
+    {
+        std::lock_guard<std::mutex> lock(check->lock);
+        number = ++check->requested;
+        ++check->running;
+    }
+    if (QWidget* window = GetWidget())
+        window->setCursor(Qt::BusyCursor);
+    // The window is reached only through a call queued to its receiver, which the window's
+    // thread drops once the window has gone.
+    std::thread([this, check, number, chosen = std::string(path)] {
+        UINT width = 0, height = 0;
+        const BOOL accepted = CheckOverlay(chosen.c_str(), width, height);
+        std::lock_guard<std::mutex> lock(check->lock);
+        --check->running;
+        if (number == check->requested) {
+            check->answer = OverlayCheck::Answer{number, chosen, accepted, width, height};
+            if (check->receiver != nullptr)
+                QMetaObject::invokeMethod(
+                    check->receiver, [this] { TakeOverlayCheck(); }, Qt::QueuedConnection);
+        }
+        check->changed.notify_all();
+    }).detach();
+}
+
+void CMainDlg::TakeOverlayCheck() {
+    std::optional<OverlayCheck::Answer> answer;
+    bool idle = false;
+    {
+        std::lock_guard<std::mutex> lock(m_overlayCheck->lock);
+        answer.swap(m_overlayCheck->answer);
+        idle = m_overlayCheck->running == 0;
+    }
+    if (idle)
+        if (QWidget* window = GetWidget())
+            window->unsetCursor();
+    if (!answer.has_value())
+        return;
+    ApplyOverlay(answer->path.c_str(), answer->accepted, answer->width, answer->height);
+    RebuildPreview();
+}
+
+BOOL CMainDlg::FinishOverlayCheck(DWORD milliseconds) {
+    {
+        std::unique_lock<std::mutex> lock(m_overlayCheck->lock);
+        if (!m_overlayCheck->changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                              [this] { return m_overlayCheck->running == 0; }))
+            return FALSE;
+    }
+    TakeOverlayCheck();
+    return TRUE;
 }
 
 void CMainDlg::OnBrowseOverlay() {
@@ -126,8 +231,7 @@ void CMainDlg::OnBrowseOverlay() {
     dialog.m_ofn.lpstrTitle = kOverlayTitle;
     if (dialog.DoModal() != IDOK)
         return;
-    SetOverlay(dialog.GetPathName().c_str());
-    RebuildPreview();
+    SetOverlayAside(dialog.GetPathName().c_str());
 }
 
 void CMainDlg::OnAbout() {
@@ -232,6 +336,15 @@ void CMainDlg::AddBackground(const char* path) {
     UpdateCountLabel();
 }
 
+void CMainDlg::AddFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths)
+        AddBackground(path.c_str());
+    if (m_listBackgrounds.GetCount() > 0) {
+        m_listBackgrounds.SetSel(0, TRUE);
+        RebuildPreview();
+    }
+}
+
 void CMainDlg::BuildImportFilter(std::string& text) {
     const EncoderList encoders;
     if (encoders.IsEmpty()) {
@@ -265,12 +378,18 @@ void CMainDlg::OnImport() {
     dialog.m_ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     dialog.m_ofn.lpstrTitle = kImportTitle;
     if (dialog.DoModal() != IDOK) {
-        // A selection too long for the buffer would otherwise vanish without a word.
-        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+        if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL)
+            return;
+        // A selection of any size is taken: the buffer grows to what the dialog reports and
+        // receives the selection it kept, without asking the user again.
+        buffer.assign(RequiredOpenFileSize(), '\0');
+        dialog.m_ofn.lpstrFile = buffer.data();
+        dialog.m_ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+        if (!TakeOpenFileResult(&dialog.m_ofn)) {
             MessageBox(kTooManyFiles, "Error", MB_OK | MB_ICONWARNING);
             GotoDlgCtrl(GetDlgItem(IDC_IMPORT));
+            return;
         }
-        return;
     }
 
     // NUL-separated strings ending with an empty one: one full path, or a folder and names.
@@ -342,10 +461,22 @@ void CMainDlg::RebuildPreview() {
     const bool current =
         m_listBackgrounds.GetCount() > 0 &&
         m_listBackgrounds.GetEntryPath(m_listBackgrounds.GetCaretIndex(), background) >= 0;
-    m_preview.Rebuild(*this, m_job, current ? background.c_str() : nullptr);
+    // The box's size in device pixels: what the picture is reduced to.
+    QSize shown;
+    if (CWnd* box = GetDlgItem(IDC_PREVIEW); box != nullptr && box->GetWidget() != nullptr) {
+        const QWidget* widget = box->GetWidget();
+        const qreal ratio = widget->devicePixelRatioF();
+        shown = QSize(int(std::ceil(widget->width() * ratio)),
+                      int(std::ceil(widget->height() * ratio)));
+    }
+    m_preview.Rebuild(*this, m_job, current ? background.c_str() : nullptr, shown);
     if (CWnd* box = GetDlgItem(IDC_PREVIEW))
         box->SetAccessibleName(PreviewName(m_job, current ? background.c_str() : nullptr));
-    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+BOOL CMainDlg::FinishPreview(DWORD milliseconds) {
+    // The preview of an overlay being checked is requested once the check is done.
+    return FinishOverlayCheck(milliseconds) && m_preview.Finish(milliseconds);
 }
 
 void CMainDlg::DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem) {
@@ -361,5 +492,13 @@ void CMainDlg::OnDestroy() {
     m_listBackgrounds.RemoveAllEntries();
     UpdateCountLabel();
     // Before the imaging library is shut down.
-    m_preview.Release();
+    m_workersReleased = m_preview.Release();
+    {
+        std::unique_lock<std::mutex> lock(m_overlayCheck->lock);
+        m_overlayCheck->receiver = nullptr;
+        if (!m_overlayCheck->changed.wait_for(
+                lock, std::chrono::milliseconds(CSamplePreview::kReleaseWaitMs),
+                [this] { return m_overlayCheck->running == 0; }))
+            m_workersReleased = FALSE;
+    }
 }

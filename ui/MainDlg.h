@@ -9,7 +9,11 @@
 #include "ui/FileListBox.h"
 #include "ui/SamplePreview.h"
 
+#include <QObject>
+
+#include <memory>
 #include <string>
+#include <vector>
 
 class CMainDlg : public CDialog {
   public:
@@ -26,14 +30,29 @@ class CMainDlg : public CDialog {
     // Takes path as the overlay when LoadOverlayInfo accepts it, and shows the outcome in the
     // path box and the "Options..." button.
     void SetOverlay(const char* path);
+    // SetOverlay's check on a thread of its own (the file may be large, or on a mount that
+    // does not answer), then the outcome and a new preview; a newer choice replaces it.
+    void SetOverlayAside(const char* path);
+    // Waits up to milliseconds for the overlay chosen last to be checked and shown; FALSE when
+    // it is not by then.
+    BOOL FinishOverlayCheck(DWORD milliseconds);
     // True when a run may start; job's file list then holds every background in list order.
     BOOL ValidateAndCollect(CBatchJob& job);
 
     // Shows the entry with the focus mark with the overlay on it, or the placeholder while the
-    // list is empty.
+    // list is empty, once it is composed (see CSamplePreview).
     void RebuildPreview();
+    // Waits up to milliseconds for the preview being composed and shows it; FALSE when it is
+    // not complete by then.
+    BOOL FinishPreview(DWORD milliseconds);
+    // FALSE when the closed window left a preview or overlay check behind that is stuck on a
+    // file: it still uses the imaging library.
+    BOOL WorkersReleased() const { return m_workersReleased; }
     void UpdateCountLabel();
     void AddBackground(const char* path);
+    // Lists files given from outside (the command line, a second start) as an import does:
+    // each path not listed yet, the first entry selected and previewed.
+    void AddFiles(const std::vector<std::string>& paths);
     // Appends the open-dialog filter made from the installed encoders to text.
     static void BuildImportFilter(std::string& text);
 
@@ -76,10 +95,20 @@ class CMainDlg : public CDialog {
     // How long "&Go!" and "Exit" wait for a worker left behind by a cancel that timed out: as
     // long as the cancel itself waited.
     DWORD m_dwWorkerWait = 15 * 1000;
+    BOOL m_workersReleased = TRUE;
 
     DECLARE_MESSAGE_MAP()
 
   private:
+    struct OverlayCheck;
+    // Shared with the checks' threads, which may outlive the window.
+    std::shared_ptr<OverlayCheck> m_overlayCheck;
+    // Receives the checks' outcomes on the window's thread.
+    QObject m_checkReceiver;
+    // The outcome of a check: the overlay and its size, or the box emptied.
+    void ApplyOverlay(const char* path, BOOL accepted, UINT width, UINT height);
+    void TakeOverlayCheck();
+
     // A worker left behind by a cancel that timed out still reads the job, so nothing may
     // change the job under it. A worker stuck in a call that never returns (a file on a mount
     // that stopped answering) must not hang the window with it, so the wait is bounded; FALSE

@@ -4,70 +4,243 @@
 #include "app/framework/Wnd.h"
 #include "engine/BatchJob.h"
 #include "engine/DrawingSurface.h"
+#include "engine/Placement.h"
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFacts.h"
 #include "imaging/ReducedMark.h"
 #include "res/Resource.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMetaObject>
+#include <QWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
 namespace {
 
-// A failed drawing is reported with the library's text; the caption names the overlay, empty
-// while none is chosen.
-void ReportDrawFailure(CWnd& owner, const CBatchJob& job, GpStatus status) {
-    owner.MessageBox(GetStatusText(status), job.szOverlayPath, MB_OK);
+// A rectangle of the full-size picture on the composed one, edges rounded to the nearest
+// pixel, so that a mark that ends at the picture's edge still does.
+RECT Scaled(const RECT& place, double sx, double sy) {
+    auto at = [](LONG v, double s) { return static_cast<LONG>(std::lround(v * s)); };
+    return RECT{at(place.left, sx), at(place.top, sy), at(place.right, sx), at(place.bottom, sy)};
+}
+
+// A file larger than this is not held whole: it is decoded as it is read.
+constexpr qint64 kWholeFileBytes = 64 * 1024 * 1024;
+
+// A large file read as a stream and reduced as it is decoded, where its reader can: the
+// reduced picture in 32-bit pixels and the full picture's upright size. Its colour profile is
+// not read (the picture is shown as an untagged one). False when the reader cannot.
+bool ReadStreamed(const std::string& path, QSize shown, QImage& reduced, QSize& full) {
+    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
+    if (QFileInfo(name).size() <= kWholeFileBytes)
+        return false;
+    QImageReader reader(name);
+    reader.setAutoTransform(true);
+    full = reader.size();
+    if (!full.isValid() || !reader.supportsOption(QImageIOHandler::ScaledSize))
+        return false;
+    const bool sideways = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    if (sideways)
+        full.transpose();
+    const QSize size = CSamplePreview::ComposedSize(UINT(full.width()), UINT(full.height()), shown);
+    reader.setScaledSize(sideways ? size.transposed() : size);
+    reduced = reader.read().convertToFormat(QImage::Format_ARGB32);
+    if (reduced.size() != size)
+        reduced = reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return !reduced.isNull();
 }
 
 } // namespace
 
-void CSamplePreview::Rebuild(CWnd& owner, CBatchJob& job, const char* background) {
+CSamplePreview::~CSamplePreview() {
     Release();
-    if (background == nullptr) {
-        m_image.reset(ImageRecord::New());
-        if (m_image != nullptr)
-            m_image->CreateBitmapFromResource(AfxGetInstanceHandle(), IDB_PREVIEW_PLACEHOLDER);
-        return;
+}
+
+QSize CSamplePreview::ComposedSize(UINT width, UINT height, QSize shown) {
+    if (std::uint64_t(width) * height <= kFullSizePixels || shown.isEmpty())
+        return QSize(int(width), int(height));
+    // The picture's proportions at the box's size, as FitRect shows them: no pixel of the
+    // box has less than one of the picture behind it.
+    const double scale =
+        std::min(1.0, std::max(double(shown.width()) / width, double(shown.height()) / height));
+    return QSize(std::max(1, int(std::lround(width * scale))),
+                 std::max(1, int(std::lround(height * scale))));
+}
+
+CSamplePreview::Result CSamplePreview::Compose(const Request& request) {
+    Result result{request.number, nullptr, {}, request.overlay};
+    if (request.placeholder) {
+        result.image.reset(ImageRecord::New());
+        if (result.image != nullptr)
+            result.image->CreateBitmapFromResource(AfxGetInstanceHandle(), IDB_PREVIEW_PLACEHOLDER);
+        return result;
     }
 
+    // Pixels read as a stream outlive the bitmap drawn from them.
+    QImage streamed;
     ImageRecord source;
-    source.CreateBitmapFromFile(background);
-    const UINT width = source.Width();
-    const UINT height = source.Height();
+    ImageRecord reduced;
+    QSize full;
+    UINT width = 0, height = 0;
+    if (ReadStreamed(request.background, request.shown, streamed, full)) {
+        width = UINT(full.width());
+        height = UINT(full.height());
+        GdipCreateBitmapFromScan0(streamed.width(), streamed.height(), INT(streamed.bytesPerLine()),
+                                  PixelFormat32bppARGB, streamed.bits(), &reduced.hImage);
+    } else {
+        // The file's header only: its pixels are decoded below, reduced where the box is
+        // smaller.
+        source.CreateBitmapFromFile(request.background.c_str());
+        width = source.Width();
+        height = source.Height();
+    }
+    const QSize size = ComposedSize(width, height, request.shown);
+    if (source.hImage != nullptr && (UINT(size.width()) != width || UINT(size.height()) != height))
+        GdipGetImageThumbnail(source.hImage, UINT(size.width()), UINT(size.height()),
+                              &reduced.hImage, nullptr, nullptr);
+    GpImage* drawn = reduced.hImage != nullptr ? reduced.hImage : source.hImage;
 
-    // Composed aside and shown only when complete: a message box below runs an event loop
-    // that may paint the box meanwhile.
     ImageRecordPtr preview(ImageRecord::New());
     if (preview == nullptr)
-        return;
+        return result;
     // An undecodable background has no size, so this bitmap is not made either; every drawing
     // below then fails and is reported, and the box stays empty.
-    preview->CreateBitmap(static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppARGB);
+    preview->CreateBitmap(size.width(), size.height(), PixelFormat32bppARGB);
     DrawingSurface surface = DrawingSurface::OnImage(preview->hImage);
-    GpStatus status =
-        surface.DrawImage(source.hImage, 0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    GpStatus status = surface.DrawImage(drawn, 0, 0, size.width(), size.height());
     if (status != Ok)
-        ReportDrawFailure(owner, job, status);
+        result.failures.push_back(status);
 
-    if (job.szOverlayPath[0] != '\0') {
+    if (!request.overlay.empty()) {
         ImageRecord overlay;
-        overlay.LoadImageFromFile(job.szOverlayPath);
-        // The placement reads the first background of the job's list, as a run does.
-        job.ClearFiles();
-        job.AddFile(background);
-        RECT place{};
-        job.GetPlacementRect(place);
+        overlay.LoadImageFromFile(request.overlay.c_str());
+        // The engine's placement on the full-size background, carried to the composed size.
+        const RECT full = ComputePlacement(request.sizeMode, request.anchor, request.sizeX,
+                                           request.sizeY, width, height);
+        const RECT place = width == 0 || height == 0 ? full
+                                                     : Scaled(full, double(size.width()) / width,
+                                                              double(size.height()) / height);
         // Drawn in the background's colour space and reduced to its size, as a run draws it.
-        const INT width = place.right - place.left;
-        const INT height = place.bottom - place.top;
+        const INT placeWidth = place.right - place.left;
+        const INT placeHeight = place.bottom - place.top;
         status = surface.DrawImage(
-            ReducedMark::overlayFor(overlay.hImage, source.hImage, width, height).get(), place.left,
-            place.top, width, height);
+            ReducedMark::overlayFor(overlay.hImage, source.hImage, placeWidth, placeHeight).get(),
+            place.left, place.top, placeWidth, placeHeight);
         if (status != Ok)
-            ReportDrawFailure(owner, job, status);
-        job.ClearFiles();
+            result.failures.push_back(status);
     }
     surface.Close();
     ImageFacts::showAsSrgb(preview->hImage, source.hImage);
-    m_image = std::move(preview);
+    result.image = std::move(preview);
+    return result;
+}
+
+void CSamplePreview::Rebuild(CWnd& owner, const CBatchJob& job, const char* background,
+                             QSize shownSize) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_owner = &owner;
+    m_next = Request{++m_requested,
+                     background != nullptr ? background : "",
+                     background == nullptr,
+                     job.szOverlayPath,
+                     job.GetSizeMode(),
+                     job.GetOverlayAnchor(),
+                     job.nSizeX,
+                     job.nSizeY,
+                     shownSize};
+    m_stop = false;
+    // Busy until the picture is on show; the window still answers meanwhile.
+    if (QWidget* window = owner.GetWidget())
+        window->setCursor(Qt::BusyCursor);
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { Work(); });
+    m_changed.notify_all();
+}
+
+void CSamplePreview::Work() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_stop || m_next.has_value(); });
+        if (m_stop)
+            return;
+        const Request request = std::move(*m_next);
+        m_next.reset();
+        m_composing = true;
+        lock.unlock();
+        Result result = Compose(request);
+        lock.lock();
+        m_composing = false;
+        // Only the newest request's picture is shown; an older one would flash by.
+        if (result.number == m_requested) {
+            m_done = std::move(result);
+            QMetaObject::invokeMethod(
+                &m_receiver, [this] { TakeFinished(*m_owner); }, Qt::QueuedConnection);
+        }
+        m_changed.notify_all();
+    }
+}
+
+bool CSamplePreview::Busy() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_composing || m_next.has_value() || m_done.has_value();
+}
+
+void CSamplePreview::TakeFinished(CWnd& owner) {
+    std::optional<Result> done;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        done.swap(m_done);
+    }
+    if (!Busy())
+        if (QWidget* window = owner.GetWidget())
+            window->unsetCursor();
+    if (!done.has_value())
+        return;
+    m_image = std::move(done->image);
+    owner.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // After the new picture is on show: each message box runs an event loop that may paint.
+    for (GpStatus status : done->failures)
+        owner.MessageBox(GetStatusText(status), done->caption.c_str(), MB_OK);
+}
+
+BOOL CSamplePreview::Finish(DWORD milliseconds) {
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        const bool idle = m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] {
+            return !m_composing && !m_next.has_value();
+        });
+        if (!idle)
+            return FALSE;
+    }
+    if (m_owner != nullptr)
+        TakeFinished(*m_owner);
+    return TRUE;
+}
+
+BOOL CSamplePreview::Release() {
+    BOOL released = TRUE;
+    if (m_thread.joinable()) {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_next.reset();
+        m_stop = true;
+        m_changed.notify_all();
+        released = m_changed.wait_for(lock, std::chrono::milliseconds(kReleaseWaitMs),
+                                      [this] { return !m_composing; });
+        lock.unlock();
+        if (released)
+            m_thread.join();
+        else
+            m_thread.detach();
+    }
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_done.reset();
+    m_image.reset();
+    return released;
 }
 
 void CSamplePreview::Draw(HDC hdc, const RECT& box) const {

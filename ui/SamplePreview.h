@@ -1,10 +1,27 @@
 #pragma once
 // The "Sample" box of the main window: the current background with the overlay stamped on it
-// as a run would place it, composed at the background's full size and scaled into the box at
-// each paint. Without a background the box shows a placeholder picture.
+// as a run would place it, scaled into the box at each paint. Without a background the box
+// shows a placeholder picture.
+//
+// The picture is composed on a thread of its own: decoding a large photograph, or opening a
+// file on a mount that has stopped answering, must never hold up the window. A picture larger
+// than the box is reduced while it is decoded, to the size the box shows it at. The picture
+// on show stays until the next one is complete; a request made meanwhile replaces any that
+// has not started, and a picture finished after a newer request is dropped.
 
 #include "engine/ImageRecord.h"
 #include "types/WinTypes.h"
+
+#include <QObject>
+#include <QSize>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 
 class CBatchJob;
 class CWnd;
@@ -12,26 +29,74 @@ class CWnd;
 class CSamplePreview {
   public:
     CSamplePreview() = default;
+    ~CSamplePreview();
     CSamplePreview(const CSamplePreview&) = delete;
     CSamplePreview& operator=(const CSamplePreview&) = delete;
 
-    // Composes the picture of background (null: the placeholder) with job's overlay. A failed
-    // drawing is reported in a message box of owner; the preview is then what could be drawn.
-    // The placement reads the first background of job's file list, so the list is borrowed
-    // and left empty.
-    void Rebuild(CWnd& owner, CBatchJob& job, const char* background);
-    // Drops the picture; the imaging library must still be running.
-    void Release() { m_image.reset(); }
+    // Starts composing the picture of background (null: the placeholder) with job's overlay,
+    // reduced to fit shownSize (device pixels) when larger. The job is read now and not kept.
+    // Once the picture is complete, owner's thread takes it (TakeFinished), reports each
+    // failed drawing in a message box of owner and repaints owner.
+    void Rebuild(CWnd& owner, const CBatchJob& job, const char* background, QSize shownSize);
+    // Whether a picture is being composed or waits to be taken.
+    bool Busy() const;
+    // On owner's thread: waits up to milliseconds for the pictures requested so far and takes
+    // the last; FALSE when they are not complete by then.
+    BOOL Finish(DWORD milliseconds);
+    // Drops the picture and waits for the composing thread; the imaging library must still be
+    // running. A thread stuck on a file that never answers is left behind after a bounded
+    // wait (FALSE): it then still uses the imaging library.
+    BOOL Release();
 
     // Paints the picture into box of the device context; the rest of the box is left alone.
     void Draw(HDC hdc, const RECT& box) const;
-    // Null until the first Rebuild and while one is composing.
+    // Null until the first picture is complete.
     const ImageRecord* Image() const { return m_image.get(); }
 
     // Where a picture of width x height pixels goes in box: a taller picture fills the box's
     // height, any other its width, centred across the rest.
     static RECT FitRect(const RECT& box, UINT width, UINT height);
+    // Pictures of up to this many pixels are composed at their own size; larger ones are
+    // reduced (16 MB of 32-bit pixels).
+    static constexpr std::uint64_t kFullSizePixels = 4u * 1024u * 1024u;
+    // The size a picture of width x height is composed at for a box of shown device pixels.
+    static QSize ComposedSize(UINT width, UINT height, QSize shown);
+
+    // How long Release waits for a picture being composed.
+    static constexpr DWORD kReleaseWaitMs = 15 * 1000;
 
   private:
+    struct Request {
+        std::uint64_t number;
+        std::string background; // empty: the placeholder
+        bool placeholder;
+        std::string overlay;
+        DWORD sizeMode, anchor;
+        INT sizeX, sizeY;
+        QSize shown;
+    };
+    struct Result {
+        std::uint64_t number;
+        ImageRecordPtr image;
+        std::vector<GpStatus> failures;
+        std::string caption; // the overlay path, for the failure messages
+    };
+    static Result Compose(const Request& request);
+    void Work();
+    // On owner's thread: the newest complete picture replaces the one on show.
+    void TakeFinished(CWnd& owner);
+
     ImageRecordPtr m_image;
+    CWnd* m_owner = nullptr;
+    // Receives the completion calls on the window's thread; gone with the preview.
+    QObject m_receiver;
+
+    mutable std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::optional<Request> m_next;
+    std::optional<Result> m_done;
+    std::uint64_t m_requested = 0; // the number of the newest request
+    bool m_composing = false;
+    bool m_stop = false;
+    std::thread m_thread;
 };

@@ -13,11 +13,59 @@
 #include <QStyle>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace {
 thread_local DWORD t_lastError = 0;
+
+// A result in the Windows layout, with where its name and extension start.
+struct OpenFileResult {
+    std::string text;
+    WORD fileOffset = 0;
+    WORD extensionOffset = 0;
+};
+// The last result that did not fit its buffer, until the next open dialog.
+thread_local OpenFileResult t_unfit;
+
+OpenFileResult LayOut(const QStringList& files) {
+    OpenFileResult out;
+    std::string& result = out.text;
+    if (files.size() == 1) {
+        result = QFile::encodeName(files.first()).toStdString();
+        const size_t slash = result.rfind('/');
+        out.fileOffset = static_cast<WORD>(slash == std::string::npos ? 0 : slash + 1);
+        result += '\0';
+    } else {
+        std::string folder =
+            QFile::encodeName(QFileInfo(files.first()).absolutePath()).toStdString();
+        result = folder;
+        result += '\0';
+        // Past 65535 the offset cannot say where the names start; they follow the first NUL.
+        out.fileOffset = static_cast<WORD>(std::min<size_t>(folder.size() + 1, 0xFFFF));
+        for (const QString& file : files) {
+            result += QFile::encodeName(QFileInfo(file).fileName()).toStdString();
+            result += '\0';
+        }
+    }
+    result += '\0';
+    if (files.size() == 1) {
+        const size_t dot = result.find_last_of('.', result.size() - 3);
+        if (dot != std::string::npos && dot >= out.fileOffset)
+            out.extensionOffset = static_cast<WORD>(std::min<size_t>(dot + 1, 0xFFFF));
+    }
+    return out;
+}
+
+BOOL Deliver(const OpenFileResult& result, OPENFILENAMEA* ofn) {
+    if (result.text.size() > ofn->nMaxFile)
+        return FALSE;
+    std::memcpy(ofn->lpstrFile, result.text.data(), result.text.size());
+    ofn->nFileOffset = result.fileOffset;
+    ofn->nFileExtension = result.extensionOffset;
+    return TRUE;
+}
 
 // A pattern in any letter case: "*.JPG" -> "*.[jJ][pP][gG]".
 QString CaseBlindPattern(const QString& pattern) {
@@ -129,6 +177,7 @@ DWORD CommDlgExtendedError() {
 
 BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     t_lastError = 0;
+    t_unfit = OpenFileResult();
     if (ofn == nullptr || ofn->lpstrFile == nullptr || ofn->nMaxFile == 0)
         return FALSE;
     CDialog* owner = CDialog::FromHandle(ofn->hwndOwner);
@@ -163,37 +212,27 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     if (files.isEmpty())
         return FALSE;
 
-    std::string result;
-    WORD offset = 0;
-    if (files.size() == 1) {
-        result = QFile::encodeName(files.first()).toStdString();
-        const size_t slash = result.rfind('/');
-        offset = static_cast<WORD>(slash == std::string::npos ? 0 : slash + 1);
-        result += '\0';
-    } else {
-        std::string folder =
-            QFile::encodeName(QFileInfo(files.first()).absolutePath()).toStdString();
-        result = folder;
-        result += '\0';
-        offset = static_cast<WORD>(folder.size() + 1);
-        for (const QString& file : files) {
-            result += QFile::encodeName(QFileInfo(file).fileName()).toStdString();
-            result += '\0';
-        }
-    }
-    result += '\0';
-    if (result.size() > ofn->nMaxFile) {
-        t_lastError = FNERR_BUFFERTOOSMALL;
+    OpenFileResult result = LayOut(files);
+    if (Deliver(result, ofn))
+        return TRUE;
+    t_lastError = FNERR_BUFFERTOOSMALL;
+    const std::size_t needed = result.text.size();
+    const WORD shown = static_cast<WORD>(std::min<std::size_t>(needed, 0xFFFF));
+    std::memcpy(ofn->lpstrFile, &shown, std::min<std::size_t>(sizeof shown, ofn->nMaxFile));
+    t_unfit = std::move(result);
+    return FALSE;
+}
+
+DWORD RequiredOpenFileSize() {
+    return t_lastError == FNERR_BUFFERTOOSMALL ? static_cast<DWORD>(t_unfit.text.size()) : 0;
+}
+
+BOOL TakeOpenFileResult(OPENFILENAMEA* ofn) {
+    if (ofn == nullptr || ofn->lpstrFile == nullptr || t_unfit.text.empty() ||
+        !Deliver(t_unfit, ofn))
         return FALSE;
-    }
-    std::memcpy(ofn->lpstrFile, result.data(), result.size());
-    ofn->nFileOffset = offset;
-    ofn->nFileExtension = 0;
-    if (files.size() == 1) {
-        const size_t dot = result.find_last_of('.', result.size() - 3);
-        if (dot != std::string::npos && dot >= offset)
-            ofn->nFileExtension = static_cast<WORD>(dot + 1);
-    }
+    t_unfit = OpenFileResult();
+    t_lastError = 0;
     return TRUE;
 }
 

@@ -45,9 +45,17 @@ struct OPENFILENAMEA {
 using OPENFILENAME = OPENFILENAMEA;
 
 // FALSE when the user cancels or the result does not fit (CommDlgExtendedError tells which).
+// A result that does not fit leaves the size it needs, in characters, in the buffer's first
+// two bytes as far as they hold it (and always in RequiredOpenFileSize), and is kept on this
+// thread until the next open dialog: TakeOpenFileResult hands it over without asking again.
 BOOL GetOpenFileNameA(OPENFILENAMEA* ofn);
 // 0 after a cancel, FNERR_BUFFERTOOSMALL after a result that did not fit.
 DWORD CommDlgExtendedError();
+// After FNERR_BUFFERTOOSMALL: the characters the kept result needs; 0 otherwise.
+DWORD RequiredOpenFileSize();
+// Writes the kept result into ofn's buffer, now large enough, as GetOpenFileNameA would have;
+// FALSE (and nothing written) when there is none or it still does not fit.
+BOOL TakeOpenFileResult(OPENFILENAMEA* ofn);
 
 // How a Qt name filter spells a pattern's letter case. Qt's own dialog matches bracket
 // patterns; the desktop's chooser may match patterns letter by letter, so it is offered the

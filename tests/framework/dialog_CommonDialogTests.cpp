@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 using namespace dialog_test;
 
@@ -191,7 +192,7 @@ TEST(DialogFileOpen, MultipleSelectionFillsTheWindowsBufferLayout) {
     EXPECT_EQ(ofn.nFileOffset, folder.size() + 1);
 }
 
-TEST(DialogFileOpen, ResultThatDoesNotFitFailsWithoutTouchingTheBuffer) {
+TEST(DialogFileOpen, ResultThatDoesNotFitFailsAndIsKeptForALargerBuffer) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     Touch(dir.filePath(QStringLiteral("a-rather-long-file-name.jpg")));
@@ -211,7 +212,20 @@ TEST(DialogFileOpen, ResultThatDoesNotFitFailsWithoutTouchingTheBuffer) {
     });
     EXPECT_FALSE(GetOpenFileNameA(&ofn));
     EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
-    EXPECT_EQ(buffer[0], '\0');
+    // The size it needs in the first two bytes, as Windows reports it; no part of the path.
+    const std::string path = folder + "/a-rather-long-file-name.jpg";
+    WORD needed = 0;
+    std::memcpy(&needed, buffer, sizeof needed);
+    EXPECT_EQ(needed, path.size() + 2);
+    EXPECT_EQ(RequiredOpenFileSize(), path.size() + 2);
+    EXPECT_EQ(std::string(buffer + 2, sizeof buffer - 2), std::string(sizeof buffer - 2, '\0'));
+    std::vector<char> larger(RequiredOpenFileSize(), 'x');
+    ofn.lpstrFile = larger.data();
+    ofn.nMaxFile = DWORD(larger.size());
+    ASSERT_TRUE(TakeOpenFileResult(&ofn));
+    EXPECT_EQ(std::string(larger.data(), larger.size()), path + '\0' + '\0');
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
+    EXPECT_FALSE(TakeOpenFileResult(&ofn)) << "handed over once";
 }
 
 TEST(DialogFolder, ChooserShowsItsTitleAndReturnsTheTypedFolder) {

@@ -38,8 +38,8 @@ TEST(DesktopEntry, StartsThePictorumProgramWithItsIcon) {
         ReadBuildFile("com.tollerby.pictorum.desktop").split(QLatin1Char('\n'));
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.first(), QStringLiteral("[Desktop Entry]"));
-    for (const char* line : {"Type=Application", "Name=Pictorum", "Exec=pictorum", "Icon=pictorum",
-                             "Terminal=false"}) {
+    for (const char* line : {"Type=Application", "Name=Pictorum", "Exec=pictorum %F",
+                             "Icon=pictorum", "Terminal=false"}) {
         EXPECT_TRUE(lines.contains(QString::fromLatin1(line))) << line;
     }
 }

@@ -22,14 +22,17 @@ namespace preview_test {
 
 using namespace maindlg_test;
 
-// The main window with its preview image in view.
+// The main window with its preview image in view, once the one requested last is complete.
 class PreviewProbe : public CMainDlg {
   public:
-    const ImageRecord* Preview() const { return m_preview.Image(); }
+    const ImageRecord* Preview() {
+        FinishPreview(20000);
+        return m_preview.Image();
+    }
 };
 
 // The preview image as it is, drawn 1:1 into a picture of its own size (null without one).
-inline QImage PreviewPixels(const PreviewProbe& dialog) {
+inline QImage PreviewPixels(PreviewProbe& dialog) {
     const ImageRecord* preview = dialog.Preview();
     if (preview == nullptr || preview->hImage == nullptr)
         return QImage();
@@ -47,6 +50,7 @@ inline QImage PreviewPixels(const PreviewProbe& dialog) {
 // The preview box painted as on the screen. The box has no background of its own: what its
 // owner does not paint shows the dialog's background (WindowColour).
 inline QImage GrabPreviewBox(CMainDlg& dialog) {
+    dialog.FinishPreview(20000);
     return Control(dialog, IDC_PREVIEW)->grab().toImage().convertToFormat(QImage::Format_ARGB32);
 }
 inline QColor WindowColour(CMainDlg& dialog) {

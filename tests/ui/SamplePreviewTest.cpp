@@ -9,6 +9,8 @@
 #include <QColorSpace>
 #include <QTemporaryDir>
 
+#include <time.h>
+
 #include <gtest/gtest.h>
 
 using namespace preview_test;
@@ -541,3 +543,75 @@ TEST_F(SamplePreviewTest, ShowsAReducedMarkAsARunStampsIt) {
         for (int x = 0; x < run.width(); ++x)
             ASSERT_TRUE(Near(shown.pixel(x, y), QColor(run.pixel(x, y)), 1)) << x << "," << y;
 }
+
+// A large picture in the list: the window keeps answering (its thread never works 100 ms
+// between two ticks of a timer on it; work, not wall time, so that a machine busy with other
+// programs does not count) while the preview is composed, and the preview is reduced to about
+// the box's size. The pictures are a quarter of the 100 and 250 megapixels a desktop sees.
+struct ResponsiveCase {
+    const char* name;
+    const char* format;
+    int width, height;
+    bool overlay; // Browse's choice too
+};
+void PrintTo(const ResponsiveCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PreviewResponsive : public SamplePreviewTest,
+                          public ::testing::WithParamInterface<ResponsiveCase> {};
+
+TEST_P(PreviewResponsive, TheWindowAnswersWithin100MsAndThePreviewStaysSmall) {
+    const ResponsiveCase& c = GetParam();
+    const QString big = WritePicture(m_dir.filePath(QStringLiteral("big.") + c.format), c.width,
+                                     c.height, kGreen, c.format);
+    const QString mark = Picture("mark.png", c.width / 10, c.height / 10, kRed);
+    PreviewProbe dialog;
+    double longest = -1;
+    QSize composed;
+    QImage box;
+    auto threadMs = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+    };
+    ModalScript script;
+    script.OnMain(dialog, "import and wait", [&] {
+        double last = threadMs();
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, threadMs() - last);
+            last = threadMs();
+        });
+        tick.start(1);
+        dialog.AddFiles({Bytes(big)});
+        if (c.overlay)
+            dialog.SetOverlayAside(Bytes(mark).c_str()); // as "Browse..." takes a choice
+        WaitFor([&] { return dialog.FinishPreview(0) != FALSE; }, 60000);
+        tick.stop();
+        longest = std::max(longest, threadMs() - last);
+        composed = PreviewPixels(dialog).size();
+        box = GrabPreviewBox(dialog);
+        ClickControl(dialog, IDC_EXIT);
+    });
+    EXPECT_EQ(script.Run(dialog, 120000), IDOK);
+    EXPECT_TRUE(script.Finished()) << script.Pending();
+    EXPECT_GE(longest, 0);
+    EXPECT_LT(longest, 100) << "the window's thread worked " << longest << " ms on end";
+    ASSERT_FALSE(composed.isEmpty());
+    EXPECT_LE(std::max(composed.width(), composed.height()),
+              2 * std::max(box.width(), box.height()))
+        << composed.width() << " x " << composed.height();
+    // The picture fills the box's width; the mark sits at its bottom right corner.
+    const int shownHeight = box.width() * c.height / c.width;
+    const int top = (box.height() - shownHeight) / 2;
+    EXPECT_TRUE(Near(box.pixel(box.width() / 2, box.height() / 2), kGreen)) << "centre";
+    const QRgb corner = box.pixel(box.width() - 3, top + shownHeight - 3);
+    EXPECT_TRUE(Near(corner, c.overlay ? kRed : kGreen)) << "corner: " << Describe(corner);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SamplePreview, PreviewResponsive,
+    ::testing::Values(ResponsiveCase{"Jpeg25Megapixels", "jpg", 6124, 4082, false},
+                      ResponsiveCase{"Png62MegapixelsWithOverlay", "png", 9682, 6454, true}),
+    [](const ::testing::TestParamInfo<ResponsiveCase>& info) { return info.param.name; });

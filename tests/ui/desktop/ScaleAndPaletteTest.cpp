@@ -82,6 +82,7 @@ class PreviewAtScale : public ::testing::TestWithParam<double> {
 // The box grabbed in device pixels, with nothing beneath it: what the preview leaves
 // unpainted stays transparent.
 QImage GrabBoxAlone(CMainDlg& dialog) {
+    dialog.FinishPreview(20000);
     QWidget* box = Control(dialog, IDC_PREVIEW);
     const qreal ratio = box->devicePixelRatioF();
     QImage image(qRound(box->width() * ratio), qRound(box->height() * ratio),
