@@ -1,4 +1,5 @@
 #include "app/framework/FileDialog.h"
+#include "app/framework/AwayFromWindow.h"
 #include "app/framework/UiText.h"
 
 #include "app/framework/Dialog.h"
@@ -199,8 +200,15 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
         if (index < static_cast<DWORD>(filters.size()))
             dialog.selectNameFilter(filters[static_cast<int>(index)]);
     }
-    if (ofn->lpstrInitialDir != nullptr && ofn->lpstrInitialDir[0] != '\0')
-        dialog.setDirectory(QFile::decodeName(ofn->lpstrInitialDir));
+    if (ofn->lpstrInitialDir != nullptr && ofn->lpstrInitialDir[0] != '\0') {
+        // Qt's dialog reads the folder on this thread as it opens: one on a mount that stopped
+        // answering is waited for here instead, under a busy cursor, with the window painting.
+        const QString initial = QFile::decodeName(ofn->lpstrInitialDir);
+        bool reachable = false;
+        RunAwayFromWindow([&] { reachable = QFileInfo(initial).isDir(); });
+        if (reachable)
+            dialog.setDirectory(initial);
+    }
     const std::string initial(ofn->lpstrFile, strnlen(ofn->lpstrFile, ofn->nMaxFile));
     if (!initial.empty())
         dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(initial)));

@@ -1,4 +1,5 @@
 #include "app/framework/FolderDialog.h"
+#include "app/framework/AwayFromWindow.h"
 #include "app/framework/UiText.h"
 
 #include "app/framework/Dialog.h"
@@ -76,8 +77,10 @@ LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
         UseDesktopChooser() ? ChooseOnDesktop(parent, title) : ChooseInWidgetDialog(parent, title);
     if (chosen.isEmpty())
         return nullptr;
+    bool isFolder = false;
+    RunAwayFromWindow([&] { isFolder = QFileInfo(chosen.first()).isDir(); });
     const QFileInfo folder(chosen.first());
-    if (!folder.isDir())
+    if (!isFolder)
         return nullptr;
     auto* item = new ITEMIDLIST_{QFile::encodeName(folder.absoluteFilePath()).toStdString()};
     if (info->pszDisplayName != nullptr) {

@@ -1,10 +1,14 @@
 #include "TestMain.h"
 #include "ThreadTestHelpers.h"
+#include "app/framework/AwayFromWindow.h"
 #include "app/framework/WinThread.h"
+
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using testhelpers::Gate;
@@ -128,4 +132,21 @@ TEST(ThreadTest, EndWatchRunsOnceAndNeverAfterDestruction) {
 // The message and thread tests need an application object for event loops, but no widgets.
 test_main::Program test_main::ThisProgram() {
     return {.application = &test_main::CoreApplication, .imaging = false};
+}
+
+// A call that waits (as on a mount that stopped answering) runs away from the interface thread:
+// that thread's timers go on firing meanwhile, and the call's effects are there when it returns.
+TEST(ThreadTest, WaitingCallLeavesTheInterfaceThreadServingItsEvents) {
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    std::thread::id ranOn;
+    RunAwayFromWindow([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        ranOn = std::this_thread::get_id();
+    });
+    timer.stop();
+    EXPECT_NE(ranOn, std::this_thread::get_id());
+    EXPECT_GE(ticks, 3);
 }

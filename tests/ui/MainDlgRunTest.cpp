@@ -55,6 +55,7 @@ TEST_F(MainDlgRunTest, RunsStampEveryBackgroundOnceAndKeepTheListForTheNextRun) 
               [&](QWidget* m) { AnswerFileDialog(m, damaged); })
         .OnMain(dialog, "import",
                 [&] {
+                    dialog.FinishOverlayCheck(20000); // the choice is checked off this thread
                     optionsAfterRefusal = Control(dialog, IDC_OPTIONS)->isEnabled();
                     ClickControl(dialog, IDC_IMPORT);
                 })
