@@ -21,15 +21,15 @@ constexpr DWORD kAnchorCell = kChild | BS_RADIOBUTTON | BS_PUSHLIKE | BS_ICON;
 constexpr DialogControl kControls[] = {
     {1, ControlKind::Button, "OK", 152, 77, 50, 14, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 0},
     {2, ControlKind::Button, "Cancel", 152, 95, 50, 14, kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 0},
-    {IDC_MODE_PIXELS, ControlKind::Button, "Pixels", 13, 19, 34, 10,
+    {IDC_MODE_PIXELS, ControlKind::Button, "&Pixels", 13, 19, 34, 10,
      kChild | BS_RADIOBUTTON | WS_GROUP | WS_TABSTOP, 0, 0},
     {IDC_OVERLAY_SIZE_GROUP, ControlKind::Button, "Overlay Size", 7, 7, 65, 48, kGroupBox, 0, 0},
-    {IDC_MODE_PERCENT, ControlKind::Button, "Percent of Background", 13, 31, 56, 16,
+    {IDC_MODE_PERCENT, ControlKind::Button, "P&ercent of Background", 13, 31, 56, 16,
      kChild | BS_RADIOBUTTON | BS_MULTILINE, 0, 0},
     {IDC_SIZE_GROUP, ControlKind::Button, "Size", 75, 7, 66, 48, kGroupBox, 0, 0},
-    {IDC_LABEL_X, ControlKind::Static, "X", 81, 20, 8, 8, kChild | SS_LEFT | WS_GROUP, 0, 0},
+    {IDC_LABEL_X, ControlKind::Static, "&X", 81, 20, 8, 8, kChild | SS_LEFT | WS_GROUP, 0, 0},
     {IDC_SIZE_X, ControlKind::Edit, "", 93, 16, 40, 14, kLineEdit, 0, 0},
-    {IDC_LABEL_Y, ControlKind::Static, "Y", 81, 37, 8, 8, kChild | SS_LEFT | WS_GROUP, 0, 0},
+    {IDC_LABEL_Y, ControlKind::Static, "&Y", 81, 37, 8, 8, kChild | SS_LEFT | WS_GROUP, 0, 0},
     {IDC_SIZE_Y, ControlKind::Edit, "", 93, 33, 40, 14, kLineEdit, 0, 0},
     {1018, ControlKind::Button, "", 151, 16, 16, 16, kAnchorCell | WS_GROUP | WS_TABSTOP, 0,
      IDI_ANCHOR_TOP_LEFT, "Top left"},
@@ -52,10 +52,10 @@ constexpr DialogControl kControls[] = {
     {IDC_OUTPUT_FORMAT, ControlKind::ComboBox, "", 45, 67, 90, 76,
      kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, 0},
     {IDC_STATIC, ControlKind::Button, "Output", 7, 55, 134, 54, kGroupBox, 0, 0},
-    {IDC_STATIC, ControlKind::Static, "Format", 14, 69, 24, 8, kChild | SS_LEFT, 0, 0},
+    {IDC_STATIC, ControlKind::Static, "&Format", 14, 69, 24, 8, kChild | SS_LEFT, 0, 0},
     // No length limit here; the dialog cuts the stored template to its field's size.
     {IDC_NAME_TEMPLATE, ControlKind::Edit, "", 45, 89, 90, 12, kLineEdit, 0, 0},
-    {IDC_STATIC, ControlKind::Static, "Template", 14, 91, 30, 8, kChild | SS_LEFT, 0, 0},
+    {IDC_STATIC, ControlKind::Static, "&Template", 14, 91, 30, 8, kChild | SS_LEFT, 0, 0},
 };
 
 } // namespace

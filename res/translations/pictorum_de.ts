@@ -60,16 +60,16 @@
         <translation>Abbrechen</translation>
     </message>
     <message>
-        <source>Pixels</source>
-        <translation>Pixel</translation>
+        <source>&amp;Pixels</source>
+        <translation>P&amp;ixel</translation>
     </message>
     <message>
         <source>Overlay Size</source>
         <translation>Overlay-Größe</translation>
     </message>
     <message>
-        <source>Percent of Background</source>
-        <translation>Prozent des Hintergrunds</translation>
+        <source>P&amp;ercent of Background</source>
+        <translation>Pro&amp;zent des Hintergrunds</translation>
     </message>
     <message>
         <source>Size</source>
@@ -84,12 +84,12 @@
         <translation>Ausgabe</translation>
     </message>
     <message>
-        <source>Format</source>
-        <translation>Format</translation>
+        <source>&amp;Format</source>
+        <translation>&amp;Format</translation>
     </message>
     <message>
-        <source>Template</source>
-        <translation>Vorlage</translation>
+        <source>&amp;Template</source>
+        <translation>&amp;Vorlage</translation>
     </message>
     <message>
         <source>About Pictorum</source>
@@ -280,12 +280,12 @@ WARNUNG: Gleichnamige Dateien werden überschrieben.</translation>
         <translation>OK</translation>
     </message>
     <message>
-        <source>X</source>
-        <translation>X</translation>
+        <source>&amp;X</source>
+        <translation>&amp;X</translation>
     </message>
     <message>
-        <source>Y</source>
-        <translation>Y</translation>
+        <source>&amp;Y</source>
+        <translation>&amp;Y</translation>
     </message>
 </context>
 </TS>

@@ -236,11 +236,11 @@ const ControlCase kControls[] = {
     {142, 1059, ControlKind::ProgressBar, "", 0, 0, WS_BORDER, 0, 0, 0},
     // Options dialog.
     {154, 1, ControlKind::Button, "OK", kButtonType, BS_DEFPUSHBUTTON, WS_TABSTOP, 0, 0, 0},
-    {154, 1012, ControlKind::Button, "Pixels", kButtonType, BS_RADIOBUTTON, WS_TABSTOP | WS_GROUP,
+    {154, 1012, ControlKind::Button, "&Pixels", kButtonType, BS_RADIOBUTTON, WS_TABSTOP | WS_GROUP,
      0, 0, 0},
-    {154, 1013, ControlKind::Button, "Percent of Background", kButtonType, BS_RADIOBUTTON,
+    {154, 1013, ControlKind::Button, "P&ercent of Background", kButtonType, BS_RADIOBUTTON,
      BS_MULTILINE, WS_TABSTOP, 0, 0},
-    {154, 1048, ControlKind::Static, "X", SS_TYPEMASK, SS_LEFT, WS_GROUP, 0, 0, 0},
+    {154, 1048, ControlKind::Static, "&X", SS_TYPEMASK, SS_LEFT, WS_GROUP, 0, 0, 0},
     {154, 1017, ControlKind::Edit, "", 0, 0, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, ES_READONLY,
      0, 0},
     {154, 1045, ControlKind::Button, "Anchor", kButtonType, BS_GROUPBOX, 0, 0, 0, 0},
@@ -248,7 +248,7 @@ const ControlCase kControls[] = {
      0, 0},
     {154, 1085, ControlKind::Edit, "", 0, 0, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, ES_READONLY,
      0, 0},
-    {154, IDC_STATIC, ControlKind::Static, "Template", SS_TYPEMASK, SS_LEFT, 0, 0, 0, 0},
+    {154, IDC_STATIC, ControlKind::Static, "&Template", SS_TYPEMASK, SS_LEFT, 0, 0, 0, 0},
 };
 
 class NamedControl : public ::testing::TestWithParam<ControlCase> {};

@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <QEventLoop>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -489,6 +491,36 @@ TEST(OverlayOptionsDlg, AnchorCellsKeepExactlyOnePressed) {
     EXPECT_EQ(seen, (std::vector<std::vector<int>>{
                         {9}, {5}, {5}, {1}, {1}, {3}, {7}, {8}, {9}, {1}, {9}, {9}}));
     EXPECT_EQ(job.GetOverlayAnchor(), 9u);
+}
+
+// Alt and a labelled control's underlined letter reach it: a radio button is chosen, a field
+// named by the label to its left takes the focus.
+TEST(OverlayOptionsDlg, MnemonicsReachTheLabelledControls) {
+    CBatchJob job;
+    COverlayOptionsDlg dialog(&job);
+    std::vector<std::pair<int, bool>> seen; // the focused control, Percent chosen
+    RunModal(dialog, [&](QWidget* window) {
+        for (int key : {Qt::Key_E, Qt::Key_X, Qt::Key_P, Qt::Key_Y, Qt::Key_T, Qt::Key_F}) {
+            PressKey(window, key, Qt::AltModifier);
+            QEventLoop pause; // a mnemonic clicks a button as a short animation
+            QTimer::singleShot(250, &pause, &QEventLoop::quit);
+            pause.exec();
+            const QWidget* focus = QApplication::focusWidget();
+            int id = 0;
+            for (int candidate : {IDC_MODE_PIXELS, IDC_MODE_PERCENT, IDC_SIZE_X, IDC_SIZE_Y,
+                                  IDC_NAME_TEMPLATE, IDC_OUTPUT_FORMAT})
+                if (dialog.GetDlgItem(candidate)->GetWidget() == focus)
+                    id = candidate;
+            seen.emplace_back(id, Button(dialog, IDC_MODE_PERCENT)->isChecked());
+        }
+        PressKey(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(seen, (std::vector<std::pair<int, bool>>{{IDC_MODE_PERCENT, true},
+                                                       {IDC_SIZE_X, true},
+                                                       {IDC_MODE_PIXELS, false},
+                                                       {IDC_SIZE_Y, false},
+                                                       {IDC_NAME_TEMPLATE, false},
+                                                       {IDC_OUTPUT_FORMAT, false}}));
 }
 
 TEST(OverlayOptionsDlg, AnchorCellsShowTheirIcons) {
