@@ -164,22 +164,17 @@ TEST_F(Reliability, DeepPicturesOverTheMemoryLimitAreReducedOrRefused) {
         spec.inputs = {Put(row.name, TwoBandPicture(row.format, kSide, kSide, row.depth,
                                                     row.samples, top, bottom))};
         spec.guardSeconds = 240;
-        QElapsedTimer timer;
-        timer.start();
         const ChildBatchResult result = RunChild(spec);
         ASSERT_TRUE(result.Clean()) << HowItEnded(result);
         ASSERT_EQ(result.lines,
                   (std::vector<std::string>{Line(row.name, row.outcome), "Batch Completed"}));
         const long peakKb = result.itemPeakGrowthKb.at(0);
-        RecordProperty(std::string("peak_growth_kb_") + row.name, std::to_string(peakKb));
         if (row.depth == 8) {
             eightBitPeakKb = peakKb;
         } else if (row.outcome == kDone) {
             EXPECT_LE(peakKb, eightBitPeakKb * 3 / 2);
             // Written at 8 bits a sample (byte 24 of a PNG is its bit depth), both halves kept.
-            const QByteArray written = ReadBytes(Out("000.PNG"));
-            ASSERT_GT(written.size(), 24);
-            EXPECT_EQ(int(written[24]), 8);
+            EXPECT_EQ(ReadBytes(Out("000.PNG")).mid(24, 1), QByteArray(1, 8));
             QImageReader reader(QFile::decodeName(Out("000.PNG")));
             reader.setClipRect(QRect(10, 10, 1, int(kSide) - 20));
             const QImage strip = reader.read();
@@ -188,7 +183,6 @@ TEST_F(Reliability, DeepPicturesOverTheMemoryLimitAreReducedOrRefused) {
             EXPECT_TRUE(NearColour(strip.pixel(0, strip.height() - 1), bottom, 1));
         } else {
             EXPECT_LT(peakKb, 100 * 1024);
-            EXPECT_LT(timer.elapsed(), 15000);
         }
     }
 }
