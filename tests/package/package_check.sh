@@ -26,8 +26,10 @@ in_root pictorum-batch --version | grep -x "pictorum-batch $version" || fail "no
 in_root env QT_QPA_PLATFORM=offscreen timeout 10 pictorum || [ $? -eq 124 ] || fail "pictorum ended"
 in_root man -w pictorum && in_root man -w pictorum-batch
 desktop-file-validate "$root/usr/share/applications/com.tollerby.pictorum.desktop"
+# Its mark before the verdict depends on the locale ("?" without UTF-8); a remark would add
+# ": pedantic: N" after "successful".
 appstreamcli validate-tree --pedantic --no-net "$root" | tee /dev/stderr | tail -n 1 |
-    grep -qx "✔ Validation was successful." || fail "appstreamcli has remarks"
+    grep -q "Validation was successful\.$" || fail "appstreamcli has remarks"
 
 # A red 8x8 logo at the bottom right of three blue pictures, 30 high, written as TIFF (the
 # default, from the image-formats plugins the package depends on), which keeps the pixels
