@@ -1,7 +1,7 @@
 #include "app/framework/AwayFromWindow.h"
 
-#include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QEventLoop>
 #include <QMetaObject>
 
@@ -16,7 +16,10 @@ void RunAwayFromWindow(const std::function<void()>& work) {
         return;
     }
     auto done = std::make_shared<std::atomic<bool>>(false);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    // Only an application with windows has a cursor to show.
+    const bool windows = qobject_cast<QGuiApplication*>(app) != nullptr;
+    if (windows)
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     std::thread([&work, done, app] {
         work();
         done->store(true);
@@ -27,5 +30,6 @@ void RunAwayFromWindow(const std::function<void()>& work) {
     while (!done->load())
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
                                         QEventLoop::WaitForMoreEvents);
-    QApplication::restoreOverrideCursor();
+    if (windows)
+        QGuiApplication::restoreOverrideCursor();
 }
