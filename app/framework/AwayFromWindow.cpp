@@ -1,8 +1,8 @@
 #include "app/framework/AwayFromWindow.h"
 
 #include <QCursor>
-#include <QGuiApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QMetaObject>
 
 #include <atomic>
