@@ -45,6 +45,10 @@ std::optional<JpegCoding> JpegCoding::read(const QByteArray& encoded, bool turne
             for (std::size_t k = 0; table != nullptr && k < 64; ++k) {
                 // A quarter turn swaps the frequencies across and down.
                 const std::size_t at = turned ? (k % 8) * 8 + k / 8 : k;
+                // A damaged file's zero step would divide by zero in the encoder: such a
+                // picture is written with the default tables instead.
+                if (table->quantval[k] == 0)
+                    return std::nullopt;
                 coding.tables[t][at] = table->quantval[k];
             }
         }
