@@ -10,7 +10,8 @@
 // smoothing that reaches across block edges; the mark is drawn onto them exactly as onto the
 // decoded picture; MCUs whose pixels the mark changed are encoded with the picture's own
 // tables and sampling and replace the photograph's; the file is written again with its own
-// tables, sampling, progression and restart interval and optimised Huffman tables.
+// tables, sampling, progression and restart interval, and its own Huffman tables where the
+// scan allows (widened to the new blocks' symbols), optimised ones otherwise.
 
 #include "imaging/GdiPlus.h"
 #include "imaging/PictureMetadata.h"
