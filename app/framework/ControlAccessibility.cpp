@@ -1,9 +1,13 @@
 #include "app/framework/ControlAccessibility.h"
 
-#include "app/framework/ControlWidgets.h"
+#include "app/framework/ControlBase.h"
+#include "app/framework/ControlText.h"
 #include "app/framework/DialogTemplate.h"
+#include "app/framework/DlgLabel.h"
 
+#include <QAbstractButton>
 #include <QAccessibleWidget>
+#include <QRadioButton>
 
 namespace {
 

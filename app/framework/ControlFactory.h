@@ -6,7 +6,7 @@
 
 class QWidget;
 
-// The widget carries a ControlBase (ControlWidgets.h) with the control's id and style. Hidden
+// The widget carries a ControlBase (ControlBase.h) with the control's id and style. Hidden
 // when the template lacks WS_VISIBLE, disabled with WS_DISABLED; tab stops take focus by Tab
 // and click, other input controls by click only. Returns null for an unknown kind.
 QWidget* CreateTemplateControl(const DialogControl& control, QWidget* parent,

@@ -105,7 +105,6 @@ class CDialog : public CWnd, public CMessageTarget {
     DECLARE_MESSAGE_MAP()
 
   private:
-    friend class DialogWidget;
     friend void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 
     bool CreateDialogWindow(const DialogTemplate& dialogTemplate);

@@ -1,6 +1,6 @@
 #include "app/framework/ListBox.h"
 
-#include "app/framework/ControlWidgets.h"
+#include "app/framework/ControlBase.h"
 
 #include <QListWidget>
 

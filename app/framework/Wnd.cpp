@@ -1,8 +1,15 @@
 #include "app/framework/Wnd.h"
 
-#include "app/framework/ControlWidgets.h"
+#include "app/framework/ControlBase.h"
+#include "app/framework/ControlText.h"
+#include "app/framework/DlgProgressBar.h"
 #include "app/framework/ResourceImages.h"
 #include "app/framework/ShowMessageBox.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 
 #include <algorithm>
 
