@@ -39,6 +39,25 @@ std::optional<std::pair<std::int64_t, std::int64_t>> ShardOfArrayTask() {
     return std::pair{(*id - *first) / *step, *count};
 }
 
+// A whole number from low to high, or nothing.
+template <typename Int> std::optional<Int> InRange(const std::string& text, Int low, Int high) {
+    const auto value = ParseInt<Int>(text);
+    if (!value || *value < low || *value > high)
+        return std::nullopt;
+    return value;
+}
+
+// Sets field to the value one of the value parsers made of the option, or refuses the option
+// for the reason why when it made nothing.
+template <typename T, typename Field>
+std::string Take(const CliGiven& g, const std::optional<T>& value, Field& field,
+                 const std::string& why) {
+    if (!value)
+        return g.Refuse(why);
+    field = *value;
+    return {};
+}
+
 std::string Refusal(const char* option, const std::string& value, const std::string& why) {
     return std::string("--") + option + " '" + Printable(value) + "': " + why;
 }
@@ -119,12 +138,9 @@ const CliOptionRow kRows[] = {
              "bottom, bottom-right, or 1-9 in that order. Default: bottom-right.",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             const auto cell = ParseAnchor(g.value);
-             if (!cell)
-                 return g.Refuse("expected top-left, top, top-right, left, center, right, "
-                                 "bottom-left, bottom, bottom-right or 1-9");
-             o.anchor = *cell;
-             return std::string();
+             return Take(g, ParseAnchor(g.value), o.anchor,
+                         "expected top-left, top, top-right, left, center, right, bottom-left, "
+                         "bottom, bottom-right or 1-9");
          }},
     {.name = "format",
      .valueName = "NAME",
@@ -145,12 +161,9 @@ const CliOptionRow kRows[] = {
              "missing; at most 254 bytes. Default: ###.",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             const auto stored = NormalizeTemplate(g.value);
-             if (!stored)
-                 return g.Refuse("longer than " + std::to_string(kTemplateLimit) +
-                                 " bytes once its dropped characters are gone");
-             o.nameTemplate = *stored;
-             return std::string();
+             return Take(g, NormalizeTemplate(g.value), o.nameTemplate,
+                         "longer than " + std::to_string(kTemplateLimit) +
+                             " bytes once its dropped characters are gone");
          }},
     {.name = "first-number",
      .valueName = "N",
@@ -158,11 +171,8 @@ const CliOptionRow kRows[] = {
      .apply =
          [](const CliGiven& g, CliOptions& o) {
              // The running number never goes below 0 in the windowed program either.
-             const auto number = ParseInt<std::int32_t>(g.value);
-             if (!number || *number < 0)
-                 return g.Refuse("expected a number from 0 to 2147483647");
-             o.firstNumber = *number;
-             return std::string();
+             return Take(g, InRange<std::int32_t>(g.value, 0, INT32_MAX), o.firstNumber,
+                         "expected a number from 0 to 2147483647");
          }},
     {.name = "output",
      .valueName = "DIR",
@@ -188,11 +198,8 @@ const CliOptionRow kRows[] = {
              "CPU affinity and quota allow).",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             const auto count = ParseInt<int>(g.value);
-             if (!count || *count < 1 || *count > kMaxJobs)
-                 return g.Refuse("expected a number from 1 to " + std::to_string(kMaxJobs));
-             o.jobs = *count;
-             return std::string();
+             return Take(g, InRange(g.value, 1, kMaxJobs), o.jobs,
+                         "expected a number from 1 to " + std::to_string(kMaxJobs));
          }},
     {.name = "memory-limit",
      .valueName = "SIZE",
@@ -201,11 +208,8 @@ const CliOptionRow kRows[] = {
              "half of the memory still available (and of the cgroup's limit).",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             const auto bytes = ParseByteSize(g.value);
-             if (!bytes)
-                 return g.Refuse("expected a size such as 512M or 4G");
-             o.memoryLimit = *bytes;
-             return std::string();
+             return Take(g, ParseByteSize(g.value), o.memoryLimit,
+                         "expected a size such as 512M or 4G");
          }},
     {.name = "dry-run",
      .help = "Print the names that would be written; write nothing (every picture is still "
@@ -277,11 +281,8 @@ const CliOptionRow kRows[] = {
              "quality for the rest; other pictures are written at 90.",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             const auto level = ParseInt<int>(g.value);
-             if (!level || *level < 1 || *level > 100)
-                 return g.Refuse("expected a number from 1 to 100");
-             o.jpegQuality = *level;
-             return std::string();
+             return Take(g, InRange(g.value, 1, 100), o.jpegQuality,
+                         "expected a number from 1 to 100");
          }},
 };
 
