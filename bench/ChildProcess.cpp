@@ -99,10 +99,14 @@ std::string SelfPath() {
     return path;
 }
 
+std::vector<std::string> ChildCommand(const char* mode, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv = {SelfPath(), "--child", mode};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return argv;
+}
+
 ChildResult RunMeasured(const std::vector<std::string>& argv) {
-    std::vector<std::string> launcher = {SelfPath(), "--child-exec"};
-    launcher.insert(launcher.end(), argv.begin(), argv.end());
-    ChildResult result = RunChild(launcher);
+    ChildResult result = RunChild(ChildCommand(kChildExec, argv));
     double seconds = 0;
     long peak = 0;
     int status = -1;

@@ -22,7 +22,7 @@ std::string LocalBytes(const QString& text);
 
 ChildResult RunChild(const std::vector<std::string>& argv);
 
-// Runs argv through a lean launcher (this program in its --child-exec mode, before any Qt is
+// Runs argv through a lean launcher (this program in its exec child mode, before any Qt is
 // started), so that the peak memory is the program's own and not inherited from this large
 // process at fork time.
 ChildResult RunMeasured(const std::vector<std::string>& argv);
@@ -40,3 +40,18 @@ long OwnPeakKilobytes();
 
 // The path of this program, for running it again in a child mode.
 std::string SelfPath();
+
+// The names of this program's child modes, as "pictorum_bench --child <mode> <arguments>"
+// starts them; ChildModes.cpp gives each its function and its arguments.
+constexpr const char* kChildExec = "exec";
+constexpr const char* kChildList = "list";
+constexpr const char* kChildResponsive = "responsive";
+constexpr const char* kChildWindowed = "windowed";
+constexpr const char* kChildWorker = "worker";
+constexpr const char* kChildPipeline = "pipeline";
+constexpr const char* kChildFloor = "floor";
+constexpr const char* kChildPreview = "preview";
+constexpr const char* kChildBaseline = "baseline";
+
+// The command line that runs this program in the child mode with those arguments.
+std::vector<std::string> ChildCommand(const char* mode, const std::vector<std::string>& arguments);

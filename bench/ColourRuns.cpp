@@ -83,8 +83,8 @@ void RunAndPrintColour(const QString& background, const QString& overlay, const 
         const QString out = QDir(work).filePath(QStringLiteral("out"));
         QDir(out).removeRecursively();
         QDir().mkpath(out);
-        std::vector<std::string> argv = {SelfPath(), "--child-worker", "image/jpeg",
-                                         LocalBytes(overlay), LocalBytes(out)};
+        std::vector<std::string> argv =
+            ChildCommand(kChildWorker, {"image/jpeg", LocalBytes(overlay), LocalBytes(out)});
         for (int i = 0; i < items; ++i)
             argv.push_back(LocalBytes(path));
         const ChildResult child = RunChild(argv);

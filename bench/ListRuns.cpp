@@ -227,7 +227,7 @@ int RunListTimings(int argc, char** argv, int count) {
 }
 
 void PrintListRow(int count) {
-    const ChildResult child = RunChild({SelfPath(), "--child-list", std::to_string(count)});
+    const ChildResult child = RunChild(ChildCommand(kChildList, {std::to_string(count)}));
     std::printf("\nBackground list, %d entries (one user action each, until the window has caught "
                 "up; goal <= %.2f s; on a busy machine the process's cpu time stands for the "
                 "wall time of an idle one)\n",

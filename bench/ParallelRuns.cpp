@@ -82,8 +82,8 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
             argv.push_back(LocalBytes(picture));
         // The codec floor of the same list on one thread, as a whole run too, so that both
         // sides pay their process start and first new buffers alike.
-        std::vector<std::string> floorArgv = {SelfPath(), "--child-floor", format.mime,
-                                              LocalBytes(folder)};
+        std::vector<std::string> floorArgv =
+            ChildCommand(kChildFloor, {format.mime, LocalBytes(folder)});
         for (const QString& picture : pictures)
             floorArgv.push_back(LocalBytes(picture));
         // Three rounds of each, taking turns, medians reported: one run's few new buffers can

@@ -191,7 +191,7 @@ int RunResponsiveTimings(int argc, char** argv, const QString& work) {
 
 void PrintResponsiveRow(const QString& work) {
     const ChildResult child =
-        RunChild({SelfPath(), "--child-responsive", QFile::encodeName(work).toStdString()});
+        RunChild(ChildCommand(kChildResponsive, {QFile::encodeName(work).toStdString()}));
     std::printf("\nMain window with a %d MP JPEG and a %d MP PNG listed (longest time the window "
                 "did not answer, goal < %.0f ms; memory above the window's own while the "
                 "preview is made, goal < %.0f MB; peer: the picture decoded whole)\n",

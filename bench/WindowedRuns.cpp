@@ -119,9 +119,9 @@ void RunAndPrintWindowed(const ParallelInput& input, const OutputFormat& format,
                     const QString folder = work + QStringLiteral("/windowed");
                     QDir(folder).removeRecursively();
                     QDir().mkpath(folder);
-                    std::vector<std::string> argv = {
-                        SelfPath(),  "--child-windowed", how,      std::to_string(atOnce),
-                        format.mime, S(input.overlay),   S(folder)};
+                    std::vector<std::string> argv =
+                        ChildCommand(kChildWindowed, {how, std::to_string(atOnce), format.mime,
+                                                      S(input.overlay), S(folder)});
                     for (const QString& picture : pictures)
                         argv.push_back(S(picture));
                     const ChildResult child = RunChild(argv);

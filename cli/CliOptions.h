@@ -3,6 +3,7 @@
 
 #include "engine/StampPipeline.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,7 +59,8 @@ struct ParseResult {
 // whatever the locale can decode. Needs the imaging library started (the formats are those of
 // the installed encoders). Checks everything that needs no picture: the overlay's readability
 // and the output folder are the runner's business. --shard auto reads the Slurm array's
-// variables from the environment.
+// variables from the environment. The options are the rows of one table (CliOptionTable.cpp),
+// which --help lists too.
 ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJobs);
 
 // One size option, "320x100" or "20%x20%": each side normalised as the options dialog's size
@@ -80,6 +82,13 @@ std::optional<std::uint32_t> ParseAnchor(const std::string& text);
 // The MIME type of the installed encoder named by text: its MIME type, its subtype ("png")
 // or one of its file extensions ("jpg", "tif"), letter case aside.
 std::optional<std::string> ParseFormat(const std::string& text);
+
+// The MIME types of the installed encoders, in their order and comma-separated, for a message
+// that lists them.
+std::string InstalledFormats();
+
+// The longest template that the options dialog stores, in bytes.
+constexpr std::size_t kTemplateLimit = 254;
 
 // The template as the options dialog stores it, or nothing when it is longer than the
 // dialog's field holds (the dialog would cut it, and names would be lost).

@@ -40,7 +40,8 @@ TEST(CliOptions, RulesOfEachOption) {
              return !o.sizeGiven && o.anchor == 9 && o.mimeType == "image/tiff" &&
                     o.nameTemplate == "###" && o.firstNumber == 0 && o.jobs == 3 &&
                     o.numbering == Numbering::Running && o.shardCount == 1 &&
-                    o.metadata == MetadataKept::Default && o.jpegQuality == 0 &&
+                    o.metadata == MetadataKept::Default && o.jpegQuality == 0 && !o.makeFolder &&
+                    !o.dryRun && !o.quiet && o.log == LogStyle::Text &&
                     o.inputs == std::vector<std::string>{"a.jpg"};
          }},
         // Sizes: the options dialog's arithmetic, 0 or nothing giving 1, percent cut to whole.
@@ -120,6 +121,8 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--shard", "3/3"}, "--shard '3/3'", nullptr},
         {{"--shard", "1"}, "--shard '1'", nullptr},
         {{"--shard", "0/2", "--number-by", "running"}, "--number-by 'running'", nullptr},
+        // Of two faults the shard's is named first.
+        {{"--number-by", "foo", "--shard", "3/3"}, "--shard '3/3'", nullptr},
         {{"--shard", "auto"},
          "",
          [](O o) { return o.shardIndex == 5 && o.shardCount == 8; },
@@ -139,6 +142,12 @@ TEST(CliOptions, RulesOfEachOption) {
          "",
          [](const CliOptions& o) { return o.numbering == Numbering::Position; }},
         {{"--log", "xml"}, "--log 'xml'", nullptr},
+        {{"--mkdir", "--dry-run", "--quiet", "--log", "jsonl"},
+         "",
+         [](O o) {
+             return o.makeFolder && o.dryRun && o.quiet && o.log == LogStyle::Jsonl &&
+                    !o.nulSeparated && !o.skipExisting;
+         }},
         {{"-0", "-", "b.jpg"},
          "",
          [](const CliOptions& o) {
@@ -179,6 +188,7 @@ TEST(CliOptions, RequiredPartsAreNamedWhenMissing) {
         EXPECT_NE(result.text.find(row.refusal), std::string::npos) << result.text;
     }
     EXPECT_EQ(Parse({"--help"}, {}).kind, ParseResult::Kind::Help);
+    EXPECT_EQ(Parse({"--version"}, {}).kind, ParseResult::Kind::Version);
 }
 
 TEST(CliOptions, ListsFromStandardInputKeepEveryByteButTheSeparator) {

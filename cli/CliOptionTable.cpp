@@ -1,0 +1,297 @@
+#include "cli/CliOptionTable.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+template <typename Int> std::optional<Int> ParseInt(const std::string& text) {
+    Int value{};
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || at != end || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+// The value of the Slurm array variable name, or nothing when it is unset or no number.
+std::optional<std::int64_t> ArrayVariable(const char* name) {
+    const char* text = std::getenv(name);
+    if (text == nullptr)
+        return std::nullopt;
+    return ParseInt<std::int64_t>(text);
+}
+
+// --shard auto: this task's place in a Slurm job array (--array=A-B or A-B:S) and the
+// array's size.
+std::optional<std::pair<std::int64_t, std::int64_t>> ShardOfArrayTask() {
+    const auto id = ArrayVariable("SLURM_ARRAY_TASK_ID");
+    const auto count = ArrayVariable("SLURM_ARRAY_TASK_COUNT");
+    const auto first = std::getenv("SLURM_ARRAY_TASK_MIN") ? ArrayVariable("SLURM_ARRAY_TASK_MIN")
+                                                           : std::optional<std::int64_t>(0);
+    const auto step = std::getenv("SLURM_ARRAY_TASK_STEP") ? ArrayVariable("SLURM_ARRAY_TASK_STEP")
+                                                           : std::optional<std::int64_t>(1);
+    if (!id || !count || !first || !step || *step < 1 || *id < *first ||
+        (*id - *first) % *step != 0)
+        return std::nullopt;
+    return std::pair{(*id - *first) / *step, *count};
+}
+
+// A whole number from low to high, or nothing.
+template <typename Int> std::optional<Int> InRange(const std::string& text, Int low, Int high) {
+    const auto value = ParseInt<Int>(text);
+    if (!value || *value < low || *value > high)
+        return std::nullopt;
+    return value;
+}
+
+// Sets field to the value one of the value parsers made of the option, or refuses the option
+// for the reason why when it made nothing.
+template <typename T, typename Field>
+std::string Take(const CliGiven& g, const std::optional<T>& value, Field& field,
+                 const std::string& why) {
+    if (!value)
+        return g.Refuse(why);
+    field = *value;
+    return {};
+}
+
+std::string Refusal(const char* option, const std::string& value, const std::string& why) {
+    return std::string("--") + option + " '" + Printable(value) + "': " + why;
+}
+
+// Both options decide the numbering; a shard's numbering is settled once the shard is known.
+std::string NumberBy(const std::string& mode, bool sharded, CliOptions& o) {
+    if (mode == "position")
+        o.numbering = Numbering::Position;
+    else if (mode == "running" && !sharded)
+        o.numbering = Numbering::Running;
+    else if (mode == "running")
+        return Refusal("number-by", "running",
+                       "shards numbered by a running number would give the same names");
+    else
+        return Refusal("number-by", mode, "expected running or position");
+    return {};
+}
+
+std::string Shard(const CliGiven& g, CliOptions& o) {
+    std::optional<std::int64_t> k;
+    std::optional<std::int64_t> m;
+    if (g.value == "auto") {
+        const auto task = ShardOfArrayTask();
+        if (!task || task->second < 1 || task->first >= task->second)
+            return g.Refuse("not in a Slurm array task: SLURM_ARRAY_TASK_ID and "
+                            "SLURM_ARRAY_TASK_COUNT must name this task's place in an "
+                            "array such as --array=0-7");
+        k = task->first;
+        m = task->second;
+    } else {
+        const std::size_t slash = g.value.find('/');
+        k = ParseInt<std::int64_t>(g.value.substr(0, slash));
+        m = slash == std::string::npos ? std::nullopt
+                                       : ParseInt<std::int64_t>(g.value.substr(slash + 1));
+    }
+    if (!k || !m || *m < 1 || *k < 0 || *k >= *m)
+        return g.Refuse("expected K/M with 0 <= K < M, or auto");
+    o.shardIndex = *k;
+    o.shardCount = *m;
+    o.numbering = Numbering::Position;
+    const auto by = g.Other("number-by");
+    return by ? NumberBy(*by, true, o) : std::string();
+}
+
+const CliOptionRow kRows[] = {
+    {.name = "help",
+     .shortName = "h",
+     .help = "Show this help and exit.",
+     .answer = ParseResult::Kind::Help},
+    {.name = "version", .help = "Show the version and exit.", .answer = ParseResult::Kind::Version},
+    {.name = "overlay",
+     .valueName = "FILE",
+     .help = "The overlay picture (required).",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             o.overlayPath = g.value;
+             return std::string();
+         },
+     .missing = "--overlay: no overlay picture given"},
+    {.name = "size",
+     .valueName = "WxH",
+     .help = "Overlay size: WxH in pixels (320x100) or in percent of each picture (20%x20%); "
+             "0 or an empty side gives 1. Default: the overlay's own size.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             const auto spec = ParseSize(g.value);
+             if (!spec)
+                 return g.Refuse("expected WxH in pixels (320x100) or percent (20%x20%)");
+             o.sizeGiven = true;
+             o.sizePercent = spec->percent;
+             o.sizeX = spec->x;
+             o.sizeY = spec->y;
+             return std::string();
+         }},
+    {.name = "anchor",
+     .valueName = "CELL",
+     .help = "Where the overlay goes: top-left, top, top-right, left, center, right, bottom-left, "
+             "bottom, bottom-right, or 1-9 in that order. Default: bottom-right.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             return Take(g, ParseAnchor(g.value), o.anchor,
+                         "expected top-left, top, top-right, left, center, right, bottom-left, "
+                         "bottom, bottom-right or 1-9");
+         }},
+    {.name = "format",
+     .valueName = "NAME",
+     .help = "Output format by name (jpeg, png, tiff, bmp, webp) or MIME type, among the "
+             "installed encoders. Default: tiff.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             const auto mime = ParseFormat(g.value);
+             if (!mime)
+                 return g.Refuse("no installed encoder; installed: " + InstalledFormats());
+             o.mimeType = *mime;
+             return std::string();
+         }},
+    {.name = "template",
+     .valueName = "TEXT",
+     .help = "Output file name; its run of '#' takes the number, zero-padded. Letters of any "
+             "script, digits and blanks are kept, other characters dropped, '#' added when "
+             "missing; at most 254 bytes. Default: ###.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             return Take(g, NormalizeTemplate(g.value), o.nameTemplate,
+                         "longer than " + std::to_string(kTemplateLimit) +
+                             " bytes once its dropped characters are gone");
+         }},
+    {.name = "first-number",
+     .valueName = "N",
+     .help = "The first running number (default 0).",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             // The running number never goes below 0 in the windowed program either.
+             return Take(g, InRange<std::int32_t>(g.value, 0, INT32_MAX), o.firstNumber,
+                         "expected a number from 0 to 2147483647");
+         }},
+    {.name = "output",
+     .valueName = "DIR",
+     .help = "The output folder (required).",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             o.outputDir = g.value;
+             while (o.outputDir.size() > 1 && o.outputDir.back() == '/')
+                 o.outputDir.pop_back();
+             return std::string();
+         },
+     .missing = "--output: no output folder given"},
+    {.name = "mkdir",
+     .help = "Make the output folder, and its parents, when missing.",
+     .flag = &CliOptions::makeFolder},
+    {.name = "null",
+     .shortName = "0",
+     .help = "The list read from '-' is NUL-separated (find -print0).",
+     .flag = &CliOptions::nulSeparated},
+    {.name = "jobs",
+     .valueName = "N",
+     .help = "Pictures worked on at once (default: the processors this process may use, as its "
+             "CPU affinity and quota allow).",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             return Take(g, InRange(g.value, 1, kMaxJobs), o.jobs,
+                         "expected a number from 1 to " + std::to_string(kMaxJobs));
+         }},
+    {.name = "memory-limit",
+     .valueName = "SIZE",
+     .help = "Memory for the pictures worked on at once (512M, 4G): a picture is decoded only "
+             "while it fits beside the others; one larger than the limit runs alone. Default: "
+             "half of the memory still available (and of the cgroup's limit).",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             return Take(g, ParseByteSize(g.value), o.memoryLimit,
+                         "expected a size such as 512M or 4G");
+         }},
+    {.name = "dry-run",
+     .help = "Print the names that would be written; write nothing (every picture is still "
+             "read).",
+     .flag = &CliOptions::dryRun},
+    {.name = "log",
+     .valueName = "STYLE",
+     .help = "Per-item log on standard output: text (default) or jsonl.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             if (g.value != "text" && g.value != "jsonl")
+                 return g.Refuse("expected text or jsonl");
+             o.log = g.value == "text" ? LogStyle::Text : LogStyle::Jsonl;
+             return std::string();
+         }},
+    {.name = "quiet",
+     .help = "Report only the items that failed; no progress line.",
+     .flag = &CliOptions::quiet},
+    {.name = "number-by",
+     .valueName = "MODE",
+     .help = "running (default): the number goes up by one for each picture written; position: "
+             "the picture at place i of the whole list gets first-number + i, failed ones leave "
+             "a gap.",
+     // With --shard the shard's row settles it, after the shard itself is found good.
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             return g.Other("shard") ? std::string() : NumberBy(g.value, false, o);
+         }},
+    {.name = "shard",
+     .valueName = "K/M|auto",
+     .help = "Work only on the pictures whose place in the list modulo M is K (0 <= K < M); "
+             "implies --number-by position, so shards run anywhere never collide. auto: K and M "
+             "of the Slurm array task (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT).",
+     .apply = Shard},
+    {.name = "skip-existing",
+     .help = "Leave a picture alone when its output name already holds a file, so that a run "
+             "cut short can be run again for what is missing. Needs --number-by position (or "
+             "--shard).",
+     .flag = &CliOptions::skipExisting,
+     // After the numbering's rows: the names must be known before the run.
+     .apply =
+         [](const CliGiven&, CliOptions& o) {
+             if (o.numbering == Numbering::Position)
+                 return std::string();
+             return std::string("--skip-existing needs --number-by position (or --shard): with a "
+                                "running number the names are known only as the run goes");
+         }},
+    {.name = "metadata",
+     .valueName = "MODE",
+     .help = "The pictures' EXIF, XMP and IPTC records the copies keep: default (all but the "
+             "GPS position, thumbnails and maker notes), all (GPS too) or none.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             const std::pair<const char*, MetadataKept> modes[] = {
+                 {"default", MetadataKept::Default},
+                 {"all", MetadataKept::All},
+                 {"none", MetadataKept::None}};
+             for (const auto& [mode, kept] : modes)
+                 if (g.value == mode) {
+                     o.metadata = kept;
+                     return std::string();
+                 }
+             return g.Refuse("expected default, all or none");
+         }},
+    {.name = "quality",
+     .valueName = "N",
+     .help = "JPEG quality of the copies, 1-100: each is encoded whole at that quality. "
+             "Default: a JPEG picture keeps every block the overlay does not touch, and its own "
+             "quality for the rest; other pictures are written at 90.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             return Take(g, InRange(g.value, 1, 100), o.jpegQuality,
+                         "expected a number from 1 to 100");
+         }},
+};
+
+} // namespace
+
+std::string CliGiven::Refuse(const std::string& why) const {
+    return Refusal(name, value, why);
+}
+
+std::span<const CliOptionRow> CliOptionRows() {
+    return kRows;
+}

@@ -1,0 +1,127 @@
+// The walk of the option table that turns a command line into CliOptions.
+#include "cli/CliOptionTable.h"
+#include "cli/CliOptions.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kExitStatusHelp =
+    "Exit status:\n"
+    "  0    every picture was stamped and written (or skipped, its output there)\n"
+    "  1    some pictures failed; each is named in the log, its reason on standard error\n"
+    "  2    bad usage, found before any picture was read\n"
+    "  129  stopped by SIGHUP\n"
+    "  130  stopped by SIGINT (Ctrl+C)\n"
+    "  141  stopped because standard output was closed\n"
+    "  143  stopped by SIGTERM\n"
+    "A stopped run finishes or drops the pictures in flight and leaves no file half-written.\n";
+
+std::string Local(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+// The parser sees every argument as Latin-1, one character per byte, so that its values give
+// back the exact bytes of the command line (a file name need not be text of the locale).
+std::string Bytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+ParseResult BadUsage(const std::string& message) {
+    ParseResult result;
+    result.kind = ParseResult::Kind::BadUsage;
+    result.text = message;
+    return result;
+}
+
+QCommandLineOption OptionOf(const CliOptionRow& row) {
+    QStringList names;
+    if (row.shortName != nullptr)
+        names << QString::fromLatin1(row.shortName);
+    names << QString::fromLatin1(row.name);
+    return QCommandLineOption(names, QString::fromLatin1(row.help),
+                              row.valueName ? QString::fromLatin1(row.valueName) : QString());
+}
+
+ParseResult Answer(ParseResult::Kind kind, const QCommandLineParser& parser) {
+    ParseResult result;
+    result.kind = kind;
+    if (kind == ParseResult::Kind::Version) {
+        result.text = "pictorum-batch " + Local(QCoreApplication::applicationVersion()) + "\n";
+        return result;
+    }
+    // The usage line names the program, not the path it was started by.
+    QString text = parser.helpText();
+    const qsizetype lineEnd = text.indexOf(u'\n');
+    text.replace(0, lineEnd, "Usage: pictorum-batch [options] PICTURE...");
+    result.text = Local(text) + "\n" + kExitStatusHelp;
+    return result;
+}
+
+} // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJobs) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Stamps one overlay picture onto many pictures and writes the stamped copies, named "
+        "from a template with a running number, into an output folder.");
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const CliOptionRow& row : CliOptionRows())
+        parser.addOption(OptionOf(row));
+    parser.addPositionalArgument("PICTURE",
+                                 "The pictures to stamp, in order; '-' reads a list, one per "
+                                 "line, from standard input.",
+                                 "PICTURE...");
+
+    QStringList latin;
+    for (const std::string& arg : args)
+        latin << QString::fromLatin1(arg.data(), static_cast<qsizetype>(arg.size()));
+    if (!parser.parse(latin))
+        return BadUsage(Printable(Bytes(parser.errorText())));
+    std::map<std::string, std::string> given;
+    for (const CliOptionRow& row : CliOptionRows()) {
+        const QString name = QString::fromLatin1(row.name);
+        if (parser.isSet(name))
+            given[row.name] = Bytes(parser.value(name));
+    }
+    for (const CliOptionRow& row : CliOptionRows())
+        if (row.answer != ParseResult::Kind::Run && given.count(row.name))
+            return Answer(row.answer, parser);
+
+    CliOptions options;
+    options.jobs = std::clamp(defaultJobs, 1, kMaxJobs);
+    for (const CliOptionRow& row : CliOptionRows())
+        if (row.missing != nullptr && (!given.count(row.name) || given[row.name].empty()))
+            return BadUsage(row.missing);
+    for (const CliOptionRow& row : CliOptionRows()) {
+        const auto value = given.find(row.name);
+        if (value == given.end())
+            continue;
+        if (row.flag != nullptr)
+            options.*row.flag = true;
+        if (row.apply == nullptr)
+            continue;
+        if (const std::string refusal = row.apply({row.name, value->second, given}, options);
+            !refusal.empty())
+            return BadUsage(refusal);
+    }
+
+    for (const QString& input : parser.positionalArguments())
+        options.inputs.push_back(Bytes(input));
+    if (options.inputs.empty())
+        return BadUsage("no pictures given (name them, or '-' to read a list from standard "
+                        "input)");
+    if (std::count(options.inputs.begin(), options.inputs.end(), "-") > 1)
+        return BadUsage("'-' given more than once: standard input can be read only once");
+
+    ParseResult result;
+    result.kind = ParseResult::Kind::Run;
+    result.options = std::move(options);
+    return result;
+}
