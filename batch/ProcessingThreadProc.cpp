@@ -49,45 +49,43 @@ UINT ProcessingThreadProc(void* pJob) {
         overlay.Release();
 
     // The pictures after the one in progress are loaded, stamped and encoded ahead, each into
-    // a file without a name; an item takes its number and name only in its own turn below, so
-    // the log, the numbers and the files are those of one picture after another. A cancel
-    // throws away whatever was done ahead.
+    // a file without a name; an item takes its number and name only in its own turn, so the
+    // log, the numbers and the files are those of one picture after another. A cancel throws
+    // away whatever was done ahead. The pipeline reads the paths in the job's list, which keeps
+    // each entry until its item is reported: the list is not held a second time.
     const int atOnce = g_picturesAtOnce.load();
     CStampPipeline pipeline(*job, overlay, {atOnce > 0 ? atOnce : PicturesAtOnce()});
     std::vector<PipelineItem> items;
     items.reserve(job->fileList.size());
     for (const std::string& path : job->fileList)
-        items.push_back(PipelineItem{path, static_cast<std::int64_t>(items.size())});
-    pipeline.Start(std::move(items));
+        items.push_back(PipelineItem{{}, static_cast<std::int64_t>(items.size()), &path});
 
+    // Set once the run flag is found cleared: the pipeline then finishes no further item. A
+    // cancel that comes while an item is under way (its " ... " sent) lets that one finish, and
+    // be written, without its outcome being reported.
+    std::atomic<bool> stop{false};
+    const auto send = [&](UINT message, const char* text = nullptr) {
+        if (!job->IsRunning()) {
+            stop = true;
+            return false;
+        }
+        Report(*job, message, text);
+        return true;
+    };
+    // The item under way is the first entry of the list: it stays first until it is reported,
+    // and only this thread changes the list.
     char itemName[MAX_PATH] = {};
-    while (!job->fileList.empty()) {
-        // Only this thread changes the list, so the reference holds until PopFile.
-        const std::string& path = job->fileList.front();
-
-        if (!job->IsRunning())
-            break;
-        Report(*job, WM_BATCH_NEXTITEM);
-
-        CopyText(itemName, FileNameOrPath(path.c_str()).c_str());
-
-        if (!job->IsRunning())
-            break;
-        Report(*job, WM_BATCH_ITEMNAME, itemName);
-
-        if (!job->IsRunning())
-            break;
-        Report(*job, WM_BATCH_ITEMSTATUS, kStatusWorking);
-
-        // Uses up a running number when the item loaded and stamped, even if its save fails.
-        const ItemOutcome outcome = pipeline.Finish().outcome;
-
-        if (!job->IsRunning())
-            break;
-        Report(*job, WM_BATCH_ITEMSTATUS, ItemOutcomeText(outcome));
-        job->PopFile();
-    }
-    pipeline.Stop();
+    const auto begin = [&](const PipelineItem& item) {
+        CopyText(itemName, FileNameOrPath(item.Path().c_str()).c_str());
+        if (send(WM_BATCH_NEXTITEM) && send(WM_BATCH_ITEMNAME, itemName))
+            send(WM_BATCH_ITEMSTATUS, kStatusWorking);
+    };
+    // An item that loaded and stamped has used up a running number, even if its save failed.
+    const auto report = [&](const PipelineReport& done) {
+        if (send(WM_BATCH_ITEMSTATUS, ItemOutcomeText(done.outcome)))
+            job->PopFile();
+    };
+    pipeline.Run(std::move(items), report, stop, begin);
 
     if (job->IsRunning())
         Report(*job, WM_BATCH_DONE);

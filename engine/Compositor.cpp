@@ -1,3 +1,5 @@
+#include "engine/Compositor.h"
+
 #include "engine/DrawingSurface.h"
 #include "engine/ImageFile.h"
 #include "engine/SaturatingCast.h"
@@ -33,62 +35,68 @@ INT Extent(LONG low, LONG high) {
 
 } // namespace
 
+ImageRecordPtr Compositor::NewCanvas(GpImage* picture, INT width, INT height, PixelFormat format,
+                                     GpStatus& status) {
+    ImageRecordPtr canvas(ImageRecord::New());
+    status = OutOfMemory;
+    if (!canvas)
+        return canvas;
+    // A picture without a size gives no bitmap; the drawing below then says why.
+    canvas->CreateBitmap(width, height, format);
+    DrawingSurface surface = DrawingSurface::OnImage(canvas->hImage);
+    status = surface.DrawImage(picture, 0, 0, width, height);
+    return canvas;
+}
+
+GpStatus Compositor::DrawMark(GpImage* canvas, GpImage* overlay, const GpImage* picture,
+                              const RECT& sourceRect, const RECT& destRect) {
+    const INT destWidth = Extent(destRect.left, destRect.right);
+    const INT destHeight = Extent(destRect.top, destRect.bottom);
+    UINT overlayWidth = 0, overlayHeight = 0;
+    if (overlay != nullptr) {
+        GdipGetImageWidth(overlay, &overlayWidth);
+        GdipGetImageHeight(overlay, &overlayHeight);
+    }
+    const bool wholeOverlay = sourceRect.left == 0 && sourceRect.top == 0 &&
+                              sourceRect.right == SaturatingCast<LONG>(overlayWidth) &&
+                              sourceRect.bottom == SaturatingCast<LONG>(overlayHeight);
+    DrawingSurface surface = DrawingSurface::OnImage(canvas);
+    if (wholeOverlay) {
+        const std::shared_ptr<GpImage> mark =
+            ReducedMark::overlayFor(overlay, picture, destWidth, destHeight);
+        return surface.DrawImage(mark.get(), destRect.left, destRect.top, destWidth, destHeight);
+    }
+    GpImage* mark = ImageFacts::overlayFor(overlay, picture);
+    return surface.DrawImage(
+        mark, destRect.left, destRect.top, destWidth, destHeight, sourceRect.left, sourceRect.top,
+        Extent(sourceRect.left, sourceRect.right), Extent(sourceRect.top, sourceRect.bottom));
+}
+
 bool CImageFile::ComposeOverlay(const CImageFile& overlay, const RECT& sourceRect,
                                 const RECT& destRect) {
     if (m_pRecord == nullptr || overlay.m_pRecord == nullptr)
         return false;
-
-    const PixelFormat format = ComposedFormat(GetPixelFormat());
     // Called once the background is decoded, whose profile (settled by decoding) says what
     // space the overlay goes into.
-    const INT destWidth = Extent(destRect.left, destRect.right);
-    const INT destHeight = Extent(destRect.top, destRect.bottom);
-    const bool wholeOverlay = sourceRect.left == 0 && sourceRect.top == 0 &&
-                              sourceRect.right == SaturatingCast<LONG>(overlay.Width()) &&
-                              sourceRect.bottom == SaturatingCast<LONG>(overlay.Height());
-    const auto drawOverlay = [&](DrawingSurface& surface) {
-        // The whole overlay, drawn smaller than it is, goes on as a copy reduced to that size:
-        // scaling alone would skip pixels of its thin lines.
-        if (wholeOverlay) {
-            const std::shared_ptr<GpImage> mark = ReducedMark::overlayFor(
-                overlay.m_pRecord->hImage, m_pRecord->hImage, destWidth, destHeight);
-            return surface.DrawImage(mark.get(), destRect.left, destRect.top, destWidth,
-                                     destHeight);
-        }
-        GpImage* mark = ImageFacts::overlayFor(overlay.m_pRecord->hImage, m_pRecord->hImage);
-        return surface.DrawImage(mark, destRect.left, destRect.top, destWidth, destHeight,
-                                 sourceRect.left, sourceRect.top,
-                                 Extent(sourceRect.left, sourceRect.right),
-                                 Extent(sourceRect.top, sourceRect.bottom));
-    };
+    GpImage* picture = m_pRecord->hImage;
+    const PixelFormat format = ComposedFormat(GetPixelFormat());
     // Most photographs decode into exactly what the new bitmap would hold: the overlay then goes
     // on the picture itself, which saves copying every pixel (72 MB for 24 MP) into a second
     // buffer of that size. The drawing fails, if at all, before it touches a pixel.
-    if (InPlaceDrawing::matchesNewBitmap(m_pRecord->hImage, format)) {
-        DrawingSurface surface = DrawingSurface::OnImage(m_pRecord->hImage);
-        return drawOverlay(surface) == Ok;
-    }
+    if (InPlaceDrawing::matchesNewBitmap(picture, format))
+        return Compositor::DrawMark(picture, overlay.m_pRecord->hImage, picture, sourceRect,
+                                    destRect) == Ok;
 
-    const INT width = SaturatingCast<INT>(Width());
-    const INT height = SaturatingCast<INT>(Height());
-
-    ImageRecordPtr composed(ImageRecord::New());
-    if (!composed)
-        return false;
-    composed->CreateBitmap(width, height, format);
-
-    GpStatus status;
-    {
-        DrawingSurface surface = DrawingSurface::OnImage(composed->hImage);
-        status = surface.DrawImage(m_pRecord->hImage, 0, 0, width, height);
-        if (status == Ok)
-            status = drawOverlay(surface);
-    }
-    if (status != Ok)
+    GpStatus status = Ok;
+    ImageRecordPtr composed = Compositor::NewCanvas(picture, SaturatingCast<INT>(Width()),
+                                                    SaturatingCast<INT>(Height()), format, status);
+    if (!composed || status != Ok ||
+        Compositor::DrawMark(composed->hImage, overlay.m_pRecord->hImage, picture, sourceRect,
+                             destRect) != Ok)
         return false;
 
     // The copy stands for the photograph: its files state what the photograph's did.
-    ImageFacts::carry(m_pRecord->hImage, composed->hImage);
+    ImageFacts::carry(picture, composed->hImage);
     ImageRecord::Delete(m_pRecord);
     m_pRecord = composed.release();
     return true;

@@ -59,6 +59,25 @@ RECT ComputePlacement(DWORD sizeMode, DWORD anchor, INT nSizeX, INT nSizeY, UINT
     return rect;
 }
 
+PlacementSettings PlacementSettings::Of(const CBatchJob& job) {
+    return PlacementSettings{job.GetSizeMode(), job.GetOverlayAnchor(), job.nSizeX, job.nSizeY};
+}
+
+RECT PlacementSettings::On(UINT width, UINT height) const {
+    return ComputePlacement(sizeMode, anchor, sizeX, sizeY, width, height);
+}
+
+RECT PlacementSettings::OnReduced(UINT width, UINT height, UINT shownWidth,
+                                  UINT shownHeight) const {
+    const RECT full = On(width, height);
+    if (width == 0 || height == 0)
+        return full;
+    const double sx = double(shownWidth) / width;
+    const double sy = double(shownHeight) / height;
+    auto at = [](LONG v, double s) { return static_cast<LONG>(std::lround(v * s)); };
+    return RECT{at(full.left, sx), at(full.top, sy), at(full.right, sx), at(full.bottom, sy)};
+}
+
 void CBatchJob::GetOverlayRect(RECT& rect) const {
     CImageFile overlay;
     overlay.LoadFromFile(szOverlayPath);
@@ -72,6 +91,5 @@ void CBatchJob::GetPlacementRect(RECT& rect) const {
     CImageFile background;
     if (!fileList.empty())
         background.LoadFromFile(fileList.front().c_str());
-    rect = ComputePlacement(GetSizeMode(), GetOverlayAnchor(), nSizeX, nSizeY, background.Width(),
-                            background.Height());
+    rect = PlacementSettings::Of(*this).On(background.Width(), background.Height());
 }

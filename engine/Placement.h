@@ -5,7 +5,26 @@
 
 #include "types/WinTypes.h"
 
+class CBatchJob;
+
 // sizeMode and anchor are the decoded dwFlags fields (0-15). A sizeMode other than 1
 // (pixels) is percent; anchors 0 and 10-15 are placed like 1 (top-left).
 RECT ComputePlacement(DWORD sizeMode, DWORD anchor, INT nSizeX, INT nSizeY, UINT width,
                       UINT height);
+
+// The job's settings that place the overlay, taken from it at one moment: a value that a
+// thread of its own (the preview's) may keep while the job changes.
+struct PlacementSettings {
+    DWORD sizeMode = 0;
+    DWORD anchor = 0;
+    INT sizeX = 0;
+    INT sizeY = 0;
+
+    static PlacementSettings Of(const CBatchJob& job);
+    // Where the overlay goes on a background of width x height pixels (ComputePlacement).
+    RECT On(UINT width, UINT height) const;
+    // Where it goes on a copy of such a background drawn at shownWidth x shownHeight: the
+    // full-size place carried over, its edges rounded to the nearest pixel, so that a mark that
+    // ends at the picture's edge still does. A background without pixels keeps its place.
+    RECT OnReduced(UINT width, UINT height, UINT shownWidth, UINT shownHeight) const;
+};

@@ -94,7 +94,7 @@ void CStampPipeline::Start(std::vector<PipelineItem> items) {
     m_haveEncoder = m_job.FindOutputEncoder(m_encoder) >= 0;
     m_folder = std::make_unique<OutputFolder>(QByteArray(m_job.szOutputDir));
     for (const PipelineItem& item : m_items)
-        m_folder->protect(QByteArray::fromStdString(item.path));
+        m_folder->protect(QByteArray::fromStdString(item.Path()));
     m_folder->protect(QByteArray(m_job.szOverlayPath));
     if (!m_settings.dryRun)
         m_folder->removeLeftovers();
@@ -138,11 +138,11 @@ void CStampPipeline::Work() {
 }
 
 void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit) {
-    slot.source = FileState::Of(m_items[index].path);
+    slot.source = FileState::Of(m_items[index].Path());
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
     const CLSID* encoder = m_haveEncoder ? &m_encoder : nullptr;
-    slot.stamped = stamped.Load(m_items[index].path.c_str(), encoder);
+    slot.stamped = stamped.Load(m_items[index].Path().c_str(), encoder);
     // Only the header is known so far: the pixels are decoded once the picture is admitted.
     const std::uint64_t bytes = slot.stamped == ItemOutcome::Done ? stamped.MemoryNeeded() : 0;
     if (admit)
@@ -208,7 +208,7 @@ PipelineReport CStampPipeline::Finish() {
     Slot& slot = *m_slots[index];
     // An item is the file as it is in its turn: one begun ahead whose file has changed since
     // (replaced, rewritten, deleted while the run went on) is done again now.
-    if (!HaveThreads() || !(FileState::Of(m_items[index].path) == slot.source)) {
+    if (!HaveThreads() || !(FileState::Of(m_items[index].Path()) == slot.source)) {
         // On this thread, alone of its pictures: the budget counts those of the others.
         CStampedItem stamped;
         WorkOn(index, slot, stamped, false);
@@ -280,10 +280,17 @@ void CStampPipeline::Stop() {
     m_folder.reset();
 }
 
-void CStampPipeline::Run(const std::vector<PipelineItem>& items, const ReportFunction& report,
-                         const std::atomic<bool>& stop) {
-    Start(items);
-    for (std::size_t i = 0; i < items.size() && !stop.load(); ++i)
+void CStampPipeline::Run(std::vector<PipelineItem> items, const ReportFunction& report,
+                         const std::atomic<bool>& stop, const BeginFunction& begin) {
+    const std::size_t count = items.size();
+    Start(std::move(items));
+    for (std::size_t i = 0; i < count && !stop.load(); ++i) {
+        if (begin) {
+            begin(m_items[i]);
+            if (stop.load())
+                break;
+        }
         report(Finish());
+    }
     Stop();
 }

@@ -29,6 +29,10 @@ struct PipelineItem {
     std::string path;
     // The item's place in the whole list it was taken from (numbering by position).
     std::int64_t position = 0;
+    // Instead of path: the caller's own copy, which stays until the item is finished, so that a
+    // long list is not held twice.
+    const std::string* borrowed = nullptr;
+    const std::string& Path() const { return borrowed != nullptr ? *borrowed : path; }
 };
 
 // Running: the job's running number, used up by every item that reaches its name, as the
@@ -68,6 +72,7 @@ class CStampPipeline {
         int jpegQuality = 0;
     };
     using ReportFunction = std::function<void(const PipelineReport&)>;
+    using BeginFunction = std::function<void(const PipelineItem&)>;
 
     // The job gives the settings and, when numbering runs on, the running number, which
     // Finish advances. The overlay must have been decoded (CImageFile::DecodeNow) or be empty:
@@ -92,9 +97,10 @@ class CStampPipeline {
 
     // Start, Finish for every item with report called for each, Stop. Once stop is set, no
     // further item is finished: those in flight are thrown away and nothing of theirs is
-    // written.
-    void Run(const std::vector<PipelineItem>& items, const ReportFunction& report,
-             const std::atomic<bool>& stop);
+    // written. begin (optional) is called with each item before it is finished, once the run
+    // has started (the output folder is open); setting stop there leaves that item unfinished.
+    void Run(std::vector<PipelineItem> items, const ReportFunction& report,
+             const std::atomic<bool>& stop, const BeginFunction& begin = {});
 
     // The most bytes of pictures in flight at once in the last run, as the budget counts them.
     std::uint64_t PeakBytesInFlight() const { return m_peakInFlight; }

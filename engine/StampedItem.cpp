@@ -1,7 +1,7 @@
 #include "engine/StampedItem.h"
 
 #include "engine/BatchJob.h"
-#include "engine/Placement.h"
+#include "engine/Compositor.h"
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFacts.h"
@@ -89,14 +89,17 @@ RECT CStampedItem::Destination(const CBatchJob& job) const {
     // Sizes come from the pictures this item actually holds, not from their files read once
     // more: a file deleted or rewritten since it was loaded would otherwise give a 0 x 0 or a
     // foreign size, and the stamp would silently be missing or cut while the item says "Done".
-    return ComputePlacement(job.GetSizeMode(), job.GetOverlayAnchor(), job.nSizeX, job.nSizeY,
-                            m_image.Width(), m_image.Height());
+    return PlacementSettings::Of(job).On(m_image.Width(), m_image.Height());
+}
+
+RECT CStampedItem::WholeOf(const CImageFile& overlay) {
+    return RECT{0, 0, SaturatingCast<LONG>(overlay.Width()),
+                SaturatingCast<LONG>(overlay.Height())};
 }
 
 ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overlay) {
     const RECT destRect = Destination(job);
-    const RECT sourceRect{0, 0, SaturatingCast<LONG>(overlay.Width()),
-                          SaturatingCast<LONG>(overlay.Height())};
+    const RECT sourceRect = WholeOf(overlay);
     m_reason.clear();
     if (overlay.IsEmpty())
         return Failed(ItemOutcome::ComposeFailed, "the overlay could not be read");
@@ -169,6 +172,24 @@ CStampedItem::EncodeLossless(const CBatchJob& job, const CImageFile& overlay,
     if (status == Ok)
         return ItemOutcome::Done;
     return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+}
+
+PreviewStamp CStampedItem::ComposePreview(GpImage* picture, UINT fullWidth, UINT fullHeight,
+                                          INT width, INT height, const CImageFile* overlay,
+                                          const PlacementSettings& placement) {
+    PreviewStamp stamp;
+    // 32-bit ARGB whatever the background's format: what the screen draws from.
+    stamp.image =
+        Compositor::NewCanvas(picture, width, height, PixelFormat32bppARGB, stamp.picture);
+    if (stamp.image == nullptr)
+        return stamp;
+    if (overlay != nullptr) {
+        const RECT destRect = placement.OnReduced(fullWidth, fullHeight, UINT(width), UINT(height));
+        stamp.mark = Compositor::DrawMark(stamp.image->hImage, overlay->GetImage(), picture,
+                                          WholeOf(*overlay), destRect);
+    }
+    ImageFacts::showAsSrgb(stamp.image->hImage, picture);
+    return stamp;
 }
 
 bool CStampedItem::ProfileIgnored() const {

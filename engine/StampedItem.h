@@ -4,6 +4,7 @@
 // this class, so they report the same outcome for the same fault.
 
 #include "engine/ImageFile.h"
+#include "engine/Placement.h"
 #include "imaging/PendingImageFile.h"
 #include "types/WinTypes.h"
 
@@ -27,6 +28,14 @@ inline constexpr const char* kProfileIgnoredText =
 // The library's answer for a file that did not load, told as the file's owner would want it
 // ("no such file", "a folder, not a picture", "an empty file", ...).
 std::string OpenFailureReason(const char* path, GpStatus status);
+
+// The preview of a stamp (CStampedItem::ComposePreview) and the library's answer to each of
+// its two drawings.
+struct PreviewStamp {
+    ImageRecordPtr image; // null only when memory ran out
+    GpStatus picture = Ok;
+    GpStatus mark = Ok; // Ok too when no overlay is drawn
+};
 
 class CStampedItem {
   public:
@@ -83,9 +92,22 @@ class CStampedItem {
 
     void Release() { m_image.Release(); }
 
+    // The picture of a background of fullWidth x fullHeight pixels as a run will stamp it,
+    // drawn at width x height for the screen: picture (the background decoded at its own size
+    // or already reduced) drawn into a new 32-bit ARGB bitmap of that size, and the whole
+    // overlay drawn as Compose draws it, where Compose places it on the full-size background,
+    // carried to the drawn size. The result is converted to sRGB for the screen. Unlike
+    // Compose it goes on after a failed drawing, so that each failure can be told, and keeps
+    // what could be drawn. overlay null: none is chosen, only the picture is drawn.
+    static PreviewStamp ComposePreview(GpImage* picture, UINT fullWidth, UINT fullHeight, INT width,
+                                       INT height, const CImageFile* overlay,
+                                       const PlacementSettings& placement);
+
   private:
     // Where the overlay goes on the loaded picture: its whole area scaled into the job's place.
     RECT Destination(const CBatchJob& job) const;
+    // The part of overlay that is stamped: all of it.
+    static RECT WholeOf(const CImageFile& overlay);
     ItemOutcome Failed(ItemOutcome outcome, std::string reason);
 
     CImageFile m_image;

@@ -4,10 +4,8 @@
 #include "app/framework/Wnd.h"
 #include "engine/BatchJob.h"
 #include "engine/DrawingSurface.h"
-#include "engine/Placement.h"
+#include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
-#include "imaging/ImageFacts.h"
-#include "imaging/ReducedMark.h"
 #include "res/Resource.h"
 
 #include <QFile>
@@ -21,13 +19,6 @@
 #include <cmath>
 
 namespace {
-
-// A rectangle of the full-size picture on the composed one, edges rounded to the nearest
-// pixel, so that a mark that ends at the picture's edge still does.
-RECT Scaled(const RECT& place, double sx, double sy) {
-    auto at = [](LONG v, double s) { return static_cast<LONG>(std::lround(v * s)); };
-    return RECT{at(place.left, sx), at(place.top, sy), at(place.right, sx), at(place.bottom, sy)};
-}
 
 // A file larger than this is not held whole: it is decoded as it is read.
 constexpr qint64 kWholeFileBytes = 64 * 1024 * 1024;
@@ -105,38 +96,20 @@ CSamplePreview::Result CSamplePreview::Compose(const Request& request) {
                               &reduced.hImage, nullptr, nullptr);
     GpImage* drawn = reduced.hImage != nullptr ? reduced.hImage : source.hImage;
 
-    ImageRecordPtr preview(ImageRecord::New());
-    if (preview == nullptr)
+    // An undecodable background has no size, so no bitmap is made either; both drawings then
+    // fail and are reported, and the box stays empty.
+    CImageFile overlay;
+    if (!request.overlay.empty())
+        overlay.LoadFromFile(request.overlay.c_str());
+    PreviewStamp stamp = CStampedItem::ComposePreview(
+        drawn, width, height, size.width(), size.height(),
+        request.overlay.empty() ? nullptr : &overlay, request.placement);
+    if (stamp.image == nullptr)
         return result;
-    // An undecodable background has no size, so this bitmap is not made either; every drawing
-    // below then fails and is reported, and the box stays empty.
-    preview->CreateBitmap(size.width(), size.height(), PixelFormat32bppARGB);
-    DrawingSurface surface = DrawingSurface::OnImage(preview->hImage);
-    GpStatus status = surface.DrawImage(drawn, 0, 0, size.width(), size.height());
-    if (status != Ok)
-        result.failures.push_back(status);
-
-    if (!request.overlay.empty()) {
-        ImageRecord overlay;
-        overlay.LoadImageFromFile(request.overlay.c_str());
-        // The engine's placement on the full-size background, carried to the composed size.
-        const RECT full = ComputePlacement(request.sizeMode, request.anchor, request.sizeX,
-                                           request.sizeY, width, height);
-        const RECT place = width == 0 || height == 0 ? full
-                                                     : Scaled(full, double(size.width()) / width,
-                                                              double(size.height()) / height);
-        // Drawn in the background's colour space and reduced to its size, as a run draws it.
-        const INT placeWidth = place.right - place.left;
-        const INT placeHeight = place.bottom - place.top;
-        status = surface.DrawImage(
-            ReducedMark::overlayFor(overlay.hImage, source.hImage, placeWidth, placeHeight).get(),
-            place.left, place.top, placeWidth, placeHeight);
+    for (GpStatus status : {stamp.picture, stamp.mark})
         if (status != Ok)
             result.failures.push_back(status);
-    }
-    surface.Close();
-    ImageFacts::showAsSrgb(preview->hImage, source.hImage);
-    result.image = std::move(preview);
+    result.image = std::move(stamp.image);
     return result;
 }
 
@@ -148,10 +121,7 @@ void CSamplePreview::Rebuild(CWnd& owner, const CBatchJob& job, const char* back
                      background != nullptr ? background : "",
                      background == nullptr,
                      job.szOverlayPath,
-                     job.GetSizeMode(),
-                     job.GetOverlayAnchor(),
-                     job.nSizeX,
-                     job.nSizeY,
+                     PlacementSettings::Of(job),
                      shownSize};
     m_stop = false;
     // Busy until the picture is on show; the window still answers meanwhile.

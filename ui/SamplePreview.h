@@ -10,6 +10,7 @@
 // has not started, and a picture finished after a newer request is dropped.
 
 #include "engine/ImageRecord.h"
+#include "engine/Placement.h"
 #include "types/WinTypes.h"
 
 #include <QObject>
@@ -71,8 +72,7 @@ class CSamplePreview {
         std::string background; // empty: the placeholder
         bool placeholder;
         std::string overlay;
-        DWORD sizeMode, anchor;
-        INT sizeX, sizeY;
+        PlacementSettings placement;
         QSize shown;
     };
     struct Result {

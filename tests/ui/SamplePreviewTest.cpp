@@ -552,7 +552,8 @@ struct ResponsiveCase {
     const char* name;
     const char* format;
     int width, height;
-    bool overlay; // Browse's choice too
+    bool overlay;   // Browse's choice too
+    int anchor = 9; // where the mark goes: 9 bottom right, 1 top left
 };
 void PrintTo(const ResponsiveCase& c, std::ostream* os) {
     *os << c.name;
@@ -569,7 +570,7 @@ TEST_P(PreviewResponsive, TheWindowAnswersWithin100MsAndThePreviewStaysSmall) {
     PreviewProbe dialog;
     double longest = -1;
     QSize composed;
-    QImage box;
+    QImage box, preview;
     auto threadMs = [] {
         timespec now{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -584,13 +585,15 @@ TEST_P(PreviewResponsive, TheWindowAnswersWithin100MsAndThePreviewStaysSmall) {
             last = threadMs();
         });
         tick.start(1);
+        dialog.GetJob().SetOverlayAnchor(c.anchor);
         dialog.AddFiles({Bytes(big)});
         if (c.overlay)
             dialog.SetOverlayAside(Bytes(mark).c_str()); // as "Browse..." takes a choice
         WaitFor([&] { return dialog.FinishPreview(0) != FALSE; }, 60000);
         tick.stop();
         longest = std::max(longest, threadMs() - last);
-        composed = PreviewPixels(dialog).size();
+        preview = PreviewPixels(dialog);
+        composed = preview.size();
         box = GrabPreviewBox(dialog);
         ClickControl(dialog, IDC_EXIT);
     });
@@ -602,16 +605,51 @@ TEST_P(PreviewResponsive, TheWindowAnswersWithin100MsAndThePreviewStaysSmall) {
     EXPECT_LE(std::max(composed.width(), composed.height()),
               2 * std::max(box.width(), box.height()))
         << composed.width() << " x " << composed.height();
-    // The picture fills the box's width; the mark sits at its bottom right corner.
+    // The picture fills the box's width; the mark sits at its anchor's corner.
     const int shownHeight = box.width() * c.height / c.width;
     const int top = (box.height() - shownHeight) / 2;
     EXPECT_TRUE(Near(box.pixel(box.width() / 2, box.height() / 2), kGreen)) << "centre";
-    const QRgb corner = box.pixel(box.width() - 3, top + shownHeight - 3);
+    const QRgb corner =
+        c.anchor == 1 ? box.pixel(2, top + 2) : box.pixel(box.width() - 3, top + shownHeight - 3);
     EXPECT_TRUE(Near(corner, c.overlay ? kRed : kGreen)) << "corner: " << Describe(corner);
+    if (!c.overlay)
+        return;
+    // The run's stamp of the picture, at the points of the preview around the mark's inner
+    // corner (a tenth of the picture in from its own), scaled: the same colours.
+    CImageFile overlay;
+    ASSERT_TRUE(overlay.LoadFromFile(Bytes(mark).c_str()));
+    CStampedItem item;
+    ASSERT_EQ(item.LoadAndCompose(dialog.GetJob(), Bytes(big).c_str(), overlay), ItemOutcome::Done);
+    CLSID png{};
+    CopyText(dialog.GetJob().szOutputFormat, "image/png");
+    ASSERT_GE(dialog.GetJob().FindOutputEncoder(png), 0);
+    const std::string stamped = PathIn(m_dir, "stamped.png");
+    ASSERT_EQ(item.Save(stamped.c_str(), &png), ItemOutcome::Done);
+    item.Release();
+    const QImage run(QString::fromLocal8Bit(stamped.c_str()));
+    ASSERT_EQ(run.size(), QSize(c.width, c.height));
+    const int in = c.anchor == 1 ? -3 : 3; // from the inner corner into the mark
+    const QPoint inner = c.anchor == 1 ? QPoint(composed.width(), composed.height()) / 10
+                                       : QPoint(composed.width(), composed.height()) * 9 / 10;
+    const struct {
+        const char* name;
+        QPoint at;
+        QColor colour;
+    } points[] = {{"inside the mark", inner + QPoint(in, in), kRed},
+                  {"beside the mark", inner + QPoint(-in, in), kGreen},
+                  {"across from the mark", inner + QPoint(in, -in), kGreen}};
+    for (const auto& p : points) {
+        const QPoint atRun((2 * p.at.x() + 1) * c.width / (2 * composed.width()),
+                           (2 * p.at.y() + 1) * c.height / (2 * composed.height()));
+        EXPECT_TRUE(Near(preview.pixel(p.at), p.colour)) << p.name << ", preview";
+        EXPECT_TRUE(Near(run.pixel(atRun), p.colour)) << p.name << ", run";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     SamplePreview, PreviewResponsive,
     ::testing::Values(ResponsiveCase{"Jpeg25Megapixels", "jpg", 6124, 4082, false},
-                      ResponsiveCase{"Png62MegapixelsWithOverlay", "png", 9682, 6454, true}),
+                      ResponsiveCase{"Png62MegapixelsWithOverlay", "png", 9682, 6454, true},
+                      ResponsiveCase{"Png5MegapixelsWithOverlayTopLeft", "png", 2700, 1800, true,
+                                     1}),
     [](const ::testing::TestParamInfo<ResponsiveCase>& info) { return info.param.name; });
