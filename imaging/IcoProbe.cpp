@@ -1,6 +1,7 @@
 #include "imaging/ImageFileProbe.h"
 
 #include "imaging/ByteOrder.h"
+
 #include <algorithm>
 #include <cstring>
 

@@ -1,6 +1,7 @@
 #include "imaging/ImageFileProbe.h"
 
 #include "imaging/ByteOrder.h"
+
 #include <cstring>
 
 // Walks the marker segments by their lengths and the entropy-coded data of every scan up to the

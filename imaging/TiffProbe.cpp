@@ -1,6 +1,7 @@
 #include "imaging/ImageFileProbe.h"
 
 #include "imaging/ByteOrder.h"
+
 #include <vector>
 
 // Checks that every strip or tile of the first directory lies inside the file.

@@ -1,6 +1,7 @@
 #include "imaging/ImageFileProbe.h"
 
 #include "imaging/ByteOrder.h"
+
 #include <cstring>
 
 ImageFileProbe::Result ImageFileProbe::probeWebP(const QByteArray& data) {
