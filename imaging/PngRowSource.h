@@ -1,5 +1,5 @@
 #pragma once
-// The rows of a picture as PNG stores them (see PngEncoder).
+// The picture side of the PNG encoder (see PngEncoder).
 
 #include <QImage>
 
