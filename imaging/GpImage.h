@@ -75,6 +75,7 @@ struct GpImage {
 
   private:
     void settleDecoded(QImage image, bool cmyk, bool throughProfile);
+    static void coverEveryIndex(QImage& image);
 
     QByteArray m_encoded;
     QByteArray m_readerFormat;

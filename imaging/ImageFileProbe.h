@@ -1,11 +1,17 @@
 #pragma once
 // Cheap structural checks of an encoded picture held in memory: which container it is, whether
 // the data that its headers declare is all there, and the pixel-format code that the Windows
-// library reports for it. Nothing here decodes pixels.
+// library reports for it. Nothing here decodes pixels. Every container is a row of one table
+// (kContainers) that sniffing, probing and the read budget all go through; each container's
+// walker is in a file of its own (JpegProbe.cpp, PngProbe.cpp, ...).
 
 #include "imaging/GdiPlus.h"
 
 #include <QByteArray>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
 
 class ImageFileProbe {
   public:
@@ -35,6 +41,25 @@ class ImageFileProbe {
     // go over the whole picture once per scan.
     static constexpr int kMaxJpegScans = 100;
 
+    // Room for metadata beside the pixels.
+    static constexpr std::uint64_t kMetadata = std::uint64_t(64) << 20;
+    // Further frames (GIF, WebP) or icons that a still picture's size says nothing about; also
+    // the bound for files that are left to Qt's own detection.
+    static constexpr std::uint64_t kSeveral = std::uint64_t(256) << 20;
+
+    struct ContainerRow {
+        Container container = Container::Unknown;
+        bool (*sniffs)(const QByteArray& head) = nullptr;
+        Result (*walk)(const QByteArray& data) = nullptr;
+        // What a pixel can take in the container's widest encoding; 0 when the picture's size
+        // says nothing of the file's (kSeveral is read).
+        std::uint64_t bytesPerPixel = 0;
+        // What the file may hold besides that picture.
+        std::uint64_t beyondPixels = kMetadata;
+    };
+    // Every container, in the order their first bytes are tried.
+    static const std::array<ContainerRow, 8> kContainers;
+
     static Container sniff(const QByteArray& head);
     static Result probe(const QByteArray& data);
 
@@ -54,6 +79,21 @@ class ImageFileProbe {
                               std::uint64_t* width, std::uint64_t* height);
 
   private:
+    static const ContainerRow* rowOf(Container container);
+
+    // What the walkers share.
+    static Result incomplete(Result r) {
+        r.complete = false;
+        return r;
+    }
+    static Result damaged(Result r) {
+        r.damaged = true;
+        return incomplete(r);
+    }
+    static bool startsWith(const QByteArray& data, const char* magic, std::size_t length);
+    static constexpr unsigned char kPngMagic[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+    // The walkers, one file each.
     static Result probeJpeg(const QByteArray& data);
     static Result probePng(const QByteArray& data);
     static Result probeGif(const QByteArray& data);
@@ -62,4 +102,6 @@ class ImageFileProbe {
     static Result probeWebP(const QByteArray& data);
     static Result probeIco(const QByteArray& data);
     static Result probeIcns(const QByteArray& data);
+    // ICO has no magic number (see IcoProbe.cpp).
+    static bool looksLikeIco(const QByteArray& head);
 };

@@ -1,5 +1,8 @@
 #include "imaging/PngEncoder.h"
 
+#include "imaging/PngRowFilter.h"
+#include "imaging/PngRowSource.h"
+
 #include <QColorSpace>
 #include <QThread>
 
@@ -27,8 +30,6 @@ constexpr int kTrialRows = 8;
 // nothing measurable in size, small enough that two threads share a 12 MP picture evenly.
 constexpr std::size_t kSegmentBytes = std::size_t(8) << 20;
 
-enum Filter : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
-
 void putUint32(std::uint8_t* at, std::uint32_t value) {
     at[0] = std::uint8_t(value >> 24);
     at[1] = std::uint8_t(value >> 16);
@@ -49,110 +50,6 @@ bool writeChunk(QIODevice* device, const char* type, const std::uint8_t* data, s
            (size == 0 ||
             device->write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size)) &&
            device->write(reinterpret_cast<const char*>(tail), 4) == 4;
-}
-
-// Filters one row of n bytes (bpp bytes per pixel); prior is the row above (zeros for the
-// first row). out receives n bytes.
-void filterRow(Filter filter, const std::uint8_t* row, const std::uint8_t* prior, int n, int bpp,
-               std::uint8_t* out) {
-    switch (filter) {
-    case None:
-        std::memcpy(out, row, std::size_t(n));
-        break;
-    case Sub:
-        std::memcpy(out, row, std::size_t(bpp));
-        for (int i = bpp; i < n; ++i)
-            out[i] = std::uint8_t(row[i] - row[i - bpp]);
-        break;
-    case Up:
-        for (int i = 0; i < n; ++i)
-            out[i] = std::uint8_t(row[i] - prior[i]);
-        break;
-    case Average:
-        for (int i = 0; i < bpp; ++i)
-            out[i] = std::uint8_t(row[i] - (prior[i] >> 1));
-        for (int i = bpp; i < n; ++i)
-            out[i] = std::uint8_t(row[i] - ((row[i - bpp] + prior[i]) >> 1));
-        break;
-    case Paeth:
-        for (int i = 0; i < bpp; ++i)
-            out[i] = std::uint8_t(row[i] - prior[i]); // left and upper-left are zero
-        for (int i = bpp; i < n; ++i) {
-            const int a = row[i - bpp];
-            const int b = prior[i];
-            const int c = prior[i - bpp];
-            const int pa = std::abs(b - c);
-            const int pb = std::abs(a - c);
-            const int pc = std::abs(a + b - 2 * c);
-            const int predicted = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-            out[i] = std::uint8_t(row[i] - predicted);
-        }
-        break;
-    }
-}
-
-// Reads rows of the picture as PNG stores them: RGB or RGBA (straight alpha), 8 bits each.
-class RowSource {
-  public:
-    RowSource(const QImage& image, bool alpha)
-        : m_image(image), m_target(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888),
-          m_direct(image.format() == m_target) {}
-
-    // Rows first .. first + count - 1; row pointers stay valid until the next call.
-    void load(int first, int count) {
-        m_first = first;
-        if (m_direct)
-            return;
-        const QImage view(m_image.constScanLine(first), m_image.width(), count,
-                          m_image.bytesPerLine(), m_image.format());
-        m_converted = view.convertToFormat(m_target);
-    }
-    const std::uint8_t* row(int y) const {
-        return m_direct ? m_image.constScanLine(y) : m_converted.constScanLine(y - m_first);
-    }
-    bool failed() const { return !m_direct && m_converted.isNull(); }
-
-  private:
-    const QImage& m_image;
-    QImage::Format m_target;
-    bool m_direct;
-    QImage m_converted;
-    int m_first = 0;
-};
-
-// The filter for a segment: each candidate filters the segment's first rows and is deflated
-// as the segment will be; the smallest wins. Guessing from the filtered bytes alone (sum of
-// deviations, as libpng does, or their entropy) picked filters that made photographs 15-20 %
-// larger than the best one, as deflate's matches decide more than single bytes do.
-Filter chooseFilter(const RowSource& source, int first, int rows, int n, int bpp, int level,
-                    const std::uint8_t* zeros) {
-    z_stream trial{};
-    if (deflateInit2(&trial, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return Paeth;
-    const std::size_t sampleBytes = std::size_t(rows) * std::size_t(n + 1);
-    std::vector<std::uint8_t> sample(sampleBytes);
-    std::vector<std::uint8_t> out(deflateBound(&trial, uLong(sampleBytes)) + 16);
-    Filter best = Paeth;
-    uLong bestSize = ~uLong(0);
-    for (Filter f : {None, Sub, Up, Average, Paeth}) {
-        for (int r = 0; r < rows; ++r) {
-            const int y = first + r;
-            std::uint8_t* at = sample.data() + std::size_t(r) * std::size_t(n + 1);
-            at[0] = f;
-            filterRow(f, source.row(y), y > 0 ? source.row(y - 1) : zeros, n, bpp, at + 1);
-        }
-        deflateReset(&trial);
-        trial.next_in = sample.data();
-        trial.avail_in = uInt(sampleBytes);
-        trial.next_out = out.data();
-        trial.avail_out = uInt(out.size());
-        if (deflate(&trial, Z_FINISH) == Z_STREAM_END && trial.total_out < bestSize) {
-            bestSize = trial.total_out;
-            best = f;
-        }
-    }
-    deflateEnd(&trial);
-    return best;
 }
 
 struct Segment {
@@ -191,11 +88,11 @@ void deflateSegment(const QImage& image, bool alpha, int level, bool last, Segme
 
     std::vector<std::uint8_t> filtered(static_cast<std::size_t>(n) + 1);
     std::vector<std::uint8_t> zeros(static_cast<std::size_t>(n), 0);
-    RowSource source(image, alpha);
+    PngRowSource source(image, alpha);
     uLong adler = adler32(0, nullptr, 0);
     bool ok = true;
     const int end = segment->firstRow + segment->rowCount;
-    Filter filter = Paeth;
+    PngRowFilter::Filter filter = PngRowFilter::Paeth;
     for (int block = segment->firstRow; block < end && ok; block += kBlockRows) {
         const int rows = std::min(kBlockRows, end - block);
         // The row above the block is loaded with it, so that its filters can see it.
@@ -205,12 +102,12 @@ void deflateSegment(const QImage& image, bool alpha, int level, bool last, Segme
             break;
         const std::uint8_t* above = block > 0 ? source.row(block - 1) : zeros.data();
         if (block == segment->firstRow)
-            filter = chooseFilter(source, block, std::min(rows, kTrialRows), n, bpp, level,
-                                  zeros.data());
+            filter = PngRowFilter::choose(source, block, std::min(rows, kTrialRows), n, bpp, level,
+                                          zeros.data());
         for (int y = block; y < block + rows; ++y) {
             const std::uint8_t* row = source.row(y);
             filtered[0] = filter;
-            filterRow(filter, row, above, n, bpp, filtered.data() + 1);
+            PngRowFilter::apply(filter, row, above, n, bpp, filtered.data() + 1);
             adler = adler32_z(adler, filtered.data(), filtered.size());
             stream.next_in = filtered.data();
             stream.avail_in = uInt(filtered.size());

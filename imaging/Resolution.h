@@ -26,4 +26,12 @@ struct Resolution {
     // place: a 72 MB file is not read back for three directory entries. False on a read or
     // write error.
     static bool writeTiff(int fd, const std::optional<Resolution>& resolution);
+
+    // unit, x and y as a file states them: nothing for a zero or absurd resolution.
+    static std::optional<Resolution> stated(Unit unit, double x, double y);
+
+  private:
+    // The fields of a TIFF held in memory (with writeTiff, in TiffResolution.cpp).
+    static std::optional<Resolution> readTiff(const QByteArray& data);
+    static void writeTiffBytes(QByteArray& data, const std::optional<Resolution>& resolution);
 };

@@ -20,3 +20,21 @@ TEST(ByteOrder, ReadsEachWidthInEachOrder) {
         EXPECT_EQ(le32(c.bytes), c.le32) << std::hex << c.be32;
     }
 }
+
+TEST(ByteOrder, ReadsInTheOrderATiffStates) {
+    const unsigned char bytes[8] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0xF8};
+    const struct {
+        const char* head;
+        std::uint32_t u16, u32;
+        std::uint64_t u64; // BigTIFF's offsets
+    } cases[] = {
+        {"II*", 0x0201, 0x04030201u, 0xF807060504030201u},
+        {"MM*", 0x0102, 0x01020304u, 0x01020304050607F8u},
+    };
+    for (const auto& c : cases) {
+        const ByteOrder order = ByteOrder::ofTiff(reinterpret_cast<const unsigned char*>(c.head));
+        EXPECT_EQ(order.u16(bytes), c.u16) << c.head;
+        EXPECT_EQ(order.u32(bytes), c.u32) << c.head;
+        EXPECT_EQ(order.u64(bytes), c.u64) << c.head;
+    }
+}

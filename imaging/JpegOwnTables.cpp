@@ -1,0 +1,138 @@
+#include "imaging/JpegOwnTables.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+// The order in which a block's coefficients are coded (zigzag), as indices in the block.
+constexpr std::array<int, 64> kZigzag = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+int magnitudeBits(int value) {
+    int bits = 0;
+    for (unsigned v = unsigned(value < 0 ? -value : value); v != 0; v >>= 1)
+        ++bits;
+    return bits;
+}
+
+} // namespace
+
+std::optional<JpegOwnTables::NewSymbols> JpegOwnTables::newSymbols(jpeg_decompress_struct& picture,
+                                                                   const JpegCoefficients& blocks,
+                                                                   const JpegMcuGrid& grid,
+                                                                   const QRect& changed) {
+    // One component is scanned block by block whatever its sampling; the walk below follows
+    // MCUs, which are single blocks only at 1x1.
+    const bool single = picture.num_components == 1;
+    if (picture.progressive_mode || picture.arith_code ||
+        picture.comps_in_scan != picture.num_components ||
+        (single &&
+         (picture.comp_info[0].h_samp_factor != 1 || picture.comp_info[0].v_samp_factor != 1)))
+        return std::nullopt;
+    NewSymbols found;
+    const auto owner = reinterpret_cast<j_common_ptr>(&picture);
+    const int columns = grid.columns(QRect(0, 0, grid.width, grid.height));
+    const int rows = grid.rows(QRect(0, 0, grid.width, grid.height));
+    const unsigned interval = picture.restart_interval;
+    for (int c = 0; c < picture.num_components; ++c) {
+        const jpeg_component_info& component = picture.comp_info[c];
+        JpegSymbolCounts& dc = found.dc[std::size_t(component.dc_tbl_no)];
+        JpegSymbolCounts& ac = found.ac[std::size_t(component.ac_tbl_no)];
+        // Blocks past the picture's edge inside an MCU are written as copies of the DC before.
+        dc.add(0);
+        ac.add(0);
+        const int h = component.h_samp_factor;
+        const int v = component.v_samp_factor;
+        const auto dcOf = [&](int blockRow, int blockColumn) {
+            return int(JpegMcuGrid::blockRow(owner, blocks, c, blockRow)[blockColumn][0]);
+        };
+        const int lastRealColumn = int(component.width_in_blocks) - 1;
+        const int first = changed.top();
+        const int last = std::min(rows - 1, changed.bottom() + 1);
+        const long start = long(first) * columns;
+        int before = start == 0 || (interval != 0 && start % interval == 0)
+                         ? 0
+                         : dcOf(first * v - 1, std::min(columns * h - 1, lastRealColumn));
+        for (int row = first; row <= last; ++row) {
+            for (int column = 0; column < columns; ++column) {
+                const long mcu = long(row) * columns + column;
+                if (interval != 0 && mcu % interval == 0)
+                    before = 0;
+                const bool redrawn = changed.contains(column, row);
+                for (int y = row * v; y < (row + 1) * v; ++y) {
+                    if (y >= int(component.height_in_blocks))
+                        continue;
+                    const JBLOCKROW line = JpegMcuGrid::blockRow(owner, blocks, c, y);
+                    for (int x = column * h; x < (column + 1) * h && x <= lastRealColumn; ++x) {
+                        const JCOEF* block = line[x];
+                        dc.add(magnitudeBits(block[0] - before));
+                        ++dc.blocks;
+                        before = block[0];
+                        if (!redrawn)
+                            continue;
+                        ++ac.blocks;
+                        int run = 0;
+                        for (int k = 1; k < 64; ++k) {
+                            const int value = block[kZigzag[std::size_t(k)]];
+                            if (value == 0) {
+                                ++run;
+                                continue;
+                            }
+                            for (; run > 15; run -= 16)
+                                ac.add(0xF0);
+                            ac.add((run << 4) | magnitudeBits(value));
+                            run = 0;
+                        }
+                        if (run > 0)
+                            ac.add(0x00);
+                    }
+                }
+            }
+        }
+    }
+    return found;
+}
+
+void JpegOwnTables::keep(const jpeg_decompress_struct& picture, jpeg_compress_struct& copy,
+                         const NewSymbols& symbols) {
+    const auto owner = reinterpret_cast<j_common_ptr>(&copy);
+    const auto take = [&](JHUFF_TBL* from, JHUFF_TBL*& to) {
+        if (from == nullptr)
+            return;
+        if (to == nullptr)
+            to = jpeg_alloc_huff_table(owner);
+        std::memcpy(to->bits, from->bits, sizeof(to->bits));
+        std::memcpy(to->huffval, from->huffval, sizeof(to->huffval));
+        to->sent_table = FALSE;
+    };
+    // The blocks each table codes in the whole scan, to weigh the picture's statistics.
+    const auto blocksOf = [&](int jpeg_component_info::*tableOf, std::size_t n) {
+        long blocks = 0;
+        for (int c = 0; c < picture.num_components; ++c) {
+            const jpeg_component_info& component = picture.comp_info[c];
+            if (std::size_t(component.*tableOf) == n)
+                blocks += long(component.width_in_blocks) * long(component.height_in_blocks);
+        }
+        return blocks;
+    };
+    const auto widen = [&](JHUFF_TBL* table, const JpegSymbolCounts& counts, long blocksInScan) {
+        if (table != nullptr && !counts.codedBy(*table))
+            extendHuffmanTable(&copy, *table, counts, blocksInScan);
+    };
+    for (std::size_t n = 0; n < NUM_HUFF_TBLS; ++n) {
+        take(picture.dc_huff_tbl_ptrs[n], copy.dc_huff_tbl_ptrs[n]);
+        take(picture.ac_huff_tbl_ptrs[n], copy.ac_huff_tbl_ptrs[n]);
+        widen(copy.dc_huff_tbl_ptrs[n], symbols.dc[n],
+              blocksOf(&jpeg_component_info::dc_tbl_no, n));
+        widen(copy.ac_huff_tbl_ptrs[n], symbols.ac[n],
+              blocksOf(&jpeg_component_info::ac_tbl_no, n));
+    }
+    for (int c = 0; c < picture.num_components; ++c) {
+        copy.comp_info[c].dc_tbl_no = picture.comp_info[c].dc_tbl_no;
+        copy.comp_info[c].ac_tbl_no = picture.comp_info[c].ac_tbl_no;
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The photograph's own Huffman tables kept for its stamped copy (see JpegCoefficientStamp).
+
+#include "imaging/JpegHuffmanExtension.h"
+#include "imaging/JpegMcuGrid.h"
+
+#include <optional>
+
+struct JpegOwnTables {
+    // The symbols of the copy's single sequential scan that are new once the MCUs in `changed`
+    // (MCU units) were replaced, per Huffman table: the changed MCUs' blocks and the DC
+    // differences of their MCU rows and the row after; the rest was coded so already.
+    struct NewSymbols {
+        std::array<JpegSymbolCounts, NUM_HUFF_TBLS> dc;
+        std::array<JpegSymbolCounts, NUM_HUFF_TBLS> ac;
+    };
+    // Empty when the copy's scans are not one sequential scan of every component in the
+    // picture's order, the only scans that can keep the picture's tables.
+    static std::optional<NewSymbols> newSymbols(jpeg_decompress_struct& picture,
+                                                const JpegCoefficients& blocks,
+                                                const JpegMcuGrid& grid, const QRect& changed);
+    // The copy takes the picture's Huffman tables and which component uses which, each widened
+    // to the new symbols it lacks codes for: written in one pass, where optimised tables cost a
+    // second pass over every block (as long as reading them all).
+    static void keep(const jpeg_decompress_struct& picture, jpeg_compress_struct& copy,
+                     const NewSymbols& symbols);
+};
