@@ -59,15 +59,6 @@ RECT ComputePlacement(DWORD sizeMode, DWORD anchor, INT nSizeX, INT nSizeY, UINT
     return rect;
 }
 
-void CBatchJob::GetOverlayRect(RECT& rect) const {
-    CImageFile overlay;
-    overlay.LoadFromFile(szOverlayPath);
-    rect.left = 0;
-    rect.top = 0;
-    rect.right = SaturatingCast<LONG>(overlay.Width());
-    rect.bottom = SaturatingCast<LONG>(overlay.Height());
-}
-
 void CBatchJob::GetPlacementRect(RECT& rect) const {
     CImageFile background;
     if (!fileList.empty())

@@ -3,10 +3,13 @@
 
 #include "PreviewTestSupport.h"
 
+#include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
+#include "imaging/OutputFolder.h"
 
 #include <QColorSpace>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <time.h>
@@ -530,13 +533,16 @@ TEST_F(SamplePreviewTest, ShowsAReducedMarkAsARunStampsIt) {
     CImageFile overlay;
     ASSERT_TRUE(overlay.LoadFromFile(mark.c_str()));
     CStampedItem item;
-    ASSERT_EQ(item.LoadAndCompose(dialog.GetJob(), Bytes(background).c_str(), overlay),
-              ItemOutcome::Done);
+    ASSERT_EQ(item.Load(Bytes(background).c_str()), ItemOutcome::Done);
+    ASSERT_EQ(item.Compose(dialog.GetJob().Choices(), overlay), ItemOutcome::Done);
     CLSID png{};
     CopyText(dialog.GetJob().szOutputFormat, "image/png");
     ASSERT_GE(dialog.GetJob().FindOutputEncoder(png), 0);
     const std::string stamped = PathIn(m_dir, "stamped.png");
-    ASSERT_EQ(item.Save(stamped.c_str(), &png), ItemOutcome::Done);
+    const OutputFolder folder(QFile::encodeName(m_dir.path()));
+    PendingImageFile file;
+    ASSERT_EQ(item.Encode(file, folder, &png), ItemOutcome::Done);
+    ASSERT_EQ(item.PutInPlace(file, "stamped.png"), ItemOutcome::Done);
     const QImage run(QString::fromLocal8Bit(stamped.c_str()));
     ASSERT_EQ(shown.size(), run.size());
     for (int y = 0; y < run.height(); ++y)
