@@ -5,6 +5,7 @@
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
 #include "engine/MachineShare.h"
+#include "engine/OverlayCheck.h"
 #include "engine/StampPipeline.h"
 #include "engine/TextHelpers.h"
 
@@ -41,12 +42,10 @@ UINT ProcessingThreadProc(void* pJob) {
 
     Report(*job, WM_BATCH_START);
 
-    // A failed load leaves the overlay empty; every compose then fails and says so. Every
-    // thread of the pipeline draws from it, so it is decoded once here; one that does not
-    // decode is let go, which fails every compose the same way.
+    // An overlay that does not load or decode is left empty; every compose then fails and says
+    // so. Every thread of the pipeline draws from it, so it is decoded once here.
     CImageFile overlay;
-    if (overlay.LoadFromFile(job->szOverlayPath) && !overlay.DecodeNow())
-        overlay.Release();
+    CheckOverlay(job->szOverlayPath, OverlayDepth::Pixels, overlay);
 
     // The pictures after the one in progress are loaded, stamped and encoded ahead, each into
     // a file without a name; an item takes its number and name only in its own turn, so the

@@ -1,8 +1,9 @@
 #include "cli/BatchRunner.h"
 
 #include "cli/ProgressLine.h"
-#include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
+#include "engine/OverlayCheck.h"
+#include "engine/RunSettings.h"
 #include "engine/TextHelpers.h"
 
 #include <QJsonDocument>
@@ -72,7 +73,7 @@ const char* StopCause(int signalNumber) {
 }
 
 // The problem with the names the run would write, found before any work, or nothing.
-std::optional<std::string> NamesProblem(const CliOptions& options, const CBatchJob& job,
+std::optional<std::string> NamesProblem(const CliOptions& options, const RunSettings& run,
                                         const std::vector<PipelineItem>& items) {
     if (items.empty())
         return std::nullopt;
@@ -85,12 +86,11 @@ std::optional<std::string> NamesProblem(const CliOptions& options, const CBatchJ
         return "--first-number " + std::to_string(options.firstNumber) + ": this list needs " +
                "numbers up to " + std::to_string(largest) + ", past the largest, " +
                std::to_string(kLargest);
-    char path[MAX_PATH];
-    job.MakeOutputPathFor(static_cast<std::int32_t>(largest), path, MAX_PATH);
-    const std::string name = FileNameOrPath(path);
+    const std::string path = run.OutputPath(static_cast<std::int32_t>(largest));
+    const std::string name = FileNameOrPath(path.c_str());
     const long nameMax = ::pathconf(options.outputDir.c_str(), _PC_NAME_MAX);
     const std::size_t limit = nameMax > 0 ? static_cast<std::size_t>(nameMax) : NAME_MAX;
-    if (path[0] == '\0' || name.size() > limit)
+    if (path.empty() || name.size() > limit)
         return "--template '" + Printable(options.nameTemplate) + "': names such as '" +
                Printable(name) + "' are longer than the output folder takes (" +
                std::to_string(limit) + " bytes a name, " + std::to_string(MAX_PATH - 1) +
@@ -100,16 +100,14 @@ std::optional<std::string> NamesProblem(const CliOptions& options, const CBatchJ
 
 // Takes out the items whose output name already holds a file (numbering by position names
 // every item before the run) and logs them as skipped.
-std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const CBatchJob& job,
+std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const RunSettings& run,
                                           std::vector<PipelineItem> items, std::FILE* out) {
     std::vector<PipelineItem> left;
     for (PipelineItem& item : items) {
-        char path[MAX_PATH];
-        job.MakeOutputPathFor(
-            static_cast<std::int32_t>(std::int64_t{options.firstNumber} + item.position), path,
-            MAX_PATH);
+        const std::string path = run.OutputPath(
+            static_cast<std::int32_t>(std::int64_t{options.firstNumber} + item.position));
         struct stat info {};
-        if (path[0] == '\0' || ::lstat(path, &info) != 0) {
+        if (path.empty() || ::lstat(path.c_str(), &info) != 0) {
             left.push_back(std::move(item));
             continue;
         }
@@ -124,30 +122,34 @@ std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const CBatc
                          QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
         } else if (!options.quiet) {
             std::fprintf(out, "%s ... Skipped: %s exists\n", ItemName(item.path).c_str(),
-                         Printable(FileNameOrPath(path)).c_str());
+                         Printable(FileNameOrPath(path.c_str())).c_str());
         }
     }
     std::fflush(out);
     return left;
 }
 
-void Fill(CBatchJob& job, const CliOptions& options, const CImageFile& overlay) {
-    CopyText(job.szOverlayPath, options.overlayPath.c_str());
-    CopyText(job.szOutputDir, options.outputDir.c_str());
-    CopyText(job.szOutputFormat, options.mimeType.c_str());
-    CopyText(job.szNameTemplate, options.nameTemplate.c_str());
-    job.nSerial = options.firstNumber;
-    job.SetOverlayAnchor(options.anchor);
+RunSettings Fill(const CliOptions& options, const CImageFile& overlay) {
+    RunChoices choices;
+    choices.overlayPath = options.overlayPath;
+    choices.outputDir = options.outputDir;
+    choices.mimeType = options.mimeType;
+    choices.nameTemplate = options.nameTemplate;
+    choices.firstNumber = options.firstNumber;
+    choices.anchor = OverlayAnchorOf(MakeJobFlags(0, options.anchor));
     if (options.sizeGiven) {
-        job.SetSizeMode(options.sizePercent ? SizeModePercent : SizeModePixels);
-        job.nSizeX = options.sizeX;
-        job.nSizeY = options.sizeY;
+        choices.sizeMode = options.sizePercent ? SizeModePercent : SizeModePixels;
+        choices.sizeX = options.sizeX;
+        choices.sizeY = options.sizeY;
     } else {
         // As the windowed program does once an overlay is chosen: its own size in pixels.
-        job.SetSizeMode(SizeModePixels);
-        job.nSizeX = static_cast<std::int32_t>(overlay.Width());
-        job.nSizeY = static_cast<std::int32_t>(overlay.Height());
+        choices.sizeMode = SizeModePixels;
+        choices.sizeX = static_cast<std::int32_t>(overlay.Width());
+        choices.sizeY = static_cast<std::int32_t>(overlay.Height());
     }
+    return RunSettings(std::move(choices),
+                       {options.jobs, options.numbering, options.dryRun, options.memoryLimit,
+                        options.metadata, options.jpegQuality});
 }
 
 // False when the line could not be written (errno tells why).
@@ -221,15 +223,12 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     // Every item would fail with an overlay that does not decode; better said once, up front.
     CImageFile overlay;
     GpStatus loaded = InvalidParameter;
-    if (options.overlayPath.size() >= MAX_PATH ||
-        !overlay.LoadFromFile(options.overlayPath.c_str(), &loaded) || !overlay.DecodeNow()) {
-        const std::string why = options.overlayPath.size() >= MAX_PATH
-                                    ? "longer than " + std::to_string(MAX_PATH - 1) + " bytes"
-                                : loaded == Ok
-                                    ? std::string("damaged picture data")
-                                    : OpenFailureReason(options.overlayPath.c_str(), loaded);
+    const OverlayProblem unusable =
+        CheckOverlay(options.overlayPath, OverlayDepth::Pixels, overlay, &loaded);
+    if (unusable != OverlayProblem::None) {
         std::fprintf(streams.err, "pictorum-batch: --overlay '%s': %s\n",
-                     Printable(options.overlayPath).c_str(), why.c_str());
+                     Printable(options.overlayPath).c_str(),
+                     OverlayProblemText(unusable, options.overlayPath, loaded).c_str());
         return kExitBadUsage;
     }
 
@@ -244,17 +243,14 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
             items.push_back(PipelineItem{list[i], position});
     }
 
-    CBatchJob job;
-    Fill(job, options, overlay);
-    if (const auto names = NamesProblem(options, job, items)) {
+    const RunSettings run = Fill(options, overlay);
+    if (const auto names = NamesProblem(options, run, items)) {
         std::fprintf(streams.err, "pictorum-batch: %s\n", names->c_str());
         return kExitBadUsage;
     }
     if (options.skipExisting)
-        items = WithoutExisting(options, job, std::move(items), streams.out);
-    CStampPipeline pipeline(job, overlay,
-                            {options.jobs, options.numbering, options.dryRun, options.memoryLimit,
-                             options.metadata, options.jpegQuality});
+        items = WithoutExisting(options, run, std::move(items), streams.out);
+    CStampPipeline pipeline(run, overlay);
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
     std::size_t failed = 0;

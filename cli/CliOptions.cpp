@@ -62,21 +62,8 @@ std::vector<Encoder> InstalledEncoders() {
         const std::size_t slash = encoder.mime.find('/');
         if (slash != std::string::npos)
             encoder.names.push_back(Lower(encoder.mime.substr(slash + 1)));
-        if (codec.FilenameExtension != nullptr) {
-            const std::string patterns =
-                FromWideText(codec.FilenameExtension).value_or(std::string());
-            std::size_t from = 0;
-            while (from < patterns.size()) {
-                std::size_t to = patterns.find(';', from);
-                if (to == std::string::npos)
-                    to = patterns.size();
-                const std::string pattern = patterns.substr(from, to - from);
-                const std::size_t dot = pattern.rfind('.');
-                if (dot != std::string::npos)
-                    encoder.names.push_back(Lower(pattern.substr(dot + 1)));
-                from = to + 1;
-            }
-        }
+        for (const std::string& extension : EncoderExtensions(codec))
+            encoder.names.push_back(Lower(extension));
         result.push_back(std::move(encoder));
     }
     return result;

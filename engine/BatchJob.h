@@ -1,6 +1,8 @@
 #pragma once
-// The one record of a batch: its settings, the list of backgrounds still to process, and the
-// two fields through which a run is steered (the progress window and the run flag).
+// The windowed program's record of a batch: what the user chose, the list of backgrounds still
+// to process, the running number, and the two fields through which a run is steered (the
+// progress window and the run flag). A run reads the choices once, as a RunSettings, when it
+// starts.
 
 #include "types/WinTypes.h"
 
@@ -30,6 +32,12 @@ constexpr DWORD MakeJobFlags(DWORD sizeMode, DWORD anchor) {
            ((anchor << OverlayAnchorShift) & OverlayAnchorMask);
 }
 
+struct RunChoices;
+
+// Gives next as number and uses it up; false once the largest number has been used (spent is
+// then set: numbers never wrap round to negative ones).
+bool TakeRunningNumber(std::int32_t& next, bool& spent, std::int32_t& number);
+
 class CBatchJob {
   public:
     explicit CBatchJob(HWND hProgressWnd = nullptr);
@@ -57,9 +65,11 @@ class CBatchJob {
     bool IsRunning() const { return bRunning.load(std::memory_order_relaxed) != 0; }
     void SetRunning(bool running) { bRunning.store(running ? 1u : 0u, std::memory_order_relaxed); }
 
-    // Placement: the whole overlay of szOverlayPath, and where it goes on the first background
-    // of fileList. Each decodes its file's header anew; an undecodable file counts as 0 x 0.
-    void GetOverlayRect(RECT& rect) const;
+    // The choices as they stand now (see RunSettings.h).
+    RunChoices Choices() const;
+
+    // Where the overlay goes on the first background of fileList. Decodes its file's header
+    // anew; an undecodable file counts as 0 x 0.
     void GetPlacementRect(RECT& rect) const;
 
     // Encoder whose MIME type is szOutputFormat (exact, case-sensitive): its position in the

@@ -32,3 +32,29 @@ int EncoderList::Find(const char* mimeType) const {
     const auto wide = ToWidePath(mimeType);
     return wide ? Find(wide->c_str()) : -1;
 }
+
+std::vector<std::string> EncoderExtensions(const ImageCodecInfo& codec) {
+    std::vector<std::string> extensions;
+    if (codec.FilenameExtension == nullptr)
+        return extensions;
+    const std::string patterns = FromWideText(codec.FilenameExtension).value_or(std::string());
+    std::size_t from = 0;
+    while (from < patterns.size()) {
+        std::size_t to = patterns.find(';', from);
+        if (to == std::string::npos)
+            to = patterns.size();
+        const std::string pattern = patterns.substr(from, to - from);
+        const std::size_t dot = pattern.rfind('.');
+        if (dot != std::string::npos)
+            extensions.push_back(pattern.substr(dot + 1));
+        from = to + 1;
+    }
+    return extensions;
+}
+
+std::string EncoderPatterns(const ImageCodecInfo& codec) {
+    std::string patterns;
+    for (const std::string& extension : EncoderExtensions(codec))
+        patterns += (patterns.empty() ? "*." : ";*.") + extension;
+    return patterns;
+}

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
+#include <vector>
 
 class EncoderList {
   public:
@@ -35,3 +37,11 @@ class EncoderList {
     std::unique_ptr<std::byte[]> m_buffer;
     UINT m_count = 0;
 };
+
+// The file extensions an encoder's FilenameExtension lists ("*.TIF;*.TIFF" gives TIF and TIFF),
+// without the dot, letter case kept, in the list's order: the first is the one its outputs are
+// named with. None when the encoder has no such text or it does not convert to 8-bit text.
+std::vector<std::string> EncoderExtensions(const ImageCodecInfo& codec);
+
+// Those extensions as the file dialogs' patterns take them: "*.TIF;*.TIFF".
+std::string EncoderPatterns(const ImageCodecInfo& codec);

@@ -2,6 +2,7 @@
 
 #include "engine/TextHelpers.h"
 #include "imaging/GpImage.h"
+#include "imaging/ImageFileAccess.h"
 #include "imaging/ImageSaver.h"
 
 CImageFile::~CImageFile() {
@@ -53,8 +54,7 @@ void CImageFile::ReduceForEncoder(const CLSID& encoder) {
 bool CImageFile::SaveToFile(const char* path, const CLSID& encoder) const {
     if (m_pRecord == nullptr)
         return false;
-    const auto wide = ToWidePath(path);
-    if (!wide)
+    if (path == nullptr)
         return false;
-    return GdipSaveImageToFile(m_pRecord->hImage, wide->c_str(), &encoder, nullptr) == Ok;
+    return ImageFileAccess::save(m_pRecord->hImage, path, &encoder) == Ok;
 }

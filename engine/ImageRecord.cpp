@@ -1,6 +1,6 @@
 #include "engine/ImageRecord.h"
 
-#include "engine/TextHelpers.h"
+#include "imaging/ImageFileAccess.h"
 
 #include <new>
 
@@ -42,17 +42,14 @@ template <class Make> GpStatus Fill(GpImage*& handle, Make make) {
 } // namespace
 
 GpStatus ImageRecord::CreateBitmapFromFile(const char* path) {
-    const auto wide = ToWidePath(path);
     return Fill(hImage, [&](GpImage** out) {
-        return wide ? GdipCreateBitmapFromFile(wide->c_str(), out) : InvalidParameter;
+        return path != nullptr ? ImageFileAccess::load(path, out) : InvalidParameter;
     });
 }
 
 GpStatus ImageRecord::LoadImageFromFile(const char* path) {
-    const auto wide = ToWidePath(path);
-    return Fill(hImage, [&](GpImage** out) {
-        return wide ? GdipLoadImageFromFile(wide->c_str(), out) : InvalidParameter;
-    });
+    // Every raster file is a bitmap: the two ways are one.
+    return CreateBitmapFromFile(path);
 }
 
 GpStatus ImageRecord::CreateBitmapFromResource(HINSTANCE instance, int resourceId) {

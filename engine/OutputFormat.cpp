@@ -1,33 +1,41 @@
+// The job read as a run reads it: its choices, the output encoder and the output paths.
 #include "engine/BatchJob.h"
-#include "engine/EncoderList.h"
+#include "engine/RunSettings.h"
 #include "engine/TextHelpers.h"
 
-#include <string>
-
 int CBatchJob::FindOutputEncoder(CLSID& classId) const {
-    const EncoderList encoders;
-    const int position = encoders.Find(szOutputFormat);
-    if (position >= 0)
-        classId = encoders[static_cast<UINT>(position)].Clsid;
-    return position;
+    const RunSettings settings = RunSettings::FromJob(*this);
+    if (settings.Encoder() != nullptr)
+        classId = *settings.Encoder();
+    return settings.EncoderPosition();
 }
 
 int CBatchJob::GetOutputExtension(char* buffer, int length) const {
-    const EncoderList encoders;
-    const int position = encoders.Find(szOutputFormat);
-    if (position < 0)
-        return position;
-    const ImageCodecInfo& codec = encoders[static_cast<UINT>(position)];
-    if (codec.FilenameExtension == nullptr || buffer == nullptr || length <= 0)
-        return position;
-    // Only the first pattern counts: "*.TIF;*.TIFF" gives TIF.
-    std::wstring patterns(codec.FilenameExtension);
-    patterns = patterns.substr(0, patterns.find(L';'));
-    const auto text = FromWideText(patterns.c_str());
-    if (!text)
-        return position;
-    const std::size_t dot = text->find('.');
-    if (dot != std::string::npos)
-        CopyText(buffer, text->c_str() + dot + 1, static_cast<std::size_t>(length));
-    return position;
+    const RunSettings settings = RunSettings::FromJob(*this);
+    if (!settings.Extension().empty() && buffer != nullptr && length > 0)
+        CopyText(buffer, settings.Extension().c_str(), static_cast<std::size_t>(length));
+    return settings.EncoderPosition();
+}
+
+RunChoices CBatchJob::Choices() const {
+    RunChoices choices;
+    choices.overlayPath = szOverlayPath;
+    choices.sizeMode = GetSizeMode();
+    choices.sizeX = nSizeX;
+    choices.sizeY = nSizeY;
+    choices.anchor = GetOverlayAnchor();
+    choices.outputDir = szOutputDir;
+    choices.mimeType = szOutputFormat;
+    choices.nameTemplate = szNameTemplate;
+    choices.firstNumber = nSerial;
+    return choices;
+}
+
+void CBatchJob::MakeOutputPathFor(std::int32_t number, char* buffer, int length) const {
+    if (buffer == nullptr || length <= 0)
+        return;
+    // A cut path would name a different file: write none rather than that one.
+    const std::string path =
+        RunSettings::FromJob(*this).OutputPath(number, static_cast<std::size_t>(length));
+    CopyText(buffer, path.c_str(), static_cast<std::size_t>(length));
 }

@@ -37,15 +37,19 @@ std::string FormatOutputName(const std::string& nameTemplate, int number) {
     return name;
 }
 
-bool CBatchJob::TakeSerial(std::int32_t& number) {
-    if (bSerialSpent)
+bool TakeRunningNumber(std::int32_t& next, bool& spent, std::int32_t& number) {
+    if (spent)
         return false;
-    number = nSerial;
-    if (nSerial == INT32_MAX)
-        bSerialSpent = true;
+    number = next;
+    if (next == INT32_MAX)
+        spent = true;
     else
-        ++nSerial;
+        ++next;
     return true;
+}
+
+bool CBatchJob::TakeSerial(std::int32_t& number) {
+    return TakeRunningNumber(nSerial, bSerialSpent, number);
 }
 
 void CBatchJob::MakeOutputPath(char* buffer, int length) {
@@ -55,27 +59,4 @@ void CBatchJob::MakeOutputPath(char* buffer, int length) {
     } else if (buffer != nullptr && length > 0) {
         buffer[0] = '\0';
     }
-}
-
-void CBatchJob::MakeOutputPathFor(std::int32_t number, char* buffer, int length) const {
-    const std::string name = FormatOutputName(szNameTemplate, number);
-    char extension[MAX_PATH] = {};
-    GetOutputExtension(extension, MAX_PATH);
-
-    std::string path = szOutputDir;
-    // The root folder, or one given with its slash, takes no second one.
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += name;
-    path += '.';
-    path += extension;
-
-    if (buffer == nullptr || length <= 0)
-        return;
-    // A cut path would name a different file: write none rather than that one.
-    if (path.size() + 1 > static_cast<std::size_t>(length)) {
-        buffer[0] = '\0';
-        return;
-    }
-    CopyText(buffer, path.c_str(), static_cast<std::size_t>(length));
 }

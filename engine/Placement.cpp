@@ -2,6 +2,7 @@
 
 #include "engine/BatchJob.h"
 #include "engine/ImageFile.h"
+#include "engine/RunSettings.h"
 #include "engine/SaturatingCast.h"
 
 #include <cmath>
@@ -59,8 +60,8 @@ RECT ComputePlacement(DWORD sizeMode, DWORD anchor, INT nSizeX, INT nSizeY, UINT
     return rect;
 }
 
-PlacementSettings PlacementSettings::Of(const CBatchJob& job) {
-    return PlacementSettings{job.GetSizeMode(), job.GetOverlayAnchor(), job.nSizeX, job.nSizeY};
+PlacementSettings PlacementSettings::Of(const RunChoices& run) {
+    return PlacementSettings{run.sizeMode, run.anchor, run.sizeX, run.sizeY};
 }
 
 RECT PlacementSettings::On(UINT width, UINT height) const {
@@ -78,18 +79,9 @@ RECT PlacementSettings::OnReduced(UINT width, UINT height, UINT shownWidth,
     return RECT{at(full.left, sx), at(full.top, sy), at(full.right, sx), at(full.bottom, sy)};
 }
 
-void CBatchJob::GetOverlayRect(RECT& rect) const {
-    CImageFile overlay;
-    overlay.LoadFromFile(szOverlayPath);
-    rect.left = 0;
-    rect.top = 0;
-    rect.right = SaturatingCast<LONG>(overlay.Width());
-    rect.bottom = SaturatingCast<LONG>(overlay.Height());
-}
-
 void CBatchJob::GetPlacementRect(RECT& rect) const {
     CImageFile background;
     if (!fileList.empty())
         background.LoadFromFile(fileList.front().c_str());
-    rect = PlacementSettings::Of(*this).On(background.Width(), background.Height());
+    rect = PlacementSettings::Of(Choices()).On(background.Width(), background.Height());
 }

@@ -5,7 +5,7 @@
 
 #include "types/WinTypes.h"
 
-class CBatchJob;
+struct RunChoices;
 
 // sizeMode and anchor are the decoded dwFlags fields (0-15). A sizeMode other than 1
 // (pixels) is percent; anchors 0 and 10-15 are placed like 1 (top-left).
@@ -20,7 +20,7 @@ struct PlacementSettings {
     INT sizeX = 0;
     INT sizeY = 0;
 
-    static PlacementSettings Of(const CBatchJob& job);
+    static PlacementSettings Of(const RunChoices& run);
     // Where the overlay goes on a background of width x height pixels (ComputePlacement).
     RECT On(UINT width, UINT height) const;
     // Where it goes on a copy of such a background drawn at shownWidth x shownHeight: the

@@ -6,7 +6,6 @@
 #include "imaging/OutputFolder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -16,12 +15,6 @@
 namespace {
 
 const char* const kNoNumberLeft = "no number left: the largest is 2147483647";
-
-// Where an output path made in folder (see CBatchJob::MakeOutputPathFor) names its file.
-std::size_t NameStart(const char* folder) {
-    const std::size_t length = std::strlen(folder);
-    return length > 0 && folder[length - 1] == '/' ? length : length + 1;
-}
 
 // What a file was when an item was begun: a file replaced, rewritten or deleted since then
 // differs in one of these. Its absence counts as a state of its own.
@@ -66,7 +59,14 @@ struct CStampPipeline::Slot {
 };
 
 CStampPipeline::CStampPipeline(CBatchJob& job, const CImageFile& overlay, Settings settings)
-    : m_job(job), m_overlay(overlay), m_settings(settings) {
+    : m_job(&job), m_overlay(overlay), m_settings(settings) {
+    if (m_settings.jobs < 1)
+        m_settings.jobs = 1;
+}
+
+CStampPipeline::CStampPipeline(const RunSettings& run, const CImageFile& overlay)
+    : m_run(run), m_nextNumber(run.Choices().firstNumber), m_overlay(overlay),
+      m_settings(run.Options()) {
     if (m_settings.jobs < 1)
         m_settings.jobs = 1;
 }
@@ -91,11 +91,12 @@ void CStampPipeline::Start(std::vector<PipelineItem> items) {
     m_budget = m_settings.memoryBudget;
     if (m_budget == 0)
         m_budget = std::max<std::uint64_t>(AvailableMemoryBytes() / 2, 256u << 20);
-    m_haveEncoder = m_job.FindOutputEncoder(m_encoder) >= 0;
-    m_folder = std::make_unique<OutputFolder>(QByteArray(m_job.szOutputDir));
+    if (m_job != nullptr)
+        m_run.emplace(RunSettings::FromJob(*m_job, m_settings));
+    m_folder = std::make_unique<OutputFolder>(QByteArray::fromStdString(m_run->OutputDir()));
     for (const PipelineItem& item : m_items)
         m_folder->protect(QByteArray::fromStdString(item.Path()));
-    m_folder->protect(QByteArray(m_job.szOverlayPath));
+    m_folder->protect(QByteArray::fromStdString(m_run->OverlayPath()));
     if (!m_settings.dryRun)
         m_folder->removeLeftovers();
     if (m_settings.jobs < 2)
@@ -141,7 +142,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     slot.source = FileState::Of(m_items[index].Path());
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
-    const CLSID* encoder = m_haveEncoder ? &m_encoder : nullptr;
+    const CLSID* encoder = m_run->Encoder();
     slot.stamped = stamped.Load(m_items[index].Path().c_str(), encoder);
     // Only the header is known so far: the pixels are decoded once the picture is admitted.
     const std::uint64_t bytes = slot.stamped == ItemOutcome::Done ? stamped.MemoryNeeded() : 0;
@@ -152,12 +153,12 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     // nothing and decodes as ever.
     std::optional<ItemOutcome> lossless;
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun && m_settings.jpegQuality == 0)
-        lossless = stamped.EncodeLossless(m_job, m_overlay, slot.file, *m_folder, encoder,
-                                          &m_stopping, m_settings.metadata);
+        lossless = stamped.EncodeLossless(m_run->Choices(), m_overlay, slot.file, *m_folder,
+                                          encoder, &m_stopping, m_settings.metadata);
     if (slot.stamped == ItemOutcome::Done && !lossless) {
         stamped.DecodeNow();
         m_stamping.acquire();
-        slot.stamped = stamped.Compose(m_job, m_overlay);
+        slot.stamped = stamped.Compose(m_run->Choices(), m_overlay);
         m_stamping.release();
     }
     slot.profileIgnored = slot.stamped == ItemOutcome::Done && stamped.ProfileIgnored();
@@ -217,11 +218,11 @@ PipelineReport CStampPipeline::Finish() {
     PipelineReport report{&m_items[index], {}, slot.stamped, slot.reason, slot.profileIgnored};
     if (slot.stamped == ItemOutcome::Done) {
         report.outputPath = OutputPathFor(index, &report.reason);
-        const std::string name = report.outputPath.substr(
-            std::min(report.outputPath.size(), NameStart(m_job.szOutputDir)));
+        const std::string name =
+            report.outputPath.substr(std::min(report.outputPath.size(), m_run->NameStart()));
         if (m_settings.dryRun) {
-            report.outcome =
-                m_haveEncoder && !name.empty() ? ItemOutcome::Done : ItemOutcome::SaveFailed;
+            report.outcome = m_run->Encoder() != nullptr && !name.empty() ? ItemOutcome::Done
+                                                                          : ItemOutcome::SaveFailed;
         } else if (slot.encoded != ItemOutcome::Done) {
             report.outcome = slot.encoded;
         } else if (name.empty()) {
@@ -245,25 +246,30 @@ std::string CStampPipeline::OutputPathFor(std::size_t index, std::string* reason
     std::int64_t number = 0;
     if (m_settings.numbering == Numbering::Running) {
         std::int32_t taken = 0;
-        if (!m_job.TakeSerial(taken)) {
+        if (!TakeNumber(taken)) {
             *reason = kNoNumberLeft;
             return {};
         }
         number = taken;
     } else {
-        number = std::int64_t{m_job.nSerial} + m_items[index].position;
+        number = std::int64_t{m_run->Choices().firstNumber} + m_items[index].position;
     }
     if (number > std::numeric_limits<std::int32_t>::max()) {
         *reason = kNoNumberLeft;
         return {};
     }
-    char outputPath[MAX_PATH] = {};
-    m_job.MakeOutputPathFor(static_cast<std::int32_t>(number), outputPath, MAX_PATH);
-    if (outputPath[0] == '\0' || std::strlen(outputPath) <= NameStart(m_job.szOutputDir)) {
+    std::string outputPath = m_run->OutputPath(static_cast<std::int32_t>(number));
+    if (outputPath.size() <= m_run->NameStart()) {
         *reason = "the output path is too long";
         return {};
     }
     return outputPath;
+}
+
+bool CStampPipeline::TakeNumber(std::int32_t& number) {
+    if (m_job != nullptr)
+        return m_job->TakeSerial(number);
+    return TakeRunningNumber(m_nextNumber, m_numbersSpent, number);
 }
 
 void CStampPipeline::Stop() {

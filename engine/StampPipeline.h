@@ -8,6 +8,7 @@
 // draw on the loaded picture itself holds it and a new one at once). Pictures are decoded only
 // while those in flight fit a memory budget, in list order.
 
+#include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 
 #include <atomic>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <semaphore>
 #include <string>
 #include <thread>
@@ -35,11 +37,6 @@ struct PipelineItem {
     const std::string& Path() const { return borrowed != nullptr ? *borrowed : path; }
 };
 
-// Running: the job's running number, used up by every item that reaches its name, as the
-// windowed batch does. Position: item at place p gets the job's running number + p, whatever
-// became of the others, so that parts of one list can run apart without colliding.
-enum class Numbering { Running, Position };
-
 struct PipelineReport {
     const PipelineItem* item = nullptr;
     // The path the item was (or, in a dry run, would be) written to; empty when it got none.
@@ -54,30 +51,18 @@ struct PipelineReport {
 
 class CStampPipeline {
   public:
-    struct Settings {
-        // Pictures worked on at once. 1 works each item on the caller's thread in Finish,
-        // as a plain loop would.
-        int jobs = 1;
-        Numbering numbering = Numbering::Running;
-        // Names are taken as in a real run, nothing is written.
-        bool dryRun = false;
-        // Bytes of decoded pictures in flight at once (what their headers say decoding and
-        // stamping will take); 0: half the memory this process can still take when the run
-        // starts. A picture larger than the budget still runs, alone.
-        std::uint64_t memoryBudget = 0;
-        // The pictures' records that the outputs keep.
-        MetadataKept metadata = MetadataKept::Default;
-        // 1-100: JPEG outputs are encoded whole at this quality. 0: a JPEG photograph written
-        // as JPEG keeps every block the mark does not touch, and its own tables for the rest.
-        int jpegQuality = 0;
-    };
+    using Settings = RunOptions;
     using ReportFunction = std::function<void(const PipelineReport&)>;
     using BeginFunction = std::function<void(const PipelineItem&)>;
 
-    // The job gives the settings and, when numbering runs on, the running number, which
-    // Finish advances. The overlay must have been decoded (CImageFile::DecodeNow) or be empty:
-    // every thread draws from it. Both are borrowed until Stop.
+    // The job's choices are read once, when Start begins the run; its running number, when
+    // numbering runs on, is the one Finish advances. The overlay must have been decoded
+    // (CImageFile::DecodeNow) or be empty: every thread draws from it. Both are borrowed until
+    // Stop.
     CStampPipeline(CBatchJob& job, const CImageFile& overlay, Settings settings);
+    // A run without a job: the running number starts at the settings' first number and is
+    // the pipeline's own.
+    CStampPipeline(const RunSettings& run, const CImageFile& overlay);
     ~CStampPipeline(); // Stop
     CStampPipeline(const CStampPipeline&) = delete;
     CStampPipeline& operator=(const CStampPipeline&) = delete;
@@ -120,12 +105,16 @@ class CStampPipeline {
     void Release(std::uint64_t bytes);
     bool HaveThreads() const { return !m_threads.empty(); }
 
-    CBatchJob& m_job;
+    // Takes the running number from the job, or from the pipeline's own when it has none.
+    bool TakeNumber(std::int32_t& number);
+
+    CBatchJob* m_job = nullptr;
+    std::optional<RunSettings> m_run; // the job's, from Start on
+    std::int32_t m_nextNumber = 0;    // without a job
+    bool m_numbersSpent = false;
     const CImageFile& m_overlay;
     Settings m_settings;
     std::unique_ptr<OutputFolder> m_folder;
-    CLSID m_encoder{};
-    bool m_haveEncoder = false;
 
     std::vector<PipelineItem> m_items;
     std::vector<std::unique_ptr<Slot>> m_slots;

@@ -1,7 +1,8 @@
 #include "engine/StampedItem.h"
 
-#include "engine/BatchJob.h"
 #include "engine/Compositor.h"
+#include "engine/Placement.h"
+#include "engine/RunSettings.h"
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFacts.h"
@@ -54,12 +55,6 @@ const char* ItemOutcomeText(ItemOutcome outcome) {
     return "Error : Could not save";
 }
 
-ItemOutcome CStampedItem::LoadAndCompose(const CBatchJob& job, const char* path,
-                                         const CImageFile& overlay) {
-    const ItemOutcome loaded = Load(path);
-    return loaded == ItemOutcome::Done ? Compose(job, overlay) : loaded;
-}
-
 ItemOutcome CStampedItem::Failed(ItemOutcome outcome, std::string reason) {
     m_reason = std::move(reason);
     return outcome;
@@ -85,11 +80,11 @@ std::uint64_t CStampedItem::MemoryNeeded() const {
     return std::uint64_t{m_image.Width()} * m_image.Height() * bytes * 2;
 }
 
-RECT CStampedItem::Destination(const CBatchJob& job) const {
+RECT CStampedItem::Destination(const RunChoices& run) const {
     // Sizes come from the pictures this item actually holds, not from their files read once
     // more: a file deleted or rewritten since it was loaded would otherwise give a 0 x 0 or a
     // foreign size, and the stamp would silently be missing or cut while the item says "Done".
-    return PlacementSettings::Of(job).On(m_image.Width(), m_image.Height());
+    return PlacementSettings::Of(run).On(m_image.Width(), m_image.Height());
 }
 
 RECT CStampedItem::WholeOf(const CImageFile& overlay) {
@@ -97,8 +92,8 @@ RECT CStampedItem::WholeOf(const CImageFile& overlay) {
                 SaturatingCast<LONG>(overlay.Height())};
 }
 
-ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overlay) {
-    const RECT destRect = Destination(job);
+ItemOutcome CStampedItem::Compose(const RunChoices& run, const CImageFile& overlay) {
+    const RECT destRect = Destination(run);
     const RECT sourceRect = WholeOf(overlay);
     m_reason.clear();
     if (overlay.IsEmpty())
@@ -108,14 +103,6 @@ ItemOutcome CStampedItem::Compose(const CBatchJob& job, const CImageFile& overla
         return Failed(ItemOutcome::ComposeFailed, "damaged picture data");
     }
     return ItemOutcome::Done;
-}
-
-ItemOutcome CStampedItem::Save(const char* outputPath, const CLSID* encoder) const {
-    // An empty path means the full name did not fit: writing a shortened one would hit a
-    // different file.
-    if (encoder == nullptr || outputPath == nullptr || outputPath[0] == '\0')
-        return ItemOutcome::SaveFailed;
-    return m_image.SaveToFile(outputPath, *encoder) ? ItemOutcome::Done : ItemOutcome::SaveFailed;
 }
 
 std::string CStampedItem::SaveFailureReason(int error) {
@@ -150,7 +137,7 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& fol
 }
 
 std::optional<ItemOutcome>
-CStampedItem::EncodeLossless(const CBatchJob& job, const CImageFile& overlay,
+CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
                              PendingImageFile& file, const OutputFolder& folder,
                              const CLSID* encoder, const std::atomic<bool>* abandon,
                              MetadataKept kept) {
@@ -159,7 +146,7 @@ CStampedItem::EncodeLossless(const CBatchJob& job, const CImageFile& overlay,
     if (folder.handle() < 0 || encoder == nullptr || m_image.IsEmpty() || overlay.IsEmpty())
         return std::nullopt;
     GpImage* background = m_image.GetImage();
-    const RECT to = Destination(job);
+    const RECT to = Destination(run);
     const QRectF destination(to.left, to.top, SaturatingCast<INT>(std::int64_t{to.right} - to.left),
                              SaturatingCast<INT>(std::int64_t{to.bottom} - to.top));
     const QRectF source(0, 0, SaturatingCast<INT>(overlay.Width()),

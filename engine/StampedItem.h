@@ -13,8 +13,8 @@
 #include <optional>
 #include <string>
 
-class CBatchJob;
 class OutputFolder;
+struct RunChoices;
 
 enum class ItemOutcome { Done, OpenFailed, ComposeFailed, SaveFailed };
 
@@ -39,28 +39,20 @@ struct PreviewStamp {
 
 class CStampedItem {
   public:
-    // Loads path and draws the overlay on it where the job's size and anchor put it: Load and
-    // Compose in one. Done when the stamped picture is held, otherwise OpenFailed or
-    // ComposeFailed (then nothing is held).
-    ItemOutcome LoadAndCompose(const CBatchJob& job, const char* path, const CImageFile& overlay);
-
-    // The two halves, for a caller that decodes outside the compose: Load reads the file
-    // (Done or OpenFailed); DecodeNow decodes its pixels, whose failure Compose reports as
-    // ComposeFailed like any other; Compose stamps the loaded picture.
+    // A background is stamped in two halves, so that a caller decodes outside the compose:
+    // Load reads the file (Done or OpenFailed); DecodeNow decodes its pixels, whose failure
+    // Compose reports as ComposeFailed like any other; Compose draws the overlay on the loaded
+    // picture where the run's size and anchor put it (ComposeFailed: nothing is held).
     // encoder (optional): the output's, whose sample depth the picture need not exceed.
     ItemOutcome Load(const char* path, const CLSID* encoder = nullptr);
     void DecodeNow() const { m_image.DecodeNow(); }
     // The memory the loaded picture will take while it is decoded and stamped, from its
     // header: its pixels and those of the bitmap a stamp may draw into. 0 when none is held.
     std::uint64_t MemoryNeeded() const;
-    ItemOutcome Compose(const CBatchJob& job, const CImageFile& overlay);
+    ItemOutcome Compose(const RunChoices& run, const CImageFile& overlay);
 
-    // Writes the stamped picture to outputPath with encoder (null: the format has none). An
-    // empty path stands for a name that did not fit and is not written. Done or SaveFailed.
-    ItemOutcome Save(const char* outputPath, const CLSID* encoder) const;
-
-    // Save in two steps, for a caller that encodes before the item's name is known: Encode
-    // writes the stamped picture into file, which waits unnamed in the run's folder (Done, or
+    // The stamped picture is saved in two steps, as its name is known only after it is
+    // encoded: Encode writes it into file, which waits unnamed in the run's folder (Done, or
     // SaveFailed); abandon (optional) cuts the encoding short. PutInPlace then gives it its
     // name, relative to that folder (empty: the name did not fit, nothing is written).
     // kept: which of the picture's records the file keeps.
@@ -74,7 +66,7 @@ class CStampedItem {
     // copied as it is (see JpegCoefficientStamp). Nothing when this way does not apply; the
     // caller then decodes, composes and encodes as usual, which also reports a damaged file.
     // Otherwise the outcome of Encode (Done or SaveFailed).
-    std::optional<ItemOutcome> EncodeLossless(const CBatchJob& job, const CImageFile& overlay,
+    std::optional<ItemOutcome> EncodeLossless(const RunChoices& run, const CImageFile& overlay,
                                               PendingImageFile& file, const OutputFolder& folder,
                                               const CLSID* encoder,
                                               const std::atomic<bool>* abandon = nullptr,
@@ -104,8 +96,8 @@ class CStampedItem {
                                        const PlacementSettings& placement);
 
   private:
-    // Where the overlay goes on the loaded picture: its whole area scaled into the job's place.
-    RECT Destination(const CBatchJob& job) const;
+    // Where the overlay goes on the loaded picture: its whole area scaled into the run's place.
+    RECT Destination(const RunChoices& run) const;
     // The part of overlay that is stamped: all of it.
     static RECT WholeOf(const CImageFile& overlay);
     ItemOutcome Failed(ItemOutcome outcome, std::string reason);

@@ -5,9 +5,9 @@
 #include "imaging/EncoderTable.h"
 #include "imaging/GpGraphics.h"
 #include "imaging/GpImage.h"
+#include "imaging/ImageFileAccess.h"
 #include "imaging/ImageSaver.h"
 #include "imaging/LocaleText.h"
-#include "imaging/RegularFileReader.h"
 #include "imaging/ResourcePaths.h"
 
 #include <QFile>
@@ -20,12 +20,7 @@ GpStatus GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     const auto local = FromWideText(filename);
     if (!local)
         return FileNotFound; // no file can have a name this locale cannot spell
-    const QByteArray path = QByteArray::fromStdString(*local);
-    QByteArray contents;
-    const GpStatus read = RegularFileReader::read(path, &contents);
-    if (read != Ok)
-        return read;
-    return GpImage::fromEncoded(std::move(contents), bitmap);
+    return ImageFileAccess::load(*local, bitmap);
 }
 
 GpStatus GdipLoadImageFromFile(const WCHAR* filename, GpImage** image) {

@@ -96,15 +96,23 @@ bool ImageSaver::encode(const QImage& pixels, const char* qtFormat, QIODevice* d
 
 GpStatus ImageSaver::check(GpImage* image, const WCHAR* path, const CLSID* clsid,
                            const EncoderEntry** encoder, QByteArray* bytes) {
-    if (!image || !path || !clsid)
+    if (!path)
+        return InvalidParameter;
+    const auto local = FromWideText(path);
+    if (local)
+        *bytes = QByteArray::fromStdString(*local);
+    return check(image, local ? bytes : nullptr, clsid, encoder);
+}
+
+GpStatus ImageSaver::check(GpImage* image, const QByteArray* path, const CLSID* clsid,
+                           const EncoderEntry** encoder) {
+    if (!image || !clsid)
         return InvalidParameter;
     *encoder = EncoderTable::instance().find(*clsid);
     if (!*encoder)
         return FileNotFound;
-    const auto local = FromWideText(path);
-    if (!local)
+    if (!path)
         return InvalidParameter;
-    *bytes = QByteArray::fromStdString(*local);
     return image->decode();
 }
 

@@ -41,6 +41,10 @@ class ImageSaver {
     // system's bytes, the pixels decoded. Ok with encoder and bytes filled, or the answer.
     static GpStatus check(GpImage* image, const WCHAR* path, const CLSID* clsid,
                           const EncoderEntry** encoder, QByteArray* bytes);
+    // The same for a path given as the file system's bytes; null stands for a wide name that
+    // has none.
+    static GpStatus check(GpImage* image, const QByteArray* path, const CLSID* clsid,
+                          const EncoderEntry** encoder);
 
     // path: the file system's bytes. Win32Error when the file cannot be written (missing
     // folder, a folder at the name, full disk, size limit); the existing entry is then left as

@@ -8,7 +8,7 @@
 #include "app/framework/WinThread.h"
 #include "batch/ProcessingDlg.h"
 #include "engine/EncoderList.h"
-#include "engine/ImageRecord.h"
+#include "engine/OverlayCheck.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 #include "res/Resource.h"
@@ -50,13 +50,12 @@ std::string Narrow(const WCHAR* text) {
 } // namespace
 
 namespace {
-// Whether path decodes as a raster bitmap, and its size.
+// Whether path can be the overlay, and its size. Only its header is read: the choice is
+// answered at once, whatever the picture's size.
 BOOL CheckOverlay(const char* path, UINT& width, UINT& height) {
-    ImageRecord overlay;
-    overlay.LoadImageFromFile(path);
-    ImageType type = ImageTypeUnknown;
-    if (overlay.hImage == nullptr || GdipGetImageType(overlay.hImage, &type) != Ok ||
-        type != ImageTypeBitmap)
+    CImageFile overlay;
+    if (path == nullptr ||
+        CheckOverlay(path, OverlayDepth::Header, overlay) != OverlayProblem::None)
         return FALSE;
     width = overlay.Width();
     height = overlay.Height();
@@ -355,13 +354,13 @@ void CMainDlg::BuildImportFilter(std::string& text) {
     for (const ImageCodecInfo& encoder : encoders) {
         if (&encoder != encoders.begin())
             all += ";";
-        all += Narrow(encoder.FilenameExtension);
+        all += EncoderPatterns(encoder);
     }
     all += "|";
     text += all;
     for (const ImageCodecInfo& encoder : encoders) {
         const std::string description = Narrow(encoder.FormatDescription);
-        const std::string patterns = Narrow(encoder.FilenameExtension);
+        const std::string patterns = EncoderPatterns(encoder);
         text += description + " File (" + patterns + ")|" + patterns + "|";
     }
     text += "|";

@@ -4,6 +4,7 @@
 #include "app/framework/Wnd.h"
 #include "engine/BatchJob.h"
 #include "engine/DrawingSurface.h"
+#include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
 #include "res/Resource.h"
@@ -117,12 +118,9 @@ void CSamplePreview::Rebuild(CWnd& owner, const CBatchJob& job, const char* back
                              QSize shownSize) {
     std::unique_lock<std::mutex> lock(m_lock);
     m_owner = &owner;
-    m_next = Request{++m_requested,
-                     background != nullptr ? background : "",
-                     background == nullptr,
-                     job.szOverlayPath,
-                     PlacementSettings::Of(job),
-                     shownSize};
+    m_next =
+        Request{++m_requested,     background != nullptr ? background : "", background == nullptr,
+                job.szOverlayPath, PlacementSettings::Of(job.Choices()),    shownSize};
     m_stop = false;
     // Busy until the picture is on show; the window still answers meanwhile.
     if (QWidget* window = owner.GetWidget())

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 TEST(EncoderList, HoldsTheWholeListInABufferOfItsOwn) {
     UINT count = 0;
@@ -55,4 +56,26 @@ TEST(EncoderList, FindsTheFirstEncoderOfExactlyThatMimeType) {
             EXPECT_NE(encoders[static_cast<UINT>(earlier)].MimeType, wide) << name;
     }
     EXPECT_EQ(encoders.Find(static_cast<const WCHAR*>(nullptr)), -1);
+}
+
+TEST(EncoderList, ExtensionsComeFromEachPatternInOrder) {
+    const struct {
+        const WCHAR* patterns;
+        std::vector<std::string> extensions;
+        const char* joined;
+    } cases[] = {
+        {L"*.TIF;*.TIFF", {"TIF", "TIFF"}, "*.TIF;*.TIFF"},
+        {L"*.JPG;*.JPEG;*.JPE;*.JFIF", {"JPG", "JPEG", "JPE", "JFIF"}, "*.JPG;*.JPEG;*.JPE;*.JFIF"},
+        {L"*.Png", {"Png"}, "*.Png"},
+        // A pattern without a dot names no extension; the last dot starts one.
+        {L"README;*.tar.GZ;", {"GZ"}, "*.GZ"},
+        {L"", {}, ""},
+        {nullptr, {}, ""},
+    };
+    for (const auto& c : cases) {
+        ImageCodecInfo codec{};
+        codec.FilenameExtension = c.patterns;
+        EXPECT_EQ(EncoderExtensions(codec), c.extensions) << c.joined;
+        EXPECT_EQ(EncoderPatterns(codec), c.joined);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "TestPictures.h"
 #include "engine/BatchJob.h"
+#include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
 #include "imaging/OutputFolder.h"
@@ -39,7 +40,8 @@ class Fidelity : public testing::Test {
         CLSID encoder{};
         EXPECT_GE(job.FindOutputEncoder(encoder), 0);
         CStampedItem item;
-        EXPECT_EQ(item.LoadAndCompose(job, in.c_str(), m_overlay), ItemOutcome::Done);
+        EXPECT_EQ(item.Load(in.c_str()), ItemOutcome::Done);
+        EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::Done);
         PendingImageFile file;
         const OutputFolder folder(QFile::encodeName(m_dir.path()));
         EXPECT_EQ(item.Encode(file, folder, &encoder, nullptr, kept), ItemOutcome::Done);

@@ -3,6 +3,7 @@
 #include "engine/BatchJob.h"
 #include "engine/DrawingSurface.h"
 #include "engine/ImageRecord.h"
+#include "engine/OverlayCheck.h"
 #include "engine/TextHelpers.h"
 
 #include <QFile>
@@ -145,4 +146,40 @@ TEST(ImageRecord, MakesRecordsAndSurfaces) {
     DrawingSurface none = DrawingSurface::OnImage(nullptr);
     EXPECT_FALSE(none.IsOpen());
     EXPECT_EQ(none.DrawImage(source->hImage, 0, 0, 1, 1), InvalidParameter);
+}
+
+TEST(ImageFile, OverlayCheckTellsWhyAPictureCannotBeTheOverlay) {
+    QTemporaryDir dir;
+    const std::string good = SavePicture(dir, "logo.png", SolidImage(37, 23, Qt::white));
+    const std::string cut = PathIn(dir, "cut.png");
+    ASSERT_TRUE(WriteBytes(QString::fromLocal8Bit(cut.c_str()),
+                           PngMissingRows(SolidImage(64, 64, Qt::red), 8)));
+    const struct {
+        std::string path;
+        OverlayDepth depth;
+        OverlayProblem problem;
+        std::string text;
+    } cases[] = {
+        {good, OverlayDepth::Header, OverlayProblem::None, ""},
+        {good, OverlayDepth::Pixels, OverlayProblem::None, ""},
+        // Only a run's check decodes the pixels.
+        {cut, OverlayDepth::Header, OverlayProblem::None, ""},
+        {cut, OverlayDepth::Pixels, OverlayProblem::Damaged, "damaged picture data"},
+        {PathIn(dir, "missing.png"), OverlayDepth::Pixels, OverlayProblem::NotOpened,
+         "no such file"},
+        // The batch record holds MAX_PATH - 1 bytes of a path: one byte more would be cut off.
+        {std::string(MAX_PATH - 1, 'a'), OverlayDepth::Header, OverlayProblem::NotOpened,
+         "no such file"},
+        {std::string(MAX_PATH, 'a'), OverlayDepth::Header, OverlayProblem::TooLong,
+         "longer than " + std::to_string(MAX_PATH - 1) + " bytes"},
+    };
+    for (const auto& c : cases) {
+        CImageFile overlay;
+        GpStatus status = Ok;
+        const OverlayProblem problem = CheckOverlay(c.path, c.depth, overlay, &status);
+        const std::string shown = c.path.substr(0, 80);
+        EXPECT_EQ(problem, c.problem) << shown;
+        EXPECT_EQ(OverlayProblemText(problem, c.path, status), c.text) << shown;
+        EXPECT_EQ(overlay.IsEmpty(), c.problem != OverlayProblem::None) << shown;
+    }
 }

@@ -5,6 +5,7 @@
 #include "TestPictures.h"
 #include "engine/BatchJob.h"
 #include "engine/Placement.h"
+#include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
 #include "imaging/OutputFolder.h"
@@ -66,12 +67,13 @@ class LosslessJpeg : public testing::Test {
         PendingImageFile file;
         const OutputFolder folder(QFile::encodeName(m_dir.path()));
         if (lossless) {
-            const auto outcome = item.EncodeLossless(job, m_overlay, file, folder, &encoder);
+            const auto outcome =
+                item.EncodeLossless(job.Choices(), m_overlay, file, folder, &encoder);
             if (!outcome)
                 return {};
             EXPECT_EQ(*outcome, ItemOutcome::Done);
         } else {
-            EXPECT_EQ(item.Compose(job, m_overlay), ItemOutcome::Done);
+            EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::Done);
             EXPECT_EQ(item.Encode(file, folder, &encoder, nullptr, MetadataKept::Default, quality),
                       ItemOutcome::Done);
         }
@@ -255,8 +257,8 @@ TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
     ASSERT_GE(job.FindOutputEncoder(encoder), 0);
     PendingImageFile file;
     const OutputFolder folder(QFile::encodeName(m_dir.path()));
-    EXPECT_FALSE(item.EncodeLossless(job, m_overlay, file, folder, &encoder));
+    EXPECT_FALSE(item.EncodeLossless(job.Choices(), m_overlay, file, folder, &encoder));
     EXPECT_FALSE(file.IsEncoded());
     item.DecodeNow();
-    EXPECT_EQ(item.Compose(job, m_overlay), ItemOutcome::ComposeFailed);
+    EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::ComposeFailed);
 }

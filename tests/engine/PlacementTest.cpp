@@ -122,23 +122,16 @@ TEST(Placement, OverlayNoLargerThanTheBackgroundStaysInside) {
             }
 }
 
-TEST(Placement, JobReadsTheFirstBackgroundAndTheOverlay) {
+TEST(Placement, JobReadsTheFirstBackground) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string background = SavePicture(dir, "bg.png", SolidImage(640, 480, Qt::blue));
     const std::string second = SavePicture(dir, "second.png", SolidImage(100, 100, Qt::red));
-    const std::string overlay = SavePicture(dir, "logo.png", SolidImage(37, 23, Qt::white));
     ASSERT_FALSE(background.empty());
     ASSERT_FALSE(second.empty());
-    ASSERT_FALSE(overlay.empty());
 
     CBatchJob job(nullptr);
     RECT rect{1, 1, 1, 1};
-    job.GetOverlayRect(rect); // no overlay chosen
-    EXPECT_EQ(rect, (RECT{0, 0, 0, 0}));
-    CopyText(job.szOverlayPath, overlay.c_str());
-    job.GetOverlayRect(rect);
-    EXPECT_EQ(rect, (RECT{0, 0, 37, 23}));
 
     job.AddFile(background.c_str());
     job.AddFile(second.c_str());

@@ -3,10 +3,13 @@
 
 #include "PreviewTestSupport.h"
 
+#include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
+#include "imaging/OutputFolder.h"
 
 #include <QColorSpace>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <time.h>
@@ -83,6 +86,24 @@ std::vector<NamedPoint> EdgePoints(const QRect& box, const QRect& picture) {
     side("just inside bottom", "below", "bottom edge", box.height() - 1 - picture.bottom(),
          {cx, picture.bottom() - 2}, {cx, picture.bottom() + 3}, {cx, box.height() - 1});
     return points;
+}
+
+// The background stamped with the job's overlay as a run stamps it, written as PNG into dir.
+QImage StampedAsARunWould(CBatchJob& job, const QString& background, const std::string& mark,
+                          const QTemporaryDir& dir) {
+    CImageFile overlay;
+    CStampedItem item;
+    CLSID png{};
+    CopyText(job.szOutputFormat, "image/png");
+    const OutputFolder folder(QFile::encodeName(dir.path()));
+    PendingImageFile file;
+    if (!overlay.LoadFromFile(mark.c_str()) || job.FindOutputEncoder(png) < 0 ||
+        item.Load(Bytes(background).c_str()) != ItemOutcome::Done ||
+        item.Compose(job.Choices(), overlay) != ItemOutcome::Done ||
+        item.Encode(file, folder, &png) != ItemOutcome::Done ||
+        item.PutInPlace(file, "stamped.png") != ItemOutcome::Done)
+        return {};
+    return QImage(dir.filePath(QStringLiteral("stamped.png")));
 }
 
 } // namespace
@@ -527,17 +548,7 @@ TEST_F(SamplePreviewTest, ShowsAReducedMarkAsARunStampsIt) {
         ClickControl(dialog, IDC_EXIT);
     });
     EXPECT_EQ(script.Run(dialog, 20000), IDOK);
-    CImageFile overlay;
-    ASSERT_TRUE(overlay.LoadFromFile(mark.c_str()));
-    CStampedItem item;
-    ASSERT_EQ(item.LoadAndCompose(dialog.GetJob(), Bytes(background).c_str(), overlay),
-              ItemOutcome::Done);
-    CLSID png{};
-    CopyText(dialog.GetJob().szOutputFormat, "image/png");
-    ASSERT_GE(dialog.GetJob().FindOutputEncoder(png), 0);
-    const std::string stamped = PathIn(m_dir, "stamped.png");
-    ASSERT_EQ(item.Save(stamped.c_str(), &png), ItemOutcome::Done);
-    const QImage run(QString::fromLocal8Bit(stamped.c_str()));
+    const QImage run = StampedAsARunWould(dialog.GetJob(), background, mark, m_dir);
     ASSERT_EQ(shown.size(), run.size());
     for (int y = 0; y < run.height(); ++y)
         for (int x = 0; x < run.width(); ++x)
@@ -616,17 +627,7 @@ TEST_P(PreviewResponsive, TheWindowAnswersWithin100MsAndThePreviewStaysSmall) {
         return;
     // The run's stamp of the picture, at the points of the preview around the mark's inner
     // corner (a tenth of the picture in from its own), scaled: the same colours.
-    CImageFile overlay;
-    ASSERT_TRUE(overlay.LoadFromFile(Bytes(mark).c_str()));
-    CStampedItem item;
-    ASSERT_EQ(item.LoadAndCompose(dialog.GetJob(), Bytes(big).c_str(), overlay), ItemOutcome::Done);
-    CLSID png{};
-    CopyText(dialog.GetJob().szOutputFormat, "image/png");
-    ASSERT_GE(dialog.GetJob().FindOutputEncoder(png), 0);
-    const std::string stamped = PathIn(m_dir, "stamped.png");
-    ASSERT_EQ(item.Save(stamped.c_str(), &png), ItemOutcome::Done);
-    item.Release();
-    const QImage run(QString::fromLocal8Bit(stamped.c_str()));
+    const QImage run = StampedAsARunWould(dialog.GetJob(), big, Bytes(mark), m_dir);
     ASSERT_EQ(run.size(), QSize(c.width, c.height));
     const int in = c.anchor == 1 ? -3 : 3; // from the inner corner into the mark
     const QPoint inner = c.anchor == 1 ? QPoint(composed.width(), composed.height()) / 10

@@ -1,0 +1,24 @@
+#include "imaging/ImageFileAccess.h"
+
+#include "imaging/GpImage.h"
+#include "imaging/ImageSaver.h"
+#include "imaging/RegularFileReader.h"
+
+GpStatus ImageFileAccess::load(const std::string& path, GpImage** image) {
+    if (!image)
+        return InvalidParameter;
+    QByteArray contents;
+    const GpStatus read = RegularFileReader::read(QByteArray::fromStdString(path), &contents);
+    if (read != Ok)
+        return read;
+    return GpImage::fromEncoded(std::move(contents), image);
+}
+
+GpStatus ImageFileAccess::save(GpImage* image, const std::string& path, const CLSID* encoder) {
+    const EncoderEntry* entry = nullptr;
+    QByteArray bytes = QByteArray::fromStdString(path);
+    const GpStatus checked = ImageSaver::check(image, &bytes, encoder, &entry);
+    if (checked != Ok)
+        return checked;
+    return ImageSaver::save(image->pixels, image->facts.get(), bytes, *entry);
+}

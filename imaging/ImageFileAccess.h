@@ -1,0 +1,16 @@
+#pragma once
+// Opening and saving pictures by the file system's own bytes. The flat functions take wide
+// names only because the Windows library does; a caller that holds the bytes comes here and
+// spares the conversion there and back.
+
+#include "imaging/GdiPlus.h"
+
+#include <string>
+
+class ImageFileAccess {
+  public:
+    // What GdipCreateBitmapFromFile answers for the same file.
+    static GpStatus load(const std::string& path, GpImage** image);
+    // What GdipSaveImageToFile answers with the encoder's defaults.
+    static GpStatus save(GpImage* image, const std::string& path, const CLSID* encoder);
+};
