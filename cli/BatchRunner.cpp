@@ -71,7 +71,7 @@ std::optional<std::string> NamesProblem(const CliOptions& options, const RunSett
     constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
     if (largest > kLargest)
         return "--first-number " + std::to_string(options.choices.firstNumber) +
-               ": this list needs " + "numbers up to " + std::to_string(largest) +
+               ": this list needs numbers up to " + std::to_string(largest) +
                ", past the largest, " + std::to_string(kLargest);
     const std::string path = run.OutputPath(static_cast<std::int32_t>(largest));
     const std::string name = FileNameOrPath(path.c_str());
