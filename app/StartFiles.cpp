@@ -1,7 +1,6 @@
 #include "app/StartFiles.h"
 
 #include "engine/EncoderList.h"
-#include "imaging/LocaleText.h"
 #include "res/Version.h"
 
 #include <QDir>
@@ -11,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -28,13 +28,9 @@ constexpr char kHelp[] =
 QStringList PicturePatterns() {
     QStringList patterns;
     const EncoderList encoders;
-    for (const ImageCodecInfo& encoder : encoders) {
-        const std::string text =
-            encoder.FilenameExtension != nullptr
-                ? FromWideText(encoder.FilenameExtension).value_or(std::string())
-                : std::string();
-        patterns << QString::fromLocal8Bit(text).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    }
+    for (const ImageCodecInfo& encoder : encoders)
+        for (const std::string& extension : EncoderExtensions(encoder))
+            patterns << QStringLiteral("*.") + QString::fromLocal8Bit(extension);
     return patterns;
 }
 

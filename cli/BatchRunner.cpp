@@ -1,13 +1,11 @@
 #include "cli/BatchRunner.h"
 
+#include "cli/ItemLog.h"
 #include "cli/ProgressLine.h"
 #include "engine/ImageFile.h"
 #include "engine/OverlayCheck.h"
 #include "engine/RunSettings.h"
 #include "engine/TextHelpers.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,12 +18,6 @@
 #include <thread>
 
 namespace {
-
-// Paths stay bytes from the command line to the file system: Qt's file classes would decode
-// them in the locale's encoding and lose a name it cannot decode.
-QString Shown(const std::string& path) {
-    return QString::fromUtf8(Printable(path));
-}
 
 // The reason an output folder cannot take the files, or nothing when it can.
 std::optional<std::string> OutputFolderProblem(const std::string& dir) {
@@ -54,11 +46,6 @@ bool MakeFolders(const std::string& dir) {
     }
 }
 
-// As in the windowed log, escaped where the terminal could not show it.
-std::string ItemName(const std::string& path) {
-    return Printable(FileNameOrPath(path.c_str()));
-}
-
 const char* StopCause(int signalNumber) {
     switch (signalNumber) {
     case SIGHUP:
@@ -77,21 +64,21 @@ std::optional<std::string> NamesProblem(const CliOptions& options, const RunSett
                                         const std::vector<PipelineItem>& items) {
     if (items.empty())
         return std::nullopt;
-    const std::int64_t last = options.numbering == Numbering::Position
+    const std::int64_t last = options.run.numbering == Numbering::Position
                                   ? items.back().position
                                   : static_cast<std::int64_t>(items.size()) - 1;
-    const std::int64_t largest = std::int64_t{options.firstNumber} + last;
+    const std::int64_t largest = std::int64_t{options.choices.firstNumber} + last;
     constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
     if (largest > kLargest)
-        return "--first-number " + std::to_string(options.firstNumber) + ": this list needs " +
-               "numbers up to " + std::to_string(largest) + ", past the largest, " +
-               std::to_string(kLargest);
+        return "--first-number " + std::to_string(options.choices.firstNumber) +
+               ": this list needs numbers up to " + std::to_string(largest) +
+               ", past the largest, " + std::to_string(kLargest);
     const std::string path = run.OutputPath(static_cast<std::int32_t>(largest));
     const std::string name = FileNameOrPath(path.c_str());
-    const long nameMax = ::pathconf(options.outputDir.c_str(), _PC_NAME_MAX);
+    const long nameMax = ::pathconf(options.choices.outputDir.c_str(), _PC_NAME_MAX);
     const std::size_t limit = nameMax > 0 ? static_cast<std::size_t>(nameMax) : NAME_MAX;
     if (path.empty() || name.size() > limit)
-        return "--template '" + Printable(options.nameTemplate) + "': names such as '" +
+        return "--template '" + Printable(options.choices.nameTemplate) + "': names such as '" +
                Printable(name) + "' are longer than the output folder takes (" +
                std::to_string(limit) + " bytes a name, " + std::to_string(MAX_PATH - 1) +
                " a path)";
@@ -105,77 +92,27 @@ std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const RunSe
     std::vector<PipelineItem> left;
     for (PipelineItem& item : items) {
         const std::string path = run.OutputPath(
-            static_cast<std::int32_t>(std::int64_t{options.firstNumber} + item.position));
+            static_cast<std::int32_t>(std::int64_t{options.choices.firstNumber} + item.position));
         struct stat info {};
         if (path.empty() || ::lstat(path.c_str(), &info) != 0) {
             left.push_back(std::move(item));
             continue;
         }
-        if (options.log == LogStyle::Jsonl) {
-            QJsonObject line;
-            line["index"] = static_cast<qint64>(item.position);
-            line["input"] = Shown(item.path);
-            line["output"] = Shown(path);
-            line["status"] = "skipped";
-            line["message"] = "Skipped: the output exists";
-            std::fprintf(out, "%s\n",
-                         QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
-        } else if (!options.quiet) {
-            std::fprintf(out, "%s ... Skipped: %s exists\n", ItemName(item.path).c_str(),
-                         Printable(FileNameOrPath(path.c_str())).c_str());
-        }
+        WriteSkipped(options, item, path, out);
     }
     std::fflush(out);
     return left;
 }
 
 RunSettings Fill(const CliOptions& options, const CImageFile& overlay) {
-    RunChoices choices;
-    choices.overlayPath = options.overlayPath;
-    choices.outputDir = options.outputDir;
-    choices.mimeType = options.mimeType;
-    choices.nameTemplate = options.nameTemplate;
-    choices.firstNumber = options.firstNumber;
-    choices.anchor = OverlayAnchorOf(MakeJobFlags(0, options.anchor));
-    if (options.sizeGiven) {
-        choices.sizeMode = options.sizePercent ? SizeModePercent : SizeModePixels;
-        choices.sizeX = options.sizeX;
-        choices.sizeY = options.sizeY;
-    } else {
+    RunChoices choices = options.choices;
+    if (!options.sizeGiven) {
         // As the windowed program does once an overlay is chosen: its own size in pixels.
         choices.sizeMode = SizeModePixels;
         choices.sizeX = static_cast<std::int32_t>(overlay.Width());
         choices.sizeY = static_cast<std::int32_t>(overlay.Height());
     }
-    return RunSettings(std::move(choices),
-                       {options.jobs, options.numbering, options.dryRun, options.memoryLimit,
-                        options.metadata, options.jpegQuality});
-}
-
-// False when the line could not be written (errno tells why).
-bool WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE* out) {
-    const bool done = report.outcome == ItemOutcome::Done;
-    if (options.quiet && done)
-        return true;
-    const std::string message = std::string(ItemOutcomeText(report.outcome)) +
-                                (report.profileIgnored ? kProfileIgnoredText : "");
-    if (options.log == LogStyle::Jsonl) {
-        QJsonObject line;
-        line["index"] = static_cast<qint64>(report.item->position);
-        line["input"] = Shown(report.item->path);
-        line["output"] = report.outputPath.empty() ? QJsonValue() : Shown(report.outputPath);
-        line["status"] = !done ? "failed" : options.dryRun ? "dry-run" : "done";
-        line["message"] = QString::fromStdString(message);
-        if (!report.reason.empty())
-            line["reason"] = QString::fromUtf8(Printable(report.reason));
-        std::fprintf(out, "%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
-    } else if (options.dryRun && done) {
-        std::fprintf(out, "%s\n", Printable(report.outputPath).c_str());
-    } else {
-        // The progress dialog's log line: name, " ... ", outcome.
-        std::fprintf(out, "%s ... %s\n", ItemName(report.item->path).c_str(), message.c_str());
-    }
-    return std::fflush(out) == 0 && std::ferror(out) == 0;
+    return RunSettings(std::move(choices), options.run);
 }
 
 } // namespace
@@ -207,28 +144,29 @@ std::vector<std::string> ExpandInputs(const CliOptions& options, std::FILE* in) 
 
 int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& streams) {
     // A dry run writes nothing, not even the folder it would make.
-    if (options.makeFolder && !options.dryRun && !MakeFolders(options.outputDir)) {
+    if (options.makeFolder && !options.run.dryRun && !MakeFolders(options.choices.outputDir)) {
         std::fprintf(streams.err, "pictorum-batch: --mkdir '%s': %s\n",
-                     Printable(options.outputDir).c_str(), std::strerror(errno));
+                     Printable(options.choices.outputDir).c_str(), std::strerror(errno));
         return kExitBadUsage;
     }
     // A dry run with --mkdir accepts a folder that a real run would make.
-    const bool wouldMake = options.makeFolder && ::access(options.outputDir.c_str(), F_OK) != 0;
-    const auto problem = OutputFolderProblem(options.outputDir);
+    const bool wouldMake =
+        options.makeFolder && ::access(options.choices.outputDir.c_str(), F_OK) != 0;
+    const auto problem = OutputFolderProblem(options.choices.outputDir);
     if (problem && !wouldMake) {
         std::fprintf(streams.err, "pictorum-batch: --output '%s': %s\n",
-                     Printable(options.outputDir).c_str(), problem->c_str());
+                     Printable(options.choices.outputDir).c_str(), problem->c_str());
         return kExitBadUsage;
     }
     // Every item would fail with an overlay that does not decode; better said once, up front.
     CImageFile overlay;
     GpStatus loaded = InvalidParameter;
     const OverlayProblem unusable =
-        CheckOverlay(options.overlayPath, OverlayDepth::Pixels, overlay, &loaded);
+        CheckOverlay(options.choices.overlayPath, OverlayDepth::Pixels, overlay, &loaded);
     if (unusable != OverlayProblem::None) {
         std::fprintf(streams.err, "pictorum-batch: --overlay '%s': %s\n",
-                     Printable(options.overlayPath).c_str(),
-                     OverlayProblemText(unusable, options.overlayPath, loaded).c_str());
+                     Printable(options.choices.overlayPath).c_str(),
+                     OverlayProblemText(unusable, options.choices.overlayPath, loaded).c_str());
         return kExitBadUsage;
     }
 

@@ -65,9 +65,9 @@ std::string Refusal(const char* option, const std::string& value, const std::str
 // Both options decide the numbering; a shard's numbering is settled once the shard is known.
 std::string NumberBy(const std::string& mode, bool sharded, CliOptions& o) {
     if (mode == "position")
-        o.numbering = Numbering::Position;
+        o.run.numbering = Numbering::Position;
     else if (mode == "running" && !sharded)
-        o.numbering = Numbering::Running;
+        o.run.numbering = Numbering::Running;
     else if (mode == "running")
         return Refusal("number-by", "running",
                        "shards numbered by a running number would give the same names");
@@ -97,7 +97,7 @@ std::string Shard(const CliGiven& g, CliOptions& o) {
         return g.Refuse("expected K/M with 0 <= K < M, or auto");
     o.shardIndex = *k;
     o.shardCount = *m;
-    o.numbering = Numbering::Position;
+    o.run.numbering = Numbering::Position;
     const auto by = g.Other("number-by");
     return by ? NumberBy(*by, true, o) : std::string();
 }
@@ -113,7 +113,7 @@ const CliOptionRow kRows[] = {
      .help = "The overlay picture (required).",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             o.overlayPath = g.value;
+             o.choices.overlayPath = g.value;
              return std::string();
          },
      .missing = "--overlay: no overlay picture given"},
@@ -127,9 +127,9 @@ const CliOptionRow kRows[] = {
              if (!spec)
                  return g.Refuse("expected WxH in pixels (320x100) or percent (20%x20%)");
              o.sizeGiven = true;
-             o.sizePercent = spec->percent;
-             o.sizeX = spec->x;
-             o.sizeY = spec->y;
+             o.choices.sizeMode = spec->percent ? SizeModePercent : SizeModePixels;
+             o.choices.sizeX = spec->x;
+             o.choices.sizeY = spec->y;
              return std::string();
          }},
     {.name = "anchor",
@@ -138,7 +138,7 @@ const CliOptionRow kRows[] = {
              "bottom, bottom-right, or 1-9 in that order. Default: bottom-right.",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             return Take(g, ParseAnchor(g.value), o.anchor,
+             return Take(g, ParseAnchor(g.value), o.choices.anchor,
                          "expected top-left, top, top-right, left, center, right, bottom-left, "
                          "bottom, bottom-right or 1-9");
          }},
@@ -151,7 +151,7 @@ const CliOptionRow kRows[] = {
              const auto mime = ParseFormat(g.value);
              if (!mime)
                  return g.Refuse("no installed encoder; installed: " + InstalledFormats());
-             o.mimeType = *mime;
+             o.choices.mimeType = *mime;
              return std::string();
          }},
     {.name = "template",
@@ -161,7 +161,7 @@ const CliOptionRow kRows[] = {
              "missing; at most 254 bytes. Default: ###.",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             return Take(g, NormalizeTemplate(g.value), o.nameTemplate,
+             return Take(g, NormalizeTemplate(g.value), o.choices.nameTemplate,
                          "longer than " + std::to_string(kTemplateLimit) +
                              " bytes once its dropped characters are gone");
          }},
@@ -171,7 +171,7 @@ const CliOptionRow kRows[] = {
      .apply =
          [](const CliGiven& g, CliOptions& o) {
              // The running number never goes below 0 in the windowed program either.
-             return Take(g, InRange<std::int32_t>(g.value, 0, INT32_MAX), o.firstNumber,
+             return Take(g, InRange<std::int32_t>(g.value, 0, INT32_MAX), o.choices.firstNumber,
                          "expected a number from 0 to 2147483647");
          }},
     {.name = "output",
@@ -179,9 +179,9 @@ const CliOptionRow kRows[] = {
      .help = "The output folder (required).",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             o.outputDir = g.value;
-             while (o.outputDir.size() > 1 && o.outputDir.back() == '/')
-                 o.outputDir.pop_back();
+             o.choices.outputDir = g.value;
+             while (o.choices.outputDir.size() > 1 && o.choices.outputDir.back() == '/')
+                 o.choices.outputDir.pop_back();
              return std::string();
          },
      .missing = "--output: no output folder given"},
@@ -198,7 +198,7 @@ const CliOptionRow kRows[] = {
              "CPU affinity and quota allow).",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             return Take(g, InRange(g.value, 1, kMaxJobs), o.jobs,
+             return Take(g, InRange(g.value, 1, kMaxJobs), o.run.jobs,
                          "expected a number from 1 to " + std::to_string(kMaxJobs));
          }},
     {.name = "memory-limit",
@@ -208,13 +208,17 @@ const CliOptionRow kRows[] = {
              "half of the memory still available (and of the cgroup's limit).",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             return Take(g, ParseByteSize(g.value), o.memoryLimit,
+             return Take(g, ParseByteSize(g.value), o.run.memoryBudget,
                          "expected a size such as 512M or 4G");
          }},
     {.name = "dry-run",
      .help = "Print the names that would be written; write nothing (every picture is still "
              "read).",
-     .flag = &CliOptions::dryRun},
+     .apply =
+         [](const CliGiven&, CliOptions& o) {
+             o.run.dryRun = true;
+             return std::string();
+         }},
     {.name = "log",
      .valueName = "STYLE",
      .help = "Per-item log on standard output: text (default) or jsonl.",
@@ -252,7 +256,7 @@ const CliOptionRow kRows[] = {
      // After the numbering's rows: the names must be known before the run.
      .apply =
          [](const CliGiven&, CliOptions& o) {
-             if (o.numbering == Numbering::Position)
+             if (o.run.numbering == Numbering::Position)
                  return std::string();
              return std::string("--skip-existing needs --number-by position (or --shard): with a "
                                 "running number the names are known only as the run goes");
@@ -269,7 +273,7 @@ const CliOptionRow kRows[] = {
                  {"none", MetadataKept::None}};
              for (const auto& [mode, kept] : modes)
                  if (g.value == mode) {
-                     o.metadata = kept;
+                     o.run.metadata = kept;
                      return std::string();
                  }
              return g.Refuse("expected default, all or none");
@@ -281,7 +285,7 @@ const CliOptionRow kRows[] = {
              "quality for the rest; other pictures are written at 90.",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
-             return Take(g, InRange(g.value, 1, 100), o.jpegQuality,
+             return Take(g, InRange(g.value, 1, 100), o.run.jpegQuality,
                          "expected a number from 1 to 100");
          }},
 };

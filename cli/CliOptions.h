@@ -1,6 +1,7 @@
 #pragma once
 // The command line of pictorum-batch: what it asks for, checked before any picture is read.
 
+#include "engine/RunSettings.h"
 #include "engine/StampPipeline.h"
 
 #include <cstddef>
@@ -11,20 +12,25 @@
 
 enum class LogStyle { Text, Jsonl };
 
+// The command line's own starting choices where they differ from RunChoices': no size until
+// --size gives one (the run takes the overlay's own size then, in pixels).
+inline RunChoices CliChoices() {
+    RunChoices choices;
+    choices.sizeMode = SizeModePixels;
+    choices.sizeX = 0;
+    choices.sizeY = 0;
+    return choices;
+}
+
 struct CliOptions {
-    std::string overlayPath;
-    // Pixel size unless percent; no size given means the overlay's own size in pixels, as the
-    // windowed program sets when an overlay is chosen.
+    // What the run does, as the options give it. The output folder is kept without trailing
+    // slashes ("/" itself kept), so that names join it with one.
+    RunChoices choices = CliChoices();
+    // How the run works; jobs starts at the processors this process may use.
+    RunOptions run;
+    // No size given means the overlay's own size in pixels, as the windowed program sets when
+    // an overlay is chosen.
     bool sizeGiven = false;
-    bool sizePercent = false;
-    std::int32_t sizeX = 0;
-    std::int32_t sizeY = 0;
-    std::uint32_t anchor = 9;
-    std::string mimeType = "image/tiff";
-    std::string nameTemplate = "###";
-    std::int32_t firstNumber = 0;
-    // Without trailing slashes ("/" itself kept), so that names join it with one.
-    std::string outputDir;
     // Make the output folder and its parents when missing.
     bool makeFolder = false;
     // Leave an item alone when its output name already holds a file (position numbering only:
@@ -32,16 +38,8 @@ struct CliOptions {
     bool skipExisting = false;
     std::vector<std::string> inputs; // "-" stands for the list on standard input
     bool nulSeparated = false;
-    int jobs = 1;
-    // Bytes of decoded pictures worked on at once; 0: half of the memory still available.
-    std::uint64_t memoryLimit = 0;
-    bool dryRun = false;
     LogStyle log = LogStyle::Text;
     bool quiet = false;
-    Numbering numbering = Numbering::Running;
-    MetadataKept metadata = MetadataKept::Default;
-    // 1-100: JPEG copies encoded whole at that quality; 0: as the picture was (see the engine).
-    int jpegQuality = 0;
     // Take the items whose place in the list modulo shardCount is shardIndex.
     std::int64_t shardIndex = 0;
     std::int64_t shardCount = 1;

@@ -95,7 +95,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
             return Answer(row.answer, parser);
 
     CliOptions options;
-    options.jobs = std::clamp(defaultJobs, 1, kMaxJobs);
+    options.run.jobs = std::clamp(defaultJobs, 1, kMaxJobs);
     for (const CliOptionRow& row : CliOptionRows())
         if (row.missing != nullptr && (!given.count(row.name) || given[row.name].empty()))
             return BadUsage(row.missing);

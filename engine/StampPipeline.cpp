@@ -1,6 +1,7 @@
 #include "engine/StampPipeline.h"
 
 #include "engine/BatchJob.h"
+#include "engine/FileState.h"
 #include "engine/ImageFile.h"
 #include "engine/MachineShare.h"
 #include "imaging/OutputFolder.h"
@@ -10,38 +11,9 @@
 #include <optional>
 #include <system_error>
 
-#include <sys/stat.h>
-
 namespace {
 
 const char* const kNoNumberLeft = "no number left: the largest is 2147483647";
-
-// What a file was when an item was begun: a file replaced, rewritten or deleted since then
-// differs in one of these. Its absence counts as a state of its own.
-struct FileState {
-    bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    static FileState Of(const std::string& path) {
-        struct stat info {};
-        FileState state;
-        if (::stat(path.c_str(), &info) != 0)
-            return state;
-        state = {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
-        return state;
-    }
-    bool operator==(const FileState& other) const {
-        const auto same = [](const timespec& a, const timespec& b) {
-            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-        };
-        return exists == other.exists && device == other.device && inode == other.inode &&
-               size == other.size && same(modified, other.modified) && same(changed, other.changed);
-    }
-};
 
 } // namespace
 

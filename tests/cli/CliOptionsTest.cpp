@@ -36,87 +36,89 @@ TEST(CliOptions, RulesOfEachOption) {
         // Defaults: as the windowed program's, the number of cores for jobs.
         {{},
          "",
-         [](const CliOptions& o) {
-             return !o.sizeGiven && o.anchor == 9 && o.mimeType == "image/tiff" &&
-                    o.nameTemplate == "###" && o.firstNumber == 0 && o.jobs == 3 &&
-                    o.numbering == Numbering::Running && o.shardCount == 1 &&
-                    o.metadata == MetadataKept::Default && o.jpegQuality == 0 && !o.makeFolder &&
-                    !o.dryRun && !o.quiet && o.log == LogStyle::Text &&
-                    o.inputs == std::vector<std::string>{"a.jpg"};
+         [](O o) {
+             return !o.sizeGiven && o.choices.anchor == 9 && o.choices.mimeType == "image/tiff" &&
+                    o.choices.nameTemplate == "###" && o.choices.firstNumber == 0 &&
+                    o.run.jobs == 3 && o.run.numbering == Numbering::Running && o.shardCount == 1 &&
+                    o.run.metadata == MetadataKept::Default && o.run.jpegQuality == 0 &&
+                    o.run.memoryBudget == 0 && !o.makeFolder && !o.run.dryRun && !o.quiet &&
+                    o.log == LogStyle::Text && o.inputs == std::vector<std::string>{"a.jpg"};
          }},
         // Sizes: the options dialog's arithmetic, 0 or nothing giving 1, percent cut to whole.
         {{"--size", "320x100"},
          "",
-         [](const CliOptions& o) { return !o.sizePercent && o.sizeX == 320 && o.sizeY == 100; }},
+         [](O o) {
+             return o.choices.sizeMode == SizeModePixels && o.choices.sizeX == 320 &&
+                    o.choices.sizeY == 100;
+         }},
         {{"--size", "20%x12.5%"},
          "",
-         [](const CliOptions& o) { return o.sizePercent && o.sizeX == 20 && o.sizeY == 12; }},
-        {{"--size", "0x"}, "", [](const CliOptions& o) { return o.sizeX == 1 && o.sizeY == 1; }},
+         [](O o) {
+             return o.choices.sizeMode == SizeModePercent && o.choices.sizeX == 20 &&
+                    o.choices.sizeY == 12;
+         }},
+        {{"--size", "0x"}, "", [](O o) { return o.choices.sizeX == 1 && o.choices.sizeY == 1; }},
         {{"--size", "0%x"},
          "",
-         [](const CliOptions& o) { return o.sizePercent && o.sizeX == 1 && o.sizeY == 1; }},
+         [](O o) {
+             return o.choices.sizeMode == SizeModePercent && o.choices.sizeX == 1 &&
+                    o.choices.sizeY == 1;
+         }},
         {{"--size", "20%x100"}, "--size '20%x100'", nullptr},
         {{"--size", "big"}, "--size 'big'", nullptr},
         {{"--size", "1x2x3"}, "--size", nullptr},
         {{"--size", "99999999999x1"}, "--size", nullptr},
-        {{"--size", "300X120"}, "", [](O o) { return o.sizeX == 300 && o.sizeY == 120; }},
+        {{"--size", "300X120"},
+         "",
+         [](O o) { return o.choices.sizeX == 300 && o.choices.sizeY == 120; }},
         // Records kept (default: MetadataKept::Default, checked with the other defaults).
-        {{"--metadata", "all"},
-         "",
-         [](const CliOptions& o) { return o.metadata == MetadataKept::All; }},
-        {{"--metadata", "none"},
-         "",
-         [](const CliOptions& o) { return o.metadata == MetadataKept::None; }},
+        {{"--metadata", "all"}, "", [](O o) { return o.run.metadata == MetadataKept::All; }},
+        {{"--metadata", "none"}, "", [](O o) { return o.run.metadata == MetadataKept::None; }},
         {{"--metadata", "gps"}, "--metadata 'gps'", nullptr},
         // JPEG quality: 1-100, or the picture's own when not given (checked with the defaults).
-        {{"--quality", "1"}, "", [](O o) { return o.jpegQuality == 1; }},
-        {{"--quality", "100"}, "", [](O o) { return o.jpegQuality == 100; }},
+        {{"--quality", "1"}, "", [](O o) { return o.run.jpegQuality == 1; }},
+        {{"--quality", "100"}, "", [](O o) { return o.run.jpegQuality == 100; }},
         {{"--quality", "0"}, "--quality '0'", nullptr},
         {{"--quality", "101"}, "--quality '101'", nullptr},
         // Anchors by name and number.
-        {{"--anchor", "top-left"}, "", [](const CliOptions& o) { return o.anchor == 1; }},
-        {{"--anchor", "Center"}, "", [](const CliOptions& o) { return o.anchor == 5; }},
-        {{"--anchor", "7"}, "", [](const CliOptions& o) { return o.anchor == 7; }},
+        {{"--anchor", "top-left"}, "", [](O o) { return o.choices.anchor == 1; }},
+        {{"--anchor", "Center"}, "", [](O o) { return o.choices.anchor == 5; }},
+        {{"--anchor", "7"}, "", [](O o) { return o.choices.anchor == 7; }},
         {{"--anchor", "0"}, "--anchor '0'", nullptr},
         {{"--anchor", "middle"}, "--anchor 'middle'", nullptr},
         // Formats by name, extension or MIME type, from the installed encoders.
-        {{"--format", "jpeg"}, "", [](const CliOptions& o) { return o.mimeType == "image/jpeg"; }},
-        {{"--format", "JPG"}, "", [](const CliOptions& o) { return o.mimeType == "image/jpeg"; }},
-        {{"--format", "tif"}, "", [](const CliOptions& o) { return o.mimeType == "image/tiff"; }},
-        {{"--format", "image/webp"},
-         "",
-         [](const CliOptions& o) { return o.mimeType == "image/webp"; }},
-        {{"--format", "image/JPEG"}, "", [](O o) { return o.mimeType == "image/jpeg"; }},
+        {{"--format", "jpeg"}, "", [](O o) { return o.choices.mimeType == "image/jpeg"; }},
+        {{"--format", "JPG"}, "", [](O o) { return o.choices.mimeType == "image/jpeg"; }},
+        {{"--format", "tif"}, "", [](O o) { return o.choices.mimeType == "image/tiff"; }},
+        {{"--format", "image/webp"}, "", [](O o) { return o.choices.mimeType == "image/webp"; }},
+        {{"--format", "image/JPEG"}, "", [](O o) { return o.choices.mimeType == "image/jpeg"; }},
         {{"--format", "gif"}, "--format 'gif': no installed encoder", nullptr},
         // Templates: the options field's rules.
-        {{"--template", "a/b#c##"},
-         "",
-         [](const CliOptions& o) { return o.nameTemplate == "ab#c"; }},
-        {{"--template", "  photo  "},
-         "",
-         [](const CliOptions& o) { return o.nameTemplate == "photo#"; }},
+        {{"--template", "a/b#c##"}, "", [](O o) { return o.choices.nameTemplate == "ab#c"; }},
+        {{"--template", "  photo  "}, "", [](O o) { return o.choices.nameTemplate == "photo#"; }},
         // A template longer than the field holds would be cut into names that fail; refused.
         {{"--template", (std::string(254, 'a') + "/#").c_str()}, "longer than 254 bytes", nullptr},
         // Trailing slashes go, so that names join the folder with one.
-        {{"--output", "b/o//"}, "", [](O o) { return o.outputDir == "b/o"; }},
-        {{"--output", "//"}, "", [](O o) { return o.outputDir == "/"; }},
-        {{"--first-number", "41"}, "", [](const CliOptions& o) { return o.firstNumber == 41; }},
+        {{"--output", "b/o//"}, "", [](O o) { return o.choices.outputDir == "b/o"; }},
+        {{"--output", "//"}, "", [](O o) { return o.choices.outputDir == "/"; }},
+        {{"--first-number", "41"}, "", [](O o) { return o.choices.firstNumber == 41; }},
         {{"--first-number", "-1"}, "--first-number '-1'", nullptr},
         {{"--first-number", "4x"}, "--first-number '4x'", nullptr},
-        {{"--jobs", "2"}, "", [](const CliOptions& o) { return o.jobs == 2; }},
+        {{"--jobs", "2"}, "", [](O o) { return o.run.jobs == 2; }},
         {{"--jobs", "0"}, "--jobs '0'", nullptr},
-        {{"--memory-limit", "512M"}, "", [](O o) { return o.memoryLimit == 512ull << 20; }},
-        {{"--memory-limit", "1.5GiB"}, "", [](O o) { return o.memoryLimit == 3ull << 29; }},
-        {{"--memory-limit", "4096"}, "", [](O o) { return o.memoryLimit == 4096; }},
-        {{"--memory-limit", "2gb"}, "", [](O o) { return o.memoryLimit == 2ull << 30; }},
+        {{"--memory-limit", "512M"}, "", [](O o) { return o.run.memoryBudget == 512ull << 20; }},
+        {{"--memory-limit", "1.5GiB"}, "", [](O o) { return o.run.memoryBudget == 3ull << 29; }},
+        {{"--memory-limit", "4096"}, "", [](O o) { return o.run.memoryBudget == 4096; }},
+        {{"--memory-limit", "2gb"}, "", [](O o) { return o.run.memoryBudget == 2ull << 30; }},
         {{"--memory-limit", "0"}, "--memory-limit '0'", nullptr},
         {{"--memory-limit", "12Q"}, "--memory-limit '12Q'", nullptr},
         {{"--memory-limit", "-1G"}, "--memory-limit '-1G'", nullptr},
         // Sharding numbers by position; a running number across shards would collide.
         {{"--shard", "2/3"},
          "",
-         [](const CliOptions& o) {
-             return o.shardIndex == 2 && o.shardCount == 3 && o.numbering == Numbering::Position;
+         [](O o) {
+             return o.shardIndex == 2 && o.shardCount == 3 &&
+                    o.run.numbering == Numbering::Position;
          }},
         {{"--shard", "3/3"}, "--shard '3/3'", nullptr},
         {{"--shard", "1"}, "--shard '1'", nullptr},
@@ -140,12 +142,12 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--skip-existing"}, "--skip-existing needs --number-by position", nullptr},
         {{"--number-by", "position"},
          "",
-         [](const CliOptions& o) { return o.numbering == Numbering::Position; }},
+         [](O o) { return o.run.numbering == Numbering::Position; }},
         {{"--log", "xml"}, "--log 'xml'", nullptr},
         {{"--mkdir", "--dry-run", "--quiet", "--log", "jsonl"},
          "",
          [](O o) {
-             return o.makeFolder && o.dryRun && o.quiet && o.log == LogStyle::Jsonl &&
+             return o.makeFolder && o.run.dryRun && o.quiet && o.log == LogStyle::Jsonl &&
                     !o.nulSeparated && !o.skipExisting;
          }},
         {{"-0", "-", "b.jpg"},
