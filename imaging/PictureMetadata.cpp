@@ -8,6 +8,10 @@
 #include <mutex>
 #include <string>
 
+// exiv2 0.27 hands images and streams out as std::auto_ptr, which clang reports as deprecated
+// at every mention; this file is where they are used, as exiv2's interface requires.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
 struct PictureMetadata::Records {
     Exiv2::ExifData exif;
     Exiv2::XmpData xmp;
