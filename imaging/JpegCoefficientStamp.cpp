@@ -49,7 +49,7 @@ JBLOCKROW blockRow(j_common_ptr owner, jvirt_barray_ptr blocks, JDIMENSION row, 
     return owner->mem->access_virt_barray(owner, blocks, row, 1, writing ? TRUE : FALSE)[0];
 }
 
-JBLOCKROW blockRow_(j_common_ptr owner, const Coefficients& blocks, int component, int row) {
+JBLOCKROW blockRowAt(j_common_ptr owner, const Coefficients& blocks, int component, int row) {
     return blockRow(owner, blocks[std::size_t(component)], JDIMENSION(row), false);
 }
 
@@ -295,7 +295,7 @@ bool ownTablesCode(jpeg_decompress_struct& picture, const Coefficients& blocks, 
         const int h = component.h_samp_factor;
         const int v = component.v_samp_factor;
         const auto dcOf = [&](int blockRow, int blockColumn) {
-            return int(blockRow_(owner, blocks, c, blockRow)[blockColumn][0]);
+            return int(blockRowAt(owner, blocks, c, blockRow)[blockColumn][0]);
         };
         const int lastRealColumn = int(component.width_in_blocks) - 1;
         const int first = changed.top();
@@ -313,7 +313,7 @@ bool ownTablesCode(jpeg_decompress_struct& picture, const Coefficients& blocks, 
                 for (int y = row * v; y < (row + 1) * v; ++y) {
                     if (y >= int(component.height_in_blocks))
                         continue;
-                    const JBLOCKROW line = blockRow_(owner, blocks, c, y);
+                    const JBLOCKROW line = blockRowAt(owner, blocks, c, y);
                     for (int x = column * h; x < (column + 1) * h && x <= lastRealColumn; ++x) {
                         const JCOEF* block = line[x];
                         if (!dc[std::size_t(magnitudeBits(block[0] - before))])
