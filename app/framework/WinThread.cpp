@@ -86,7 +86,7 @@ DWORD WaitForSingleObject(const HANDLE& handle, DWORD milliseconds) {
         return WAIT_OBJECT_0;
     }
     const bool ended = handle->endedCv.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                                 [&] { return handle->ended; });
+                                                [&] { return handle->ended; });
     return ended ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
