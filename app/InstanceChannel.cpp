@@ -16,7 +16,7 @@ namespace {
 // answer is the marker once the files are listed.
 constexpr char kMarker[] = "pictorum-files-1";
 // More than any list of paths; a peer that sends more is not one of ours.
-constexpr qsizetype kMaxRequest = 64 * 1024 * 1024;
+constexpr qsizetype kMaxRequest = qsizetype{64} * 1024 * 1024;
 
 QByteArray Encode(const std::vector<std::string>& files) {
     QByteArray request(kMarker, sizeof kMarker); // with its NUL

@@ -39,8 +39,8 @@ const char* GetStatusText(int status) {
         "Property not Found",
         "Property not Supported",
     };
-    constexpr int count = static_cast<int>(sizeof(texts) / sizeof(texts[0]));
-    if (status < 0 || status >= count)
+    constexpr int kCount = static_cast<int>(sizeof(texts) / sizeof(texts[0]));
+    if (status < 0 || status >= kCount)
         return "Unknown Error";
     return texts[status];
 }

@@ -29,6 +29,8 @@ enum GpStatus : int {
 };
 using Status = GpStatus;
 
+// The flat API's constants and records keep the names of the imaging library it models.
+// NOLINTBEGIN(readability-identifier-naming)
 using PixelFormat = std::uint32_t;
 constexpr PixelFormat PixelFormatUndefined = 0;
 constexpr PixelFormat PixelFormat1bppIndexed = 0x00030101;
@@ -114,6 +116,7 @@ constexpr DWORD ImageCodecFlagsEncoder = 0x00000001;
 constexpr DWORD ImageCodecFlagsDecoder = 0x00000002;
 constexpr DWORD ImageCodecFlagsSupportBitmap = 0x00000004;
 constexpr DWORD ImageCodecFlagsBuiltin = 0x00010000;
+// NOLINTEND(readability-identifier-naming)
 
 // Decoded pictures larger than this many pixels are refused from their header, before any
 // pixel memory is allocated (decompression bombs). 300 MP covers every camera photo.

@@ -96,15 +96,15 @@ Recycler& recycler() {
 struct Membership {
     Membership() { recycler().threadStarts(); }
     ~Membership() {
-        s_alive = false;
+        g_alive = false;
         recycler().threadEnds();
     }
-    static thread_local bool s_alive;
+    static thread_local bool g_alive;
 };
-thread_local bool Membership::s_alive = true;
+thread_local bool Membership::g_alive = true;
 
 bool threadKeepsBuffers() {
-    if (!Membership::s_alive)
+    if (!Membership::g_alive)
         return false;
     const QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread())

@@ -72,7 +72,7 @@ struct JpegSession::Blocks {
 
 namespace {
 
-constexpr qsizetype kChunkBytes = 64 * 1024;
+constexpr qsizetype kChunkBytes = qsizetype{64} * 1024;
 
 [[noreturn]] void fail(j_common_ptr) {
     throw JpegSession::Failed{};

@@ -8,6 +8,10 @@
 #include <mutex>
 #include <string>
 
+// exiv2 0.27 hands images and streams out as std::auto_ptr, which clang reports as deprecated
+// at every mention; this file is where they are used, as exiv2's interface requires.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
 struct PictureMetadata::Records {
     Exiv2::ExifData exif;
     Exiv2::XmpData xmp;
@@ -18,12 +22,12 @@ namespace {
 
 // exiv2's XMP toolkit is not thread-safe: it is set up once, and takes this lock around its
 // work, as pictures are read and saved on several threads at once.
-std::mutex xmpToolkit;
+std::mutex g_xmpToolkit;
 void lockXmpToolkit(void*, bool lock) {
     if (lock)
-        xmpToolkit.lock();
+        g_xmpToolkit.lock();
     else
-        xmpToolkit.unlock();
+        g_xmpToolkit.unlock();
 }
 
 // exiv2's warnings about damaged records are not the user's business: the picture is stamped

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when any is missing.
 # Safe to run again: it does nothing when everything is present. Packages named as arguments
-# (a benchmark's peers, a fuzzer's compiler) are installed along with the project's own.
+# (a benchmark's peers, a fuzzer's compiler, clang-tidy) are installed along with the project's own.
 set -euo pipefail
 
 packages=(

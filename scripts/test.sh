@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Builds Pictorum and runs every test. Usage: scripts/test.sh [default|asan]
+# Builds Pictorum and runs every test. Usage: scripts/test.sh [default|asan|tsan]
+# tsan builds the threaded parts' test programs with clang and runs them under the thread
+# sanitizer (see the tsan presets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
 
-bash scripts/deps.sh
+if [ "$preset" = tsan ]; then
+    bash scripts/deps.sh clang libclang-rt-14-dev
+else
+    bash scripts/deps.sh
+fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" --timeout 600 -j2

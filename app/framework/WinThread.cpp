@@ -11,7 +11,7 @@
 
 struct ThreadState {
     std::mutex mutex;
-    std::condition_variable ended_cv;
+    std::condition_variable endedCv;
     bool ended = false;
     std::uint64_t nextWatchId = 1;
     std::vector<std::pair<std::uint64_t, std::function<void()>>> watches;
@@ -40,7 +40,7 @@ void SignalEnded(ThreadState& state) {
     for (auto& [id, onEnd] : state.watches)
         onEnd();
     state.watches.clear();
-    state.ended_cv.notify_all();
+    state.endedCv.notify_all();
 }
 
 } // namespace
@@ -82,11 +82,11 @@ DWORD WaitForSingleObject(const HANDLE& handle, DWORD milliseconds) {
         return WAIT_FAILED;
     std::unique_lock lock(handle->mutex);
     if (milliseconds == INFINITE) {
-        handle->ended_cv.wait(lock, [&] { return handle->ended; });
+        handle->endedCv.wait(lock, [&] { return handle->ended; });
         return WAIT_OBJECT_0;
     }
-    const bool ended = handle->ended_cv.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                                 [&] { return handle->ended; });
+    const bool ended = handle->endedCv.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                                [&] { return handle->ended; });
     return ended ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 

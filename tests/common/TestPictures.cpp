@@ -711,6 +711,9 @@ QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {
     return out;
 }
 
+// exiv2 0.27 hands images out as std::auto_ptr, which clang reports as deprecated.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 namespace {
 
 using Exiv2Image = Exiv2::Image::AutoPtr;
@@ -858,6 +861,7 @@ QByteArray ProfileOf(const QByteArray& file) {
     return icc->size_ > 0 ? QByteArray(reinterpret_cast<const char*>(icc->pData_), icc->size_)
                           : QByteArray();
 }
+#pragma GCC diagnostic pop
 
 QByteArray CmykJpeg(int width, int height, const std::vector<std::vector<int>>& quadrants) {
     std::vector<unsigned char> inks(std::size_t(width * height * 4));
