@@ -53,6 +53,8 @@ TEST(Accessibility, EveryControlIsNamedAndAnnouncedByWhatItIs) {
             }
             dialog->EndDialog(IDCANCEL);
         });
+        // The progress dialog's run goes on after the dialog: it must end before its job does.
+        ASSERT_EQ(StopRunForExit(60000), WAIT_OBJECT_0);
         EXPECT_TRUE(!first[0].isNull() && first[0] != first[1]) << "the focus is not drawn";
         for (const auto& [id, seen] : found)
             EXPECT_NE(seen.second.trimmed(), "") << "control " << id;
