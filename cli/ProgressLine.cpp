@@ -1,11 +1,13 @@
 #include "cli/ProgressLine.h"
 
+#include <cmath>
+
 namespace {
 
 constexpr auto kUpdateInterval = std::chrono::milliseconds(100);
 
 std::string Duration(double seconds) {
-    const auto total = static_cast<long long>(seconds + 0.5);
+    const auto total = static_cast<long long>(std::floor(seconds + 0.5));
     char text[32];
     if (total >= 3600)
         std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,

@@ -11,6 +11,8 @@
 #include <list>
 #include <string>
 
+// NOLINTBEGIN(readability-identifier-naming): the fields of the job's flags word keep
+// the names the dialogs and their tests use.
 // SizeMode values (bits 4-7 of dwFlags).
 constexpr DWORD SizeModePixels = 1;
 constexpr DWORD SizeModePercent = 2;
@@ -19,6 +21,7 @@ constexpr DWORD SizeModeMask = 0x000000F0;
 constexpr int SizeModeShift = 4;
 constexpr DWORD OverlayAnchorMask = 0x000F0000;
 constexpr int OverlayAnchorShift = 16;
+// NOLINTEND(readability-identifier-naming)
 
 // The fields of a flags word, and a word made of both fields (other bits zero).
 constexpr DWORD SizeModeOf(DWORD flags) {

@@ -106,7 +106,7 @@ std::vector<std::size_t> CharacterStarts(const std::string& text) {
 std::string AbbreviatePath(const char* path, int limit, int tail) {
     if (path == nullptr)
         return {};
-    const std::string text(path);
+    std::string text(path);
     const std::vector<std::size_t> starts = CharacterStarts(text);
     const std::size_t length = starts.size() - 1;
     if (limit < 0 || length <= static_cast<std::size_t>(limit))

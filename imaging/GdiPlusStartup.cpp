@@ -19,7 +19,7 @@ namespace {
 // any decode; the cap only has to let everything within that limit through, at the widest
 // format a decoder produces.
 constexpr int kAllocationLimitMb =
-    int(kMaxImagePixels * PixelFormatMap::kMaxBytesPerPixel / (1024 * 1024)) + 16;
+    int(kMaxImagePixels * PixelFormatMap::kMaxBytesPerPixel / (std::uint64_t{1} << 20)) + 16;
 
 std::atomic<ULONG_PTR> g_nextToken{1};
 

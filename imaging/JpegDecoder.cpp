@@ -27,7 +27,7 @@ void cmykToRgbInPlace(QImage& image) {
         uchar* line = image.scanLine(y);
         auto* out = reinterpret_cast<QRgb*>(line);
         for (int x = 0; x < image.width(); ++x) {
-            const uchar* in = line + 4 * x;
+            const uchar* in = line + 4 * std::ptrdiff_t(x);
             const int k = in[3];
             out[x] = qRgb(k * in[0] / 255, k * in[1] / 255, k * in[2] / 255);
         }

@@ -5,6 +5,7 @@
 
 // libjpeg's own length-limited code builder (Annex K.2 of the JPEG standard), exported by every
 // libjpeg build since 6b although its declaration lives in a private header.
+// NOLINTNEXTLINE(readability-identifier-naming): libjpeg's own name.
 extern "C" void jpeg_gen_optimal_table(j_compress_ptr cinfo, JHUFF_TBL* htbl, long freq[]);
 
 namespace {

@@ -22,8 +22,8 @@ void JpegMcuCopy::operator()(const jpeg_component_info* components, int count,
                                                            JDIMENSION(fromMcu.y() * v + r), false);
             const JBLOCKROW target = JpegMcuGrid::blockRow(to, toBlocks[std::size_t(c)],
                                                            JDIMENSION(toMcu.y() * v + r), true);
-            std::memcpy(target + (toMcu.x() + mcus.left()) * h,
-                        source + (fromMcu.x() + mcus.left()) * h,
+            std::memcpy(target + std::ptrdiff_t(toMcu.x() + mcus.left()) * h,
+                        source + std::ptrdiff_t(fromMcu.x() + mcus.left()) * h,
                         std::size_t(mcus.width() * h) * sizeof(JBLOCK));
         }
     }

@@ -69,8 +69,9 @@ QImage decoded(const QByteArray& encoded, bool grey) {
 bool samePixels(const QImage& a, const QPoint& at, const QImage& b, const QRect& area) {
     const std::size_t bytes = std::size_t(area.width()) * std::size_t(b.depth() / 8);
     for (int y = area.top(); y <= area.bottom(); ++y) {
-        const uchar* first = a.constScanLine(at.y() + y) + (at.x() + area.x()) * (a.depth() / 8);
-        const uchar* second = b.constScanLine(y) + area.x() * (b.depth() / 8);
+        const uchar* first =
+            a.constScanLine(at.y() + y) + std::ptrdiff_t(at.x() + area.x()) * (a.depth() / 8);
+        const uchar* second = b.constScanLine(y) + std::ptrdiff_t(area.x()) * (b.depth() / 8);
         if (std::memcmp(first, second, bytes) != 0)
             return false;
     }

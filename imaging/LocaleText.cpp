@@ -8,7 +8,7 @@ namespace {
 
 constexpr wchar_t kEscapeBase = 0xDC00;
 
-bool IsEscapedByte(wchar_t c) {
+bool isEscapedByte(wchar_t c) {
     return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF;
 }
 
@@ -19,7 +19,7 @@ struct Step {
     std::size_t bytes = 1;
     bool decoded = false;
 };
-Step NextCharacter(const char* at, std::size_t left, std::mbstate_t& state) {
+Step nextCharacter(const char* at, std::size_t left, std::mbstate_t& state) {
     Step step;
     const std::size_t used = std::mbrtowc(&step.character, at, left, &state);
     if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
@@ -39,9 +39,9 @@ std::optional<std::wstring> ToWidePath(const char* text) {
     std::wstring wide;
     std::mbstate_t state{};
     for (std::size_t left = std::char_traits<char>::length(text); left > 0;) {
-        const Step step = NextCharacter(text, left, state);
+        const Step step = nextCharacter(text, left, state);
         // A decoded escape code would not come back as the bytes it was read from.
-        if (step.decoded && !IsEscapedByte(step.character))
+        if (step.decoded && !isEscapedByte(step.character))
             wide.push_back(step.character);
         else
             for (std::size_t i = 0; i < step.bytes; ++i)
@@ -60,7 +60,7 @@ std::optional<std::string> FromWideText(const wchar_t* text) {
     std::mbstate_t state{};
     char buffer[MB_LEN_MAX];
     for (const wchar_t* at = text; *at != L'\0'; ++at) {
-        if (IsEscapedByte(*at)) {
+        if (isEscapedByte(*at)) {
             narrow.push_back(static_cast<char>(*at - kEscapeBase));
             continue;
         }
@@ -81,7 +81,7 @@ std::string EscapedForLog(const std::string& text) {
     std::mbstate_t state{};
     const char* at = text.c_str();
     for (std::size_t left = text.size(); left > 0;) {
-        const Step step = NextCharacter(at, left, state);
+        const Step step = nextCharacter(at, left, state);
         const bool control = step.character < 0x20 || step.character == 0x7F;
         if (step.decoded && step.character == L'\\') {
             shown += "\\\\"; // so that a name's own backslash never reads as an escape

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+// NOLINTBEGIN(readability-identifier-naming): used by every layer above, named in
+// the style of the engine and the framework that call it.
 // Never fails for text (only a null pointer yields nothing).
 std::optional<std::wstring> ToWidePath(const char* text);
 
@@ -18,3 +20,4 @@ std::optional<std::string> FromWideText(const wchar_t* text);
 // The text fit for a log line: bytes the locale cannot show as text (and control characters)
 // are written as \xNN, a backslash as two.
 std::string EscapedForLog(const std::string& text);
+// NOLINTEND(readability-identifier-naming)

@@ -17,6 +17,8 @@ class AtomicFile;
 class OutputFolder;
 struct EncoderEntry;
 
+// NOLINTBEGIN(readability-identifier-naming): an extension of the flat save calls
+// (GdipSaveImageToFile), named as they and the engine that calls it are.
 class PendingImageFile {
   public:
     PendingImageFile();
@@ -67,3 +69,4 @@ class PendingImageFile {
     std::unique_ptr<AtomicFile> m_file;
     int m_error = 0;
 };
+// NOLINTEND(readability-identifier-naming)

@@ -242,7 +242,8 @@ bool PictureMetadata::writeInto(QByteArray& encoded, const PictureMetadata* reco
         encoded = QByteArray();
         extended = QByteArray();
         QByteArray written(qsizetype(io.size()), Qt::Uninitialized);
-        const long got = io.read(reinterpret_cast<Exiv2::byte*>(written.data()), io.size());
+        const long got =
+            io.read(reinterpret_cast<Exiv2::byte*>(written.data()), static_cast<long>(io.size()));
         io.close();
         if (got != long(written.size()))
             return false;

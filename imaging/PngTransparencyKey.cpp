@@ -19,7 +19,7 @@ std::optional<QRgba64> PngTransparencyKey::takeDeepRgbKey(QByteArray* png) {
             const QRgba64 key =
                 QRgba64::fromRgba64(quint16(be16(d + i + 8)), quint16(be16(d + i + 10)),
                                     quint16(be16(d + i + 12)), 0xFFFF);
-            png->remove(qsizetype(i), qsizetype(12 + length));
+            png->remove(qsizetype(i), qsizetype(length) + 12);
             return key;
         }
         i += 12 + length;

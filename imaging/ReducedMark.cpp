@@ -7,6 +7,7 @@
 #include <QRgba64>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -117,7 +118,8 @@ QImage reduced(const QImage& pixels, QSize size) {
         for (int x = 0; x < size.width(); ++x) {
             std::uint64_t c[4];
             for (int k = 0; k < 4; ++k)
-                c[k] = std::uint64_t(double(target[std::size_t(x) * 4 + k]) * perWhole + 0.5);
+                c[k] = std::uint64_t(
+                    std::floor(double(target[std::size_t(x) * 4 + k]) * perWhole + 0.5));
             setPixel(line, x, c, deep);
         }
         target.swap(next);
@@ -144,7 +146,7 @@ QImage reduced(const QImage& pixels, QSize size) {
                     for (int k = 0; k < 4; ++k)
                         sums[4 + k] += c[k] * s.inNext;
             }
-            const Span& s = down[std::size_t(strip + r)];
+            const Span& s = down[std::size_t(strip) + std::size_t(r)];
             if (s.first > targetRow)
                 finishRow();
             for (std::size_t i = 0; i < rowValues; ++i)
@@ -161,7 +163,7 @@ QImage reduced(const QImage& pixels, QSize size) {
 } // namespace
 
 std::shared_ptr<GpImage> ReducedMark::drawnAt(GpImage* image, INT width, INT height) {
-    const std::shared_ptr<GpImage> itself(std::shared_ptr<GpImage>(), image);
+    std::shared_ptr<GpImage> itself(std::shared_ptr<GpImage>(), image);
     if (image == nullptr || width <= 0 || height <= 0)
         return itself;
     std::lock_guard lock(reductionsLock());

@@ -56,7 +56,7 @@ void writePng(QByteArray& data, const std::optional<Resolution>& resolution) {
         if (std::memcmp(bytes(data) + i + 4, "IDAT", 4) == 0)
             break;
         if (physical)
-            data.remove(qsizetype(i), qsizetype(12 + length));
+            data.remove(qsizetype(i), qsizetype(length) + 12);
         else
             i += 12 + length;
     }

@@ -7,7 +7,10 @@
 
 #include <QString>
 
+// NOLINTBEGIN(readability-identifier-naming): the dialog framework looks pictures up
+// by number as resource calls do, and names these as it names its own.
 QString IconResourcePath(int id, bool dark = false);
 QString IconSizesResourceFolder(int id, bool dark = false);
 QString BitmapResourcePath(int id, bool dark = false);
 QString ScaledBitmapResourcePath(int id, double scale, bool dark = false);
+// NOLINTEND(readability-identifier-naming)

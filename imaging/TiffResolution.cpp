@@ -99,10 +99,10 @@ void Resolution::writeTiffBytes(QByteArray& data, const std::optional<Resolution
         kept += data.mid(qsizetype(entry), 12);
         ++count;
     }
-    kept += data.mid(qsizetype(dir->at + 2 + dir->entries * 12), 4);
-    kept += QByteArray(qsizetype((dir->entries - count) * 12), '\0');
+    kept += data.mid(qsizetype(dir->at) + 2 + qsizetype(dir->entries) * 12, 4);
+    kept += QByteArray(qsizetype(dir->entries - count) * 12, '\0');
     put16(data, qsizetype(dir->at), std::uint32_t(count), dir->little);
-    data.replace(qsizetype(dir->at + 2), kept.size(), kept);
+    data.replace(qsizetype(dir->at) + 2, kept.size(), kept);
 }
 
 bool Resolution::writeTiff(int fd, const std::optional<Resolution>& resolution) {

@@ -361,7 +361,12 @@ void CMainDlg::BuildImportFilter(std::string& text) {
     for (const ImageCodecInfo& encoder : encoders) {
         const std::string description = Narrow(encoder.FormatDescription);
         const std::string patterns = EncoderPatterns(encoder);
-        text += description + " File (" + patterns + ")|" + patterns + "|";
+        text.append(description)
+            .append(" File (")
+            .append(patterns)
+            .append(")|")
+            .append(patterns)
+            .append("|");
     }
     text += "|";
 }

@@ -22,7 +22,7 @@
 namespace {
 
 // A file larger than this is not held whole: it is decoded as it is read.
-constexpr qint64 kWholeFileBytes = 64 * 1024 * 1024;
+constexpr qint64 kWholeFileBytes = qint64{64} * 1024 * 1024;
 
 // A large file read as a stream and reduced as it is decoded, where its reader can: the
 // reduced picture in 32-bit pixels and the full picture's upright size. Its colour profile is

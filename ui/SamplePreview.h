@@ -59,7 +59,7 @@ class CSamplePreview {
     static RECT FitRect(const RECT& box, UINT width, UINT height);
     // Pictures of up to this many pixels are composed at their own size; larger ones are
     // reduced (16 MB of 32-bit pixels).
-    static constexpr std::uint64_t kFullSizePixels = 4u * 1024u * 1024u;
+    static constexpr std::uint64_t kFullSizePixels = std::uint64_t{4} * 1024 * 1024;
     // The size a picture of width x height is composed at for a box of shown device pixels.
     static QSize ComposedSize(UINT width, UINT height, QSize shown);
 

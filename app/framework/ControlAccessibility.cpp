@@ -19,7 +19,7 @@ class ChoiceButtonAccessible : public QAccessibleWidget {
     QString text(QAccessible::Text t) const override {
         if (t != QAccessible::Name)
             return QAccessibleWidget::text(t);
-        if (const QString name = widget()->accessibleName(); !name.isEmpty())
+        if (QString name = widget()->accessibleName(); !name.isEmpty())
             return name;
         // The text as the template wrote it, not as wrapped onto lines for the button.
         const ControlBase* control = ControlOf(widget());
