@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-class JpegCoding;
+struct JpegCoding;
 
 struct JpegMcuStamping {
     jpeg_decompress_struct& picture;
