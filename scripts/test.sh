@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 preset="${1:-default}"
 
 if [ "$preset" = tsan ]; then
-    bash scripts/deps.sh clang libclang-rt-14-dev
+    # llvm-14: the symbolizer, without which the suppressions (matched by name) match nothing.
+    bash scripts/deps.sh clang libclang-rt-14-dev llvm-14
 else
     bash scripts/deps.sh
 fi
