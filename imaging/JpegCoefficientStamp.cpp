@@ -4,6 +4,7 @@
 #include "imaging/JpegCoding.h"
 #include "imaging/JpegMcuStamping.h"
 #include "imaging/JpegOwnTables.h"
+#include "imaging/JpegScanSplice.h"
 #include "imaging/JpegSession.h"
 #include "imaging/PictureFacts.h"
 
@@ -18,6 +19,28 @@ struct Abandoned {};
 void checkAbandon(const std::atomic<bool>* abandon) {
     if (abandon != nullptr && abandon->load())
         throw Abandoned{};
+}
+
+// Every block coded by libjpeg: with the photograph's own Huffman tables, widened where the
+// new blocks need codes they lack, or optimised ones for scans that cannot keep them. Either
+// way the file does not grow from one stamp to the next.
+void writeAll(jpeg_decompress_struct& picture, const JpegCoefficients& blocks,
+              const JpegMcuGrid& grid, const QRect& changed, QByteArray& stamped) {
+    QBuffer buffer(&stamped);
+    buffer.open(QIODevice::WriteOnly);
+    JpegSession::Writing writing(&buffer);
+    jpeg_copy_critical_parameters(&picture, &writing.info);
+    if (const auto symbols = JpegOwnTables::newSymbols(picture, blocks, grid, changed))
+        JpegOwnTables::keep(picture, writing.info, *symbols);
+    else
+        writing.info.optimize_coding = TRUE;
+    writing.info.restart_interval = picture.restart_interval;
+    writing.info.arith_code = picture.arith_code;
+    if (picture.progressive_mode)
+        jpeg_simple_progression(&writing.info);
+    writing.takeBlocksOfReading();
+    jpeg_write_coefficients(&writing.info, const_cast<jvirt_barray_ptr*>(blocks.data()));
+    jpeg_finish_compress(&writing.info);
 }
 
 } // namespace
@@ -45,15 +68,31 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
     QByteArray stamped;
     try {
         checkAbandon(abandon);
-        JpegSession::Reading reading(encoded);
-        jpeg_decompress_struct& picture = reading.info;
-        jpeg_read_header(&picture, TRUE);
-        const bool colour = picture.jpeg_color_space == JCS_YCbCr && picture.num_components == 3;
-        const bool grey = picture.jpeg_color_space == JCS_GRAYSCALE && picture.num_components == 1;
-        if (picture.data_precision != 8 || (!colour && !grey) || grey != coding->grey ||
-            picture.image_width != background->width || picture.image_height != background->height)
+        std::optional<JpegSession::Reading> reading(std::in_place, encoded);
+        jpeg_read_header(&reading->info, TRUE);
+        const auto usable = [&](const jpeg_decompress_struct& picture) {
+            const bool colour =
+                picture.jpeg_color_space == JCS_YCbCr && picture.num_components == 3;
+            const bool grey =
+                picture.jpeg_color_space == JCS_GRAYSCALE && picture.num_components == 1;
+            return picture.data_precision == 8 && (colour || grey) && grey == coding->grey &&
+                   picture.image_width == background->width &&
+                   picture.image_height == background->height;
+        };
+        if (!usable(reading->info))
             return NotImplemented;
-        JpegCoefficients blocks = JpegMcuStamping::coefficientsOf(picture);
+        // Our own reading first, which tells where each row's data lies; libjpeg's for the
+        // scans it does not read and the files it declines, which libjpeg then judges.
+        std::optional<JpegScanWalk> walk;
+        if (JpegScanWalk::suits(reading->info)) {
+            walk = JpegScanWalk::read(reading->info, encoded);
+            if (!walk) {
+                reading.emplace(encoded);
+                jpeg_read_header(&reading->info, TRUE);
+            }
+        }
+        jpeg_decompress_struct& picture = reading->info;
+        JpegCoefficients blocks = walk ? walk->blocks : JpegMcuStamping::coefficientsOf(picture);
         checkAbandon(abandon);
         const JpegMcuGrid grid(picture);
         const QRectF landing = destination.intersected(QRectF(0, 0, grid.width, grid.height));
@@ -72,27 +111,18 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
             changed = stamping(area, mark, destination, source);
         }
         checkAbandon(abandon);
-
-        stamped.reserve(encoded.size() + (qsizetype(1) << 16));
-        QBuffer buffer(&stamped);
-        buffer.open(QIODevice::WriteOnly);
-        JpegSession::Writing writing(&buffer);
-        jpeg_copy_critical_parameters(&picture, &writing.info);
-        // The photograph's own Huffman tables, widened where the new blocks need codes they
-        // lack; optimised ones for scans that cannot keep them. Either way the file does not
-        // grow from one stamp to the next.
-        if (const auto symbols = JpegOwnTables::newSymbols(picture, blocks, grid, changed))
-            JpegOwnTables::keep(picture, writing.info, *symbols);
-        else
-            writing.info.optimize_coding = TRUE;
-        writing.info.restart_interval = picture.restart_interval;
-        writing.info.arith_code = picture.arith_code;
-        if (picture.progressive_mode)
-            jpeg_simple_progression(&writing.info);
-        writing.takeBlocksOfReading();
-        jpeg_write_coefficients(&writing.info, blocks.data());
-        jpeg_finish_compress(&writing.info);
-        jpeg_finish_decompress(&picture);
+        if (walk) {
+            if (std::optional<QByteArray> spliced =
+                    JpegScanSplice::write(picture, encoded, *walk, changed.top(), changed.bottom()))
+                stamped = std::move(*spliced);
+        }
+        if (stamped.isEmpty()) {
+            stamped.reserve(encoded.size() + (qsizetype(1) << 16));
+            writeAll(picture, blocks, grid, changed, stamped);
+        }
+        // libjpeg finishes only what it started.
+        if (!walk)
+            jpeg_finish_decompress(&picture);
     } catch (const JpegSession::Failed&) {
         return NotImplemented;
     } catch (const Abandoned&) {

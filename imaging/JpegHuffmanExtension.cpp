@@ -52,3 +52,21 @@ void extendHuffmanTable(j_compress_ptr owner, JHUFF_TBL& table, const JpegSymbol
     }
     jpeg_gen_optimal_table(owner, &table, frequencies.data());
 }
+
+std::optional<JpegCanonicalCodes> canonicalCodes(const JHUFF_TBL& table) {
+    JpegCanonicalCodes result;
+    unsigned code = 0;
+    for (int length = 1; length <= 16; ++length) {
+        for (int i = 0; i < table.bits[length]; ++i) {
+            if (result.count == 256)
+                return std::nullopt;
+            result.codes[std::size_t(result.count)] = std::uint16_t(code++);
+            result.sizes[std::size_t(result.count++)] = std::uint8_t(length);
+        }
+        // The codes of one length must fit in it, and none may be all ones.
+        if (code >= (1u << length))
+            return std::nullopt;
+        code <<= 1;
+    }
+    return result;
+}

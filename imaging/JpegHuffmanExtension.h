@@ -10,6 +10,8 @@
 #include <jpeglib.h>
 
 #include <array>
+#include <cstdint>
+#include <optional>
 
 struct JpegSymbolCounts {
     // How often each symbol occurs in the blocks that were coded anew, and in how many blocks.
@@ -26,3 +28,12 @@ struct JpegSymbolCounts {
 // whole scan: blocksInScan blocks at the counted blocks' symbols per block.
 void extendHuffmanTable(j_compress_ptr owner, JHUFF_TBL& table, const JpegSymbolCounts& counts,
                         long blocksInScan);
+
+// The code of each of table's symbols, in the order the table lists them (huffval), as the
+// JPEG standard assigns them from the counts of each length; empty for counts no code fits.
+struct JpegCanonicalCodes {
+    std::array<std::uint16_t, 256> codes{};
+    std::array<std::uint8_t, 256> sizes{};
+    int count = 0;
+};
+std::optional<JpegCanonicalCodes> canonicalCodes(const JHUFF_TBL& table);

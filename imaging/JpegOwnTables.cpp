@@ -6,12 +6,6 @@
 
 namespace {
 
-// The order in which a block's coefficients are coded (zigzag), as indices in the block.
-constexpr std::array<int, 64> kZigzag = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
 int magnitudeBits(int value) {
     int bits = 0;
     for (unsigned v = unsigned(value < 0 ? -value : value); v != 0; v >>= 1)
@@ -77,7 +71,7 @@ std::optional<JpegOwnTables::NewSymbols> JpegOwnTables::newSymbols(jpeg_decompre
                         ++ac.blocks;
                         int run = 0;
                         for (int k = 1; k < 64; ++k) {
-                            const int value = block[kZigzag[std::size_t(k)]];
+                            const int value = block[kJpegCodingOrder[std::size_t(k)]];
                             if (value == 0) {
                                 ++run;
                                 continue;

@@ -8,8 +8,11 @@
 #include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
+#include "imaging/JpegOwnTables.h"
+#include "imaging/JpegScanSplice.h"
 #include "imaging/OutputFolder.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
@@ -261,4 +264,84 @@ TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
     EXPECT_FALSE(file.IsEncoded());
     item.DecodeNow();
     EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::ComposeFailed);
+}
+
+// The photograph's scan taken as it is around rows coded anew is, byte for byte, what libjpeg
+// writes when it codes every block with the same tables; a scan that is not whole is declined.
+TEST(JpegScanSplice, GivesTheFileLibjpegWritesFromTheSameBlocks) {
+    const auto spliced = [](const QByteArray& jpeg, int top, int bottom, bool rewrite,
+                            QByteArray* whole) -> std::optional<QByteArray> {
+        JpegSession::Reading reading(jpeg);
+        jpeg_read_header(&reading.info, TRUE);
+        std::optional<JpegScanWalk> walk = JpegScanWalk::read(reading.info, jpeg);
+        if (!walk)
+            return std::nullopt;
+        // Changed blocks: every coefficient but the DC, whose codes an optimised table may lack,
+        // turned round, or the DC too where the tables code every difference.
+        for (int c = 0; c < reading.info.num_components; ++c) {
+            const int v = reading.info.comp_info[c].v_samp_factor;
+            for (int y = std::max(top, 0) * v; y < (bottom + 1) * v; ++y) {
+                const JBLOCKROW row = JpegMcuGrid::blockRow(
+                    reinterpret_cast<j_common_ptr>(&reading.info), walk->blocks, c, y);
+                for (int x = 0; x < walk->mcuColumns * reading.info.comp_info[c].h_samp_factor; ++x)
+                    for (int k = rewrite ? 0 : 1; k < 64; ++k)
+                        row[x][k] = JCOEF(-row[x][k]);
+            }
+        }
+        QBuffer buffer(whole);
+        buffer.open(QIODevice::WriteOnly);
+        JpegSession::Writing writing(&buffer);
+        jpeg_copy_critical_parameters(&reading.info, &writing.info);
+        JpegOwnTables::keep(reading.info, writing.info, {});
+        writing.info.restart_interval = reading.info.restart_interval;
+        writing.takeBlocksOfReading();
+        jpeg_write_coefficients(&writing.info, walk->blocks.data());
+        jpeg_finish_compress(&writing.info);
+        return JpegScanSplice::write(reading.info, jpeg, *walk, top, bottom);
+    };
+    const QImage noisy = NoisyImage(203, 141, 3);
+    const QByteArray plain = ShapedJpeg(noisy, {});
+    QByteArray garbled = plain;
+    garbled.insert(garbled.size() - 2, "\x12\x34", 2);
+    QByteArray restarts = ShapedJpeg(noisy, {2, 2, false, false, 1});
+    restarts[restarts.lastIndexOf("\xFF\xD3") + 1] = char(0xD5);
+    const struct {
+        const char* name;
+        QByteArray jpeg;
+        int top, bottom; // MCU rows changed
+        bool rewrite;
+    } cases[] = {
+        {"4:2:0, middle rows", plain, 3, 4, true},
+        {"4:2:0, first row", plain, 0, 0, true},
+        {"4:2:0, last rows", plain, 7, 8, true},
+        {"nothing changed", plain, 0, -1, true},
+        {"4:2:2, one row", ShapedJpeg(noisy, {2, 1}), 5, 5, true},
+        {"4:4:4", ShapedJpeg(noisy, {1, 1}), 2, 9, true},
+        {"4:4:0", ShapedJpeg(noisy, {1, 2}), 1, 1, true},
+        {"grey", ShapedJpeg(noisy, {1, 1, true}), 4, 6, true},
+        {"restart every row", ShapedJpeg(noisy, {2, 2, false, false, 1}), 2, 3, true},
+        {"restart every two rows", ShapedJpeg(noisy, {2, 2, false, false, 2}), 3, 3, true},
+        {"optimised tables", ShapedJpeg(noisy, {2, 2, false, false, 0, 92, true}), 2, 6, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray whole;
+        const std::optional<QByteArray> copy = spliced(c.jpeg, c.top, c.bottom, c.rewrite, &whole);
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(copy->toHex(), whole.toHex());
+    }
+    const struct {
+        const char* name;
+        QByteArray jpeg;
+    } damaged[] = {
+        {"cut short", plain.left(plain.size() / 2) + "\xFF\xD9"},
+        {"bytes before the end", garbled},
+        {"a restart marker out of turn", restarts},
+        {"progressive", ShapedJpeg(noisy, {2, 2, false, true})},
+    };
+    for (const auto& c : damaged) {
+        SCOPED_TRACE(c.name);
+        QByteArray whole;
+        EXPECT_FALSE(spliced(c.jpeg, 1, 2, true, &whole));
+    }
 }

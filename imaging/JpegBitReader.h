@@ -1,0 +1,85 @@
+#pragma once
+// The bits of a JPEG scan's entropy-coded data, most significant first, with the zero byte
+// that follows every 0xFF byte of data taken out. At a marker (0xFF and anything but zero) it
+// stops and gives zeros, as libjpeg does; overran() tells whether any of those were taken.
+
+#include <QtGlobal>
+
+#include <cstdint>
+
+// A place in a scan: the offset in the file of the byte that holds the next bit to read (never
+// a stuffed zero), and how many of its bits, from the most significant, came before.
+struct JpegScanPlace {
+    qsizetype byte = 0;
+    int bit = 0;
+};
+
+class JpegBitReader {
+  public:
+    JpegBitReader(const uchar* data, qsizetype size, JpegScanPlace from)
+        : m_data(data), m_size(size), m_next(from.byte) {
+        fill();
+        skip(from.bit);
+    }
+
+    // At least 57 bits ready to peek at, or zeros after the data.
+    void fill() {
+        while (m_bits <= 56) {
+            std::uint64_t byte = 0;
+            if (m_marker) {
+                m_fake += 8;
+            } else if (m_next >= m_size) {
+                m_marker = true;
+                continue;
+            } else if (m_data[m_next] != 0xFF) {
+                byte = m_data[m_next++];
+            } else if (m_next + 1 < m_size && m_data[m_next + 1] == 0) {
+                byte = 0xFF;
+                m_next += 2;
+            } else {
+                m_marker = true;
+                continue;
+            }
+            m_buffer |= byte << (56 - m_bits);
+            m_bits += 8;
+        }
+    }
+    // The next n bits (n at most 32), which fill() made ready.
+    std::uint32_t peek(int n) const { return std::uint32_t(m_buffer >> (64 - n)); }
+    void skip(int n) {
+        m_buffer <<= n;
+        m_bits -= n;
+    }
+    std::uint32_t take(int n) {
+        const std::uint32_t value = peek(n);
+        skip(n);
+        return value;
+    }
+    // Whether zeros past the data were taken.
+    bool overran() const { return m_fake > m_bits; }
+    // Bits of data read but not yet taken: a byte's padding at most when the data ends here.
+    int bitsLeft() const { return m_bits - m_fake; }
+    // The offset of the marker where the data stopped, once fill() met one.
+    bool atMarker() const { return m_marker; }
+    qsizetype markerAt() const { return m_next; }
+
+    JpegScanPlace place() const {
+        const int left = bitsLeft();
+        qsizetype at = m_next;
+        for (int i = 0; i < (left + 7) / 8; ++i) {
+            --at;
+            if (m_data[at] == 0 && at > 0 && m_data[at - 1] == 0xFF)
+                --at;
+        }
+        return {at, (8 - left % 8) % 8};
+    }
+
+  private:
+    const uchar* m_data;
+    qsizetype m_size;
+    qsizetype m_next;
+    std::uint64_t m_buffer = 0;
+    int m_bits = 0;
+    int m_fake = 0;
+    bool m_marker = false;
+};

@@ -1,0 +1,217 @@
+#include "imaging/JpegScanWalk.h"
+
+#include "imaging/JpegHuffmanExtension.h"
+
+#include <array>
+
+namespace {
+
+constexpr int kLookBits = 9;
+
+// A Huffman table for decoding: codes up to kLookBits long straight from a table of every
+// kLookBits-bit prefix, longer ones by the largest code of each length (as libjpeg decodes).
+class Decoding {
+  public:
+    bool build(const JHUFF_TBL* table, int largestSymbol) {
+        if (table == nullptr)
+            return false;
+        const std::optional<JpegCanonicalCodes> codes = canonicalCodes(*table);
+        if (!codes)
+            return false;
+        m_look.fill(0);
+        m_largest.fill(-1);
+        for (int i = 0; i < codes->count; ++i) {
+            const int symbol = table->huffval[i];
+            if (symbol > largestSymbol)
+                return false;
+            m_symbols[std::size_t(i)] = std::uint8_t(symbol);
+            const int size = codes->sizes[std::size_t(i)];
+            const int code = codes->codes[std::size_t(i)];
+            if (m_largest[std::size_t(size)] < 0)
+                m_first[std::size_t(size)] = i - code;
+            m_largest[std::size_t(size)] = code;
+            if (size <= kLookBits) {
+                const int spare = kLookBits - size;
+                for (int low = 0; low < (1 << spare); ++low)
+                    m_look[std::size_t((code << spare) | low)] = std::uint16_t(size << 8 | symbol);
+            }
+        }
+        return true;
+    }
+    // The next symbol; -1 for bits no code starts with.
+    int decode(JpegBitReader& bits) const {
+        const std::uint16_t entry = m_look[bits.peek(kLookBits)];
+        if (entry != 0) {
+            bits.skip(entry >> 8);
+            return entry & 0xFF;
+        }
+        for (int size = kLookBits + 1; size <= 16; ++size) {
+            const int code = int(bits.peek(size));
+            if (code <= m_largest[std::size_t(size)]) {
+                bits.skip(size);
+                return m_symbols[std::size_t(m_first[std::size_t(size)] + code)];
+            }
+        }
+        return -1;
+    }
+
+  private:
+    std::array<std::uint16_t, 1 << kLookBits> m_look{};
+    std::array<int, 17> m_largest{};
+    std::array<int, 17> m_first{};
+    std::array<std::uint8_t, 256> m_symbols{};
+};
+
+// A value of size bits as the JPEG standard codes it: the lower half stands for negatives.
+int extended(std::uint32_t bits, int size) {
+    const int value = int(bits);
+    return value < (1 << (size - 1)) ? value - (1 << size) + 1 : value;
+}
+
+struct Component {
+    int index = 0;
+    int h = 1;
+    int v = 1;
+    const Decoding* dc = nullptr;
+    const Decoding* ac = nullptr;
+    int before = 0; // the DC value of the component's block before
+};
+
+// One block's coefficients into block (zero beforehand); false for data no block can be.
+bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
+    bits.fill();
+    const int size = component.dc->decode(bits);
+    if (size < 0)
+        return false;
+    if (size > 0)
+        component.before += extended(bits.take(size), size);
+    block[0] = JCOEF(component.before);
+    for (int k = 1; k < DCTSIZE2; ++k) {
+        bits.fill();
+        const int symbol = component.ac->decode(bits);
+        if (symbol < 0)
+            return false;
+        const int run = symbol >> 4;
+        const int bitsOfValue = symbol & 15;
+        if (bitsOfValue == 0) {
+            if (run != 15)
+                return true;
+            k += 15;
+            continue;
+        }
+        k += run;
+        if (k >= DCTSIZE2)
+            return false;
+        block[kJpegCodingOrder[std::size_t(k)]] =
+            JCOEF(extended(bits.take(bitsOfValue), bitsOfValue));
+    }
+    // A run of zeros may not run past the last coefficient.
+    return true;
+}
+
+} // namespace
+
+bool JpegScanWalk::suits(const jpeg_decompress_struct& picture) {
+    if (picture.progressive_mode || picture.arith_code || picture.data_precision != 8 ||
+        picture.comps_in_scan != picture.num_components || picture.Ss != 0 ||
+        picture.Se != DCTSIZE2 - 1 || picture.Ah != 0 || picture.Al != 0)
+        return false;
+    if (picture.num_components == 1)
+        return picture.comp_info[0].h_samp_factor == 1 && picture.comp_info[0].v_samp_factor == 1;
+    int blocksInMcu = 0;
+    for (int c = 0; c < picture.num_components; ++c)
+        blocksInMcu += picture.comp_info[c].h_samp_factor * picture.comp_info[c].v_samp_factor;
+    return picture.num_components == 3 && blocksInMcu <= D_MAX_BLOCKS_IN_MCU;
+}
+
+std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
+                                               const QByteArray& encoded) {
+    if (!suits(picture) || picture.src == nullptr)
+        return std::nullopt;
+    JpegScanWalk walk;
+    const auto* data = reinterpret_cast<const uchar*>(encoded.constData());
+    walk.scanStart = qsizetype(picture.src->next_input_byte - data);
+    if (walk.scanStart <= 0 || walk.scanStart > encoded.size())
+        return std::nullopt;
+
+    std::array<Decoding, NUM_HUFF_TBLS> dcTables;
+    std::array<Decoding, NUM_HUFF_TBLS> acTables;
+    std::array<Component, MAX_COMPS_IN_SCAN> components;
+    const auto owner = reinterpret_cast<j_common_ptr>(&picture);
+    const JpegMcuGrid grid(picture);
+    walk.mcuColumns = grid.columns(QRect(0, 0, grid.width, grid.height));
+    walk.mcuRows = grid.rows(QRect(0, 0, grid.width, grid.height));
+    for (int i = 0; i < picture.comps_in_scan; ++i) {
+        const jpeg_component_info& info = *picture.cur_comp_info[i];
+        Component& component = components[std::size_t(i)];
+        component.index = int(&info - picture.comp_info);
+        component.h = info.h_samp_factor;
+        component.v = info.v_samp_factor;
+        if (picture.quant_tbl_ptrs[info.quant_tbl_no] == nullptr ||
+            !dcTables[std::size_t(info.dc_tbl_no)].build(picture.dc_huff_tbl_ptrs[info.dc_tbl_no],
+                                                         11) ||
+            !acTables[std::size_t(info.ac_tbl_no)].build(picture.ac_huff_tbl_ptrs[info.ac_tbl_no],
+                                                         255))
+            return std::nullopt;
+        component.dc = &dcTables[std::size_t(info.dc_tbl_no)];
+        component.ac = &acTables[std::size_t(info.ac_tbl_no)];
+        walk.blocks[std::size_t(component.index)] = owner->mem->request_virt_barray(
+            owner, JPOOL_IMAGE, TRUE, JDIMENSION(walk.mcuColumns * component.h),
+            JDIMENSION(walk.mcuRows * component.v), JDIMENSION(component.v));
+    }
+    owner->mem->realize_virt_arrays(owner);
+
+    const long interval = long(picture.restart_interval);
+    JpegBitReader bits(data, encoded.size(), {walk.scanStart, 0});
+    walk.intervalStarts.push_back(walk.scanStart);
+    std::array<std::array<JBLOCKROW, MAX_SAMP_FACTOR>, MAX_COMPS_IN_SCAN> rows{};
+    for (int row = 0; row < walk.mcuRows; ++row) {
+        walk.rowStarts.push_back(bits.place());
+        for (int i = 0; i < picture.comps_in_scan; ++i) {
+            const Component& component = components[std::size_t(i)];
+            for (int y = 0; y < component.v; ++y)
+                rows[std::size_t(i)][std::size_t(y)] =
+                    JpegMcuGrid::blockRow(owner, walk.blocks[std::size_t(component.index)],
+                                          JDIMENSION(row * component.v + y), true);
+        }
+        for (int column = 0; column < walk.mcuColumns; ++column) {
+            const long mcu = long(row) * walk.mcuColumns + column;
+            if (interval != 0 && mcu != 0 && mcu % interval == 0) {
+                // The data of an interval ends at its restart marker, the next one in turn.
+                bits.fill();
+                const qsizetype at = bits.markerAt();
+                if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8 ||
+                    at + 1 >= encoded.size() ||
+                    data[at + 1] != JPEG_RST0 + ((mcu / interval - 1) & 7))
+                    return std::nullopt;
+                walk.intervalStarts.push_back(at + 2);
+                bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
+                for (Component& component : components)
+                    component.before = 0;
+            }
+            for (int i = 0; i < picture.comps_in_scan; ++i) {
+                Component& component = components[std::size_t(i)];
+                for (int y = 0; y < component.v; ++y) {
+                    JBLOCKROW line = rows[std::size_t(i)][std::size_t(y)] + column * component.h;
+                    for (int x = 0; x < component.h; ++x)
+                        if (!decodeBlock(bits, component, line[x]))
+                            return std::nullopt;
+                }
+            }
+        }
+        if (bits.overran())
+            return std::nullopt;
+    }
+    walk.rowStarts.push_back(bits.place());
+    // Only padding between the last block and the marker that ends the file.
+    bits.fill();
+    if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8)
+        return std::nullopt;
+    walk.end = bits.markerAt();
+    qsizetype at = walk.end;
+    while (at + 1 < encoded.size() && data[at + 1] == 0xFF)
+        ++at;
+    if (at + 1 >= encoded.size() || data[at + 1] != JPEG_EOI)
+        return std::nullopt;
+    return walk;
+}

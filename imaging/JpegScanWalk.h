@@ -1,0 +1,42 @@
+#pragma once
+// A photograph's single sequential scan read into its coefficients by our own Huffman decoder,
+// which, unlike libjpeg's, tells where in the file each MCU row starts. A stamped copy can then
+// take the scan's bytes as they are above and below the rows the mark changed (see
+// JpegScanSplice) instead of coding every block again.
+//
+// It reads only the most common kind of JPEG, one sequential Huffman-coded scan of every
+// component interleaved, and declines everything else. It is stricter than libjpeg: whatever
+// libjpeg would warn about (a code no table has, data that ends early, a restart marker out of
+// turn, bytes between the scan and the end of the file) makes it decline as well, and so does
+// what libjpeg steps over silently (a block of more than 64 coefficients, a difference longer
+// than 8-bit samples allow). A file it declines is left to libjpeg.
+
+#include "imaging/JpegBitReader.h"
+#include "imaging/JpegMcuGrid.h"
+
+#include <QByteArray>
+
+#include <optional>
+#include <vector>
+
+struct JpegScanWalk {
+    // The picture's blocks, in arrays requested from the reading's memory manager, with the
+    // sizes and layout jpeg_read_coefficients would give them.
+    JpegCoefficients blocks{};
+    // Where each MCU row starts (read without restart markers); the last entry is where the
+    // scan's data ends.
+    std::vector<JpegScanPlace> rowStarts;
+    // With restart markers: the offset of each restart interval's first byte.
+    std::vector<qsizetype> intervalStarts;
+    // The offset of the scan's first byte and of the marker that ends the file.
+    qsizetype scanStart = 0;
+    qsizetype end = 0;
+    int mcuColumns = 0;
+    int mcuRows = 0;
+
+    // Whether picture, whose header libjpeg has read from encoded, is a scan this reads.
+    static bool suits(const jpeg_decompress_struct& picture);
+    // The whole scan read; empty when the file is not as it should be (see above).
+    static std::optional<JpegScanWalk> read(jpeg_decompress_struct& picture,
+                                            const QByteArray& encoded);
+};
