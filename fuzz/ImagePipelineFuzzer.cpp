@@ -1,11 +1,14 @@
-// Arbitrary bytes through the whole picture pipeline of a batch item: decode from a file,
-// draw into a small bitmap with the overlay on top, compose at full size, and encode.
+// Arbitrary bytes through the whole picture pipeline of a batch item: a JPEG stamped through its
+// coefficients, decode from a file, draw into a small bitmap with the overlay on top, compose
+// at full size, and encode.
 #include "engine/DrawingSurface.h"
 #include "engine/ImageFile.h"
 #include "engine/ImageRecord.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
+#include "imaging/JpegCoefficientStamp.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QColor>
 #include <QFile>
@@ -84,7 +87,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     QPainter(&overlay).fillRect(0, 0, 4, 8, QColor(0, 255, 0, 255));
     const QString overlayPath = g_session->dir.filePath("overlay.png");
     if (!overlay.save(overlayPath, "PNG") ||
-        !g_session->overlay.LoadFromFile(QFile::encodeName(overlayPath).constData()))
+        !g_session->overlay.LoadFromFile(QFile::encodeName(overlayPath).constData()) ||
+        !g_session->overlay.DecodeNow())
         std::abort();
     return 0;
 }
@@ -102,6 +106,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort(); // an opened picture always has a size and a format
     if (pixels > kMaxDecodedPixels)
         return 0;
+
+    // A JPEG stamped through its coefficients, before anything decodes it.
+    if (pixels <= kMaxComposedPixels) {
+        QByteArray stamped;
+        QBuffer device(&stamped);
+        device.open(QIODevice::WriteOnly);
+        JpegCoefficientStamp::stamp(picture.GetImage(), g_session->overlay.GetImage(),
+                                    QRectF(width / 2.0, height / 2.0, width / 2.0, height / 2.0),
+                                    QRectF(0, 0, 8, 8), &device);
+    }
 
     // The picture scaled into a small bitmap, the overlay drawn over its corner.
     ImageRecordPtr small(ImageRecord::New());

@@ -5,6 +5,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstdint>
 
 // A place in a scan: the offset in the file of the byte that holds the next bit to read (never
@@ -63,12 +64,15 @@ class JpegBitReader {
     bool atMarker() const { return m_marker; }
     qsizetype markerAt() const { return m_next; }
 
-    JpegScanPlace place() const {
-        const int left = bitsLeft();
-        qsizetype at = m_next;
+    // Where the next bit lies, in a form quick to note (see placeOf).
+    qint64 mark() const { return qint64(m_next) << 7 | std::max(0, bitsLeft()); }
+    // The place a mark() of a reader of data stands for.
+    static JpegScanPlace placeOf(const uchar* data, qint64 mark) {
+        const int left = int(mark & 127);
+        auto at = qsizetype(mark >> 7);
         for (int i = 0; i < (left + 7) / 8; ++i) {
             --at;
-            if (m_data[at] == 0 && at > 0 && m_data[at - 1] == 0xFF)
+            if (data[at] == 0 && at > 0 && data[at - 1] == 0xFF)
                 --at;
         }
         return {at, (8 - left % 8) % 8};

@@ -33,9 +33,11 @@ class JpegBitWriter {
                 m_out.data()[m_at++] = 0;
         }
     }
-    // Bytes as they are, after whole bytes of data.
+    // Bits of data not yet in a whole byte.
+    int bitsPending() const { return m_bits; }
+    // Bytes as they are, after whole bytes of data; room for a few more bits after them.
     void append(const char* bytes, qsizetype count) {
-        reserve(count);
+        reserve(count + 16);
         std::copy_n(bytes, count, m_out.data() + m_at);
         m_at += count;
     }

@@ -113,7 +113,7 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         checkAbandon(abandon);
         if (walk) {
             if (std::optional<QByteArray> spliced =
-                    JpegScanSplice::write(picture, encoded, *walk, changed.top(), changed.bottom()))
+                    JpegScanSplice::write(picture, encoded, *walk, changed))
                 stamped = std::move(*spliced);
         }
         if (stamped.isEmpty()) {

@@ -137,38 +137,56 @@ bool putTables(const QByteArray& encoded, qsizetype scanStart, QByteArray& out) 
     return at == scanStart;
 }
 
-// The bits of data from one place of a scan without restart markers to a later one.
-qint64 bitsBetween(const QByteArray& encoded, JpegScanPlace from, JpegScanPlace to) {
-    const qsizetype span = to.byte - from.byte;
+// The scan's data from one place to a later one in the same restart interval, appended to
+// out: its bytes as they are where out stands at the same bit of a byte, moved bit by bit
+// elsewhere.
+void putData(JpegBitWriter& out, const QByteArray& encoded, JpegScanPlace from, JpegScanPlace to) {
+    const auto* d = reinterpret_cast<const uchar*>(encoded.constData());
+    out.reserve(16);
+    if (from.byte == to.byte) {
+        if (to.bit > from.bit)
+            out.put((d[from.byte] >> (8 - to.bit)) & ((1u << (to.bit - from.bit)) - 1),
+                    to.bit - from.bit);
+        return;
+    }
+    if (out.bitsPending() == from.bit) {
+        // The rest of the first byte completes out's; the bytes after it fall on whole bytes.
+        qsizetype at = from.byte;
+        if (from.bit > 0) {
+            out.put(d[at] & ((1u << (8 - from.bit)) - 1), 8 - from.bit);
+            at += d[at] == 0xFF ? 2 : 1;
+        }
+        out.append(encoded.constData() + at, to.byte - at);
+        if (to.bit > 0)
+            out.put(d[to.byte] >> (8 - to.bit), to.bit);
+        return;
+    }
     const auto stuffed =
         std::count(encoded.constData() + from.byte, encoded.constData() + to.byte, char(0xFF));
-    return 8 * (qint64(span) - qint64(stuffed)) - from.bit + to.bit;
+    qint64 bits = 8 * (qint64(to.byte - from.byte) - qint64(stuffed)) - from.bit + to.bit;
+    JpegBitReader reader(d, encoded.size(), from);
+    out.reserve(2 * (to.byte - from.byte) + 16);
+    for (; bits >= 32; bits -= 32) {
+        reader.fill();
+        out.put(reader.take(32), 32);
+    }
+    reader.fill();
+    if (bits > 0)
+        out.put(reader.take(int(bits)), int(bits));
 }
 
 } // namespace
 
 std::optional<QByteArray> JpegScanSplice::write(const jpeg_decompress_struct& picture,
                                                 const QByteArray& encoded, const JpegScanWalk& walk,
-                                                int top, int bottom) {
+                                                const QRect& changed) {
     QByteArray out;
     out.reserve(encoded.size() + 4096);
     putJfif(picture, out);
-    if (!putTables(encoded, walk.scanStart, out))
+    const auto* data = reinterpret_cast<const uchar*>(encoded.constData());
+    if (walk.mcuStarts.empty() ||
+        !putTables(encoded, JpegBitReader::placeOf(data, walk.mcuStarts.front()).byte, out))
         return std::nullopt;
-    const char* bytes = encoded.constData();
-    const long columns = walk.mcuColumns;
-    const long total = columns * walk.mcuRows;
-    const long interval = long(picture.restart_interval);
-    const auto owner =
-        reinterpret_cast<j_common_ptr>(const_cast<jpeg_decompress_struct*>(&picture));
-    // The rows coded anew, in MCUs: whole restart intervals where there are any.
-    top = std::max(top, 0);
-    long first = top > bottom ? total : long(top) * columns;
-    long last = top > bottom ? total : std::min(total, long(bottom + 2) * columns);
-    if (interval != 0 && first < total) {
-        first = first / interval * interval;
-        last = std::min(total, (last + interval - 1) / interval * interval);
-    }
     std::array<Coding, NUM_HUFF_TBLS> dc;
     std::array<Coding, NUM_HUFF_TBLS> ac;
     for (int i = 0; i < picture.comps_in_scan; ++i) {
@@ -179,74 +197,75 @@ std::optional<QByteArray> JpegScanSplice::write(const jpeg_decompress_struct& pi
                 picture.ac_huff_tbl_ptrs[component.ac_tbl_no]))
             return std::nullopt;
     }
-    {
-        JpegBitWriter writer(out);
-        // As it is up to the first row coded anew.
-        if (interval != 0 || first == total) {
-            const qsizetype upTo =
-                first == total ? walk.end : walk.intervalStarts[std::size_t(first / interval)];
-            writer.append(bytes + walk.scanStart, upTo - walk.scanStart);
-        } else {
-            const JpegScanPlace place = walk.rowStarts[std::size_t(top)];
-            writer.append(bytes + walk.scanStart, place.byte - walk.scanStart);
-            if (place.bit > 0)
-                writer.put(uchar(bytes[place.byte]) >> (8 - place.bit), place.bit);
-        }
-        // Coded anew; the first differences against the last blocks of the MCU before.
-        std::array<int, MAX_COMPS_IN_SCAN> before{};
-        for (int i = 0; i < picture.comps_in_scan && interval == 0 && first > 0; ++i) {
+    const long columns = walk.mcuColumns;
+    const long total = long(walk.mcuStarts.size());
+    const long interval = picture.restart_interval != 0 ? long(picture.restart_interval) : total;
+    const auto owner =
+        reinterpret_cast<j_common_ptr>(const_cast<jpeg_decompress_struct*>(&picture));
+    const auto inChanged = [&](long mcu) {
+        return mcu >= 0 && changed.contains(int(mcu % columns), int(mcu / columns));
+    };
+    // Changed MCUs, and the MCU after each, whose first differences are to changed blocks.
+    const auto codedAnew = [&](long mcu) { return inChanged(mcu) || inChanged(mcu - 1); };
+    // The last DC of each component in the MCU before, which the next one's differences start
+    // from.
+    std::array<int, MAX_COMPS_IN_SCAN> before{};
+    const auto lastDcs = [&](long mcu) {
+        for (int i = 0; i < picture.comps_in_scan; ++i) {
             const jpeg_component_info& component = *picture.cur_comp_info[i];
-            const long mcu = first - 1;
+            const int h = component.h_samp_factor;
+            const int v = component.v_samp_factor;
             const JBLOCKROW line = JpegMcuGrid::blockRow(
                 owner, walk.blocks[std::size_t(&component - picture.comp_info)],
-                JDIMENSION(mcu / columns * component.v_samp_factor + component.v_samp_factor - 1),
-                false);
-            before[std::size_t(i)] = line[(mcu % columns + 1) * component.h_samp_factor - 1][0];
+                JDIMENSION(mcu / columns * v + v - 1), false);
+            before[std::size_t(i)] = line[(mcu % columns + 1) * h - 1][0];
         }
-        for (long mcu = first; mcu < last; ++mcu) {
-            if (interval != 0 && mcu != first && mcu % interval == 0) {
+    };
+    {
+        JpegBitWriter writer(out);
+        for (long mcu = 0; mcu < total;) {
+            const long intervalEnd = std::min(total, (mcu / interval + 1) * interval);
+            if (mcu % interval == 0 && mcu > 0)
                 writer.marker(uchar(JPEG_RST0 + ((mcu / interval - 1) & 7)));
-                before.fill(0);
-            }
-            writer.reserve(8192);
-            for (int i = 0; i < picture.comps_in_scan; ++i) {
-                const jpeg_component_info& component = *picture.cur_comp_info[i];
-                const int h = component.h_samp_factor;
-                const int v = component.v_samp_factor;
-                const std::size_t index = std::size_t(&component - picture.comp_info);
-                for (int y = 0; y < v; ++y) {
-                    const JBLOCKROW line = JpegMcuGrid::blockRow(
-                        owner, walk.blocks[index], JDIMENSION(mcu / columns * v + y), false);
-                    for (int x = 0; x < h; ++x)
-                        if (!putBlock(writer, line[mcu % columns * h + x], before[std::size_t(i)],
-                                      dc[std::size_t(component.dc_tbl_no)],
-                                      ac[std::size_t(component.ac_tbl_no)]))
-                            return std::nullopt;
+            if (!codedAnew(mcu)) {
+                long next = mcu + 1;
+                while (next < intervalEnd && !codedAnew(next))
+                    ++next;
+                const qint64 upTo = next < intervalEnd
+                                        ? walk.mcuStarts[std::size_t(next)]
+                                        : walk.intervalEnds[std::size_t(mcu / interval)];
+                putData(writer, encoded,
+                        JpegBitReader::placeOf(data, walk.mcuStarts[std::size_t(mcu)]),
+                        JpegBitReader::placeOf(data, upTo));
+                mcu = next;
+            } else {
+                if (mcu % interval == 0)
+                    before.fill(0);
+                else
+                    lastDcs(mcu - 1);
+                for (; mcu < intervalEnd && codedAnew(mcu); ++mcu) {
+                    writer.reserve(8192);
+                    for (int i = 0; i < picture.comps_in_scan; ++i) {
+                        const jpeg_component_info& component = *picture.cur_comp_info[i];
+                        const int h = component.h_samp_factor;
+                        const int v = component.v_samp_factor;
+                        const std::size_t index = std::size_t(&component - picture.comp_info);
+                        for (int y = 0; y < v; ++y) {
+                            const JBLOCKROW line =
+                                JpegMcuGrid::blockRow(owner, walk.blocks[index],
+                                                      JDIMENSION(mcu / columns * v + y), false);
+                            for (int x = 0; x < h; ++x)
+                                if (!putBlock(writer, line[mcu % columns * h + x],
+                                              before[std::size_t(i)],
+                                              dc[std::size_t(component.dc_tbl_no)],
+                                              ac[std::size_t(component.ac_tbl_no)]))
+                                    return std::nullopt;
+                        }
+                    }
                 }
             }
         }
-        // The rest as it is: from the next restart marker, or moved to the bit where the rows
-        // coded anew end.
-        if (last < total && interval != 0) {
-            writer.marker(uchar(JPEG_RST0 + ((last / interval - 1) & 7)));
-            const qsizetype from = walk.intervalStarts[std::size_t(last / interval)];
-            writer.append(bytes + from, walk.end - from);
-        } else if (last < total) {
-            const JpegScanPlace from = walk.rowStarts[std::size_t(last / columns)];
-            qint64 bits = bitsBetween(encoded, from, walk.rowStarts.back());
-            JpegBitReader reader(reinterpret_cast<const uchar*>(bytes), encoded.size(), from);
-            writer.reserve(2 * (walk.end - from.byte) + 16);
-            for (; bits >= 32; bits -= 32) {
-                reader.fill();
-                writer.put(reader.take(32), 32);
-            }
-            reader.fill();
-            if (bits > 0)
-                writer.put(reader.take(int(bits)), int(bits));
-            writer.pad();
-        } else if (first < total) {
-            writer.pad();
-        }
+        writer.pad();
     }
     out.append(char(0xFF));
     out.append(char(JPEG_EOI));

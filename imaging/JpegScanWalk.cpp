@@ -130,8 +130,8 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
         return std::nullopt;
     JpegScanWalk walk;
     const auto* data = reinterpret_cast<const uchar*>(encoded.constData());
-    walk.scanStart = qsizetype(picture.src->next_input_byte - data);
-    if (walk.scanStart <= 0 || walk.scanStart > encoded.size())
+    const auto scanStart = qsizetype(picture.src->next_input_byte - data);
+    if (scanStart <= 0 || scanStart > encoded.size())
         return std::nullopt;
 
     std::array<Decoding, NUM_HUFF_TBLS> dcTables;
@@ -162,11 +162,10 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
     owner->mem->realize_virt_arrays(owner);
 
     const long interval = long(picture.restart_interval);
-    JpegBitReader bits(data, encoded.size(), {walk.scanStart, 0});
-    walk.intervalStarts.push_back(walk.scanStart);
+    JpegBitReader bits(data, encoded.size(), {scanStart, 0});
+    walk.mcuStarts.reserve(std::size_t(walk.mcuColumns) * std::size_t(walk.mcuRows));
     std::array<std::array<JBLOCKROW, MAX_SAMP_FACTOR>, MAX_COMPS_IN_SCAN> rows{};
     for (int row = 0; row < walk.mcuRows; ++row) {
-        walk.rowStarts.push_back(bits.place());
         for (int i = 0; i < picture.comps_in_scan; ++i) {
             const Component& component = components[std::size_t(i)];
             for (int y = 0; y < component.v; ++y)
@@ -178,17 +177,19 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
             const long mcu = long(row) * walk.mcuColumns + column;
             if (interval != 0 && mcu != 0 && mcu % interval == 0) {
                 // The data of an interval ends at its restart marker, the next one in turn.
+                const qint64 end = bits.mark();
                 bits.fill();
                 const qsizetype at = bits.markerAt();
                 if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8 ||
                     at + 1 >= encoded.size() ||
                     data[at + 1] != JPEG_RST0 + ((mcu / interval - 1) & 7))
                     return std::nullopt;
-                walk.intervalStarts.push_back(at + 2);
+                walk.intervalEnds.push_back(end);
                 bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
                 for (Component& component : components)
                     component.before = 0;
             }
+            walk.mcuStarts.push_back(bits.mark());
             for (int i = 0; i < picture.comps_in_scan; ++i) {
                 Component& component = components[std::size_t(i)];
                 for (int y = 0; y < component.v; ++y) {
@@ -202,13 +203,12 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
         if (bits.overran())
             return std::nullopt;
     }
-    walk.rowStarts.push_back(bits.place());
+    walk.intervalEnds.push_back(bits.mark());
     // Only padding between the last block and the marker that ends the file.
     bits.fill();
     if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8)
         return std::nullopt;
-    walk.end = bits.markerAt();
-    qsizetype at = walk.end;
+    qsizetype at = bits.markerAt();
     while (at + 1 < encoded.size() && data[at + 1] == 0xFF)
         ++at;
     if (at + 1 >= encoded.size() || data[at + 1] != JPEG_EOI)

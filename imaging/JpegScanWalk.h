@@ -23,14 +23,10 @@ struct JpegScanWalk {
     // The picture's blocks, in arrays requested from the reading's memory manager, with the
     // sizes and layout jpeg_read_coefficients would give them.
     JpegCoefficients blocks{};
-    // Where each MCU row starts (read without restart markers); the last entry is where the
-    // scan's data ends.
-    std::vector<JpegScanPlace> rowStarts;
-    // With restart markers: the offset of each restart interval's first byte.
-    std::vector<qsizetype> intervalStarts;
-    // The offset of the scan's first byte and of the marker that ends the file.
-    qsizetype scanStart = 0;
-    qsizetype end = 0;
+    // Where each MCU's data starts, and where the data of each restart interval (the whole
+    // scan's without restart markers) ends, as JpegBitReader::mark() notes them.
+    std::vector<qint64> mcuStarts;
+    std::vector<qint64> intervalEnds;
     int mcuColumns = 0;
     int mcuRows = 0;
 

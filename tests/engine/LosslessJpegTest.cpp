@@ -269,7 +269,7 @@ TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
 // The photograph's scan taken as it is around rows coded anew is, byte for byte, what libjpeg
 // writes when it codes every block with the same tables; a scan that is not whole is declined.
 TEST(JpegScanSplice, GivesTheFileLibjpegWritesFromTheSameBlocks) {
-    const auto spliced = [](const QByteArray& jpeg, int top, int bottom, bool rewrite,
+    const auto spliced = [](const QByteArray& jpeg, const QRect& mcus, bool rewrite,
                             QByteArray* whole) -> std::optional<QByteArray> {
         JpegSession::Reading reading(jpeg);
         jpeg_read_header(&reading.info, TRUE);
@@ -279,11 +279,12 @@ TEST(JpegScanSplice, GivesTheFileLibjpegWritesFromTheSameBlocks) {
         // Changed blocks: every coefficient but the DC, whose codes an optimised table may lack,
         // turned round, or the DC too where the tables code every difference.
         for (int c = 0; c < reading.info.num_components; ++c) {
+            const int h = reading.info.comp_info[c].h_samp_factor;
             const int v = reading.info.comp_info[c].v_samp_factor;
-            for (int y = std::max(top, 0) * v; y < (bottom + 1) * v; ++y) {
+            for (int y = mcus.top() * v; y < (mcus.bottom() + 1) * v; ++y) {
                 const JBLOCKROW row = JpegMcuGrid::blockRow(
                     reinterpret_cast<j_common_ptr>(&reading.info), walk->blocks, c, y);
-                for (int x = 0; x < walk->mcuColumns * reading.info.comp_info[c].h_samp_factor; ++x)
+                for (int x = mcus.left() * h; x < (mcus.right() + 1) * h; ++x)
                     for (int k = rewrite ? 0 : 1; k < 64; ++k)
                         row[x][k] = JCOEF(-row[x][k]);
             }
@@ -297,7 +298,7 @@ TEST(JpegScanSplice, GivesTheFileLibjpegWritesFromTheSameBlocks) {
         writing.takeBlocksOfReading();
         jpeg_write_coefficients(&writing.info, walk->blocks.data());
         jpeg_finish_compress(&writing.info);
-        return JpegScanSplice::write(reading.info, jpeg, *walk, top, bottom);
+        return JpegScanSplice::write(reading.info, jpeg, *walk, mcus);
     };
     const QImage noisy = NoisyImage(203, 141, 3);
     const QByteArray plain = ShapedJpeg(noisy, {});
@@ -308,25 +309,29 @@ TEST(JpegScanSplice, GivesTheFileLibjpegWritesFromTheSameBlocks) {
     const struct {
         const char* name;
         QByteArray jpeg;
-        int top, bottom; // MCU rows changed
+        QRect mcus; // changed
         bool rewrite;
     } cases[] = {
-        {"4:2:0, middle rows", plain, 3, 4, true},
-        {"4:2:0, first row", plain, 0, 0, true},
-        {"4:2:0, last rows", plain, 7, 8, true},
-        {"nothing changed", plain, 0, -1, true},
-        {"4:2:2, one row", ShapedJpeg(noisy, {2, 1}), 5, 5, true},
-        {"4:4:4", ShapedJpeg(noisy, {1, 1}), 2, 9, true},
-        {"4:4:0", ShapedJpeg(noisy, {1, 2}), 1, 1, true},
-        {"grey", ShapedJpeg(noisy, {1, 1, true}), 4, 6, true},
-        {"restart every row", ShapedJpeg(noisy, {2, 2, false, false, 1}), 2, 3, true},
-        {"restart every two rows", ShapedJpeg(noisy, {2, 2, false, false, 2}), 3, 3, true},
-        {"optimised tables", ShapedJpeg(noisy, {2, 2, false, false, 0, 92, true}), 2, 6, false},
+        {"4:2:0, middle", plain, {3, 3, 5, 2}, true},
+        {"4:2:0, first MCU", plain, {0, 0, 1, 1}, true},
+        {"4:2:0, right edge to the last MCU", plain, {9, 7, 4, 2}, true},
+        {"4:2:0, a whole row", plain, {0, 4, 13, 1}, true},
+        {"nothing changed", plain, {}, true},
+        {"4:2:2, one MCU", ShapedJpeg(noisy, {2, 1}), {6, 5, 1, 1}, true},
+        {"4:4:4", ShapedJpeg(noisy, {1, 1}), {20, 2, 6, 8}, true},
+        {"4:4:0", ShapedJpeg(noisy, {1, 2}), {0, 1, 3, 1}, true},
+        {"grey", ShapedJpeg(noisy, {1, 1, true}), {10, 4, 16, 3}, true},
+        {"restart every row", ShapedJpeg(noisy, {2, 2, false, false, 1}), {5, 2, 3, 2}, true},
+        {"restart every two rows", ShapedJpeg(noisy, {2, 2, false, false, 2}), {12, 3, 1, 3}, true},
+        {"optimised tables",
+         ShapedJpeg(noisy, {2, 2, false, false, 0, 92, true}),
+         {2, 2, 6, 5},
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QByteArray whole;
-        const std::optional<QByteArray> copy = spliced(c.jpeg, c.top, c.bottom, c.rewrite, &whole);
+        const std::optional<QByteArray> copy = spliced(c.jpeg, c.mcus, c.rewrite, &whole);
         ASSERT_TRUE(copy);
         EXPECT_EQ(copy->toHex(), whole.toHex());
     }
@@ -342,6 +347,6 @@ TEST(JpegScanSplice, GivesTheFileLibjpegWritesFromTheSameBlocks) {
     for (const auto& c : damaged) {
         SCOPED_TRACE(c.name);
         QByteArray whole;
-        EXPECT_FALSE(spliced(c.jpeg, 1, 2, true, &whole));
+        EXPECT_FALSE(spliced(c.jpeg, {1, 1, 2, 2}, true, &whole));
     }
 }
