@@ -6,7 +6,9 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 // A place in a scan: the offset in the file of the byte that holds the next bit to read (never
 // a stuffed zero), and how many of its bits, from the most significant, came before.
@@ -25,6 +27,22 @@ class JpegBitReader {
 
     // At least 57 bits ready to peek at, or zeros after the data.
     void fill() {
+        // Most of the time the next eight bytes hold no 0xFF: as many as fit go in at once.
+        if (m_bits <= 56 && !m_marker && m_next + 8 <= m_size) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, m_data + m_next, sizeof(word));
+            if constexpr (std::endian::native == std::endian::little)
+                word = __builtin_bswap64(word);
+            const std::uint64_t inverted = ~word;
+            constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+            if (((inverted - kOnes) & ~inverted & (kOnes << 7)) == 0) {
+                const int bytes = (64 - m_bits) / 8;
+                m_buffer |= (word >> (64 - 8 * bytes)) << (64 - 8 * bytes - m_bits);
+                m_bits += 8 * bytes;
+                m_next += bytes;
+                return;
+            }
+        }
         while (m_bits <= 56) {
             std::uint64_t byte = 0;
             if (m_marker) {
@@ -44,6 +62,11 @@ class JpegBitReader {
             m_buffer |= byte << (56 - m_bits);
             m_bits += 8;
         }
+    }
+    // At least n bits ready (n at most 57).
+    void need(int n) {
+        if (m_bits < n)
+            fill();
     }
     // The next n bits (n at most 32), which fill() made ready.
     std::uint32_t peek(int n) const { return std::uint32_t(m_buffer >> (64 - n)); }

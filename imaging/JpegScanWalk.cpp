@@ -79,7 +79,7 @@ struct Component {
 
 // One block's coefficients into block (zero beforehand); false for data no block can be.
 bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
-    bits.fill();
+    bits.need(32);
     const int size = component.dc->decode(bits);
     if (size < 0)
         return false;
@@ -87,7 +87,7 @@ bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
         component.before += extended(bits.take(size), size);
     block[0] = JCOEF(component.before);
     for (int k = 1; k < DCTSIZE2; ++k) {
-        bits.fill();
+        bits.need(32);
         const int symbol = component.ac->decode(bits);
         if (symbol < 0)
             return false;
@@ -116,6 +116,15 @@ bool JpegScanWalk::suits(const jpeg_decompress_struct& picture) {
         picture.comps_in_scan != picture.num_components || picture.Ss != 0 ||
         picture.Se != DCTSIZE2 - 1 || picture.Ah != 0 || picture.Al != 0)
         return false;
+    // The header holds table numbers as the file gives them (up to 15 and 255); libjpeg checks
+    // them only when it starts decoding.
+    for (int i = 0; i < picture.comps_in_scan; ++i) {
+        const jpeg_component_info& component = *picture.cur_comp_info[i];
+        if (component.dc_tbl_no < 0 || component.dc_tbl_no >= NUM_HUFF_TBLS ||
+            component.ac_tbl_no < 0 || component.ac_tbl_no >= NUM_HUFF_TBLS ||
+            component.quant_tbl_no < 0 || component.quant_tbl_no >= NUM_QUANT_TBLS)
+            return false;
+    }
     if (picture.num_components == 1)
         return picture.comp_info[0].h_samp_factor == 1 && picture.comp_info[0].v_samp_factor == 1;
     int blocksInMcu = 0;
