@@ -45,19 +45,17 @@ class JpegBitReader {
         }
         while (m_bits <= 56) {
             std::uint64_t byte = 0;
-            if (m_marker) {
-                m_fake += 8;
-            } else if (m_next >= m_size) {
-                m_marker = true;
-                continue;
-            } else if (m_data[m_next] != 0xFF) {
+            const bool data = !m_marker && m_next < m_size;
+            if (data && m_data[m_next] != 0xFF) {
                 byte = m_data[m_next++];
-            } else if (m_next + 1 < m_size && m_data[m_next + 1] == 0) {
+            } else if (data && m_next + 1 < m_size && m_data[m_next + 1] == 0) {
                 byte = 0xFF;
                 m_next += 2;
-            } else {
+            } else if (!m_marker) {
                 m_marker = true;
                 continue;
+            } else {
+                m_fake += 8;
             }
             m_buffer |= byte << (56 - m_bits);
             m_bits += 8;

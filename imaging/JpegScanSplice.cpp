@@ -40,7 +40,7 @@ class Coding {
 // A value's size in bits and its bits as the JPEG standard codes them; false past limit bits,
 // which libjpeg refuses to code for 8-bit samples as well.
 bool putValue(JpegBitWriter& out, const Coding& table, int run, int value, int limit) {
-    const int size = std::bit_width(unsigned(std::abs(value)));
+    const int size = int(std::bit_width(unsigned(std::abs(value))));
     if (size > limit || !table.put(out, run << 4 | size))
         return false;
     if (size > 0)

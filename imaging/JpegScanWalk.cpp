@@ -49,7 +49,8 @@ class Decoding {
             const int code = int(bits.peek(size));
             if (code <= m_largest[std::size_t(size)]) {
                 bits.skip(size);
-                return m_symbols[std::size_t(m_first[std::size_t(size)] + code)];
+                const int index = m_first[std::size_t(size)] + code;
+                return m_symbols[std::size_t(index)];
             }
         }
         return -1;
@@ -202,7 +203,8 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
             for (int i = 0; i < picture.comps_in_scan; ++i) {
                 Component& component = components[std::size_t(i)];
                 for (int y = 0; y < component.v; ++y) {
-                    JBLOCKROW line = rows[std::size_t(i)][std::size_t(y)] + column * component.h;
+                    JBLOCKROW line =
+                        rows[std::size_t(i)][std::size_t(y)] + std::ptrdiff_t(column) * component.h;
                     for (int x = 0; x < component.h; ++x)
                         if (!decodeBlock(bits, component, line[x]))
                             return std::nullopt;
