@@ -84,8 +84,10 @@ bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
     const int size = component.dc->decode(bits);
     if (size < 0)
         return false;
+    // Wrapping rather than overflowing where a hostile file sums differences past int.
     if (size > 0)
-        component.before += extended(bits.take(size), size);
+        component.before =
+            int(unsigned(component.before) + unsigned(extended(bits.take(size), size)));
     block[0] = JCOEF(component.before);
     for (int k = 1; k < DCTSIZE2; ++k) {
         bits.need(32);
@@ -106,7 +108,7 @@ bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
         block[kJpegCodingOrder[std::size_t(k)]] =
             JCOEF(extended(bits.take(bitsOfValue), bitsOfValue));
     }
-    // A run of zeros may not run past the last coefficient.
+    // A run of sixteen zeros may reach past the last coefficient; libjpeg lets it too.
     return true;
 }
 
