@@ -3,6 +3,7 @@
 #include "imaging/JpegHuffmanExtension.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -78,7 +79,7 @@ struct Component {
     int before = 0; // the DC value of the component's block before
 };
 
-// One block's coefficients into block (zero beforehand); false for data no block can be.
+// One block's coefficients into block (zeroed beforehand); false for data no block can be.
 bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
     bits.need(32);
     const int size = component.dc->decode(bits);
@@ -167,8 +168,9 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
             return std::nullopt;
         component.dc = &dcTables[std::size_t(info.dc_tbl_no)];
         component.ac = &acTables[std::size_t(info.ac_tbl_no)];
+        // Not zeroed beforehand: every block is zeroed as it is read.
         walk.blocks[std::size_t(component.index)] = owner->mem->request_virt_barray(
-            owner, JPOOL_IMAGE, TRUE, JDIMENSION(walk.mcuColumns * component.h),
+            owner, JPOOL_IMAGE, FALSE, JDIMENSION(walk.mcuColumns * component.h),
             JDIMENSION(walk.mcuRows * component.v), JDIMENSION(component.v));
     }
     owner->mem->realize_virt_arrays(owner);
@@ -207,9 +209,11 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
                 for (int y = 0; y < component.v; ++y) {
                     JBLOCKROW line =
                         rows[std::size_t(i)][std::size_t(y)] + std::ptrdiff_t(column) * component.h;
-                    for (int x = 0; x < component.h; ++x)
+                    for (int x = 0; x < component.h; ++x) {
+                        std::memset(line[x], 0, sizeof(JBLOCK));
                         if (!decodeBlock(bits, component, line[x]))
                             return std::nullopt;
+                    }
                 }
             }
         }

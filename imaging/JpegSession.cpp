@@ -12,6 +12,7 @@ struct JpegSession::Blocks {
     struct Array {
         JDIMENSION columns = 0;
         JDIMENSION rows = 0;
+        bool zeroed = true;
         std::vector<JBLOCKROW> rowStarts;
     };
     std::vector<std::unique_ptr<Array>> arrays;
@@ -19,33 +20,40 @@ struct JpegSession::Blocks {
     // The library's own, for the sample arrays that some decoding modes keep.
     void (*libraryRealize)(j_common_ptr) = nullptr;
 
-    static jvirt_barray_ptr request(j_common_ptr info, int, boolean, JDIMENSION columns,
+    static jvirt_barray_ptr request(j_common_ptr info, int, boolean preZero, JDIMENSION columns,
                                     JDIMENSION rows, JDIMENSION) {
         auto* blocks = static_cast<Blocks*>(info->client_data);
         auto array = std::make_unique<Array>();
         array->columns = columns;
         array->rows = rows;
+        array->zeroed = preZero != FALSE;
         blocks->arrays.push_back(std::move(array));
         return reinterpret_cast<jvirt_barray_ptr>(blocks->arrays.back().get());
     }
 
-    // Every array not yet given memory gets its part of one zeroed buffer: one buffer of the
-    // same size picture after picture is what the allocator hands on.
+    // Every array not yet given memory gets its part of one buffer, zeroed unless none of them
+    // asked for zeros (a writer of every block, such as JpegScanWalk, saves a pass over them):
+    // one buffer of the same size picture after picture is what the allocator hands on.
     static void realize(j_common_ptr info) {
         auto* blocks = static_cast<Blocks*>(info->client_data);
         blocks->libraryRealize(info);
         constexpr int kLine = 4096; // bytes; a multiple of a block's 128
         std::size_t total = 0;
-        for (const auto& array : blocks->arrays)
-            if (array->rowStarts.empty())
+        bool zeroed = false;
+        for (const auto& array : blocks->arrays) {
+            if (array->rowStarts.empty()) {
                 total += std::size_t(array->columns) * array->rows * sizeof(JBLOCK);
+                zeroed = zeroed || array->zeroed;
+            }
+        }
         if (total == 0)
             return;
         const auto lines = qsizetype((total + kLine - 1) / kLine);
         if (lines > 0x7FFFFFFF)
             throw Failed{};
         QImage memory = ImageAllocator::allocate(QSize(kLine / 4, int(lines)), QImage::Format_RGB32,
-                                                 ImageAllocator::Contents::Zeroed);
+                                                 zeroed ? ImageAllocator::Contents::Zeroed
+                                                        : ImageAllocator::Contents::Undefined);
         if (memory.isNull())
             throw Failed{};
         auto* next = reinterpret_cast<JBLOCKROW>(memory.bits());
