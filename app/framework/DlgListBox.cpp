@@ -29,37 +29,32 @@ void DlgListBox::ReportIfChanged(const Snapshot& before) {
         SendNotify(LBN_SELCHANGE);
 }
 
-void DlgListBox::mousePressEvent(QMouseEvent* event) {
+template <typename Handle> bool DlgListBox::HandleAndReport(Handle handle) {
     const Snapshot before = Take();
     QPointer<DlgListBox> guard(this);
-    QListWidget::mousePressEvent(event);
+    handle();
     if (guard)
         ReportIfChanged(before);
+    return !guard.isNull();
+}
+
+void DlgListBox::mousePressEvent(QMouseEvent* event) {
+    HandleAndReport([&] { QListWidget::mousePressEvent(event); });
 }
 
 void DlgListBox::mouseMoveEvent(QMouseEvent* event) {
-    const Snapshot before = Take();
-    QListWidget::mouseMoveEvent(event);
-    ReportIfChanged(before);
+    HandleAndReport([&] { QListWidget::mouseMoveEvent(event); });
 }
 
 void DlgListBox::mouseReleaseEvent(QMouseEvent* event) {
-    const Snapshot before = Take();
-    QPointer<DlgListBox> guard(this);
-    QListWidget::mouseReleaseEvent(event);
-    if (guard)
-        ReportIfChanged(before);
+    HandleAndReport([&] { QListWidget::mouseReleaseEvent(event); });
 }
 
 void DlgListBox::mouseDoubleClickEvent(QMouseEvent* event) {
-    const Snapshot before = Take();
-    QPointer<DlgListBox> guard(this);
-    QListWidget::mouseDoubleClickEvent(event);
-    if (!guard)
+    if (!HandleAndReport([&] { QListWidget::mouseDoubleClickEvent(event); }))
         return;
-    ReportIfChanged(before);
     constexpr DWORD kLbsNotify = 0x1;
-    if (guard && (Style() & kLbsNotify) != 0 && itemAt(event->position().toPoint()) != nullptr)
+    if ((Style() & kLbsNotify) != 0 && itemAt(event->position().toPoint()) != nullptr)
         SendNotify(LBN_DBLCLK);
 }
 

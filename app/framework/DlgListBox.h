@@ -36,6 +36,9 @@ class DlgListBox : public QListWidget, public ControlBase {
     };
     Snapshot Take() const;
     void ReportIfChanged(const Snapshot& before);
+    // Runs handle (the list's own handling of a mouse event) and reports the selection change it
+    // made; false when the list is gone by then (a notification may close its dialog).
+    template <typename Handle> bool HandleAndReport(Handle handle);
 };
 
 class DlgComboBox : public QComboBox, public ControlBase {
