@@ -11,6 +11,7 @@
 #include <QBuffer>
 
 #include <cstdint>
+#include <new>
 
 namespace {
 
@@ -81,6 +82,21 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         };
         if (!usable(reading->info))
             return NotImplemented;
+        const JpegMcuGrid grid(reading->info);
+        const QRectF landing = destination.intersected(QRectF(0, 0, grid.width, grid.height));
+        // A pixel to spare on every side: MCUs the mark leaves alone keep their blocks.
+        const QRect area = landing.isEmpty()
+                               ? QRect()
+                               : landing.toAlignedRect()
+                                     .adjusted(-1, -1, 1, 1)
+                                     .intersected(QRect(0, 0, grid.width, grid.height));
+        // A mark over most of the picture is drawn on the picture decoded whole: this way would
+        // hold more than the decoded picture and its stamped copy do. Told by the header alone,
+        // before any block is read.
+        const JpegCoefficients none{};
+        if (!area.isEmpty() && JpegMcuStamping{reading->info, none, grid, *coding}.bytesHeld(area) >
+                                   std::uint64_t(grid.width) * std::uint64_t(grid.height) * 8)
+            return NotImplemented;
         // Our own reading first, which tells where each row's data lies; libjpeg's for the
         // scans it does not read and the files it declines, which libjpeg then judges.
         std::optional<JpegScanWalk> walk;
@@ -94,22 +110,10 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         jpeg_decompress_struct& picture = reading->info;
         JpegCoefficients blocks = walk ? walk->blocks : JpegMcuStamping::coefficientsOf(picture);
         checkAbandon(abandon);
-        const JpegMcuGrid grid(picture);
-        const QRectF landing = destination.intersected(QRectF(0, 0, grid.width, grid.height));
         QRect changed;
-        if (!landing.isEmpty()) {
-            // A pixel to spare on every side: MCUs the mark leaves alone keep their blocks.
-            const QRect area = landing.toAlignedRect()
-                                   .adjusted(-1, -1, 1, 1)
-                                   .intersected(QRect(0, 0, grid.width, grid.height));
-            const JpegMcuStamping stamping{picture, blocks, grid, *coding};
-            // A mark over most of the picture is drawn on the picture decoded whole: this way
-            // would hold more than the decoded picture and its stamped copy do.
-            if (stamping.bytesHeld(area) >
-                std::uint64_t(grid.width) * std::uint64_t(grid.height) * 8)
-                return NotImplemented;
-            changed = stamping(area, mark, destination, source);
-        }
+        if (!area.isEmpty())
+            changed =
+                JpegMcuStamping{picture, blocks, grid, *coding}(area, mark, destination, source);
         checkAbandon(abandon);
         if (walk) {
             if (std::optional<QByteArray> spliced =
@@ -127,6 +131,9 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         return NotImplemented;
     } catch (const Abandoned&) {
         return Aborted;
+    } catch (const std::bad_alloc&) {
+        // The whole decode then reports a picture too large for the memory there is.
+        return NotImplemented;
     }
     if (facts != nullptr)
         PictureFacts::writeInto(stamped, *facts, kept,

@@ -13,10 +13,9 @@ namespace {
 // The code length of each symbol the table codes; 0 for the others.
 std::array<int, 256> codeLengths(const JHUFF_TBL& table) {
     std::array<int, 256> lengths{};
-    int next = 0;
-    for (int length = 1; length <= 16; ++length)
-        for (int i = 0; i < table.bits[length] && next < 256; ++i, ++next)
-            lengths[table.huffval[next]] = length;
+    if (const std::optional<JpegCanonicalCodes> codes = canonicalCodes(table))
+        for (int i = 0; i < codes->count; ++i)
+            lengths[table.huffval[i]] = codes->sizes[std::size_t(i)];
     return lengths;
 }
 

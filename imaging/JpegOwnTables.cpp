@@ -1,5 +1,7 @@
 #include "imaging/JpegOwnTables.h"
 
+#include "imaging/JpegScanWalk.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -19,13 +21,10 @@ std::optional<JpegOwnTables::NewSymbols> JpegOwnTables::newSymbols(jpeg_decompre
                                                                    const JpegCoefficients& blocks,
                                                                    const JpegMcuGrid& grid,
                                                                    const QRect& changed) {
-    // One component is scanned block by block whatever its sampling; the walk below follows
-    // MCUs, which are single blocks only at 1x1.
-    const bool single = picture.num_components == 1;
-    if (picture.progressive_mode || picture.arith_code ||
-        picture.comps_in_scan != picture.num_components ||
-        (single &&
-         (picture.comp_info[0].h_samp_factor != 1 || picture.comp_info[0].v_samp_factor != 1)))
+    // The scans that can keep their tables are those our own reading takes: one sequential
+    // scan of every component (one component only at 1x1, as it is scanned block by block
+    // whatever its sampling, and the walk below follows MCUs).
+    if (!JpegScanWalk::suits(picture))
         return std::nullopt;
     NewSymbols found;
     const auto owner = reinterpret_cast<j_common_ptr>(&picture);

@@ -103,8 +103,9 @@ bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
             k += 15;
             continue;
         }
+        // Values longer than 10 bits do not come from 8-bit samples.
         k += run;
-        if (k >= DCTSIZE2)
+        if (k >= DCTSIZE2 || bitsOfValue > 10)
             return false;
         block[kJpegCodingOrder[std::size_t(k)]] =
             JCOEF(extended(bits.take(bitsOfValue), bitsOfValue));
