@@ -1,6 +1,6 @@
 #include "engine/EncoderList.h"
 
-#include "imaging/LocaleText.h"
+#include "imaging/files/LocaleText.h"
 
 #include <cwchar>
 

@@ -3,7 +3,7 @@
 #include "engine/TextHelpers.h"
 #include "imaging/GpImage.h"
 #include "imaging/ImageFileAccess.h"
-#include "imaging/ImageSaver.h"
+#include "imaging/formats/ImageSaver.h"
 
 CImageFile::~CImageFile() {
     Release();

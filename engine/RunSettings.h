@@ -6,7 +6,7 @@
 
 #include "engine/BatchJob.h"
 #include "imaging/GdiPlus.h"
-#include "imaging/PictureMetadata.h"
+#include "imaging/metadata/PictureMetadata.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 #include "engine/FileState.h"
 #include "engine/ImageFile.h"
 #include "engine/MachineShare.h"
-#include "imaging/OutputFolder.h"
+#include "imaging/files/OutputFolder.h"
 
 #include <algorithm>
 #include <limits>

@@ -6,7 +6,7 @@
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFacts.h"
-#include "imaging/OutputFolder.h"
+#include "imaging/files/OutputFolder.h"
 
 #include <QRectF>
 

@@ -5,7 +5,7 @@
 
 #include "engine/ImageFile.h"
 #include "engine/Placement.h"
-#include "imaging/PendingImageFile.h"
+#include "imaging/formats/PendingImageFile.h"
 #include "types/WinTypes.h"
 
 #include <atomic>

@@ -2,7 +2,7 @@
 // Text helpers shared by the engine and the layers above it: status texts and path display
 // helpers. The locale text conversions come from the imaging library, which needs them itself.
 
-#include "imaging/LocaleText.h"
+#include "imaging/files/LocaleText.h"
 #include "types/WinTypes.h"
 
 #include <cstddef>

@@ -6,7 +6,7 @@
 #include "engine/ImageRecord.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
-#include "imaging/JpegCoefficientStamp.h"
+#include "imaging/jpeg/JpegCoefficientStamp.h"
 
 #include <QBuffer>
 #include <QByteArray>

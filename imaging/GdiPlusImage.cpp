@@ -2,13 +2,13 @@
 
 #include "imaging/GdiPlus.h"
 
-#include "imaging/EncoderTable.h"
 #include "imaging/GpGraphics.h"
 #include "imaging/GpImage.h"
 #include "imaging/ImageFileAccess.h"
-#include "imaging/ImageSaver.h"
-#include "imaging/LocaleText.h"
 #include "imaging/ResourcePaths.h"
+#include "imaging/files/LocaleText.h"
+#include "imaging/formats/EncoderTable.h"
+#include "imaging/formats/ImageSaver.h"
 
 #include <QFile>
 #include <QGuiApplication>

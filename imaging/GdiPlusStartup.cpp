@@ -2,8 +2,8 @@
 
 #include "imaging/GdiPlus.h"
 
-#include "imaging/EncoderTable.h"
 #include "imaging/PixelFormatMap.h"
+#include "imaging/formats/EncoderTable.h"
 
 #include <QImageReader>
 #include <QImageWriter>

@@ -1,9 +1,9 @@
 #include "imaging/GpImage.h"
 
 #include "imaging/ImageAllocator.h"
-#include "imaging/ImageFileProbe.h"
-#include "imaging/PictureFacts.h"
 #include "imaging/PixelFormatMap.h"
+#include "imaging/metadata/PictureFacts.h"
+#include "imaging/probe/ImageFileProbe.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,10 +1,10 @@
 #include "imaging/GpImage.h"
 
 #include "imaging/ImageAllocator.h"
-#include "imaging/JpegDecoder.h"
-#include "imaging/PictureFacts.h"
-#include "imaging/PngRowReducer.h"
-#include "imaging/PngTransparencyKey.h"
+#include "imaging/jpeg/JpegDecoder.h"
+#include "imaging/metadata/PictureFacts.h"
+#include "imaging/png/PngRowReducer.h"
+#include "imaging/png/PngTransparencyKey.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,7 +1,7 @@
 #include "imaging/ImageFacts.h"
 
 #include "imaging/GpImage.h"
-#include "imaging/PictureFacts.h"
+#include "imaging/metadata/PictureFacts.h"
 
 #include <memory>
 

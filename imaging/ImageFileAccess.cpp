@@ -1,8 +1,8 @@
 #include "imaging/ImageFileAccess.h"
 
 #include "imaging/GpImage.h"
-#include "imaging/ImageSaver.h"
-#include "imaging/RegularFileReader.h"
+#include "imaging/files/RegularFileReader.h"
+#include "imaging/formats/ImageSaver.h"
 
 GpStatus ImageFileAccess::load(const std::string& path, GpImage** image) {
     if (!image)

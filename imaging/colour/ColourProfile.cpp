@@ -1,4 +1,4 @@
-#include "imaging/ColourProfile.h"
+#include "imaging/colour/ColourProfile.h"
 
 #include <lcms2.h>
 

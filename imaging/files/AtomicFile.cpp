@@ -1,4 +1,4 @@
-#include "imaging/AtomicFile.h"
+#include "imaging/files/AtomicFile.h"
 
 #include <QRandomGenerator>
 #include <QtGlobal>

@@ -13,7 +13,7 @@
 // An existing regular file is replaced only when this user may write it: its owner, with write
 // permission. Files made relative to an OutputFolder never replace the pictures it protects.
 
-#include "imaging/OutputFolder.h"
+#include "imaging/files/OutputFolder.h"
 
 #include <QByteArray>
 

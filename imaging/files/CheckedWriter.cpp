@@ -1,4 +1,4 @@
-#include "imaging/CheckedWriter.h"
+#include "imaging/files/CheckedWriter.h"
 
 CheckedWriter::CheckedWriter(QFileDevice* file, const std::atomic<bool>* abandon)
     : m_file(file), m_abandon(abandon) {

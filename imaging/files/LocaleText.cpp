@@ -1,4 +1,4 @@
-#include "imaging/LocaleText.h"
+#include "imaging/files/LocaleText.h"
 
 #include <climits>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "imaging/OutputFolder.h"
+#include "imaging/files/OutputFolder.h"
 
 #include <cerrno>
 #include <cstring>

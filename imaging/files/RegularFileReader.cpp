@@ -1,6 +1,6 @@
-#include "imaging/RegularFileReader.h"
+#include "imaging/files/RegularFileReader.h"
 
-#include "imaging/ImageFileProbe.h"
+#include "imaging/probe/ImageFileProbe.h"
 
 #include <algorithm>
 #include <cerrno>

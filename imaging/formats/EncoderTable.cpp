@@ -1,4 +1,4 @@
-#include "imaging/EncoderTable.h"
+#include "imaging/formats/EncoderTable.h"
 
 #include <QImageWriter>
 

@@ -1,11 +1,11 @@
-#include "imaging/ImageSaver.h"
+#include "imaging/formats/ImageSaver.h"
 
-#include "imaging/AtomicFile.h"
-#include "imaging/CheckedWriter.h"
 #include "imaging/GpImage.h"
-#include "imaging/LocaleText.h"
-#include "imaging/PictureFacts.h"
-#include "imaging/PngEncoder.h"
+#include "imaging/files/AtomicFile.h"
+#include "imaging/files/CheckedWriter.h"
+#include "imaging/files/LocaleText.h"
+#include "imaging/metadata/PictureFacts.h"
+#include "imaging/png/PngEncoder.h"
 
 #include <QBuffer>
 #include <QFile>

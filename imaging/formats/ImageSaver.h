@@ -2,9 +2,9 @@
 // Encodes a bitmap with one of the built-in encoders into a temporary file that replaces whatever
 // stands at the target name only when every byte is on disk (see AtomicFile).
 
-#include "imaging/EncoderTable.h"
-#include "imaging/JpegCoding.h"
-#include "imaging/PictureMetadata.h"
+#include "imaging/formats/EncoderTable.h"
+#include "imaging/jpeg/JpegCoding.h"
+#include "imaging/metadata/PictureMetadata.h"
 
 #include <atomic>
 #include <optional>

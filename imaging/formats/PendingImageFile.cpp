@@ -1,13 +1,13 @@
-#include "imaging/PendingImageFile.h"
+#include "imaging/formats/PendingImageFile.h"
 
-#include "imaging/AtomicFile.h"
-#include "imaging/CheckedWriter.h"
-#include "imaging/EncoderTable.h"
 #include "imaging/GpImage.h"
-#include "imaging/ImageSaver.h"
-#include "imaging/JpegCoefficientStamp.h"
-#include "imaging/LocaleText.h"
-#include "imaging/OutputFolder.h"
+#include "imaging/files/AtomicFile.h"
+#include "imaging/files/CheckedWriter.h"
+#include "imaging/files/LocaleText.h"
+#include "imaging/files/OutputFolder.h"
+#include "imaging/formats/EncoderTable.h"
+#include "imaging/formats/ImageSaver.h"
+#include "imaging/jpeg/JpegCoefficientStamp.h"
 
 #include <QFile>
 

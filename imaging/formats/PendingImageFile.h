@@ -5,7 +5,7 @@
 // destroyed, or when the process dies.
 
 #include "imaging/GdiPlus.h"
-#include "imaging/PictureMetadata.h"
+#include "imaging/metadata/PictureMetadata.h"
 
 #include <QByteArray>
 #include <QRectF>

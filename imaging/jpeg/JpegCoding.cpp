@@ -1,6 +1,6 @@
-#include "imaging/JpegCoding.h"
+#include "imaging/jpeg/JpegCoding.h"
 
-#include "imaging/JpegSession.h"
+#include "imaging/jpeg/JpegSession.h"
 
 #include <utility>
 

@@ -1,12 +1,12 @@
-#include "imaging/JpegCoefficientStamp.h"
+#include "imaging/jpeg/JpegCoefficientStamp.h"
 
 #include "imaging/GpImage.h"
-#include "imaging/JpegCoding.h"
-#include "imaging/JpegMcuStamping.h"
-#include "imaging/JpegOwnTables.h"
-#include "imaging/JpegScanSplice.h"
-#include "imaging/JpegSession.h"
-#include "imaging/PictureFacts.h"
+#include "imaging/jpeg/JpegCoding.h"
+#include "imaging/jpeg/JpegMcuStamping.h"
+#include "imaging/jpeg/JpegOwnTables.h"
+#include "imaging/jpeg/JpegScanSplice.h"
+#include "imaging/jpeg/JpegSession.h"
+#include "imaging/metadata/PictureFacts.h"
 
 #include <QBuffer>
 

@@ -14,7 +14,7 @@
 // scan allows (widened to the new blocks' symbols), optimised ones otherwise.
 
 #include "imaging/GdiPlus.h"
-#include "imaging/PictureMetadata.h"
+#include "imaging/metadata/PictureMetadata.h"
 
 #include <QIODevice>
 #include <QRectF>

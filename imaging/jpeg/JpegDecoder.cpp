@@ -1,4 +1,4 @@
-#include "imaging/JpegDecoder.h"
+#include "imaging/jpeg/JpegDecoder.h"
 
 #include "imaging/ImageAllocator.h"
 

@@ -8,8 +8,8 @@
 // converting every pixel, and 24-bit rows draw onto a 32-bit bitmap (the sample preview's)
 // several times slower still.
 
-#include "imaging/ColourProfile.h"
 #include "imaging/GdiPlus.h"
+#include "imaging/colour/ColourProfile.h"
 
 #include <QByteArray>
 #include <QImage>

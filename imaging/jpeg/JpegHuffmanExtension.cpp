@@ -1,4 +1,4 @@
-#include "imaging/JpegHuffmanExtension.h"
+#include "imaging/jpeg/JpegHuffmanExtension.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "imaging/JpegMcuGrid.h"
+#include "imaging/jpeg/JpegMcuGrid.h"
 
 #include <cstring>
 

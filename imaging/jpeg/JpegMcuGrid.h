@@ -3,7 +3,7 @@
 // covers one area; see JpegCoefficientStamp): the MCU grid in pixels, rows of blocks, and
 // copies of whole MCUs between two sets of coefficients.
 
-#include "imaging/JpegSession.h"
+#include "imaging/jpeg/JpegSession.h"
 
 #include <QPoint>
 #include <QRect>

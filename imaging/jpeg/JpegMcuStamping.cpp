@@ -1,9 +1,9 @@
-#include "imaging/JpegMcuStamping.h"
+#include "imaging/jpeg/JpegMcuStamping.h"
 
 #include "imaging/GpGraphics.h"
 #include "imaging/GpImage.h"
 #include "imaging/ImageAllocator.h"
-#include "imaging/JpegCoding.h"
+#include "imaging/jpeg/JpegCoding.h"
 
 #include <QBuffer>
 

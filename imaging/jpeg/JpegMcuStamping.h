@@ -3,7 +3,7 @@
 // decoded, drawn on and encoded again with the picture's own tables and sampling.
 
 #include "imaging/GdiPlus.h"
-#include "imaging/JpegMcuGrid.h"
+#include "imaging/jpeg/JpegMcuGrid.h"
 
 #include <QRectF>
 

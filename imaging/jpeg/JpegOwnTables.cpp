@@ -1,6 +1,6 @@
-#include "imaging/JpegOwnTables.h"
+#include "imaging/jpeg/JpegOwnTables.h"
 
-#include "imaging/JpegScanWalk.h"
+#include "imaging/jpeg/JpegScanWalk.h"
 
 #include <algorithm>
 #include <array>

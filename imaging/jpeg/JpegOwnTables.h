@@ -1,8 +1,8 @@
 #pragma once
 // The photograph's own Huffman tables kept for its stamped copy (see JpegCoefficientStamp).
 
-#include "imaging/JpegHuffmanExtension.h"
-#include "imaging/JpegMcuGrid.h"
+#include "imaging/jpeg/JpegHuffmanExtension.h"
+#include "imaging/jpeg/JpegMcuGrid.h"
 
 #include <optional>
 

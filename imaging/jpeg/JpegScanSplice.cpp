@@ -1,7 +1,7 @@
-#include "imaging/JpegScanSplice.h"
+#include "imaging/jpeg/JpegScanSplice.h"
 
-#include "imaging/JpegBitWriter.h"
-#include "imaging/JpegHuffmanExtension.h"
+#include "imaging/jpeg/JpegBitWriter.h"
+#include "imaging/jpeg/JpegHuffmanExtension.h"
 
 #include <algorithm>
 #include <array>

@@ -5,7 +5,7 @@
 // are to changed blocks) are coded anew from the blocks. The photograph's own Huffman tables
 // code them, so the copy's scan is bit for bit what coding every block with those tables gives.
 
-#include "imaging/JpegScanWalk.h"
+#include "imaging/jpeg/JpegScanWalk.h"
 
 #include <QByteArray>
 #include <QRect>

@@ -1,6 +1,6 @@
-#include "imaging/JpegScanWalk.h"
+#include "imaging/jpeg/JpegScanWalk.h"
 
-#include "imaging/JpegHuffmanExtension.h"
+#include "imaging/jpeg/JpegHuffmanExtension.h"
 
 #include <array>
 #include <cstring>

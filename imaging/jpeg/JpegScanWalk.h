@@ -11,8 +11,8 @@
 // what libjpeg steps over silently (a block of more than 64 coefficients, a difference longer
 // than 8-bit samples allow). A file it declines is left to libjpeg.
 
-#include "imaging/JpegBitReader.h"
-#include "imaging/JpegMcuGrid.h"
+#include "imaging/jpeg/JpegBitReader.h"
+#include "imaging/jpeg/JpegMcuGrid.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "imaging/JpegSession.h"
+#include "imaging/jpeg/JpegSession.h"
 
 #include "imaging/ImageAllocator.h"
 

@@ -1,4 +1,4 @@
-#include "imaging/PictureFacts.h"
+#include "imaging/metadata/PictureFacts.h"
 
 std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded, bool turned) {
     auto facts = std::make_shared<PictureFacts>();

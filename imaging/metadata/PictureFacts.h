@@ -3,10 +3,10 @@
 // themselves, carried from a loaded picture into the files saved from it, so that a stamped
 // copy prints at the size the photograph did.
 
-#include "imaging/ColourProfile.h"
-#include "imaging/JpegCoding.h"
-#include "imaging/PictureMetadata.h"
-#include "imaging/Resolution.h"
+#include "imaging/colour/ColourProfile.h"
+#include "imaging/jpeg/JpegCoding.h"
+#include "imaging/metadata/PictureMetadata.h"
+#include "imaging/metadata/Resolution.h"
 
 #include <QByteArray>
 #include <QSize>

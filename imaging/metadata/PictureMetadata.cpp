@@ -1,4 +1,4 @@
-#include "imaging/PictureMetadata.h"
+#include "imaging/metadata/PictureMetadata.h"
 
 #include <exiv2/exiv2.hpp>
 #include <zlib.h>

@@ -2,7 +2,7 @@
 // Beyond the Windows library: a picture file's camera and ownership records (EXIF, XMP, IPTC)
 // and its colour profile, read with exiv2 and written into the files saved from the picture.
 
-#include "imaging/Resolution.h"
+#include "imaging/metadata/Resolution.h"
 
 #include <QByteArray>
 #include <QSize>

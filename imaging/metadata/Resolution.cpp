@@ -1,7 +1,7 @@
-#include "imaging/Resolution.h"
+#include "imaging/metadata/Resolution.h"
 
-#include "imaging/ByteOrder.h"
-#include "imaging/ImageFileProbe.h"
+#include "imaging/probe/ByteOrder.h"
+#include "imaging/probe/ImageFileProbe.h"
 
 #include <zlib.h>
 

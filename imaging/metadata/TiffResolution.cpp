@@ -1,6 +1,6 @@
-#include "imaging/Resolution.h"
+#include "imaging/metadata/Resolution.h"
 
-#include "imaging/ByteOrder.h"
+#include "imaging/probe/ByteOrder.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
-#include "imaging/PngEncoder.h"
+#include "imaging/png/PngEncoder.h"
 
-#include "imaging/PngRowFilter.h"
-#include "imaging/PngRowSource.h"
+#include "imaging/png/PngRowFilter.h"
+#include "imaging/png/PngRowSource.h"
 
 #include <QColorSpace>
 #include <QThread>

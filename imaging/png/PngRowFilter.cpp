@@ -1,4 +1,4 @@
-#include "imaging/PngRowFilter.h"
+#include "imaging/png/PngRowFilter.h"
 
 #include <zlib.h>
 

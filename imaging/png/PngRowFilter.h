@@ -1,7 +1,7 @@
 #pragma once
 // PNG's row filters, and the choice of one for a segment of rows (see PngEncoder).
 
-#include "imaging/PngRowSource.h"
+#include "imaging/png/PngRowSource.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "imaging/PngRowReducer.h"
+#include "imaging/png/PngRowReducer.h"
 
 #include "imaging/ImageAllocator.h"
 #include "imaging/PixelFormatMap.h"

@@ -1,6 +1,6 @@
-#include "imaging/PngTransparencyKey.h"
+#include "imaging/png/PngTransparencyKey.h"
 
-#include "imaging/ByteOrder.h"
+#include "imaging/probe/ByteOrder.h"
 
 #include <cstring>
 

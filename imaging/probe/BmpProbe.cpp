@@ -1,6 +1,6 @@
-#include "imaging/ImageFileProbe.h"
+#include "imaging/probe/ImageFileProbe.h"
 
-#include "imaging/ByteOrder.h"
+#include "imaging/probe/ByteOrder.h"
 
 ImageFileProbe::Result ImageFileProbe::probeBmp(const QByteArray& data) {
     const auto* d = reinterpret_cast<const unsigned char*>(data.constData());

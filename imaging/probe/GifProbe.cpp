@@ -1,6 +1,6 @@
-#include "imaging/ImageFileProbe.h"
+#include "imaging/probe/ImageFileProbe.h"
 
-#include "imaging/ByteOrder.h"
+#include "imaging/probe/ByteOrder.h"
 
 // Walks the blocks of a GIF (descriptors, colour tables, data sub-blocks) to the trailer.
 ImageFileProbe::Result ImageFileProbe::probeGif(const QByteArray& data) {

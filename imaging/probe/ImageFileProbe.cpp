@@ -1,6 +1,6 @@
-#include "imaging/ImageFileProbe.h"
+#include "imaging/probe/ImageFileProbe.h"
 
-#include "imaging/RawPictureProbe.h"
+#include "imaging/probe/RawPictureProbe.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "imaging/ImageFileProbe.h"
+#include "imaging/probe/ImageFileProbe.h"
 
-#include "imaging/ByteOrder.h"
+#include "imaging/probe/ByteOrder.h"
 
 #include <cstring>
 

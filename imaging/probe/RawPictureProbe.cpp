@@ -1,6 +1,6 @@
-#include "imaging/RawPictureProbe.h"
+#include "imaging/probe/RawPictureProbe.h"
 
-#include "imaging/ByteOrder.h"
+#include "imaging/probe/ByteOrder.h"
 
 #include <QRegularExpression>
 

@@ -5,8 +5,8 @@
 #include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
-#include "imaging/OutputFolder.h"
-#include "imaging/Resolution.h"
+#include "imaging/files/OutputFolder.h"
+#include "imaging/metadata/Resolution.h"
 
 #include <QColorSpace>
 #include <gtest/gtest.h>

@@ -8,9 +8,9 @@
 #include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
-#include "imaging/JpegOwnTables.h"
-#include "imaging/JpegScanSplice.h"
-#include "imaging/OutputFolder.h"
+#include "imaging/files/OutputFolder.h"
+#include "imaging/jpeg/JpegOwnTables.h"
+#include "imaging/jpeg/JpegScanSplice.h"
 
 #include <QBuffer>
 #include <QPainter>

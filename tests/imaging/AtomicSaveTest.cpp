@@ -2,7 +2,7 @@
 // never followed, and a failed save leaves it exactly as it was with no temporary file beside it.
 
 #include "ImagingTestSupport.h"
-#include "imaging/AtomicFile.h"
+#include "imaging/files/AtomicFile.h"
 
 #include <QDir>
 #include <QDirIterator>

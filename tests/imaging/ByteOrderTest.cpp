@@ -1,4 +1,4 @@
-#include "imaging/ByteOrder.h"
+#include "imaging/probe/ByteOrder.h"
 
 #include <gtest/gtest.h>
 

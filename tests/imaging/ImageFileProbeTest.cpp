@@ -2,7 +2,7 @@
 
 #include "ImagingTestSupport.h"
 
-#include "imaging/ImageFileProbe.h"
+#include "imaging/probe/ImageFileProbe.h"
 
 #include <gtest/gtest.h>
 

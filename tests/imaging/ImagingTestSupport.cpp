@@ -1,7 +1,7 @@
 #include "ImagingTestSupport.h"
 
 #include "imaging/GpImage.h"
-#include "imaging/LocaleText.h"
+#include "imaging/files/LocaleText.h"
 
 #include <QFile>
 

@@ -3,7 +3,7 @@
 
 #include "ImagingTestSupport.h"
 
-#include "imaging/PngEncoder.h"
+#include "imaging/png/PngEncoder.h"
 
 #include <QBuffer>
 #include <QColorSpace>

@@ -6,7 +6,7 @@
 #include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
-#include "imaging/OutputFolder.h"
+#include "imaging/files/OutputFolder.h"
 
 #include <QColorSpace>
 #include <QFile>
