@@ -2,6 +2,7 @@
 
 #include "imaging/ImageAllocator.h"
 #include "imaging/PixelFormatMap.h"
+#include "imaging/formats/FormatTable.h"
 #include "imaging/metadata/PictureFacts.h"
 #include "imaging/probe/ImageFileProbe.h"
 
@@ -13,10 +14,6 @@
 #include <cstring>
 
 namespace {
-
-bool isVectorFormat(const QByteArray& format) {
-    return format == "svg" || format == "svgz" || format == "pdf" || format == "eps";
-}
 
 QList<QRgb> systemColours16() {
     return {qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
@@ -74,7 +71,8 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
                    ? UnknownImageFormat
                    : GenericError;
     const QByteArray format = reader.format();
-    if (isVectorFormat(format))
+    const FormatRow& row = FormatTable::forReader(format);
+    if (row.decode == DecodeRoute::Refused)
         return UnknownImageFormat;
 
     QSize size = reader.size();
@@ -126,6 +124,7 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (decodedNow.isNull()) {
         result->m_encoded = std::move(encoded);
         result->m_readerFormat = format;
+        result->m_format = &row;
         // The limit is on memory, not pixels: a picture whose samples take more than the
         // largest one at 8 bits does is decoded at 8 bits where the format allows, row by
         // row, and refused otherwise, before any pixel memory exists.

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <memory>
 
+struct FormatRow;
 struct MarkReductions;
+extern const FormatRow kOtherQtFormat;
 struct PictureFacts;
 
 struct GpImage {
@@ -66,11 +68,12 @@ struct GpImage {
     // Copies of this bitmap reduced for drawing smaller, kept while it lives (see ReducedMark).
     std::shared_ptr<MarkReductions> reductions;
 
-    // Until the pixels are decoded: the file's bytes and the name of Qt's reader for them
-    // (empty for a blank bitmap and once decoded), and whether the file's pixels are shown as
-    // stored, without an Exif turn or mirroring.
+    // Until the pixels are decoded: the file's bytes, the name of Qt's reader for them (empty
+    // for a blank bitmap and once decoded) and its format's row, and whether the file's pixels are
+    // shown as stored, without an Exif turn or mirroring.
     const QByteArray& encoded() const { return m_encoded; }
     const QByteArray& readerFormat() const { return m_readerFormat; }
+    const FormatRow& format() const { return *m_format; }
     bool storedUpright() const { return m_upright; }
 
   private:
@@ -79,6 +82,7 @@ struct GpImage {
 
     QByteArray m_encoded;
     QByteArray m_readerFormat;
+    const FormatRow* m_format = &kOtherQtFormat;
     GpStatus m_decodeStatus = Ok;
     bool m_reducedRows = false;
     bool m_clearPending = false;

@@ -1,6 +1,7 @@
 #include "imaging/GpImage.h"
 
 #include "imaging/ImageAllocator.h"
+#include "imaging/formats/FormatTable.h"
 #include "imaging/jpeg/JpegDecoder.h"
 #include "imaging/metadata/PictureFacts.h"
 #include "imaging/png/PngRowReducer.h"
@@ -17,7 +18,8 @@
 bool GpImage::reduceToEightBits() {
     if (m_reducedRows)
         return true;
-    if (!pixels.isNull() || m_encoded.isEmpty() || m_decodeStatus != Ok || m_readerFormat != "png")
+    if (!pixels.isNull() || m_encoded.isEmpty() || m_decodeStatus != Ok ||
+        !m_format->readsRowsAtEightBits)
         return false;
     const PixelFormat reduced = PngRowReducer::reducedFormat(m_encoded);
     if (reduced == PixelFormatUndefined)
@@ -32,7 +34,7 @@ GpStatus GpImage::thumbnail(QSize size, GpImage** image) {
     // A 16-bit PNG is decoded whole: Qt's reader misreads its transparency key, and one read at
     // 8 bits, row by row, already takes no more memory than its 8-bit pixels.
     const bool deepPng =
-        m_readerFormat == "png" && (m_reducedRows || ((pixelFormat >> 8) & 0xFF) > 32);
+        m_format->readsRowsAtEightBits && (m_reducedRows || ((pixelFormat >> 8) & 0xFF) > 32);
     if (pixels.isNull() && m_decodeStatus == Ok && !deepPng) {
         QBuffer buffer(&m_encoded);
         buffer.open(QIODevice::ReadOnly);
@@ -40,7 +42,7 @@ GpStatus GpImage::thumbnail(QSize size, GpImage** image) {
         reader.setAutoTransform(true);
         // The reader scales the picture as stored, before it turns it upright.
         const bool sideways = reader.transformation() & QImageIOHandler::TransformationRotate90;
-        if (m_readerFormat == "jpeg") {
+        if (m_format->decode == DecodeRoute::Jpeg) {
             // Our decoder reduces by the largest of its factors that keeps every pixel of the
             // thumbnail covered, and reports damage as a full decode would.
             m_decodeStatus = JpegDecoder::decode(
@@ -98,7 +100,7 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     }
     // Qt's reader reads a 16-bit RGB PNG's key wrongly: it is taken out and applied here.
     const std::optional<QRgba64> deepKey =
-        m_readerFormat == "png" ? PngTransparencyKey::takeDeepRgbKey(&m_encoded) : std::nullopt;
+        m_format->takesOutDeepKey ? PngTransparencyKey::takeDeepRgbKey(&m_encoded) : std::nullopt;
     QBuffer buffer(&m_encoded);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, m_readerFormat);
@@ -106,8 +108,7 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     // Handlers that are given an image of the size and format they decode to fill it as it is.
     // Made here, its memory is the fast kind (see ImageAllocator), and Qt's allocation cap,
     // which QT_IMAGEIO_MAXALLOC can lower behind the library's back, is not asked.
-    // JPEG has a decoder of its own: Qt's reader does not report damaged scan data.
-    const bool jpeg = m_readerFormat == "jpeg";
+    const bool jpeg = m_format->decode == DecodeRoute::Jpeg;
     JpegDecoder::Colour colour;
     const ColourProfile* profile = facts ? facts->profile.get() : nullptr;
     if (jpeg) {
@@ -118,10 +119,7 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
     }
     const QSize stored = jpeg ? QSize() : reader.size();
     const QImage::Format storedFormat = reader.imageFormat();
-    // GIF and icon readers decode into images of their own, so one made here would only add
-    // its size to theirs.
-    const bool readerAllocates =
-        m_readerFormat == "gif" || m_readerFormat == "ico" || m_readerFormat == "icns";
+    const bool readerAllocates = m_format->decode == DecodeRoute::QtAllocates;
     if (!readerAllocates && stored.isValid() && storedFormat != QImage::Format_Invalid) {
         // A decoder may leave parts of a damaged picture unwritten, which must then not show
         // an earlier picture's pixels.

@@ -1,23 +1,13 @@
 #include "imaging/formats/EncoderTable.h"
 
+#include "imaging/formats/FormatTable.h"
+
 #include <QImageWriter>
 
 #include <cstring>
 #include <cwchar>
 
 namespace {
-
-const EncoderEntry kBuiltIn[] = {
-    {ClsidBmpEncoder, ImageFormatBmp, L"Built-in BMP Codec", L"BMP", L"*.BMP;*.DIB;*.RLE",
-     L"image/bmp", "bmp"},
-    {ClsidJpegEncoder, ImageFormatJpeg, L"Built-in JPEG Codec", L"JPEG",
-     L"*.JPG;*.JPEG;*.JPE;*.JFIF", L"image/jpeg", "jpeg"},
-    {ClsidTiffEncoder, ImageFormatTiff, L"Built-in TIFF Codec", L"TIFF", L"*.TIF;*.TIFF",
-     L"image/tiff", "tiff"},
-    {ClsidPngEncoder, ImageFormatPng, L"Built-in PNG Codec", L"PNG", L"*.PNG", L"image/png", "png"},
-    {ClsidWebpEncoder, ImageFormatWebp, L"Built-in WEBP Codec", L"WEBP", L"*.WEBP", L"image/webp",
-     "webp"},
-};
 
 UINT textBytes(const WCHAR* text) {
     return UINT((std::wcslen(text) + 1) * sizeof(WCHAR));
@@ -40,7 +30,10 @@ const EncoderTable& EncoderTable::instance() {
 
 EncoderTable::EncoderTable() {
     const QList<QByteArray> writable = QImageWriter::supportedImageFormats();
-    for (const EncoderEntry& entry : kBuiltIn) {
+    for (const FormatRow* row : FormatTable::rows()) {
+        if (!row->writable())
+            continue;
+        const EncoderEntry& entry = *row;
         // BMP, JPEG and PNG are part of every Qt build; the others come from plugins.
         if (!writable.contains(QByteArray(entry.qtFormat)))
             continue;

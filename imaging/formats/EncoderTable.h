@@ -3,20 +3,14 @@
 // thread may read it without locking.
 
 #include "imaging/GdiPlus.h"
+#include "imaging/formats/FormatRow.h"
 
 #include <QByteArray>
 
 #include <vector>
 
-struct EncoderEntry {
-    CLSID clsid;
-    GUID formatId;
-    const WCHAR* codecName;
-    const WCHAR* formatDescription;
-    const WCHAR* filenameExtension;
-    const WCHAR* mimeType;
-    const char* qtFormat; // the QImageWriter format name
-};
+// An encoder is the row of the format it writes.
+using EncoderEntry = FormatRow;
 
 class EncoderTable {
   public:

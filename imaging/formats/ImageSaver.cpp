@@ -5,13 +5,9 @@
 #include "imaging/files/CheckedWriter.h"
 #include "imaging/files/LocaleText.h"
 #include "imaging/metadata/PictureFacts.h"
-#include "imaging/png/PngEncoder.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QImageWriter>
-
-#include <cstring>
 
 namespace {
 
@@ -33,22 +29,15 @@ bool isWide(QImage::Format format) {
 
 } // namespace
 
-bool ImageSaver::storesEightBitsOnly(const char* qtFormat) {
-    return std::strcmp(qtFormat, "jpeg") == 0 || std::strcmp(qtFormat, "bmp") == 0 ||
-           std::strcmp(qtFormat, "webp") == 0;
-}
-
 bool ImageSaver::storesEightBitsOnly(const CLSID& encoder) {
     const EncoderEntry* entry = EncoderTable::instance().find(encoder);
-    return entry != nullptr && storesEightBitsOnly(entry->qtFormat);
+    return entry != nullptr && entry->storesEightBitsOnly;
 }
 
-QImage ImageSaver::prepare(const QImage& pixels, const char* qtFormat) {
-    const bool jpeg = std::strcmp(qtFormat, "jpeg") == 0;
-    const bool eightBitOnly = storesEightBitsOnly(qtFormat);
-    if (jpeg && pixels.hasAlphaChannel()) {
-        // JPEG has no alpha: it is dropped and the stored colour kept, as the Windows library
-        // does, so a blank (all-zero) area comes out black.
+QImage ImageSaver::prepare(const QImage& pixels, const FormatRow& format) {
+    if (format.dropsAlpha && pixels.hasAlphaChannel()) {
+        // The stored colour is kept, as the Windows library does for JPEG, so a blank
+        // (all-zero) area comes out black.
         if (pixels.format() == QImage::Format_ARGB32) {
             // The same words read as RGB32, without a copy of a picture that may be gigabytes:
             // the caller keeps pixels alive while the view is encoded.
@@ -59,7 +48,7 @@ QImage ImageSaver::prepare(const QImage& pixels, const char* qtFormat) {
         straight.reinterpretAsFormat(QImage::Format_RGB32);
         return straight;
     }
-    if (eightBitOnly && isWide(pixels.format())) {
+    if (format.storesEightBitsOnly && isWide(pixels.format())) {
         if (pixels.format() == QImage::Format_Grayscale16)
             return pixels.convertToFormat(QImage::Format_Grayscale8);
         return pixels.convertToFormat(pixels.hasAlphaChannel() ? QImage::Format_ARGB32
@@ -68,30 +57,12 @@ QImage ImageSaver::prepare(const QImage& pixels, const char* qtFormat) {
     return pixels;
 }
 
-bool ImageSaver::encode(const QImage& pixels, const char* qtFormat, QIODevice* device,
+bool ImageSaver::encode(const QImage& pixels, const FormatRow& format, QIODevice* device,
                         const std::optional<JpegCoding>& coding, int jpegQuality) {
-    const QImage prepared = prepare(pixels, qtFormat);
-    if (prepared.isNull())
+    const QImage prepared = prepare(pixels, format);
+    if (prepared.isNull() || format.encode == nullptr)
         return false;
-    if (std::strcmp(qtFormat, "png") == 0 && PngEncoder::handles(prepared))
-        return PngEncoder::encode(prepared, kPngCompressionLevel, device);
-    const bool jpeg = std::strcmp(qtFormat, "jpeg") == 0;
-    if (jpeg && coding && jpegQuality == 0)
-        return coding->encode(prepared, device) && device->size() > 0;
-    QImageWriter writer(device, qtFormat);
-    if (jpeg) {
-        writer.setQuality(jpegQuality > 0 ? jpegQuality : kJpegQuality);
-        writer.setOptimizedWrite(kJpegOptimizedHuffman);
-    } else if (std::strcmp(qtFormat, "png") == 0) {
-        // Qt takes PNG compression on a 0-100 scale and maps it onto zlib's levels as
-        // value * 9 / 91; passing a zlib level directly gives level 0, stored blocks.
-        writer.setCompression((kPngCompressionLevel * 91 + 8) / 9);
-    } else if (std::strcmp(qtFormat, "tiff") == 0) {
-        writer.setCompression(kTiffCompression);
-    } else if (std::strcmp(qtFormat, "webp") == 0) {
-        writer.setQuality(kWebpQuality);
-    }
-    return writer.write(prepared) && device->size() > 0;
+    return format.encode(prepared, device, EncodeChoices{coding, jpegQuality});
 }
 
 GpStatus ImageSaver::check(GpImage* image, const WCHAR* path, const CLSID* clsid,
@@ -143,18 +114,15 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
     // second copy of the picture: 72 MB for a 24 MP TIFF.)
     CheckedWriter device(&file, abandon);
     bool encoded = false;
-    const bool tiff = std::strcmp(encoder.qtFormat, "tiff") == 0;
-    if (facts == nullptr || (tiff && !facts->hasRecordsFor(kept))) {
-        encoded = encode(pixels, encoder.qtFormat, &device, std::nullopt, jpegQuality);
+    if (facts == nullptr || (!encoder.recordsInEncodedBytes && !facts->hasRecordsFor(kept))) {
+        encoded = encode(pixels, encoder, &device, std::nullopt, jpegQuality);
         if (encoded && facts != nullptr && !device.failed())
             encoded = Resolution::writeTiff(target.handle(), facts->resolution);
     } else {
         // The facts are written into the encoder's file, which therefore is made in memory
         // first: a second copy of the encoded picture for as long as the save takes.
-        // BMP viewers read no profile: such copies are converted to sRGB instead.
         QImage converted;
-        const bool toSrgb = std::strcmp(encoder.qtFormat, "bmp") == 0 && facts->profile &&
-                            !facts->profile->isSrgb();
+        const bool toSrgb = encoder.srgbForViewers && facts->profile && !facts->profile->isSrgb();
         if (toSrgb) {
             converted = pixels.copy();
             if (converted.isNull() || !facts->profile->toSrgb(converted))
@@ -170,7 +138,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
         // then drop the colours the profile gave it.
         const bool keepsCoding =
             facts->jpegCoding && (!facts->jpegCoding->grey || facts->profile == nullptr);
-        encoded = encode(converted.isNull() ? pixels : converted, encoder.qtFormat, &buffer,
+        encoded = encode(converted.isNull() ? pixels : converted, encoder, &buffer,
                          keepsCoding ? facts->jpegCoding : std::nullopt, jpegQuality);
         buffer.close();
         if (encoded) {

@@ -11,8 +11,6 @@
 
 #include <QFile>
 
-#include <cstring>
-
 PendingImageFile::PendingImageFile() = default;
 PendingImageFile::~PendingImageFile() = default;
 PendingImageFile::PendingImageFile(PendingImageFile&&) noexcept = default;
@@ -50,8 +48,7 @@ GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
                                          const std::atomic<bool>* abandon, MetadataKept kept) {
     Discard();
     const EncoderEntry* entry = encoder ? EncoderTable::instance().find(*encoder) : nullptr;
-    if (entry == nullptr || std::strcmp(entry->qtFormat, "jpeg") != 0 ||
-        !JpegCoefficientStamp::suits(background))
+    if (entry == nullptr || !entry->stampsLosslessly || !JpegCoefficientStamp::suits(background))
         return NotImplemented;
     return Keep(std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
                 [&](AtomicFile& file) {
@@ -69,7 +66,7 @@ GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
 }
 
 GpStatus PendingImageFile::EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
-                                      const EncoderEntry& encoder, const std::atomic<bool>* abandon,
+                                      const FormatRow& encoder, const std::atomic<bool>* abandon,
                                       MetadataKept kept, int jpegQuality) {
     return Keep(std::move(file), [&](AtomicFile& target) {
         return ImageSaver::encodeInto(image->pixels, image->facts.get(), target, encoder, abandon,

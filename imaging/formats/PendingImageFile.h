@@ -15,7 +15,7 @@
 
 class AtomicFile;
 class OutputFolder;
-struct EncoderEntry;
+struct FormatRow;
 
 // NOLINTBEGIN(readability-identifier-naming): an extension of the flat save calls
 // (GdipSaveImageToFile), named as they and the engine that calls it are.
@@ -60,9 +60,8 @@ class PendingImageFile {
     bool IsEncoded() const { return m_file != nullptr; }
 
   private:
-    GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
-                        const EncoderEntry& encoder, const std::atomic<bool>* abandon,
-                        MetadataKept kept, int jpegQuality = 0);
+    GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file, const FormatRow& encoder,
+                        const std::atomic<bool>* abandon, MetadataKept kept, int jpegQuality = 0);
     // The file made, written by write (a status) and on disk, or dropped.
     template <class Write> GpStatus Keep(std::unique_ptr<AtomicFile> file, Write write);
 

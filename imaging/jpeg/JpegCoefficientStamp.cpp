@@ -1,6 +1,7 @@
 #include "imaging/jpeg/JpegCoefficientStamp.h"
 
 #include "imaging/GpImage.h"
+#include "imaging/formats/FormatRow.h"
 #include "imaging/jpeg/JpegCoding.h"
 #include "imaging/jpeg/JpegMcuStamping.h"
 #include "imaging/jpeg/JpegOwnTables.h"
@@ -48,7 +49,7 @@ void writeAll(jpeg_decompress_struct& picture, const JpegCoefficients& blocks,
 
 bool JpegCoefficientStamp::suits(const GpImage* background) {
     return background != nullptr && background->pixels.isNull() &&
-           background->readerFormat() == "jpeg" && !background->encoded().isEmpty() &&
+           background->format().stampsLosslessly && !background->encoded().isEmpty() &&
            background->storedUpright();
 }
 
