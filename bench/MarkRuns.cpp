@@ -3,7 +3,6 @@
 #include "bench/Report.h"
 #include "engine/DrawingSurface.h"
 #include "engine/ImageRecord.h"
-#include "imaging/GpImage.h"
 #include "imaging/ReducedMark.h"
 #include "tests/common/TestPictures.h"
 
@@ -43,7 +42,7 @@ void RunAndPrintReducedMarks(const QString& background, const QString& overlay, 
     ImageRecord picture;
     picture.CreateBitmapFromFile(QFile::encodeName(background).constData());
     DrawingSurface surface = DrawingSurface::OnImage(picture.hImage);
-    if (!surface.IsOpen() || picture.hImage->decode() != Ok) {
+    if (!surface.IsOpen() || GdipImageForceValidation(picture.hImage) != Ok) {
         std::printf("\nReduced marks: the background could not be drawn on\n");
         return;
     }
@@ -55,7 +54,7 @@ void RunAndPrintReducedMarks(const QString& background, const QString& overlay, 
         ImageRecord mark;
         const auto load = [&] {
             if (mark.LoadImageFromFile(QFile::encodeName(path).constData()) == Ok)
-                mark.hImage->decode();
+                GdipImageForceValidation(mark.hImage);
         };
         load();
         if (mark.hImage == nullptr)

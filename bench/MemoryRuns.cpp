@@ -1,7 +1,7 @@
 #include "bench/MemoryRuns.h"
 
 #include "bench/ChildProcess.h"
-#include "imaging/GpImage.h"
+#include "imaging/GdiPlus.h"
 #include "tests/common/TestPictures.h"
 
 #include <QDir>
@@ -54,8 +54,7 @@ void PrintDeepPictureRow(const QString& work, const std::string& overlay) {
     const QString out = work + QStringLiteral("/memory-out");
     std::printf("Memory: one %.0f MP PNG picture, 8-bit RGB against 16-bit RGBA (limit on a "
                 "decoded picture %.0f MB)\n",
-                double(kDeepWidth) * kDeepHeight / 1e6,
-                double(GpImage::kMaxDecodedBytes) / 1048576.0);
+                double(kDeepWidth) * kDeepHeight / 1e6, double(kMaxDecodedBytes) / 1048576.0);
     double eightBitMb = 0;
     for (const int depth : {8, 16}) {
         const QString path = work + QStringLiteral("/in/300mp-%1.png").arg(depth);

@@ -1,9 +1,7 @@
 #include "engine/ImageFile.h"
 
 #include "engine/TextHelpers.h"
-#include "imaging/GpImage.h"
 #include "imaging/ImageFileAccess.h"
-#include "imaging/formats/ImageSaver.h"
 
 CImageFile::~CImageFile() {
     Release();
@@ -47,8 +45,8 @@ PixelFormat CImageFile::GetPixelFormat() const {
 }
 
 void CImageFile::ReduceForEncoder(const CLSID& encoder) {
-    if (m_pRecord != nullptr && ImageSaver::storesEightBitsOnly(encoder))
-        m_pRecord->hImage->reduceToEightBits();
+    if (m_pRecord != nullptr)
+        ImageFileAccess::readAtDepthOf(m_pRecord->hImage, encoder);
 }
 
 bool CImageFile::SaveToFile(const char* path, const CLSID& encoder) const {

@@ -121,6 +121,9 @@ constexpr DWORD ImageCodecFlagsBuiltin = 0x00010000;
 // Decoded pictures larger than this many pixels are refused from their header, before any
 // pixel memory is allocated (decompression bombs). 300 MP covers every camera photo.
 constexpr std::uint64_t kMaxImagePixels = 300ull * 1000 * 1000;
+// The most that a decoded picture's pixels may take: a picture at the pixel limit in 32-bit
+// pixels. Every 8-bit picture fits; deeper ones of more than half the limit do not.
+constexpr std::uint64_t kMaxDecodedBytes = kMaxImagePixels * 4;
 
 GpStatus GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input,
                         GdiplusStartupOutput* output);
@@ -146,6 +149,9 @@ using GetThumbnailImageAbort = BOOL (*)(void*);
 GpStatus GdipGetImageThumbnail(GpImage* image, UINT thumbWidth, UINT thumbHeight,
                                GpImage** thumbImage, GetThumbnailImageAbort callback,
                                void* callbackData);
+
+// Decodes the image's pixels now rather than at their first use; the decoder's answer.
+GpStatus GdipImageForceValidation(GpImage* image);
 
 GpStatus GdipGetImageWidth(GpImage* image, UINT* width);
 GpStatus GdipGetImageHeight(GpImage* image, UINT* height);

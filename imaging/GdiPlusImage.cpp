@@ -93,6 +93,10 @@ GpStatus GdipGetImagePixelFormat(GpImage* image, PixelFormat* format) {
     return Ok;
 }
 
+GpStatus GdipImageForceValidation(GpImage* image) {
+    return image ? image->decode() : InvalidParameter;
+}
+
 GpStatus GdipGetImageType(GpImage* image, ImageType* type) {
     if (!image || !type)
         return InvalidParameter;

@@ -58,38 +58,26 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (probe.damaged)
         return GenericError;
 
-    // A JPEG in which no frame header was found is no picture; Qt's reader would search all of
-    // it (16 MB of a huge file) to say so.
-    if (probe.container == ImageFileProbe::Container::Jpeg && probe.width == 0)
+    const ImageFileProbe::ContainerRow* container = ImageFileProbe::rowOf(probe.container);
+    if (container != nullptr && container->sizedByEveryPicture && probe.width == 0)
         return UnknownImageFormat;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer); // by content only: a file's name says nothing reliable
     reader.setAutoTransform(true);
     if (!reader.canRead())
-        return probe.container == ImageFileProbe::Container::Unknown || probe.complete
-                   ? UnknownImageFormat
-                   : GenericError;
+        return container == nullptr || probe.complete ? UnknownImageFormat : GenericError;
     const QByteArray format = reader.format();
     const FormatRow& row = FormatTable::forReader(format);
     if (row.decode == DecodeRoute::Refused)
         return UnknownImageFormat;
 
     QSize size = reader.size();
-    // Qt's icon and GIF readers tell the directory's or an early guess's size, not the size of
-    // the picture they then decode; our own reading of the embedded picture or canvas is that.
-    const bool sizeFromProbe = probe.container == ImageFileProbe::Container::Ico ||
-                               probe.container == ImageFileProbe::Container::Gif;
-    if (sizeFromProbe && probe.width != 0 && probe.height != 0 && probe.width <= kMaxImagePixels &&
-        probe.height <= kMaxImagePixels)
+    if (container != nullptr && container->readerMisstatesSize && probe.width != 0 &&
+        probe.height != 0 && probe.width <= kMaxImagePixels && probe.height <= kMaxImagePixels)
         size = QSize(int(probe.width), int(probe.height));
     QImage decodedNow;
-    // Qt's readers of the containers we walk ourselves all tell the size from the header; one
-    // that cannot has a header it cannot read, and decoding (through up to 16 MB of a damaged
-    // JPEG) would only say so later.
-    const bool sizeAlwaysKnown = probe.container != ImageFileProbe::Container::Unknown &&
-                                 probe.container != ImageFileProbe::Container::Icns;
-    if (!size.isValid() && sizeAlwaysKnown)
+    if (!size.isValid() && container != nullptr && container->readerTellsSize)
         return UnknownImageFormat;
     if (!size.isValid()) {
         // The handler cannot tell the size without decoding; Qt's allocation cap (set at

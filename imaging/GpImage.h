@@ -17,9 +17,7 @@ extern const FormatRow kOtherQtFormat;
 struct PictureFacts;
 
 struct GpImage {
-    // The most that a decoded picture's pixels may take: a picture at the pixel limit in 32-bit
-    // pixels. Every 8-bit picture fits; deeper ones of more than half the limit do not.
-    static constexpr std::uint64_t kMaxDecodedBytes = kMaxImagePixels * 4;
+    static constexpr std::uint64_t kMaxDecodedBytes = ::kMaxDecodedBytes;
 
     // Takes the file's bytes (read once; later changes to the file do not matter). Checks the
     // header, the pixel limit and the file's completeness; decodes nothing.

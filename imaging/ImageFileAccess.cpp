@@ -14,6 +14,11 @@ GpStatus ImageFileAccess::load(const std::string& path, GpImage** image) {
     return GpImage::fromEncoded(std::move(contents), image);
 }
 
+void ImageFileAccess::readAtDepthOf(GpImage* image, const CLSID& encoder) {
+    if (image != nullptr && ImageSaver::storesEightBitsOnly(encoder))
+        image->reduceToEightBits();
+}
+
 GpStatus ImageFileAccess::save(GpImage* image, const std::string& path, const CLSID* encoder) {
     const EncoderEntry* entry = nullptr;
     QByteArray bytes = QByteArray::fromStdString(path);

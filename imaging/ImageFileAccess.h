@@ -13,4 +13,7 @@ class ImageFileAccess {
     static GpStatus load(const std::string& path, GpImage** image);
     // What GdipSaveImageToFile answers with the encoder's defaults.
     static GpStatus save(GpImage* image, const std::string& path, const CLSID* encoder);
+    // Asks an image not decoded yet to be decoded at no more than the 8 bits a sample that
+    // encoder stores, where its format can be read that way (see GpImage::reduceToEightBits).
+    static void readAtDepthOf(GpImage* image, const CLSID& encoder);
 };

@@ -4,7 +4,10 @@
 A source in one folder may include headers of its own folder and of the folders its folder
 links, directly or through others. The links come from the build folder's layer-links.txt
 (one "folder -> folder" line per link, written by cmake/Layers.cmake); the folders' links
-must not form a cycle either. Tests are left out: a test program links what it tests.
+must not form a cycle either. A folder with a public face (PUBLIC) may be included from other
+folders only through the headers named there; the rest is its own. Outside the imaging
+library's format table, no code decides by comparing a picture format's name. Tests are left
+out: a test program links what it tests.
 
 Usage: scripts/check_layers.py BUILD/layer-links.txt [SOURCE_ROOT]
 Exits 1 and names each file and line that breaks a layer.
@@ -15,6 +18,32 @@ import re
 import sys
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+# The headers other folders may include (docs/architecture.md says what each is for).
+PUBLIC = {
+    "imaging": {
+        "imaging/GdiPlus.h",
+        "imaging/ImageFacts.h",
+        "imaging/ImageFileAccess.h",
+        "imaging/InPlaceDrawing.h",
+        "imaging/ReducedMark.h",
+        "imaging/ResourcePaths.h",
+        "imaging/files/LocaleText.h",
+        "imaging/files/OutputFolder.h",
+        "imaging/formats/PendingImageFile.h",
+        "imaging/jpeg/JpegCoefficientStamp.h",
+        "imaging/metadata/PictureMetadata.h",
+    },
+}
+
+# What a format's behaviour is decided by belongs in its row (imaging/formats/): a compare of
+# one of these names anywhere else is a rule kept outside the table.
+FORMAT_NAMES = ("bmp|jpeg|jpg|png|tiff|tif|webp|gif|ico|icns|svg|svgz|pdf|eps|heif|heic|avif|"
+                "jxl")
+FORMAT_COMPARE = re.compile(
+    rf'(?:[=!]=\s*"(?:{FORMAT_NAMES})"|"(?:{FORMAT_NAMES})"\s*[=!]=|'
+    rf'strn?cmp\s*\([^;]*"(?:{FORMAT_NAMES})")', re.IGNORECASE)
+FORMAT_TABLE = "imaging/formats/"
 SKIPPED_FOLDERS = {".git", "tests"}
 
 
@@ -60,17 +89,30 @@ def violations(links, sources):
         if folder in reach[folder]:
             yield f"{folder}: its links lead back to itself"
     for path, lines in sources:
-        own = folder_of(path, links)
-        if own is None:
+        if path.startswith("tests/"):
             continue
+        # Tools beside the programs (the benchmark, the fuzzer) link what they measure, but
+        # only through its public face.
+        own = folder_of(path, links)
         for number, line in enumerate(lines, 1):
             match = INCLUDE.match(line)
             if not match:
                 continue
             included = folder_of(match.group(1), links)
-            if included is None or included == own or included in reach[own]:
+            if included is None or included == own:
                 continue
-            yield f"{path}:{number}: {own}/ includes {match.group(1)}, but does not link {included}/"
+            if own is not None and included not in reach[own]:
+                yield (f"{path}:{number}: {own}/ includes {match.group(1)}, "
+                       f"but does not link {included}/")
+            elif included in PUBLIC and match.group(1) not in PUBLIC[included]:
+                yield (f"{path}:{number}: {own}/ includes {match.group(1)}, "
+                       f"which is private to {included}/")
+        # The benchmark names the formats it measures: its rows, not the program's rules.
+        if own is not None and not path.startswith(FORMAT_TABLE):
+            for number, line in enumerate(lines, 1):
+                if FORMAT_COMPARE.search(line.split("//")[0]):
+                    yield (f"{path}:{number}: compares a format's name; "
+                           f"make it a column of the format table ({FORMAT_TABLE})")
 
 
 def read_sources(root):

@@ -19,6 +19,19 @@ CASES = [
     ("framework is not app", "app/framework/Wnd.cpp", ['#include "app/MainApp.h"'],
      ["app/framework/Wnd.cpp:1"]),
     ("sources outside every folder", "tests/ui/T.cpp", ['#include "app/MainApp.h"'], []),
+    ("public header of a subfolder", "engine/A.cpp", ['#include "imaging/files/OutputFolder.h"'],
+     []),
+    ("private header from outside", "engine/A.cpp", ['#include "imaging/GpImage.h"'],
+     ["engine/A.cpp:1"]),
+    ("private header from a tool", "bench/B.cpp", ['#include "imaging/GpImage.h"'],
+     ["bench/B.cpp:1"]),
+    ("private header inside", "imaging/jpeg/A.cpp", ['#include "imaging/GpImage.h"'], []),
+    ("format name compared", "imaging/GpImage.cpp", ['if (format == "png")'],
+     ["imaging/GpImage.cpp:1"]),
+    ("format name compared by strcmp", "engine/A.cpp", ['x = std::strcmp(f, "JPEG") == 0;'],
+     ["engine/A.cpp:1"]),
+    ("format name in the table", "imaging/formats/PngFormat.cpp", ['if (format == "png")'], []),
+    ("format name as text", "engine/A.cpp", ['const char* name = "png"; // == "png"'], []),
 ]
 
 

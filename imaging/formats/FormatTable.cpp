@@ -7,8 +7,8 @@
 namespace {
 
 constexpr std::array<const FormatRow*, 12> kRows = {
-    &kBmpFormat, &kJpegFormat,       &kTiffFormat,       &kPngFormat,
-    &kWebpFormat, &kGifFormat,        &kIcoFormat,        &kIcnsFormat,
+    &kBmpFormat,        &kJpegFormat,       &kTiffFormat,       &kPngFormat,
+    &kWebpFormat,       &kGifFormat,        &kIcoFormat,        &kIcnsFormat,
     &kVectorFormats[0], &kVectorFormats[1], &kVectorFormats[2], &kVectorFormats[3],
 };
 

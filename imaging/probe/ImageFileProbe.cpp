@@ -10,7 +10,8 @@ constinit const std::array<ImageFileProbe::ContainerRow, 8> ImageFileProbe::kCon
     {.container = Container::Jpeg,
      .sniffs = [](const QByteArray& head) { return startsWith(head, "\xFF\xD8\xFF", 3); },
      .walk = probeJpeg,
-     .bytesPerPixel = 8}, // noise at quality 100 without subsampling, and CMYK: 3-4.1 bytes
+     .bytesPerPixel = 8, // noise at quality 100 without subsampling, and CMYK: 3-4.1 bytes
+     .sizedByEveryPicture = true},
     {.container = Container::Png,
      .sniffs = [](const QByteArray& head) { return startsWith(head, "\x89PNG\r\n\x1A\n", 8); },
      .walk = probePng,
@@ -22,7 +23,8 @@ constinit const std::array<ImageFileProbe::ContainerRow, 8> ImageFileProbe::kCon
          },
      .walk = probeGif,
      .bytesPerPixel = 2, // 12-bit codes and sub-block lengths
-     .beyondPixels = kSeveral},
+     .beyondPixels = kSeveral,
+     .readerMisstatesSize = true},
     {.container = Container::Bmp,
      .sniffs = [](const QByteArray& head) { return startsWith(head, "BM", 2); },
      .walk = probeBmp,
@@ -46,8 +48,12 @@ constinit const std::array<ImageFileProbe::ContainerRow, 8> ImageFileProbe::kCon
      .beyondPixels = kSeveral},
     {.container = Container::Icns,
      .sniffs = [](const QByteArray& head) { return startsWith(head, "icns", 4); },
-     .walk = probeIcns},
-    {.container = Container::Ico, .sniffs = looksLikeIco, .walk = probeIco},
+     .walk = probeIcns,
+     .readerTellsSize = false},
+    {.container = Container::Ico,
+     .sniffs = looksLikeIco,
+     .walk = probeIco,
+     .readerMisstatesSize = true},
 }};
 
 ImageFileProbe::Container ImageFileProbe::sniff(const QByteArray& head) {

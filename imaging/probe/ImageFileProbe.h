@@ -56,6 +56,16 @@ class ImageFileProbe {
         std::uint64_t bytesPerPixel = 0;
         // What the file may hold besides that picture.
         std::uint64_t beyondPixels = kMetadata;
+        // The walk finds the size of every picture of the container (a JPEG's frame header):
+        // a file in which it found none is no picture, which Qt's reader would search all of
+        // (16 MB of a huge file) to say.
+        bool sizedByEveryPicture = false;
+        // Qt's reader tells another size than that of the picture it decodes (an icon
+        // directory's, a GIF's early guess); the walk's is the picture's.
+        bool readerMisstatesSize = false;
+        // Qt's reader tells the size from the header; one that cannot has a header it cannot
+        // read, and decoding (through up to 16 MB of a damaged file) would only say so later.
+        bool readerTellsSize = true;
     };
     // Every container, in the order their first bytes are tried.
     static const std::array<ContainerRow, 8> kContainers;
@@ -78,9 +88,10 @@ class ImageFileProbe {
     static void directorySize(const QByteArray& head, const QByteArray& directory,
                               std::uint64_t* width, std::uint64_t* height);
 
-  private:
+    // The container's row; null for Unknown.
     static const ContainerRow* rowOf(Container container);
 
+  private:
     // What the walkers share.
     static Result incomplete(Result r) {
         r.complete = false;
