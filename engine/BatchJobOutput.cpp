@@ -1,20 +1,26 @@
-// The job read as a run reads it: its choices, the output encoder and the output paths.
+// The job read as a run reads it: its choices, the output encoder and the output paths, the
+// format looked up among the installed ones and the path named as RunSettings names it.
 #include "engine/BatchJob.h"
+#include "engine/OutputFormat.h"
+#include "engine/OutputNaming.h"
 #include "engine/RunSettings.h"
 #include "engine/TextHelpers.h"
 
 int CBatchJob::FindOutputEncoder(CLSID& classId) const {
-    const RunSettings settings = RunSettings::FromJob(*this);
-    if (settings.Encoder() != nullptr)
-        classId = *settings.Encoder();
-    return settings.EncoderPosition();
+    const OutputFormat* format = OutputFormat::WithMime(szOutputFormat);
+    if (format == nullptr)
+        return -1;
+    classId = format->Encoder();
+    return format->Position();
 }
 
 int CBatchJob::GetOutputExtension(char* buffer, int length) const {
-    const RunSettings settings = RunSettings::FromJob(*this);
-    if (!settings.Extension().empty() && buffer != nullptr && length > 0)
-        CopyText(buffer, settings.Extension().c_str(), static_cast<std::size_t>(length));
-    return settings.EncoderPosition();
+    const OutputFormat* format = OutputFormat::WithMime(szOutputFormat);
+    if (format == nullptr)
+        return -1;
+    if (!format->Extension().empty() && buffer != nullptr && length > 0)
+        CopyText(buffer, format->Extension().c_str(), static_cast<std::size_t>(length));
+    return format->Position();
 }
 
 RunChoices CBatchJob::Choices() const {
@@ -34,8 +40,10 @@ RunChoices CBatchJob::Choices() const {
 void CBatchJob::MakeOutputPathFor(std::int32_t number, char* buffer, int length) const {
     if (buffer == nullptr || length <= 0)
         return;
+    const OutputFormat* format = OutputFormat::WithMime(szOutputFormat);
     // A cut path would name a different file: write none rather than that one.
-    const std::string path =
-        RunSettings::FromJob(*this).OutputPath(number, static_cast<std::size_t>(length));
+    const std::string path = OutputPathFor(szOutputDir, szNameTemplate, number,
+                                           format != nullptr ? format->Extension() : std::string(),
+                                           static_cast<std::size_t>(length));
     CopyText(buffer, path.c_str(), static_cast<std::size_t>(length));
 }
