@@ -1,6 +1,6 @@
 #include "cli/CliOptions.h"
 
-#include "engine/EncoderList.h"
+#include "engine/OutputFormat.h"
 #include "engine/OverlayOptionsText.h"
 #include "engine/TextHelpers.h"
 
@@ -45,28 +45,6 @@ std::optional<std::int32_t> ParseSide(std::string side, bool percent) {
     if (value == 0 && normal.find_first_not_of('0') < digits)
         return std::nullopt;
     return value;
-}
-
-struct Encoder {
-    std::string mime;
-    std::vector<std::string> names; // lower case: subtype, extensions
-};
-
-std::vector<Encoder> InstalledEncoders() {
-    std::vector<Encoder> result;
-    for (const ImageCodecInfo& codec : EncoderList()) {
-        if (codec.MimeType == nullptr)
-            continue;
-        Encoder encoder;
-        encoder.mime = FromWideText(codec.MimeType).value_or(std::string());
-        const std::size_t slash = encoder.mime.find('/');
-        if (slash != std::string::npos)
-            encoder.names.push_back(Lower(encoder.mime.substr(slash + 1)));
-        for (const std::string& extension : EncoderExtensions(codec))
-            encoder.names.push_back(Lower(extension));
-        result.push_back(std::move(encoder));
-    }
-    return result;
 }
 
 } // namespace
@@ -132,19 +110,17 @@ std::optional<std::uint32_t> ParseAnchor(const std::string& text) {
 }
 
 std::optional<std::string> ParseFormat(const std::string& text) {
-    const std::string name = Lower(text);
-    for (const Encoder& encoder : InstalledEncoders()) {
-        if (name == Lower(encoder.mime) ||
-            std::find(encoder.names.begin(), encoder.names.end(), name) != encoder.names.end())
-            return encoder.mime;
-    }
-    return std::nullopt;
+    const OutputFormat* format = OutputFormat::Named(text);
+    if (format == nullptr)
+        return std::nullopt;
+    return format->Mime();
 }
 
 std::string InstalledFormats() {
     std::string known;
-    for (const Encoder& encoder : InstalledEncoders())
-        known += (known.empty() ? "" : ", ") + encoder.mime;
+    for (const OutputFormat& format : OutputFormat::Installed())
+        if (format.HasMime())
+            known += (known.empty() ? "" : ", ") + format.Mime();
     return known;
 }
 

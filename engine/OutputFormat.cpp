@@ -1,41 +1,92 @@
-// The job read as a run reads it: its choices, the output encoder and the output paths.
-#include "engine/BatchJob.h"
-#include "engine/RunSettings.h"
-#include "engine/TextHelpers.h"
+#include "engine/OutputFormat.h"
 
-int CBatchJob::FindOutputEncoder(CLSID& classId) const {
-    const RunSettings settings = RunSettings::FromJob(*this);
-    if (settings.Encoder() != nullptr)
-        classId = *settings.Encoder();
-    return settings.EncoderPosition();
+#include "engine/EncoderList.h"
+#include "imaging/files/LocaleText.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// As the command line lowers what it is given, so that the two meet.
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
 }
 
-int CBatchJob::GetOutputExtension(char* buffer, int length) const {
-    const RunSettings settings = RunSettings::FromJob(*this);
-    if (!settings.Extension().empty() && buffer != nullptr && length > 0)
-        CopyText(buffer, settings.Extension().c_str(), static_cast<std::size_t>(length));
-    return settings.EncoderPosition();
+} // namespace
+
+OutputFormat::OutputFormat(const ImageCodecInfo& codec, int position)
+    : m_hasMime(codec.MimeType != nullptr), m_extensions(EncoderExtensions(codec)),
+      m_patterns(EncoderPatterns(codec)), m_encoder(codec.Clsid), m_position(position) {
+    if (m_hasMime) {
+        m_wideMime = codec.MimeType;
+        m_mime = FromWideText(codec.MimeType).value_or(std::string());
+        const std::size_t slash = m_mime.find('/');
+        if (slash != std::string::npos)
+            m_names.push_back(Lower(m_mime.substr(slash + 1)));
+    }
+    for (const std::string& extension : m_extensions)
+        m_names.push_back(Lower(extension));
+    if (codec.FormatDescription != nullptr)
+        m_description = FromWideText(codec.FormatDescription).value_or(std::string());
 }
 
-RunChoices CBatchJob::Choices() const {
-    RunChoices choices;
-    choices.overlayPath = szOverlayPath;
-    choices.sizeMode = GetSizeMode();
-    choices.sizeX = nSizeX;
-    choices.sizeY = nSizeY;
-    choices.anchor = GetOverlayAnchor();
-    choices.outputDir = szOutputDir;
-    choices.mimeType = szOutputFormat;
-    choices.nameTemplate = szNameTemplate;
-    choices.firstNumber = nSerial;
-    return choices;
+std::vector<OutputFormat> OutputFormat::Fetch() {
+    const EncoderList encoders;
+    std::vector<OutputFormat> formats;
+    formats.reserve(encoders.Count());
+    for (UINT i = 0; i < encoders.Count(); ++i)
+        formats.push_back(OutputFormat(encoders[i], static_cast<int>(i)));
+    return formats;
 }
 
-void CBatchJob::MakeOutputPathFor(std::int32_t number, char* buffer, int length) const {
-    if (buffer == nullptr || length <= 0)
-        return;
-    // A cut path would name a different file: write none rather than that one.
-    const std::string path =
-        RunSettings::FromJob(*this).OutputPath(number, static_cast<std::size_t>(length));
-    CopyText(buffer, path.c_str(), static_cast<std::size_t>(length));
+const std::vector<OutputFormat>& OutputFormat::Installed() {
+    // Once published the list never changes, so readers after the first need no lock.
+    static std::atomic<const std::vector<OutputFormat>*> published{nullptr};
+    if (const auto* formats = published.load(std::memory_order_acquire))
+        return *formats;
+    static std::mutex fetching;
+    static std::unique_ptr<const std::vector<OutputFormat>> kept;
+    static const std::vector<OutputFormat> none;
+    const std::lock_guard<std::mutex> lock(fetching);
+    if (kept == nullptr) {
+        auto formats = std::make_unique<const std::vector<OutputFormat>>(Fetch());
+        if (formats->empty())
+            return none;
+        kept = std::move(formats);
+        published.store(kept.get(), std::memory_order_release);
+    }
+    return *kept;
+}
+
+const OutputFormat* OutputFormat::WithMime(const char* mimeType) {
+    const auto wide = ToWidePath(mimeType);
+    if (!wide)
+        return nullptr;
+    for (const OutputFormat& format : Installed())
+        if (format.m_hasMime && format.m_wideMime == *wide)
+            return &format;
+    return nullptr;
+}
+
+const OutputFormat* OutputFormat::Named(const std::string& name) {
+    const std::string lower = Lower(name);
+    for (const OutputFormat& format : Installed()) {
+        if (!format.m_hasMime)
+            continue;
+        if (lower == Lower(format.m_mime) ||
+            std::find(format.m_names.begin(), format.m_names.end(), lower) != format.m_names.end())
+            return &format;
+    }
+    return nullptr;
+}
+
+const std::string& OutputFormat::Extension() const {
+    static const std::string none;
+    return m_extensions.empty() ? none : m_extensions.front();
 }

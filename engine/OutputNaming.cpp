@@ -37,6 +37,19 @@ std::string FormatOutputName(const std::string& nameTemplate, int number) {
     return name;
 }
 
+std::string OutputPathFor(const std::string& folder, const std::string& nameTemplate,
+                          std::int32_t number, const std::string& extension, std::size_t room) {
+    std::string path = folder;
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path += FormatOutputName(nameTemplate, number);
+    path += '.';
+    path += extension;
+    if (path.size() + 1 > room)
+        return {};
+    return path;
+}
+
 bool TakeRunningNumber(std::int32_t& next, bool& spent, std::int32_t& number) {
     if (spent)
         return false;

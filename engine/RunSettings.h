@@ -5,6 +5,7 @@
 // read it at once, and a change to the job meanwhile cannot reach a run under way.
 
 #include "engine/BatchJob.h"
+#include "engine/OutputFormat.h"
 #include "imaging/GdiPlus.h"
 #include "imaging/metadata/PictureMetadata.h"
 
@@ -52,7 +53,7 @@ struct RunChoices {
 
 class RunSettings {
   public:
-    // Looks the encoder up once (the imaging library must be running).
+    // Looks the output format up once, among the installed ones.
     RunSettings(RunChoices choices, RunOptions options);
     // The job's choices as they stand now.
     static RunSettings FromJob(const CBatchJob& job, RunOptions options = {});
@@ -64,10 +65,10 @@ class RunSettings {
 
     // The output encoder, or null when no encoder has that MIME type (outputs are not
     // written), and its position in the library's list (-1 then).
-    const CLSID* Encoder() const { return m_position >= 0 ? &m_encoder : nullptr; }
-    int EncoderPosition() const { return m_position; }
+    const CLSID* Encoder() const { return m_format != nullptr ? &m_format->Encoder() : nullptr; }
+    int EncoderPosition() const { return m_format != nullptr ? m_format->Position() : -1; }
     // The encoder's file extension without the dot, letter case kept ("TIF"); empty without one.
-    const std::string& Extension() const { return m_extension; }
+    const std::string& Extension() const;
 
     // folder/name.ext for number; empty when the path would not fit into room bytes with its
     // terminator (a cut path would name a different file).
@@ -78,7 +79,7 @@ class RunSettings {
   private:
     const RunChoices m_choices;
     const RunOptions m_options;
-    CLSID m_encoder{};
-    int m_position = -1;
-    std::string m_extension;
+    // One of OutputFormat::Installed(), which outlives every run; null when none has the MIME
+    // type.
+    const OutputFormat* m_format;
 };

@@ -7,7 +7,7 @@
 #include "app/framework/UiText.h"
 #include "app/framework/WinThread.h"
 #include "batch/ProcessingDlg.h"
-#include "engine/EncoderList.h"
+#include "engine/OutputFormat.h"
 #include "engine/OverlayCheck.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
@@ -40,13 +40,6 @@ constexpr char kOverlayTitle[] = "Choose Overlay Image";
 // Only should the dialog's kept selection be gone: the choice is answered, never lost.
 constexpr char kTooManyFiles[] = "Too many files were chosen at once.\n\n"
                                  "Choose fewer files, or drop them onto the window.";
-
-// A wide text of the encoder list as 8-bit text; nothing for a missing or unconvertible one.
-std::string Narrow(const WCHAR* text) {
-    if (text == nullptr)
-        return {};
-    return FromWideText(text).value_or(std::string());
-}
 } // namespace
 
 namespace {
@@ -345,27 +338,25 @@ void CMainDlg::AddFiles(const std::vector<std::string>& paths) {
 }
 
 void CMainDlg::BuildImportFilter(std::string& text) {
-    const EncoderList encoders;
-    if (encoders.IsEmpty()) {
+    const std::vector<OutputFormat>& formats = OutputFormat::Installed();
+    if (formats.empty()) {
         text += "||";
         return;
     }
     std::string all = "All Supported Formats|";
-    for (const ImageCodecInfo& encoder : encoders) {
-        if (&encoder != encoders.begin())
+    for (const OutputFormat& format : formats) {
+        if (&format != &formats.front())
             all += ";";
-        all += EncoderPatterns(encoder);
+        all += format.Patterns();
     }
     all += "|";
     text += all;
-    for (const ImageCodecInfo& encoder : encoders) {
-        const std::string description = Narrow(encoder.FormatDescription);
-        const std::string patterns = EncoderPatterns(encoder);
-        text.append(description)
+    for (const OutputFormat& format : formats) {
+        text.append(format.Description())
             .append(" File (")
-            .append(patterns)
+            .append(format.Patterns())
             .append(")|")
-            .append(patterns)
+            .append(format.Patterns())
             .append("|");
     }
     text += "|";

@@ -92,7 +92,11 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--format", "tif"}, "", [](O o) { return o.choices.mimeType == "image/tiff"; }},
         {{"--format", "image/webp"}, "", [](O o) { return o.choices.mimeType == "image/webp"; }},
         {{"--format", "image/JPEG"}, "", [](O o) { return o.choices.mimeType == "image/jpeg"; }},
+        {{"--format", "JFIF"}, "", [](O o) { return o.choices.mimeType == "image/jpeg"; }},
         {{"--format", "gif"}, "--format 'gif': no installed encoder", nullptr},
+        {{"--format", "gif"},
+         "installed: image/bmp, image/jpeg, image/tiff, image/png, image/webp",
+         nullptr},
         // Templates: the options field's rules.
         {{"--template", "a/b#c##"}, "", [](O o) { return o.choices.nameTemplate == "ab#c"; }},
         {{"--template", "  photo  "}, "", [](O o) { return o.choices.nameTemplate == "photo#"; }},

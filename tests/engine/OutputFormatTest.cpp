@@ -24,6 +24,7 @@ TEST(OutputFormat, FindsEncodersByExactMimeType) {
     } cases[] = {
         {"image/tiff", "TIF", "tiff"},     {"image/jpeg", "JPG", "jpeg"},
         {"image/png", "PNG", "png"},       {"image/bmp", "BMP", "bmp"},
+        {"image/webp", "WEBP", "webp"}, // the last encoder of the list
         {"image/TIFF", nullptr, nullptr},  {"image/tif", nullptr, nullptr},
         {"image/tiff ", nullptr, nullptr}, {"", nullptr, nullptr},
         {"image/\xff", nullptr, nullptr}, // not convertible to wide text
