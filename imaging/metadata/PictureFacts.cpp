@@ -3,7 +3,9 @@
 std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded, bool turned) {
     auto facts = std::make_shared<PictureFacts>();
     facts->jpegCoding = JpegCoding::read(encoded, turned);
-    facts->metadata = PictureMetadata::read(encoded);
+    bool profileDamaged = false;
+    facts->metadata = PictureMetadata::read(encoded, &profileDamaged);
+    facts->profileRefused = profileDamaged;
     facts->resolution = Resolution::read(encoded);
     // Without a resolution field of its own (or a JFIF aspect ratio only), a file may state
     // one in its EXIF record.
@@ -11,7 +13,7 @@ std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded
         facts->resolution = facts->metadata->resolution();
     if (facts->metadata && !facts->metadata->iccProfile().isEmpty()) {
         facts->profile = ColourProfile::from(facts->metadata->iccProfile());
-        facts->profileRefused = facts->profile == nullptr;
+        facts->profileRefused = facts->profileRefused || facts->profile == nullptr;
     }
     return facts;
 }

@@ -1,5 +1,7 @@
 #include "imaging/metadata/PictureMetadata.h"
 
+#include "imaging/metadata/JpegProfileChunks.h"
+
 #include <exiv2/exiv2.hpp>
 #include <zlib.h>
 
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // exiv2 0.27 hands images and streams out as std::auto_ptr, which clang reports as deprecated
 // at every mention; this file is where they are used, as exiv2's interface requires.
@@ -75,10 +78,74 @@ bool dropped(const Exiv2::Exifdatum& datum, MetadataKept kept) {
     return preview || makerNote || (group == "Image" && describesStoredPixels(datum.tag()));
 }
 
-bool droppedXmp(const std::string& key, MetadataKept kept) {
-    if (key.rfind("Xmp.exif.GPS", 0) == 0)
-        return kept != MetadataKept::All;
-    return key.rfind("Xmp.xmp.Thumbnails", 0) == 0;
+// One step of an XMP key's path ("Xmp.exif.GPSLatitude", "Xmp.xmpMM.Pantry[1]/exif:GPSLatitude"):
+// its namespace prefix and the property's own name, without index or qualifier.
+struct XmpStep {
+    std::string prefix;
+    std::string name;
+};
+
+std::vector<XmpStep> stepsOf(const std::string& key) {
+    std::vector<XmpStep> steps;
+    std::size_t at = 0;
+    while (at <= key.size()) {
+        std::size_t end = key.find('/', at);
+        if (end == std::string::npos)
+            end = key.size();
+        std::string step = key.substr(at, end - at);
+        step = step.substr(0, step.find('['));
+        if (!step.empty() && step[0] == '?')
+            step.erase(0, 1); // a qualifier
+        // The first step reads "Xmp.prefix.Name", the others "prefix:Name".
+        const std::size_t cut = steps.empty() ? step.rfind('.') : step.find(':');
+        if (cut != std::string::npos) {
+            std::string prefix = step.substr(0, cut);
+            if (steps.empty() && prefix.rfind("Xmp.", 0) == 0)
+                prefix.erase(0, 4);
+            steps.push_back({prefix, step.substr(cut + 1)});
+        }
+        at = end + 1;
+    }
+    return steps;
+}
+
+// Where cameras, phones, drones and editors put a position: GPS properties of any namespace
+// (exif:GPSLatitude, drone-dji:GPSLongitude, ...) at any depth (inside xmpMM:Pantry or
+// xmpMM:History too), a drone's altitude, and the IPTC structures of the place shown or where
+// the picture was taken.
+bool isLocation(const XmpStep& step) {
+    return step.name.rfind("GPS", 0) == 0 || step.name == "AbsoluteAltitude" ||
+           step.name == "LocationShown" || step.name == "LocationCreated";
+}
+
+// Pictures of the unmarked photograph that XMP carries: thumbnails, Google's embedded image
+// and depth map.
+bool isPicture(const XmpStep& step) {
+    return step.name == "Thumbnails" || step.prefix == "xmpGImg" || step.prefix == "GImage" ||
+           step.prefix == "GDepth";
+}
+
+// A text that is a JPEG or PNG file in base64, wherever it is stored.
+bool holdsEncodedPicture(const Exiv2::Xmpdatum& datum) {
+    if (datum.typeId() != Exiv2::xmpText || datum.size() < 64)
+        return false;
+    const std::string text = datum.toString();
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    return start != std::string::npos &&
+           (text.compare(start, 4, "/9j/") == 0 || text.compare(start, 11, "iVBORw0KGgo") == 0);
+}
+
+bool droppedXmp(const Exiv2::Xmpdatum& datum, MetadataKept kept) {
+    const std::vector<XmpStep> steps = stepsOf(datum.key());
+    if (std::any_of(steps.begin(), steps.end(), isPicture) || holdsEncodedPicture(datum))
+        return true;
+    return kept != MetadataKept::All && std::any_of(steps.begin(), steps.end(), isLocation);
+}
+
+// The IPTC preview of the photograph (dataset 2:202 and its format and version).
+bool droppedIptc(const Exiv2::Iptcdatum& datum) {
+    return datum.record() == Exiv2::IptcDataSets::application2 && datum.tag() >= 200 &&
+           datum.tag() <= 202;
 }
 
 // A simple WebP (one VP8 or VP8L chunk) made extended: exiv2 0.27 writes a colour profile into
@@ -144,9 +211,15 @@ void setIfPresent(Data& data, const char* key, std::uint32_t value) {
 PictureMetadata::PictureMetadata() = default;
 PictureMetadata::~PictureMetadata() = default;
 
-std::shared_ptr<const PictureMetadata> PictureMetadata::read(const QByteArray& encoded) {
+std::shared_ptr<const PictureMetadata> PictureMetadata::read(const QByteArray& encoded,
+                                                             bool* profileDamaged) {
+    const bool damagedChunks = JpegProfileChunks::damaged(encoded);
+    if (profileDamaged != nullptr)
+        *profileDamaged = damagedChunks;
+    // exiv2 reads in place: the bytes must outlive the image.
+    const QByteArray read = damagedChunks ? JpegProfileChunks::withoutProfile(encoded) : encoded;
     try {
-        Exiv2::Image::AutoPtr image = open(encoded);
+        Exiv2::Image::AutoPtr image = open(read);
         if (image.get() == nullptr)
             return nullptr;
         image->readMetadata();
@@ -210,7 +283,10 @@ bool PictureMetadata::writeInto(QByteArray& encoded, const PictureMetadata* reco
                 it = dropped(*it, kept) ? exif.erase(it) : std::next(it);
             Exiv2::XmpData xmp = records->m_records->xmp;
             for (auto it = xmp.begin(); it != xmp.end();)
-                it = droppedXmp(it->key(), kept) ? xmp.erase(it) : std::next(it);
+                it = droppedXmp(*it, kept) ? xmp.erase(it) : std::next(it);
+            Exiv2::IptcData iptc = records->m_records->iptc;
+            for (auto it = iptc.begin(); it != iptc.end();)
+                it = droppedIptc(*it) ? iptc.erase(it) : std::next(it);
             // The pixels are upright and of the stamped copy's size.
             using Exiv2::ExifKey;
             using Exiv2::XmpKey;
@@ -226,7 +302,7 @@ bool PictureMetadata::writeInto(QByteArray& encoded, const PictureMetadata* reco
             setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.tiff.ImageLength", height);
             image->setExifData(exif);
             image->setXmpData(xmp);
-            image->setIptcData(records->m_records->iptc);
+            image->setIptcData(iptc);
         }
         if (!profile.isEmpty()) {
             Exiv2::DataBuf buffer(reinterpret_cast<const Exiv2::byte*>(profile.constData()),

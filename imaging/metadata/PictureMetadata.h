@@ -23,8 +23,10 @@ class PictureMetadata {
     PictureMetadata& operator=(const PictureMetadata&) = delete;
 
     // The records of a whole encoded file; null when it holds none or they cannot be read
-    // (a damaged record never stops a picture).
-    static std::shared_ptr<const PictureMetadata> read(const QByteArray& encoded);
+    // (a damaged record never stops a picture). A damaged colour profile is left out, the
+    // other records kept, and profileDamaged (optional) set.
+    static std::shared_ptr<const PictureMetadata> read(const QByteArray& encoded,
+                                                       bool* profileDamaged = nullptr);
 
     // EXIF X/YResolution in inches or centimetres, if stated.
     std::optional<Resolution> resolution() const;

@@ -35,6 +35,10 @@ TEST_F(Cli, ExitStatusesAndMessages) {
     PutBytes("damaged.png", Encode(Picture(40, 30, Qt::red), "png").replace(40, 1, "\x8c"));
     PutBytes("cut.tif", Encode(Picture(40, 30, Qt::red), "tiff").left(200));
     PutBytes("badprofile.png", WithProfile(Encode(Picture(64, 48, Qt::white), "png"), "damaged"));
+    const QByteArray tagged =
+        WithProfile(Encode(Picture(64, 48, Qt::white), "jpeg"), MadeProfile("p3"));
+    PutBytes("reversed.jpg", WithProfileChunks(tagged, "reversed"));
+    PutBytes("cut.jpg", WithProfileChunks(tagged, "cut"));
 
     const struct {
         const char* name;
@@ -64,6 +68,13 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          "badprofile.png ... Done (colour profile damaged or unusable",
          "",
          {"000.TIF"}},
+        {"badly chunked profiles ignored",
+         {"reversed.jpg", "cut.jpg"},
+         0,
+         "reversed.jpg ... Done (colour profile damaged or unusable: stamped as a picture without "
+         "one)\ncut.jpg ... Done (colour profile damaged",
+         "",
+         {"000.TIF", "001.TIF"}},
         {"unknown option", {"--frobnicate", "a.png"}, 2, "", "frobnicate", {}},
         {"unknown format", {"--format", "gif", "a.png"}, 2, "", "--format 'gif'", {}},
         {"overlay missing",

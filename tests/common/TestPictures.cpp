@@ -754,7 +754,36 @@ QByteArray WithRecords(const QByteArray& picture) {
     Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.data()),
                                             long(thumbnail.size()));
     image->setExifData(exif);
+    // Where drones, editors and phones put a position or a picture of the photograph in XMP.
+    const QByteArray picture64 = thumbnail.toBase64();
+    const std::string place = "<rdf:li rdf:parseType='Resource'><Iptc4xmpExt:City>Paris"
+                              "</Iptc4xmpExt:City><exif:GPSLatitude>48,51.0N</exif:GPSLatitude>"
+                              "</rdf:li>";
+    const std::string packet =
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+        "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description rdf:about='' "
+        "xmlns:Iptc4xmpExt='http://iptc.org/std/Iptc4xmpExt/2008-02-29/' "
+        "xmlns:drone-dji='http://www.dji.com/drone-dji/1.0/' "
+        "xmlns:xmpMM='http://ns.adobe.com/xap/1.0/mm/' xmlns:exif='http://ns.adobe.com/exif/1.0/' "
+        "xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
+        "xmlns:xmpGImg='http://ns.adobe.com/xap/1.0/g/img/' "
+        "xmlns:GImage='http://ns.google.com/photos/1.0/image/' "
+        "xmlns:stEvt='http://ns.adobe.com/xap/1.0/sType/ResourceEvent#' "
+        "drone-dji:GPSLatitude='48.85' drone-dji:GPSLongitude='2.35' "
+        "drone-dji:AbsoluteAltitude='+120.5' GImage:Mime='image/jpeg' GImage:Data='" +
+        picture64.toStdString() + "'><Iptc4xmpExt:LocationShown><rdf:Bag>" + place +
+        "</rdf:Bag></Iptc4xmpExt:LocationShown><Iptc4xmpExt:LocationCreated><rdf:Bag>" + place +
+        "</rdf:Bag></Iptc4xmpExt:LocationCreated><xmpMM:Pantry><rdf:Bag>"
+        "<rdf:li rdf:parseType='Resource'><exif:GPSLongitude>2,21.0E</exif:GPSLongitude>"
+        "<xmp:Thumbnails><rdf:Alt><rdf:li rdf:parseType='Resource'><xmpGImg:format>JPEG"
+        "</xmpGImg:format><xmpGImg:image>" +
+        picture64.toStdString() +
+        "</xmpGImg:image></rdf:li></rdf:Alt></xmp:Thumbnails></rdf:li></rdf:Bag></xmpMM:Pantry>"
+        "<xmpMM:History><rdf:Seq><rdf:li rdf:parseType='Resource'><stEvt:action>saved"
+        "</stEvt:action><exif:GPSAltitude>120/1</exif:GPSAltitude></rdf:li></rdf:Seq>"
+        "</xmpMM:History></rdf:Description></rdf:RDF></x:xmpmeta>";
     Exiv2::XmpData xmp;
+    Exiv2::XmpParser::decode(xmp, packet);
     xmp["Xmp.dc.rights"] = "lang=x-default All rights reserved";
     xmp["Xmp.exif.GPSLatitude"] = "48,51.0N";
     image->setXmpData(xmp);
@@ -853,6 +882,37 @@ QByteArray WithProfile(const QByteArray& picture, const QByteArray& icc) {
     Exiv2::DataBuf buffer(reinterpret_cast<const Exiv2::byte*>(icc.data()), long(icc.size()));
     image->setIccProfile(buffer, false);
     return WrittenByExiv2(*image);
+}
+
+QByteArray WithProfileChunks(const QByteArray& jpeg, const std::string& how) {
+    const qsizetype at = jpeg.indexOf(QByteArray("ICC_PROFILE\0", 12)) - 4;
+    if (at < 0)
+        return {};
+    const qsizetype length = (qsizetype(uchar(jpeg[at + 2])) << 8) | uchar(jpeg[at + 3]);
+    QByteArray icc = jpeg.mid(at + 18, length - 16);
+    if (how == "huge")
+        icc.replace(0, 4, QByteArray("\xF0\0\0\0", 4));
+    else if (how == "cut")
+        icc.truncate(icc.size() / 2);
+    const auto chunk = [&](int number, int count, const QByteArray& part) {
+        const qsizetype size = part.size() + 16;
+        return QByteArray("\xFF\xE2", 2) + char(size >> 8) + char(size & 0xFF) +
+               QByteArray("ICC_PROFILE\0", 12) + char(number) + char(count) + part;
+    };
+    const QByteArray first = icc.left(icc.size() / 2);
+    const QByteArray second = icc.mid(icc.size() / 2);
+    QByteArray chunks;
+    if (how == "repeated")
+        chunks = chunk(1, 2, first) + chunk(1, 2, first) + chunk(2, 2, second);
+    else if (how == "reversed")
+        chunks = chunk(2, 2, second) + chunk(1, 2, first);
+    else if (how == "missing")
+        chunks = chunk(1, 2, first);
+    else if (how == "split")
+        chunks = chunk(1, 2, first) + chunk(2, 2, second);
+    else
+        chunks = chunk(1, 1, icc);
+    return QByteArray(jpeg).replace(at, length + 2, chunks);
 }
 
 QByteArray ProfileOf(const QByteArray& file) {

@@ -140,6 +140,19 @@ TEST_F(Fidelity, RecordsAreKeptAsAsked) {
             EXPECT_EQ(has("Exif.GPSInfo.GPSLatitude="), mode.gps);
             EXPECT_EQ(has("Xmp.exif.GPSLatitude="), mode.gps);
             EXPECT_FALSE(has("Exif.Thumbnail."));
+            // Positions and pictures of the photograph deeper in XMP (see WithRecords).
+            const auto holds = [&](const std::string& part) {
+                return std::any_of(records.begin(), records.end(), [&](const std::string& r) {
+                    return r.find(part) != std::string::npos;
+                });
+            };
+            for (const char* place :
+                 {"GPSLongitude", "GPSAltitude", "LocationShown[1]/exif:GPSLatitude",
+                  "AbsoluteAltitude", "LocationShown", "LocationCreated"})
+                EXPECT_EQ(holds(place), mode.gps) << place;
+            for (const char* picture : {"Thumbnails", "GImage", "/9j/"})
+                EXPECT_FALSE(holds(picture)) << picture;
+            EXPECT_EQ(holds("Xmp.xmpMM.History"), mode.ownership);
             // The pixels are upright (Qt's readers turn JPEGs and TIFFs of orientation 6).
             EXPECT_FALSE(has("Exif.Image.Orientation=6"));
             EXPECT_TRUE(!mode.ownership || has("Exif.Image.Orientation=1"));
@@ -151,6 +164,32 @@ TEST_F(Fidelity, RecordsAreKeptAsAsked) {
             const std::optional<Resolution> resolution = Resolution::read(stamped);
             ASSERT_TRUE(resolution.has_value());
             EXPECT_NEAR(DotsPerMetre(*resolution), 11811, 20);
+        }
+    }
+}
+
+// A profile whose segments are repeated, missing, out of order or shorter than it declares is
+// left out of the copy, and the photograph's other records stay.
+TEST_F(Fidelity, BadlyChunkedProfilesLeaveTheRecords) {
+    const QByteArray photo =
+        WithRecords(WithProfile(Encode(NoisyImage(48, 32, 5), "jpeg", 90), MadeProfile("p3")));
+    const struct {
+        const char* how;
+        bool profileKept;
+    } rows[] = {{"split", true},    {"repeated", false}, {"reversed", false},
+                {"missing", false}, {"huge", false},     {"cut", false}};
+    for (const auto& row : rows) {
+        const QByteArray chunked = WithProfileChunks(photo, row.how);
+        ASSERT_FALSE(chunked.isEmpty()) << row.how;
+        for (const char* mime : {"image/jpeg", "image/png"}) {
+            SCOPED_TRACE(std::string(row.how) + " to " + mime);
+            const QByteArray stamped = Stamp(chunked, mime);
+            const std::vector<std::string> records = RecordsOf(stamped);
+            for (const char* kept : {"Exif.Image.Artist=Ada Painter", "Xmp.dc.rights="})
+                EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const std::string& r) {
+                    return r.rfind(kept, 0) == 0;
+                })) << kept;
+            EXPECT_EQ(!ProfileOf(stamped).isEmpty(), row.profileKept);
         }
     }
 }
