@@ -6,11 +6,11 @@
 
 namespace {
 
-constexpr char kIdentifier[] = "ICC_PROFILE"; // with its NUL: 12 bytes
+constexpr char kIdentifier[] = "ICC_PROFILE";                         // with its NUL: 12 bytes
 constexpr qsizetype kChunkHeader = qsizetype(sizeof kIdentifier) + 2; // + number, count
 
 struct Chunk {
-    qsizetype start = 0; // the segment's marker
+    qsizetype start = 0;  // the segment's marker
     qsizetype length = 0; // marker and segment
     int number = 0;
     int count = 0;
@@ -38,8 +38,8 @@ std::vector<Chunk> chunksOf(const QByteArray& encoded) {
             break;
         if (marker == 0xE2 && length - 2 >= kChunkHeader &&
             std::memcmp(d + at + 4, kIdentifier, sizeof kIdentifier) == 0)
-            chunks.push_back({at, length + 2, d[at + 4 + sizeof kIdentifier],
-                              d[at + 5 + sizeof kIdentifier]});
+            chunks.push_back(
+                {at, length + 2, d[at + 4 + sizeof kIdentifier], d[at + 5 + sizeof kIdentifier]});
         at += 2 + length;
     }
     return chunks;
