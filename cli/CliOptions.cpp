@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -50,15 +52,15 @@ std::optional<std::int32_t> ParseSide(std::string side, bool percent) {
 } // namespace
 
 std::optional<std::uint64_t> ParseByteSize(const std::string& text) {
-    std::size_t used = 0;
+    // Read alike in every locale (std::stod took a German "1,5G" and refused "1.5G" there) and
+    // in decimal only (it read "0x10M" as 16 MiB).
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return std::nullopt;
     double number = 0;
-    try {
-        number = std::stod(text, &used);
-    } catch (const std::exception&) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || !(number > 0))
         return std::nullopt;
-    }
-    if (used == 0 || !(number > 0) || !std::isdigit(static_cast<unsigned char>(text[0])))
-        return std::nullopt;
+    const auto used = std::size_t(end - text.data());
     std::string unit = QString::fromStdString(text.substr(used)).toUpper().toStdString();
     for (const char* suffix : {"IB", "B"})
         if (unit.size() > 1 && unit.size() >= std::strlen(suffix) &&

@@ -16,6 +16,7 @@ packages=(
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n  # translations: ours compiled, Qt's own
     desktop-file-utils appstream python3
     help2man parallel
+    locales  # a German locale compiled by the option tests: numbers read alike in every locale
     build-essential debhelper dpkg-dev lintian debootstrap  # the Debian package and its test
     slurm-wlm munge  # the one-node cluster of the slurm test
     "$@"

@@ -3,10 +3,15 @@
 #include "cli/CliOptions.h"
 #include "cli/BatchRunner.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <functional>
 
 namespace {
@@ -29,6 +34,25 @@ ParseResult Parse(const QStringList& extra, const QStringList& base) {
 }
 
 } // namespace
+
+// Under a locale that writes decimals with a comma, sizes still take a point and only a point.
+TEST(CliOptions, SizesAreReadAlikeInEveryLocale) {
+    QTemporaryDir locales;
+    const QString german = locales.filePath("de_DE.UTF-8");
+    QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", german});
+    ASSERT_TRUE(QFileInfo(german).isDir()) << "localedef (the locales package) made no locale";
+    qputenv("LOCPATH", QFile::encodeName(locales.path()));
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    const std::string decimal = std::localeconv()->decimal_point;
+    const auto point = ParseByteSize("1.5G");
+    const auto comma = ParseByteSize("1,5G");
+    std::setlocale(LC_ALL, before.c_str());
+    qunsetenv("LOCPATH");
+    EXPECT_EQ(decimal, ",");
+    EXPECT_EQ(point, std::optional<std::uint64_t>(3ull << 29));
+    EXPECT_EQ(comma, std::nullopt);
+}
 
 TEST(CliOptions, RulesOfEachOption) {
     const QStringList base{"--overlay", "logo.png", "--output", "out", "a.jpg"};
@@ -117,6 +141,8 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--memory-limit", "0"}, "--memory-limit '0'", nullptr},
         {{"--memory-limit", "12Q"}, "--memory-limit '12Q'", nullptr},
         {{"--memory-limit", "-1G"}, "--memory-limit '-1G'", nullptr},
+        {{"--memory-limit", "1,5G"}, "--memory-limit '1,5G'", nullptr},
+        {{"--memory-limit", "0x10M"}, "--memory-limit '0x10M'", nullptr},
         // Sharding numbers by position; a running number across shards would collide.
         {{"--shard", "2/3"},
          "",
