@@ -2,6 +2,9 @@
 
 #include <lcms2.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -80,6 +83,62 @@ bool mapsAsSrgb(cmsHPROFILE profile) {
     return true;
 }
 
+std::uint32_t bigEndian32(const QByteArray& bytes, qsizetype at) {
+    const auto* d = reinterpret_cast<const unsigned char*>(bytes.constData()) + at;
+    return (std::uint32_t(d[0]) << 24) | (std::uint32_t(d[1]) << 16) | (std::uint32_t(d[2]) << 8) |
+           std::uint32_t(d[3]);
+}
+
+// What Little CMS allocates for a colour table tag before it reads the table's data: a grid
+// of outputs per point, at 16 bits each, whatever the file holds. Saturates far above any
+// limit.
+double tableBytes(const QByteArray& icc, qsizetype at, qsizetype end) {
+    if (end - at < 12)
+        return 0;
+    const QByteArray type = icc.mid(at, 4);
+    const auto channels = [&](qsizetype k) { return double(uchar(icc[at + k])); };
+    if (type == "mft1" || type == "mft2")
+        return std::pow(channels(10), channels(8)) * channels(9) * 2;
+    if ((type == "mAB " || type == "mBA ") && end - at >= 32) {
+        const qsizetype grid = qsizetype(bigEndian32(icc, at + 24));
+        if (grid == 0 || grid > end - at - 16)
+            return 0;
+        double points = 1;
+        for (int k = 0; k < int(channels(8)) && k < 16; ++k)
+            points *= double(uchar(icc[at + grid + k]));
+        return points * channels(9) * 2;
+    }
+    return 0;
+}
+
+// The most the colour tables of one profile may take once built. A 544-byte profile can declare
+// a table of 255 points a side and 15 outputs, which Little CMS allocates (and clears: 500 MB)
+// before it finds the data missing; the largest printer profiles take a few megabytes.
+constexpr double kMaxTableBytes = 16.0 * 1024 * 1024;
+// What the profiles kept for the next pictures may hold in tables at most.
+constexpr double kMaxKeptTableBytes = 2 * kMaxTableBytes;
+
+// What the profile's colour tables take once built; more than kMaxTableBytes when it declares
+// a table that large, or a tag table that does not fit the profile.
+double tablesOf(const QByteArray& icc) {
+    if (icc.size() < 132)
+        return 0; // too short to hold a tag: Little CMS refuses it by itself
+    const std::uint32_t count = bigEndian32(icc, 128);
+    if (count > std::uint32_t((icc.size() - 132) / 12))
+        return kMaxTableBytes * 2;
+    double total = 0;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const qsizetype entry = 132 + qsizetype(k) * 12;
+        const qsizetype offset = qsizetype(bigEndian32(icc, entry + 4));
+        const qsizetype size = qsizetype(bigEndian32(icc, entry + 8));
+        if (offset >= icc.size())
+            continue;
+        const qsizetype end = std::min(icc.size(), offset + std::min(size, icc.size()));
+        total += tableBytes(icc, offset, end);
+    }
+    return total;
+}
+
 } // namespace
 
 ColourProfile::~ColourProfile() {
@@ -93,12 +152,15 @@ std::shared_ptr<const ColourProfile> ColourProfile::from(const QByteArray& icc) 
     // Most pictures of a run carry one of a few profiles: each is read and judged once.
     static std::mutex mutex;
     static std::map<QByteArray, std::shared_ptr<const ColourProfile>> known;
+    static double knownTables = 0;
     std::lock_guard lock(mutex);
     if (const auto found = known.find(icc); found != known.end())
         return found->second;
     srgb();
     std::shared_ptr<ColourProfile> profile(new ColourProfile);
-    profile->m_handle = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
+    const double tables = tablesOf(icc);
+    if (tables <= kMaxTableBytes)
+        profile->m_handle = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
     profile->m_bytes = icc;
     const cmsColorSpaceSignature space =
         profile->m_handle ? cmsGetColorSpace(profile->m_handle) : cmsSigLabData;
@@ -120,8 +182,11 @@ std::shared_ptr<const ColourProfile> ColourProfile::from(const QByteArray& icc) 
         profile = nullptr;
     if (profile && profile->m_kind == Kind::Rgb)
         profile->m_srgb = mapsAsSrgb(profile->m_handle);
-    if (known.size() >= 16)
+    if (known.size() >= 16 || knownTables + tables > kMaxKeptTableBytes) {
         known.clear();
+        knownTables = 0;
+    }
+    knownTables += profile ? tables : 0;
     known.emplace(icc, profile);
     return profile;
 }

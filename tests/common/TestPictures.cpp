@@ -848,6 +848,28 @@ QByteArray MadeProfile(const char* name) {
         cmsFreeToneCurve(curve);
         return SavedProfile(profile);
     }
+    if (which == "huge-table") {
+        // An RGB profile whose 2-point colour table then claims 255 points a side and 15
+        // outputs: 500 MB once built, in a file of a few hundred bytes.
+        cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+        cmsSetProfileVersion(profile, 2.1);
+        cmsSetDeviceClass(profile, cmsSigDisplayClass);
+        cmsSetColorSpace(profile, cmsSigRgbData);
+        cmsSetPCS(profile, cmsSigLabData);
+        cmsPipeline* table = cmsPipelineAlloc(nullptr, 3, 3);
+        cmsPipelineInsertStage(table, cmsAT_BEGIN,
+                               cmsStageAllocCLut16bit(nullptr, 2, 3, 3, nullptr));
+        cmsWriteTag(profile, cmsSigAToB0Tag, table);
+        cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+        cmsPipelineFree(table);
+        QByteArray bytes = SavedProfile(profile);
+        const qsizetype lut = bytes.indexOf("mft2");
+        if (lut < 0)
+            return {};
+        bytes[lut + 9] = char(15);
+        bytes[lut + 10] = char(255);
+        return bytes;
+    }
     if (which == "grey") {
         cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
         cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), linear);

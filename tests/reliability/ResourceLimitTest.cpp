@@ -91,6 +91,7 @@ TEST_F(Reliability, HiddenOversizedPicturesAndHugeFilesAreRefusedCheaply) {
         const char* name;
         QByteArray bytes;
         off_t sparseSize = 0; // the file is made this long with zeros that take no disk
+        const char* outcome = kCouldNotOpen;
     } hidden[] = {
         {"holiday.jpg", HeaderClaiming("ico", 24000, 24000)},
         {"icon.icns", HeaderClaiming("icns", 24000, 24000)},
@@ -102,12 +103,16 @@ TEST_F(Reliability, HiddenOversizedPicturesAndHugeFilesAreRefusedCheaply) {
         {"scans.jpg", HeaderClaiming("jpeg-scans", 2090, 16)},
         {"sparse.jpg", QByteArray("\xFF\xD8\xFF\xE0", 4), off_t(2300) << 20},
         {"frame-then-zeros.jpg", HeaderClaiming("jpeg-frame", 20000, 15000), off_t(2300) << 20},
+        // A profile declaring a colour table of 500 MB: stamped as untagged.
+        {"table.jpg",
+         WithProfile(Encode(SolidImage(16, 16, Qt::gray), "jpeg", 90), MadeProfile("huge-table")),
+         0, kDone},
     };
     ChildBatchSpec spec;
     std::vector<std::string> expected;
     for (const auto& h : hidden) {
         spec.inputs.push_back(Put(h.name, h.bytes));
-        expected.push_back(Line(h.name, kCouldNotOpen));
+        expected.push_back(Line(h.name, h.outcome));
         if (h.sparseSize != 0) {
             ASSERT_EQ(::truncate(spec.inputs.back().constData(), h.sparseSize), 0);
         } else if (std::string(h.name) != "scans.jpg") {
@@ -135,7 +140,7 @@ TEST_F(Reliability, HiddenOversizedPicturesAndHugeFilesAreRefusedCheaply) {
         EXPECT_LT(result.itemPeakAddressGrowthKb[i], 1024 * 1024);
 #endif
     }
-    EXPECT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG"}));
+    EXPECT_EQ(EntriesIn(Out()), (std::vector<std::string>{"000.PNG", "001.PNG"}));
 }
 
 // 16-bit pictures whose full depth would take more memory than the largest 8-bit picture: a
