@@ -149,8 +149,9 @@ std::vector<std::string> RecordsOf(const QByteArray& file);
 
 // ICC profiles made with Little CMS: "p3" (Display P3 primaries, sRGB curve), "adobe" (Adobe
 // RGB (1998)-like primaries, gamma 2.2), "srgb", "grey" (linear grey), "cmyk" (a printer space
-// of simple inks through a colour table) and "huge-table" (an RGB one whose table claims 500 MB). WithProfile: the picture (JPEG, PNG, TIFF,
-// WebP) carrying icc; ProfileOf: the profile a file carries, empty without one.
+// of simple inks through a colour table) and "huge-table" (an RGB one whose table claims 500 MB).
+// WithProfile: the picture (JPEG, PNG, TIFF, WebP) carrying icc; ProfileOf: the profile a file
+// carries, empty without one.
 QByteArray MadeProfile(const char* name);
 QByteArray WithProfile(const QByteArray& picture, const QByteArray& icc);
 QByteArray ProfileOf(const QByteArray& file);
