@@ -18,34 +18,17 @@ namespace {
 constexpr int kNameAttempts = 100;
 
 QByteArray randomTemporaryName() {
-    static constexpr char kLetters[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    constexpr const char* kLetters = OutputFolder::kTemporaryAlphabet;
+    constexpr int kCount = int(sizeof OutputFolder::kTemporaryAlphabet) - 1;
     QByteArray name(AtomicFile::kTemporaryPrefix);
     for (int i = 0; i < AtomicFile::kTemporaryLetters; ++i)
-        name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
+        name += kLetters[QRandomGenerator::global()->bounded(kCount)];
     return name;
 }
 
 QByteArray folderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-}
-
-// The process's file creation mask now, read without changing it (umask() can only be read by
-// setting it, which would race with other threads creating files).
-mode_t creationMask() {
-    mode_t mask = 022;
-    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        unsigned value = 0;
-        while (std::fgets(line, sizeof line, status))
-            if (std::sscanf(line, "Umask: %o", &value) == 1) {
-                mask = mode_t(value & 0777);
-                break;
-            }
-        std::fclose(status);
-    }
-    return mask;
 }
 
 } // namespace
@@ -77,8 +60,9 @@ bool AtomicFile::open(Temporary kind) {
     // Found now rather than after encoding the whole picture; the rename would refuse it.
     if (!m_nameAtCommit && !takeName(m_path))
         return false;
-    // A file whose permissions are not settled yet stays private until it has them.
-    const int mode = m_keepMode >= 0 || m_nameAtCommit ? 0600 : 0666;
+    // Private until it is named, and with the one mode by which a later run's clean-up tells a
+    // killed save's leftover from a user's file; its own permissions come at the rename.
+    const int mode = OutputFolder::kTemporaryMode;
 
     // Unnamed files need a way to be linked in later: /proc, or the capability that
     // AT_EMPTY_PATH asks for.
@@ -91,12 +75,7 @@ bool AtomicFile::open(Temporary kind) {
     // Locked before it can ever have a name (it gets one just before the rename).
     if (m_fd >= 0)
         (void)::flock(m_fd, LOCK_EX | LOCK_NB);
-    if (m_fd < 0 && !createNamed(mode))
-        return false;
-    // Not every file system keeps permissions (FAT, some FUSE ones): the file is still good.
-    if (m_keepMode >= 0)
-        (void)::fchmod(m_fd, mode_t(m_keepMode));
-    return true;
+    return m_fd >= 0 || createNamed(mode);
 }
 
 bool AtomicFile::takeName(const QByteArray& path) {
@@ -190,9 +169,6 @@ bool AtomicFile::commit(const QByteArray& path) {
         return moveTo(path);
     if (!takeName(path))
         return false;
-    // What any new file would have got, or what the file it replaces had.
-    const mode_t mode = m_keepMode >= 0 ? mode_t(m_keepMode) : 0666 & ~creationMask();
-    (void)::fchmod(m_fd, mode);
     return finishCommit();
 }
 
@@ -246,6 +222,11 @@ bool AtomicFile::finishCommit() {
         return false;
     if (m_temporary.isEmpty() && !linkUnnamed())
         return false;
+    // What any new file would have got, or what the file it replaces had; set this late so
+    // that a save killed before its rename leaves a file with a temporary's mode. Not every
+    // file system keeps permissions (FAT, some FUSE ones): the file is still good.
+    const mode_t mode = m_keepMode >= 0 ? mode_t(m_keepMode) : 0666 & ~OutputFolder::creationMask();
+    (void)::fchmod(m_fd, mode);
     // Some file systems (NFS, FUSE) report write errors only when the file is closed. A second
     // descriptor keeps the lock until the rename, so that no clean-up takes the file meanwhile.
     const int lock = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);

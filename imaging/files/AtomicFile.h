@@ -37,9 +37,10 @@ class AtomicFile {
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file. New files get 0666 less the umask, as any created file does;
-    // when a regular file already has the name, its permissions carry over. false with error()
-    // set when the folder cannot be opened or written, or a folder has the name.
+    // Creates the temporary file, with OutputFolder::kTemporaryMode less the umask until the
+    // commit. New files get 0666 less the umask, as any created file does; when a regular file
+    // already has the name, its permissions carry over. false with error() set when the folder
+    // cannot be opened or written, or a folder has the name.
     bool open(Temporary kind = Temporary::UnnamedWherePossible);
     // The temporary file's descriptor, open for reading and writing; -1 when not open.
     int handle() const { return m_fd; }

@@ -1,13 +1,45 @@
 #include "imaging/files/OutputFolder.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
+
+namespace {
+
+// The prefix and then only letters of the alphabet, counted in bytes: a name of other
+// characters that happens to take as many bytes (UTF-8 letters, a dot) is none of ours.
+bool isTemporaryName(const char* name) {
+    const std::size_t prefix = std::strlen(OutputFolder::kTemporaryPrefix);
+    const std::size_t letters = OutputFolder::kTemporaryLetters;
+    return std::strncmp(name, OutputFolder::kTemporaryPrefix, prefix) == 0 &&
+           std::strlen(name) == prefix + letters &&
+           std::strspn(name + prefix, OutputFolder::kTemporaryAlphabet) == letters;
+}
+
+} // namespace
+
+mode_t OutputFolder::creationMask() {
+    mode_t mask = 022;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned value = 0;
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = mode_t(value & 0777);
+                break;
+            }
+        std::fclose(status);
+    }
+    return mask;
+}
 
 OutputFolder::OutputFolder(const QByteArray& path) {
     // O_PATH: the folder only has to be searchable and writable, not readable.
@@ -45,12 +77,28 @@ int OutputFolder::removeLeftovers() const {
         ::close(listing);
         return 0;
     }
-    const std::size_t prefix = std::strlen(kTemporaryPrefix);
+    // Only what AtomicFile makes: a file of the same name made by hand, by another program or
+    // by another user is theirs. This process's umask stands for the killed run's; a leftover
+    // of a run under another one is kept, which errs the safe way.
+    const mode_t temporaryMode = kTemporaryMode & ~creationMask();
+    // FAT and exFAT store no permissions: every file there shows the mode the disk was mounted
+    // with, less the write bits when it is marked read-only, so a save decides no other bit.
+    struct statfs disk {};
+    const bool storesModes = ::fstatfs(m_fd, &disk) != 0 ||
+                             (disk.f_type != MSDOS_SUPER_MAGIC && disk.f_type != EXFAT_SUPER_MAGIC);
+    const mode_t decided = storesModes ? 07777 : S_IWUSR;
+    const auto couldBeOurs = [&](const struct stat& file) {
+        return S_ISREG(file.st_mode) && file.st_uid == ::geteuid() && file.st_nlink == 1 &&
+               (file.st_mode & decided) == (temporaryMode & decided) &&
+               !isProtected(file.st_dev, file.st_ino);
+    };
     int removed = 0;
     while (const dirent* entry = ::readdir(folder)) {
         const char* name = entry->d_name;
-        if (std::strncmp(name, kTemporaryPrefix, prefix) != 0 ||
-            std::strlen(name) != prefix + kTemporaryLetters)
+        // Looked at before it is opened: opening a device can act on it.
+        struct stat first {};
+        if (!isTemporaryName(name) || ::fstatat(m_fd, name, &first, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !couldBeOurs(first))
             continue;
         const int fd = ::openat(m_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -62,7 +110,7 @@ int OutputFolder::removeLeftovers() const {
         // file left unwritten for a while is taken for dead.
         struct stat held {
         }, there{};
-        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        if (::fstat(fd, &held) == 0 && couldBeOurs(held) &&
             std::time(nullptr) - held.st_mtim.tv_sec >= kLeftoverAgeSeconds &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
             ::fstatat(m_fd, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&

@@ -14,9 +14,18 @@
 class OutputFolder {
   public:
     // A leftover of a killed save on a file system without unnamed files carries this name
-    // followed by kTemporaryLetters random letters.
+    // followed by kTemporaryLetters random letters of kTemporaryAlphabet.
     static constexpr const char* kTemporaryPrefix = ".pictorum-";
     static constexpr int kTemporaryLetters = 12;
+    static constexpr char kTemporaryAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    // Every temporary file is created with these permissions (less the umask) and keeps them
+    // until the moment before its rename, so that a leftover can be told by them.
+    static constexpr mode_t kTemporaryMode = 0600;
+
+    // The process's file creation mask now, read without changing it (umask() can only be read
+    // by setting it, which would race with other threads creating files).
+    static mode_t creationMask();
 
     // AtomicFile's error() for a name that holds one of the run's own pictures.
     static constexpr int kWouldReplaceInput = -2;
@@ -40,7 +49,9 @@ class OutputFolder {
     bool isProtected(dev_t device, ino_t inode) const;
 
     // Removes the hidden temporary files that killed runs left behind: those no live writer
-    // holds locked and nothing has written for kLeftoverAgeSeconds. Returns how many.
+    // holds locked and nothing has written for kLeftoverAgeSeconds. Only a file this program
+    // could have made counts as one: a regular file with a temporary's name and permissions,
+    // this user's, with no other link, and none of the protected files. Returns how many.
     static constexpr long kLeftoverAgeSeconds = 60;
     int removeLeftovers() const;
 

@@ -10,12 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <map>
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -343,5 +345,34 @@ TEST_F(AtomicSaveTest, FileNamedAtCommitEndsLikeASave) {
                 EXPECT_EQ(entriesOf(out("sub")), Names{"target"});
             }
         }
+    }
+}
+
+// A run's clean-up takes a killed save's leftover and no file that only looks like one.
+TEST_F(AtomicSaveTest, CleanUpTakesOnlyLeftoversOfKilledSaves) {
+    enum Twist { Leftover, None, SecondLink, Protected, OtherUser }; // OtherUser last: root only
+    const std::tuple<const char*, mode_t, Twist> cases[] = {
+        {"KilledKilled", 0600, Leftover},
+        {"Killed-Kille", 0600, None},
+        {"ÄÄÄÄÄÄ", 0600, None},
+        {"ReadOnlyFile", 0400, None},
+        {"ModeOfOutput", 0640, None},
+        {"TwoLinksHere", 0600, SecondLink},
+        {"RunsPicture1", 0600, Protected}, // one of the run's pictures, or its overlay
+        {"AnotherUsers", 0600, OtherUser},
+    };
+    const timespec longAgo[2] = {};             // 1970
+    OutputFolder folder(bytesOf(m_out.path())); // each row's run sees the files kept before
+    for (const auto& [letters, mode, twist] : cases) {
+        if (twist == OtherUser && ::geteuid() != 0)
+            GTEST_SKIP() << "only root can give a file to another user";
+        const QByteArray file = bytesOf(out(AtomicFile::kTemporaryPrefix)) + letters;
+        const char* path = file.constData();
+        ASSERT_TRUE(WriteBytes(file, {}));
+        ASSERT_EQ(::chmod(path, mode) | ::utimensat(AT_FDCWD, path, longAgo, 0), 0) << letters;
+        ASSERT_EQ(twist == OtherUser ? ::chown(path, 65534, 65534) : 0, 0);
+        ASSERT_EQ(twist == SecondLink ? ::link(path, (file + "2").constData()) : 0, 0);
+        folder.protect(twist == Protected ? file : QByteArray());
+        EXPECT_EQ(folder.removeLeftovers(), twist == Leftover ? 1 : 0) << letters;
     }
 }

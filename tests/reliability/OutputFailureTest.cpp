@@ -206,10 +206,12 @@ TEST_F(Reliability, OutputFolderFailures) {
         {"temporary files of other runs",
          [&](BatchFixture& t) {
              ASSERT_TRUE(WriteBytes(t.Out(".pictorum-KilledKilled"), "left behind"));
+             ASSERT_EQ(chmod(t.Out(".pictorum-KilledKilled").constData(), 0600), 0);
              const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
              ASSERT_EQ(utimensat(AT_FDCWD, t.Out(".pictorum-KilledKilled").constData(), hourAgo, 0),
                        0);
              ASSERT_TRUE(WriteBytes(t.Out(".pictorum-JustWritten1"), "a share's live file"));
+             ASSERT_EQ(chmod(t.Out(".pictorum-JustWritten1").constData(), 0600), 0);
              live = open(t.Out(".pictorum-LiveLiveLive").constData(), O_CREAT | O_RDWR, 0600);
              ASSERT_EQ(flock(live, LOCK_EX), 0);
          },
