@@ -4,7 +4,6 @@
 #include "cli/BatchRunner.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -38,15 +37,12 @@ ParseResult Parse(const QStringList& extra, const QStringList& base) {
 // Under a locale that writes decimals with a comma, sizes still take a point and only a point.
 TEST(CliOptions, SizesAreReadAlikeInEveryLocale) {
     QTemporaryDir locales;
-    const QString german = locales.filePath("de_DE.UTF-8");
-    QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", german});
-    ASSERT_TRUE(QFileInfo(german).isDir()) << "localedef (the locales package) made no locale";
+    QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", locales.filePath("de_DE.UTF-8")});
     qputenv("LOCPATH", QFile::encodeName(locales.path()));
     const std::string before = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "localedef made no locale";
     const std::string decimal = std::localeconv()->decimal_point;
-    const auto point = ParseByteSize("1.5G");
-    const auto comma = ParseByteSize("1,5G");
+    const auto point = ParseByteSize("1.5G"), comma = ParseByteSize("1,5G");
     std::setlocale(LC_ALL, before.c_str());
     qunsetenv("LOCPATH");
     EXPECT_EQ(decimal, ",");

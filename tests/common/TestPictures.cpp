@@ -914,26 +914,18 @@ QByteArray WithProfileChunks(const QByteArray& jpeg, const std::string& how) {
     QByteArray icc = jpeg.mid(at + 18, length - 16);
     if (how == "huge")
         icc.replace(0, 4, QByteArray("\xF0\0\0\0", 4));
-    else if (how == "cut")
-        icc.truncate(icc.size() / 2);
-    const auto chunk = [&](int number, int count, const QByteArray& part) {
-        const qsizetype size = part.size() + 16;
-        return QByteArray("\xFF\xE2", 2) + char(size >> 8) + char(size & 0xFF) +
-               QByteArray("ICC_PROFILE\0", 12) + char(number) + char(count) + part;
+    const auto chunk = [&](int number, int count, qsizetype from, qsizetype size) {
+        const QByteArray part = icc.mid(from, size);
+        return QByteArray("\xFF\xE2", 2) + char((part.size() + 16) >> 8) +
+               char((part.size() + 16) & 0xFF) + QByteArray("ICC_PROFILE\0", 12) + char(number) +
+               char(count) + part;
     };
-    const QByteArray first = icc.left(icc.size() / 2);
-    const QByteArray second = icc.mid(icc.size() / 2);
-    QByteArray chunks;
-    if (how == "repeated")
-        chunks = chunk(1, 2, first) + chunk(1, 2, first) + chunk(2, 2, second);
-    else if (how == "reversed")
-        chunks = chunk(2, 2, second) + chunk(1, 2, first);
-    else if (how == "missing")
-        chunks = chunk(1, 2, first);
-    else if (how == "split")
-        chunks = chunk(1, 2, first) + chunk(2, 2, second);
-    else
-        chunks = chunk(1, 1, icc);
+    const QByteArray first = chunk(1, 2, 0, icc.size() / 2);
+    const QByteArray second = chunk(2, 2, icc.size() / 2, -1);
+    const QByteArray chunks = how == "repeated"   ? first + first + second
+                              : how == "reversed" ? second + first
+                              : how == "split"    ? first + second
+                                                  : chunk(1, 1, 0, -1);
     return QByteArray(jpeg).replace(at, length + 2, chunks);
 }
 

@@ -156,8 +156,8 @@ QByteArray MadeProfile(const char* name);
 QByteArray WithProfile(const QByteArray& picture, const QByteArray& icc);
 QByteArray ProfileOf(const QByteArray& file);
 // A JPEG carrying a profile (in one segment) with the profile's segments made again: "split"
-// into two in order; "repeated" (1/2, 1/2, 2/2), "reversed" (2/2, 1/2), "missing" (1/2 only);
-// "huge" (declaring 4 GB) or "cut" (half of it) in one segment.
+// into two in order, "repeated" (1/2, 1/2, 2/2), "reversed" (2/2, 1/2), or "huge" (declaring
+// 4 GB) in one.
 QByteArray WithProfileChunks(const QByteArray& jpeg, const std::string& how);
 // A CMYK JPEG (Adobe's inverted inks, as every writer stores them) of w x h pixels whose four
 // quadrants hold the given inks (0-255, 255 = full ink), top-left, top-right, bottom-left,

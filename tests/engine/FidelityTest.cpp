@@ -176,8 +176,7 @@ TEST_F(Fidelity, BadlyChunkedProfilesLeaveTheRecords) {
     const struct {
         const char* how;
         bool profileKept;
-    } rows[] = {{"split", true},    {"repeated", false}, {"reversed", false},
-                {"missing", false}, {"huge", false},     {"cut", false}};
+    } rows[] = {{"split", true}, {"repeated", false}, {"reversed", false}, {"huge", false}};
     for (const auto& row : rows) {
         const QByteArray chunked = WithProfileChunks(photo, row.how);
         ASSERT_FALSE(chunked.isEmpty()) << row.how;
@@ -185,10 +184,12 @@ TEST_F(Fidelity, BadlyChunkedProfilesLeaveTheRecords) {
             SCOPED_TRACE(std::string(row.how) + " to " + mime);
             const QByteArray stamped = Stamp(chunked, mime);
             const std::vector<std::string> records = RecordsOf(stamped);
-            for (const char* kept : {"Exif.Image.Artist=Ada Painter", "Xmp.dc.rights="})
-                EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const std::string& r) {
-                    return r.rfind(kept, 0) == 0;
-                })) << kept;
+            EXPECT_EQ(std::count_if(records.begin(), records.end(),
+                                    [](const std::string& r) {
+                                        return r == "Exif.Image.Artist=Ada Painter" ||
+                                               r.rfind("Xmp.dc.rights=", 0) == 0;
+                                    }),
+                      2);
             EXPECT_EQ(!ProfileOf(stamped).isEmpty(), row.profileKept);
         }
     }
