@@ -6,8 +6,12 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <cerrno>
+#include <cstdio>
 #include <memory>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +56,53 @@ bool Decode(const QByteArray& request, std::vector<std::string>& files) {
     return false;
 }
 
+// Whoever can write into the socket's folder can listen there in our place and be handed every
+// start's files, or put something there that keeps the window from opening. So the folder must
+// be the user's own and closed to everyone else; a link to a folder is not taken, since its
+// target can be changed under us.
+bool IsPrivateFolder(const QByteArray& path) {
+    struct stat facts {};
+    return lstat(path.constData(), &facts) == 0 && S_ISDIR(facts.st_mode) &&
+           facts.st_uid == geteuid() && (facts.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+// Whether the process at the other end of a connected socket runs as this user. The kernel
+// records that when the connection is made, so the other end cannot claim anything else.
+bool PeerIsThisUser(qintptr descriptor) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return descriptor >= 0 &&
+           getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == geteuid();
+}
+
+// Where the socket goes: the session's own folder when it is private. Without one (su, cron,
+// ssh, containers) the temporary folder is shared by every user, so the socket goes into a
+// folder of our own there; one of that name that is not (another user made it first, or it
+// was opened up) is left as it is and not used.
+struct SocketFolder {
+    QByteArray path;
+    bool isPrivate = false;
+};
+
+SocketFolder FindSocketFolder() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && IsPrivateFolder(runtime))
+        return {runtime, true};
+    SocketFolder own{
+        QFile::encodeName(QDir::tempPath() + QStringLiteral("/pictorum-%1").arg(geteuid()))};
+    own.isPrivate =
+        (mkdir(own.path.constData(), S_IRWXU) == 0 || errno == EEXIST) && IsPrivateFolder(own.path);
+    return own;
+}
+
+// Said on the terminal because every later start will open a window of its own, which looks
+// like a fault of the program, and the cause may be another user's doing.
+void ReportRunningAlone(const QByteArray& path, const char* why) {
+    std::fprintf(stderr, "pictorum: %s %s; later starts open windows of their own\n",
+                 path.constData(), why);
+}
+
 } // namespace
 
 CInstanceChannel::~CInstanceChannel() {
@@ -60,16 +111,23 @@ CInstanceChannel::~CInstanceChannel() {
 }
 
 QString CInstanceChannel::SocketPath() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QFile::decodeName(runtime)).exists())
-        return QFile::decodeName(runtime) + QStringLiteral("/pictorum-window");
-    return QDir::tempPath() + QStringLiteral("/pictorum-window-%1").arg(getuid());
+    const SocketFolder folder = FindSocketFolder();
+    if (!folder.isPrivate)
+        return {};
+    return QFile::decodeName(folder.path) + QStringLiteral("/pictorum-window");
 }
 
 bool CInstanceChannel::HandOver(const std::vector<std::string>& files) {
+    const QString path = SocketPath();
+    if (path.isEmpty())
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(SocketPath());
+    socket.connectToServer(path);
     if (!socket.waitForConnected(kWaitMs))
+        return false;
+    // The files' paths go only to a window of this user's; to anyone else the program answers
+    // by opening its own.
+    if (!PeerIsThisUser(socket.socketDescriptor()))
         return false;
     socket.write(Encode(files));
     if (!socket.waitForBytesWritten(kWaitMs) && socket.bytesToWrite() > 0)
@@ -89,24 +147,45 @@ bool CInstanceChannel::Listen(FilesHandler onFiles) {
     // Only this user may hand files over, wherever the socket lies.
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     const QString path = SocketPath();
-    if (!m_server->listen(path)) {
-        // A socket left by a program that ended without closing it: nobody answers there.
-        if (m_server->serverError() != QAbstractSocket::AddressInUseError)
+    if (path.isEmpty()) {
+        ReportRunningAlone(FindSocketFolder().path, "is not a private folder of this user's");
+        return false;
+    }
+    // Qt puts its socket in place by renaming it over whatever has the name, so what is there
+    // is looked at first. Only a socket of our own is ever replaced: a file of any other kind,
+    // or another user's, stays where it is and this window runs alone.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat facts {};
+    if (lstat(name.constData(), &facts) == 0) {
+        if (!S_ISSOCK(facts.st_mode) || facts.st_uid != geteuid()) {
+            ReportRunningAlone(name, "is not a socket of this user's");
             return false;
+        }
         QLocalSocket probe;
         probe.connectToServer(path);
         if (probe.waitForConnected(kWaitMs))
             return false; // another window has just started listening
-        QLocalServer::removeServer(path);
-        if (!m_server->listen(path))
+        // A socket left by a program that ended without closing it: nobody answers there.
+        if (unlink(name.constData()) != 0 && errno != ENOENT)
             return false;
+    } else if (errno != ENOENT) {
+        return false;
     }
+    if (!m_server->listen(path))
+        return false;
     connect(m_server, &QLocalServer::newConnection, this, [this] { Accept(); });
     return true;
 }
 
 void CInstanceChannel::Accept() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        // Other users cannot reach the socket through its folder; should that ever fail, they
+        // are still not listened to.
+        if (!PeerIsThisUser(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto request = std::make_shared<QByteArray>();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, request] {

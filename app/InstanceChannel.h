@@ -1,6 +1,7 @@
 #pragma once
-// One window per user session: the first start listens on a local socket in the session's
-// runtime folder; a later start hands its files to that window over the socket and ends.
+// One window per user session: the first start listens on a local socket in a folder only the
+// user can reach; a later start hands its files to that window over the socket and ends. On any
+// doubt about who is at the other end, the start runs a window of its own instead.
 
 #include <QObject>
 
@@ -19,15 +20,17 @@ class CInstanceChannel : public QObject {
     CInstanceChannel(const CInstanceChannel&) = delete;
     CInstanceChannel& operator=(const CInstanceChannel&) = delete;
 
-    // The socket's path: in $XDG_RUNTIME_DIR (the session's own folder), else in the temporary
-    // folder under the user's id.
+    // The socket's path: in $XDG_RUNTIME_DIR (the session's own folder) when that is private,
+    // else in a private folder made under the user's id in the temporary folder; empty when
+    // neither can be had.
     static QString SocketPath();
 
     // Sends files to a running window and waits until it has taken them; false when no window
-    // listens or it does not answer in time.
+    // listens, the listener is another user's, or it does not answer in time.
     static bool HandOver(const std::vector<std::string>& files);
 
-    // Starts listening; false when the socket cannot be made (the program then runs alone).
+    // Starts listening; false when the socket cannot be made or something not ours has its
+    // name (the program then runs alone).
     // onFiles runs on this thread's event loop for every hand-over.
     bool Listen(FilesHandler onFiles);
 
