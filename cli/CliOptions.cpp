@@ -20,12 +20,6 @@ constexpr const char* kAnchorNames[9] = {"top-left",    "top",    "top-right",
                                          "left",        "center", "right",
                                          "bottom-left", "bottom", "bottom-right"};
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // One side of a size: digits, and for percent one '.', or nothing at all.
 std::optional<std::int32_t> ParseSide(std::string side, bool percent) {
     if (percent)

@@ -1,24 +1,10 @@
 #include "engine/OutputFormat.h"
 
 #include "engine/EncoderList.h"
+#include "engine/TextHelpers.h"
 #include "imaging/files/LocaleText.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cctype>
-#include <memory>
-#include <mutex>
-
-namespace {
-
-// As the command line lowers what it is given, so that the two meet.
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-} // namespace
 
 OutputFormat::OutputFormat(const ImageCodecInfo& codec, int position)
     : m_hasMime(codec.MimeType != nullptr), m_extensions(EncoderExtensions(codec)),
@@ -46,22 +32,9 @@ std::vector<OutputFormat> OutputFormat::Fetch() {
 }
 
 const std::vector<OutputFormat>& OutputFormat::Installed() {
-    // Once published the list never changes, so readers after the first need no lock.
-    static std::atomic<const std::vector<OutputFormat>*> published{nullptr};
-    if (const auto* formats = published.load(std::memory_order_acquire))
-        return *formats;
-    static std::mutex fetching;
-    static std::unique_ptr<const std::vector<OutputFormat>> kept;
-    static const std::vector<OutputFormat> none;
-    const std::lock_guard<std::mutex> lock(fetching);
-    if (kept == nullptr) {
-        auto formats = std::make_unique<const std::vector<OutputFormat>>(Fetch());
-        if (formats->empty())
-            return none;
-        kept = std::move(formats);
-        published.store(kept.get(), std::memory_order_release);
-    }
-    return *kept;
+    // The library's encoder list is fixed at its first use, so this one is too.
+    static const std::vector<OutputFormat> formats = Fetch();
+    return formats;
 }
 
 const OutputFormat* OutputFormat::WithMime(const char* mimeType) {

@@ -10,9 +10,8 @@
 
 class OutputFormat {
   public:
-    // Every encoder the library lists, in its order (a format's Position() is its place here).
-    // Fetched at the first call that finds the list non-empty; an empty answer is not kept, so
-    // that a call before the library runs cannot leave the process without formats.
+    // Every encoder the library lists, in its order (a format's Position() is its place here),
+    // fetched at the first call.
     static const std::vector<OutputFormat>& Installed();
     // The first installed format whose MIME type equals mimeType exactly (letter case counts),
     // the text being in the current locale's encoding; null when there is none.

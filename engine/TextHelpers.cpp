@@ -1,7 +1,15 @@
 #include "engine/TextHelpers.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <vector>
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
 
 void CopyText(char* dest, const char* src, std::size_t size) {
     if (dest == nullptr || size == 0)

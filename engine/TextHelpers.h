@@ -12,6 +12,9 @@
 // with zero bytes, so the result is always terminated. A null src gives an empty text.
 void CopyText(char* dest, const char* src, std::size_t size);
 
+// ASCII letters in lower case, other bytes as they are: names of options and formats.
+std::string Lower(std::string text);
+
 template <std::size_t N> void CopyText(char (&dest)[N], const char* src) {
     CopyText(dest, src, N);
 }
