@@ -27,12 +27,12 @@ void checkAbandon(const std::atomic<bool>* abandon) {
 // new blocks need codes they lack, or optimised ones for scans that cannot keep them. Either
 // way the file does not grow from one stamp to the next.
 void writeAll(jpeg_decompress_struct& picture, const JpegCoefficients& blocks,
-              const JpegMcuGrid& grid, const QRect& changed, QByteArray& stamped) {
+              const JpegMcuGrid& grid, const QRect& changed, bool walked, QByteArray& stamped) {
     QBuffer buffer(&stamped);
     buffer.open(QIODevice::WriteOnly);
     JpegSession::Writing writing(&buffer);
     jpeg_copy_critical_parameters(&picture, &writing.info);
-    if (const auto symbols = JpegOwnTables::newSymbols(picture, blocks, grid, changed))
+    if (const auto symbols = JpegOwnTables::newSymbols(picture, blocks, grid, changed, walked))
         JpegOwnTables::keep(picture, writing.info, *symbols);
     else
         writing.info.optimize_coding = TRUE;
@@ -123,7 +123,7 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         }
         if (stamped.isEmpty()) {
             stamped.reserve(encoded.size() + (qsizetype(1) << 16));
-            writeAll(picture, blocks, grid, changed, stamped);
+            writeAll(picture, blocks, grid, changed, walk.has_value(), stamped);
         }
         // libjpeg finishes only what it started.
         if (!walk)

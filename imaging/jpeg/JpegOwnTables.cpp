@@ -20,7 +20,8 @@ int magnitudeBits(int value) {
 std::optional<JpegOwnTables::NewSymbols> JpegOwnTables::newSymbols(jpeg_decompress_struct& picture,
                                                                    const JpegCoefficients& blocks,
                                                                    const JpegMcuGrid& grid,
-                                                                   const QRect& changed) {
+                                                                   const QRect& changed,
+                                                                   bool asTheFileCodesThem) {
     // The scans that can keep their tables are those our own reading takes: one sequential
     // scan of every component (one component only at 1x1, as it is scanned block by block
     // whatever its sampling, and the walk below follows MCUs).
@@ -35,27 +36,24 @@ std::optional<JpegOwnTables::NewSymbols> JpegOwnTables::newSymbols(jpeg_decompre
         const jpeg_component_info& component = picture.comp_info[c];
         JpegSymbolCounts& dc = found.dc[std::size_t(component.dc_tbl_no)];
         JpegSymbolCounts& ac = found.ac[std::size_t(component.ac_tbl_no)];
-        // Blocks past the picture's edge inside an MCU are written as copies of the DC before.
+        // Blocks past the picture's edge inside an MCU are written as copies of the DC before,
+        // whatever the file held there: the DC difference after them changes in every MCU row
+        // that has them, which is why every row's DC differences are counted, not only those
+        // next to the mark.
         dc.add(0);
         ac.add(0);
         const int h = component.h_samp_factor;
         const int v = component.v_samp_factor;
-        const auto dcOf = [&](int blockRow, int blockColumn) {
-            return int(JpegMcuGrid::blockRow(owner, blocks, c, blockRow)[blockColumn][0]);
-        };
         const int lastRealColumn = int(component.width_in_blocks) - 1;
-        const int first = changed.top();
-        const int last = std::min(rows - 1, changed.bottom() + 1);
-        const long start = long(first) * columns;
-        int before = start == 0 || (interval != 0 && start % interval == 0)
-                         ? 0
-                         : dcOf(first * v - 1, std::min(columns * h - 1, lastRealColumn));
-        for (int row = first; row <= last; ++row) {
+        int before = 0;
+        for (int row = 0; row < rows; ++row) {
             for (int column = 0; column < columns; ++column) {
                 const long mcu = long(row) * columns + column;
                 if (interval != 0 && mcu % interval == 0)
                     before = 0;
-                const bool redrawn = changed.contains(column, row);
+                // A block libjpeg read may be coded otherwise than the file coded it (a run of
+                // zeros past the last coefficient lands on it); one our walk read is not.
+                const bool recoded = !asTheFileCodesThem || changed.contains(column, row);
                 for (int y = row * v; y < (row + 1) * v; ++y) {
                     if (y >= int(component.height_in_blocks))
                         continue;
@@ -65,7 +63,7 @@ std::optional<JpegOwnTables::NewSymbols> JpegOwnTables::newSymbols(jpeg_decompre
                         dc.add(magnitudeBits(block[0] - before));
                         ++dc.blocks;
                         before = block[0];
-                        if (!redrawn)
+                        if (!recoded)
                             continue;
                         ++ac.blocks;
                         int run = 0;

@@ -7,9 +7,11 @@
 #include <optional>
 
 struct JpegOwnTables {
-    // The symbols of the copy's single sequential scan that are new once the MCUs in `changed`
-    // (MCU units) were replaced, per Huffman table: the changed MCUs' blocks and the DC
-    // differences of their MCU rows and the row after; the rest was coded so already.
+    // The symbols of the copy's single sequential scan that may be new once the MCUs in
+    // `changed` (MCU units) were replaced, per Huffman table: every DC difference, the blocks
+    // of the changed MCUs, and every block unless the file was read by our own walk (which
+    // takes only blocks coded as libjpeg codes them). A symbol missed here would be written
+    // with a code of no bits, a corrupt copy that nothing reports.
     struct NewSymbols {
         std::array<JpegSymbolCounts, NUM_HUFF_TBLS> dc;
         std::array<JpegSymbolCounts, NUM_HUFF_TBLS> ac;
@@ -18,7 +20,8 @@ struct JpegOwnTables {
     // picture's order, the only scans that can keep the picture's tables.
     static std::optional<NewSymbols> newSymbols(jpeg_decompress_struct& picture,
                                                 const JpegCoefficients& blocks,
-                                                const JpegMcuGrid& grid, const QRect& changed);
+                                                const JpegMcuGrid& grid, const QRect& changed,
+                                                bool asTheFileCodesThem);
     // The copy takes the picture's Huffman tables and which component uses which, each widened
     // to the new symbols it lacks codes for: written in one pass, where optimised tables cost a
     // second pass over every block (as long as reading them all).
