@@ -1,19 +1,15 @@
 #include "imaging/jpeg/JpegDecoder.h"
 
 #include "imaging/ImageAllocator.h"
+#include "imaging/jpeg/JpegSession.h"
 
 #include <QTransform>
 
-#include <turbojpeg.h>
-
-#include <memory>
+#include <algorithm>
+#include <new>
+#include <vector>
 
 namespace {
-
-struct HandleCloser {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
 
 bool isThirtyTwoBit(QImage::Format format) {
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
@@ -55,63 +51,66 @@ GpStatus JpegDecoder::decode(const QByteArray& encoded,
                              QImageIOHandler::Transformations orientation, QImage::Format drawnInto,
                              QImage* pixels, const ColourProfile* profile, Colour* colour,
                              QSize reduceTo) {
-    const Handle handle(tjInitDecompress());
-    if (!handle)
-        return OutOfMemory;
-    const auto* data = reinterpret_cast<const unsigned char*>(encoded.constData());
-    const auto size = static_cast<unsigned long>(encoded.size());
-    int width = 0, height = 0, subsampling = 0, colourSpace = 0;
-    if (tjDecompressHeader3(handle.get(), data, size, &width, &height, &subsampling,
-                            &colourSpace) != 0)
-        return GenericError;
-    if (width <= 0 || height <= 0)
-        return GenericError;
-    if (std::uint64_t(width) * std::uint64_t(height) > kMaxImagePixels)
-        return OutOfMemory;
-
-    if (reduceTo.isValid()) {
-        if (orientation & QImageIOHandler::TransformationRotate90)
-            reduceTo.transpose();
-        int factors = 0;
-        const tjscalingfactor* scales = tjGetScalingFactors(&factors);
-        int bestWidth = width, bestHeight = height;
-        for (int i = 0; scales != nullptr && i < factors; ++i) {
-            if (scales[i].num > scales[i].denom)
-                continue;
-            const int w = TJSCALED(width, scales[i]);
-            const int h = TJSCALED(height, scales[i]);
-            if (w >= reduceTo.width() && h >= reduceTo.height() && w < bestWidth)
-                bestWidth = w, bestHeight = h;
+    QImage image;
+    bool cmyk = false;
+    try {
+        JpegSession::Reading reading(encoded);
+        jpeg_decompress_struct& info = reading.info;
+        jpeg_read_header(&info, TRUE);
+        const auto width = std::uint64_t(info.image_width);
+        const auto height = std::uint64_t(info.image_height);
+        if (width * height > kMaxImagePixels)
+            return OutOfMemory;
+        if (reduceTo.isValid()) {
+            if (orientation & QImageIOHandler::TransformationRotate90)
+                reduceTo.transpose();
+            // The decoder's scales, eighths up to the whole: the smallest at least that large.
+            for (unsigned eighths = 1; eighths < 8; ++eighths) {
+                if ((width * eighths + 7) / 8 >= std::uint64_t(std::max(reduceTo.width(), 0)) &&
+                    (height * eighths + 7) / 8 >= std::uint64_t(std::max(reduceTo.height(), 0))) {
+                    info.scale_num = eighths;
+                    info.scale_denom = 8;
+                    break;
+                }
+            }
         }
-        width = bestWidth;
-        height = bestHeight;
-    }
-    QImage::Format format = QImage::Format_RGB888;
-    int tjFormat = TJPF_RGB;
-    if (isThirtyTwoBit(drawnInto)) {
-        format = QImage::Format_RGB32;
-        tjFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB; // 0xffRRGGBB words
-    }
-    if (colourSpace == TJCS_GRAY) {
-        format = QImage::Format_Grayscale8;
-        tjFormat = TJPF_GRAY;
-    } else if (colourSpace == TJCS_CMYK || colourSpace == TJCS_YCCK) {
-        format = QImage::Format_RGB32; // four bytes a pixel: the CMYK rows fit as they are
-        tjFormat = TJPF_CMYK;
-    }
-    // The decoder writes every row before the picture is used (a failed decode is dropped).
-    QImage image =
-        ImageAllocator::allocate(QSize(width, height), format, ImageAllocator::Contents::Undefined);
-    if (image.isNull())
-        return OutOfMemory;
-    if (tjDecompress2(handle.get(), data, size, image.bits(), width, int(image.bytesPerLine()),
-                      height, tjFormat, TJFLAG_STOPONWARNING) != 0)
+        QImage::Format format = QImage::Format_RGB888;
+        info.out_color_space = JCS_EXT_RGB;
+        if (isThirtyTwoBit(drawnInto)) {
+            format = QImage::Format_RGB32;
+            info.out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+        }
+        if (info.jpeg_color_space == JCS_GRAYSCALE) {
+            format = QImage::Format_Grayscale8;
+            info.out_color_space = JCS_GRAYSCALE;
+        } else if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
+            format = QImage::Format_RGB32; // four bytes a pixel: the CMYK rows fit as they are
+            info.out_color_space = JCS_CMYK;
+            cmyk = true;
+        }
+        jpeg_start_decompress(&info);
+        // The decoder writes every row before the picture is used (a failed decode is dropped).
+        image = ImageAllocator::allocate(QSize(int(info.output_width), int(info.output_height)),
+                                         format, ImageAllocator::Contents::Undefined);
+        if (image.isNull())
+            return OutOfMemory;
+        std::vector<JSAMPROW> rows(std::size_t(image.height()));
+        for (int y = 0; y < image.height(); ++y)
+            rows[std::size_t(y)] = image.scanLine(y);
+        while (info.output_scanline < info.output_height)
+            jpeg_read_scanlines(&info, rows.data() + info.output_scanline,
+                                info.output_height - info.output_scanline);
+        jpeg_finish_decompress(&info);
+    } catch (const JpegSession::Failed&) {
         return GenericError;
-    const bool profiled = tjFormat == TJPF_CMYK && profile != nullptr &&
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
+    const bool profiled = cmyk && profile != nullptr &&
                           profile->kind() == ColourProfile::Kind::Cmyk && profile->toSrgb(image);
     if (colour != nullptr)
-        *colour = {tjFormat == TJPF_CMYK, profiled};
-    if (tjFormat == TJPF_CMYK && !profiled)
+        *colour = {cmyk, profiled};
+    if (cmyk && !profiled)
         cmykToRgbInPlace(image);
     *pixels = oriented(std::move(image), orientation);
     return pixels->isNull() ? OutOfMemory : Ok;

@@ -1,5 +1,5 @@
 #pragma once
-// JPEG pixels through libjpeg-turbo's TurboJPEG interface rather than Qt's reader, for two
+// JPEG pixels through libjpeg's own interface (see JpegSession) rather than Qt's reader, for two
 // reasons. Qt's reader treats libjpeg's corrupt-data warnings as harmless: a file whose markers
 // are intact but whose entropy-coded data is damaged or cut decodes "successfully" with a grey
 // area, and would be stamped as if whole. Here any such warning stops the decode and fails it.

@@ -4,6 +4,10 @@
 
 #include <QImage>
 
+#include <jerror.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 // libjpeg's arrays of coefficient blocks, all in memory: the library knows them only as opaque
@@ -78,6 +82,58 @@ struct JpegSession::Blocks {
     }
 };
 
+// The file in slices, in place (our own scan walk finds the scan by where libjpeg's header
+// reading stopped in the file). At its end, an end marker after libjpeg's warning, as
+// jpeg_mem_src does.
+struct JpegSession::Source {
+    static constexpr std::size_t kSlice = 511;
+
+    jpeg_source_mgr manager{};
+    const JOCTET* data = nullptr;
+    std::size_t size = 0;
+    std::size_t next = 0;
+
+    Source(const QByteArray& encoded)
+        : data(reinterpret_cast<const JOCTET*>(encoded.constData())),
+          size(std::size_t(encoded.size())) {
+        manager.init_source = [](j_decompress_ptr) {};
+        manager.fill_input_buffer = fill;
+        manager.skip_input_data = skip;
+        manager.resync_to_restart = jpeg_resync_to_restart;
+        manager.term_source = [](j_decompress_ptr) {};
+    }
+
+    static boolean fill(j_decompress_ptr info) {
+        auto* self = reinterpret_cast<Source*>(info->src);
+        if (self->next >= self->size) {
+            static const JOCTET end[2] = {0xFF, JPEG_EOI};
+            WARNMS(info, JWRN_JPEG_EOF);
+            self->manager.next_input_byte = end;
+            self->manager.bytes_in_buffer = 2;
+            return TRUE;
+        }
+        const std::size_t slice = std::min(kSlice, self->size - self->next);
+        self->manager.next_input_byte = self->data + self->next;
+        self->manager.bytes_in_buffer = slice;
+        self->next += slice;
+        return TRUE;
+    }
+
+    static void skip(j_decompress_ptr info, long bytes) {
+        auto* self = reinterpret_cast<Source*>(info->src);
+        while (bytes > 0) {
+            if (std::size_t(bytes) <= self->manager.bytes_in_buffer) {
+                self->manager.next_input_byte += bytes;
+                self->manager.bytes_in_buffer -= std::size_t(bytes);
+                return;
+            }
+            bytes -= long(self->manager.bytes_in_buffer);
+            fill(info);
+        }
+    }
+};
+static_assert(offsetof(JpegSession::Source, manager) == 0);
+
 namespace {
 
 constexpr qsizetype kChunkBytes = qsizetype{64} * 1024;
@@ -113,8 +169,8 @@ JpegSession::Reading::Reading(const QByteArray& encoded) {
     info.mem->request_virt_barray = Blocks::request;
     info.mem->realize_virt_arrays = Blocks::realize;
     info.mem->access_virt_barray = Blocks::access;
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(encoded.constData()),
-                 static_cast<unsigned long>(encoded.size()));
+    m_source = std::make_unique<Source>(encoded);
+    info.src = &m_source->manager;
 }
 
 JpegSession::Reading::~Reading() {

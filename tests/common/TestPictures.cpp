@@ -661,6 +661,60 @@ QByteArray JpegScanCut(const QByteArray& jpeg) {
     return middle < 0 ? QByteArray() : jpeg.left(middle) + QByteArray("\xFF\xD9", 2);
 }
 
+QByteArray HandCodedJpeg(int width, int height, JpegOddity oddity) {
+    QByteArray out("\xFF\xD8", 2);
+    const auto segment = [&out](int marker, const QByteArray& body) {
+        const int length = int(body.size()) + 2;
+        out += char(0xFF);
+        out += char(marker);
+        out += char(length >> 8);
+        out += char(length & 0xFF);
+        out += body;
+    };
+    segment(0xDB, QByteArray(1, '\0') + QByteArray(64, '\1'));
+    QByteArray frame;
+    for (const int byte : {8, height >> 8, height & 0xFF, width >> 8, width & 0xFF, 3})
+        frame += char(byte);
+    for (const char id : {1, 2, 3})
+        frame += QByteArray(1, id) + QByteArray("\x11\x00", 2);
+    segment(0xC0, frame);
+    // DC: "0" for a difference of 0. AC: "0" end of block, "10" sixteen zeros, "110" fifteen
+    // zeros and a 1-bit value.
+    QByteArray counts(16, '\0');
+    counts[0] = 1;
+    segment(0xC4, QByteArray(1, '\0') + counts + QByteArray(1, '\0'));
+    counts[1] = counts[2] = 1;
+    segment(0xC4, QByteArray(1, '\x10') + counts + QByteArray("\x00\xF0\xF1", 3));
+    segment(0xDA, QByteArray("\x03\x01\x00\x02\x00\x03\x00\x00\x3F\x00", 10));
+    std::uint32_t pending = 0;
+    int held = 0;
+    const auto put = [&](const char* bits) {
+        for (; *bits != '\0'; ++bits) {
+            pending = pending << 1 | std::uint32_t(*bits == '1');
+            if (++held < 8)
+                continue;
+            out += char(pending & 0xFF);
+            if ((pending & 0xFF) == 0xFF)
+                out += '\0';
+            pending = 0;
+            held = 0;
+        }
+    };
+    const long blocks = 3L * ((width + 7) / 8) * ((height + 7) / 8);
+    for (long block = 0; block < blocks; ++block) {
+        if (block == 0 && oddity == JpegOddity::RunPast63)
+            put("0" "101010" "1101"); // 48 zeros, then 15 more: the 1 lands past coefficient 63
+        else if (block == 0 && oddity == JpegOddity::CodeNoTableHas)
+            put("0" "11111111111111111");
+        else
+            put("00");
+    }
+    while (held != 0)
+        put("1");
+    out += QByteArray("\xFF\xD9", 2);
+    return out;
+}
+
 QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {
     const QByteArray follows(shape);
     const QByteArray strip(40 * 30, '\x80');

@@ -106,6 +106,12 @@ QByteArray Overwritten(QByteArray jpeg, qsizetype at);
 // marker. Empty when the file has no scan to damage.
 QByteArray JpegScanOverwritten(const QByteArray& jpeg);
 QByteArray JpegScanCut(const QByteArray& jpeg);
+// A mid-grey 4:4:4 baseline JPEG coded bit by bit with small tables of its own, its first block
+// coded plainly, with a run of zeros that reaches past the last coefficient (libjpeg puts the
+// value on the last one without a word), or with a code no table has (libjpeg warns only when it
+// reads the data in small pieces).
+enum class JpegOddity { None, RunPast63, CodeNoTableHas };
+QByteArray HandCodedJpeg(int width, int height, JpegOddity oddity);
 // The JPEG with an APP1 Exif segment holding one Orientation entry (1-8) after its start marker.
 QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation);
 

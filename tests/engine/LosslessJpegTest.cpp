@@ -250,20 +250,70 @@ TEST_F(LosslessJpeg, TenGenerationsLoseNothingOutsideTheMark) {
     }
 }
 
+// Blocks that libjpeg writes otherwise than the file holds them: the blocks past the right edge,
+// which it writes as copies of the DC before whatever the file held (changing the next MCU row's
+// first DC difference), and a run of zeros past the last coefficient, which it reads onto the
+// last one. The copy still decodes as the photograph outside the box.
+TEST_F(LosslessJpeg, BlocksLibjpegCodesOtherwiseDecodeAsBefore) {
+    // MCU rows alternately dark and light, data past the edge mid-grey between them, so that the
+    // DC differences across the edge are twice those of the file (one bit longer); grey around
+    // the mark, so that the mark's own blocks bring no difference of that size.
+    const auto hiddenColumn = [](int h, int v) {
+        QImage image(208, 144, QImage::Format_RGB888);
+        image.fill(QColor(128, 128, 128));
+        for (int y = 0; y < 144 - 24 * v; ++y)
+            for (int x = 0; x < 200; ++x)
+                image.setPixelColor(x, y, QColor::fromRgb(y / (8 * v) % 2 ? 0xC0C0C0 : 0x404040));
+        QByteArray jpeg = ShapedJpeg(image, {h, v, false, false, 0, 100, true});
+        const qsizetype frame = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+        jpeg[frame + 7] = char(0);
+        jpeg[frame + 8] = char(197);
+        return jpeg;
+    };
+    const struct {
+        const char* name;
+        QByteArray picture;
+    } cases[] = {
+        {"data past the right edge, 4:2:2", hiddenColumn(2, 1)},
+        {"data past the right edge, 4:2:0", hiddenColumn(2, 2)},
+        {"a run past the last coefficient", HandCodedJpeg(256, 128, JpegOddity::RunPast63)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray lossless = Stamp(c.picture, {}, true);
+        ASSERT_FALSE(lossless.isEmpty());
+        const JpegBlocks before = BlocksOf(c.picture);
+        const QRect box = McuBox({}, DecodedJpeg(c.picture).size(), before);
+        EXPECT_EQ(ChangedBlocks(before, BlocksOf(lossless), BlocksOf(lossless), box).outside, 0);
+        const int careful = TJFLAG_FASTUPSAMPLE | TJFLAG_STOPONWARNING;
+        ASSERT_FALSE(DecodedJpeg(lossless, careful).isNull());
+        EXPECT_EQ(Largest(DecodedJpeg(lossless, careful), DecodedJpeg(c.picture, careful), box,
+                          false),
+                  0);
+    }
+}
+
 // A damaged scan is no block to copy: the lossless way declines it, and decoding the picture
-// whole refuses it as ever ("Could not copy image").
+// whole refuses it as ever ("Could not copy image"), whatever the damage: a code no Huffman
+// table has is read through libjpeg's careful path, which reports it.
 TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
-    CBatchJob job(nullptr);
-    CStampedItem item;
-    Load(JpegScanOverwritten(ShapedJpeg(NoisyImage(96, 64), {})), {}, job, item);
-    CLSID encoder{};
-    ASSERT_GE(job.FindOutputEncoder(encoder), 0);
-    PendingImageFile file;
-    const OutputFolder folder(QFile::encodeName(m_dir.path()));
-    EXPECT_FALSE(item.EncodeLossless(job.Choices(), m_overlay, file, folder, &encoder));
-    EXPECT_FALSE(file.IsEncoded());
-    item.DecodeNow();
-    EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::ComposeFailed);
+    const QByteArray damaged[] = {
+        JpegScanOverwritten(ShapedJpeg(NoisyImage(96, 64), {})),
+        HandCodedJpeg(1024, 512, JpegOddity::CodeNoTableHas),
+    };
+    for (const QByteArray& picture : damaged) {
+        CBatchJob job(nullptr);
+        CStampedItem item;
+        Load(picture, {}, job, item);
+        CLSID encoder{};
+        ASSERT_GE(job.FindOutputEncoder(encoder), 0);
+        PendingImageFile file;
+        const OutputFolder folder(QFile::encodeName(m_dir.path()));
+        EXPECT_FALSE(item.EncodeLossless(job.Choices(), m_overlay, file, folder, &encoder));
+        EXPECT_FALSE(file.IsEncoded());
+        item.DecodeNow();
+        EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::ComposeFailed);
+    }
 }
 
 // The photograph's scan taken as it is around rows coded anew is, byte for byte, what libjpeg
