@@ -1,12 +1,15 @@
 // Arbitrary bytes through the whole picture pipeline of a batch item: a JPEG stamped through its
-// coefficients, decode from a file, draw into a small bitmap with the overlay on top, compose
-// at full size, and encode.
+// coefficients (its copy read again must hold the picture's own blocks outside the MCUs under the
+// mark, and read without a warning), decode from a file, draw into a small bitmap with the overlay
+// on top, compose at full size, and encode.
 #include "engine/DrawingSurface.h"
 #include "engine/ImageFile.h"
 #include "engine/ImageRecord.h"
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 #include "imaging/jpeg/JpegCoefficientStamp.h"
+#include "imaging/jpeg/JpegMcuGrid.h"
+#include "imaging/jpeg/JpegSession.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -17,12 +20,16 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <array>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -58,6 +65,63 @@ void SaveAs(GpImage* image, const CLSID& encoder) {
     const auto wide = ToWidePath(g_session->output.constData());
     if (wide)
         GdipSaveImageToFile(image, wide->c_str(), &encoder, nullptr);
+}
+
+// A JPEG's blocks as libjpeg reads them, each with the MCU it lies in; empty when libjpeg
+// fails or warns.
+struct Block {
+    QPoint mcu;
+    std::array<JCOEF, DCTSIZE2> coefficients;
+};
+struct Blocks {
+    QSize mcu;
+    std::vector<Block> blocks;
+};
+std::optional<Blocks> BlocksOf(const QByteArray& jpeg) {
+    try {
+        JpegSession::Reading reading(jpeg);
+        jpeg_decompress_struct& info = reading.info;
+        jpeg_read_header(&info, TRUE);
+        jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+        const auto owner = reinterpret_cast<j_common_ptr>(&info);
+        Blocks read{QSize(info.max_h_samp_factor * DCTSIZE, info.max_v_samp_factor * DCTSIZE), {}};
+        std::vector<Block>& blocks = read.blocks;
+        for (int c = 0; c < info.num_components; ++c) {
+            const jpeg_component_info& component = info.comp_info[c];
+            for (JDIMENSION y = 0; y < component.height_in_blocks; ++y) {
+                const JBLOCKROW row = JpegMcuGrid::blockRow(owner, arrays[c], y, false);
+                for (JDIMENSION x = 0; x < component.width_in_blocks; ++x) {
+                    Block& block = blocks.emplace_back();
+                    block.mcu =
+                        QPoint(int(x) / component.h_samp_factor, int(y) / component.v_samp_factor);
+                    std::copy(row[x], row[x] + DCTSIZE2, block.coefficients.begin());
+                }
+            }
+        }
+        jpeg_finish_decompress(&info);
+        return read;
+    } catch (const JpegSession::Failed&) {
+        return std::nullopt;
+    }
+}
+
+// The stamped copy of a picture the lossless way took, the mark's box (with a pixel to spare)
+// starting at corner: every block left of or above the MCUs it touches is the picture's own.
+void CheckWrittenBack(const QByteArray& picture, const QByteArray& stamped, QPoint corner) {
+    const std::optional<Blocks> before = BlocksOf(picture);
+    const std::optional<Blocks> after = BlocksOf(stamped);
+    // The lossless way judges damage as libjpeg does: it never stamps what libjpeg refuses, and
+    // never writes what libjpeg cannot read.
+    if (!before || !after || before->blocks.size() != after->blocks.size())
+        std::abort();
+    const QPoint first(std::max(0, corner.x()) / before->mcu.width(),
+                       std::max(0, corner.y()) / before->mcu.height());
+    for (std::size_t i = 0; i < before->blocks.size(); ++i) {
+        const Block& was = before->blocks[i];
+        if ((was.mcu.x() < first.x() || was.mcu.y() < first.y()) &&
+            was.coefficients != after->blocks[i].coefficients)
+            std::abort();
+    }
 }
 
 } // namespace
@@ -112,9 +176,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QByteArray stamped;
         QBuffer device(&stamped);
         device.open(QIODevice::WriteOnly);
-        JpegCoefficientStamp::stamp(picture.GetImage(), g_session->overlay.GetImage(),
-                                    QRectF(width / 2.0, height / 2.0, width / 2.0, height / 2.0),
-                                    QRectF(0, 0, 8, 8), &device);
+        // A small mark, as a mark over most of the picture is left to the whole route.
+        if (JpegCoefficientStamp::stamp(picture.GetImage(), g_session->overlay.GetImage(),
+                                        QRectF(width / 2.0, height / 2.0, 8, 8), QRectF(0, 0, 8, 8),
+                                        &device) == Ok) {
+            CheckWrittenBack(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)),
+                             stamped, QPoint(int(width / 2) - 1, int(height / 2) - 1));
+        }
     }
 
     // The picture scaled into a small bitmap, the overlay drawn over its corner.

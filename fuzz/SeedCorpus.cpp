@@ -31,13 +31,25 @@ int main(int argc, char** argv) {
         QByteArray bytes;
     };
     const Seed seeds[] = {
-        {"colour.jpg", Encode(colour, "jpeg", 80)},  {"grey.jpg", Encode(grey, "jpeg", 80)},
-        {"colour.png", Encode(colour, "png")},       {"alpha.png", Encode(alpha, "png")},
-        {"grey.png", Encode(grey, "png")},           {"palette.png", Encode(palette, "png")},
-        {"mono.png", Encode(mono, "png")},           {"colour.gif", EncodeGif(colour)},
-        {"colour.bmp", Encode(colour, "bmp")},       {"palette.bmp", Encode(palette, "bmp")},
-        {"colour.tif", Encode(colour, "tiff")},      {"alpha.tif", Encode(alpha, "tiff")},
-        {"colour.webp", Encode(colour, "webp", 80)}, {"alpha.webp", Encode(alpha, "webp", 80)},
+        {"colour.jpg", Encode(colour, "jpeg", 80)},
+        {"grey.jpg", Encode(grey, "jpeg", 80)},
+        {"colour.png", Encode(colour, "png")},
+        {"alpha.png", Encode(alpha, "png")},
+        {"grey.png", Encode(grey, "png")},
+        {"palette.png", Encode(palette, "png")},
+        {"mono.png", Encode(mono, "png")},
+        {"colour.gif", EncodeGif(colour)},
+        {"colour.bmp", Encode(colour, "bmp")},
+        {"palette.bmp", Encode(palette, "bmp")},
+        {"colour.tif", Encode(colour, "tiff")},
+        {"alpha.tif", Encode(alpha, "tiff")},
+        {"colour.webp", Encode(colour, "webp", 80)},
+        {"alpha.webp", Encode(alpha, "webp", 80)},
+        // The lossless JPEG route's harder cases: tables of the picture's own, restart markers,
+        // blocks past the edge, and a run of zeros past the last coefficient.
+        {"optimised.jpg", ShapedJpeg(NoisyImage(160, 96, 4), {2, 1, false, false, 0, 92, true})},
+        {"restarts.jpg", ShapedJpeg(NoisyImage(160, 128, 5), {2, 2, false, false, 1})},
+        {"run-past-63.jpg", HandCodedJpeg(192, 96, JpegOddity::RunPast63)},
     };
     for (const Seed& seed : seeds) {
         if (seed.bytes.isEmpty()) {

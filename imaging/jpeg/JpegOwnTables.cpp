@@ -17,11 +17,9 @@ int magnitudeBits(int value) {
 
 } // namespace
 
-std::optional<JpegOwnTables::NewSymbols> JpegOwnTables::newSymbols(jpeg_decompress_struct& picture,
-                                                                   const JpegCoefficients& blocks,
-                                                                   const JpegMcuGrid& grid,
-                                                                   const QRect& changed,
-                                                                   bool asTheFileCodesThem) {
+std::optional<JpegOwnTables::NewSymbols>
+JpegOwnTables::newSymbols(jpeg_decompress_struct& picture, const JpegCoefficients& blocks,
+                          const JpegMcuGrid& grid, const QRect& changed, bool asTheFileCodesThem) {
     // The scans that can keep their tables are those our own reading takes: one sequential
     // scan of every component (one component only at 1x1, as it is scanned block by block
     // whatever its sampling, and the walk below follows MCUs).

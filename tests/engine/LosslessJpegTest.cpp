@@ -287,9 +287,9 @@ TEST_F(LosslessJpeg, BlocksLibjpegCodesOtherwiseDecodeAsBefore) {
         EXPECT_EQ(ChangedBlocks(before, BlocksOf(lossless), BlocksOf(lossless), box).outside, 0);
         const int careful = TJFLAG_FASTUPSAMPLE | TJFLAG_STOPONWARNING;
         ASSERT_FALSE(DecodedJpeg(lossless, careful).isNull());
-        EXPECT_EQ(Largest(DecodedJpeg(lossless, careful), DecodedJpeg(c.picture, careful), box,
-                          false),
-                  0);
+        EXPECT_EQ(
+            Largest(DecodedJpeg(lossless, careful), DecodedJpeg(c.picture, careful), box, false),
+            0);
     }
 }
 
