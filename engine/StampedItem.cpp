@@ -6,6 +6,7 @@
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFacts.h"
+#include "imaging/ImageFileAccess.h"
 #include "imaging/files/OutputFolder.h"
 
 #include <QRectF>
@@ -30,7 +31,10 @@ std::string OpenFailureReason(const char* path, GpStatus status) {
         return exists && !S_ISREG(info.st_mode) ? "not a regular file (a FIFO, device or socket)"
                                                 : std::string("a read error");
     case UnknownImageFormat:
-        return exists && info.st_size == 0 ? "an empty file" : "not a picture that can be read";
+        if (exists && info.st_size == 0)
+            return "an empty file";
+        return exists && ImageFileAccess::isCameraRaw(path) ? "a camera raw file: develop it first"
+                                                            : "not a picture that can be read";
     case OutOfMemory:
         return "too large: more than 300 megapixels, or not enough memory";
     case GenericError:

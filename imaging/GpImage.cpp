@@ -4,6 +4,7 @@
 #include "imaging/PixelFormatMap.h"
 #include "imaging/formats/FormatTable.h"
 #include "imaging/metadata/PictureFacts.h"
+#include "imaging/probe/CameraRawProbe.h"
 #include "imaging/probe/ImageFileProbe.h"
 
 #include <QBuffer>
@@ -57,6 +58,8 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         return OutOfMemory;
     if (probe.damaged)
         return GenericError;
+    if (CameraRawProbe::recognises(encoded.left(CameraRawProbe::kHeadBytes)))
+        return UnknownImageFormat;
 
     const ImageFileProbe::ContainerRow* container = ImageFileProbe::rowOf(probe.container);
     if (container != nullptr && container->sizedByEveryPicture && probe.width == 0)

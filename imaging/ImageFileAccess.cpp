@@ -3,6 +3,11 @@
 #include "imaging/GpImage.h"
 #include "imaging/files/RegularFileReader.h"
 #include "imaging/formats/ImageSaver.h"
+#include "imaging/probe/CameraRawProbe.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 GpStatus ImageFileAccess::load(const std::string& path, GpImage** image) {
     if (!image)
@@ -26,4 +31,20 @@ GpStatus ImageFileAccess::save(GpImage* image, const std::string& path, const CL
     if (checked != Ok)
         return checked;
     return ImageSaver::save(image->pixels, image->facts.get(), bytes, *entry);
+}
+
+bool ImageFileAccess::isCameraRaw(const std::string& path) {
+    // Regular files only: opening a FIFO would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    QByteArray head;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        head.resize(CameraRawProbe::kHeadBytes);
+        const ssize_t got = ::read(fd, head.data(), std::size_t(head.size()));
+        head.truncate(got > 0 ? qsizetype(got) : 0);
+    }
+    ::close(fd);
+    return CameraRawProbe::recognises(head);
 }

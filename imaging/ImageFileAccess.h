@@ -16,4 +16,7 @@ class ImageFileAccess {
     // Asks an image not decoded yet to be decoded at no more than the 8 bits a sample that
     // encoder stores, where its format can be read that way (see GpImage::reduceToEightBits).
     static void readAtDepthOf(GpImage* image, const CLSID& encoder);
+    // Whether the file is a camera's raw sensor data, which load() refuses as an unknown
+    // format: the caller can then say what it is.
+    static bool isCameraRaw(const std::string& path);
 };

@@ -1,5 +1,6 @@
 #include "imaging/files/RegularFileReader.h"
 
+#include "imaging/probe/CameraRawProbe.h"
 #include "imaging/probe/ImageFileProbe.h"
 
 #include <algorithm>
@@ -133,6 +134,9 @@ GpStatus RegularFileReader::read(const QByteArray& path, QByteArray* contents) {
     if (headLength == 0)
         return UnknownImageFormat;
     data.truncate(qsizetype(headLength));
+    // Tens of megabytes no reader here can show (see CameraRawProbe).
+    if (CameraRawProbe::recognises(data.left(CameraRawProbe::kHeadBytes)))
+        return UnknownImageFormat;
     if (headLength < kHeadBytes || size <= headLength) {
         *contents = std::move(data);
         return Ok;

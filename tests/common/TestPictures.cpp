@@ -703,9 +703,12 @@ QByteArray HandCodedJpeg(int width, int height, JpegOddity oddity) {
     const long blocks = 3L * ((width + 7) / 8) * ((height + 7) / 8);
     for (long block = 0; block < blocks; ++block) {
         if (block == 0 && oddity == JpegOddity::RunPast63)
-            put("0" "101010" "1101"); // 48 zeros, then 15 more: the 1 lands past coefficient 63
+            put("0"
+                "101010"
+                "1101"); // 48 zeros, then 15 more: the 1 lands past coefficient 63
         else if (block == 0 && oddity == JpegOddity::CodeNoTableHas)
-            put("0" "11111111111111111");
+            put("0"
+                "11111111111111111");
         else
             put("00");
     }
@@ -713,6 +716,52 @@ QByteArray HandCodedJpeg(int width, int height, JpegOddity oddity) {
         put("1");
     out += QByteArray("\xFF\xD9", 2);
     return out;
+}
+
+QByteArray CameraRawLike(const char* kind) {
+    const std::string k(kind);
+    if (k == "cr3")
+        return QByteArray("\0\0\0\x18"
+                          "ftypcrx \0\0\0\x01"
+                          "crx isom",
+                          24) +
+               QByteArray(512, '\0');
+    if (k == "raf")
+        return QByteArray("FUJIFILMCCD-RAW 0201FF383501") + QByteArray(512, '\0');
+    struct Entry {
+        std::uint32_t tag, type, count, value;
+    };
+    // An 8 x 8 grey picture in the first directory, as the previews of raw files are.
+    const auto directory = [](const std::vector<Entry>& entries, std::uint32_t data) {
+        QByteArray out;
+        PutLe16(out, std::uint32_t(entries.size()));
+        for (const Entry& e : entries) {
+            PutLe16(out, e.tag);
+            PutLe16(out, e.type);
+            PutLe32(out, e.count);
+            PutLe32(out, e.tag == 273 ? data : e.value);
+        }
+        PutLe32(out, 0);
+        return out;
+    };
+    std::vector<Entry> first = {{256, 3, 1, 8}, {257, 3, 1, 8},  {258, 3, 1, 8},
+                                {259, 3, 1, 1}, {262, 3, 1, 1},  {273, 4, 1, 0},
+                                {277, 3, 1, 1}, {279, 4, 1, 64}, {284, 3, 1, 1}};
+    const std::uint32_t sub = 8 + 2 + 12 * 11 + 4;
+    if (k == "dng")
+        first.push_back({50706, 1, 4, 0x0401});
+    if (k == "nef")
+        first.push_back({330, 4, 1, sub});
+    const std::vector<Entry> sensor = {{256, 3, 1, 8}, {257, 3, 1, 8},     {258, 3, 1, 8},
+                                       {259, 3, 1, 1}, {262, 3, 1, 32803}, {273, 4, 1, 0},
+                                       {277, 3, 1, 1}, {279, 4, 1, 64}};
+    const std::uint32_t data = sub + 2 + 12 * std::uint32_t(sensor.size()) + 4;
+    QByteArray out("II*\0", 4);
+    PutLe32(out, 8);
+    out += directory(first, data);
+    out.resize(sub, '\0');
+    out += directory(sensor, data);
+    return out + QByteArray(64, '\x80');
 }
 
 QByteArray TiffDirectoryAt(std::uint32_t directoryAt, const char* shape) {

@@ -106,6 +106,10 @@ QByteArray Overwritten(QByteArray jpeg, qsizetype at);
 // marker. Empty when the file has no scan to damage.
 QByteArray JpegScanOverwritten(const QByteArray& jpeg);
 QByteArray JpegScanCut(const QByteArray& jpeg);
+// A camera raw file as far as its first bytes tell: "dng" (a TIFF whose grey preview's
+// directory carries a DNG version), "nef" (a sub-directory of sensor data, as Nikon, Sony and
+// Pentax write), "cr3", "raf"; "tiff" is the same TIFF without a sign of raw data.
+QByteArray CameraRawLike(const char* kind);
 // A mid-grey 4:4:4 baseline JPEG coded bit by bit with small tables of its own, its first block
 // coded plainly, with a run of zeros that reaches past the last coefficient (libjpeg puts the
 // value on the last one without a word), or with a code no table has (libjpeg warns only when it

@@ -3,6 +3,7 @@
 #include "ImagingTestSupport.h"
 
 #include "imaging/GpImage.h"
+#include "imaging/ImageFileAccess.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -328,9 +329,17 @@ TEST_F(DecodeTest, UnusableFilesFailAtOnceWithTheirStatus) {
     write("plain.txt", "just some words, not a picture\n");
     write("empty.png", QByteArray());
     write("drawing.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>");
+    for (const char* raw : {"dng", "nef", "cr3", "raf"})
+        write(QString("photo.") + raw, CameraRawLike(raw));
+    // The same TIFF without the sign of a raw file is a picture.
+    GpStatus plain = GenericError;
+    EXPECT_NE(loadBitmap(write("preview.tif", CameraRawLike("tiff")), &plain), nullptr);
+    EXPECT_EQ(plain, Ok);
+    EXPECT_FALSE(ImageFileAccess::isCameraRaw(path("preview.tif").toStdString()));
     const struct {
         const char* name;
         GpStatus expected;
+        bool raw = false;
     } cases[] = {
         {"missing.png", FileNotFound},
         {"plain.txt/below.png", FileNotFound},
@@ -339,9 +348,14 @@ TEST_F(DecodeTest, UnusableFilesFailAtOnceWithTheirStatus) {
         {"plain.txt", UnknownImageFormat},
         {"empty.png", UnknownImageFormat},
         {"drawing.svg", UnknownImageFormat},
+        {"photo.dng", UnknownImageFormat, true},
+        {"photo.nef", UnknownImageFormat, true},
+        {"photo.cr3", UnknownImageFormat, true},
+        {"photo.raf", UnknownImageFormat, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        EXPECT_EQ(ImageFileAccess::isCameraRaw(path(c.name).toStdString()), c.raw);
         GpStatus status = Ok;
         EXPECT_EQ(loadBitmap(path(c.name), &status), nullptr);
         EXPECT_EQ(status, c.expected);
