@@ -103,8 +103,8 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         return OutOfMemory;
     result->width = UINT(size.width());
     result->height = UINT(size.height());
-    result->facts = PictureFacts::read(encoded, reader.transformation() &
-                                                    QImageIOHandler::TransformationRotate90);
+    result->facts = PictureFacts::read(
+        encoded, reader.transformation() & QImageIOHandler::TransformationRotate90, probe.lossless);
     result->m_upright = reader.transformation() == QImageIOHandler::TransformationNone;
     result->pixelFormat =
         probe.pixelFormat != PixelFormatUndefined

@@ -34,6 +34,8 @@ struct EncodeChoices {
     const std::optional<JpegCoding>& coding;
     // 1-100 overrides the format's own quality where it has one; 0 the format's default.
     int quality = 0;
+    // The picture came from a file that stored it without loss (see PictureFacts).
+    bool lossless = false;
 };
 
 struct FormatRow {

@@ -50,7 +50,8 @@ class ImageSaver {
     // Writes the encoded picture to device; false when the encoder fails. coding (optional):
     // the JPEG choices the photograph was written with, kept unless jpegQuality is set.
     static bool encode(const QImage& pixels, const FormatRow& format, QIODevice* device,
-                       const std::optional<JpegCoding>& coding = std::nullopt, int jpegQuality = 0);
+                       const std::optional<JpegCoding>& coding = std::nullopt, int jpegQuality = 0,
+                       bool lossless = false);
     // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed);
     // it may share pixels' memory, so pixels must outlive it.
     static QImage prepare(const QImage& pixels, const FormatRow& format);

@@ -1,8 +1,10 @@
 #include "imaging/metadata/PictureFacts.h"
 
-std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded, bool turned) {
+std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded, bool turned,
+                                                       bool lossless) {
     auto facts = std::make_shared<PictureFacts>();
     facts->jpegCoding = JpegCoding::read(encoded, turned);
+    facts->storedLosslessly = lossless;
     bool profileDamaged = false;
     facts->metadata = PictureMetadata::read(encoded, &profileDamaged);
     facts->profileRefused = profileDamaged;

@@ -26,10 +26,15 @@ struct PictureFacts {
     // A JPEG's tables and sampling, which a JPEG copy keeps (see JpegCoding); none for other
     // files, and for pictures whose pixels are no longer in the file's colours once decoded.
     std::optional<JpegCoding> jpegCoding;
+    // The file stored its pixels without loss: a copy in a format that can store them so is
+    // lossless too (WebP), rather than adding the format's own loss to a lossless picture.
+    bool storedLosslessly = false;
 
     // Read from a whole encoded file; what it does not state stays empty. turned: the pixels
-    // are shown a quarter turn from how the file stores them.
-    static std::shared_ptr<const PictureFacts> read(const QByteArray& encoded, bool turned = false);
+    // are shown a quarter turn from how the file stores them; lossless: the file's structure
+    // showed its pixels stored without loss.
+    static std::shared_ptr<const PictureFacts> read(const QByteArray& encoded, bool turned = false,
+                                                    bool lossless = false);
     // Settles the colour of pixels just decoded from a file with these facts: grey pictures
     // with a grey profile are converted to sRGB (CMYK ones already were if cmykConverted);
     // a profile that does not fit the pixels is refused. The facts that then hold.

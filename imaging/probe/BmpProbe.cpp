@@ -7,6 +7,7 @@ ImageFileProbe::Result ImageFileProbe::probeBmp(const QByteArray& data) {
     const std::size_t n = std::size_t(data.size());
     Result r;
     r.container = Container::Bmp;
+    r.lossless = true;
     if (n < 26)
         return incomplete(r);
     const std::uint64_t offBits = le32(d + 10);

@@ -8,6 +8,7 @@ ImageFileProbe::Result ImageFileProbe::probeGif(const QByteArray& data) {
     const std::size_t n = std::size_t(data.size());
     Result r;
     r.container = Container::Gif;
+    r.lossless = true;
     r.pixelFormat = PixelFormat8bppIndexed;
     if (n < 13)
         return incomplete(r);

@@ -35,6 +35,9 @@ class ImageFileProbe {
         // what the icon directory claims.
         std::uint64_t width = 0;
         std::uint64_t height = 0;
+        // The pixels are stored without loss: PNG, GIF, BMP, a TIFF not compressed as JPEG, a
+        // WebP whose frames are lossless.
+        bool lossless = false;
     };
 
     // More scans than any encoder writes (progressive ones use about ten): the decoder would

@@ -9,6 +9,7 @@ ImageFileProbe::Result ImageFileProbe::probePng(const QByteArray& data) {
     const std::size_t n = std::size_t(data.size());
     Result r;
     r.container = Container::Png;
+    r.lossless = true;
     std::size_t i = 8;
     bool first = true;
     unsigned depth = 0;

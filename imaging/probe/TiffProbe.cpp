@@ -10,6 +10,7 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
     const std::size_t n = std::size_t(data.size());
     Result r;
     r.container = Container::Tiff;
+    r.lossless = true; // uncompressed unless the directory says otherwise
     const ByteOrder order = ByteOrder::ofTiff(d);
     if (n < 8)
         return incomplete(r);
@@ -59,6 +60,12 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
         case 258:
             ok = readValues(entry, &bitsPerSample);
             break;
+        case 259: {
+            // JPEG (old and new style) and JPEG 2000 may lose; the other codings do not.
+            const unsigned compression = order.u16(d + entry + 8);
+            r.lossless = compression != 6 && compression != 7 && compression != 34712;
+            break;
+        }
         case 262:
             photometric = order.u16(d + entry + 8);
             break;

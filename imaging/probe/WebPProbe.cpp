@@ -22,6 +22,18 @@ ImageFileProbe::Result ImageFileProbe::probeWebP(const QByteArray& data) {
         r.width = le16(d + 26) & 0x3FFF;
         r.height = le16(d + 28) & 0x3FFF;
     }
+    // Lossless when its frames are: the chunks after an extended header hold a lossless frame
+    // and no lossy one.
+    bool lossy = n >= 16 && std::memcmp(d + 12, "VP8 ", 4) == 0;
+    bool lossless = n >= 16 && std::memcmp(d + 12, "VP8L", 4) == 0;
+    if (n >= 16 && std::memcmp(d + 12, "VP8X", 4) == 0) {
+        for (std::size_t at = 12; at + 8 <= n;
+             at += 8 + ((std::size_t(le32(d + at + 4)) + 1) & ~1u)) {
+            lossy = lossy || std::memcmp(d + at, "VP8 ", 4) == 0;
+            lossless = lossless || std::memcmp(d + at, "VP8L", 4) == 0;
+        }
+    }
+    r.lossless = lossless && !lossy;
     if (std::uint64_t(le32(d + 4)) + 8 > std::uint64_t(n))
         return incomplete(r);
     return r;

@@ -71,6 +71,39 @@ double DotsPerMetre(const Resolution& r) {
 
 } // namespace
 
+// A WebP copy of a picture stored without loss is lossless too: outside the mark it is the
+// picture exactly. One stored with loss gets WebP's lossy coding, as before.
+TEST_F(Fidelity, WebpCopiesOfLosslessPicturesAreLossless) {
+    const QImage photo = NoisyImage(64, 48, 6);
+    const struct {
+        const char* name;
+        QByteArray picture;
+        bool lossless;
+    } rows[] = {
+        {"png", Encode(photo, "png"), true},
+        {"tiff", Encode(photo, "tiff"), true},
+        {"bmp", Encode(photo, "bmp"), true},
+        {"lossless webp", Encode(photo, "webp", 100), true},
+        {"lossy webp", Encode(photo, "webp", 90), false},
+        {"jpeg", Encode(photo, "jpeg", 95), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QByteArray copy = Stamp(row.picture, "image/webp");
+        EXPECT_EQ(copy.contains("VP8L"), row.lossless);
+        const QImage in = Pixels(QImage::fromData(row.picture));
+        const QImage out = Pixels(QImage::fromData(copy));
+        ASSERT_EQ(out.size(), in.size());
+        // The mark's 16 x 16 at the bottom-right corner.
+        const QRect mark(48, 32, 16, 16);
+        int differing = 0;
+        for (int y = 0; y < in.height(); ++y)
+            for (int x = 0; x < in.width(); ++x)
+                differing += !mark.contains(x, y) && in.pixel(x, y) != out.pixel(x, y);
+        EXPECT_EQ(differing == 0, row.lossless) << differing;
+    }
+}
+
 // The resolution a picture states is the one its copy states, in every output format (WebP has
 // none); a picture that states none gives a copy that states none, not an invented 96 dpi.
 TEST_F(Fidelity, ResolutionIsKeptAndNoneIsInvented) {
