@@ -8,8 +8,6 @@
 #include "engine/TextHelpers.h"
 #include "imaging/GdiPlus.h"
 #include "imaging/jpeg/JpegCoefficientStamp.h"
-#include "imaging/jpeg/JpegMcuGrid.h"
-#include "imaging/jpeg/JpegSession.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -23,10 +21,12 @@
 #include <algorithm>
 #include <array>
 #include <clocale>
+#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <jpeglib.h>
 #include <optional>
 #include <unistd.h>
 #include <vector>
@@ -68,7 +68,8 @@ void SaveAs(GpImage* image, const CLSID& encoder) {
 }
 
 // A JPEG's blocks as libjpeg reads them, each with the MCU it lies in; empty when libjpeg
-// fails or warns.
+// fails or warns. libjpeg's own reading, apart from the program's, handed the file in slices
+// shorter than its fast Huffman path needs: that path reads a code no table has without a word.
 struct Block {
     QPoint mcu;
     std::array<JCOEF, DCTSIZE2> coefficients;
@@ -77,32 +78,71 @@ struct Blocks {
     QSize mcu;
     std::vector<Block> blocks;
 };
+struct Reader {
+    jpeg_error_mgr errors{};
+    jpeg_source_mgr source{};
+    std::jmp_buf failed{};
+    const QByteArray* data = nullptr;
+    qsizetype next = 0;
+};
 std::optional<Blocks> BlocksOf(const QByteArray& jpeg) {
-    try {
-        JpegSession::Reading reading(jpeg);
-        jpeg_decompress_struct& info = reading.info;
-        jpeg_read_header(&info, TRUE);
-        jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
-        const auto owner = reinterpret_cast<j_common_ptr>(&info);
-        Blocks read{QSize(info.max_h_samp_factor * DCTSIZE, info.max_v_samp_factor * DCTSIZE), {}};
-        std::vector<Block>& blocks = read.blocks;
-        for (int c = 0; c < info.num_components; ++c) {
-            const jpeg_component_info& component = info.comp_info[c];
-            for (JDIMENSION y = 0; y < component.height_in_blocks; ++y) {
-                const JBLOCKROW row = JpegMcuGrid::blockRow(owner, arrays[c], y, false);
-                for (JDIMENSION x = 0; x < component.width_in_blocks; ++x) {
-                    Block& block = blocks.emplace_back();
-                    block.mcu =
-                        QPoint(int(x) / component.h_samp_factor, int(y) / component.v_samp_factor);
-                    std::copy(row[x], row[x] + DCTSIZE2, block.coefficients.begin());
-                }
-            }
-        }
-        jpeg_finish_decompress(&info);
-        return read;
-    } catch (const JpegSession::Failed&) {
+    jpeg_decompress_struct info{};
+    Reader reader;
+    reader.data = &jpeg;
+    info.err = jpeg_std_error(&reader.errors);
+    info.client_data = &reader;
+    reader.errors.error_exit = [](j_common_ptr i) {
+        std::longjmp(static_cast<Reader*>(i->client_data)->failed, 1);
+    };
+    reader.errors.emit_message = [](j_common_ptr i, int level) {
+        if (level < 0)
+            std::longjmp(static_cast<Reader*>(i->client_data)->failed, 1);
+    };
+    jpeg_create_decompress(&info);
+    reader.source.init_source = reader.source.term_source = [](j_decompress_ptr) {};
+    reader.source.resync_to_restart = jpeg_resync_to_restart;
+    reader.source.fill_input_buffer = [](j_decompress_ptr i) -> boolean {
+        auto* r = static_cast<Reader*>(i->client_data);
+        if (r->next >= r->data->size())
+            std::longjmp(r->failed, 1); // cut short
+        const qsizetype slice = std::min<qsizetype>(256, r->data->size() - r->next);
+        r->source.next_input_byte = reinterpret_cast<const JOCTET*>(r->data->constData() + r->next);
+        r->source.bytes_in_buffer = std::size_t(slice);
+        r->next += slice;
+        return TRUE;
+    };
+    reader.source.skip_input_data = [](j_decompress_ptr i, long bytes) {
+        auto* r = static_cast<Reader*>(i->client_data);
+        for (; bytes > long(r->source.bytes_in_buffer); r->source.fill_input_buffer(i))
+            bytes -= long(r->source.bytes_in_buffer);
+        r->source.next_input_byte += bytes;
+        r->source.bytes_in_buffer -= std::size_t(bytes);
+    };
+    info.src = &reader.source;
+    Blocks read;
+    if (setjmp(reader.failed) != 0) {
+        jpeg_destroy_decompress(&info);
         return std::nullopt;
     }
+    jpeg_read_header(&info, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+    read.mcu = QSize(info.max_h_samp_factor * DCTSIZE, info.max_v_samp_factor * DCTSIZE);
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        for (JDIMENSION y = 0; y < component.height_in_blocks; ++y) {
+            const JBLOCKROW row = info.mem->access_virt_barray(
+                reinterpret_cast<j_common_ptr>(&info), arrays[c], y, 1, FALSE)[0];
+            for (JDIMENSION x = 0; x < component.width_in_blocks; ++x) {
+                Block& block = read.blocks.emplace_back();
+                block.mcu =
+                    QPoint(int(x) / component.h_samp_factor, int(y) / component.v_samp_factor);
+                std::copy(row[x], row[x] + DCTSIZE2, block.coefficients.begin());
+            }
+        }
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return read;
 }
 
 // The stamped copy of a picture the lossless way took, the mark's box (with a pixel to spare)

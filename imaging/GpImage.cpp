@@ -103,8 +103,12 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
         return OutOfMemory;
     result->width = UINT(size.width());
     result->height = UINT(size.height());
+    std::optional<TiffCoding> tiff;
+    if (probe.tiffCompression != 0)
+        tiff = TiffCoding{probe.tiffCompression, probe.tiffPredictor};
     result->facts = PictureFacts::read(
-        encoded, reader.transformation() & QImageIOHandler::TransformationRotate90, probe.lossless);
+        encoded, reader.transformation() & QImageIOHandler::TransformationRotate90, probe.lossless,
+        tiff);
     result->m_upright = reader.transformation() == QImageIOHandler::TransformationNone;
     result->pixelFormat =
         probe.pixelFormat != PixelFormatUndefined

@@ -5,6 +5,7 @@
 // its own beside this one) and its line in FormatTable.cpp.
 
 #include "imaging/GdiPlus.h"
+#include "imaging/formats/TiffStripWriter.h"
 #include "imaging/jpeg/JpegCoding.h"
 
 #include <QImageWriter>
@@ -36,6 +37,8 @@ struct EncodeChoices {
     int quality = 0;
     // The picture came from a file that stored it without loss (see PictureFacts).
     bool lossless = false;
+    // The picture came from a TIFF file coded so (see PictureFacts).
+    std::optional<TiffCoding> tiff;
 };
 
 struct FormatRow {

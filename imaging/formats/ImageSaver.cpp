@@ -58,11 +58,15 @@ QImage ImageSaver::prepare(const QImage& pixels, const FormatRow& format) {
 }
 
 bool ImageSaver::encode(const QImage& pixels, const FormatRow& format, QIODevice* device,
-                        const std::optional<JpegCoding>& coding, int jpegQuality, bool lossless) {
+                        const std::optional<JpegCoding>& coding, int jpegQuality,
+                        const PictureFacts* facts) {
     const QImage prepared = prepare(pixels, format);
     if (prepared.isNull() || format.encode == nullptr)
         return false;
-    return format.encode(prepared, device, EncodeChoices{coding, jpegQuality, lossless});
+    const bool lossless = facts != nullptr && facts->storedLosslessly;
+    return format.encode(
+        prepared, device,
+        EncodeChoices{coding, jpegQuality, lossless, facts ? facts->tiffCoding : std::nullopt});
 }
 
 GpStatus ImageSaver::check(GpImage* image, const WCHAR* path, const CLSID* clsid,
@@ -115,8 +119,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
     CheckedWriter device(&file, abandon);
     bool encoded = false;
     if (facts == nullptr || (!encoder.recordsInEncodedBytes && !facts->hasRecordsFor(kept))) {
-        encoded = encode(pixels, encoder, &device, std::nullopt, jpegQuality,
-                         facts != nullptr && facts->storedLosslessly);
+        encoded = encode(pixels, encoder, &device, std::nullopt, jpegQuality, facts);
         if (encoded && facts != nullptr && !device.failed())
             encoded = Resolution::writeTiff(target.handle(), facts->resolution);
     } else {
@@ -140,8 +143,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
         const bool keepsCoding =
             facts->jpegCoding && (!facts->jpegCoding->grey || facts->profile == nullptr);
         encoded = encode(converted.isNull() ? pixels : converted, encoder, &buffer,
-                         keepsCoding ? facts->jpegCoding : std::nullopt, jpegQuality,
-                         facts->storedLosslessly);
+                         keepsCoding ? facts->jpegCoding : std::nullopt, jpegQuality, facts);
         buffer.close();
         if (encoded) {
             PictureFacts::writeInto(bytes, *facts, kept, pixels.size());

@@ -48,10 +48,11 @@ class ImageSaver {
                                const std::atomic<bool>* abandon = nullptr,
                                MetadataKept kept = MetadataKept::Default, int jpegQuality = 0);
     // Writes the encoded picture to device; false when the encoder fails. coding (optional):
-    // the JPEG choices the photograph was written with, kept unless jpegQuality is set.
+    // the JPEG choices the photograph was written with, kept unless jpegQuality is set; facts
+    // (optional): how the picture's file stored it, which a lossless or TIFF copy follows.
     static bool encode(const QImage& pixels, const FormatRow& format, QIODevice* device,
                        const std::optional<JpegCoding>& coding = std::nullopt, int jpegQuality = 0,
-                       bool lossless = false);
+                       const PictureFacts* facts = nullptr);
     // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed);
     // it may share pixels' memory, so pixels must outlive it.
     static QImage prepare(const QImage& pixels, const FormatRow& format);

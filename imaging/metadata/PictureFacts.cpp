@@ -1,10 +1,12 @@
 #include "imaging/metadata/PictureFacts.h"
 
 std::shared_ptr<const PictureFacts> PictureFacts::read(const QByteArray& encoded, bool turned,
-                                                       bool lossless) {
+                                                       bool lossless,
+                                                       std::optional<TiffCoding> tiff) {
     auto facts = std::make_shared<PictureFacts>();
     facts->jpegCoding = JpegCoding::read(encoded, turned);
     facts->storedLosslessly = lossless;
+    facts->tiffCoding = tiff;
     bool profileDamaged = false;
     facts->metadata = PictureMetadata::read(encoded, &profileDamaged);
     facts->profileRefused = profileDamaged;

@@ -4,6 +4,7 @@
 // copy prints at the size the photograph did.
 
 #include "imaging/colour/ColourProfile.h"
+#include "imaging/formats/TiffStripWriter.h"
 #include "imaging/jpeg/JpegCoding.h"
 #include "imaging/metadata/PictureMetadata.h"
 #include "imaging/metadata/Resolution.h"
@@ -29,12 +30,15 @@ struct PictureFacts {
     // The file stored its pixels without loss: a copy in a format that can store them so is
     // lossless too (WebP), rather than adding the format's own loss to a lossless picture.
     bool storedLosslessly = false;
+    // A TIFF's compression and predictor, which a TIFF copy keeps; none for other files.
+    std::optional<TiffCoding> tiffCoding;
 
     // Read from a whole encoded file; what it does not state stays empty. turned: the pixels
-    // are shown a quarter turn from how the file stores them; lossless: the file's structure
-    // showed its pixels stored without loss.
+    // are shown a quarter turn from how the file stores them; lossless and tiff: what the
+    // file's structure showed of how it stores its pixels.
     static std::shared_ptr<const PictureFacts> read(const QByteArray& encoded, bool turned = false,
-                                                    bool lossless = false);
+                                                    bool lossless = false,
+                                                    std::optional<TiffCoding> tiff = {});
     // Settles the colour of pixels just decoded from a file with these facts: grey pictures
     // with a grey profile are converted to sRGB (CMYK ones already were if cmykConverted);
     // a profile that does not fit the pixels is refused. The facts that then hold.

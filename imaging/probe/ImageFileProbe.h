@@ -38,6 +38,10 @@ class ImageFileProbe {
         // The pixels are stored without loss: PNG, GIF, BMP, a TIFF not compressed as JPEG, a
         // WebP whose frames are lossless.
         bool lossless = false;
+        // A TIFF's coding as its first directory states it (TIFF's codes; 1 none, 1 no
+        // predictor); 0 for other files.
+        unsigned tiffCompression = 0;
+        unsigned tiffPredictor = 0;
     };
 
     // More scans than any encoder writes (progressive ones use about ten): the decoder would

@@ -11,6 +11,8 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
     Result r;
     r.container = Container::Tiff;
     r.lossless = true; // uncompressed unless the directory says otherwise
+    r.tiffCompression = 1;
+    r.tiffPredictor = 1;
     const ByteOrder order = ByteOrder::ofTiff(d);
     if (n < 8)
         return incomplete(r);
@@ -64,10 +66,14 @@ ImageFileProbe::Result ImageFileProbe::probeTiff(const QByteArray& data) {
             // JPEG (old and new style) and JPEG 2000 may lose; the other codings do not.
             const unsigned compression = order.u16(d + entry + 8);
             r.lossless = compression != 6 && compression != 7 && compression != 34712;
+            r.tiffCompression = compression;
             break;
         }
         case 262:
             photometric = order.u16(d + entry + 8);
+            break;
+        case 317:
+            r.tiffPredictor = order.u16(d + entry + 8);
             break;
         case 273:
             ok = readValues(entry, &offsets);

@@ -8,7 +8,9 @@
 #include "imaging/files/OutputFolder.h"
 #include "imaging/metadata/Resolution.h"
 
+#include <QBuffer>
 #include <QColorSpace>
+#include <QImageWriter>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -101,6 +103,54 @@ TEST_F(Fidelity, WebpCopiesOfLosslessPicturesAreLossless) {
             for (int x = 0; x < in.width(); ++x)
                 differing += !mark.contains(x, y) && in.pixel(x, y) != out.pixel(x, y);
         EXPECT_EQ(differing == 0, row.lossless) << differing;
+    }
+}
+
+// A TIFF copy keeps the compression and predictor of a TIFF picture; other pictures' copies
+// are Deflate with the horizontal predictor. Every copy is the picture exactly outside the mark.
+TEST_F(Fidelity, TiffCopiesKeepTheirPicturesCoding) {
+    const QImage photo = NoisyImage(64, 48, 8);
+    const auto qtTiff = [&](int compression) {
+        QByteArray bytes;
+        QBuffer device(&bytes);
+        device.open(QIODevice::WriteOnly);
+        QImageWriter writer(&device, "tiff");
+        writer.setCompression(compression);
+        EXPECT_TRUE(writer.write(photo));
+        return bytes;
+    };
+    const QByteArray deflated = Stamp(Encode(photo, "png"), "image/tiff", MetadataKept::None, 1);
+    const struct {
+        const char* name;
+        QByteArray picture;
+        const char* compression;
+        const char* predictor;
+    } rows[] = {
+        {"png", Encode(photo, "png"), "8", "2"},
+        {"jpeg", Encode(photo, "jpeg", 90), "8", "2"},
+        {"uncompressed tiff", qtTiff(0), "1", nullptr},
+        {"lzw tiff", qtTiff(1), "5", "1"},
+        {"deflate tiff with a predictor", deflated, "8", "2"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QByteArray copy = Stamp(row.picture, "image/tiff");
+        const std::vector<std::string> records = RecordsOf(copy);
+        const auto has = [&](const std::string& record) {
+            return std::find(records.begin(), records.end(), record) != records.end();
+        };
+        EXPECT_TRUE(has(std::string("Exif.Image.Compression=") + row.compression));
+        if (row.predictor != nullptr) {
+            EXPECT_TRUE(has(std::string("Exif.Image.Predictor=") + row.predictor));
+        }
+        const QImage in = Pixels(QImage::fromData(row.picture));
+        const QImage out = Pixels(QImage::fromData(copy));
+        ASSERT_EQ(out.size(), in.size());
+        int differing = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < in.width(); ++x)
+                differing += in.pixel(x, y) != out.pixel(x, y);
+        EXPECT_EQ(differing, 0);
     }
 }
 
