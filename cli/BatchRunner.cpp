@@ -192,11 +192,13 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
     std::size_t failed = 0;
+    std::size_t unwritten = 0; // of failed: the system refused the write
     std::size_t done = 0;
     int logError = 0;
     const auto report = [&](const PipelineReport& item) {
         const bool itemDone = item.outcome == ItemOutcome::Done;
         (itemDone ? done : failed) += 1;
+        unwritten += !itemDone && item.systemError != 0 ? 1 : 0;
         const bool hasReason = !itemDone && !item.reason.empty();
         const bool sharesScreen =
             (streams.outIsTerminal && !(options.quiet && itemDone)) || hasReason;
@@ -233,7 +235,7 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
                      "pictorum-batch: cannot write the log: %s; %zu of %zu pictures "
                      "done\n",
                      std::strerror(logError), done, items.size());
-        return kExitSomeFailed;
+        return kExitNotWritten;
     }
     if (stop.stop.load()) {
         std::fprintf(streams.err, "pictorum-batch: %s; %zu of %zu pictures done\n",
@@ -241,9 +243,14 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
         return 128 + stop.signal.load();
     }
     if (failed > 0) {
-        std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures failed\n", failed,
+        std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures failed", failed,
                      items.size());
-        return kExitSomeFailed;
+        if (unwritten > 0)
+            std::fprintf(streams.err, " (%zu could not be written: running again may do them)",
+                         unwritten);
+        std::fprintf(streams.err, "\n");
+        // A rerun can help only with what the system refused; the rest it meets again.
+        return unwritten > 0 ? kExitNotWritten : kExitSomeFailed;
     }
     return kExitAllDone;
 }

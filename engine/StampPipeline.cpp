@@ -26,6 +26,7 @@ struct CStampPipeline::Slot {
     // Done when the file waits in `file` (or nothing was to be written); SaveFailed otherwise.
     ItemOutcome encoded = ItemOutcome::Done;
     std::string reason; // why stamping or encoding failed
+    int systemError = 0;
     bool profileIgnored = false;
     PendingImageFile file;
 };
@@ -140,6 +141,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
         slot.encoded = stamped.Encode(slot.file, *m_folder, encoder, &m_stopping,
                                       m_settings.metadata, m_settings.jpegQuality);
     slot.reason = stamped.Reason();
+    slot.systemError = stamped.SystemError();
     stamped.Release();
     if (admit)
         Release(bytes);
@@ -187,7 +189,8 @@ PipelineReport CStampPipeline::Finish() {
         WorkOn(index, slot, stamped, false);
     }
 
-    PipelineReport report{&m_items[index], {}, slot.stamped, slot.reason, slot.profileIgnored};
+    PipelineReport report{&m_items[index],    {}, slot.stamped, slot.reason, slot.systemError,
+                          slot.profileIgnored};
     if (slot.stamped == ItemOutcome::Done) {
         report.outputPath = OutputPathFor(index, &report.reason);
         const std::string name =
@@ -203,6 +206,7 @@ PipelineReport CStampPipeline::Finish() {
             CStampedItem committer;
             report.outcome = committer.PutInPlace(slot.file, name);
             report.reason = committer.Reason();
+            report.systemError = committer.SystemError();
         }
     }
     slot.file.Discard();

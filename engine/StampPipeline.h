@@ -45,6 +45,9 @@ struct PipelineReport {
     // Why a failed item failed, in the program's own words ("no such file", "would replace one
     // of this run's pictures"); empty when it did not fail or nothing more is known.
     std::string reason;
+    // The system's errno when the copy could not be written because the file system refused
+    // it (CStampedItem::SystemError): the picture itself is good, and a later run may write it.
+    int systemError = 0;
     // The picture's colour profile was ignored (see CStampedItem::ProfileIgnored).
     bool profileIgnored = false;
 };

@@ -57,12 +57,21 @@ const char* ItemOutcomeText(ItemOutcome outcome) {
 
 ItemOutcome CStampedItem::Failed(ItemOutcome outcome, std::string reason) {
     m_reason = std::move(reason);
+    m_systemError = 0;
     return outcome;
+}
+
+ItemOutcome CStampedItem::SaveFailed(int error) {
+    Failed(ItemOutcome::SaveFailed, SaveFailureReason(error));
+    // The folder's own refusals (OutputFolder's negative codes) meet a later run again.
+    m_systemError = error > 0 ? error : 0;
+    return ItemOutcome::SaveFailed;
 }
 
 ItemOutcome CStampedItem::Load(const char* path, const CLSID* encoder) {
     m_image.Release();
     m_reason.clear();
+    m_systemError = 0;
     GpStatus status = Ok;
     if (m_image.LoadFromFile(path, &status)) {
         if (encoder != nullptr)
@@ -96,6 +105,7 @@ ItemOutcome CStampedItem::Compose(const RunChoices& run, const CImageFile& overl
     const RECT destRect = Destination(run);
     const RECT sourceRect = WholeOf(overlay);
     m_reason.clear();
+    m_systemError = 0;
     if (overlay.IsEmpty())
         return Failed(ItemOutcome::ComposeFailed, "the overlay could not be read");
     if (!m_image.ComposeOverlay(overlay, sourceRect, destRect)) {
@@ -126,14 +136,18 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& fol
                                  MetadataKept kept, int jpegQuality) {
     file.Discard();
     m_reason.clear();
-    if (folder.handle() < 0)
-        return Failed(ItemOutcome::SaveFailed, std::string("the output folder cannot be opened: ") +
-                                                   std::strerror(folder.error()));
+    m_systemError = 0;
+    if (folder.handle() < 0) {
+        Failed(ItemOutcome::SaveFailed,
+               std::string("the output folder cannot be opened: ") + std::strerror(folder.error()));
+        m_systemError = folder.error();
+        return ItemOutcome::SaveFailed;
+    }
     if (encoder == nullptr || m_image.IsEmpty())
         return Failed(ItemOutcome::SaveFailed, "no encoder for the output format");
     if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, jpegQuality) == Ok)
         return ItemOutcome::Done;
-    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+    return SaveFailed(file.Error());
 }
 
 std::optional<ItemOutcome>
@@ -143,6 +157,7 @@ CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
                              MetadataKept kept) {
     file.Discard();
     m_reason.clear();
+    m_systemError = 0;
     if (folder.handle() < 0 || encoder == nullptr || m_image.IsEmpty() || overlay.IsEmpty())
         return std::nullopt;
     GpImage* background = m_image.GetImage();
@@ -158,7 +173,7 @@ CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
         return std::nullopt;
     if (status == Ok)
         return ItemOutcome::Done;
-    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+    return SaveFailed(file.Error());
 }
 
 PreviewStamp CStampedItem::ComposePreview(GpImage* picture, UINT fullWidth, UINT fullHeight,
@@ -185,6 +200,7 @@ bool CStampedItem::ProfileIgnored() const {
 
 ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const std::string& name) {
     m_reason.clear();
+    m_systemError = 0;
     // No name that fits, no file: a shortened one would hit a different file.
     if (!file.IsEncoded() || name.empty()) {
         file.Discard();
@@ -192,5 +208,5 @@ ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const std::string& 
     }
     if (file.Commit(QByteArray::fromStdString(name)) == Ok)
         return ItemOutcome::Done;
-    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+    return SaveFailed(file.Error());
 }

@@ -75,6 +75,9 @@ class CStampedItem {
 
     // Why the last step failed, in the program's own words; empty after a step that did not.
     const std::string& Reason() const { return m_reason; }
+    // The system's errno when the last step failed because the file system refused a write
+    // (a full disk, a file-size limit, no permission): a later run may do it. 0 otherwise.
+    int SystemError() const { return m_systemError; }
     // Why an item failed whose file the folder refused, or the file system, or the encoder.
     static std::string SaveFailureReason(int error);
 
@@ -101,7 +104,9 @@ class CStampedItem {
     // The part of overlay that is stamped: all of it.
     static RECT WholeOf(const CImageFile& overlay);
     ItemOutcome Failed(ItemOutcome outcome, std::string reason);
+    ItemOutcome SaveFailed(int error);
 
     CImageFile m_image;
     std::string m_reason;
+    int m_systemError = 0;
 };

@@ -56,6 +56,9 @@ class AtomicFile {
     bool sync();
     // Drops the temporary file.
     void cancel();
+    // Drops it because writing its data failed with the system's error (errno), which error()
+    // then tells, unless an earlier failure already does.
+    void cancel(int error) { fail(error); }
     // errno of the first failure, or one of OutputFolder's own codes.
     int error() const { return m_error; }
 

@@ -61,7 +61,10 @@ GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
                     CheckedWriter checked(&device, abandon);
                     const GpStatus status = JpegCoefficientStamp::stamp(
                         background, mark, destination, source, &checked, abandon, kept);
-                    return status == Ok && checked.failed() ? Win32Error : status;
+                    if (!checked.failed())
+                        return status;
+                    file.cancel(checked.error());
+                    return status == Ok ? Win32Error : status;
                 });
 }
 

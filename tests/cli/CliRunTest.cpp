@@ -39,6 +39,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
         WithProfile(Encode(Picture(64, 48, Qt::white), "jpeg"), MadeProfile("p3"));
     PutBytes("reversed.jpg", WithProfileChunks(tagged, "reversed"));
     PutBytes("huge.jpg", WithProfileChunks(tagged, "huge"));
+    Put("noisy.jpg", NoisyImage(300, 200), "jpeg");
 
     const struct {
         const char* name;
@@ -134,6 +135,17 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          "",
          {"000.TIF", "001.TIF"},
          R"("$0" "$@" a.png >/dev/null && "$0" "$@" a.png b.jpg)"},
+        // A full disk, as a file-size limit gives it, in each way a copy is written (TIFF, PNG,
+        // and a JPEG stamped in its blocks): the system's reason, and the status of a rerun.
+        {"the system's reason for a copy it refused",
+         {},
+         3,
+         "a.png ... Done\nnoisy.jpg ... Error : Could not save",
+         "^(pictorum-batch: noisy.jpg: File too large\npictorum-batch: 1 of 2 pictures failed \\(1 "
+         "could not be written: running again may do them\\)\n){3}$",
+         {"jpeg0.JPG", "png0.PNG", "tiff0.TIF"},
+         R"(ulimit -f 16; for f in tiff png jpeg; do "$0" "$@" --format $f --template $f# a.png \
+            noisy.jpg; s=$?; done; exit $s)"},
         {"a name that is not text of the locale",
          {},
          0,
