@@ -2,6 +2,7 @@
 
 #include "cli/ItemLog.h"
 #include "cli/ProgressLine.h"
+#include "engine/CopyRecord.h"
 #include "engine/ImageFile.h"
 #include "engine/OverlayCheck.h"
 #include "engine/RunSettings.h"
@@ -85,16 +86,17 @@ std::optional<std::string> NamesProblem(const CliOptions& options, const RunSett
     return std::nullopt;
 }
 
-// Takes out the items whose output name already holds a file (numbering by position names
-// every item before the run) and logs them as skipped.
+// Takes out the items whose output name already holds their complete copy, made with these
+// settings (numbering by position names every item before the run), and logs them as skipped.
+// Whatever else is there is the run's to redo, or to refuse when it is another picture's copy.
 std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const RunSettings& run,
                                           std::vector<PipelineItem> items, std::FILE* out) {
     std::vector<PipelineItem> left;
+    const std::string digest = CopyRecord::SettingsDigest(run);
     for (PipelineItem& item : items) {
         const std::string path = run.OutputPath(
             static_cast<std::int32_t>(std::int64_t{options.choices.firstNumber} + item.position));
-        struct stat info {};
-        if (path.empty() || ::lstat(path.c_str(), &info) != 0) {
+        if (path.empty() || FindExistingCopy(path, item.path, digest) != ExistingCopy::Complete) {
             left.push_back(std::move(item));
             continue;
         }

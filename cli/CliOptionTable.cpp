@@ -249,9 +249,10 @@ const CliOptionRow kRows[] = {
              "of the Slurm array task (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT).",
      .apply = Shard},
     {.name = "skip-existing",
-     .help = "Leave a picture alone when its output name already holds a file, so that a run "
-             "cut short can be run again for what is missing. Needs --number-by position (or "
-             "--shard).",
+     .help = "Leave a picture alone when its output name already holds its whole copy, made "
+             "with the same settings from the picture as it is now, so that a run cut short can "
+             "be run again for what is missing; anything else there is done again. Needs "
+             "--number-by position (or --shard).",
      .flag = &CliOptions::skipExisting,
      // After the numbering's rows: the names must be known before the run.
      .apply =
@@ -260,6 +261,17 @@ const CliOptionRow kRows[] = {
                  return std::string();
              return std::string("--skip-existing needs --number-by position (or --shard): with a "
                                 "running number the names are known only as the run goes");
+         }},
+    {.name = "overwrite",
+     .help = "Replace a copy of another picture that has an output's name. Without it such a "
+             "picture fails with \"holds the copy of another picture\" (each copy records its "
+             "picture in the file system's extended attributes, where it keeps them); other "
+             "files of the names are replaced.",
+     .flag = &CliOptions::overwrite,
+     .apply =
+         [](const CliGiven&, CliOptions& o) {
+             o.run.replaceOtherCopies = true;
+             return std::string();
          }},
     {.name = "metadata",
      .valueName = "MODE",

@@ -33,9 +33,12 @@ struct CliOptions {
     bool sizeGiven = false;
     // Make the output folder and its parents when missing.
     bool makeFolder = false;
-    // Leave an item alone when its output name already holds a file (position numbering only:
-    // a running number's names are not known before the run).
+    // Leave an item alone when its output name already holds its complete copy made with the
+    // same settings (position numbering only: a running number's names are not known before
+    // the run).
     bool skipExisting = false;
+    // Replace a copy of another picture that has an output's name (run.replaceOtherCopies).
+    bool overwrite = false;
     std::vector<std::string> inputs; // "-" stands for the list on standard input
     bool nulSeparated = false;
     LogStyle log = LogStyle::Text;

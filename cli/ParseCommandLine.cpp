@@ -101,6 +101,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
 
     CliOptions options;
     options.run.jobs = std::clamp(defaultJobs, 1, kMaxJobs);
+    // Runs from scripts meet each other's copies (chunks, reruns): each copy says whose it is.
+    options.run.recordSource = true;
+    options.run.replaceOtherCopies = false;
     for (const CliOptionRow& row : CliOptionRows())
         if (row.missing != nullptr && (!given.count(row.name) || given[row.name].empty()))
             return BadUsage(row.missing);

@@ -31,7 +31,7 @@ _pictorum_batch() {
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
             --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --quiet
-            --number-by --shard --skip-existing --metadata --quality" -- "$cur"))
+            --number-by --shard --skip-existing --overwrite --metadata --quality" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

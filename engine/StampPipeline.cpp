@@ -1,6 +1,7 @@
 #include "engine/StampPipeline.h"
 
 #include "engine/BatchJob.h"
+#include "engine/CopyRecord.h"
 #include "engine/FileState.h"
 #include "engine/ImageFile.h"
 #include "engine/MachineShare.h"
@@ -28,6 +29,7 @@ struct CStampPipeline::Slot {
     std::string reason; // why stamping or encoding failed
     int systemError = 0;
     bool profileIgnored = false;
+    CopyRecord record; // when the run records its copies' source
     PendingImageFile file;
 };
 
@@ -66,6 +68,7 @@ void CStampPipeline::Start(std::vector<PipelineItem> items) {
         m_budget = std::max<std::uint64_t>(AvailableMemoryBytes() / 2, 256u << 20);
     if (m_job != nullptr)
         m_run.emplace(RunSettings::FromJob(*m_job, m_settings));
+    m_settingsDigest = m_settings.recordSource ? CopyRecord::SettingsDigest(*m_run) : "";
     m_folder = std::make_unique<OutputFolder>(QByteArray::fromStdString(m_run->OutputDir()));
     for (const PipelineItem& item : m_items)
         m_folder->protect(QByteArray::fromStdString(item.Path()));
@@ -142,6 +145,9 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
                                       m_settings.metadata, m_settings.jpegQuality);
     slot.reason = stamped.Reason();
     slot.systemError = stamped.SystemError();
+    if (m_settings.recordSource && slot.stamped == ItemOutcome::Done)
+        slot.record = CopyRecord::For(m_items[index].Path(), stamped.Width(), stamped.Height(),
+                                      m_settingsDigest);
     stamped.Release();
     if (admit)
         Release(bytes);
@@ -204,6 +210,10 @@ PipelineReport CStampPipeline::Finish() {
             report.outcome = ItemOutcome::SaveFailed;
         } else {
             CStampedItem committer;
+            if (m_settings.recordSource)
+                slot.file.SetOrigin(QByteArray::fromStdString(slot.record.picture),
+                                    QByteArray::fromStdString(slot.record.made),
+                                    m_settings.replaceOtherCopies);
             report.outcome = committer.PutInPlace(slot.file, name);
             report.reason = committer.Reason();
             report.systemError = committer.SystemError();

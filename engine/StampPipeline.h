@@ -118,6 +118,7 @@ class CStampPipeline {
     const CImageFile& m_overlay;
     Settings m_settings;
     std::unique_ptr<OutputFolder> m_folder;
+    std::string m_settingsDigest; // CopyRecord's, when the run records its copies' source
 
     std::vector<PipelineItem> m_items;
     std::vector<std::unique_ptr<Slot>> m_slots;

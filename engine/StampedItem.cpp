@@ -63,8 +63,9 @@ ItemOutcome CStampedItem::Failed(ItemOutcome outcome, std::string reason) {
 
 ItemOutcome CStampedItem::SaveFailed(int error) {
     Failed(ItemOutcome::SaveFailed, SaveFailureReason(error));
-    // The folder's own refusals (OutputFolder's negative codes) meet a later run again.
-    m_systemError = error > 0 ? error : 0;
+    // The folder's own refusals (OutputFolder's negative codes) meet a later run again, as do a
+    // folder at the name and a name too long.
+    m_systemError = error > 0 && error != EISDIR && error != ENAMETOOLONG ? error : 0;
     return ItemOutcome::SaveFailed;
 }
 
@@ -123,6 +124,8 @@ std::string CStampedItem::SaveFailureReason(int error) {
         return "would replace one of this run's pictures";
     case OutputFolder::kExistingFileReadOnly:
         return "the file there is read-only or another user's";
+    case OutputFolder::kHoldsAnotherCopy:
+        return "holds the copy of another picture";
     case EISDIR:
         return "a folder has that name";
     default:

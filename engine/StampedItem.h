@@ -85,6 +85,10 @@ class CStampedItem {
     // fitting its pixels), once it is decoded.
     bool ProfileIgnored() const;
 
+    // The loaded picture's size, which is its copy's; 0 when none is held.
+    UINT Width() const { return m_image.Width(); }
+    UINT Height() const { return m_image.Height(); }
+
     void Release() { m_image.Release(); }
 
     // The picture of a background of fullWidth x fullHeight pixels as a run will stamp it,

@@ -62,9 +62,21 @@ class AtomicFile {
     // errno of the first failure, or one of OutputFolder's own codes.
     int error() const { return m_error; }
 
+    // Which picture the file is a copy of, and how it was made: recorded with the file at its
+    // commit (OutputFolder::kSourceRecord, kMadeRecord) where the file system keeps extended
+    // attributes. The commit then refuses (kHoldsAnotherCopy) a file at the name that records
+    // another picture, unless replaceOthers; and a name that was free when it was taken is never
+    // taken over from a file another process put there meanwhile without that check.
+    void setOrigin(QByteArray picture, QByteArray made, bool replaceOthers);
+
   private:
     bool fail(int error);
     bool takeName(const QByteArray& path);
+    // 0 when the entry at m_name may be replaced (or there is none), else the error to refuse
+    // it with; notes what the replacement keeps of it.
+    int refusalAtName();
+    bool holdsAnotherPicture() const;
+    bool renameIntoPlace();
     bool finishCommit();
     bool moveTo(const QByteArray& path);
     AtomicFile(QByteArray path, const OutputFolder* folder);
@@ -85,5 +97,9 @@ class AtomicFile {
     int m_fd = -1;
     int m_keepMode = -1; // permissions of the regular file being replaced
     bool m_nameAtCommit = false;
+    bool m_nameWasFree = false;
     int m_error = 0;
+    QByteArray m_picture; // setOrigin's; empty: no record
+    QByteArray m_made;
+    bool m_replaceOthers = true;
 };

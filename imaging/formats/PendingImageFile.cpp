@@ -116,6 +116,12 @@ GpStatus PendingImageFile::Commit(const QByteArray& name) {
     return Win32Error;
 }
 
+void PendingImageFile::SetOrigin(const QByteArray& picture, const QByteArray& made,
+                                 bool replaceOthers) {
+    if (m_file)
+        m_file->setOrigin(picture, made, replaceOthers);
+}
+
 void PendingImageFile::Discard() {
     m_file.reset();
     m_error = 0;

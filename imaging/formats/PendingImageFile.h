@@ -52,6 +52,10 @@ class PendingImageFile {
                            const std::atomic<bool>* abandon = nullptr,
                            MetadataKept kept = MetadataKept::Default);
     GpStatus Commit(const QByteArray& name);
+    // Records with the encoded file which picture it is a copy of and how it was made, and
+    // keeps Commit from replacing another picture's copy unless replaceOthers (see
+    // AtomicFile::setOrigin; kHoldsAnotherCopy in Error() then).
+    void SetOrigin(const QByteArray& picture, const QByteArray& made, bool replaceOthers);
 
     // errno (or OutputFolder's code) of the last failure to make, write or name the file; 0
     // when there was none or the failure was not the file system's.

@@ -41,6 +41,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
     PutBytes("huge.jpg", WithProfileChunks(tagged, "huge"));
     Put("noisy.jpg", NoisyImage(300, 200), "jpeg");
 
+    const QStringList skip{"--number-by", "position", "--skip-existing"};
     const struct {
         const char* name;
         QStringList args; // after the overlay and output folder
@@ -146,6 +147,58 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          {"jpeg0.JPG", "png0.PNG", "tiff0.TIF"},
          R"(ulimit -f 16; for f in tiff png jpeg; do "$0" "$@" --format $f --template $f# a.png \
             noisy.jpg; s=$?; done; exit $s)"},
+        // With --skip-existing only the picture's whole copy, made with these settings, is
+        // skipped ("$4" is the output folder); anything else is done again, or refused.
+        {"skip: an empty file",
+         skip,
+         0,
+         "a.png ... Done",
+         "",
+         {"000.TIF"},
+         R"(: > "$4/000.TIF"; "$0" "$@" a.png)"},
+        {"skip: a copy cut short",
+         skip,
+         0,
+         "a.png ... Done",
+         "",
+         {"000.TIF"},
+         R"("$0" "$@" a.png >/dev/null; truncate -s 300 "$4/000.TIF"; "$0" "$@" a.png)"},
+        {"skip: a copy with other settings",
+         skip,
+         0,
+         "a.png ... Done",
+         "",
+         {"000.TIF"},
+         R"("$0" "$@" a.png >/dev/null; "$0" "$@" --anchor 1 a.png)"},
+        {"skip: a link, a dangling link, a FIFO",
+         skip,
+         0,
+         "a.png ... Done\nb.jpg ... Done\na.png ... Done",
+         "",
+         {"000.TIF", "001.TIF", "002.TIF"},
+         R"(ln -s ../a.png "$4/000.TIF"; ln -s no "$4/001.TIF"; mkfifo "$4/002.TIF"
+            "$0" "$@" a.png b.jpg a.png)"},
+        {"skip: a folder",
+         skip,
+         1,
+         "a.png ... Error : Could not save",
+         "a.png: a folder has that name",
+         {"000.TIF"},
+         R"(mkdir "$4/000.TIF"; "$0" "$@" a.png)"},
+        {"another picture's copy kept",
+         {},
+         1,
+         "a.png ... Error : Could not save",
+         "a.png: holds the copy of another picture\n",
+         {"000.TIF"},
+         R"("$0" "$@" b.jpg >/dev/null; "$0" "$@" a.png)"},
+        {"another picture's copy replaced",
+         {"--overwrite"},
+         0,
+         "a.png ... Done",
+         "",
+         {"000.TIF"},
+         R"("$0" "$@" b.jpg >/dev/null; "$0" "$@" a.png)"},
         {"a name that is not text of the locale",
          {},
          0,
