@@ -4,6 +4,7 @@
 #include "cli/ProgressLine.h"
 #include "engine/CopyRecord.h"
 #include "engine/ImageFile.h"
+#include "engine/OutputNaming.h"
 #include "engine/OverlayCheck.h"
 #include "engine/RunSettings.h"
 #include "engine/TextHelpers.h"
@@ -63,7 +64,8 @@ const char* StopCause(int signalNumber) {
 // The problem with the names the run would write, found before any work, or nothing.
 std::optional<std::string> NamesProblem(const CliOptions& options, const RunSettings& run,
                                         const std::vector<PipelineItem>& items) {
-    if (items.empty())
+    // Names from the pictures use no numbers; one too long fails that picture alone.
+    if (items.empty() || options.namesFromInputs)
         return std::nullopt;
     const std::int64_t last = options.run.numbering == Numbering::Position
                                   ? items.back().position
@@ -94,8 +96,10 @@ std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const RunSe
     std::vector<PipelineItem> left;
     const std::string digest = CopyRecord::SettingsDigest(run);
     for (PipelineItem& item : items) {
-        const std::string path = run.OutputPath(
-            static_cast<std::int32_t>(std::int64_t{options.choices.firstNumber} + item.position));
+        const std::string path =
+            !item.name.empty() ? run.NamedOutputPath(item.name)
+                               : run.OutputPath(static_cast<std::int32_t>(
+                                     std::int64_t{options.choices.firstNumber} + item.position));
         if (path.empty() || FindExistingCopy(path, item.path, digest) != ExistingCopy::Complete) {
             left.push_back(std::move(item));
             continue;
@@ -176,11 +180,15 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     if (stop.stop.load())
         return 128 + stop.signal.load();
 
+    // Named over the whole list, so that every shard of it names a picture alike.
+    const std::vector<std::string> names =
+        options.namesFromInputs ? NamesFromInputs(list) : std::vector<std::string>();
     std::vector<PipelineItem> items;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const auto position = static_cast<std::int64_t>(i);
         if (position % options.shardCount == options.shardIndex)
-            items.push_back(PipelineItem{list[i], position});
+            items.push_back(
+                PipelineItem{list[i], position, nullptr, names.empty() ? "" : names[i]});
     }
 
     const RunSettings run = Fill(options, overlay);

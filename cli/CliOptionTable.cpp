@@ -165,6 +165,23 @@ const CliOptionRow kRows[] = {
                          "longer than " + std::to_string(kTemplateLimit) +
                              " bytes once its dropped characters are gone");
          }},
+    {.name = "name-from",
+     .valueName = "SOURCE",
+     .help = "template (default): names from --template and a number. input: each copy takes its "
+             "picture's name without extension (photo.jpg gives photo.JPG); a picture whose name "
+             "an earlier one of the list took adds '-' and its place in the list (photo-17.JPG). "
+             "Any chunk or shard of one list, and any rerun, names each picture alike.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             if (g.value != "template" && g.value != "input")
+                 return g.Refuse("expected template or input");
+             o.namesFromInputs = g.value == "input";
+             for (const char* unused : {"template", "first-number", "number-by"})
+                 if (o.namesFromInputs && g.Other(unused))
+                     return g.Refuse(std::string("--") + unused +
+                                     " has no effect: copies are named after their pictures");
+             return std::string();
+         }},
     {.name = "first-number",
      .valueName = "N",
      .help = "The first running number (default 0).",
@@ -257,10 +274,11 @@ const CliOptionRow kRows[] = {
      // After the numbering's rows: the names must be known before the run.
      .apply =
          [](const CliGiven&, CliOptions& o) {
-             if (o.run.numbering == Numbering::Position)
+             if (o.run.numbering == Numbering::Position || o.namesFromInputs)
                  return std::string();
-             return std::string("--skip-existing needs --number-by position (or --shard): with a "
-                                "running number the names are known only as the run goes");
+             return std::string("--skip-existing needs --number-by position (or --shard, or "
+                                "--name-from input): with a running number the names are known "
+                                "only as the run goes");
          }},
     {.name = "overwrite",
      .help = "Replace a copy of another picture that has an output's name. Without it such a "

@@ -37,6 +37,8 @@ struct CliOptions {
     // same settings (position numbering only: a running number's names are not known before
     // the run).
     bool skipExisting = false;
+    // Name each copy after its picture (NamesFromInputs) instead of the template and a number.
+    bool namesFromInputs = false;
     // Replace a copy of another picture that has an output's name (run.replaceOtherCopies).
     bool overwrite = false;
     std::vector<std::string> inputs; // "-" stands for the list on standard input

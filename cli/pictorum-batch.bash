@@ -13,6 +13,9 @@ _pictorum_batch() {
         --log)
             COMPREPLY=($(compgen -W "text jsonl" -- "$cur"))
             return ;;
+        --name-from)
+            COMPREPLY=($(compgen -W "template input" -- "$cur"))
+            return ;;
         --number-by)
             COMPREPLY=($(compgen -W "running position" -- "$cur"))
             return ;;
@@ -30,7 +33,7 @@ _pictorum_batch() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
-            --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --quiet
+            --name-from --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --quiet
             --number-by --shard --skip-existing --overwrite --metadata --quality" -- "$cur"))
         return
     fi

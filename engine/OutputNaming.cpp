@@ -1,5 +1,7 @@
 #include "engine/OutputNaming.h"
 
+#include <unordered_set>
+
 #include "engine/BatchJob.h"
 #include "engine/TextHelpers.h"
 
@@ -39,15 +41,37 @@ std::string FormatOutputName(const std::string& nameTemplate, int number) {
 
 std::string OutputPathFor(const std::string& folder, const std::string& nameTemplate,
                           std::int32_t number, const std::string& extension, std::size_t room) {
+    return JoinOutputPath(folder, FormatOutputName(nameTemplate, number), extension, room);
+}
+
+std::string JoinOutputPath(const std::string& folder, const std::string& name,
+                           const std::string& extension, std::size_t room) {
     std::string path = folder;
     if (path.empty() || path.back() != '/')
         path += '/';
-    path += FormatOutputName(nameTemplate, number);
+    path += name;
     path += '.';
     path += extension;
     if (path.size() + 1 > room)
         return {};
     return path;
+}
+
+std::vector<std::string> NamesFromInputs(const std::vector<std::string>& paths) {
+    std::vector<std::string> names;
+    names.reserve(paths.size());
+    std::unordered_set<std::string> taken;
+    for (std::size_t position = 0; position < paths.size(); ++position) {
+        const std::string& path = paths[position];
+        std::string name = path.substr(path.find_last_of('/') + 1);
+        // A leading dot starts a hidden name, not an extension.
+        if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
+            name.resize(dot);
+        while (!taken.insert(name).second)
+            name += "-" + std::to_string(position);
+        names.push_back(std::move(name));
+    }
+    return names;
 }
 
 bool TakeRunningNumber(std::int32_t& next, bool& spent, std::int32_t& number) {

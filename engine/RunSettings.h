@@ -78,6 +78,8 @@ class RunSettings {
     // folder/name.ext for number; empty when the path would not fit into room bytes with its
     // terminator (a cut path would name a different file).
     std::string OutputPath(std::int32_t number, std::size_t room = MAX_PATH) const;
+    // folder/name.ext for a copy with a name of its own (PipelineItem::name).
+    std::string NamedOutputPath(const std::string& name, std::size_t room = MAX_PATH) const;
     // Where the name starts in OutputPath's paths.
     std::size_t NameStart() const;
 

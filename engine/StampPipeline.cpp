@@ -229,6 +229,12 @@ PipelineReport CStampPipeline::Finish() {
 }
 
 std::string CStampPipeline::OutputPathFor(std::size_t index, std::string* reason) {
+    if (!m_items[index].name.empty()) {
+        std::string outputPath = m_run->NamedOutputPath(m_items[index].name);
+        if (outputPath.empty())
+            *reason = "the output path is too long";
+        return outputPath;
+    }
     std::int64_t number = 0;
     if (m_settings.numbering == Numbering::Running) {
         std::int32_t taken = 0;

@@ -34,6 +34,9 @@ struct PipelineItem {
     // Instead of path: the caller's own copy, which stays until the item is finished, so that a
     // long list is not held twice.
     const std::string* borrowed = nullptr;
+    // The copy's name without extension when it has one of its own (NamesFromInputs); empty:
+    // the template and a number name it.
+    std::string name;
     const std::string& Path() const { return borrowed != nullptr ? *borrowed : path; }
 };
 

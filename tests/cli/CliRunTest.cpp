@@ -199,6 +199,12 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          "",
          {"000.TIF"},
          R"("$0" "$@" b.jpg >/dev/null; "$0" "$@" a.png)"},
+        {"names from the pictures, a name taken twice",
+         {"--name-from", "input", "a.png", "b.jpg", "a.png"},
+         0,
+         "",
+         "",
+         {"a-2.TIF", "a.TIF", "b.TIF"}},
         {"a name that is not text of the locale",
          {},
          0,
@@ -383,4 +389,31 @@ TEST_F(Cli, StopsLeaveOnlyWholeFilesAndExitWithTheSignal) {
                 << written[i].toStdString();
         }
     }
+}
+
+// xargs hands chunks of one list to runs of their own, two at once. Named after their pictures,
+// the chunks write every copy; numbered, every chunk numbers from 0, and a copy that holds
+// another chunk's picture is never replaced: each of those pictures fails, named with why.
+TEST_F(Cli, ChunksUnderXargsLoseNothing) {
+    QStringList inputs;
+    for (int i = 0; i < 40; ++i)
+        inputs << Put(QString("p%1.png").arg(i), Picture(20 + i, 16, QColor(6 * i, 80, 160)));
+    const struct {
+        QStringList options;
+        qsizetype written;
+        qsizetype refused;
+    } rows[] = {{{"--name-from", "input"}, 40, 0}, {{}, 10, 30}};
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.written);
+        const QString out = Folder(QString("chunks%1").arg(n++));
+        const CliRun run = RunCli(m_dir.path(),
+                                  QStringList{"-n", "10", "-P", "2", PICTORUM_BATCH_EXE} +
+                                      Base(out) + row.options + QStringList{"--jobs", "1"},
+                                  inputs.join('\n').toLocal8Bit(), "xargs");
+        EXPECT_EQ(run.status, row.refused > 0 ? 123 : 0) << run.err.toStdString();
+        EXPECT_EQ(EntriesIn(out).size(), row.written);
+        EXPECT_EQ(run.err.count("holds the copy of another picture"), row.refused);
+    }
+    EXPECT_TRUE(EntriesIn(Path("chunks0")).contains("p39.TIF"));
 }
