@@ -39,6 +39,22 @@ std::optional<std::pair<std::int64_t, std::int64_t>> ShardOfArrayTask() {
     return std::pair{(*id - *first) / *step, *count};
 }
 
+// The variables in which schedulers tell a task of an array its index, and their names for
+// the message that finds none.
+constexpr const char* kTaskIndexVariables[] = {"SLURM_ARRAY_TASK_ID", "JOB_COMPLETION_INDEX",
+                                               "AWS_BATCH_JOB_ARRAY_INDEX"};
+constexpr const char* kTaskIndexNames =
+    "SLURM_ARRAY_TASK_ID (Slurm), JOB_COMPLETION_INDEX (a Kubernetes Indexed Job) or "
+    "AWS_BATCH_JOB_ARRAY_INDEX (AWS Batch)";
+
+// --shard auto/M: this task's index as its scheduler tells it, the first of those set.
+std::optional<std::int64_t> TaskIndex() {
+    for (const char* name : kTaskIndexVariables)
+        if (std::getenv(name) != nullptr)
+            return ArrayVariable(name);
+    return std::nullopt;
+}
+
 // A whole number from low to high, or nothing.
 template <typename Int> std::optional<Int> InRange(const std::string& text, Int low, Int high) {
     const auto value = ParseInt<Int>(text);
@@ -79,7 +95,20 @@ std::string NumberBy(const std::string& mode, bool sharded, CliOptions& o) {
 std::string Shard(const CliGiven& g, CliOptions& o) {
     std::optional<std::int64_t> k;
     std::optional<std::int64_t> m;
-    if (g.value == "auto") {
+    if (g.value.rfind("auto/", 0) == 0) {
+        // M as given, K as the task's own index: resubmitting some tasks of the array (sbatch
+        // --array=0,2,5) does exactly their shards, where plain auto would split anew.
+        m = ParseInt<std::int64_t>(g.value.substr(5));
+        if (!m || *m < 1)
+            return g.Refuse("expected auto/M with M from 1");
+        k = TaskIndex();
+        if (!k)
+            return g.Refuse(std::string("no task index: expected one of ") + kTaskIndexNames);
+        if (*k < 0 || *k >= *m)
+            return g.Refuse("this task's index is " + std::to_string(*k) +
+                            ", not below M: index the tasks from 0 to " + std::to_string(*m - 1) +
+                            " (sbatch --array=0-" + std::to_string(*m - 1) + ")");
+    } else if (g.value == "auto") {
         const auto task = ShardOfArrayTask();
         if (!task || task->second < 1 || task->first >= task->second)
             return g.Refuse("not in a Slurm array task: SLURM_ARRAY_TASK_ID and "
@@ -94,7 +123,7 @@ std::string Shard(const CliGiven& g, CliOptions& o) {
                                        : ParseInt<std::int64_t>(g.value.substr(slash + 1));
     }
     if (!k || !m || *m < 1 || *k < 0 || *k >= *m)
-        return g.Refuse("expected K/M with 0 <= K < M, or auto");
+        return g.Refuse("expected K/M with 0 <= K < M, auto/M or auto");
     o.shardIndex = *k;
     o.shardCount = *m;
     o.run.numbering = Numbering::Position;
@@ -260,10 +289,14 @@ const CliOptionRow kRows[] = {
              return g.Other("shard") ? std::string() : NumberBy(g.value, false, o);
          }},
     {.name = "shard",
-     .valueName = "K/M|auto",
+     .valueName = "K/M|auto/M|auto",
      .help = "Work only on the pictures whose place in the list modulo M is K (0 <= K < M); "
-             "implies --number-by position, so shards run anywhere never collide. auto: K and M "
-             "of the Slurm array task (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT).",
+             "implies --number-by position, so shards run anywhere never collide. auto/M: K is "
+             "this task's index in an array job (SLURM_ARRAY_TASK_ID, JOB_COMPLETION_INDEX of a "
+             "Kubernetes Indexed Job, AWS_BATCH_JOB_ARRAY_INDEX), so that resubmitting any of "
+             "the tasks does exactly their pictures. auto: K and M of the Slurm array as it "
+             "runs (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT), which a resubmission of some "
+             "tasks splits anew.",
      .apply = Shard},
     {.name = "skip-existing",
      .help = "Leave a picture alone when its output name already holds its whole copy, made "
