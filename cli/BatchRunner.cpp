@@ -9,10 +9,12 @@
 #include "engine/RunSettings.h"
 #include "engine/TextHelpers.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -148,7 +150,10 @@ std::vector<std::string> ExpandInputs(const CliOptions& options, std::FILE* in) 
     return list;
 }
 
-int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& streams) {
+namespace {
+
+int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& streams) {
+    const auto began = std::chrono::steady_clock::now();
     // A dry run writes nothing, not even the folder it would make.
     if (options.makeFolder && !options.run.dryRun && !MakeFolders(options.choices.outputDir)) {
         std::fprintf(streams.err, "pictorum-batch: --mkdir '%s': %s\n",
@@ -196,8 +201,10 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
         std::fprintf(streams.err, "pictorum-batch: %s\n", names->c_str());
         return kExitBadUsage;
     }
+    const std::size_t total = items.size();
     if (options.skipExisting)
         items = WithoutExisting(options, run, std::move(items), streams.out);
+    const std::size_t skipped = total - items.size();
     CStampPipeline pipeline(run, overlay);
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
@@ -240,6 +247,7 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     }
     progress.Erase();
 
+    int status = kExitAllDone;
     if (stop.stop.load() && stop.signal.load() == 0) {
         std::fprintf(streams.err,
                      "pictorum-batch: cannot write the log: %s; %zu of %zu pictures "
@@ -250,9 +258,8 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     if (stop.stop.load()) {
         std::fprintf(streams.err, "pictorum-batch: %s; %zu of %zu pictures done\n",
                      StopCause(stop.signal.load()), done, items.size());
-        return 128 + stop.signal.load();
-    }
-    if (failed > 0) {
+        status = 128 + stop.signal.load();
+    } else if (failed > 0) {
         std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures failed", failed,
                      items.size());
         if (unwritten > 0)
@@ -260,7 +267,48 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
                          unwritten);
         std::fprintf(streams.err, "\n");
         // A rerun can help only with what the system refused; the rest it meets again.
-        return unwritten > 0 ? kExitNotWritten : kExitSomeFailed;
+        status = unwritten > 0 ? kExitNotWritten : kExitSomeFailed;
     }
-    return kExitAllDone;
+    const RunSummary summary{total,
+                             options.run.dryRun ? 0 : done,
+                             skipped,
+                             failed,
+                             unwritten,
+                             std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count(),
+                             status};
+    if (!WriteSummary(options, summary, streams.out) && status == kExitAllDone) {
+        std::fprintf(streams.err, "pictorum-batch: cannot write the log: %s\n",
+                     std::strerror(errno));
+        return kExitNotWritten;
+    }
+    return status;
+}
+
+} // namespace
+
+int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& streams) {
+    if (options.logFile.empty())
+        return RunLogged(options, stop, streams);
+    // Appended to, as a manifest kept across reruns and resubmitted tasks is.
+    const int fd = ::open(options.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    std::FILE* log = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
+    if (log == nullptr) {
+        std::fprintf(streams.err, "pictorum-batch: --log-file '%s': %s\n",
+                     Printable(options.logFile).c_str(), std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return kExitBadUsage;
+    }
+    RunStreams logged = streams;
+    logged.out = log;
+    logged.outIsTerminal = ::isatty(fd) != 0;
+    int status = RunLogged(options, stop, logged);
+    if (std::fclose(log) != 0 && status == kExitAllDone) {
+        std::fprintf(streams.err, "pictorum-batch: --log-file '%s': %s\n",
+                     Printable(options.logFile).c_str(), std::strerror(errno));
+        status = kExitNotWritten;
+    }
+    return status;
 }

@@ -267,12 +267,27 @@ const CliOptionRow kRows[] = {
          }},
     {.name = "log",
      .valueName = "STYLE",
-     .help = "Per-item log on standard output: text (default) or jsonl.",
+     .help = "Per-item log on standard output: text (default) or jsonl, one JSON object a "
+             "picture (index, input, output, status, message, reason, reason_code, ms, bytes, "
+             "width, height; a name that is not UTF-8 comes as input_base64 or output_base64, "
+             "its bytes in base64) and a last one with summary true (total, written, skipped, "
+             "failed, unwritten, ms, status).",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
              if (g.value != "text" && g.value != "jsonl")
                  return g.Refuse("expected text or jsonl");
              o.log = g.value == "text" ? LogStyle::Text : LogStyle::Jsonl;
+             return std::string();
+         }},
+    {.name = "log-file",
+     .valueName = "FILE",
+     .help = "Append the log to FILE instead of standard output, so that the jsonl log stays "
+             "apart from the messages on standard error.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             if (g.value.empty())
+                 return g.Refuse("expected a file name");
+             o.logFile = g.value;
              return std::string();
          }},
     {.name = "quiet",

@@ -44,6 +44,8 @@ struct CliOptions {
     std::vector<std::string> inputs; // "-" stands for the list on standard input
     bool nulSeparated = false;
     LogStyle log = LogStyle::Text;
+    // Where the log goes instead of standard output (appended to); empty: standard output.
+    std::string logFile;
     bool quiet = false;
     // Take the items whose place in the list modulo shardCount is shardIndex.
     std::int64_t shardIndex = 0;

@@ -4,13 +4,25 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringDecoder>
 
 namespace {
 
-// Paths stay bytes from the command line to the file system: Qt's file classes would decode
-// them in the locale's encoding and lose a name it cannot decode.
-QString Shown(const std::string& path) {
-    return QString::fromUtf8(Printable(path));
+// A name exactly: as JSON text when its bytes are UTF-8, else (a Latin-1 name, say) as the
+// base64 of its bytes under key_base64, so that a script opening it gets the very file.
+void PutName(QJsonObject& line, const char* key, const std::string& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (!decoder.hasError())
+        line[key] = text;
+    else
+        line[QString::fromLatin1(key) + "_base64"] =
+            QString::fromLatin1(QByteArray::fromStdString(bytes).toBase64());
+}
+
+bool PutLine(const QJsonObject& line, std::FILE* out) {
+    std::fprintf(out, "%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+    return true;
 }
 
 // As in the windowed log, escaped where the terminal could not show it.
@@ -29,13 +41,24 @@ bool WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE
     if (options.log == LogStyle::Jsonl) {
         QJsonObject line;
         line["index"] = static_cast<qint64>(report.item->position);
-        line["input"] = Shown(report.item->path);
-        line["output"] = report.outputPath.empty() ? QJsonValue() : Shown(report.outputPath);
+        PutName(line, "input", report.item->path);
+        if (report.outputPath.empty())
+            line["output"] = QJsonValue();
+        else
+            PutName(line, "output", report.outputPath);
         line["status"] = !done ? "failed" : options.run.dryRun ? "dry-run" : "done";
         line["message"] = QString::fromStdString(message);
         if (!report.reason.empty())
             line["reason"] = QString::fromUtf8(Printable(report.reason));
-        std::fprintf(out, "%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+        if (!done)
+            line["reason_code"] = report.reasonCode != nullptr ? report.reasonCode : "unknown";
+        line["ms"] = static_cast<qint64>(report.milliseconds);
+        line["bytes"] = static_cast<qint64>(report.bytes);
+        if (report.width > 0) {
+            line["width"] = static_cast<qint64>(report.width);
+            line["height"] = static_cast<qint64>(report.height);
+        }
+        PutLine(line, out);
     } else if (options.run.dryRun && done) {
         std::fprintf(out, "%s\n", Printable(report.outputPath).c_str());
     } else {
@@ -50,13 +73,29 @@ void WriteSkipped(const CliOptions& options, const PipelineItem& item, const std
     if (options.log == LogStyle::Jsonl) {
         QJsonObject line;
         line["index"] = static_cast<qint64>(item.position);
-        line["input"] = Shown(item.path);
-        line["output"] = Shown(path);
+        PutName(line, "input", item.path);
+        PutName(line, "output", path);
         line["status"] = "skipped";
         line["message"] = "Skipped: the output exists";
-        std::fprintf(out, "%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+        PutLine(line, out);
     } else if (!options.quiet) {
         std::fprintf(out, "%s ... Skipped: %s exists\n", ItemName(item.path).c_str(),
                      Printable(FileNameOrPath(path.c_str())).c_str());
     }
+}
+
+bool WriteSummary(const CliOptions& options, const RunSummary& summary, std::FILE* out) {
+    if (options.log != LogStyle::Jsonl)
+        return true;
+    QJsonObject line;
+    line["summary"] = true;
+    line["total"] = static_cast<qint64>(summary.total);
+    line["written"] = static_cast<qint64>(summary.written);
+    line["skipped"] = static_cast<qint64>(summary.skipped);
+    line["failed"] = static_cast<qint64>(summary.failed);
+    line["unwritten"] = static_cast<qint64>(summary.unwritten);
+    line["ms"] = static_cast<qint64>(summary.milliseconds);
+    line["status"] = summary.status;
+    PutLine(line, out);
+    return std::fflush(out) == 0 && std::ferror(out) == 0;
 }

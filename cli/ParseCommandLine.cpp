@@ -1,11 +1,13 @@
 // The walk of the option table that turns a command line into CliOptions.
 #include "cli/CliOptionTable.h"
 #include "cli/CliOptions.h"
+#include "engine/ItemFailure.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,6 +29,22 @@ constexpr const char* kExitStatusHelp =
     "  141  stopped because standard output was closed\n"
     "  143  stopped by SIGTERM\n"
     "A stopped run finishes or drops the pictures in flight and leaves no file half-written.\n";
+
+// The jsonl log's reason codes, wrapped as the rest of the help is.
+std::string ReasonCodeHelp() {
+    std::string text = "Reason codes of the jsonl log (reason_code), which never change:\n ";
+    std::size_t column = 1;
+    for (const char* code : FailureCodes()) {
+        const std::size_t length = std::strlen(code) + 1;
+        if (column + length > 78) {
+            text += "\n ";
+            column = 1;
+        }
+        text += std::string(" ") + code;
+        column += length;
+    }
+    return text + "\n";
+}
 
 std::string Local(const QString& text) {
     return text.toLocal8Bit().toStdString();
@@ -65,7 +83,7 @@ ParseResult Answer(ParseResult::Kind kind, const QCommandLineParser& parser) {
     QString text = parser.helpText();
     const qsizetype lineEnd = text.indexOf(u'\n');
     text.replace(0, lineEnd, "Usage: pictorum-batch [options] PICTURE...");
-    result.text = Local(text) + "\n" + kExitStatusHelp;
+    result.text = Local(text) + "\n" + kExitStatusHelp + "\n" + ReasonCodeHelp();
     return result;
 }
 

@@ -25,6 +25,9 @@ _pictorum_batch() {
         --output)
             COMPREPLY=($(compgen -d -- "$cur"))
             return ;;
+        --log-file)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return ;;
         --shard)
             COMPREPLY=($(compgen -W "auto" -- "$cur"))
             return ;;
@@ -33,7 +36,7 @@ _pictorum_batch() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
-            --name-from --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --quiet
+            --name-from --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --log-file --quiet
             --number-by --shard --skip-existing --overwrite --metadata --quality" -- "$cur"))
         return
     fi

@@ -8,6 +8,7 @@
 #include "imaging/files/OutputFolder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -28,6 +29,11 @@ struct CStampPipeline::Slot {
     ItemOutcome encoded = ItemOutcome::Done;
     std::string reason; // why stamping or encoding failed
     int systemError = 0;
+    const char* code = nullptr;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::int64_t bytes = 0;
+    std::chrono::steady_clock::duration took{};
     bool profileIgnored = false;
     CopyRecord record; // when the run records its copies' source
     PendingImageFile file;
@@ -115,6 +121,7 @@ void CStampPipeline::Work() {
 }
 
 void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit) {
+    const auto began = std::chrono::steady_clock::now();
     slot.source = FileState::Of(m_items[index].Path());
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
@@ -145,12 +152,17 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
                                       m_settings.metadata, m_settings.jpegQuality);
     slot.reason = stamped.Reason();
     slot.systemError = stamped.SystemError();
+    slot.code = stamped.ReasonCode();
+    slot.width = stamped.Width();
+    slot.height = stamped.Height();
+    slot.bytes = slot.file.IsEncoded() ? slot.file.Size() : 0;
     if (m_settings.recordSource && slot.stamped == ItemOutcome::Done)
         slot.record = CopyRecord::For(m_items[index].Path(), stamped.Width(), stamped.Height(),
                                       m_settingsDigest);
     stamped.Release();
     if (admit)
         Release(bytes);
+    slot.took = std::chrono::steady_clock::now() - began;
 }
 
 void CStampPipeline::Admit(std::size_t index, std::uint64_t bytes) {
@@ -195,10 +207,18 @@ PipelineReport CStampPipeline::Finish() {
         WorkOn(index, slot, stamped, false);
     }
 
-    PipelineReport report{&m_items[index],    {}, slot.stamped, slot.reason, slot.systemError,
-                          slot.profileIgnored};
+    const auto began = std::chrono::steady_clock::now();
+    PipelineReport report;
+    report.item = &m_items[index];
+    report.outcome = slot.stamped;
+    report.reason = slot.reason;
+    report.systemError = slot.systemError;
+    report.reasonCode = slot.code;
+    report.width = slot.width;
+    report.height = slot.height;
+    report.profileIgnored = slot.profileIgnored;
     if (slot.stamped == ItemOutcome::Done) {
-        report.outputPath = OutputPathFor(index, &report.reason);
+        report.outputPath = OutputPathFor(index, report);
         const std::string name =
             report.outputPath.substr(std::min(report.outputPath.size(), m_run->NameStart()));
         if (m_settings.dryRun) {
@@ -217,9 +237,14 @@ PipelineReport CStampPipeline::Finish() {
             report.outcome = committer.PutInPlace(slot.file, name);
             report.reason = committer.Reason();
             report.systemError = committer.SystemError();
+            report.reasonCode = committer.ReasonCode();
+            report.bytes = report.outcome == ItemOutcome::Done ? slot.bytes : 0;
         }
     }
     slot.file.Discard();
+    report.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              slot.took + (std::chrono::steady_clock::now() - began))
+                              .count();
     {
         std::lock_guard lock(m_mutex);
         ++m_nextFinished;
@@ -228,33 +253,31 @@ PipelineReport CStampPipeline::Finish() {
     return report;
 }
 
-std::string CStampPipeline::OutputPathFor(std::size_t index, std::string* reason) {
+std::string CStampPipeline::OutputPathFor(std::size_t index, PipelineReport& report) {
+    const auto failed = [&](const char* code, const char* reason) {
+        report.reasonCode = code;
+        report.reason = reason;
+        return std::string();
+    };
     if (!m_items[index].name.empty()) {
         std::string outputPath = m_run->NamedOutputPath(m_items[index].name);
-        if (outputPath.empty())
-            *reason = "the output path is too long";
-        return outputPath;
+        return outputPath.empty() ? failed("path_too_long", "the output path is too long")
+                                  : outputPath;
     }
     std::int64_t number = 0;
     if (m_settings.numbering == Numbering::Running) {
         std::int32_t taken = 0;
-        if (!TakeNumber(taken)) {
-            *reason = kNoNumberLeft;
-            return {};
-        }
+        if (!TakeNumber(taken))
+            return failed("no_number_left", kNoNumberLeft);
         number = taken;
     } else {
         number = std::int64_t{m_run->Choices().firstNumber} + m_items[index].position;
     }
-    if (number > std::numeric_limits<std::int32_t>::max()) {
-        *reason = kNoNumberLeft;
-        return {};
-    }
+    if (number > std::numeric_limits<std::int32_t>::max())
+        return failed("no_number_left", kNoNumberLeft);
     std::string outputPath = m_run->OutputPath(static_cast<std::int32_t>(number));
-    if (outputPath.size() <= m_run->NameStart()) {
-        *reason = "the output path is too long";
-        return {};
-    }
+    if (outputPath.size() <= m_run->NameStart())
+        return failed("path_too_long", "the output path is too long");
     return outputPath;
 }
 

@@ -51,6 +51,14 @@ struct PipelineReport {
     // The system's errno when the copy could not be written because the file system refused
     // it (CStampedItem::SystemError): the picture itself is good, and a later run may write it.
     int systemError = 0;
+    // The reason's stable code (ItemFailure.h); null when it did not fail.
+    const char* reasonCode = nullptr;
+    // The copy's size in pixels, 0 when the picture did not load; the bytes written (0 when
+    // none were); the time the item took on its thread and in its turn.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::int64_t bytes = 0;
+    std::int64_t milliseconds = 0;
     // The picture's colour profile was ignored (see CStampedItem::ProfileIgnored).
     bool profileIgnored = false;
 };
@@ -103,7 +111,7 @@ class CStampPipeline {
     void WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit);
     // The item's output path, and its name relative to the folder; empty when the number or
     // the name does not fit.
-    std::string OutputPathFor(std::size_t index, std::string* reason);
+    std::string OutputPathFor(std::size_t index, PipelineReport& report);
     // Waits until the item, the next in list order to be admitted, fits the memory budget
     // beside the pictures in flight (or none is in flight), and counts it in; Release counts
     // it out.

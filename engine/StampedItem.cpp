@@ -17,30 +17,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-std::string OpenFailureReason(const char* path, GpStatus status) {
-    struct stat info {};
-    const bool exists = path != nullptr && ::stat(path, &info) == 0;
-    switch (status) {
-    case FileNotFound:
-        return exists ? "the name cannot be opened" : "no such file";
-    case AccessDenied:
-        return exists && S_ISDIR(info.st_mode) ? "a folder, not a picture"
-                                               : "no permission to read it";
-    case Win32Error:
-        return exists && !S_ISREG(info.st_mode) ? "not a regular file (a FIFO, device or socket)"
-                                                : std::string("a read error");
-    case UnknownImageFormat:
-        return exists && info.st_size == 0 ? "an empty file" : "not a picture that can be read";
-    case OutOfMemory:
-        return "too large: more than 300 megapixels, or not enough memory";
-    case GenericError:
-        return "damaged or cut short";
-    default:
-        break;
-    }
-    return "could not be opened";
-}
-
 const char* ItemOutcomeText(ItemOutcome outcome) {
     switch (outcome) {
     case ItemOutcome::Done:
@@ -55,14 +31,15 @@ const char* ItemOutcomeText(ItemOutcome outcome) {
     return "Error : Could not save";
 }
 
-ItemOutcome CStampedItem::Failed(ItemOutcome outcome, std::string reason) {
-    m_reason = std::move(reason);
+ItemOutcome CStampedItem::Failed(ItemOutcome outcome, FailureReason reason) {
+    m_reason = std::move(reason.text);
+    m_code = reason.code;
     m_systemError = 0;
     return outcome;
 }
 
 ItemOutcome CStampedItem::SaveFailed(int error) {
-    Failed(ItemOutcome::SaveFailed, SaveFailureReason(error));
+    Failed(ItemOutcome::SaveFailed, SaveFailure(error));
     // The folder's own refusals (OutputFolder's negative codes) meet a later run again, as do a
     // folder at the name and a name too long.
     m_systemError = error > 0 && error != EISDIR && error != ENAMETOOLONG ? error : 0;
@@ -72,6 +49,7 @@ ItemOutcome CStampedItem::SaveFailed(int error) {
 ItemOutcome CStampedItem::Load(const char* path, const CLSID* encoder) {
     m_image.Release();
     m_reason.clear();
+    m_code = nullptr;
     m_systemError = 0;
     GpStatus status = Ok;
     if (m_image.LoadFromFile(path, &status)) {
@@ -79,7 +57,7 @@ ItemOutcome CStampedItem::Load(const char* path, const CLSID* encoder) {
             m_image.ReduceForEncoder(*encoder);
         return ItemOutcome::Done;
     }
-    return Failed(ItemOutcome::OpenFailed, OpenFailureReason(path, status));
+    return Failed(ItemOutcome::OpenFailed, OpenFailure(path, status));
 }
 
 std::uint64_t CStampedItem::MemoryNeeded() const {
@@ -106,32 +84,16 @@ ItemOutcome CStampedItem::Compose(const RunChoices& run, const CImageFile& overl
     const RECT destRect = Destination(run);
     const RECT sourceRect = WholeOf(overlay);
     m_reason.clear();
+    m_code = nullptr;
     m_systemError = 0;
     if (overlay.IsEmpty())
-        return Failed(ItemOutcome::ComposeFailed, "the overlay could not be read");
+        return Failed(ItemOutcome::ComposeFailed,
+                      {"overlay_unreadable", "the overlay could not be read"});
     if (!m_image.ComposeOverlay(overlay, sourceRect, destRect)) {
         m_image.Release();
-        return Failed(ItemOutcome::ComposeFailed, "damaged picture data");
+        return Failed(ItemOutcome::ComposeFailed, {"damaged", "damaged picture data"});
     }
     return ItemOutcome::Done;
-}
-
-std::string CStampedItem::SaveFailureReason(int error) {
-    switch (error) {
-    case 0:
-        return "the picture could not be encoded in this format";
-    case OutputFolder::kWouldReplaceInput:
-        return "would replace one of this run's pictures";
-    case OutputFolder::kExistingFileReadOnly:
-        return "the file there is read-only or another user's";
-    case OutputFolder::kHoldsAnotherCopy:
-        return "holds the copy of another picture";
-    case EISDIR:
-        return "a folder has that name";
-    default:
-        break;
-    }
-    return std::strerror(error);
 }
 
 ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& folder,
@@ -139,15 +101,17 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& fol
                                  MetadataKept kept, int jpegQuality) {
     file.Discard();
     m_reason.clear();
+    m_code = nullptr;
     m_systemError = 0;
     if (folder.handle() < 0) {
         Failed(ItemOutcome::SaveFailed,
-               std::string("the output folder cannot be opened: ") + std::strerror(folder.error()));
+               {"output_folder_unusable", std::string("the output folder cannot be opened: ") +
+                                              std::strerror(folder.error())});
         m_systemError = folder.error();
         return ItemOutcome::SaveFailed;
     }
     if (encoder == nullptr || m_image.IsEmpty())
-        return Failed(ItemOutcome::SaveFailed, "no encoder for the output format");
+        return Failed(ItemOutcome::SaveFailed, {"no_encoder", "no encoder for the output format"});
     if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, jpegQuality) == Ok)
         return ItemOutcome::Done;
     return SaveFailed(file.Error());
@@ -160,6 +124,7 @@ CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
                              MetadataKept kept) {
     file.Discard();
     m_reason.clear();
+    m_code = nullptr;
     m_systemError = 0;
     if (folder.handle() < 0 || encoder == nullptr || m_image.IsEmpty() || overlay.IsEmpty())
         return std::nullopt;
@@ -203,11 +168,12 @@ bool CStampedItem::ProfileIgnored() const {
 
 ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const std::string& name) {
     m_reason.clear();
+    m_code = nullptr;
     m_systemError = 0;
     // No name that fits, no file: a shortened one would hit a different file.
     if (!file.IsEncoded() || name.empty()) {
         file.Discard();
-        return Failed(ItemOutcome::SaveFailed, "the output path is too long");
+        return Failed(ItemOutcome::SaveFailed, {"path_too_long", "the output path is too long"});
     }
     if (file.Commit(QByteArray::fromStdString(name)) == Ok)
         return ItemOutcome::Done;

@@ -4,6 +4,7 @@
 // this class, so they report the same outcome for the same fault.
 
 #include "engine/ImageFile.h"
+#include "engine/ItemFailure.h"
 #include "engine/Placement.h"
 #include "imaging/formats/PendingImageFile.h"
 #include "types/WinTypes.h"
@@ -24,10 +25,6 @@ const char* ItemOutcomeText(ItemOutcome outcome);
 // Added to the outcome of an item whose colour profile was ignored.
 inline constexpr const char* kProfileIgnoredText =
     " (colour profile damaged or unusable: stamped as a picture without one)";
-
-// The library's answer for a file that did not load, told as the file's owner would want it
-// ("no such file", "a folder, not a picture", "an empty file", ...).
-std::string OpenFailureReason(const char* path, GpStatus status);
 
 // The preview of a stamp (CStampedItem::ComposePreview) and the library's answer to each of
 // its two drawings.
@@ -75,11 +72,11 @@ class CStampedItem {
 
     // Why the last step failed, in the program's own words; empty after a step that did not.
     const std::string& Reason() const { return m_reason; }
+    // Its stable code (see ItemFailure.h); null after a step that did not fail.
+    const char* ReasonCode() const { return m_code; }
     // The system's errno when the last step failed because the file system refused a write
     // (a full disk, a file-size limit, no permission): a later run may do it. 0 otherwise.
     int SystemError() const { return m_systemError; }
-    // Why an item failed whose file the folder refused, or the file system, or the encoder.
-    static std::string SaveFailureReason(int error);
 
     // Whether the loaded picture's colour profile was ignored (damaged, unsupported, or not
     // fitting its pixels), once it is decoded.
@@ -107,10 +104,11 @@ class CStampedItem {
     RECT Destination(const RunChoices& run) const;
     // The part of overlay that is stamped: all of it.
     static RECT WholeOf(const CImageFile& overlay);
-    ItemOutcome Failed(ItemOutcome outcome, std::string reason);
+    ItemOutcome Failed(ItemOutcome outcome, FailureReason reason);
     ItemOutcome SaveFailed(int error);
 
     CImageFile m_image;
     std::string m_reason;
+    const char* m_code = nullptr;
     int m_systemError = 0;
 };

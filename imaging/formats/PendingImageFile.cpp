@@ -11,6 +11,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 PendingImageFile::PendingImageFile() = default;
 PendingImageFile::~PendingImageFile() = default;
 PendingImageFile::PendingImageFile(PendingImageFile&&) noexcept = default;
@@ -120,6 +122,11 @@ void PendingImageFile::SetOrigin(const QByteArray& picture, const QByteArray& ma
                                  bool replaceOthers) {
     if (m_file)
         m_file->setOrigin(picture, made, replaceOthers);
+}
+
+qint64 PendingImageFile::Size() const {
+    struct stat info {};
+    return m_file && ::fstat(m_file->handle(), &info) == 0 ? qint64(info.st_size) : 0;
 }
 
 void PendingImageFile::Discard() {

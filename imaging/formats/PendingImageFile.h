@@ -62,6 +62,8 @@ class PendingImageFile {
     int Error() const { return m_error; }
     void Discard();
     bool IsEncoded() const { return m_file != nullptr; }
+    // The encoded file's size in bytes; 0 when none is held.
+    qint64 Size() const;
 
   private:
     GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file, const FormatRow& encoder,

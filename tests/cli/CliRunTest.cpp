@@ -213,6 +213,24 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          {"000.TIF"},
          // Removed after the run: Qt could not remove the temporary folder holding it.
          R"(cp a.png $'caf\xe9.png' && "$0" "$@" $'caf\xe9.png'; s=$?; rm $'caf\xe9.png'; exit $s)"},
+        // The jsonl log as a manifest: a name given back as its bytes, codes, sizes, summary.
+        {"a Latin-1 name's bytes back from the log",
+         {},
+         0,
+         "same bytes",
+         "",
+         {"000.TIF"},
+         R"sh(cp a.png $'caf\xe9.png' && "$0" "$@" --log jsonl --log-file m.jsonl $'caf\xe9.png'
+            rm $'caf\xe9.png'; sed -n 's/.*"input_base64":"\([^"]*\)".*/\1/p' m.jsonl |
+            base64 -d | cmp - <(printf 'caf\xe9.png') && echo same bytes)sh"},
+        {"the log's codes, sizes and summary",
+         {"--log", "jsonl", "a.png", "missing.png"},
+         0,
+         "3\n",
+         "",
+         {"000.TIF"},
+         R"("$0" "$@" | grep -c -e '"reason_code":"not_found"' -e '"height":48,"index":0,' \
+            -e '"summary":true,"total":2,"unwritten":0,"written":1}')"},
         {"names beyond ASCII under the C locale",
          {},
          0,
