@@ -196,6 +196,12 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
                 PipelineItem{list[i], position, nullptr, names.empty() ? "" : names[i]});
     }
 
+    if (!overlay.Fade(options.choices.opacity)) {
+        std::fprintf(streams.err, "pictorum-batch: --overlay '%s': %s\n",
+                     Printable(options.choices.overlayPath).c_str(),
+                     "damaged picture data, or not enough memory");
+        return kExitBadUsage;
+    }
     const RunSettings run = Fill(options, overlay);
     if (const auto names = NamesProblem(options, run, items)) {
         std::fprintf(streams.err, "pictorum-batch: %s\n", names->c_str());

@@ -63,6 +63,25 @@ template <typename Int> std::optional<Int> InRange(const std::string& text, Int 
     return value;
 }
 
+// --margin: "X" or "X,Y", whole numbers, both in pixels or both in percent.
+std::optional<SizeSpec> ParseMargin(const std::string& text) {
+    const std::size_t comma = text.find(',');
+    std::string x = text.substr(0, comma);
+    std::string y = comma == std::string::npos ? x : text.substr(comma + 1);
+    const bool percent = !x.empty() && x.back() == '%';
+    if (percent != (!y.empty() && y.back() == '%'))
+        return std::nullopt;
+    if (percent) {
+        x.pop_back();
+        y.pop_back();
+    }
+    const auto mx = InRange<std::int32_t>(x, 0, percent ? 100 : INT32_MAX);
+    const auto my = InRange<std::int32_t>(y, 0, percent ? 100 : INT32_MAX);
+    if (!mx || !my)
+        return std::nullopt;
+    return SizeSpec{percent, *mx, *my};
+}
+
 // Sets field to the value one of the value parsers made of the option, or refuses the option
 // for the reason why when it made nothing.
 template <typename T, typename Field>
@@ -170,6 +189,29 @@ const CliOptionRow kRows[] = {
              return Take(g, ParseAnchor(g.value), o.choices.anchor,
                          "expected top-left, top, top-right, left, center, right, bottom-left, "
                          "bottom, bottom-right or 1-9");
+         }},
+    {.name = "opacity",
+     .valueName = "P",
+     .help = "The overlay's opacity, 0-100 percent of its own alpha. Default: 100.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             return Take(g, InRange(g.value, 0, 100), o.choices.opacity,
+                         "expected a number from 0 to 100");
+         }},
+    {.name = "margin",
+     .valueName = "X[,Y]",
+     .help = "The overlay's distance from the edges it is anchored to: X from the left or right "
+             "edge, Y (default: X) from the top or bottom one, in pixels (20,10) or in percent "
+             "of each picture (5%,5%); a centred axis takes none. Default: 0.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             const auto margin = ParseMargin(g.value);
+             if (!margin)
+                 return g.Refuse("expected X or X,Y in pixels (20,10) or percent (5%,5%)");
+             o.choices.marginX = margin->x;
+             o.choices.marginY = margin->y;
+             o.choices.marginPercent = margin->percent;
+             return std::string();
          }},
     {.name = "format",
      .valueName = "NAME",

@@ -31,11 +31,11 @@ _pictorum_batch() {
         --shard)
             COMPREPLY=($(compgen -W "auto" -- "$cur"))
             return ;;
-        --size|--template|--first-number|--jobs|--memory-limit|--quality)
+        --size|--template|--first-number|--jobs|--memory-limit|--quality|--opacity|--margin)
             return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --format --template
+        COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --opacity --margin --format --template
             --name-from --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --log-file --quiet
             --number-by --shard --skip-existing --overwrite --metadata --quality" -- "$cur"))
         return

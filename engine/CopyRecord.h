@@ -21,7 +21,7 @@ struct CopyRecord {
     static CopyRecord For(const std::string& path, UINT width, UINT height,
                           const std::string& settingsDigest);
     // What the run's settings do to a copy's pixels and records (the overlay file as it is now,
-    // size, anchor, format, records kept, quality), as a short digest.
+    // size, anchor, opacity, margins, format, records kept, quality), as a short digest.
     static std::string SettingsDigest(const RunSettings& run);
 };
 

@@ -54,6 +54,14 @@ struct RunChoices {
     std::string mimeType = "image/tiff";
     std::string nameTemplate = "###";
     std::int32_t firstNumber = 0;
+    // The mark's opacity in percent (its own alpha times this; the overlay is faded by whoever
+    // loads it for the run, CImageFile::Fade), and its distance from the
+    // edges it is anchored to, in pixels or in percent of each picture. The windowed program
+    // sets neither: fully opaque, at the edges.
+    int opacity = 100;
+    std::int32_t marginX = 0;
+    std::int32_t marginY = 0;
+    bool marginPercent = false;
 };
 
 class RunSettings {

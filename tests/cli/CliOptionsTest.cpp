@@ -190,6 +190,17 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--name-from", "input", "--first-number", "3"}, "--first-number has no effect", nullptr},
         {{"--name-from", "stem"}, "--name-from 'stem'", nullptr},
         {{"--log", "xml"}, "--log 'xml'", nullptr},
+        {{"--margin", "5%,10%", "--opacity", "0"},
+         "",
+         [](O o) {
+             return o.choices.marginPercent && o.choices.marginX == 5 && o.choices.marginY == 10 &&
+                    o.choices.opacity == 0;
+         }},
+        {{"--margin", "20"},
+         "",
+         [](O o) { return o.choices.marginY == 20 && !o.choices.marginPercent; }},
+        {{"--margin", "20,5%"}, "--margin '20,5%'", nullptr},
+        {{"--opacity", "101"}, "--opacity '101'", nullptr},
         {{"--mkdir", "--dry-run", "--quiet", "--log", "jsonl"},
          "",
          [](O o) {

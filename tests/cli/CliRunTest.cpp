@@ -435,3 +435,30 @@ TEST_F(Cli, ChunksUnderXargsLoseNothing) {
     }
     EXPECT_TRUE(EntriesIn(Path("chunks0")).contains("p39.TIF"));
 }
+
+// --margin moves the mark away from the edges it is anchored to (a centred axis stays), and
+// --opacity blends it at that share of its own alpha: red at 50 % over white is 255, 128, 128.
+TEST_F(Cli, MarginAndOpacityPlaceAndBlendTheMark) {
+    Put("white.png", Picture(200, 100, Qt::white));
+    const int lefts[] = {20, 92, 164}; // 16 pixels wide on 200, 20 from the anchored edge
+    const int tops[] = {20, 42, 64};
+    for (int anchor = 1; anchor <= 10; ++anchor) {
+        SCOPED_TRACE(anchor);
+        const bool faded = anchor == 10; // the top-left mark again, at half its opacity
+        const QString out = Folder(QString("mark%1").arg(anchor));
+        const QStringList options{"--format",  "png",
+                                  "--margin",  "20",
+                                  "--anchor",  QString::number(faded ? 1 : anchor),
+                                  "--opacity", faded ? "50" : "100",
+                                  "white.png"};
+        ASSERT_EQ(RunCli(m_dir.path(), Base(out) + options).status, 0);
+        const QImage copy(out + "/000.PNG");
+        const int left = lefts[(anchor - 1) % 3 * !faded];
+        const int top = tops[(anchor - 1) / 3 * !faded];
+        const QColor red = copy.pixelColor(left + 3, top + 8);
+        EXPECT_NEAR(red.green(), faded ? 128 : 0, 3);
+        EXPECT_NEAR(red.blue(), faded ? 128 : 0, 3);
+        EXPECT_NEAR(copy.pixelColor(left + 12, top + 8).red(), faded ? 128 : 0, 3);
+        EXPECT_EQ(copy.pixelColor(left - 1, top - 1), QColor(Qt::white)) << left << "," << top;
+    }
+}
