@@ -58,6 +58,10 @@ const char* StopCause(int signalNumber) {
         return "terminated";
     case SIGPIPE:
         return "standard output closed";
+    case SIGUSR1:
+        return "stopped by SIGUSR1";
+    case SIGUSR2:
+        return "stopped by SIGUSR2";
     default:
         return "interrupted";
     }
@@ -184,6 +188,12 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
     const std::vector<std::string> list = ExpandInputs(options, streams.in);
     if (stop.stop.load())
         return 128 + stop.signal.load();
+    // A list that came out empty is a mistake upstream (a find that matched nothing, a file
+    // that was not there): silence and status 0 would hide it.
+    if (list.empty()) {
+        std::fprintf(streams.err, "pictorum-batch: the list of pictures is empty\n");
+        return kExitBadUsage;
+    }
 
     // Named over the whole list, so that every shard of it names a picture alike.
     const std::vector<std::string> names =
@@ -274,6 +284,16 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
         std::fprintf(streams.err, "\n");
         // A rerun can help only with what the system refused; the rest it meets again.
         status = unwritten > 0 ? kExitNotWritten : kExitSomeFailed;
+    } else if (!options.quiet) {
+        const char* written = options.run.dryRun ? "would be written" : "written";
+        if (skipped > 0)
+            std::fprintf(streams.err,
+                         "pictorum-batch: %zu %s, %zu skipped (their copies were there), of %zu "
+                         "pictures\n",
+                         done, written, skipped, total);
+        else
+            std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures %s\n", done, total,
+                         written);
     }
     const RunSummary summary{total,
                              options.run.dryRun ? 0 : done,

@@ -53,10 +53,10 @@ struct CliOptions {
 };
 
 struct ParseResult {
-    enum class Kind { Run, Help, Version, BadUsage };
+    enum class Kind { Run, Help, Version, ListFormats, BadUsage };
     Kind kind = Kind::BadUsage;
     CliOptions options;
-    // The help or version text, or the message that names the bad option and value.
+    // The help, version or format list text, or the message that names the bad option and value.
     std::string text;
 };
 

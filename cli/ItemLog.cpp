@@ -25,9 +25,10 @@ bool PutLine(const QJsonObject& line, std::FILE* out) {
     return true;
 }
 
-// As in the windowed log, escaped where the terminal could not show it.
+// The picture as the list named it, not only its file name as the windowed log shows it:
+// pictures of several folders may share a name. Escaped where the terminal could not show it.
 std::string ItemName(const std::string& path) {
-    return Printable(FileNameOrPath(path.c_str()));
+    return Printable(path);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "cli/CliOptionTable.h"
 #include "cli/CliOptions.h"
 #include "engine/ItemFailure.h"
+#include "engine/OutputFormat.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,6 +27,8 @@ constexpr const char* kExitStatusHelp =
     "       and running again once that is mended may do them (with 1's failures as well)\n"
     "  129  stopped by SIGHUP\n"
     "  130  stopped by SIGINT (Ctrl+C)\n"
+    "  138  stopped by SIGUSR1 (Slurm's --signal=USR1@60 before a time limit)\n"
+    "  140  stopped by SIGUSR2\n"
     "  141  stopped because standard output was closed\n"
     "  143  stopped by SIGTERM\n"
     "A stopped run finishes or drops the pictures in flight and leaves no file half-written.\n";
@@ -72,9 +75,54 @@ QCommandLineOption OptionOf(const CliOptionRow& row) {
                               row.valueName ? QString::fromLatin1(row.valueName) : QString());
 }
 
+// The option whose name is nearest to a mistyped one (--jobz, --overlya), or null when none
+// is near enough to be what was meant.
+const char* Nearest(const std::string& typed) {
+    const auto distance = [](const std::string& a, const std::string& b) {
+        std::vector<std::size_t> row(b.size() + 1);
+        for (std::size_t j = 0; j <= b.size(); ++j)
+            row[j] = j;
+        for (std::size_t i = 1; i <= a.size(); ++i) {
+            std::size_t diagonal = row[0];
+            row[0] = i;
+            for (std::size_t j = 1; j <= b.size(); ++j) {
+                const std::size_t above = row[j];
+                row[j] = std::min(
+                    {row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+                diagonal = above;
+            }
+        }
+        return row[b.size()];
+    };
+    const char* best = nullptr;
+    std::size_t bestDistance = 3; // two edits at most
+    for (const CliOptionRow& row : CliOptionRows()) {
+        const std::size_t d = distance(typed, row.name);
+        if (d < bestDistance && d < std::strlen(row.name)) {
+            best = row.name;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+// --list-formats: the installed encoders, one a line: name, MIME type, extensions.
+std::string FormatList() {
+    std::string text;
+    for (const OutputFormat& format : OutputFormat::Installed())
+        if (format.HasMime())
+            text += format.Mime().substr(format.Mime().find('/') + 1) + "\t" + format.Mime() +
+                    "\t." + format.Extension() + "\n";
+    return text;
+}
+
 ParseResult Answer(ParseResult::Kind kind, const QCommandLineParser& parser) {
     ParseResult result;
     result.kind = kind;
+    if (kind == ParseResult::Kind::ListFormats) {
+        result.text = FormatList();
+        return result;
+    }
     if (kind == ParseResult::Kind::Version) {
         result.text = "pictorum-batch " + Local(QCoreApplication::applicationVersion()) + "\n";
         return result;
@@ -105,8 +153,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
     QStringList latin;
     for (const std::string& arg : args)
         latin << QString::fromLatin1(arg.data(), static_cast<qsizetype>(arg.size()));
-    if (!parser.parse(latin))
-        return BadUsage(Printable(Bytes(parser.errorText())));
+    if (!parser.parse(latin)) {
+        std::string message = Printable(Bytes(parser.errorText()));
+        for (const QString& unknown : parser.unknownOptionNames())
+            if (const char* near = Nearest(Bytes(unknown)))
+                message += std::string(" Did you mean --") + near + "?";
+        return BadUsage(message);
+    }
     std::map<std::string, std::string> given;
     for (const CliOptionRow& row : CliOptionRows()) {
         const QString name = QString::fromLatin1(row.name);

@@ -53,7 +53,15 @@ TEST_F(Cli, ExitStatusesAndMessages) {
         const char* shell = nullptr;
         QString folder = "out";
     } rows[] = {
-        {"every item done", {"a.png", "b.jpg"}, 0, "b.jpg ... Done", "", {"000.TIF", "001.TIF"}},
+        {"every item done",
+         {"a.png", "./b.jpg"},
+         0,
+         "./b.jpg ... Done",
+         "^pictorum-batch: 2 of 2 pictures written\n$",
+         {"000.TIF", "001.TIF"}},
+        {"a typo", {"--jobz", "2", "a.png"}, 2, "", "Did you mean --jobs\\?", {}},
+        {"an empty list", {"-"}, 2, "", "the list of pictures is empty", {}},
+        {"the formats listed", {"--list-formats"}, 0, "jpeg\timage/jpeg\t.JPG\n", "", {}},
         // Faults the windowed batch reports per item are reported the same way here.
         {"some items failed, each with its reason",
          {"empty.jpg", "a.png", "notes.png", "fifo.jpg", "folder.jpg", "missing.png", "b.jpg"},
@@ -133,7 +141,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          {"--number-by", "position", "--skip-existing"},
          0,
          "a.png ... Skipped: 000.TIF exists\nb.jpg ... Done",
-         "",
+         "1 written, 1 skipped \\(their copies were there\\), of 2 pictures\n$",
          {"000.TIF", "001.TIF"},
          R"("$0" "$@" a.png >/dev/null && "$0" "$@" a.png b.jpg)"},
         // A full disk, as a file-size limit gives it, in each way a copy is written (TIFF, PNG,
@@ -376,6 +384,8 @@ TEST_F(Cli, StopsLeaveOnlyWholeFilesAndExitWithTheSignal) {
     } rows[] = {{"Ctrl+C", SIGINT, 130, exec},
                 {"SIGTERM", SIGTERM, 143, exec},
                 {"SIGHUP", SIGHUP, 129, exec},
+                {"Slurm's warning before the time limit", SIGUSR1, 138, exec},
+                {"SIGUSR2", SIGUSR2, 140, exec},
                 {"closed pipe", 0, 141, R"("$0" "$@" | head -n 1; exit ${PIPESTATUS[0]})"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
