@@ -106,7 +106,7 @@ std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const RunSe
             !item.name.empty() ? run.NamedOutputPath(item.name)
                                : run.OutputPath(static_cast<std::int32_t>(
                                      std::int64_t{options.choices.firstNumber} + item.position));
-        if (path.empty() || FindExistingCopy(path, item.path, digest) != ExistingCopy::Complete) {
+        if (path.empty() || FindExistingCopy(path, item.Path(), digest) != ExistingCopy::Complete) {
             left.push_back(std::move(item));
             continue;
         }
@@ -202,8 +202,8 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
     for (std::size_t i = 0; i < list.size(); ++i) {
         const auto position = static_cast<std::int64_t>(i);
         if (position % options.shardCount == options.shardIndex)
-            items.push_back(
-                PipelineItem{list[i], position, nullptr, names.empty() ? "" : names[i]});
+            // Borrowed from the list, which outlives the run: a long list is not held twice.
+            items.push_back(PipelineItem{{}, position, &list[i], names.empty() ? "" : names[i]});
     }
 
     if (!overlay.Fade(options.choices.opacity)) {
@@ -248,7 +248,7 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
         }
         if (hasReason)
             std::fprintf(streams.err, "pictorum-batch: %s: %s\n",
-                         Printable(item.item->path).c_str(), Printable(item.reason).c_str());
+                         Printable(item.item->Path()).c_str(), Printable(item.reason).c_str());
         progress.Advance(sharesScreen);
     };
     // Off the main thread: the imaging library hands a worker thread's freed pixel buffers to

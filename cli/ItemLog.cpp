@@ -42,7 +42,7 @@ bool WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE
     if (options.log == LogStyle::Jsonl) {
         QJsonObject line;
         line["index"] = static_cast<qint64>(report.item->position);
-        PutName(line, "input", report.item->path);
+        PutName(line, "input", report.item->Path());
         if (report.outputPath.empty())
             line["output"] = QJsonValue();
         else
@@ -64,7 +64,7 @@ bool WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE
         std::fprintf(out, "%s\n", Printable(report.outputPath).c_str());
     } else {
         // The progress dialog's log line: name, " ... ", outcome.
-        std::fprintf(out, "%s ... %s\n", ItemName(report.item->path).c_str(), message.c_str());
+        std::fprintf(out, "%s ... %s\n", ItemName(report.item->Path()).c_str(), message.c_str());
     }
     return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
@@ -74,13 +74,13 @@ void WriteSkipped(const CliOptions& options, const PipelineItem& item, const std
     if (options.log == LogStyle::Jsonl) {
         QJsonObject line;
         line["index"] = static_cast<qint64>(item.position);
-        PutName(line, "input", item.path);
+        PutName(line, "input", item.Path());
         PutName(line, "output", path);
         line["status"] = "skipped";
         line["message"] = "Skipped: the output exists";
         PutLine(line, out);
     } else if (!options.quiet) {
-        std::fprintf(out, "%s ... Skipped: %s exists\n", ItemName(item.path).c_str(),
+        std::fprintf(out, "%s ... Skipped: %s exists\n", ItemName(item.Path()).c_str(),
                      Printable(FileNameOrPath(path.c_str())).c_str());
     }
 }

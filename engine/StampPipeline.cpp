@@ -59,10 +59,10 @@ CStampPipeline::~CStampPipeline() {
 void CStampPipeline::Start(std::vector<PipelineItem> items) {
     Stop();
     m_items = std::move(items);
+    // A slot lives only from the item's start to its finish: a list of a million pictures
+    // holds a million empty pointers, not a million slots.
     m_slots.clear();
-    m_slots.reserve(m_items.size());
-    for (std::size_t i = 0; i < m_items.size(); ++i)
-        m_slots.push_back(std::make_unique<Slot>());
+    m_slots.resize(m_items.size());
     m_nextItem = 0;
     m_nextFinished = 0;
     m_stopping = false;
@@ -109,6 +109,7 @@ void CStampPipeline::Work() {
             if (m_stopping.load() || m_nextItem >= m_items.size())
                 return;
             index = m_nextItem++;
+            m_slots[index] = std::make_unique<Slot>();
         }
         Slot& slot = *m_slots[index];
         WorkOn(index, slot, stamped, true);
@@ -196,7 +197,9 @@ PipelineReport CStampPipeline::Finish() {
         if (index >= m_items.size())
             return {};
         if (HaveThreads())
-            m_changed.wait(lock, [&] { return m_slots[index]->ready; });
+            m_changed.wait(lock, [&] { return m_slots[index] && m_slots[index]->ready; });
+        else
+            m_slots[index] = std::make_unique<Slot>();
     }
     Slot& slot = *m_slots[index];
     // An item is the file as it is in its turn: one begun ahead whose file has changed since
@@ -247,6 +250,7 @@ PipelineReport CStampPipeline::Finish() {
                               .count();
     {
         std::lock_guard lock(m_mutex);
+        m_slots[index].reset();
         ++m_nextFinished;
     }
     m_changed.notify_all();
