@@ -36,7 +36,7 @@ struct PipelineItem {
     const std::string* borrowed = nullptr;
     // The copy's name without extension when it has one of its own (NamesFromInputs); empty:
     // the template and a number name it.
-    std::string name;
+    std::string name{};
     const std::string& Path() const { return borrowed != nullptr ? *borrowed : path; }
 };
 
