@@ -196,8 +196,19 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
     }
 
     // Named over the whole list, so that every shard of it names a picture alike.
+    std::vector<std::string> folders;
+    if (!options.keepFoldersUnder.empty()) {
+        std::string outside;
+        auto under = FoldersUnder(options.keepFoldersUnder, list, outside);
+        if (!under) {
+            std::fprintf(streams.err, "pictorum-batch: --keep-folders '%s': '%s' is not under it\n",
+                         Printable(options.keepFoldersUnder).c_str(), Printable(outside).c_str());
+            return kExitBadUsage;
+        }
+        folders = std::move(*under);
+    }
     const std::vector<std::string> names =
-        options.namesFromInputs ? NamesFromInputs(list) : std::vector<std::string>();
+        options.namesFromInputs ? NamesFromInputs(list, folders) : std::vector<std::string>();
     std::vector<PipelineItem> items;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const auto position = static_cast<std::int64_t>(i);

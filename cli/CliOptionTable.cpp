@@ -256,6 +256,21 @@ const CliOptionRow kRows[] = {
                                      " has no effect: copies are named after their pictures");
              return std::string();
          }},
+    {.name = "keep-folders",
+     .valueName = "BASE",
+     .help = "With --name-from input: each copy goes into the folder of the output folder that "
+             "mirrors its picture's folder under BASE (photos/2024/a.jpg with BASE photos gives "
+             "out/2024/a.JPG), made as needed. A picture outside BASE is refused before any "
+             "work.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             if (!o.namesFromInputs)
+                 return g.Refuse("needs --name-from input");
+             if (g.value.empty())
+                 return g.Refuse("expected a folder");
+             o.keepFoldersUnder = g.value;
+             return std::string();
+         }},
     {.name = "first-number",
      .valueName = "N",
      .help = "The first running number (default 0).",

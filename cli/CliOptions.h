@@ -39,6 +39,9 @@ struct CliOptions {
     bool skipExisting = false;
     // Name each copy after its picture (NamesFromInputs) instead of the template and a number.
     bool namesFromInputs = false;
+    // With names from the pictures: each copy in the folder of the output folder that mirrors
+    // its picture's folder under this one (FoldersUnder); empty: all in the output folder.
+    std::string keepFoldersUnder;
     // Replace a copy of another picture that has an output's name (run.replaceOtherCopies).
     bool overwrite = false;
     std::vector<std::string> inputs; // "-" stands for the list on standard input

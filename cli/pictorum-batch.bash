@@ -33,7 +33,7 @@ _pictorum_batch() {
         --metadata)
             COMPREPLY=($(compgen -W "default all none" -- "$cur"))
             return ;;
-        --output)
+        --output|--keep-folders)
             _pictorum_batch_names -d "$cur"
             return ;;
         --log-file|--overlay)
@@ -47,7 +47,7 @@ _pictorum_batch() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --opacity --margin --format --template
-            --name-from --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --log-file --quiet --list-formats
+            --name-from --keep-folders --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --log-file --quiet --list-formats
             --number-by --shard --skip-existing --overwrite --metadata --quality" -- "$cur"))
         return
     fi

@@ -16,7 +16,8 @@ constexpr const char* kCodes[] = {
     "overlay_unreadable",
     // The copy, refused for a reason a rerun meets again (1)
     "no_encoder", "encode_failed", "would_replace_input", "existing_read_only",
-    "holds_another_copy", "folder_at_name", "name_too_long", "path_too_long", "no_number_left",
+    "holds_another_copy", "folder_at_name", "name_too_long", "not_a_folder_on_the_way",
+    "path_too_long", "no_number_left",
     // The copy, refused by the system (3)
     "no_space", "quota_exceeded", "file_too_large", "permission_denied", "read_only_file_system",
     "io_error", "write_failed", "output_folder_unusable"};
@@ -67,6 +68,10 @@ FailureReason SaveFailure(int error) {
         return {"folder_at_name", "a folder has that name"};
     case ENAMETOOLONG:
         return {"name_too_long", std::strerror(error)};
+    case ENOTDIR:
+    case ELOOP:
+        return {"not_a_folder_on_the_way",
+                "a file or link stands where a folder of the name should"};
     case ENOSPC:
         return {"no_space", std::strerror(error)};
     case EDQUOT:

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,4 +26,12 @@ std::string JoinOutputPath(const std::string& folder, const std::string& name,
 // without its extension (photo.jpg gives photo), and for a picture whose name an earlier one of
 // the list already took, that name, '-' and its place in the list (photo-17), so that chunks or
 // shards of one list name alike and no two copies of it collide.
-std::vector<std::string> NamesFromInputs(const std::vector<std::string>& paths);
+// folders (optional, one for each path): a folder that goes before that picture's name, its
+// copy then lying in that folder of the output folder.
+std::vector<std::string> NamesFromInputs(const std::vector<std::string>& paths,
+                                         const std::vector<std::string>& folders = {});
+
+// Where each picture's folder lies under base (links resolved): "" for base itself, "2024/trip"
+// for one below. Nothing when a picture does not lie under base; outside names it then.
+std::optional<std::vector<std::string>>
+FoldersUnder(const std::string& base, const std::vector<std::string>& paths, std::string& outside);

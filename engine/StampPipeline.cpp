@@ -127,6 +127,11 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
     const CLSID* encoder = m_run->Encoder();
+    // A name of its own may lie in a folder of the output folder (names that keep folders).
+    const std::string& name = m_items[index].name;
+    const std::size_t slash = name.rfind('/');
+    const std::string subfolder =
+        slash == std::string::npos ? std::string() : name.substr(0, slash);
     slot.stamped = stamped.Load(m_items[index].Path().c_str(), encoder);
     // Only the header is known so far: the pixels are decoded once the picture is admitted.
     const std::uint64_t bytes = slot.stamped == ItemOutcome::Done ? stamped.MemoryNeeded() : 0;
@@ -138,7 +143,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     std::optional<ItemOutcome> lossless;
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun && m_settings.jpegQuality == 0)
         lossless = stamped.EncodeLossless(m_run->Choices(), m_overlay, slot.file, *m_folder,
-                                          encoder, &m_stopping, m_settings.metadata);
+                                          encoder, &m_stopping, m_settings.metadata, subfolder);
     if (slot.stamped == ItemOutcome::Done && !lossless) {
         stamped.DecodeNow();
         m_stamping.acquire();
@@ -150,7 +155,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
         slot.encoded = *lossless;
     else if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
         slot.encoded = stamped.Encode(slot.file, *m_folder, encoder, &m_stopping,
-                                      m_settings.metadata, m_settings.jpegQuality);
+                                      m_settings.metadata, m_settings.jpegQuality, subfolder);
     slot.reason = stamped.Reason();
     slot.systemError = stamped.SystemError();
     slot.code = stamped.ReasonCode();

@@ -41,8 +41,10 @@ ItemOutcome CStampedItem::Failed(ItemOutcome outcome, FailureReason reason) {
 ItemOutcome CStampedItem::SaveFailed(int error) {
     Failed(ItemOutcome::SaveFailed, SaveFailure(error));
     // The folder's own refusals (OutputFolder's negative codes) meet a later run again, as do a
-    // folder at the name and a name too long.
-    m_systemError = error > 0 && error != EISDIR && error != ENAMETOOLONG ? error : 0;
+    // folder at the name, a name too long, and a file or link where a folder should be.
+    const bool again =
+        error == EISDIR || error == ENAMETOOLONG || error == ENOTDIR || error == ELOOP;
+    m_systemError = error > 0 && !again ? error : 0;
     return ItemOutcome::SaveFailed;
 }
 
@@ -98,7 +100,7 @@ ItemOutcome CStampedItem::Compose(const RunChoices& run, const CImageFile& overl
 
 ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& folder,
                                  const CLSID* encoder, const std::atomic<bool>* abandon,
-                                 MetadataKept kept, int jpegQuality) {
+                                 MetadataKept kept, int jpegQuality, const std::string& subfolder) {
     file.Discard();
     m_reason.clear();
     m_code = nullptr;
@@ -112,7 +114,10 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& fol
     }
     if (encoder == nullptr || m_image.IsEmpty())
         return Failed(ItemOutcome::SaveFailed, {"no_encoder", "no encoder for the output format"});
-    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, jpegQuality) == Ok)
+    if (const int error = folder.makeFolders(QByteArray::fromStdString(subfolder)); error != 0)
+        return SaveFailed(error);
+    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, jpegQuality,
+                    QByteArray::fromStdString(subfolder)) == Ok)
         return ItemOutcome::Done;
     return SaveFailed(file.Error());
 }
@@ -121,7 +126,7 @@ std::optional<ItemOutcome>
 CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
                              PendingImageFile& file, const OutputFolder& folder,
                              const CLSID* encoder, const std::atomic<bool>* abandon,
-                             MetadataKept kept) {
+                             MetadataKept kept, const std::string& subfolder) {
     file.Discard();
     m_reason.clear();
     m_code = nullptr;
@@ -135,8 +140,11 @@ CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
     const QRectF source(0, 0, SaturatingCast<INT>(overlay.Width()),
                         SaturatingCast<INT>(overlay.Height()));
     GpImage* mark = ImageFacts::overlayFor(overlay.GetImage(), background);
+    if (const int error = folder.makeFolders(QByteArray::fromStdString(subfolder)); error != 0)
+        return SaveFailed(error);
     const GpStatus status =
-        file.EncodeStamped(background, mark, destination, source, folder, encoder, abandon, kept);
+        file.EncodeStamped(background, mark, destination, source, folder, encoder, abandon, kept,
+                           QByteArray::fromStdString(subfolder));
     if (status == NotImplemented)
         return std::nullopt;
     if (status == Ok)

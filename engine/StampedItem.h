@@ -54,9 +54,11 @@ class CStampedItem {
     // name, relative to that folder (empty: the name did not fit, nothing is written).
     // kept: which of the picture's records the file keeps.
     // jpegQuality: 1-100 writes a JPEG at that quality; 0 keeps a JPEG photograph's own.
+    // subfolder: the folder inside the output folder the copy goes to, made here when missing.
     ItemOutcome Encode(PendingImageFile& file, const OutputFolder& folder, const CLSID* encoder,
                        const std::atomic<bool>* abandon = nullptr,
-                       MetadataKept kept = MetadataKept::Default, int jpegQuality = 0);
+                       MetadataKept kept = MetadataKept::Default, int jpegQuality = 0,
+                       const std::string& subfolder = {});
 
     // Compose and Encode in one for a JPEG photograph written as JPEG, loaded and not yet
     // decoded: only the blocks under the mark are decoded and encoded again, every other one is
@@ -67,7 +69,8 @@ class CStampedItem {
                                               PendingImageFile& file, const OutputFolder& folder,
                                               const CLSID* encoder,
                                               const std::atomic<bool>* abandon = nullptr,
-                                              MetadataKept kept = MetadataKept::Default);
+                                              MetadataKept kept = MetadataKept::Default,
+                                              const std::string& subfolder = {});
     ItemOutcome PutInPlace(PendingImageFile& file, const std::string& name);
 
     // Why the last step failed, in the program's own words; empty after a step that did not.

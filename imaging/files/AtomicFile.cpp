@@ -40,8 +40,9 @@ AtomicFile::AtomicFile(QByteArray path) : m_path(std::move(path)) {}
 AtomicFile::AtomicFile(QByteArray folder, NameAtCommit)
     : m_path(folder.isEmpty() ? QByteArray(".") : std::move(folder)), m_nameAtCommit(true) {}
 
-AtomicFile::AtomicFile(const OutputFolder& folder, NameAtCommit)
-    : m_path("."), m_folder(&folder), m_nameAtCommit(true) {}
+AtomicFile::AtomicFile(const OutputFolder& folder, NameAtCommit, QByteArray subfolder)
+    : m_path(subfolder.isEmpty() ? QByteArray(".") : std::move(subfolder)), m_folder(&folder),
+      m_nameAtCommit(true) {}
 
 AtomicFile::AtomicFile(QByteArray path, const OutputFolder* folder)
     : m_path(std::move(path)), m_folder(folder) {}

@@ -31,8 +31,9 @@ class AtomicFile {
     struct NameAtCommit {};
     AtomicFile(QByteArray folder, NameAtCommit);
     // The same in a run's output folder, opened once for the whole run: names at commit are
-    // relative to it (which must outlive this file).
-    AtomicFile(const OutputFolder& folder, NameAtCommit);
+    // relative to it (which must outlive this file). subfolder: a folder inside it, which must
+    // exist (OutputFolder::makeFolders), where the file waits and is to be named.
+    AtomicFile(const OutputFolder& folder, NameAtCommit, QByteArray subfolder = {});
     ~AtomicFile(); // cancels an uncommitted file
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;

@@ -61,6 +61,10 @@ class OutputFolder {
     // holds locked and nothing has written for kLeftoverAgeSeconds. Only a file this program
     // could have made counts as one: a regular file with a temporary's name and permissions,
     // this user's, with no other link, and none of the protected files. Returns how many.
+    // Makes the folders of relative (a/b/c) inside this one where missing, one step at a time
+    // from the handle and never through a link, so that no copy lands outside. 0, or errno.
+    int makeFolders(const QByteArray& relative) const;
+
     static constexpr long kLeftoverAgeSeconds = 60;
     int removeLeftovers() const;
 

@@ -32,7 +32,7 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
 
 GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
                                   const std::atomic<bool>* abandon, MetadataKept kept,
-                                  int jpegQuality) {
+                                  int jpegQuality, const QByteArray& subfolder) {
     Discard();
     const EncoderEntry* entry = nullptr;
     QByteArray unused;
@@ -40,19 +40,21 @@ GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, co
     const GpStatus checked = ImageSaver::check(image, L".", encoder, &entry, &unused);
     if (checked != Ok)
         return checked;
-    return EncodeInto(image, std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
+    return EncodeInto(image,
+                      std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}, subfolder),
                       *entry, abandon, kept, jpegQuality);
 }
 
 GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
                                          const QRectF& destination, const QRectF& source,
                                          const OutputFolder& folder, const CLSID* encoder,
-                                         const std::atomic<bool>* abandon, MetadataKept kept) {
+                                         const std::atomic<bool>* abandon, MetadataKept kept,
+                                         const QByteArray& subfolder) {
     Discard();
     const EncoderEntry* entry = encoder ? EncoderTable::instance().find(*encoder) : nullptr;
     if (entry == nullptr || !entry->stampsLosslessly || !JpegCoefficientStamp::suits(background))
         return NotImplemented;
-    return Keep(std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
+    return Keep(std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}, subfolder),
                 [&](AtomicFile& file) {
                     if (!file.open())
                         return Win32Error;

@@ -189,6 +189,7 @@ TEST(CliOptions, RulesOfEachOption) {
          [](O o) { return o.namesFromInputs && o.skipExisting && !o.run.replaceOtherCopies; }},
         {{"--name-from", "input", "--first-number", "3"}, "--first-number has no effect", nullptr},
         {{"--name-from", "stem"}, "--name-from 'stem'", nullptr},
+        {{"--keep-folders", "photos"}, "--keep-folders 'photos': needs --name-from input", nullptr},
         {{"--log", "xml"}, "--log 'xml'", nullptr},
         {{"--margin", "5%,10%", "--opacity", "0"},
          "",

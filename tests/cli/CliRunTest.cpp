@@ -221,6 +221,29 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          {"000.TIF"},
          // Removed after the run: Qt could not remove the temporary folder holding it.
          R"(cp a.png $'caf\xe9.png' && "$0" "$@" $'caf\xe9.png'; s=$?; rm $'caf\xe9.png'; exit $s)"},
+        // Copies in folders that mirror the pictures', made through the output folder only.
+        {"folders kept",
+         {},
+         0,
+         "sub/deep/x.png ... Done\nx.TIF\n",
+         "",
+         {"a.TIF", "sub"},
+         R"(mkdir -p sub/deep && cp a.png sub/deep/x.png && "$0" "$@" --name-from input \
+            --keep-folders . a.png sub/deep/x.png && ls "$4/sub/deep")"},
+        {"a picture outside the kept folders",
+         {"--name-from", "input", "--keep-folders", "/no", "a.png"},
+         2,
+         "",
+         "--keep-folders '/no': 'a.png' is not under it",
+         {}},
+        {"a link where a kept folder goes",
+         {},
+         1,
+         "",
+         "y.png: a file or link stands where",
+         {"sub"},
+         R"(mkdir -p sub && cp a.png sub/y.png && ln -s .. "$4/sub" && "$0" "$@" \
+            --name-from input --keep-folders . sub/y.png; s=$?; [ ! -e y.TIF ] && exit $s)"},
         // The jsonl log as a manifest: a name given back as its bytes, codes, sizes, summary.
         {"a Latin-1 name's bytes back from the log",
          {},
