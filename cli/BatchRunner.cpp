@@ -210,6 +210,7 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
     const std::vector<std::string> names =
         options.namesFromInputs ? NamesFromInputs(list, folders) : std::vector<std::string>();
     std::vector<PipelineItem> items;
+    items.reserve(list.size() / static_cast<std::size_t>(options.shardCount) + 1);
     for (std::size_t i = 0; i < list.size(); ++i) {
         const auto position = static_cast<std::int64_t>(i);
         if (position % options.shardCount == options.shardIndex)

@@ -377,7 +377,7 @@ const CliOptionRow kRows[] = {
      .help = "Leave a picture alone when its output name already holds its whole copy, made "
              "with the same settings from the picture as it is now, so that a run cut short can "
              "be run again for what is missing; anything else there is done again. Needs "
-             "--number-by position (or --shard).",
+             "--number-by position (or --shard, or --name-from input).",
      .flag = &CliOptions::skipExisting,
      // After the numbering's rows: the names must be known before the run.
      .apply =
