@@ -2,15 +2,19 @@
 
 #include "cli/ItemLog.h"
 #include "cli/ProgressLine.h"
+#include "engine/CopyRecord.h"
 #include "engine/ImageFile.h"
+#include "engine/OutputNaming.h"
 #include "engine/OverlayCheck.h"
 #include "engine/RunSettings.h"
 #include "engine/TextHelpers.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -54,6 +58,10 @@ const char* StopCause(int signalNumber) {
         return "terminated";
     case SIGPIPE:
         return "standard output closed";
+    case SIGUSR1:
+        return "stopped by SIGUSR1";
+    case SIGUSR2:
+        return "stopped by SIGUSR2";
     default:
         return "interrupted";
     }
@@ -62,7 +70,8 @@ const char* StopCause(int signalNumber) {
 // The problem with the names the run would write, found before any work, or nothing.
 std::optional<std::string> NamesProblem(const CliOptions& options, const RunSettings& run,
                                         const std::vector<PipelineItem>& items) {
-    if (items.empty())
+    // Names from the pictures use no numbers; one too long fails that picture alone.
+    if (items.empty() || options.namesFromInputs)
         return std::nullopt;
     const std::int64_t last = options.run.numbering == Numbering::Position
                                   ? items.back().position
@@ -85,16 +94,19 @@ std::optional<std::string> NamesProblem(const CliOptions& options, const RunSett
     return std::nullopt;
 }
 
-// Takes out the items whose output name already holds a file (numbering by position names
-// every item before the run) and logs them as skipped.
+// Takes out the items whose output name already holds their complete copy, made with these
+// settings (numbering by position names every item before the run), and logs them as skipped.
+// Whatever else is there is the run's to redo, or to refuse when it is another picture's copy.
 std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const RunSettings& run,
                                           std::vector<PipelineItem> items, std::FILE* out) {
     std::vector<PipelineItem> left;
+    const std::string digest = CopyRecord::SettingsDigest(run);
     for (PipelineItem& item : items) {
-        const std::string path = run.OutputPath(
-            static_cast<std::int32_t>(std::int64_t{options.choices.firstNumber} + item.position));
-        struct stat info {};
-        if (path.empty() || ::lstat(path.c_str(), &info) != 0) {
+        const std::string path =
+            !item.name.empty() ? run.NamedOutputPath(item.name)
+                               : run.OutputPath(static_cast<std::int32_t>(
+                                     std::int64_t{options.choices.firstNumber} + item.position));
+        if (path.empty() || FindExistingCopy(path, item.Path(), digest) != ExistingCopy::Complete) {
             left.push_back(std::move(item));
             continue;
         }
@@ -142,7 +154,10 @@ std::vector<std::string> ExpandInputs(const CliOptions& options, std::FILE* in) 
     return list;
 }
 
-int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& streams) {
+namespace {
+
+int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& streams) {
+    const auto began = std::chrono::steady_clock::now();
     // A dry run writes nothing, not even the folder it would make.
     if (options.makeFolder && !options.run.dryRun && !MakeFolders(options.choices.outputDir)) {
         std::fprintf(streams.err, "pictorum-batch: --mkdir '%s': %s\n",
@@ -173,30 +188,62 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     const std::vector<std::string> list = ExpandInputs(options, streams.in);
     if (stop.stop.load())
         return 128 + stop.signal.load();
+    // A list that came out empty is a mistake upstream (a find that matched nothing, a file
+    // that was not there): silence and status 0 would hide it.
+    if (list.empty()) {
+        std::fprintf(streams.err, "pictorum-batch: the list of pictures is empty\n");
+        return kExitBadUsage;
+    }
 
+    // Named over the whole list, so that every shard of it names a picture alike.
+    std::vector<std::string> folders;
+    if (!options.keepFoldersUnder.empty()) {
+        std::string outside;
+        auto under = FoldersUnder(options.keepFoldersUnder, list, outside);
+        if (!under) {
+            std::fprintf(streams.err, "pictorum-batch: --keep-folders '%s': '%s' is not under it\n",
+                         Printable(options.keepFoldersUnder).c_str(), Printable(outside).c_str());
+            return kExitBadUsage;
+        }
+        folders = std::move(*under);
+    }
+    const std::vector<std::string> names =
+        options.namesFromInputs ? NamesFromInputs(list, folders) : std::vector<std::string>();
     std::vector<PipelineItem> items;
+    items.reserve(list.size() / static_cast<std::size_t>(options.shardCount) + 1);
     for (std::size_t i = 0; i < list.size(); ++i) {
         const auto position = static_cast<std::int64_t>(i);
         if (position % options.shardCount == options.shardIndex)
-            items.push_back(PipelineItem{list[i], position});
+            // Borrowed from the list, which outlives the run: a long list is not held twice.
+            items.push_back(PipelineItem{{}, position, &list[i], names.empty() ? "" : names[i]});
     }
 
+    if (!overlay.Fade(options.choices.opacity)) {
+        std::fprintf(streams.err, "pictorum-batch: --overlay '%s': %s\n",
+                     Printable(options.choices.overlayPath).c_str(),
+                     "damaged picture data, or not enough memory");
+        return kExitBadUsage;
+    }
     const RunSettings run = Fill(options, overlay);
     if (const auto names = NamesProblem(options, run, items)) {
         std::fprintf(streams.err, "pictorum-batch: %s\n", names->c_str());
         return kExitBadUsage;
     }
+    const std::size_t total = items.size();
     if (options.skipExisting)
         items = WithoutExisting(options, run, std::move(items), streams.out);
+    const std::size_t skipped = total - items.size();
     CStampPipeline pipeline(run, overlay);
 
     ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
     std::size_t failed = 0;
+    std::size_t unwritten = 0; // of failed: the system refused the write
     std::size_t done = 0;
     int logError = 0;
     const auto report = [&](const PipelineReport& item) {
         const bool itemDone = item.outcome == ItemOutcome::Done;
         (itemDone ? done : failed) += 1;
+        unwritten += !itemDone && item.systemError != 0 ? 1 : 0;
         const bool hasReason = !itemDone && !item.reason.empty();
         const bool sharesScreen =
             (streams.outIsTerminal && !(options.quiet && itemDone)) || hasReason;
@@ -213,7 +260,7 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
         }
         if (hasReason)
             std::fprintf(streams.err, "pictorum-batch: %s: %s\n",
-                         Printable(item.item->path).c_str(), Printable(item.reason).c_str());
+                         Printable(item.item->Path()).c_str(), Printable(item.reason).c_str());
         progress.Advance(sharesScreen);
     };
     // Off the main thread: the imaging library hands a worker thread's freed pixel buffers to
@@ -228,22 +275,78 @@ int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& str
     }
     progress.Erase();
 
+    int status = kExitAllDone;
     if (stop.stop.load() && stop.signal.load() == 0) {
         std::fprintf(streams.err,
                      "pictorum-batch: cannot write the log: %s; %zu of %zu pictures "
                      "done\n",
                      std::strerror(logError), done, items.size());
-        return kExitSomeFailed;
+        return kExitNotWritten;
     }
     if (stop.stop.load()) {
         std::fprintf(streams.err, "pictorum-batch: %s; %zu of %zu pictures done\n",
                      StopCause(stop.signal.load()), done, items.size());
-        return 128 + stop.signal.load();
-    }
-    if (failed > 0) {
-        std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures failed\n", failed,
+        status = 128 + stop.signal.load();
+    } else if (failed > 0) {
+        std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures failed", failed,
                      items.size());
-        return kExitSomeFailed;
+        if (unwritten > 0)
+            std::fprintf(streams.err, " (%zu could not be written: running again may do them)",
+                         unwritten);
+        std::fprintf(streams.err, "\n");
+        // A rerun can help only with what the system refused; the rest it meets again.
+        status = unwritten > 0 ? kExitNotWritten : kExitSomeFailed;
+    } else if (!options.quiet) {
+        const char* written = options.run.dryRun ? "would be written" : "written";
+        if (skipped > 0)
+            std::fprintf(streams.err,
+                         "pictorum-batch: %zu %s, %zu skipped (their copies were there), of %zu "
+                         "pictures\n",
+                         done, written, skipped, total);
+        else
+            std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures %s\n", done, total,
+                         written);
     }
-    return kExitAllDone;
+    const RunSummary summary{total,
+                             options.run.dryRun ? 0 : done,
+                             skipped,
+                             failed,
+                             unwritten,
+                             std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count(),
+                             status};
+    if (!WriteSummary(options, summary, streams.out) && status == kExitAllDone) {
+        std::fprintf(streams.err, "pictorum-batch: cannot write the log: %s\n",
+                     std::strerror(errno));
+        return kExitNotWritten;
+    }
+    return status;
+}
+
+} // namespace
+
+int RunBatch(const CliOptions& options, StopRequest& stop, const RunStreams& streams) {
+    if (options.logFile.empty())
+        return RunLogged(options, stop, streams);
+    // Appended to, as a manifest kept across reruns and resubmitted tasks is.
+    const int fd = ::open(options.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    std::FILE* log = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
+    if (log == nullptr) {
+        std::fprintf(streams.err, "pictorum-batch: --log-file '%s': %s\n",
+                     Printable(options.logFile).c_str(), std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return kExitBadUsage;
+    }
+    RunStreams logged = streams;
+    logged.out = log;
+    logged.outIsTerminal = ::isatty(fd) != 0;
+    int status = RunLogged(options, stop, logged);
+    if (std::fclose(log) != 0 && status == kExitAllDone) {
+        std::fprintf(streams.err, "pictorum-batch: --log-file '%s': %s\n",
+                     Printable(options.logFile).c_str(), std::strerror(errno));
+        status = kExitNotWritten;
+    }
+    return status;
 }

@@ -10,10 +10,14 @@
 
 // The exit statuses of pictorum-batch. A run stopped early exits with 128 + the signal that
 // stopped it, as a shell reports a program that a signal ended: SIGHUP 129, SIGINT 130,
-// SIGPIPE (standard output closed) 141, SIGTERM 143.
+// SIGUSR1 138, SIGUSR2 140, SIGPIPE (standard output closed) 141, SIGTERM 143.
+// 1 and 3 tell a script whether running again can help: 1 when a picture cannot be read or
+// stamped, or its copy is refused for a reason a rerun meets again; 3 when the system refused
+// to write a copy (a full disk, a file-size limit, no permission) and the pictures are good.
 constexpr int kExitAllDone = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitBadUsage = 2;
+constexpr int kExitNotWritten = 3;
 constexpr int kExitInterrupted = 128 + SIGINT;
 
 // Set from a signal handler or from the run itself; every member is lock-free, so a handler

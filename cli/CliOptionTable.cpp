@@ -39,12 +39,47 @@ std::optional<std::pair<std::int64_t, std::int64_t>> ShardOfArrayTask() {
     return std::pair{(*id - *first) / *step, *count};
 }
 
+// The variables in which schedulers tell a task of an array its index, and their names for
+// the message that finds none.
+constexpr const char* kTaskIndexVariables[] = {"SLURM_ARRAY_TASK_ID", "JOB_COMPLETION_INDEX",
+                                               "AWS_BATCH_JOB_ARRAY_INDEX"};
+constexpr const char* kTaskIndexNames =
+    "SLURM_ARRAY_TASK_ID (Slurm), JOB_COMPLETION_INDEX (a Kubernetes Indexed Job) or "
+    "AWS_BATCH_JOB_ARRAY_INDEX (AWS Batch)";
+
+// --shard auto/M: this task's index as its scheduler tells it, the first of those set.
+std::optional<std::int64_t> TaskIndex() {
+    for (const char* name : kTaskIndexVariables)
+        if (std::getenv(name) != nullptr)
+            return ArrayVariable(name);
+    return std::nullopt;
+}
+
 // A whole number from low to high, or nothing.
 template <typename Int> std::optional<Int> InRange(const std::string& text, Int low, Int high) {
     const auto value = ParseInt<Int>(text);
     if (!value || *value < low || *value > high)
         return std::nullopt;
     return value;
+}
+
+// --margin: "X" or "X,Y", whole numbers, both in pixels or both in percent.
+std::optional<SizeSpec> ParseMargin(const std::string& text) {
+    const std::size_t comma = text.find(',');
+    std::string x = text.substr(0, comma);
+    std::string y = comma == std::string::npos ? x : text.substr(comma + 1);
+    const bool percent = !x.empty() && x.back() == '%';
+    if (percent != (!y.empty() && y.back() == '%'))
+        return std::nullopt;
+    if (percent) {
+        x.pop_back();
+        y.pop_back();
+    }
+    const auto mx = InRange<std::int32_t>(x, 0, percent ? 100 : INT32_MAX);
+    const auto my = InRange<std::int32_t>(y, 0, percent ? 100 : INT32_MAX);
+    if (!mx || !my)
+        return std::nullopt;
+    return SizeSpec{percent, *mx, *my};
 }
 
 // Sets field to the value one of the value parsers made of the option, or refuses the option
@@ -79,7 +114,20 @@ std::string NumberBy(const std::string& mode, bool sharded, CliOptions& o) {
 std::string Shard(const CliGiven& g, CliOptions& o) {
     std::optional<std::int64_t> k;
     std::optional<std::int64_t> m;
-    if (g.value == "auto") {
+    if (g.value.rfind("auto/", 0) == 0) {
+        // M as given, K as the task's own index: resubmitting some tasks of the array (sbatch
+        // --array=0,2,5) does exactly their shards, where plain auto would split anew.
+        m = ParseInt<std::int64_t>(g.value.substr(5));
+        if (!m || *m < 1)
+            return g.Refuse("expected auto/M with M from 1");
+        k = TaskIndex();
+        if (!k)
+            return g.Refuse(std::string("no task index: expected one of ") + kTaskIndexNames);
+        if (*k < 0 || *k >= *m)
+            return g.Refuse("this task's index is " + std::to_string(*k) +
+                            ", not below M: index the tasks from 0 to " + std::to_string(*m - 1) +
+                            " (sbatch --array=0-" + std::to_string(*m - 1) + ")");
+    } else if (g.value == "auto") {
         const auto task = ShardOfArrayTask();
         if (!task || task->second < 1 || task->first >= task->second)
             return g.Refuse("not in a Slurm array task: SLURM_ARRAY_TASK_ID and "
@@ -94,7 +142,7 @@ std::string Shard(const CliGiven& g, CliOptions& o) {
                                        : ParseInt<std::int64_t>(g.value.substr(slash + 1));
     }
     if (!k || !m || *m < 1 || *k < 0 || *k >= *m)
-        return g.Refuse("expected K/M with 0 <= K < M, or auto");
+        return g.Refuse("expected K/M with 0 <= K < M, auto/M or auto");
     o.shardIndex = *k;
     o.shardCount = *m;
     o.run.numbering = Numbering::Position;
@@ -108,6 +156,9 @@ const CliOptionRow kRows[] = {
      .help = "Show this help and exit.",
      .answer = ParseResult::Kind::Help},
     {.name = "version", .help = "Show the version and exit.", .answer = ParseResult::Kind::Version},
+    {.name = "list-formats",
+     .help = "List the installed output formats (name, MIME type, extension) and exit.",
+     .answer = ParseResult::Kind::ListFormats},
     {.name = "overlay",
      .valueName = "FILE",
      .help = "The overlay picture (required).",
@@ -142,6 +193,29 @@ const CliOptionRow kRows[] = {
                          "expected top-left, top, top-right, left, center, right, bottom-left, "
                          "bottom, bottom-right or 1-9");
          }},
+    {.name = "opacity",
+     .valueName = "P",
+     .help = "The overlay's opacity, 0-100 percent of its own alpha. Default: 100.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             return Take(g, InRange(g.value, 0, 100), o.choices.opacity,
+                         "expected a number from 0 to 100");
+         }},
+    {.name = "margin",
+     .valueName = "X[,Y]",
+     .help = "The overlay's distance from the edges it is anchored to: X from the left or right "
+             "edge, Y (default: X) from the top or bottom one, in pixels (20,10) or in percent "
+             "of each picture (5%,5%); a centred axis takes none. Default: 0.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             const auto margin = ParseMargin(g.value);
+             if (!margin)
+                 return g.Refuse("expected X or X,Y in pixels (20,10) or percent (5%,5%)");
+             o.choices.marginX = margin->x;
+             o.choices.marginY = margin->y;
+             o.choices.marginPercent = margin->percent;
+             return std::string();
+         }},
     {.name = "format",
      .valueName = "NAME",
      .help = "Output format by name (jpeg, png, tiff, bmp, webp) or MIME type, among the "
@@ -164,6 +238,38 @@ const CliOptionRow kRows[] = {
              return Take(g, NormalizeTemplate(g.value), o.choices.nameTemplate,
                          "longer than " + std::to_string(kTemplateLimit) +
                              " bytes once its dropped characters are gone");
+         }},
+    {.name = "name-from",
+     .valueName = "SOURCE",
+     .help = "template (default): names from --template and a number. input: each copy takes its "
+             "picture's name without extension (photo.jpg gives photo.JPG); a picture whose name "
+             "an earlier one of the list took adds '-' and its place in the list (photo-17.JPG). "
+             "Any chunk or shard of one list, and any rerun, names each picture alike.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             if (g.value != "template" && g.value != "input")
+                 return g.Refuse("expected template or input");
+             o.namesFromInputs = g.value == "input";
+             for (const char* unused : {"template", "first-number", "number-by"})
+                 if (o.namesFromInputs && g.Other(unused))
+                     return g.Refuse(std::string("--") + unused +
+                                     " has no effect: copies are named after their pictures");
+             return std::string();
+         }},
+    {.name = "keep-folders",
+     .valueName = "BASE",
+     .help = "With --name-from input: each copy goes into the folder of the output folder that "
+             "mirrors its picture's folder under BASE (photos/2024/a.jpg with BASE photos gives "
+             "out/2024/a.JPG), made as needed. A picture outside BASE is refused before any "
+             "work.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             if (!o.namesFromInputs)
+                 return g.Refuse("needs --name-from input");
+             if (g.value.empty())
+                 return g.Refuse("expected a folder");
+             o.keepFoldersUnder = g.value;
+             return std::string();
          }},
     {.name = "first-number",
      .valueName = "N",
@@ -221,12 +327,27 @@ const CliOptionRow kRows[] = {
          }},
     {.name = "log",
      .valueName = "STYLE",
-     .help = "Per-item log on standard output: text (default) or jsonl.",
+     .help = "Per-item log on standard output: text (default) or jsonl, one JSON object a "
+             "picture (index, input, output, status, message, reason, reason_code, ms, bytes, "
+             "width, height; a name that is not UTF-8 comes as input_base64 or output_base64, "
+             "its bytes in base64) and a last one with summary true (total, written, skipped, "
+             "failed, unwritten, ms, status).",
      .apply =
          [](const CliGiven& g, CliOptions& o) {
              if (g.value != "text" && g.value != "jsonl")
                  return g.Refuse("expected text or jsonl");
              o.log = g.value == "text" ? LogStyle::Text : LogStyle::Jsonl;
+             return std::string();
+         }},
+    {.name = "log-file",
+     .valueName = "FILE",
+     .help = "Append the log to FILE instead of standard output, so that the jsonl log stays "
+             "apart from the messages on standard error.",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             if (g.value.empty())
+                 return g.Refuse("expected a file name");
+             o.logFile = g.value;
              return std::string();
          }},
     {.name = "quiet",
@@ -243,23 +364,40 @@ const CliOptionRow kRows[] = {
              return g.Other("shard") ? std::string() : NumberBy(g.value, false, o);
          }},
     {.name = "shard",
-     .valueName = "K/M|auto",
+     .valueName = "K/M|auto/M|auto",
      .help = "Work only on the pictures whose place in the list modulo M is K (0 <= K < M); "
-             "implies --number-by position, so shards run anywhere never collide. auto: K and M "
-             "of the Slurm array task (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT).",
+             "implies --number-by position, so shards run anywhere never collide. auto/M: K is "
+             "this task's index in an array job (SLURM_ARRAY_TASK_ID, JOB_COMPLETION_INDEX of a "
+             "Kubernetes Indexed Job, AWS_BATCH_JOB_ARRAY_INDEX), so that resubmitting any of "
+             "the tasks does exactly their pictures. auto: K and M of the Slurm array as it "
+             "runs (SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT), which a resubmission of some "
+             "tasks splits anew.",
      .apply = Shard},
     {.name = "skip-existing",
-     .help = "Leave a picture alone when its output name already holds a file, so that a run "
-             "cut short can be run again for what is missing. Needs --number-by position (or "
-             "--shard).",
+     .help = "Leave a picture alone when its output name already holds its whole copy, made "
+             "with the same settings from the picture as it is now, so that a run cut short can "
+             "be run again for what is missing; anything else there is done again. Needs "
+             "--number-by position (or --shard, or --name-from input).",
      .flag = &CliOptions::skipExisting,
      // After the numbering's rows: the names must be known before the run.
      .apply =
          [](const CliGiven&, CliOptions& o) {
-             if (o.run.numbering == Numbering::Position)
+             if (o.run.numbering == Numbering::Position || o.namesFromInputs)
                  return std::string();
-             return std::string("--skip-existing needs --number-by position (or --shard): with a "
-                                "running number the names are known only as the run goes");
+             return std::string("--skip-existing needs --number-by position (or --shard, or "
+                                "--name-from input): with a running number the names are known "
+                                "only as the run goes");
+         }},
+    {.name = "overwrite",
+     .help = "Replace a copy of another picture that has an output's name. Without it such a "
+             "picture fails with \"holds the copy of another picture\" (each copy records its "
+             "picture in the file system's extended attributes, where it keeps them); other "
+             "files of the names are replaced.",
+     .flag = &CliOptions::overwrite,
+     .apply =
+         [](const CliGiven&, CliOptions& o) {
+             o.run.replaceOtherCopies = true;
+             return std::string();
          }},
     {.name = "metadata",
      .valueName = "MODE",

@@ -33,12 +33,22 @@ struct CliOptions {
     bool sizeGiven = false;
     // Make the output folder and its parents when missing.
     bool makeFolder = false;
-    // Leave an item alone when its output name already holds a file (position numbering only:
-    // a running number's names are not known before the run).
+    // Leave an item alone when its output name already holds its complete copy made with the
+    // same settings (position numbering only: a running number's names are not known before
+    // the run).
     bool skipExisting = false;
+    // Name each copy after its picture (NamesFromInputs) instead of the template and a number.
+    bool namesFromInputs = false;
+    // With names from the pictures: each copy in the folder of the output folder that mirrors
+    // its picture's folder under this one (FoldersUnder); empty: all in the output folder.
+    std::string keepFoldersUnder;
+    // Replace a copy of another picture that has an output's name (run.replaceOtherCopies).
+    bool overwrite = false;
     std::vector<std::string> inputs; // "-" stands for the list on standard input
     bool nulSeparated = false;
     LogStyle log = LogStyle::Text;
+    // Where the log goes instead of standard output (appended to); empty: standard output.
+    std::string logFile;
     bool quiet = false;
     // Take the items whose place in the list modulo shardCount is shardIndex.
     std::int64_t shardIndex = 0;
@@ -46,10 +56,10 @@ struct CliOptions {
 };
 
 struct ParseResult {
-    enum class Kind { Run, Help, Version, BadUsage };
+    enum class Kind { Run, Help, Version, ListFormats, BadUsage };
     Kind kind = Kind::BadUsage;
     CliOptions options;
-    // The help or version text, or the message that names the bad option and value.
+    // The help, version or format list text, or the message that names the bad option and value.
     std::string text;
 };
 

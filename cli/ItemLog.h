@@ -4,6 +4,8 @@
 #include "cli/CliOptions.h"
 #include "engine/StampPipeline.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -15,3 +17,17 @@ bool WriteLog(const CliOptions& options, const PipelineReport& report, std::FILE
 // caller flushes out.
 void WriteSkipped(const CliOptions& options, const PipelineItem& item, const std::string& path,
                   std::FILE* out);
+
+// What a run came to, for the jsonl log's last record. total: the items of this run (its
+// shard); written, skipped and failed add up to it unless the run was stopped; unwritten: of
+// failed, the copies the system refused; status: the exit status.
+struct RunSummary {
+    std::size_t total = 0;
+    std::size_t written = 0;
+    std::size_t skipped = 0;
+    std::size_t failed = 0;
+    std::size_t unwritten = 0;
+    std::int64_t milliseconds = 0;
+    int status = 0;
+};
+bool WriteSummary(const CliOptions& options, const RunSummary& summary, std::FILE* out);

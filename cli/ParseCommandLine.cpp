@@ -1,11 +1,14 @@
 // The walk of the option table that turns a command line into CliOptions.
 #include "cli/CliOptionTable.h"
 #include "cli/CliOptions.h"
+#include "engine/ItemFailure.h"
+#include "engine/OutputFormat.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,13 +18,36 @@ namespace {
 constexpr const char* kExitStatusHelp =
     "Exit status:\n"
     "  0    every picture was stamped and written (or skipped, its output there)\n"
-    "  1    some pictures failed; each is named in the log, its reason on standard error\n"
+    "  1    some pictures failed for good: they cannot be read or stamped, or their copies\n"
+    "       are refused for a reason a rerun meets again; each is named in the log, its\n"
+    "       reason on standard error\n"
     "  2    bad usage, found before any picture was read\n"
+    "  3    some copies could not be written because the system refused (no space left on\n"
+    "       device, file too large, permission denied, an I/O error): the pictures are good,\n"
+    "       and running again once that is mended may do them (with 1's failures as well)\n"
     "  129  stopped by SIGHUP\n"
     "  130  stopped by SIGINT (Ctrl+C)\n"
+    "  138  stopped by SIGUSR1 (Slurm's --signal=USR1@60 before a time limit)\n"
+    "  140  stopped by SIGUSR2\n"
     "  141  stopped because standard output was closed\n"
     "  143  stopped by SIGTERM\n"
     "A stopped run finishes or drops the pictures in flight and leaves no file half-written.\n";
+
+// The jsonl log's reason codes, wrapped as the rest of the help is.
+std::string ReasonCodeHelp() {
+    std::string text = "Reason codes of the jsonl log (reason_code), which never change:\n ";
+    std::size_t column = 1;
+    for (const char* code : FailureCodes()) {
+        const std::size_t length = std::strlen(code) + 1;
+        if (column + length > 78) {
+            text += "\n ";
+            column = 1;
+        }
+        text += std::string(" ") + code;
+        column += length;
+    }
+    return text + "\n";
+}
 
 std::string Local(const QString& text) {
     return text.toLocal8Bit().toStdString();
@@ -49,9 +75,54 @@ QCommandLineOption OptionOf(const CliOptionRow& row) {
                               row.valueName ? QString::fromLatin1(row.valueName) : QString());
 }
 
+// The option whose name is nearest to a mistyped one (--jobz, --overlya), or null when none
+// is near enough to be what was meant.
+const char* Nearest(const std::string& typed) {
+    const auto distance = [](const std::string& a, const std::string& b) {
+        std::vector<std::size_t> row(b.size() + 1);
+        for (std::size_t j = 0; j <= b.size(); ++j)
+            row[j] = j;
+        for (std::size_t i = 1; i <= a.size(); ++i) {
+            std::size_t diagonal = row[0];
+            row[0] = i;
+            for (std::size_t j = 1; j <= b.size(); ++j) {
+                const std::size_t above = row[j];
+                row[j] = std::min(
+                    {row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+                diagonal = above;
+            }
+        }
+        return row[b.size()];
+    };
+    const char* best = nullptr;
+    std::size_t bestDistance = 3; // two edits at most
+    for (const CliOptionRow& row : CliOptionRows()) {
+        const std::size_t d = distance(typed, row.name);
+        if (d < bestDistance && d < std::strlen(row.name)) {
+            best = row.name;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+// --list-formats: the installed encoders, one a line: name, MIME type, extensions.
+std::string FormatList() {
+    std::string text;
+    for (const OutputFormat& format : OutputFormat::Installed())
+        if (format.HasMime())
+            text += format.Mime().substr(format.Mime().find('/') + 1) + "\t" + format.Mime() +
+                    "\t." + format.Extension() + "\n";
+    return text;
+}
+
 ParseResult Answer(ParseResult::Kind kind, const QCommandLineParser& parser) {
     ParseResult result;
     result.kind = kind;
+    if (kind == ParseResult::Kind::ListFormats) {
+        result.text = FormatList();
+        return result;
+    }
     if (kind == ParseResult::Kind::Version) {
         result.text = "pictorum-batch " + Local(QCoreApplication::applicationVersion()) + "\n";
         return result;
@@ -60,7 +131,7 @@ ParseResult Answer(ParseResult::Kind kind, const QCommandLineParser& parser) {
     QString text = parser.helpText();
     const qsizetype lineEnd = text.indexOf(u'\n');
     text.replace(0, lineEnd, "Usage: pictorum-batch [options] PICTURE...");
-    result.text = Local(text) + "\n" + kExitStatusHelp;
+    result.text = Local(text) + "\n" + kExitStatusHelp + "\n" + ReasonCodeHelp();
     return result;
 }
 
@@ -82,8 +153,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
     QStringList latin;
     for (const std::string& arg : args)
         latin << QString::fromLatin1(arg.data(), static_cast<qsizetype>(arg.size()));
-    if (!parser.parse(latin))
-        return BadUsage(Printable(Bytes(parser.errorText())));
+    if (!parser.parse(latin)) {
+        std::string message = Printable(Bytes(parser.errorText()));
+        for (const QString& unknown : parser.unknownOptionNames())
+            if (const char* near = Nearest(Bytes(unknown)))
+                message += std::string(" Did you mean --") + near + "?";
+        return BadUsage(message);
+    }
     std::map<std::string, std::string> given;
     for (const CliOptionRow& row : CliOptionRows()) {
         const QString name = QString::fromLatin1(row.name);
@@ -96,6 +172,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int defaultJo
 
     CliOptions options;
     options.run.jobs = std::clamp(defaultJobs, 1, kMaxJobs);
+    // Runs from scripts meet each other's copies (chunks, reruns): each copy says whose it is.
+    options.run.recordSource = true;
+    options.run.replaceOtherCopies = false;
     for (const CliOptionRow& row : CliOptionRows())
         if (row.missing != nullptr && (!given.count(row.name) || given[row.name].empty()))
             return BadUsage(row.missing);

@@ -40,6 +40,10 @@ void CatchStopSignals() {
     action.sa_flags = 0;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    // Slurm's --signal=USR1@60 warns a task before its time runs out: stop cleanly with the
+    // summary, where the default action would end the run at once.
+    sigaction(SIGUSR1, &action, nullptr);
+    sigaction(SIGUSR2, &action, nullptr);
 }
 
 // Lines that the image libraries write straight to standard error ("libpng error: ...",
@@ -159,6 +163,7 @@ int main(int argc, char** argv) {
     switch (parsed.kind) {
     case ParseResult::Kind::Help:
     case ParseResult::Kind::Version:
+    case ParseResult::Kind::ListFormats:
         std::fputs(parsed.text.c_str(), stdout);
         status = kExitAllDone;
         break;

@@ -1,5 +1,7 @@
 #include "engine/ImageFile.h"
 
+#include "imaging/ImageFacts.h"
+
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFileAccess.h"
 
@@ -55,4 +57,8 @@ bool CImageFile::SaveToFile(const char* path, const CLSID& encoder) const {
     if (path == nullptr)
         return false;
     return ImageFileAccess::save(m_pRecord->hImage, path, &encoder) == Ok;
+}
+
+bool CImageFile::Fade(int percent) {
+    return !IsEmpty() && ImageFacts::fade(GetImage(), percent);
 }

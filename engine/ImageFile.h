@@ -48,6 +48,11 @@ class CImageFile {
     // False when empty or when the pixels do not decode.
     bool DecodeNow() const;
 
+    // Decodes the image and multiplies its alpha by percent (RunChoices::opacity), so that it
+    // draws at that opacity wherever it is drawn: the overlay of a run is faded once, when it
+    // is loaded. 100 changes nothing. False when empty or when the pixels do not decode.
+    bool Fade(int percent);
+
     // The held image handle, or null; owned by this object.
     GpImage* GetImage() const { return m_pRecord != nullptr ? m_pRecord->hImage : nullptr; }
 

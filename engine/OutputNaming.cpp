@@ -1,5 +1,11 @@
 #include "engine/OutputNaming.h"
 
+#include <climits>
+#include <cstdlib>
+
+#include <unistd.h>
+#include <unordered_set>
+
 #include "engine/BatchJob.h"
 #include "engine/TextHelpers.h"
 
@@ -39,15 +45,40 @@ std::string FormatOutputName(const std::string& nameTemplate, int number) {
 
 std::string OutputPathFor(const std::string& folder, const std::string& nameTemplate,
                           std::int32_t number, const std::string& extension, std::size_t room) {
+    return JoinOutputPath(folder, FormatOutputName(nameTemplate, number), extension, room);
+}
+
+std::string JoinOutputPath(const std::string& folder, const std::string& name,
+                           const std::string& extension, std::size_t room) {
     std::string path = folder;
     if (path.empty() || path.back() != '/')
         path += '/';
-    path += FormatOutputName(nameTemplate, number);
+    path += name;
     path += '.';
     path += extension;
     if (path.size() + 1 > room)
         return {};
     return path;
+}
+
+std::vector<std::string> NamesFromInputs(const std::vector<std::string>& paths,
+                                         const std::vector<std::string>& folders) {
+    std::vector<std::string> names;
+    names.reserve(paths.size());
+    std::unordered_set<std::string> taken;
+    for (std::size_t position = 0; position < paths.size(); ++position) {
+        const std::string& path = paths[position];
+        std::string name = path.substr(path.find_last_of('/') + 1);
+        // A leading dot starts a hidden name, not an extension.
+        if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
+            name.resize(dot);
+        if (position < folders.size() && !folders[position].empty())
+            name = folders[position] + "/" + name;
+        while (!taken.insert(name).second)
+            name += "-" + std::to_string(position);
+        names.push_back(std::move(name));
+    }
+    return names;
 }
 
 bool TakeRunningNumber(std::int32_t& next, bool& spent, std::int32_t& number) {
@@ -72,4 +103,40 @@ void CBatchJob::MakeOutputPath(char* buffer, int length) {
     } else if (buffer != nullptr && length > 0) {
         buffer[0] = '\0';
     }
+}
+
+std::optional<std::vector<std::string>>
+FoldersUnder(const std::string& base, const std::vector<std::string>& paths, std::string& outside) {
+    // A folder that is not there (a missing picture's) is taken as written: that picture fails
+    // on its own, in its turn.
+    const auto full = [](const std::string& path) {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        std::string text = resolved != nullptr ? resolved : "";
+        std::free(resolved);
+        if (text.empty() && !path.empty() && path[0] == '/')
+            text = path;
+        if (char cwd[PATH_MAX]; text.empty() && ::getcwd(cwd, sizeof cwd) != nullptr)
+            text = std::string(cwd) + "/" + path;
+        return text;
+    };
+    std::string root = full(base);
+    if (root.empty())
+        root = base;
+    if (root != "/")
+        root += '/';
+    std::vector<std::string> folders;
+    folders.reserve(paths.size());
+    for (const std::string& path : paths) {
+        const std::size_t slash = path.find_last_of('/');
+        const std::string folder = full(slash == std::string::npos ? "."
+                                        : slash == 0               ? "/"
+                                                                   : path.substr(0, slash)) +
+                                   "/";
+        if (folder.compare(0, root.size(), root) != 0) {
+            outside = path;
+            return std::nullopt;
+        }
+        folders.push_back(folder.substr(root.size(), folder.size() - root.size() - 1));
+    }
+    return folders;
 }

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 // The name for number: the '#' of the template receive its decimal digits ("%d") in order,
 // zero-padded from the left; a number longer than the '#' count replaces the first '#' and
@@ -15,3 +17,21 @@ std::string FormatOutputName(const std::string& nameTemplate, int number);
 // with its terminator (a cut path would name a different file).
 std::string OutputPathFor(const std::string& folder, const std::string& nameTemplate,
                           std::int32_t number, const std::string& extension, std::size_t room);
+
+// folder/name.extension as OutputPathFor joins it, for a name of its own (no '#' taken).
+std::string JoinOutputPath(const std::string& folder, const std::string& name,
+                           const std::string& extension, std::size_t room);
+
+// The names of copies named after their pictures, for the whole list: each picture's file name
+// without its extension (photo.jpg gives photo), and for a picture whose name an earlier one of
+// the list already took, that name, '-' and its place in the list (photo-17), so that chunks or
+// shards of one list name alike and no two copies of it collide.
+// folders (optional, one for each path): a folder that goes before that picture's name, its
+// copy then lying in that folder of the output folder.
+std::vector<std::string> NamesFromInputs(const std::vector<std::string>& paths,
+                                         const std::vector<std::string>& folders = {});
+
+// Where each picture's folder lies under base (links resolved): "" for base itself, "2024/trip"
+// for one below. Nothing when a picture does not lie under base; outside names it then.
+std::optional<std::vector<std::string>>
+FoldersUnder(const std::string& base, const std::vector<std::string>& paths, std::string& outside);

@@ -61,11 +61,26 @@ RECT ComputePlacement(DWORD sizeMode, DWORD anchor, INT nSizeX, INT nSizeY, UINT
 }
 
 PlacementSettings PlacementSettings::Of(const RunChoices& run) {
-    return PlacementSettings{run.sizeMode, run.anchor, run.sizeX, run.sizeY};
+    return PlacementSettings{run.sizeMode, run.anchor,  run.sizeX,        run.sizeY,
+                             run.marginX,  run.marginY, run.marginPercent};
 }
 
 RECT PlacementSettings::On(UINT width, UINT height) const {
-    return ComputePlacement(sizeMode, anchor, sizeX, sizeY, width, height);
+    RECT rect = ComputePlacement(sizeMode, anchor, sizeX, sizeY, width, height);
+    if (marginX == 0 && marginY == 0)
+        return rect;
+    const int column = anchor >= 1 && anchor <= 9 ? int((anchor - 1) % 3) : 0;
+    const int row = anchor >= 1 && anchor <= 9 ? int((anchor - 1) / 3) : 0;
+    // Away from the start edge, toward it from the end, not at all in the middle.
+    const auto shift = [&](int placement, INT margin, UINT extent, LONG& low, LONG& high) {
+        const std::int64_t by = marginPercent ? PercentOf(margin, extent) : margin;
+        const std::int64_t signedBy = placement == 0 ? by : placement == 2 ? -by : 0;
+        low = SaturatingCast<LONG>(std::int64_t{low} + signedBy);
+        high = SaturatingCast<LONG>(std::int64_t{high} + signedBy);
+    };
+    shift(column, marginX, width, rect.left, rect.right);
+    shift(row, marginY, height, rect.top, rect.bottom);
+    return rect;
 }
 
 RECT PlacementSettings::OnReduced(UINT width, UINT height, UINT shownWidth,

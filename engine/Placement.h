@@ -19,6 +19,11 @@ struct PlacementSettings {
     DWORD anchor = 0;
     INT sizeX = 0;
     INT sizeY = 0;
+    // Moves the mark this far away from the edges it is anchored to (none for a centred axis),
+    // in pixels, or in percent of the background's side when marginPercent.
+    INT marginX = 0;
+    INT marginY = 0;
+    bool marginPercent = false;
 
     static PlacementSettings Of(const RunChoices& run);
     // Where the overlay goes on a background of width x height pixels (ComputePlacement).

@@ -26,3 +26,7 @@ const std::string& RunSettings::Extension() const {
 std::string RunSettings::OutputPath(std::int32_t number, std::size_t room) const {
     return OutputPathFor(m_choices.outputDir, m_choices.nameTemplate, number, Extension(), room);
 }
+
+std::string RunSettings::NamedOutputPath(const std::string& name, std::size_t room) const {
+    return JoinOutputPath(m_choices.outputDir, name, Extension(), room);
+}

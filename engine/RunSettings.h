@@ -34,6 +34,11 @@ struct RunOptions {
     // 1-100: JPEG outputs are encoded whole at this quality. 0: a JPEG photograph written
     // as JPEG keeps every block the mark does not touch, and its own tables for the rest.
     int jpegQuality = 0;
+    // Each copy records which picture it was made from, and how (CopyRecord), and a copy that
+    // records another picture is replaced only when replaceOtherCopies: such an item fails its
+    // save instead. The windowed program keeps neither, and replaces what has the name.
+    bool recordSource = false;
+    bool replaceOtherCopies = true;
 };
 
 // What the user chose, as the job and the command line hold it.
@@ -49,6 +54,14 @@ struct RunChoices {
     std::string mimeType = "image/tiff";
     std::string nameTemplate = "###";
     std::int32_t firstNumber = 0;
+    // The mark's opacity in percent (its own alpha times this; the overlay is faded by whoever
+    // loads it for the run, CImageFile::Fade), and its distance from the
+    // edges it is anchored to, in pixels or in percent of each picture. The windowed program
+    // sets neither: fully opaque, at the edges.
+    int opacity = 100;
+    std::int32_t marginX = 0;
+    std::int32_t marginY = 0;
+    bool marginPercent = false;
 };
 
 class RunSettings {
@@ -73,6 +86,8 @@ class RunSettings {
     // folder/name.ext for number; empty when the path would not fit into room bytes with its
     // terminator (a cut path would name a different file).
     std::string OutputPath(std::int32_t number, std::size_t room = MAX_PATH) const;
+    // folder/name.ext for a copy with a name of its own (PipelineItem::name).
+    std::string NamedOutputPath(const std::string& name, std::size_t room = MAX_PATH) const;
     // Where the name starts in OutputPath's paths.
     std::size_t NameStart() const;
 

@@ -1,12 +1,14 @@
 #include "engine/StampPipeline.h"
 
 #include "engine/BatchJob.h"
+#include "engine/CopyRecord.h"
 #include "engine/FileState.h"
 #include "engine/ImageFile.h"
 #include "engine/MachineShare.h"
 #include "imaging/files/OutputFolder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -26,7 +28,14 @@ struct CStampPipeline::Slot {
     // Done when the file waits in `file` (or nothing was to be written); SaveFailed otherwise.
     ItemOutcome encoded = ItemOutcome::Done;
     std::string reason; // why stamping or encoding failed
+    int systemError = 0;
+    const char* code = nullptr;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::int64_t bytes = 0;
+    std::chrono::steady_clock::duration took{};
     bool profileIgnored = false;
+    CopyRecord record; // when the run records its copies' source
     PendingImageFile file;
 };
 
@@ -50,10 +59,10 @@ CStampPipeline::~CStampPipeline() {
 void CStampPipeline::Start(std::vector<PipelineItem> items) {
     Stop();
     m_items = std::move(items);
+    // A slot lives only from the item's start to its finish: a list of a million pictures
+    // holds a million empty pointers, not a million slots.
     m_slots.clear();
-    m_slots.reserve(m_items.size());
-    for (std::size_t i = 0; i < m_items.size(); ++i)
-        m_slots.push_back(std::make_unique<Slot>());
+    m_slots.resize(m_items.size());
     m_nextItem = 0;
     m_nextFinished = 0;
     m_stopping = false;
@@ -65,6 +74,7 @@ void CStampPipeline::Start(std::vector<PipelineItem> items) {
         m_budget = std::max<std::uint64_t>(AvailableMemoryBytes() / 2, 256u << 20);
     if (m_job != nullptr)
         m_run.emplace(RunSettings::FromJob(*m_job, m_settings));
+    m_settingsDigest = m_settings.recordSource ? CopyRecord::SettingsDigest(*m_run) : "";
     m_folder = std::make_unique<OutputFolder>(QByteArray::fromStdString(m_run->OutputDir()));
     for (const PipelineItem& item : m_items)
         m_folder->protect(QByteArray::fromStdString(item.Path()));
@@ -99,6 +109,7 @@ void CStampPipeline::Work() {
             if (m_stopping.load() || m_nextItem >= m_items.size())
                 return;
             index = m_nextItem++;
+            m_slots[index] = std::make_unique<Slot>();
         }
         Slot& slot = *m_slots[index];
         WorkOn(index, slot, stamped, true);
@@ -111,10 +122,16 @@ void CStampPipeline::Work() {
 }
 
 void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit) {
+    const auto began = std::chrono::steady_clock::now();
     slot.source = FileState::Of(m_items[index].Path());
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
     const CLSID* encoder = m_run->Encoder();
+    // A name of its own may lie in a folder of the output folder (names that keep folders).
+    const std::string& name = m_items[index].name;
+    const std::size_t slash = name.rfind('/');
+    const std::string subfolder =
+        slash == std::string::npos ? std::string() : name.substr(0, slash);
     slot.stamped = stamped.Load(m_items[index].Path().c_str(), encoder);
     // Only the header is known so far: the pixels are decoded once the picture is admitted.
     const std::uint64_t bytes = slot.stamped == ItemOutcome::Done ? stamped.MemoryNeeded() : 0;
@@ -126,7 +143,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     std::optional<ItemOutcome> lossless;
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun && m_settings.jpegQuality == 0)
         lossless = stamped.EncodeLossless(m_run->Choices(), m_overlay, slot.file, *m_folder,
-                                          encoder, &m_stopping, m_settings.metadata);
+                                          encoder, &m_stopping, m_settings.metadata, subfolder);
     if (slot.stamped == ItemOutcome::Done && !lossless) {
         stamped.DecodeNow();
         m_stamping.acquire();
@@ -138,11 +155,20 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
         slot.encoded = *lossless;
     else if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
         slot.encoded = stamped.Encode(slot.file, *m_folder, encoder, &m_stopping,
-                                      m_settings.metadata, m_settings.jpegQuality);
+                                      m_settings.metadata, m_settings.jpegQuality, subfolder);
     slot.reason = stamped.Reason();
+    slot.systemError = stamped.SystemError();
+    slot.code = stamped.ReasonCode();
+    slot.width = stamped.Width();
+    slot.height = stamped.Height();
+    slot.bytes = slot.file.IsEncoded() ? slot.file.Size() : 0;
+    if (m_settings.recordSource && slot.stamped == ItemOutcome::Done)
+        slot.record = CopyRecord::For(m_items[index].Path(), stamped.Width(), stamped.Height(),
+                                      m_settingsDigest);
     stamped.Release();
     if (admit)
         Release(bytes);
+    slot.took = std::chrono::steady_clock::now() - began;
 }
 
 void CStampPipeline::Admit(std::size_t index, std::uint64_t bytes) {
@@ -176,7 +202,9 @@ PipelineReport CStampPipeline::Finish() {
         if (index >= m_items.size())
             return {};
         if (HaveThreads())
-            m_changed.wait(lock, [&] { return m_slots[index]->ready; });
+            m_changed.wait(lock, [&] { return m_slots[index] && m_slots[index]->ready; });
+        else
+            m_slots[index] = std::make_unique<Slot>();
     }
     Slot& slot = *m_slots[index];
     // An item is the file as it is in its turn: one begun ahead whose file has changed since
@@ -187,9 +215,18 @@ PipelineReport CStampPipeline::Finish() {
         WorkOn(index, slot, stamped, false);
     }
 
-    PipelineReport report{&m_items[index], {}, slot.stamped, slot.reason, slot.profileIgnored};
+    const auto began = std::chrono::steady_clock::now();
+    PipelineReport report;
+    report.item = &m_items[index];
+    report.outcome = slot.stamped;
+    report.reason = slot.reason;
+    report.systemError = slot.systemError;
+    report.reasonCode = slot.code;
+    report.width = slot.width;
+    report.height = slot.height;
+    report.profileIgnored = slot.profileIgnored;
     if (slot.stamped == ItemOutcome::Done) {
-        report.outputPath = OutputPathFor(index, &report.reason);
+        report.outputPath = OutputPathFor(index, report);
         const std::string name =
             report.outputPath.substr(std::min(report.outputPath.size(), m_run->NameStart()));
         if (m_settings.dryRun) {
@@ -201,40 +238,55 @@ PipelineReport CStampPipeline::Finish() {
             report.outcome = ItemOutcome::SaveFailed;
         } else {
             CStampedItem committer;
+            if (m_settings.recordSource)
+                slot.file.SetOrigin(QByteArray::fromStdString(slot.record.picture),
+                                    QByteArray::fromStdString(slot.record.made),
+                                    m_settings.replaceOtherCopies);
             report.outcome = committer.PutInPlace(slot.file, name);
             report.reason = committer.Reason();
+            report.systemError = committer.SystemError();
+            report.reasonCode = committer.ReasonCode();
+            report.bytes = report.outcome == ItemOutcome::Done ? slot.bytes : 0;
         }
     }
     slot.file.Discard();
+    report.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              slot.took + (std::chrono::steady_clock::now() - began))
+                              .count();
     {
         std::lock_guard lock(m_mutex);
+        m_slots[index].reset();
         ++m_nextFinished;
     }
     m_changed.notify_all();
     return report;
 }
 
-std::string CStampPipeline::OutputPathFor(std::size_t index, std::string* reason) {
+std::string CStampPipeline::OutputPathFor(std::size_t index, PipelineReport& report) {
+    const auto failed = [&](const char* code, const char* reason) {
+        report.reasonCode = code;
+        report.reason = reason;
+        return std::string();
+    };
+    if (!m_items[index].name.empty()) {
+        std::string outputPath = m_run->NamedOutputPath(m_items[index].name);
+        return outputPath.empty() ? failed("path_too_long", "the output path is too long")
+                                  : outputPath;
+    }
     std::int64_t number = 0;
     if (m_settings.numbering == Numbering::Running) {
         std::int32_t taken = 0;
-        if (!TakeNumber(taken)) {
-            *reason = kNoNumberLeft;
-            return {};
-        }
+        if (!TakeNumber(taken))
+            return failed("no_number_left", kNoNumberLeft);
         number = taken;
     } else {
         number = std::int64_t{m_run->Choices().firstNumber} + m_items[index].position;
     }
-    if (number > std::numeric_limits<std::int32_t>::max()) {
-        *reason = kNoNumberLeft;
-        return {};
-    }
+    if (number > std::numeric_limits<std::int32_t>::max())
+        return failed("no_number_left", kNoNumberLeft);
     std::string outputPath = m_run->OutputPath(static_cast<std::int32_t>(number));
-    if (outputPath.size() <= m_run->NameStart()) {
-        *reason = "the output path is too long";
-        return {};
-    }
+    if (outputPath.size() <= m_run->NameStart())
+        return failed("path_too_long", "the output path is too long");
     return outputPath;
 }
 

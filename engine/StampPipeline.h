@@ -34,6 +34,9 @@ struct PipelineItem {
     // Instead of path: the caller's own copy, which stays until the item is finished, so that a
     // long list is not held twice.
     const std::string* borrowed = nullptr;
+    // The copy's name without extension when it has one of its own (NamesFromInputs); empty:
+    // the template and a number name it.
+    std::string name{};
     const std::string& Path() const { return borrowed != nullptr ? *borrowed : path; }
 };
 
@@ -45,6 +48,17 @@ struct PipelineReport {
     // Why a failed item failed, in the program's own words ("no such file", "would replace one
     // of this run's pictures"); empty when it did not fail or nothing more is known.
     std::string reason;
+    // The system's errno when the copy could not be written because the file system refused
+    // it (CStampedItem::SystemError): the picture itself is good, and a later run may write it.
+    int systemError = 0;
+    // The reason's stable code (ItemFailure.h); null when it did not fail.
+    const char* reasonCode = nullptr;
+    // The copy's size in pixels, 0 when the picture did not load; the bytes written (0 when
+    // none were); the time the item took on its thread and in its turn.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::int64_t bytes = 0;
+    std::int64_t milliseconds = 0;
     // The picture's colour profile was ignored (see CStampedItem::ProfileIgnored).
     bool profileIgnored = false;
 };
@@ -97,7 +111,7 @@ class CStampPipeline {
     void WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit);
     // The item's output path, and its name relative to the folder; empty when the number or
     // the name does not fit.
-    std::string OutputPathFor(std::size_t index, std::string* reason);
+    std::string OutputPathFor(std::size_t index, PipelineReport& report);
     // Waits until the item, the next in list order to be admitted, fits the memory budget
     // beside the pictures in flight (or none is in flight), and counts it in; Release counts
     // it out.
@@ -115,6 +129,7 @@ class CStampPipeline {
     const CImageFile& m_overlay;
     Settings m_settings;
     std::unique_ptr<OutputFolder> m_folder;
+    std::string m_settingsDigest; // CopyRecord's, when the run records its copies' source
 
     std::vector<PipelineItem> m_items;
     std::vector<std::unique_ptr<Slot>> m_slots;

@@ -6,7 +6,6 @@
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFacts.h"
-#include "imaging/ImageFileAccess.h"
 #include "imaging/files/OutputFolder.h"
 
 #include <QRectF>
@@ -17,33 +16,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-std::string OpenFailureReason(const char* path, GpStatus status) {
-    struct stat info {};
-    const bool exists = path != nullptr && ::stat(path, &info) == 0;
-    switch (status) {
-    case FileNotFound:
-        return exists ? "the name cannot be opened" : "no such file";
-    case AccessDenied:
-        return exists && S_ISDIR(info.st_mode) ? "a folder, not a picture"
-                                               : "no permission to read it";
-    case Win32Error:
-        return exists && !S_ISREG(info.st_mode) ? "not a regular file (a FIFO, device or socket)"
-                                                : std::string("a read error");
-    case UnknownImageFormat:
-        if (exists && info.st_size == 0)
-            return "an empty file";
-        return exists && ImageFileAccess::isCameraRaw(path) ? "a camera raw file: develop it first"
-                                                            : "not a picture that can be read";
-    case OutOfMemory:
-        return "too large: more than 300 megapixels, or not enough memory";
-    case GenericError:
-        return "damaged or cut short";
-    default:
-        break;
-    }
-    return "could not be opened";
-}
 
 const char* ItemOutcomeText(ItemOutcome outcome) {
     switch (outcome) {
@@ -59,21 +31,35 @@ const char* ItemOutcomeText(ItemOutcome outcome) {
     return "Error : Could not save";
 }
 
-ItemOutcome CStampedItem::Failed(ItemOutcome outcome, std::string reason) {
-    m_reason = std::move(reason);
+ItemOutcome CStampedItem::Failed(ItemOutcome outcome, FailureReason reason) {
+    m_reason = std::move(reason.text);
+    m_code = reason.code;
+    m_systemError = 0;
     return outcome;
+}
+
+ItemOutcome CStampedItem::SaveFailed(int error) {
+    Failed(ItemOutcome::SaveFailed, SaveFailure(error));
+    // The folder's own refusals (OutputFolder's negative codes) meet a later run again, as do a
+    // folder at the name, a name too long, and a file or link where a folder should be.
+    const bool again =
+        error == EISDIR || error == ENAMETOOLONG || error == ENOTDIR || error == ELOOP;
+    m_systemError = error > 0 && !again ? error : 0;
+    return ItemOutcome::SaveFailed;
 }
 
 ItemOutcome CStampedItem::Load(const char* path, const CLSID* encoder) {
     m_image.Release();
     m_reason.clear();
+    m_code = nullptr;
+    m_systemError = 0;
     GpStatus status = Ok;
     if (m_image.LoadFromFile(path, &status)) {
         if (encoder != nullptr)
             m_image.ReduceForEncoder(*encoder);
         return ItemOutcome::Done;
     }
-    return Failed(ItemOutcome::OpenFailed, OpenFailureReason(path, status));
+    return Failed(ItemOutcome::OpenFailed, OpenFailure(path, status));
 }
 
 std::uint64_t CStampedItem::MemoryNeeded() const {
@@ -100,53 +86,51 @@ ItemOutcome CStampedItem::Compose(const RunChoices& run, const CImageFile& overl
     const RECT destRect = Destination(run);
     const RECT sourceRect = WholeOf(overlay);
     m_reason.clear();
+    m_code = nullptr;
+    m_systemError = 0;
     if (overlay.IsEmpty())
-        return Failed(ItemOutcome::ComposeFailed, "the overlay could not be read");
+        return Failed(ItemOutcome::ComposeFailed,
+                      {"overlay_unreadable", "the overlay could not be read"});
     if (!m_image.ComposeOverlay(overlay, sourceRect, destRect)) {
         m_image.Release();
-        return Failed(ItemOutcome::ComposeFailed, "damaged picture data");
+        return Failed(ItemOutcome::ComposeFailed, {"damaged", "damaged picture data"});
     }
     return ItemOutcome::Done;
 }
 
-std::string CStampedItem::SaveFailureReason(int error) {
-    switch (error) {
-    case 0:
-        return "the picture could not be encoded in this format";
-    case OutputFolder::kWouldReplaceInput:
-        return "would replace one of this run's pictures";
-    case OutputFolder::kExistingFileReadOnly:
-        return "the file there is read-only or another user's";
-    case EISDIR:
-        return "a folder has that name";
-    default:
-        break;
-    }
-    return std::strerror(error);
-}
-
 ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& folder,
                                  const CLSID* encoder, const std::atomic<bool>* abandon,
-                                 MetadataKept kept, int jpegQuality) {
+                                 MetadataKept kept, int jpegQuality, const std::string& subfolder) {
     file.Discard();
     m_reason.clear();
-    if (folder.handle() < 0)
-        return Failed(ItemOutcome::SaveFailed, std::string("the output folder cannot be opened: ") +
-                                                   std::strerror(folder.error()));
+    m_code = nullptr;
+    m_systemError = 0;
+    if (folder.handle() < 0) {
+        Failed(ItemOutcome::SaveFailed,
+               {"output_folder_unusable", std::string("the output folder cannot be opened: ") +
+                                              std::strerror(folder.error())});
+        m_systemError = folder.error();
+        return ItemOutcome::SaveFailed;
+    }
     if (encoder == nullptr || m_image.IsEmpty())
-        return Failed(ItemOutcome::SaveFailed, "no encoder for the output format");
-    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, jpegQuality) == Ok)
+        return Failed(ItemOutcome::SaveFailed, {"no_encoder", "no encoder for the output format"});
+    if (const int error = folder.makeFolders(QByteArray::fromStdString(subfolder)); error != 0)
+        return SaveFailed(error);
+    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, jpegQuality,
+                    QByteArray::fromStdString(subfolder)) == Ok)
         return ItemOutcome::Done;
-    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+    return SaveFailed(file.Error());
 }
 
 std::optional<ItemOutcome>
 CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
                              PendingImageFile& file, const OutputFolder& folder,
                              const CLSID* encoder, const std::atomic<bool>* abandon,
-                             MetadataKept kept) {
+                             MetadataKept kept, const std::string& subfolder) {
     file.Discard();
     m_reason.clear();
+    m_code = nullptr;
+    m_systemError = 0;
     if (folder.handle() < 0 || encoder == nullptr || m_image.IsEmpty() || overlay.IsEmpty())
         return std::nullopt;
     GpImage* background = m_image.GetImage();
@@ -156,13 +140,16 @@ CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
     const QRectF source(0, 0, SaturatingCast<INT>(overlay.Width()),
                         SaturatingCast<INT>(overlay.Height()));
     GpImage* mark = ImageFacts::overlayFor(overlay.GetImage(), background);
+    if (const int error = folder.makeFolders(QByteArray::fromStdString(subfolder)); error != 0)
+        return SaveFailed(error);
     const GpStatus status =
-        file.EncodeStamped(background, mark, destination, source, folder, encoder, abandon, kept);
+        file.EncodeStamped(background, mark, destination, source, folder, encoder, abandon, kept,
+                           QByteArray::fromStdString(subfolder));
     if (status == NotImplemented)
         return std::nullopt;
     if (status == Ok)
         return ItemOutcome::Done;
-    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+    return SaveFailed(file.Error());
 }
 
 PreviewStamp CStampedItem::ComposePreview(GpImage* picture, UINT fullWidth, UINT fullHeight,
@@ -189,12 +176,14 @@ bool CStampedItem::ProfileIgnored() const {
 
 ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const std::string& name) {
     m_reason.clear();
+    m_code = nullptr;
+    m_systemError = 0;
     // No name that fits, no file: a shortened one would hit a different file.
     if (!file.IsEncoded() || name.empty()) {
         file.Discard();
-        return Failed(ItemOutcome::SaveFailed, "the output path is too long");
+        return Failed(ItemOutcome::SaveFailed, {"path_too_long", "the output path is too long"});
     }
     if (file.Commit(QByteArray::fromStdString(name)) == Ok)
         return ItemOutcome::Done;
-    return Failed(ItemOutcome::SaveFailed, SaveFailureReason(file.Error()));
+    return SaveFailed(file.Error());
 }

@@ -4,6 +4,7 @@
 // this class, so they report the same outcome for the same fault.
 
 #include "engine/ImageFile.h"
+#include "engine/ItemFailure.h"
 #include "engine/Placement.h"
 #include "imaging/formats/PendingImageFile.h"
 #include "types/WinTypes.h"
@@ -24,10 +25,6 @@ const char* ItemOutcomeText(ItemOutcome outcome);
 // Added to the outcome of an item whose colour profile was ignored.
 inline constexpr const char* kProfileIgnoredText =
     " (colour profile damaged or unusable: stamped as a picture without one)";
-
-// The library's answer for a file that did not load, told as the file's owner would want it
-// ("no such file", "a folder, not a picture", "an empty file", ...).
-std::string OpenFailureReason(const char* path, GpStatus status);
 
 // The preview of a stamp (CStampedItem::ComposePreview) and the library's answer to each of
 // its two drawings.
@@ -57,9 +54,11 @@ class CStampedItem {
     // name, relative to that folder (empty: the name did not fit, nothing is written).
     // kept: which of the picture's records the file keeps.
     // jpegQuality: 1-100 writes a JPEG at that quality; 0 keeps a JPEG photograph's own.
+    // subfolder: the folder inside the output folder the copy goes to, made here when missing.
     ItemOutcome Encode(PendingImageFile& file, const OutputFolder& folder, const CLSID* encoder,
                        const std::atomic<bool>* abandon = nullptr,
-                       MetadataKept kept = MetadataKept::Default, int jpegQuality = 0);
+                       MetadataKept kept = MetadataKept::Default, int jpegQuality = 0,
+                       const std::string& subfolder = {});
 
     // Compose and Encode in one for a JPEG photograph written as JPEG, loaded and not yet
     // decoded: only the blocks under the mark are decoded and encoded again, every other one is
@@ -70,17 +69,25 @@ class CStampedItem {
                                               PendingImageFile& file, const OutputFolder& folder,
                                               const CLSID* encoder,
                                               const std::atomic<bool>* abandon = nullptr,
-                                              MetadataKept kept = MetadataKept::Default);
+                                              MetadataKept kept = MetadataKept::Default,
+                                              const std::string& subfolder = {});
     ItemOutcome PutInPlace(PendingImageFile& file, const std::string& name);
 
     // Why the last step failed, in the program's own words; empty after a step that did not.
     const std::string& Reason() const { return m_reason; }
-    // Why an item failed whose file the folder refused, or the file system, or the encoder.
-    static std::string SaveFailureReason(int error);
+    // Its stable code (see ItemFailure.h); null after a step that did not fail.
+    const char* ReasonCode() const { return m_code; }
+    // The system's errno when the last step failed because the file system refused a write
+    // (a full disk, a file-size limit, no permission): a later run may do it. 0 otherwise.
+    int SystemError() const { return m_systemError; }
 
     // Whether the loaded picture's colour profile was ignored (damaged, unsupported, or not
     // fitting its pixels), once it is decoded.
     bool ProfileIgnored() const;
+
+    // The loaded picture's size, which is its copy's; 0 when none is held.
+    UINT Width() const { return m_image.Width(); }
+    UINT Height() const { return m_image.Height(); }
 
     void Release() { m_image.Release(); }
 
@@ -100,8 +107,11 @@ class CStampedItem {
     RECT Destination(const RunChoices& run) const;
     // The part of overlay that is stamped: all of it.
     static RECT WholeOf(const CImageFile& overlay);
-    ItemOutcome Failed(ItemOutcome outcome, std::string reason);
+    ItemOutcome Failed(ItemOutcome outcome, FailureReason reason);
+    ItemOutcome SaveFailed(int error);
 
     CImageFile m_image;
     std::string m_reason;
+    const char* m_code = nullptr;
+    int m_systemError = 0;
 };

@@ -1,9 +1,37 @@
 #include "imaging/ImageFacts.h"
 
 #include "imaging/GpImage.h"
+#include "imaging/PixelFormatMap.h"
 #include "imaging/metadata/PictureFacts.h"
 
+#include <QColorSpace>
+#include <QPainter>
+
+#include <algorithm>
 #include <memory>
+
+bool ImageFacts::fade(GpImage* image, int percent) {
+    if (image == nullptr || image->decode() != Ok)
+        return false;
+    if (percent >= 100)
+        return true;
+    // 16-bit marks keep their depth; the rest are drawn from 8-bit premultiplied pixels anyway.
+    const bool deep = image->pixels.depth() > 32;
+    QImage faded(image->pixels.size(),
+                 deep ? QImage::Format_RGBA64_Premultiplied : QImage::Format_ARGB32_Premultiplied);
+    if (faded.isNull())
+        return false;
+    faded.fill(Qt::transparent);
+    faded.setColorSpace(image->pixels.colorSpace());
+    QPainter painter(&faded);
+    painter.setOpacity(std::max(percent, 0) / 100.0);
+    painter.drawImage(0, 0, image->pixels);
+    painter.end();
+    image->pixels = std::move(faded);
+    image->pixelFormat = PixelFormatMap::codeForDecoded(image->pixels.format());
+    image->reductions.reset();
+    return true;
+}
 
 GpImage* ImageFacts::overlayFor(GpImage* overlay, const GpImage* background) {
     if (overlay == nullptr)

@@ -18,4 +18,8 @@ struct ImageFacts {
     static void showAsSrgb(GpImage* image, const GpImage* picture);
     // Whether the picture's profile was ignored: it is then stamped as an untagged one.
     static bool profileRefusedFor(const GpImage* image);
+    // Multiplies the image's alpha by percent (0-100), its pixels decoded and held premultiplied
+    // from then on: a mark drawn at that opacity in every way it is drawn. False, with the image
+    // as it was, when its pixels do not decode or memory runs out.
+    static bool fade(GpImage* image, int percent);
 };

@@ -4,10 +4,12 @@
 #include <QtGlobal>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
 
@@ -38,8 +40,9 @@ AtomicFile::AtomicFile(QByteArray path) : m_path(std::move(path)) {}
 AtomicFile::AtomicFile(QByteArray folder, NameAtCommit)
     : m_path(folder.isEmpty() ? QByteArray(".") : std::move(folder)), m_nameAtCommit(true) {}
 
-AtomicFile::AtomicFile(const OutputFolder& folder, NameAtCommit)
-    : m_path("."), m_folder(&folder), m_nameAtCommit(true) {}
+AtomicFile::AtomicFile(const OutputFolder& folder, NameAtCommit, QByteArray subfolder)
+    : m_path(subfolder.isEmpty() ? QByteArray(".") : std::move(subfolder)), m_folder(&folder),
+      m_nameAtCommit(true) {}
 
 AtomicFile::AtomicFile(QByteArray path, const OutputFolder* folder)
     : m_path(std::move(path)), m_folder(folder) {}
@@ -82,23 +85,50 @@ bool AtomicFile::takeName(const QByteArray& path) {
     m_name = path.mid(path.lastIndexOf('/') + 1);
     if (m_name.isEmpty() || m_name == "." || m_name == "..")
         return fail(EISDIR);
+    const int refusal = refusalAtName();
+    return refusal == 0 || fail(refusal);
+}
+
+int AtomicFile::refusalAtName() {
     struct stat existing {};
-    if (::fstatat(m_dirFd, m_name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(existing.st_mode))
-            return fail(EISDIR);
-        if (m_folder != nullptr && m_folder->isProtected(existing.st_dev, existing.st_ino))
-            return fail(OutputFolder::kWouldReplaceInput);
-        // A file its owner keeps read-only, or another user's file in one's own folder, is not
-        // one's to replace, whatever the folder's permissions allow (as cp refuses it too).
-        if (S_ISREG(existing.st_mode) &&
-            (existing.st_uid != ::geteuid() || (existing.st_mode & S_IWUSR) == 0))
-            return fail(OutputFolder::kExistingFileReadOnly);
-        if (S_ISREG(existing.st_mode))
-            m_keepMode = int(existing.st_mode & 0777);
-    } else if (errno != ENOENT) {
-        return fail(errno);
+    m_nameWasFree = false;
+    if (::fstatat(m_dirFd, m_name.constData(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+        m_nameWasFree = errno == ENOENT;
+        return m_nameWasFree ? 0 : errno;
     }
-    return true;
+    if (S_ISDIR(existing.st_mode))
+        return EISDIR;
+    if (m_folder != nullptr && m_folder->isProtected(existing.st_dev, existing.st_ino))
+        return OutputFolder::kWouldReplaceInput;
+    if (!S_ISREG(existing.st_mode))
+        return 0;
+    // A file its owner keeps read-only, or another user's file in one's own folder, is not
+    // one's to replace, whatever the folder's permissions allow (as cp refuses it too).
+    if (existing.st_uid != ::geteuid() || (existing.st_mode & S_IWUSR) == 0)
+        return OutputFolder::kExistingFileReadOnly;
+    if (!m_replaceOthers && holdsAnotherPicture())
+        return OutputFolder::kHoldsAnotherCopy;
+    m_keepMode = int(existing.st_mode & 0777);
+    return 0;
+}
+
+void AtomicFile::setOrigin(QByteArray picture, QByteArray made, bool replaceOthers) {
+    m_picture = std::move(picture);
+    m_made = std::move(made);
+    m_replaceOthers = replaceOthers || m_picture.isEmpty();
+}
+
+bool AtomicFile::holdsAnotherPicture() const {
+    // Never blocks on what took the name's place since it was looked at (a FIFO).
+    const int fd =
+        ::openat(m_dirFd, m_name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QByteArray source(PATH_MAX, '\0');
+    const ssize_t size =
+        ::fgetxattr(fd, OutputFolder::kSourceRecord, source.data(), std::size_t(source.size()));
+    ::close(fd);
+    return size >= 0 && source.left(size) != m_picture;
 }
 
 template <class Take> bool AtomicFile::takeFreshName(Take take) {
@@ -176,6 +206,7 @@ bool AtomicFile::moveTo(const QByteArray& path) {
     // The name reaches into another folder (a name template with a slash): a rename cannot
     // cross, so the data is copied into a new file there, which is committed the same way.
     AtomicFile there(path, m_folder);
+    there.setOrigin(m_picture, m_made, m_replaceOthers);
     if (!there.open())
         return fail(there.error());
     char buffer[1 << 16];
@@ -222,6 +253,13 @@ bool AtomicFile::finishCommit() {
         return false;
     if (m_temporary.isEmpty() && !linkUnnamed())
         return false;
+    // A file system without extended attributes keeps the copy without its record; a later
+    // run then cannot tell it from another picture's, and treats it as a file of its own.
+    if (!m_picture.isEmpty() &&
+        ::fsetxattr(m_fd, OutputFolder::kSourceRecord, m_picture.constData(),
+                    std::size_t(m_picture.size()), 0) == 0)
+        (void)::fsetxattr(m_fd, OutputFolder::kMadeRecord, m_made.constData(),
+                          std::size_t(m_made.size()), 0);
     // What any new file would have got, or what the file it replaces had; set this late so
     // that a save killed before its rename leaves a file with a temporary's mode. Not every
     // file system keeps permissions (FAT, some FUSE ones): the file is still good.
@@ -239,8 +277,7 @@ bool AtomicFile::finishCommit() {
         release();
         return fail(errno);
     }
-    const bool renamed =
-        ::renameat(m_dirFd, m_temporary.constData(), m_dirFd, m_name.constData()) == 0;
+    const bool renamed = renameIntoPlace();
     const int renameError = errno;
     release();
     if (!renamed)
@@ -248,6 +285,26 @@ bool AtomicFile::finishCommit() {
     m_temporary.clear();
     cancel(); // closes the folder
     return true;
+}
+
+bool AtomicFile::renameIntoPlace() {
+    const auto rename = [&](unsigned flags) {
+        return ::renameat2(m_dirFd, m_temporary.constData(), m_dirFd, m_name.constData(), flags) ==
+               0;
+    };
+    // Two runs naming a copy alike at once (chunks of one list numbered alike) must not both
+    // find the name free, and the later one replace the earlier one's copy unseen.
+    if (m_replaceOthers || !m_nameWasFree || rename(RENAME_NOREPLACE))
+        return m_replaceOthers || !m_nameWasFree ? rename(0) : true;
+    if (errno == EINVAL) // a file system that cannot tell
+        return rename(0);
+    if (errno != EEXIST)
+        return false;
+    if (const int refusal = refusalAtName(); refusal != 0) {
+        errno = refusal;
+        return false;
+    }
+    return rename(0);
 }
 
 void AtomicFile::cancel() {

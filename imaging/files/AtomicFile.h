@@ -31,8 +31,9 @@ class AtomicFile {
     struct NameAtCommit {};
     AtomicFile(QByteArray folder, NameAtCommit);
     // The same in a run's output folder, opened once for the whole run: names at commit are
-    // relative to it (which must outlive this file).
-    AtomicFile(const OutputFolder& folder, NameAtCommit);
+    // relative to it (which must outlive this file). subfolder: a folder inside it, which must
+    // exist (OutputFolder::makeFolders), where the file waits and is to be named.
+    AtomicFile(const OutputFolder& folder, NameAtCommit, QByteArray subfolder = {});
     ~AtomicFile(); // cancels an uncommitted file
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -56,12 +57,27 @@ class AtomicFile {
     bool sync();
     // Drops the temporary file.
     void cancel();
+    // Drops it because writing its data failed with the system's error (errno), which error()
+    // then tells, unless an earlier failure already does.
+    void cancel(int error) { fail(error); }
     // errno of the first failure, or one of OutputFolder's own codes.
     int error() const { return m_error; }
+
+    // Which picture the file is a copy of, and how it was made: recorded with the file at its
+    // commit (OutputFolder::kSourceRecord, kMadeRecord) where the file system keeps extended
+    // attributes. The commit then refuses (kHoldsAnotherCopy) a file at the name that records
+    // another picture, unless replaceOthers; and a name that was free when it was taken is never
+    // taken over from a file another process put there meanwhile without that check.
+    void setOrigin(QByteArray picture, QByteArray made, bool replaceOthers);
 
   private:
     bool fail(int error);
     bool takeName(const QByteArray& path);
+    // 0 when the entry at m_name may be replaced (or there is none), else the error to refuse
+    // it with; notes what the replacement keeps of it.
+    int refusalAtName();
+    bool holdsAnotherPicture() const;
+    bool renameIntoPlace();
     bool finishCommit();
     bool moveTo(const QByteArray& path);
     AtomicFile(QByteArray path, const OutputFolder* folder);
@@ -82,5 +98,9 @@ class AtomicFile {
     int m_fd = -1;
     int m_keepMode = -1; // permissions of the regular file being replaced
     bool m_nameAtCommit = false;
+    bool m_nameWasFree = false;
     int m_error = 0;
+    QByteArray m_picture; // setOrigin's; empty: no record
+    QByteArray m_made;
+    bool m_replaceOthers = true;
 };

@@ -16,6 +16,9 @@ class CheckedWriter : public QIODevice {
     // this device early (work that is no longer wanted).
     explicit CheckedWriter(QFileDevice* file, const std::atomic<bool>* abandon = nullptr);
     bool failed() const { return m_failed; }
+    // The system's errno for the first write or seek that failed (ENOSPC, EFBIG, EIO, ...); 0
+    // when none failed or the writer was abandoned.
+    int error() const { return m_error; }
 
     bool isSequential() const override { return false; }
     bool seek(qint64 position) override;
@@ -29,4 +32,6 @@ class CheckedWriter : public QIODevice {
     QFileDevice* m_file;
     const std::atomic<bool>* m_abandon;
     bool m_failed = false;
+    int m_error = 0;
+    bool fail(int error);
 };

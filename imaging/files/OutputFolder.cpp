@@ -1,5 +1,7 @@
 #include "imaging/files/OutputFolder.h"
 
+#include <QList>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -121,4 +123,37 @@ int OutputFolder::removeLeftovers() const {
     }
     ::closedir(folder);
     return removed;
+}
+
+int OutputFolder::makeFolders(const QByteArray& relative) const {
+    if (m_fd < 0)
+        return m_error != 0 ? m_error : EBADF;
+    int parent = m_fd;
+    int error = 0;
+    for (const QByteArray& part : relative.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            error = EINVAL;
+            break;
+        }
+        // Another run making the same folder at the same moment is as good as this one.
+        if (::mkdirat(parent, part.constData(), 0777) != 0 && errno != EEXIST) {
+            error = errno;
+            break;
+        }
+        const int next =
+            ::openat(parent, part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (parent != m_fd)
+            ::close(parent);
+        if (next < 0) {
+            parent = m_fd;
+            error = errno;
+            break;
+        }
+        parent = next;
+    }
+    if (parent != m_fd)
+        ::close(parent);
+    return error;
 }

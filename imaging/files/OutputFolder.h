@@ -32,6 +32,15 @@ class OutputFolder {
     // ... and for an existing file this user may not write (no write permission for its owner,
     // or another user's file).
     static constexpr int kExistingFileReadOnly = -3;
+    // ... and for a file that records another picture as its source (see kSourceRecord).
+    static constexpr int kHoldsAnotherCopy = -4;
+
+    // The extended attributes in which a copy records where it came from, where the file
+    // system keeps them: the picture it was made from (its full path), and how it was made.
+    // In the file system rather than in the picture's own records, so that the copy's bytes do
+    // not depend on where the photo lay, and a published copy does not tell.
+    static constexpr const char* kSourceRecord = "user.pictorum.source";
+    static constexpr const char* kMadeRecord = "user.pictorum.made";
 
     // path: the file system's bytes; empty names no folder (handle() is then -1).
     explicit OutputFolder(const QByteArray& path);
@@ -52,6 +61,10 @@ class OutputFolder {
     // holds locked and nothing has written for kLeftoverAgeSeconds. Only a file this program
     // could have made counts as one: a regular file with a temporary's name and permissions,
     // this user's, with no other link, and none of the protected files. Returns how many.
+    // Makes the folders of relative (a/b/c) inside this one where missing, one step at a time
+    // from the handle and never through a link, so that no copy lands outside. 0, or errno.
+    int makeFolders(const QByteArray& relative) const;
+
     static constexpr long kLeftoverAgeSeconds = 60;
     int removeLeftovers() const;
 

@@ -152,7 +152,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
     }
     file.close();
     if (!encoded || device.failed()) {
-        target.cancel();
+        target.cancel(device.error());
         if (abandon != nullptr && abandon->load())
             return Aborted;
         return device.failed() ? Win32Error : GenericError;

@@ -11,6 +11,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 PendingImageFile::PendingImageFile() = default;
 PendingImageFile::~PendingImageFile() = default;
 PendingImageFile::PendingImageFile(PendingImageFile&&) noexcept = default;
@@ -30,7 +32,7 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
 
 GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
                                   const std::atomic<bool>* abandon, MetadataKept kept,
-                                  int jpegQuality) {
+                                  int jpegQuality, const QByteArray& subfolder) {
     Discard();
     const EncoderEntry* entry = nullptr;
     QByteArray unused;
@@ -38,19 +40,21 @@ GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, co
     const GpStatus checked = ImageSaver::check(image, L".", encoder, &entry, &unused);
     if (checked != Ok)
         return checked;
-    return EncodeInto(image, std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
+    return EncodeInto(image,
+                      std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}, subfolder),
                       *entry, abandon, kept, jpegQuality);
 }
 
 GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
                                          const QRectF& destination, const QRectF& source,
                                          const OutputFolder& folder, const CLSID* encoder,
-                                         const std::atomic<bool>* abandon, MetadataKept kept) {
+                                         const std::atomic<bool>* abandon, MetadataKept kept,
+                                         const QByteArray& subfolder) {
     Discard();
     const EncoderEntry* entry = encoder ? EncoderTable::instance().find(*encoder) : nullptr;
     if (entry == nullptr || !entry->stampsLosslessly || !JpegCoefficientStamp::suits(background))
         return NotImplemented;
-    return Keep(std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}),
+    return Keep(std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}, subfolder),
                 [&](AtomicFile& file) {
                     if (!file.open())
                         return Win32Error;
@@ -61,7 +65,10 @@ GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
                     CheckedWriter checked(&device, abandon);
                     const GpStatus status = JpegCoefficientStamp::stamp(
                         background, mark, destination, source, &checked, abandon, kept);
-                    return status == Ok && checked.failed() ? Win32Error : status;
+                    if (!checked.failed())
+                        return status;
+                    file.cancel(checked.error());
+                    return status == Ok ? Win32Error : status;
                 });
 }
 
@@ -111,6 +118,17 @@ GpStatus PendingImageFile::Commit(const QByteArray& name) {
         return Ok;
     m_error = file->error();
     return Win32Error;
+}
+
+void PendingImageFile::SetOrigin(const QByteArray& picture, const QByteArray& made,
+                                 bool replaceOthers) {
+    if (m_file)
+        m_file->setOrigin(picture, made, replaceOthers);
+}
+
+qint64 PendingImageFile::Size() const {
+    struct stat info {};
+    return m_file && ::fstat(m_file->handle(), &info) == 0 ? qint64(info.st_size) : 0;
 }
 
 void PendingImageFile::Discard() {

@@ -40,9 +40,11 @@ class PendingImageFile {
     // The same in a run's output folder, opened once (which must outlive this file): name is
     // relative to it, as the file system's bytes. Never replaces a picture the folder protects.
     // jpegQuality: see ImageSaver::encodeInto.
+    // subfolder: a folder inside folder (made already) where the file waits and is named.
     GpStatus Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
                     const std::atomic<bool>* abandon = nullptr,
-                    MetadataKept kept = MetadataKept::Default, int jpegQuality = 0);
+                    MetadataKept kept = MetadataKept::Default, int jpegQuality = 0,
+                    const QByteArray& subfolder = {});
     // Stamps background, a JPEG not yet decoded, into a new JPEG file in folder without
     // decoding the rest of it (see JpegCoefficientStamp): the source part of mark drawn into
     // destination. NotImplemented when the encoder is not JPEG's or that way does not apply;
@@ -50,14 +52,21 @@ class PendingImageFile {
     GpStatus EncodeStamped(GpImage* background, GpImage* mark, const QRectF& destination,
                            const QRectF& source, const OutputFolder& folder, const CLSID* encoder,
                            const std::atomic<bool>* abandon = nullptr,
-                           MetadataKept kept = MetadataKept::Default);
+                           MetadataKept kept = MetadataKept::Default,
+                           const QByteArray& subfolder = {});
     GpStatus Commit(const QByteArray& name);
+    // Records with the encoded file which picture it is a copy of and how it was made, and
+    // keeps Commit from replacing another picture's copy unless replaceOthers (see
+    // AtomicFile::setOrigin; kHoldsAnotherCopy in Error() then).
+    void SetOrigin(const QByteArray& picture, const QByteArray& made, bool replaceOthers);
 
     // errno (or OutputFolder's code) of the last failure to make, write or name the file; 0
     // when there was none or the failure was not the file system's.
     int Error() const { return m_error; }
     void Discard();
     bool IsEncoded() const { return m_file != nullptr; }
+    // The encoded file's size in bytes; 0 when none is held.
+    qint64 Size() const;
 
   private:
     GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file, const FormatRow& encoder,

@@ -39,7 +39,9 @@ TEST_F(Cli, ExitStatusesAndMessages) {
         WithProfile(Encode(Picture(64, 48, Qt::white), "jpeg"), MadeProfile("p3"));
     PutBytes("reversed.jpg", WithProfileChunks(tagged, "reversed"));
     PutBytes("huge.jpg", WithProfileChunks(tagged, "huge"));
+    Put("noisy.jpg", NoisyImage(300, 200), "jpeg");
 
+    const QStringList skip{"--number-by", "position", "--skip-existing"};
     const struct {
         const char* name;
         QStringList args; // after the overlay and output folder
@@ -51,7 +53,15 @@ TEST_F(Cli, ExitStatusesAndMessages) {
         const char* shell = nullptr;
         QString folder = "out";
     } rows[] = {
-        {"every item done", {"a.png", "b.jpg"}, 0, "b.jpg ... Done", "", {"000.TIF", "001.TIF"}},
+        {"every item done",
+         {"a.png", "./b.jpg"},
+         0,
+         "./b.jpg ... Done",
+         "^pictorum-batch: 2 of 2 pictures written\n$",
+         {"000.TIF", "001.TIF"}},
+        {"a typo", {"--jobz", "2", "a.png"}, 2, "", "Did you mean --jobs\\?", {}},
+        {"an empty list", {"-"}, 2, "", "the list of pictures is empty", {}},
+        {"the formats listed", {"--list-formats"}, 0, "jpeg\timage/jpeg\t.JPG\n", "", {}},
         // Faults the windowed batch reports per item are reported the same way here.
         {"some items failed, each with its reason",
          {"empty.jpg", "a.png", "notes.png", "fifo.jpg", "folder.jpg", "missing.png", "b.jpg"},
@@ -131,9 +141,78 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          {"--number-by", "position", "--skip-existing"},
          0,
          "a.png ... Skipped: 000.TIF exists\nb.jpg ... Done",
-         "",
+         "1 written, 1 skipped \\(their copies were there\\), of 2 pictures\n$",
          {"000.TIF", "001.TIF"},
          R"("$0" "$@" a.png >/dev/null && "$0" "$@" a.png b.jpg)"},
+        // A full disk, as a file-size limit gives it, in each way a copy is written (TIFF, PNG,
+        // and a JPEG stamped in its blocks): the system's reason, and the status of a rerun.
+        {"the system's reason for a copy it refused",
+         {},
+         3,
+         "a.png ... Done\nnoisy.jpg ... Error : Could not save",
+         "^(pictorum-batch: noisy.jpg: File too large\npictorum-batch: 1 of 2 pictures failed \\(1 "
+         "could not be written: running again may do them\\)\n){3}$",
+         {"jpeg0.JPG", "png0.PNG", "tiff0.TIF"},
+         R"(ulimit -f 16; for f in tiff png jpeg; do "$0" "$@" --format $f --template $f# a.png \
+            noisy.jpg; s=$?; done; exit $s)"},
+        // With --skip-existing only the picture's whole copy, made with these settings, is
+        // skipped ("$4" is the output folder); anything else is done again, or refused.
+        {"skip: an empty file",
+         skip,
+         0,
+         "a.png ... Done",
+         "",
+         {"000.TIF"},
+         R"(: > "$4/000.TIF"; "$0" "$@" a.png)"},
+        {"skip: a copy cut short",
+         skip,
+         0,
+         "a.png ... Done",
+         "",
+         {"000.TIF"},
+         R"("$0" "$@" a.png >/dev/null; truncate -s 300 "$4/000.TIF"; "$0" "$@" a.png)"},
+        {"skip: a copy with other settings",
+         skip,
+         0,
+         "a.png ... Done",
+         "",
+         {"000.TIF"},
+         R"("$0" "$@" a.png >/dev/null; "$0" "$@" --anchor 1 a.png)"},
+        {"skip: a link, a dangling link, a FIFO",
+         skip,
+         0,
+         "a.png ... Done\nb.jpg ... Done\na.png ... Done",
+         "",
+         {"000.TIF", "001.TIF", "002.TIF"},
+         R"(ln -s ../a.png "$4/000.TIF"; ln -s no "$4/001.TIF"; mkfifo "$4/002.TIF"
+            "$0" "$@" a.png b.jpg a.png)"},
+        {"skip: a folder",
+         skip,
+         1,
+         "a.png ... Error : Could not save",
+         "a.png: a folder has that name",
+         {"000.TIF"},
+         R"(mkdir "$4/000.TIF"; "$0" "$@" a.png)"},
+        {"another picture's copy kept",
+         {},
+         1,
+         "a.png ... Error : Could not save",
+         "a.png: holds the copy of another picture\n",
+         {"000.TIF"},
+         R"("$0" "$@" b.jpg >/dev/null; "$0" "$@" a.png)"},
+        {"another picture's copy replaced",
+         {"--overwrite"},
+         0,
+         "a.png ... Done",
+         "",
+         {"000.TIF"},
+         R"("$0" "$@" b.jpg >/dev/null; "$0" "$@" a.png)"},
+        {"names from the pictures, a name taken twice",
+         {"--name-from", "input", "a.png", "b.jpg", "a.png"},
+         0,
+         "",
+         "",
+         {"a-2.TIF", "a.TIF", "b.TIF"}},
         {"a name that is not text of the locale",
          {},
          0,
@@ -142,6 +221,47 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          {"000.TIF"},
          // Removed after the run: Qt could not remove the temporary folder holding it.
          R"(cp a.png $'caf\xe9.png' && "$0" "$@" $'caf\xe9.png'; s=$?; rm $'caf\xe9.png'; exit $s)"},
+        // Copies in folders that mirror the pictures', made through the output folder only.
+        {"folders kept",
+         {},
+         0,
+         "sub/deep/x.png ... Done\nx.TIF\n",
+         "",
+         {"a.TIF", "sub"},
+         R"(mkdir -p sub/deep && cp a.png sub/deep/x.png && "$0" "$@" --name-from input \
+            --keep-folders . a.png sub/deep/x.png && ls "$4/sub/deep")"},
+        {"a picture outside the kept folders",
+         {"--name-from", "input", "--keep-folders", "/no", "a.png"},
+         2,
+         "",
+         "--keep-folders '/no': 'a.png' is not under it",
+         {}},
+        {"a link where a kept folder goes",
+         {},
+         1,
+         "",
+         "y.png: a file or link stands where",
+         {"sub"},
+         R"(mkdir -p sub && cp a.png sub/y.png && ln -s .. "$4/sub" && "$0" "$@" \
+            --name-from input --keep-folders . sub/y.png; s=$?; [ ! -e y.TIF ] && exit $s)"},
+        // The jsonl log as a manifest: a name given back as its bytes, codes, sizes, summary.
+        {"a Latin-1 name's bytes back from the log",
+         {},
+         0,
+         "same bytes",
+         "",
+         {"000.TIF"},
+         R"sh(cp a.png $'caf\xe9.png' && "$0" "$@" --log jsonl --log-file m.jsonl $'caf\xe9.png'
+            rm $'caf\xe9.png'; sed -n 's/.*"input_base64":"\([^"]*\)".*/\1/p' m.jsonl |
+            base64 -d | cmp - <(printf 'caf\xe9.png') && echo same bytes)sh"},
+        {"the log's codes, sizes and summary",
+         {"--log", "jsonl", "a.png", "missing.png"},
+         0,
+         "3\n",
+         "",
+         {"000.TIF"},
+         R"("$0" "$@" | grep -c -e '"reason_code":"not_found"' -e '"height":48,"index":0,' \
+            -e '"summary":true,"total":2,"unwritten":0,"written":1}')"},
         {"names beyond ASCII under the C locale",
          {},
          0,
@@ -287,6 +407,8 @@ TEST_F(Cli, StopsLeaveOnlyWholeFilesAndExitWithTheSignal) {
     } rows[] = {{"Ctrl+C", SIGINT, 130, exec},
                 {"SIGTERM", SIGTERM, 143, exec},
                 {"SIGHUP", SIGHUP, 129, exec},
+                {"Slurm's warning before the time limit", SIGUSR1, 138, exec},
+                {"SIGUSR2", SIGUSR2, 140, exec},
                 {"closed pipe", 0, 141, R"("$0" "$@" | head -n 1; exit ${PIPESTATUS[0]})"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -317,5 +439,59 @@ TEST_F(Cli, StopsLeaveOnlyWholeFilesAndExitWithTheSignal) {
             EXPECT_EQ(QImage(out + "/" + written[i]).size(), QSize(2400, 1600))
                 << written[i].toStdString();
         }
+    }
+}
+
+// xargs hands chunks of one list to runs of their own, two at once. Named after their pictures,
+// the chunks write every copy; numbered, every chunk numbers from 0, and a copy that holds
+// another chunk's picture is never replaced: each of those pictures fails, named with why.
+TEST_F(Cli, ChunksUnderXargsLoseNothing) {
+    QStringList inputs;
+    for (int i = 0; i < 40; ++i)
+        inputs << Put(QString("p%1.png").arg(i), Picture(20 + i, 16, QColor(6 * i, 80, 160)));
+    const struct {
+        QStringList options;
+        qsizetype written;
+        qsizetype refused;
+    } rows[] = {{{"--name-from", "input"}, 40, 0}, {{}, 10, 30}};
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.written);
+        const QString out = Folder(QString("chunks%1").arg(n++));
+        const CliRun run = RunCli(m_dir.path(),
+                                  QStringList{"-n", "10", "-P", "2", PICTORUM_BATCH_EXE} +
+                                      Base(out) + row.options + QStringList{"--jobs", "1"},
+                                  inputs.join('\n').toLocal8Bit(), "xargs");
+        EXPECT_EQ(run.status, row.refused > 0 ? 123 : 0) << run.err.toStdString();
+        EXPECT_EQ(EntriesIn(out).size(), row.written);
+        EXPECT_EQ(run.err.count("holds the copy of another picture"), row.refused);
+    }
+    EXPECT_TRUE(EntriesIn(Path("chunks0")).contains("p39.TIF"));
+}
+
+// --margin moves the mark away from the edges it is anchored to (a centred axis stays), and
+// --opacity blends it at that share of its own alpha: red at 50 % over white is 255, 128, 128.
+TEST_F(Cli, MarginAndOpacityPlaceAndBlendTheMark) {
+    Put("white.png", Picture(200, 100, Qt::white));
+    const int lefts[] = {20, 92, 164}; // 16 pixels wide on 200, 20 from the anchored edge
+    const int tops[] = {20, 42, 64};
+    for (int anchor = 1; anchor <= 10; ++anchor) {
+        SCOPED_TRACE(anchor);
+        const bool faded = anchor == 10; // the top-left mark again, at half its opacity
+        const QString out = Folder(QString("mark%1").arg(anchor));
+        const QStringList options{"--format",  "png",
+                                  "--margin",  "20",
+                                  "--anchor",  QString::number(faded ? 1 : anchor),
+                                  "--opacity", faded ? "50" : "100",
+                                  "white.png"};
+        ASSERT_EQ(RunCli(m_dir.path(), Base(out) + options).status, 0);
+        const QImage copy(out + "/000.PNG");
+        const int left = lefts[(anchor - 1) % 3 * !faded];
+        const int top = tops[(anchor - 1) / 3 * !faded];
+        const QColor red = copy.pixelColor(left + 3, top + 8);
+        EXPECT_NEAR(red.green(), faded ? 128 : 0, 3);
+        EXPECT_NEAR(red.blue(), faded ? 128 : 0, 3);
+        EXPECT_NEAR(copy.pixelColor(left + 12, top + 8).red(), faded ? 128 : 0, 3);
+        EXPECT_EQ(copy.pixelColor(left - 1, top - 1), QColor(Qt::white)) << left << "," << top;
     }
 }

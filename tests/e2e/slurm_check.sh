@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # slurm_check.sh PICTORUM_BATCH README.md: the README's array recipe on a one-node cluster of
 # this machine (munged, slurmctld, slurmd as root; exit 77 otherwise) must write, over a list
-# with a damaged picture, exactly the files of one --number-by position run.
+# with a damaged picture, exactly the files of one --number-by position run; and so must three
+# of its tasks resubmitted after their files were removed.
 set -euo pipefail
 program=$(realpath "$1") readme=$(realpath "$2")
 [ "$(id -u)" -eq 0 ] || { echo "needs root to start the cluster's daemons"; exit 77; }
@@ -45,8 +46,19 @@ done
 awk '/^#!\/bin\/sh$/ {on = 1} on && /^```/ {exit} on' "$readme" | sed "s|/shared/out|$PWD/out|" >stamp.sh
 status=0
 PATH=$(dirname "$program"):$PATH timeout 300 sbatch --wait --output="$PWD/task-%a.log" stamp.sh || status=$?
-"$program" --number-by position --overlay logo.png --output one --mkdir - <list.txt >/dev/null || true
+"$program" --number-by position --format jpeg --overlay logo.png --output one --mkdir - \
+    <list.txt >/dev/null || true
 # The shard that holds the damaged picture fails, so the array's status is 1.
 [ "$status" -eq 1 ] || { echo "sbatch --wait gave $status, not 1"; cat task-*.log; exit 1; }
 [ "$(ls one | wc -l)" -eq 20 ] || { echo "one run wrote $(ls one | wc -l) files, not 20"; exit 1; }
 diff -r one out && echo "the shards wrote what one run writes"
+# Tasks 0, 2 and 5 resubmitted after their outputs went: they redo exactly their shards.
+for f in out/*; do
+    case $((10#$(basename "$f" .JPG) % 8)) in 0 | 2 | 5) rm "$f" ;; esac
+done
+[ "$(ls out | wc -l)" -lt 20 ] || { echo "no outputs of tasks 0, 2 and 5 to remove"; exit 1; }
+status=0
+PATH=$(dirname "$program"):$PATH timeout 300 sbatch --wait --array=0,2,5 \
+    --output="$PWD/again-%a.log" stamp.sh || status=$?
+[ "$status" -eq 0 ] || { echo "the resubmission gave $status, not 0"; cat again-*.log; exit 1; }
+diff -r one out && echo "the resubmitted tasks wrote what one run writes"
