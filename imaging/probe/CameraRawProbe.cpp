@@ -17,13 +17,13 @@ constexpr unsigned kSensorData[] = {32803, 34892};
 // Formats told by their first bytes: Olympus, Panasonic, Fujifilm, Minolta, Sigma, and Canon's
 // CR2 (a TIFF that says so after its header) and CR3 (an ISO media file of brand "crx ").
 bool signedAsRaw(std::string_view head) {
-    constexpr std::array<std::string_view, 6> starts = {"IIRO",
-                                                        "IIRS",
-                                                        "MMOR",
-                                                        std::string_view("IIU\0", 4),
-                                                        "FUJIFILMCCD-RAW",
-                                                        std::string_view("\0MRM", 4)};
-    for (const std::string_view start : starts)
+    constexpr std::array<std::string_view, 6> kStarts = {"IIRO",
+                                                         "IIRS",
+                                                         "MMOR",
+                                                         std::string_view("IIU\0", 4),
+                                                         "FUJIFILMCCD-RAW",
+                                                         std::string_view("\0MRM", 4)};
+    for (const std::string_view start : kStarts)
         if (head.starts_with(start))
             return true;
     return head.starts_with("FOVb") ||
@@ -80,7 +80,7 @@ class Walk {
         std::size_t values = std::size_t(entry + 8 - m_data);
         if (count > 1)
             values = m_order.u32(entry + 8);
-        for (std::uint32_t i = 0; i < count && i < 8 && values + 4 * (i + 1) <= m_size; ++i)
+        for (std::size_t i = 0; i < count && i < 8 && values + 4 * (i + 1) <= m_size; ++i)
             if (directory(m_order.u32(m_data + values + 4 * i), false))
                 return true;
         return false;

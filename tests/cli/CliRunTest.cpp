@@ -39,6 +39,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
         WithProfile(Encode(Picture(64, 48, Qt::white), "jpeg"), MadeProfile("p3"));
     PutBytes("reversed.jpg", WithProfileChunks(tagged, "reversed"));
     PutBytes("huge.jpg", WithProfileChunks(tagged, "huge"));
+    PutBytes("photo.dng", CameraRawLike("dng"));
     Put("noisy.jpg", NoisyImage(300, 200), "jpeg");
 
     const QStringList skip{"--number-by", "position", "--skip-existing"};
@@ -85,6 +86,12 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          "one)\nhuge.jpg ... Done (colour profile damaged",
          "",
          {"000.TIF", "001.TIF"}},
+        {"camera raw said to be one",
+         {"photo.dng"},
+         1,
+         "photo.dng ... Error : Could not open",
+         "photo.dng: a camera raw file: develop it first",
+         {}},
         {"unknown option", {"--frobnicate", "a.png"}, 2, "", "frobnicate", {}},
         {"unknown format", {"--format", "gif", "a.png"}, 2, "", "--format 'gif'", {}},
         {"overlay missing",
