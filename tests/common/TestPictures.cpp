@@ -1186,6 +1186,10 @@ QByteArray ShapedJpeg(const QImage& image, const JpegShape& shape) {
         jpeg_set_colorspace(&info, JCS_GRAYSCALE);
     info.comp_info[0].h_samp_factor = shape.h;
     info.comp_info[0].v_samp_factor = shape.v;
+    for (int c = 1; c < info.num_components; ++c) {
+        info.comp_info[c].h_samp_factor = shape.chromaH;
+        info.comp_info[c].v_samp_factor = shape.chromaV;
+    }
     if (shape.progressive)
         jpeg_simple_progression(&info);
     info.restart_in_rows = shape.restartRows;

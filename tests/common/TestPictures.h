@@ -130,6 +130,9 @@ struct JpegShape {
     int restartRows = 0;
     int quality = 92;
     bool optimised = false;
+    // The chroma's own sampling factors (above 1: chroma sampled finer than luma at 1x1).
+    int chromaH = 1;
+    int chromaV = 1;
 };
 QByteArray ShapedJpeg(const QImage& image, const JpegShape& shape);
 // A JPEG's quantised coefficients as libjpeg reads them: per component its sampling, table and

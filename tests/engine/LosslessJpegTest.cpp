@@ -250,6 +250,30 @@ TEST_F(LosslessJpeg, TenGenerationsLoseNothingOutsideTheMark) {
     }
 }
 
+// Samplings TurboJPEG cannot name (and so could not decode) are libjpeg's like any other: every
+// route stamps them, and the copy looks as the picture outside the mark.
+TEST_F(LosslessJpeg, EverySamplingIsStampedByEveryRoute) {
+    const JpegShape shapes[] = {{1, 3}, {3, 1}, {4, 2}, {1, 1, false, false, 0, 92, false, 2, 2}};
+    QImage smooth(160, 96, QImage::Format_RGB888);
+    for (int y = 0; y < smooth.height(); ++y)
+        for (int x = 0; x < smooth.width(); ++x)
+            smooth.setPixel(x, y, qRgb(x * 3 / 2, 40 + y * 2, 200 - x));
+    for (const JpegShape& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.h) + "x" + std::to_string(shape.v) + ", chroma " +
+                     std::to_string(shape.chromaH) + "x" + std::to_string(shape.chromaV));
+        const QByteArray picture = ShapedJpeg(smooth, shape);
+        const QImage in = QImage::fromData(picture).convertToFormat(QImage::Format_RGB888);
+        ASSERT_FALSE(in.isNull());
+        for (const int quality : {0, 90}) {
+            const QImage out =
+                QImage::fromData(Stamp(picture, {}, false, quality)).convertToFormat(in.format());
+            ASSERT_EQ(out.size(), in.size());
+            // Top-left, far from the mark: the whole route's round-off only (up to 7 measured).
+            EXPECT_LE(Largest(out.copy(0, 0, 64, 32), in.copy(0, 0, 64, 32), {}, false), 8);
+        }
+    }
+}
+
 // Blocks that libjpeg writes otherwise than the file holds them: the blocks past the right edge,
 // which it writes as copies of the DC before whatever the file held (changing the next MCU row's
 // first DC difference), and a run of zeros past the last coefficient, which it reads onto the
