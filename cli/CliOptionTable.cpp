@@ -426,6 +426,17 @@ const CliOptionRow kRows[] = {
              return Take(g, InRange(g.value, 1, 100), o.run.jpegQuality,
                          "expected a number from 1 to 100");
          }},
+    {.name = "tiff-compression",
+     .valueName = "MODE",
+     .help = "TIFF copies: keep (a TIFF picture's own compression, Deflate with a predictor for "
+             "the others; the default) or none (uncompressed: larger, quicker to write).",
+     .apply =
+         [](const CliGiven& g, CliOptions& o) {
+             if (g.value != "keep" && g.value != "none")
+                 return g.Refuse("expected keep or none");
+             o.run.uncompressedTiff = g.value == "none";
+             return std::string();
+         }},
 };
 
 } // namespace

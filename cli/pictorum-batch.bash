@@ -33,6 +33,9 @@ _pictorum_batch() {
         --metadata)
             COMPREPLY=($(compgen -W "default all none" -- "$cur"))
             return ;;
+        --tiff-compression)
+            COMPREPLY=($(compgen -W "keep none" -- "$cur"))
+            return ;;
         --output|--keep-folders)
             _pictorum_batch_names -d "$cur"
             return ;;
@@ -48,7 +51,7 @@ _pictorum_batch() {
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--help --version --overlay --size --anchor --opacity --margin --format --template
             --name-from --keep-folders --first-number --output --mkdir --null --jobs --memory-limit --dry-run --log --log-file --quiet --list-formats
-            --number-by --shard --skip-existing --overwrite --metadata --quality" -- "$cur"))
+            --number-by --shard --skip-existing --overwrite --metadata --quality --tiff-compression" -- "$cur"))
         return
     fi
     _pictorum_batch_names -f "$cur"

@@ -63,12 +63,13 @@ CopyRecord CopyRecord::For(const std::string& path, UINT width, UINT height,
 std::string CopyRecord::SettingsDigest(const RunSettings& run) {
     const RunChoices& c = run.Choices();
     const RunOptions& o = run.Options();
-    const std::string text =
-        FullPath(c.overlayPath) + "\n" + StateText(c.overlayPath) + "\n" +
-        std::to_string(c.sizeMode) + " " + std::to_string(c.sizeX) + " " + std::to_string(c.sizeY) +
-        " " + std::to_string(c.anchor) + " " + c.mimeType + " " + std::to_string(int(o.metadata)) +
-        " " + std::to_string(o.jpegQuality) + " " + std::to_string(c.opacity) + " " +
-        std::to_string(c.marginX) + " " + std::to_string(c.marginY) + (c.marginPercent ? "%" : "");
+    const std::string text = FullPath(c.overlayPath) + "\n" + StateText(c.overlayPath) + "\n" +
+                             std::to_string(c.sizeMode) + " " + std::to_string(c.sizeX) + " " +
+                             std::to_string(c.sizeY) + " " + std::to_string(c.anchor) + " " +
+                             c.mimeType + " " + std::to_string(int(o.metadata)) + " " +
+                             std::to_string(o.jpegQuality) + (o.uncompressedTiff ? "u" : "") + " " +
+                             std::to_string(c.opacity) + " " + std::to_string(c.marginX) + " " +
+                             std::to_string(c.marginY) + (c.marginPercent ? "%" : "");
     return QCryptographicHash::hash(QByteArray::fromStdString(text), QCryptographicHash::Sha256)
         .toHex()
         .left(32)

@@ -34,6 +34,8 @@ struct RunOptions {
     // 1-100: JPEG outputs are encoded whole at this quality. 0: a JPEG photograph written
     // as JPEG keeps every block the mark does not touch, and its own tables for the rest.
     int jpegQuality = 0;
+    // TIFF outputs are written uncompressed, whatever their pictures' coding.
+    bool uncompressedTiff = false;
     // Each copy records which picture it was made from, and how (CopyRecord), and a copy that
     // records another picture is replaced only when replaceOtherCopies: such an item fails its
     // save instead. The windowed program keeps neither, and replaces what has the name.

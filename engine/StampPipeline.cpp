@@ -154,8 +154,9 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     if (lossless)
         slot.encoded = *lossless;
     else if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun)
-        slot.encoded = stamped.Encode(slot.file, *m_folder, encoder, &m_stopping,
-                                      m_settings.metadata, m_settings.jpegQuality, subfolder);
+        slot.encoded =
+            stamped.Encode(slot.file, *m_folder, encoder, &m_stopping, m_settings.metadata,
+                           {m_settings.jpegQuality, m_settings.uncompressedTiff}, subfolder);
     slot.reason = stamped.Reason();
     slot.systemError = stamped.SystemError();
     slot.code = stamped.ReasonCode();

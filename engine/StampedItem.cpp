@@ -100,7 +100,8 @@ ItemOutcome CStampedItem::Compose(const RunChoices& run, const CImageFile& overl
 
 ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& folder,
                                  const CLSID* encoder, const std::atomic<bool>* abandon,
-                                 MetadataKept kept, int jpegQuality, const std::string& subfolder) {
+                                 MetadataKept kept, EncodeOverrides overrides,
+                                 const std::string& subfolder) {
     file.Discard();
     m_reason.clear();
     m_code = nullptr;
@@ -116,7 +117,7 @@ ItemOutcome CStampedItem::Encode(PendingImageFile& file, const OutputFolder& fol
         return Failed(ItemOutcome::SaveFailed, {"no_encoder", "no encoder for the output format"});
     if (const int error = folder.makeFolders(QByteArray::fromStdString(subfolder)); error != 0)
         return SaveFailed(error);
-    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, jpegQuality,
+    if (file.Encode(m_image.GetImage(), folder, encoder, abandon, kept, overrides,
                     QByteArray::fromStdString(subfolder)) == Ok)
         return ItemOutcome::Done;
     return SaveFailed(file.Error());

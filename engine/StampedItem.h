@@ -53,11 +53,11 @@ class CStampedItem {
     // SaveFailed); abandon (optional) cuts the encoding short. PutInPlace then gives it its
     // name, relative to that folder (empty: the name did not fit, nothing is written).
     // kept: which of the picture's records the file keeps.
-    // jpegQuality: 1-100 writes a JPEG at that quality; 0 keeps a JPEG photograph's own.
+    // overrides: what the run asks of every copy (a JPEG quality, TIFF uncompressed).
     // subfolder: the folder inside the output folder the copy goes to, made here when missing.
     ItemOutcome Encode(PendingImageFile& file, const OutputFolder& folder, const CLSID* encoder,
                        const std::atomic<bool>* abandon = nullptr,
-                       MetadataKept kept = MetadataKept::Default, int jpegQuality = 0,
+                       MetadataKept kept = MetadataKept::Default, EncodeOverrides overrides = {},
                        const std::string& subfolder = {});
 
     // Compose and Encode in one for a JPEG photograph written as JPEG, loaded and not yet

@@ -58,15 +58,17 @@ QImage ImageSaver::prepare(const QImage& pixels, const FormatRow& format) {
 }
 
 bool ImageSaver::encode(const QImage& pixels, const FormatRow& format, QIODevice* device,
-                        const std::optional<JpegCoding>& coding, int jpegQuality,
+                        const std::optional<JpegCoding>& coding, EncodeOverrides overrides,
                         const PictureFacts* facts) {
     const QImage prepared = prepare(pixels, format);
     if (prepared.isNull() || format.encode == nullptr)
         return false;
     const bool lossless = facts != nullptr && facts->storedLosslessly;
-    return format.encode(
-        prepared, device,
-        EncodeChoices{coding, jpegQuality, lossless, facts ? facts->tiffCoding : std::nullopt});
+    std::optional<TiffCoding> tiff = facts != nullptr ? facts->tiffCoding : std::nullopt;
+    if (overrides.uncompressedTiff)
+        tiff = TiffCoding{};
+    return format.encode(prepared, device,
+                         EncodeChoices{coding, overrides.jpegQuality, lossless, tiff});
 }
 
 GpStatus ImageSaver::check(GpImage* image, const WCHAR* path, const CLSID* clsid,
@@ -104,7 +106,7 @@ GpStatus ImageSaver::save(const QImage& pixels, const PictureFacts* facts, const
 
 GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts, AtomicFile& target,
                                 const EncoderEntry& encoder, const std::atomic<bool>* abandon,
-                                MetadataKept kept, int jpegQuality) {
+                                MetadataKept kept, EncodeOverrides overrides) {
     if (!target.open())
         return Win32Error;
     QFile file;
@@ -119,7 +121,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
     CheckedWriter device(&file, abandon);
     bool encoded = false;
     if (facts == nullptr || (!encoder.recordsInEncodedBytes && !facts->hasRecordsFor(kept))) {
-        encoded = encode(pixels, encoder, &device, std::nullopt, jpegQuality, facts);
+        encoded = encode(pixels, encoder, &device, std::nullopt, overrides, facts);
         if (encoded && facts != nullptr && !device.failed())
             encoded = Resolution::writeTiff(target.handle(), facts->resolution);
     } else {
@@ -143,7 +145,7 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
         const bool keepsCoding =
             facts->jpegCoding && (!facts->jpegCoding->grey || facts->profile == nullptr);
         encoded = encode(converted.isNull() ? pixels : converted, encoder, &buffer,
-                         keepsCoding ? facts->jpegCoding : std::nullopt, jpegQuality, facts);
+                         keepsCoding ? facts->jpegCoding : std::nullopt, overrides, facts);
         buffer.close();
         if (encoded) {
             PictureFacts::writeInto(bytes, *facts, kept, pixels.size());

@@ -2,6 +2,7 @@
 // Encodes a bitmap with one of the built-in encoders into a temporary file that replaces whatever
 // stands at the target name only when every byte is on disk (see AtomicFile).
 
+#include "imaging/formats/EncodeOverrides.h"
 #include "imaging/formats/EncoderTable.h"
 #include "imaging/jpeg/JpegCoding.h"
 #include "imaging/metadata/PictureMetadata.h"
@@ -41,18 +42,18 @@ class ImageSaver {
                          const EncoderEntry& encoder, MetadataKept kept = MetadataKept::Default);
     // Encodes into target, which is opened here and left uncommitted. Win32Error when the
     // file cannot be made or written; abandon (optional) ends the encoding early with
-    // Aborted. jpegQuality: 1-100 writes a JPEG at that quality with the standard tables and
-    // 4:2:0 sampling, whatever the picture was; 0 the default.
+    // Aborted. overrides: what the run asks of every copy (see EncodeOverrides).
     static GpStatus encodeInto(const QImage& pixels, const PictureFacts* facts, AtomicFile& target,
                                const EncoderEntry& encoder,
                                const std::atomic<bool>* abandon = nullptr,
-                               MetadataKept kept = MetadataKept::Default, int jpegQuality = 0);
+                               MetadataKept kept = MetadataKept::Default,
+                               EncodeOverrides overrides = {});
     // Writes the encoded picture to device; false when the encoder fails. coding (optional):
-    // the JPEG choices the photograph was written with, kept unless jpegQuality is set; facts
+    // the JPEG choices the photograph was written with, kept unless overridden; facts
     // (optional): how the picture's file stored it, which a lossless or TIFF copy follows.
     static bool encode(const QImage& pixels, const FormatRow& format, QIODevice* device,
-                       const std::optional<JpegCoding>& coding = std::nullopt, int jpegQuality = 0,
-                       const PictureFacts* facts = nullptr);
+                       const std::optional<JpegCoding>& coding = std::nullopt,
+                       EncodeOverrides overrides = {}, const PictureFacts* facts = nullptr);
     // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed);
     // it may share pixels' memory, so pixels must outlive it.
     static QImage prepare(const QImage& pixels, const FormatRow& format);

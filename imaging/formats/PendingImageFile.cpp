@@ -32,7 +32,7 @@ GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLS
 
 GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
                                   const std::atomic<bool>* abandon, MetadataKept kept,
-                                  int jpegQuality, const QByteArray& subfolder) {
+                                  EncodeOverrides overrides, const QByteArray& subfolder) {
     Discard();
     const EncoderEntry* entry = nullptr;
     QByteArray unused;
@@ -42,7 +42,7 @@ GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, co
         return checked;
     return EncodeInto(image,
                       std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}, subfolder),
-                      *entry, abandon, kept, jpegQuality);
+                      *entry, abandon, kept, overrides);
 }
 
 GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
@@ -74,10 +74,10 @@ GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
 
 GpStatus PendingImageFile::EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
                                       const FormatRow& encoder, const std::atomic<bool>* abandon,
-                                      MetadataKept kept, int jpegQuality) {
+                                      MetadataKept kept, EncodeOverrides overrides) {
     return Keep(std::move(file), [&](AtomicFile& target) {
         return ImageSaver::encodeInto(image->pixels, image->facts.get(), target, encoder, abandon,
-                                      kept, jpegQuality);
+                                      kept, overrides);
     });
 }
 

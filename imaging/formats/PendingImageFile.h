@@ -5,6 +5,7 @@
 // destroyed, or when the process dies.
 
 #include "imaging/GdiPlus.h"
+#include "imaging/formats/EncodeOverrides.h"
 #include "imaging/metadata/PictureMetadata.h"
 
 #include <QByteArray>
@@ -39,11 +40,11 @@ class PendingImageFile {
 
     // The same in a run's output folder, opened once (which must outlive this file): name is
     // relative to it, as the file system's bytes. Never replaces a picture the folder protects.
-    // jpegQuality: see ImageSaver::encodeInto.
+    // overrides: see ImageSaver::encodeInto.
     // subfolder: a folder inside folder (made already) where the file waits and is named.
     GpStatus Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
                     const std::atomic<bool>* abandon = nullptr,
-                    MetadataKept kept = MetadataKept::Default, int jpegQuality = 0,
+                    MetadataKept kept = MetadataKept::Default, EncodeOverrides overrides = {},
                     const QByteArray& subfolder = {});
     // Stamps background, a JPEG not yet decoded, into a new JPEG file in folder without
     // decoding the rest of it (see JpegCoefficientStamp): the source part of mark drawn into
@@ -70,7 +71,8 @@ class PendingImageFile {
 
   private:
     GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file, const FormatRow& encoder,
-                        const std::atomic<bool>* abandon, MetadataKept kept, int jpegQuality = 0);
+                        const std::atomic<bool>* abandon, MetadataKept kept,
+                        EncodeOverrides overrides = {});
     // The file made, written by write (a status) and on disk, or dropped.
     template <class Write> GpStatus Keep(std::unique_ptr<AtomicFile> file, Write write);
 

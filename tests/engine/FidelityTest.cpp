@@ -31,7 +31,8 @@ class Fidelity : public testing::Test {
     // The picture stamped at its bottom-right corner (16 x 16, or size) and encoded as mime, as the
     // pipeline does it: the output file's bytes.
     QByteArray Stamp(const QByteArray& picture, const char* mime,
-                     MetadataKept kept = MetadataKept::Default, int size = 16) {
+                     MetadataKept kept = MetadataKept::Default, int size = 16,
+                     EncodeOverrides overrides = {}) {
         const std::string in = PathIn(m_dir, "picture");
         const std::string out = PathIn(m_dir, "stamped");
         EXPECT_TRUE(WriteBytes(QString::fromLocal8Bit(in.c_str()), picture));
@@ -46,7 +47,7 @@ class Fidelity : public testing::Test {
         EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::Done);
         PendingImageFile file;
         const OutputFolder folder(QFile::encodeName(m_dir.path()));
-        EXPECT_EQ(item.Encode(file, folder, &encoder, nullptr, kept), ItemOutcome::Done);
+        EXPECT_EQ(item.Encode(file, folder, &encoder, nullptr, kept, overrides), ItemOutcome::Done);
         EXPECT_EQ(item.PutInPlace(file, "stamped"), ItemOutcome::Done);
         return ReadBytes(QString::fromLocal8Bit(out.c_str()));
     }
@@ -125,16 +126,20 @@ TEST_F(Fidelity, TiffCopiesKeepTheirPicturesCoding) {
         QByteArray picture;
         const char* compression;
         const char* predictor;
+        bool uncompressed = false; // as pictorum-batch --tiff-compression none asks
     } rows[] = {
         {"png", Encode(photo, "png"), "8", "2"},
         {"jpeg", Encode(photo, "jpeg", 90), "8", "2"},
         {"uncompressed tiff", qtTiff(0), "1", nullptr},
         {"lzw tiff", qtTiff(1), "5", "1"},
         {"deflate tiff with a predictor", deflated, "8", "2"},
+        {"deflate tiff, uncompressed asked", deflated, "1", nullptr, true},
+        {"png, uncompressed asked", Encode(photo, "png"), "1", nullptr, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const QByteArray copy = Stamp(row.picture, "image/tiff");
+        const QByteArray copy =
+            Stamp(row.picture, "image/tiff", MetadataKept::Default, 16, {0, row.uncompressed});
         const std::vector<std::string> records = RecordsOf(copy);
         const auto has = [&](const std::string& record) {
             return std::find(records.begin(), records.end(), record) != records.end();

@@ -77,8 +77,9 @@ class LosslessJpeg : public testing::Test {
             EXPECT_EQ(*outcome, ItemOutcome::Done);
         } else {
             EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::Done);
-            EXPECT_EQ(item.Encode(file, folder, &encoder, nullptr, MetadataKept::Default, quality),
-                      ItemOutcome::Done);
+            EXPECT_EQ(
+                item.Encode(file, folder, &encoder, nullptr, MetadataKept::Default, {quality}),
+                ItemOutcome::Done);
         }
         EXPECT_EQ(item.PutInPlace(file, "stamped.jpg"), ItemOutcome::Done);
         return ReadBytes(QString::fromLocal8Bit(PathIn(m_dir, "stamped.jpg").c_str()));
