@@ -140,10 +140,11 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
         bytes.reserve(qsizetype(pixels.sizeInBytes()) + (qsizetype(1) << 20));
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        // A grey photograph stays grey unless its profile says otherwise: grey tables would
-        // then drop the colours the profile gave it.
+        // A grey photograph stays grey unless its profile or its mark gave it colours, which
+        // grey tables would drop.
         const bool keepsCoding =
-            facts->jpegCoding && (!facts->jpegCoding->grey || facts->profile == nullptr);
+            facts->jpegCoding &&
+            (!facts->jpegCoding->grey || (facts->profile == nullptr && pixels.allGray()));
         encoded = encode(converted.isNull() ? pixels : converted, encoder, &buffer,
                          keepsCoding ? facts->jpegCoding : std::nullopt, overrides, facts);
         buffer.close();

@@ -63,8 +63,10 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
     const PictureFacts* facts = background->facts.get();
     const ColourProfile* profile = facts != nullptr ? facts->profile.get() : nullptr;
     // Pictures whose colours the full route converts, or whose profile it drops, are not
-    // stamped here: the mark would come out in other colours.
-    if (!coding ||
+    // stamped here: the mark would come out in other colours. Nor is a grey picture under a
+    // mark in colour, which a grey copy would turn grey.
+    const bool greyMark = mark->decode() == Ok && mark->pixels.allGray();
+    if (!coding || (coding->grey && !greyMark) ||
         (profile != nullptr && (coding->grey || profile->kind() != ColourProfile::Kind::Rgb)))
         return NotImplemented;
     QByteArray stamped;

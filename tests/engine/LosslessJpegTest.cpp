@@ -151,7 +151,6 @@ TEST_F(LosslessJpeg, KeepsEveryBlockOutsideTheMarkAndStampsInsideAsTheFullRoute)
         {"progressive 4:2:0, top-left", {200, 150}, {2, 2, false, true}, {1}},
         {"4:2:2, top", {197, 133}, {2, 1}, {2}},
         {"4:4:4, top-right", {161, 99}, {1, 1}, {3}},
-        {"grey, left", {150, 101}, {1, 1, true}, {4}},
         {"restart every MCU row, center", {210, 170}, {2, 2, false, false, 1}, {5}},
         {"progressive with restarts, right", {189, 120}, {2, 2, false, true, 2}, {6}},
         {"4:4:0, percent, bottom-left", {177, 131}, {1, 2}, {7, true, 30, 40}},
@@ -249,6 +248,34 @@ TEST_F(LosslessJpeg, TenGenerationsLoseNothingOutsideTheMark) {
         EXPECT_EQ(Largest(DecodedJpeg(next, TJFLAG_FASTUPSAMPLE), first, box, false), 0);
         picture = next;
     }
+}
+
+// A grey photograph keeps its blocks under a grey mark; under a mark in colour it is encoded
+// whole in colour, as a grey copy would turn the mark grey.
+TEST_F(LosslessJpeg, GreyPhotographsTakeAMarkInColour) {
+    const QByteArray picture = ShapedJpeg(NoisyImage(150, 101, 5), {1, 1, true});
+    const Shot left{4};
+    for (const int quality : {0, 90}) {
+        SCOPED_TRACE(quality);
+        const JpegBlocks copy = BlocksOf(Stamp(picture, left, false, quality));
+        ASSERT_EQ(copy.components.size(), 3u);
+        const QImage decoded = QImage::fromData(Stamp(picture, left, false, quality));
+        // The mark's red half, on the left edge half-way down.
+        const QColor red = decoded.pixelColor(4, 46);
+        EXPECT_GT(red.red(), 200);
+        EXPECT_LT(red.green(), 60);
+    }
+    EXPECT_TRUE(Stamp(picture, left, true).isEmpty());
+    const QImage grey = RedGreenOverlay(24, 16).convertToFormat(QImage::Format_Grayscale8);
+    m_overlay.Release();
+    ASSERT_TRUE(m_overlay.LoadFromFile(SavePicture(m_dir, "grey.png", grey).c_str()));
+    ASSERT_TRUE(m_overlay.DecodeNow());
+    const QByteArray lossless = Stamp(picture, left, true);
+    ASSERT_FALSE(lossless.isEmpty());
+    const JpegBlocks before = BlocksOf(picture);
+    const QRect box = McuBox(left, {150, 101}, before);
+    EXPECT_EQ(BlocksOf(lossless).components.size(), 1u);
+    EXPECT_EQ(ChangedBlocks(before, BlocksOf(lossless), BlocksOf(lossless), box).outside, 0);
 }
 
 // Samplings TurboJPEG cannot name (and so could not decode) are libjpeg's like any other: every
