@@ -233,6 +233,17 @@ int CListBox::GetCaretIndex() const {
     return l->currentRow() >= 0 ? l->currentRow() : 0;
 }
 
+int CListBox::SetCaretIndex(int index, BOOL scroll) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    l->selectionModel()->setCurrentIndex(l->model()->index(index, 0),
+                                         QItemSelectionModel::NoUpdate);
+    if (scroll)
+        l->scrollToItem(l->item(index));
+    return 0;
+}
+
 int CListBox::SetCurSel(int index) {
     QListWidget* l = List(m_widget);
     if (l == nullptr || IsMultiple(l))

@@ -378,40 +378,6 @@ TEST_F(SamplePreviewTest, RemovingTheLastEntryBringsThePlaceholderBack) {
     EXPECT_TRUE(Near(centreAfterRemove, kRed)) << Describe(centreAfterRemove);
 }
 
-TEST_F(SamplePreviewTest, ADropKeepsThePlaceholderUntilAClickShowsTheEntry) {
-    const QString background = Picture("bg.png", 300, 200, kGreen);
-    PreviewProbe dialog;
-    const ImageRecord* atOpen = nullptr;
-    const ImageRecord* afterDrop = nullptr;
-    int listed = 0;
-    QSize sizeAfterDrop, sizeAfterClick;
-    ModalScript script;
-    script
-        .OnMain(dialog, "drop",
-                [&] {
-                    atOpen = dialog.Preview();
-                    DropOnList(dialog, {background});
-                })
-        .OnMain(dialog, "after drop",
-                [&] {
-                    afterDrop = dialog.Preview();
-                    listed = FileList(dialog)->GetCount();
-                    sizeAfterDrop = PreviewPixels(dialog).size();
-                    ClickListEntry(dialog, 0, Qt::NoModifier);
-                })
-        .OnMain(dialog, "after click", [&] {
-            sizeAfterClick = PreviewPixels(dialog).size();
-            ClickControl(dialog, IDC_EXIT);
-        });
-    EXPECT_EQ(script.Run(dialog, 20000), IDOK);
-    EXPECT_TRUE(script.Finished()) << script.Pending();
-    EXPECT_EQ(listed, 1);
-    EXPECT_NE(atOpen, nullptr);
-    EXPECT_EQ(afterDrop, atOpen) << "a drop must not rebuild the preview";
-    EXPECT_EQ(sizeAfterDrop, QSize(64, 64));
-    EXPECT_EQ(sizeAfterClick, QSize(300, 200));
-}
-
 // Pictures that cannot be decoded: one message per failed drawing, captioned with the overlay
 // path, and a box that shows what could be drawn.
 struct FailureCase {
