@@ -18,7 +18,9 @@
 #include "ui/PreviewName.h"
 
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QMetaObject>
+#include <QShortcut>
 #include <QTimer>
 #include <QWidget>
 
@@ -154,8 +156,18 @@ BOOL CMainDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
     DragAcceptFiles(TRUE);
+    // Ctrl+Q does what "Exit" does, as in every Linux program, spelled out because some
+    // platform themes bind nothing to QKeySequence::Quit. Only while this window is active:
+    // under a run the progress dialog has the keyboard, and Cancel is its way out.
+    if (QWidget* window = GetWidget()) {
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), window);
+        quit->setContext(Qt::WindowShortcut);
+        QObject::connect(quit, &QShortcut::activated, window, [this] { OnExit(); });
+    }
     RebuildPreview();
-    return TRUE; // the focus goes to the first tab stop, "&Go!"
+    // "&Go!" has the focus on opening, although the tab order starts at the list.
+    GotoDlgCtrl(GetDlgItem(IDC_GO));
+    return FALSE;
 }
 
 // Overlay
