@@ -1,5 +1,6 @@
 #include "batch/ProcessingDlg.h"
 
+#include "app/framework/ControlAccessibility.h"
 #include "app/framework/MessageTarget.h"
 #include "app/framework/UiText.h"
 #include "batch/BatchMessages.h"
@@ -9,8 +10,11 @@
 #include "engine/TextHelpers.h"
 #include "res/Resource.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -216,12 +220,13 @@ void CProcessingDlg::UpdateProgress() {
         SetWindowText(text);
     }
 
+    // The bar first: a screen reader reads the counter as it changes, and asks the bar then.
+    if (CProgressCtrl* bar = ProgressBar())
+        bar->SetPos(m_nCurrent);
+
     std::snprintf(text, sizeof text, UiLocal("Processing Item %i/%i").c_str(), m_nCurrent,
                   m_nTotal);
     SetDlgItemText(IDC_PROCESSING_COUNTER, text);
-
-    if (CProgressCtrl* bar = ProgressBar())
-        bar->SetPos(m_nCurrent);
 
     // As in the worker's log line.
     char name[256] = "";
@@ -231,11 +236,18 @@ void CProcessingDlg::UpdateProgress() {
 }
 
 void CProcessingDlg::AddLogLine(const char* text) {
+    AddLogLine(text, text);
+}
+
+void CProcessingDlg::AddLogLine(const char* text, const char* news) {
     const int index = m_listLog.AddString(text);
-    // Selecting scrolls the line into view; the selection is dropped again so that no line
-    // stays highlighted. The paint happens now: during a cancel no event loop runs.
-    m_listLog.SetCurSel(index);
-    m_listLog.SetCurSel(-1);
+    // Scrolled into view without selecting it: a selection that moves to each new line is
+    // read out as the focus leaving Cancel. What is new is announced as text instead.
+    m_listLog.SetTopIndex(index);
+    const std::string line(text);
+    AnnounceInsertedText(m_listLog.GetWidget(), static_cast<int>(line.size() - std::strlen(news)),
+                         QString::fromLocal8Bit(news));
+    // The paint happens now: during a cancel no event loop runs.
     m_listLog.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
@@ -249,5 +261,6 @@ void CProcessingDlg::AppendToLastLogLine(const char* text) {
     m_listLog.GetText(count - 1, line);
     m_listLog.DeleteString(count - 1);
     line += text;
-    AddLogLine(line.c_str());
+    // Only the outcome is new; the item's name was read when its line began.
+    AddLogLine(line.c_str(), text);
 }

@@ -35,6 +35,8 @@ class CProcessingDlg : public CDialog {
 
     void UpdateProgress();
     void AddLogLine(const char* text);
+    // The same, announcing only news, the end of text that is new to the reader.
+    void AddLogLine(const char* text, const char* news);
     void AppendToLastLogLine(const char* text);
 
     CBatchJob* m_pJob;

@@ -135,6 +135,10 @@ void CDialog::LabelControls(DialogWidget* dialog) {
         if (named != nullptr) {
             label->setBuddy(named);
             SetControlText(label, label->m_windowText);
+            // Qt names a drop-down list by its current entry ("TIFF File"), which says nothing
+            // of what the list is for: the label's own words name it, as on Windows.
+            if (named->accessibleName().isEmpty())
+                named->setAccessibleName(StripMnemonic(label->text()));
         }
     }
 }

@@ -244,6 +244,14 @@ int CListBox::SetCaretIndex(int index, BOOL scroll) {
     return 0;
 }
 
+int CListBox::SetTopIndex(int index) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    l->scrollToItem(l->item(index), QAbstractItemView::PositionAtTop);
+    return 0;
+}
+
 int CListBox::SetCurSel(int index) {
     QListWidget* l = List(m_widget);
     if (l == nullptr || IsMultiple(l))

@@ -37,6 +37,7 @@ class CListBox : public CWnd {
     int GetSel(int index) const;                      // > 0 when selected
     int GetCaretIndex() const;                        // the entry with the focus mark; 0 if none
     int SetCaretIndex(int index, BOOL scroll = TRUE); // moves the focus mark; selection stays
+    int SetTopIndex(int index); // scrolls index to the top, or as far as the list goes
 
     // Single-selection lists. SetCurSel selects and scrolls into view, -1 clears; on a
     // multiple-selection list GetCurSel reports the caret entry.
