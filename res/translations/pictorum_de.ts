@@ -303,5 +303,9 @@ WARNUNG: Gleichnamige Dateien werden überschrieben.</translation>
         <source>and %d more</source>
         <translation>und %d weitere</translation>
     </message>
+    <message>
+        <source>Preparing preview...</source>
+        <translation>Vorschau wird vorbereitet...</translation>
+    </message>
 </context>
 </TS>
