@@ -195,13 +195,29 @@ LRESULT CProcessingDlg::OnBatchItemName(WPARAM, LPARAM lParam) {
     if (m_bCancelRequested || lParam == 0)
         return 0;
     AddLogLine(reinterpret_cast<const char*>(lParam));
+    m_nItemLine = m_listLog.GetCount() - 1;
     return 0;
 }
 
 LRESULT CProcessingDlg::OnBatchItemStatus(WPARAM, LPARAM lParam) {
-    if (m_bCancelRequested || lParam == 0)
+    if (lParam == 0)
         return 0;
-    AppendToLastLogLine(UiLocal(reinterpret_cast<const char*>(lParam)).c_str());
+    const std::string text = UiLocal(reinterpret_cast<const char*>(lParam));
+    if (m_bCancelRequested) {
+        // The worker finished the item while the cancel waited for it: its file is written,
+        // so its line says so, above the cancel's own.
+        AppendToItemLine(text.c_str());
+    } else {
+        AppendToLastLogLine(text.c_str());
+    }
+    // An outcome ends the item: the title counts it, as the bar already does.
+    if (m_nItemLine >= 0 && m_nCurrent > 0 && m_nTotal > 0 &&
+        std::strcmp(reinterpret_cast<const char*>(lParam), kStatusWorking) != 0) {
+        char title[64];
+        std::snprintf(title, sizeof title, UiLocal("%i%% Complete").c_str(),
+                      static_cast<int>(std::int64_t{m_nCurrent} * 100 / m_nTotal));
+        SetWindowText(title);
+    }
     return 0;
 }
 
@@ -263,4 +279,16 @@ void CProcessingDlg::AppendToLastLogLine(const char* text) {
     line += text;
     // Only the outcome is new; the item's name was read when its line began.
     AddLogLine(line.c_str(), text);
+}
+
+void CProcessingDlg::AppendToItemLine(const char* text) {
+    std::string line;
+    if (m_nItemLine < 0 || m_listLog.GetText(m_nItemLine, line) < 0)
+        return;
+    m_listLog.DeleteString(m_nItemLine);
+    line += text;
+    m_listLog.InsertString(m_nItemLine, line.c_str());
+    AnnounceInsertedText(m_listLog.GetWidget(), static_cast<int>(line.size() - std::strlen(text)),
+                         QString::fromLocal8Bit(text));
+    m_listLog.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }

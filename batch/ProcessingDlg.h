@@ -38,6 +38,8 @@ class CProcessingDlg : public CDialog {
     // The same, announcing only news, the end of text that is new to the reader.
     void AddLogLine(const char* text, const char* news);
     void AppendToLastLogLine(const char* text);
+    // The outcome of the item whose line began last, while the cancel's own line follows it.
+    void AppendToItemLine(const char* text);
 
     CBatchJob* m_pJob;
     CWinThread* m_pThread;
@@ -59,6 +61,7 @@ class CProcessingDlg : public CDialog {
     // Set when the cancel begins and never cleared: a report that the worker had already
     // under way is acknowledged but changes nothing the user sees.
     bool m_bCancelRequested = false;
+    int m_nItemLine = -1; // the log line of the item being worked on
 
     DECLARE_MESSAGE_MAP()
 };

@@ -88,6 +88,16 @@ int CListBox::AddString(const char* text) {
     return index;
 }
 
+int CListBox::InsertString(int index, const char* text) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || index < -1 || index > l->count())
+        return LB_ERR;
+    if (index == -1)
+        index = l->count();
+    l->insertItem(index, FromText(text));
+    return index;
+}
+
 int CListBox::DeleteString(int index) {
     QListWidget* l = List(m_widget);
     if (l == nullptr || !InRange(l, index))

@@ -15,6 +15,8 @@ class CListBox : public CWnd {
     int GetCount() const;
     // Appends (or, with LBS_SORT, inserts in case-blind order); returns the new index.
     int AddString(const char* text);
+    // Inserts at index (-1: at the end), never sorted; returns the new index.
+    int InsertString(int index, const char* text);
     // Returns the number of entries left.
     int DeleteString(int index);
     // Deletes the entries at these indices (ascending, none repeated) in one pass; the others
