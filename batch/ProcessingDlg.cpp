@@ -156,9 +156,11 @@ void CProcessingDlg::OnCancel() {
     EnterClosableState(kTextCancelled);
 }
 
-void CProcessingDlg::EnterClosableState(const char* statusText) {
+void CProcessingDlg::EnterClosableState(const char* statusText, bool finished) {
     SetDlgItemText(IDC_PROCESSING_STATUS, UiLocal(statusText).c_str());
-    if (CProgressCtrl* bar = ProgressBar())
+    // A stopped run's bar is greyed; a finished one stays as it is, full, as a sign of a whole
+    // run rather than of a control that stopped working.
+    if (CProgressCtrl* bar = ProgressBar(); bar != nullptr && !finished)
         bar->EnableWindow(FALSE);
     SetDlgItemText(IDCANCEL, UiLocal(kTextClose).c_str());
     m_bFinished = 1;
@@ -171,7 +173,7 @@ LRESULT CProcessingDlg::OnBatchDone(WPARAM, LPARAM) {
     std::snprintf(title, sizeof title, UiLocal("%i%% Complete").c_str(), 100);
     SetWindowText(title);
     AddLogLine(UiLocal(kTextCompleted).c_str());
-    EnterClosableState(kTextFinished);
+    EnterClosableState(kTextFinished, true);
     return 0;
 }
 

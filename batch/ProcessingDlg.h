@@ -55,7 +55,8 @@ class CProcessingDlg : public CDialog {
 
   private:
     // Cancelled, Finished, or a run that could not begin: the button closes from now on.
-    void EnterClosableState(const char* statusText);
+    // finished: the whole list was done (else the run stopped early).
+    void EnterClosableState(const char* statusText, bool finished = false);
     CProgressCtrl* ProgressBar();
 
     // Set when the cancel begins and never cleared: a report that the worker had already

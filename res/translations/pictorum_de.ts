@@ -307,5 +307,9 @@ WARNUNG: Gleichnamige Dateien werden überschrieben.</translation>
         <source>Preparing preview...</source>
         <translation>Vorschau wird vorbereitet...</translation>
     </message>
+    <message>
+        <source>No web browser could be started to open %s</source>
+        <translation>Es konnte kein Webbrowser gestartet werden, um %s zu öffnen</translation>
+    </message>
 </context>
 </TS>
