@@ -521,6 +521,20 @@ def files(session, program, work, docs):
     with session.step("the command line's files and folder are listed"):
         app.start()
 
+    with session.step("the main window is a normal window that its desktop entry names"):
+        props = session.tool("xprop", "-id", str(app.main.window), "WM_CLASS",
+                             "_NET_WM_WINDOW_TYPE", "WM_TRANSIENT_FOR",
+                             "_NET_WM_STATE").stdout.decode()
+        expect('"pictorum", "pictorum"' in props, "WM_CLASS: %s" % props)
+        expect("_NET_WM_WINDOW_TYPE_NORMAL" in props and "_MODAL" not in props and
+               "WM_TRANSIENT_FOR:  not found" in props,
+               "the main window is typed as a dialog: %s" % props)
+        entry = os.path.join(os.path.dirname(__file__), "..", "..", "res",
+                             "com.tollerby.pictorum.desktop.in")
+        with open(entry) as desktop:
+            expect("StartupWMClass=pictorum\n" in desktop.read(),
+                   "the desktop entry does not name the window's class")
+
     with session.step("a second start hands its files over and ends"):
         second = session.launch([program, "c.png", "d.png"], work, log_name="second.log")
         session.wait_for("the second start to end", lambda: second.poll() is not None, 30)
