@@ -529,11 +529,6 @@ def files(session, program, work, docs):
         expect("_NET_WM_WINDOW_TYPE_NORMAL" in props and "_MODAL" not in props and
                "WM_TRANSIENT_FOR:  not found" in props,
                "the main window is typed as a dialog: %s" % props)
-        entry = os.path.join(os.path.dirname(__file__), "..", "..", "res",
-                             "com.tollerby.pictorum.desktop.in")
-        with open(entry) as desktop:
-            expect("StartupWMClass=pictorum\n" in desktop.read(),
-                   "the desktop entry does not name the window's class")
 
     with session.step("a second start hands its files over and ends"):
         second = session.launch([program, "c.png", "d.png"], work, log_name="second.log")
