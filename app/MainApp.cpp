@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTimer>
 
@@ -71,6 +72,9 @@ BOOL CMainApp::InitInstance() {
     }
 
     WatchExitSignals();
+    // The desktop entry's id: Wayland docks match the window to its entry by this app_id (X11
+    // ones by WM_CLASS, which the entry names as StartupWMClass).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tollerby.pictorum"));
     auto dialog = std::make_unique<CMainDlg>();
     m_pMainWnd = dialog.get();
     auto channel = std::make_unique<CInstanceChannel>();

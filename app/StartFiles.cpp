@@ -1,12 +1,10 @@
 #include "app/StartFiles.h"
 
-#include "engine/EncoderList.h"
 #include "res/Version.h"
+#include "ui/PictureFiles.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
 
 #include <cstdio>
 #include <cstring>
@@ -23,16 +21,6 @@ constexpr char kHelp[] =
     "\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n";
-
-// The import filter's patterns ("*.JPG", ...); the folder listing matches them in any case.
-QStringList PicturePatterns() {
-    QStringList patterns;
-    const EncoderList encoders;
-    for (const ImageCodecInfo& encoder : encoders)
-        for (const std::string& extension : EncoderExtensions(encoder))
-            patterns << QStringLiteral("*.") + QString::fromLocal8Bit(extension);
-    return patterns;
-}
 
 } // namespace
 
@@ -58,22 +46,18 @@ int PrintStartText(StartAction action) {
 
 std::vector<std::string> ExpandStartFiles(const std::vector<std::string>& arguments) {
     std::vector<std::string> files;
-    QStringList patterns;
     for (const std::string& argument : arguments) {
         const QFileInfo info(QFile::decodeName(QByteArray::fromStdString(argument)));
         if (info.isDir()) {
-            if (patterns.isEmpty())
-                patterns = PicturePatterns();
-            const QDir folder(info.absoluteFilePath());
-            const QStringList names =
-                folder.entryList(patterns, QDir::Files | QDir::Readable | QDir::Hidden, QDir::Name);
-            for (const QString& name : names)
-                files.push_back(QFile::encodeName(folder.filePath(name)).toStdString());
-        } else if (info.exists()) {
-            files.push_back(QFile::encodeName(info.absoluteFilePath()).toStdString());
-        } else {
-            std::fprintf(stderr, "pictorum: %s: no such file or folder\n", argument.c_str());
+            const std::vector<std::string> inside = PictureFiles::InFolder(argument);
+            files.insert(files.end(), inside.begin(), inside.end());
+            continue;
         }
+        // A missing name still goes to the window, which says in its own message what it left
+        // out: the terminal may be hidden, or belong to another start.
+        if (!info.exists())
+            std::fprintf(stderr, "pictorum: %s: no such file or folder\n", argument.c_str());
+        files.push_back(QFile::encodeName(info.absoluteFilePath()).toStdString());
     }
     return files;
 }

@@ -15,7 +15,8 @@ StartAction StartActionFor(int argc, char** argv);
 int PrintStartText(StartAction action);
 
 // The files to list, in the order given: each as an absolute path, a folder as the pictures
-// directly in it (by their extensions, in name order), a name that is neither left out with
-// a line on standard error. Reads the file system, so it runs before the window exists or off
-// the window's thread. The imaging library must be running (it names the extensions).
+// directly in it (by their extensions, in name order). A name that is neither gets a line on
+// standard error and is passed on all the same, for the window to name in its refusal. Reads the
+// file system, so it runs before the window exists or off the window's thread. The imaging library
+// must be running (it names the extensions).
 std::vector<std::string> ExpandStartFiles(const std::vector<std::string>& arguments);

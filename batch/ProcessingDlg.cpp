@@ -1,5 +1,6 @@
 #include "batch/ProcessingDlg.h"
 
+#include "app/framework/ControlAccessibility.h"
 #include "app/framework/MessageTarget.h"
 #include "app/framework/UiText.h"
 #include "batch/BatchMessages.h"
@@ -9,8 +10,11 @@
 #include "engine/TextHelpers.h"
 #include "res/Resource.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -152,9 +156,11 @@ void CProcessingDlg::OnCancel() {
     EnterClosableState(kTextCancelled);
 }
 
-void CProcessingDlg::EnterClosableState(const char* statusText) {
+void CProcessingDlg::EnterClosableState(const char* statusText, bool finished) {
     SetDlgItemText(IDC_PROCESSING_STATUS, UiLocal(statusText).c_str());
-    if (CProgressCtrl* bar = ProgressBar())
+    // A stopped run's bar is greyed; a finished one stays as it is, full, as a sign of a whole
+    // run rather than of a control that stopped working.
+    if (CProgressCtrl* bar = ProgressBar(); bar != nullptr && !finished)
         bar->EnableWindow(FALSE);
     SetDlgItemText(IDCANCEL, UiLocal(kTextClose).c_str());
     m_bFinished = 1;
@@ -167,7 +173,7 @@ LRESULT CProcessingDlg::OnBatchDone(WPARAM, LPARAM) {
     std::snprintf(title, sizeof title, UiLocal("%i%% Complete").c_str(), 100);
     SetWindowText(title);
     AddLogLine(UiLocal(kTextCompleted).c_str());
-    EnterClosableState(kTextFinished);
+    EnterClosableState(kTextFinished, true);
     return 0;
 }
 
@@ -191,13 +197,29 @@ LRESULT CProcessingDlg::OnBatchItemName(WPARAM, LPARAM lParam) {
     if (m_bCancelRequested || lParam == 0)
         return 0;
     AddLogLine(reinterpret_cast<const char*>(lParam));
+    m_nItemLine = m_listLog.GetCount() - 1;
     return 0;
 }
 
 LRESULT CProcessingDlg::OnBatchItemStatus(WPARAM, LPARAM lParam) {
-    if (m_bCancelRequested || lParam == 0)
+    if (lParam == 0)
         return 0;
-    AppendToLastLogLine(UiLocal(reinterpret_cast<const char*>(lParam)).c_str());
+    const std::string text = UiLocal(reinterpret_cast<const char*>(lParam));
+    if (m_bCancelRequested) {
+        // The worker finished the item while the cancel waited for it: its file is written,
+        // so its line says so, above the cancel's own.
+        AppendToItemLine(text.c_str());
+    } else {
+        AppendToLastLogLine(text.c_str());
+    }
+    // An outcome ends the item: the title counts it, as the bar already does.
+    if (m_nItemLine >= 0 && m_nCurrent > 0 && m_nTotal > 0 &&
+        std::strcmp(reinterpret_cast<const char*>(lParam), kStatusWorking) != 0) {
+        char title[64];
+        std::snprintf(title, sizeof title, UiLocal("%i%% Complete").c_str(),
+                      static_cast<int>(std::int64_t{m_nCurrent} * 100 / m_nTotal));
+        SetWindowText(title);
+    }
     return 0;
 }
 
@@ -216,12 +238,13 @@ void CProcessingDlg::UpdateProgress() {
         SetWindowText(text);
     }
 
+    // The bar first: a screen reader reads the counter as it changes, and asks the bar then.
+    if (CProgressCtrl* bar = ProgressBar())
+        bar->SetPos(m_nCurrent);
+
     std::snprintf(text, sizeof text, UiLocal("Processing Item %i/%i").c_str(), m_nCurrent,
                   m_nTotal);
     SetDlgItemText(IDC_PROCESSING_COUNTER, text);
-
-    if (CProgressCtrl* bar = ProgressBar())
-        bar->SetPos(m_nCurrent);
 
     // As in the worker's log line.
     char name[256] = "";
@@ -231,11 +254,18 @@ void CProcessingDlg::UpdateProgress() {
 }
 
 void CProcessingDlg::AddLogLine(const char* text) {
+    AddLogLine(text, text);
+}
+
+void CProcessingDlg::AddLogLine(const char* text, const char* news) {
     const int index = m_listLog.AddString(text);
-    // Selecting scrolls the line into view; the selection is dropped again so that no line
-    // stays highlighted. The paint happens now: during a cancel no event loop runs.
-    m_listLog.SetCurSel(index);
-    m_listLog.SetCurSel(-1);
+    // Scrolled into view without selecting it: a selection that moves to each new line is
+    // read out as the focus leaving Cancel. What is new is announced as text instead.
+    m_listLog.SetTopIndex(index);
+    const std::string line(text);
+    AnnounceInsertedText(m_listLog.GetWidget(), static_cast<int>(line.size() - std::strlen(news)),
+                         QString::fromLocal8Bit(news));
+    // The paint happens now: during a cancel no event loop runs.
     m_listLog.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
@@ -249,5 +279,18 @@ void CProcessingDlg::AppendToLastLogLine(const char* text) {
     m_listLog.GetText(count - 1, line);
     m_listLog.DeleteString(count - 1);
     line += text;
-    AddLogLine(line.c_str());
+    // Only the outcome is new; the item's name was read when its line began.
+    AddLogLine(line.c_str(), text);
+}
+
+void CProcessingDlg::AppendToItemLine(const char* text) {
+    std::string line;
+    if (m_nItemLine < 0 || m_listLog.GetText(m_nItemLine, line) < 0)
+        return;
+    m_listLog.DeleteString(m_nItemLine);
+    line += text;
+    m_listLog.InsertString(m_nItemLine, line.c_str());
+    AnnounceInsertedText(m_listLog.GetWidget(), static_cast<int>(line.size() - std::strlen(text)),
+                         QString::fromLocal8Bit(text));
+    m_listLog.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }

@@ -35,7 +35,11 @@ class CProcessingDlg : public CDialog {
 
     void UpdateProgress();
     void AddLogLine(const char* text);
+    // The same, announcing only news, the end of text that is new to the reader.
+    void AddLogLine(const char* text, const char* news);
     void AppendToLastLogLine(const char* text);
+    // The outcome of the item whose line began last, while the cancel's own line follows it.
+    void AppendToItemLine(const char* text);
 
     CBatchJob* m_pJob;
     CWinThread* m_pThread;
@@ -51,12 +55,14 @@ class CProcessingDlg : public CDialog {
 
   private:
     // Cancelled, Finished, or a run that could not begin: the button closes from now on.
-    void EnterClosableState(const char* statusText);
+    // finished: the whole list was done (else the run stopped early).
+    void EnterClosableState(const char* statusText, bool finished = false);
     CProgressCtrl* ProgressBar();
 
     // Set when the cancel begins and never cleared: a report that the worker had already
     // under way is acknowledged but changes nothing the user sees.
     bool m_bCancelRequested = false;
+    int m_nItemLine = -1; // the log line of the item being worked on
 
     DECLARE_MESSAGE_MAP()
 };

@@ -16,8 +16,6 @@
 
 namespace {
 
-const char* const kStatusWorking = " ... ";
-
 // The window is read anew for every send: the job's owner may hand the run to another one.
 void Report(const CBatchJob& job, UINT message, const char* text = nullptr) {
     SendMessage(job.hProgressWnd, message, 0, reinterpret_cast<LPARAM>(text));
@@ -60,8 +58,9 @@ UINT ProcessingThreadProc(void* pJob) {
         items.push_back(PipelineItem{{}, static_cast<std::int64_t>(items.size()), &path});
 
     // Set once the run flag is found cleared: the pipeline then finishes no further item. A
-    // cancel that comes while an item is under way (its " ... " sent) lets that one finish, and
-    // be written, without its outcome being reported.
+    // cancel that comes while an item is under way lets that one finish and be written; its
+    // outcome is still reported (the dialog answers reports while it waits for this thread),
+    // so that its line says what became of it and the next run does not stamp it again.
     std::atomic<bool> stop{false};
     const auto send = [&](UINT message, const char* text = nullptr) {
         if (!job->IsRunning()) {
@@ -74,15 +73,23 @@ UINT ProcessingThreadProc(void* pJob) {
     // The item under way is the first entry of the list: it stays first until it is reported,
     // and only this thread changes the list.
     char itemName[MAX_PATH] = {};
+    bool named = false; // the item under way has its line in the log
     const auto begin = [&](const PipelineItem& item) {
         CopyText(itemName, FileNameOrPath(item.Path().c_str()).c_str());
-        if (send(WM_BATCH_NEXTITEM) && send(WM_BATCH_ITEMNAME, itemName))
+        named = send(WM_BATCH_NEXTITEM) && send(WM_BATCH_ITEMNAME, itemName);
+        if (named)
             send(WM_BATCH_ITEMSTATUS, kStatusWorking);
     };
     // An item that loaded and stamped has used up a running number, even if its save failed.
     const auto report = [&](const PipelineReport& done) {
-        if (send(WM_BATCH_ITEMSTATUS, ItemOutcomeText(done.outcome)))
-            job->PopFile();
+        if (!job->IsRunning()) {
+            stop = true;
+            // Without its line the outcome would land on another item's.
+            if (!named)
+                return;
+        }
+        Report(*job, WM_BATCH_ITEMSTATUS, ItemOutcomeText(done.outcome));
+        job->PopFile();
     };
     pipeline.Run(std::move(items), report, stop, begin);
 

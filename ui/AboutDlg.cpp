@@ -2,10 +2,12 @@
 
 #include "app/framework/ResourceImages.h"
 #include "app/framework/Shell.h"
+#include "app/framework/UiText.h"
 #include "app/framework/WinApp.h"
 #include "res/Resource.h"
 #include "res/Version.h"
 
+#include <cstdio>
 #include <string>
 
 BEGIN_MESSAGE_MAP(CAboutDlg, CDialog)
@@ -32,8 +34,14 @@ BOOL CAboutDlg::OnInitDialog() {
 }
 
 void CAboutDlg::OnLogoClicked() {
-    // The browser runs on its own; whether or not it could be started, the box closes.
-    ShellOpenURL(kMakerWebSite);
+    // The browser runs on its own. A click that starts nothing would look like a dead link,
+    // so the box says so, with the address to copy by hand; then it closes either way.
+    if (!ShellOpenURL(kMakerWebSite)) {
+        char text[512];
+        std::snprintf(text, sizeof text,
+                      UiLocal("No web browser could be started to open %s").c_str(), kMakerWebSite);
+        MessageBox(text, "Error", MB_OK | MB_ICONWARNING);
+    }
     EndDialog(IDOK);
 }
 

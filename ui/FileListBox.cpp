@@ -2,6 +2,9 @@
 
 #include "engine/TextHelpers.h"
 
+#include <QFile>
+#include <QListWidget>
+
 // Each entry owns a copy of its full path, attached as the entry's data.
 struct CFileListBox::Entry {
     std::string path;
@@ -74,6 +77,11 @@ int CFileListBox::AddEntry(const char* path) {
     const int index = AddString(display.c_str());
     if (index < 0)
         return -1;
+    // A screen reader reads the whole path: the shortened line leaves out the very part that
+    // tells two entries apart.
+    if (auto* list = qobject_cast<QListWidget*>(GetWidget()))
+        if (QListWidgetItem* item = list->item(index))
+            item->setData(Qt::AccessibleTextRole, QFile::decodeName(QByteArray(path)));
     auto* entry = new Entry{path, foldedLine, m_nextOrder++};
     SetItemDataPtr(index, entry);
     m_lines[foldedLine].emplace(entry->order, entry);

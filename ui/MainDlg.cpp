@@ -14,9 +14,14 @@
 #include "res/Resource.h"
 #include "ui/AboutDlg.h"
 #include "ui/OverlayOptionsDlg.h"
+#include "ui/PictureFiles.h"
 #include "ui/PreviewName.h"
 
+#include <QGroupBox>
+#include <QKeySequence>
 #include <QMetaObject>
+#include <QShortcut>
+#include <QTimer>
 #include <QWidget>
 
 #include <chrono>
@@ -40,6 +45,42 @@ constexpr char kOverlayTitle[] = "Choose Overlay Image";
 // Only should the dialog's kept selection be gone: the choice is answered, never lost.
 constexpr char kTooManyFiles[] = "Too many files were chosen at once.\n\n"
                                  "Choose fewer files, or drop them onto the window.";
+// A refusal names this many files; the rest are counted, so that the box still fits the screen.
+constexpr std::size_t kRefusedShown = 10;
+
+// The framed box a control is shown in (its group box), or the control itself without one.
+QRect FrameAround(QWidget* control) {
+    if (control == nullptr || control->parentWidget() == nullptr)
+        return QRect();
+    const QList<QGroupBox*> groups =
+        control->parentWidget()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+    for (const QGroupBox* group : groups)
+        if (group->geometry().contains(control->geometry()))
+            return group->geometry();
+    return control->geometry();
+}
+
+// One message for everything a drop or a second start could not list.
+std::string RefusalText(const std::vector<PictureFiles::Refused>& refused) {
+    std::string text = UiLocal("These files were not added to the background images:");
+    text += "\n";
+    for (std::size_t i = 0; i < refused.size() && i < kRefusedShown; ++i) {
+        text += "\n";
+        text += refused[i].path;
+        text += ": ";
+        text +=
+            UiLocal(refused[i].reason == PictureFiles::Refusal::Missing ? "no such file or folder"
+                                                                        : "not a picture");
+    }
+    if (refused.size() > kRefusedShown) {
+        char more[128];
+        std::snprintf(more, sizeof more, UiLocal("and %d more").c_str(),
+                      static_cast<int>(refused.size() - kRefusedShown));
+        text += "\n";
+        text += more;
+    }
+    return text;
+}
 } // namespace
 
 namespace {
@@ -115,8 +156,18 @@ BOOL CMainDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
     DragAcceptFiles(TRUE);
+    // Ctrl+Q does what "Exit" does, as in every Linux program, spelled out because some
+    // platform themes bind nothing to QKeySequence::Quit. Only while this window is active:
+    // under a run the progress dialog has the keyboard, and Cancel is its way out.
+    if (QWidget* window = GetWidget()) {
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), window);
+        quit->setContext(Qt::WindowShortcut);
+        QObject::connect(quit, &QShortcut::activated, window, [this] { OnExit(); });
+    }
     RebuildPreview();
-    return TRUE; // the focus goes to the first tab stop, "&Go!"
+    // "&Go!" has the focus on opening, although the tab order starts at the list.
+    GotoDlgCtrl(GetDlgItem(IDC_GO));
+    return FALSE;
 }
 
 // Overlay
@@ -329,12 +380,27 @@ void CMainDlg::AddBackground(const char* path) {
 }
 
 void CMainDlg::AddFiles(const std::vector<std::string>& paths) {
-    for (const std::string& path : paths)
-        AddBackground(path.c_str());
-    if (m_listBackgrounds.GetCount() > 0) {
-        m_listBackgrounds.SetSel(0, TRUE);
+    const PictureFiles sorted = PictureFiles::Sort(paths);
+    int firstNew = -1;
+    for (const std::string& path : sorted.pictures) {
+        const int index = m_listBackgrounds.AddEntry(path.c_str());
+        if (firstNew < 0)
+            firstNew = index;
+    }
+    UpdateCountLabel();
+    // What was just added is what the user wants to see: a list that already held entries
+    // would otherwise keep showing an old one.
+    if (firstNew >= 0) {
+        m_listBackgrounds.SetSel(firstNew, TRUE);
+        m_listBackgrounds.SetCaretIndex(firstNew);
         RebuildPreview();
     }
+    // Shown once the drop or the hand-over has been answered: a file manager waits for the
+    // drop's end, and a box held open inside it would hold the file manager too.
+    if (!sorted.refused.empty())
+        QTimer::singleShot(0, &m_checkReceiver, [this, text = RefusalText(sorted.refused)] {
+            MessageBox(text.c_str(), "Error", MB_OK | MB_ICONWARNING);
+        });
 }
 
 void CMainDlg::BuildImportFilter(std::string& text) {
@@ -436,16 +502,33 @@ void CMainDlg::OnSelChangeList() {
 
 void CMainDlg::OnDropFiles(HDROP drop) {
     const UINT count = DragQueryFileA(drop, 0xFFFFFFFFu, nullptr, 0);
+    std::vector<std::string> paths;
     std::vector<char> path(MAX_PATH, '\0');
     for (UINT i = 0; i < count; ++i) {
         // A path too long for the record is left out rather than cut into another path.
         if (DragQueryFileA(drop, i, nullptr, 0) >= path.size())
             continue;
         DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size()));
-        AddBackground(path.data());
+        paths.emplace_back(path.data());
     }
+    POINT at{0, 0};
+    const bool onOverlay = DragQueryPoint(drop, &at) && DropsOnOverlay(at);
     DragFinish(drop);
+    // A picture let go on the overlay's box or on the sample is plainly meant as the overlay.
+    if (onOverlay && !paths.empty())
+        SetOverlayAside(paths.front().c_str());
+    else
+        AddFiles(paths);
     CDialog::OnDropFiles(drop);
+}
+
+bool CMainDlg::DropsOnOverlay(const POINT& at) {
+    const QPoint point(at.x, at.y);
+    for (int id : {IDC_OVERLAY_PATH, IDC_PREVIEW})
+        if (CWnd* control = GetDlgItem(id))
+            if (FrameAround(control->GetWidget()).contains(point))
+                return true;
+    return false;
 }
 
 // Preview

@@ -50,8 +50,9 @@ class CMainDlg : public CDialog {
     BOOL WorkersReleased() const { return m_workersReleased; }
     void UpdateCountLabel();
     void AddBackground(const char* path);
-    // Lists files given from outside (the command line, a second start) as an import does:
-    // each path not listed yet, the first entry selected and previewed.
+    // Lists files given from outside (dropped, the command line, a second start): a folder as
+    // the pictures in it, each picture not listed yet; the first new entry is selected and
+    // previewed, and one message names every file that is not a picture or does not exist.
     void AddFiles(const std::vector<std::string>& paths);
     // Appends the open-dialog filter made from the installed encoders to text.
     static void BuildImportFilter(std::string& text);
@@ -84,6 +85,8 @@ class CMainDlg : public CDialog {
     void OnRemoveAll();
     void OnSelChangeList();
     void OnDropFiles(HDROP drop);
+    // Whether a drop at this point of the window is on the overlay's box or the sample.
+    bool DropsOnOverlay(const POINT& at);
     void DrawPreview(int idCtl, LPDRAWITEMSTRUCT drawItem);
     void OnDestroy();
 

@@ -1,5 +1,6 @@
 #include "ui/SamplePreview.h"
 
+#include "app/framework/UiText.h"
 #include "app/framework/WinApp.h"
 #include "app/framework/Wnd.h"
 #include "engine/BatchJob.h"
@@ -13,6 +14,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMetaObject>
+#include <QPainter>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -128,6 +131,20 @@ void CSamplePreview::Rebuild(CWnd& owner, const CBatchJob& job, const char* back
     if (!m_thread.joinable())
         m_thread = std::thread([this] { Work(); });
     m_changed.notify_all();
+    if (background != nullptr)
+        QTimer::singleShot(kBusyDelayMs, &m_receiver,
+                           [this, number = m_requested] { ShowBusy(number); });
+}
+
+void CSamplePreview::ShowBusy(std::uint64_t number) {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (number != m_requested || !(m_composing || m_next.has_value()))
+            return;
+    }
+    m_showBusy = true;
+    if (m_owner != nullptr)
+        m_owner->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
 void CSamplePreview::Work() {
@@ -170,6 +187,7 @@ void CSamplePreview::TakeFinished(CWnd& owner) {
     if (!done.has_value())
         return;
     m_image = std::move(done->image);
+    m_showBusy = false;
     owner.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     // After the new picture is on show: each message box runs an event loop that may paint.
     for (GpStatus status : done->failures)
@@ -212,6 +230,13 @@ BOOL CSamplePreview::Release() {
 }
 
 void CSamplePreview::Draw(HDC hdc, const RECT& box) const {
+    if (m_showBusy && hdc != nullptr) {
+        // hDC is the painter open on the box, with its font and text colour.
+        auto* painter = reinterpret_cast<QPainter*>(hdc);
+        painter->drawText(QRect(box.left, box.top, box.right - box.left, box.bottom - box.top),
+                          Qt::AlignCenter | Qt::TextWordWrap, UiText("Preparing preview..."));
+        return;
+    }
     if (m_image == nullptr)
         return;
     const RECT target = FitRect(box, m_image->Width(), m_image->Height());

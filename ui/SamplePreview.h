@@ -7,7 +7,9 @@
 // file on a mount that has stopped answering, must never hold up the window. A picture larger
 // than the box is reduced while it is decoded, to the size the box shows it at. The picture
 // on show stays until the next one is complete; a request made meanwhile replaces any that
-// has not started, and a picture finished after a newer request is dropped.
+// has not started, and a picture finished after a newer request is dropped. A picture that
+// takes longer than a moment gives way to "Preparing preview..." until it is complete, so
+// that an old picture or the placeholder is not taken for the new one.
 
 #include "engine/ImageRecord.h"
 #include "engine/Placement.h"
@@ -65,6 +67,9 @@ class CSamplePreview {
 
     // How long Release waits for a picture being composed.
     static constexpr DWORD kReleaseWaitMs = 15 * 1000;
+    // How long a picture may take before the box says it is being prepared: quick ones come
+    // without a flash of text.
+    static constexpr int kBusyDelayMs = 250;
 
   private:
     struct Request {
@@ -85,8 +90,12 @@ class CSamplePreview {
     void Work();
     // On owner's thread: the newest complete picture replaces the one on show.
     void TakeFinished(CWnd& owner);
+    // On owner's thread, a moment after request number: the text instead of the picture, if
+    // that request is still being composed.
+    void ShowBusy(std::uint64_t number);
 
     ImageRecordPtr m_image;
+    bool m_showBusy = false;
     CWnd* m_owner = nullptr;
     // Receives the completion calls on the window's thread; gone with the preview.
     QObject m_receiver;

@@ -6,7 +6,9 @@
 #include "app/framework/DlgLabel.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QRadioButton>
 
 namespace {
@@ -53,6 +55,45 @@ class ChoiceButtonAccessible : public QAccessibleWidget {
     QAbstractButton* Button() const { return static_cast<QAbstractButton*>(widget()); }
 };
 
+// Qt names a drop-down list by its current entry on Linux and relies on the label relation for
+// what it is; a reader that asks for the name hears "TIFF File" and not what the list is for.
+// Here the name is the label's (given by the dialog), the value is the entry.
+class DropDownAccessible : public QAccessibleWidget {
+  public:
+    explicit DropDownAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {
+        addControllingSignal(QStringLiteral("currentIndexChanged(int)"));
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value)
+            return Box()->currentText();
+        if (t == QAccessible::Name && !widget()->accessibleName().isEmpty())
+            return widget()->accessibleName();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.expandable = true;
+        state.expanded = Box()->view() != nullptr && Box()->view()->isVisible();
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        return QStringList{showMenuAction(), pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override {
+        if (action == showMenuAction() || action == pressAction())
+            Box()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+  private:
+    QComboBox* Box() const { return static_cast<QComboBox*>(widget()); }
+};
+
 bool IsRadioStyle(DWORD style) {
     const DWORD type = style & 0xF;
     return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
@@ -65,6 +106,8 @@ QAccessibleInterface* ControlAccessible(const QString&, QObject* object) {
         return nullptr;
     if (dynamic_cast<DlgOwnerDraw*>(widget) != nullptr)
         return new QAccessibleWidget(widget, QAccessible::Graphic);
+    if (auto* box = qobject_cast<QComboBox*>(widget); box != nullptr && !box->isEditable())
+        return new DropDownAccessible(box);
     auto* button = qobject_cast<QAbstractButton*>(widget);
     if (button == nullptr || !button->isCheckable())
         return nullptr;
@@ -82,4 +125,11 @@ void InstallControlAccessibility() {
         return true;
     }();
     (void)installed;
+}
+
+void AnnounceInsertedText(QWidget* widget, int position, const QString& text) {
+    if (widget == nullptr)
+        return;
+    QAccessibleTextInsertEvent event(widget, position, text);
+    QAccessible::updateAccessibility(&event);
 }

@@ -8,6 +8,7 @@
 #include "app/framework/ResourceImages.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QScreen>
 
@@ -91,7 +92,18 @@ INT_PTR CDialog::DoModal() {
     }
     if (!m_bEnded && dialog && m_dialog == dialog) {
         m_bInModalLoop = true;
-        dialog->exec();
+        if (dialog->windowType() == Qt::Window) {
+            // The main window's loop is the program's: a modal state would tell the window
+            // manager that it is a modal dialog.
+            QEventLoop loop;
+            QObject::connect(dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+            dialog->show();
+            // As a modal dialog would be on showing: it takes the keyboard.
+            dialog->activateWindow();
+            loop.exec(QEventLoop::DialogExec);
+        } else {
+            dialog->exec();
+        }
         m_bInModalLoop = false;
     }
     const int result = m_bEnded ? m_nModalResult : IDCANCEL;

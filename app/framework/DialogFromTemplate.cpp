@@ -27,8 +27,11 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
     // in front of it.
     if (parentWidget == nullptr && AfxGetMainWnd() != this)
         parentWidget = QApplication::activeWindow();
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                            Qt::MSWindowsFixedSizeDialogHint;
+    // The program's main window is a window of its own, as the desktop lists it: typed as a
+    // dialog it would be transient for a window that is not there.
+    const bool topLevel = AfxGetMainWnd() == this && parentWidget == nullptr;
+    Qt::WindowFlags flags = (topLevel ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint |
+                            Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint;
     // The program's main window can always be closed from its title bar (and with Alt+F4):
     // what that does is its WM_CLOSE handler's to say.
     if ((t.style & WS_SYSMENU) != 0 || AfxGetMainWnd() == this)
@@ -135,6 +138,10 @@ void CDialog::LabelControls(DialogWidget* dialog) {
         if (named != nullptr) {
             label->setBuddy(named);
             SetControlText(label, label->m_windowText);
+            // Qt names a drop-down list by its current entry ("TIFF File"), which says nothing
+            // of what the list is for: the label's own words name it, as on Windows.
+            if (named->accessibleName().isEmpty())
+                named->setAccessibleName(StripMnemonic(label->text()));
         }
     }
 }

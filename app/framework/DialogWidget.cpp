@@ -131,7 +131,9 @@ void DialogWidget::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    HDROP drop = CreateDrop(std::move(paths));
+    // Qt has mapped the position to this widget on the way up from the child it was let go on.
+    const QPoint at = event->position().toPoint();
+    HDROP drop = CreateDrop(std::move(paths), POINT{at.x(), at.y()}, rect().contains(at));
     m_owner->windowProc(WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
     ReleaseDrop(drop);
 }

@@ -5,10 +5,20 @@
 
 struct HDROP__ {
     std::vector<std::string> paths;
+    POINT at;
+    BOOL inClient;
 };
 
-HDROP CreateDrop(std::vector<std::string> paths) {
-    return new HDROP__{std::move(paths)};
+HDROP CreateDrop(std::vector<std::string> paths, POINT at, BOOL inClient) {
+    return new HDROP__{std::move(paths), at, inClient};
+}
+
+BOOL DragQueryPoint(HDROP drop, POINT* point) {
+    if (drop == nullptr)
+        return FALSE;
+    if (point != nullptr)
+        *point = drop->at;
+    return drop->inClient;
 }
 
 void ReleaseDrop(HDROP drop) {

@@ -16,7 +16,10 @@
 UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size);
 UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT size);
 void DragFinish(HDROP drop);
+// Where the files were let go, in the client coordinates of the window that received the
+// drop; TRUE when that was inside its client area. FALSE, point untouched, for a null drop.
+BOOL DragQueryPoint(HDROP drop, POINT* point);
 
 // Framework side.
-HDROP CreateDrop(std::vector<std::string> paths);
+HDROP CreateDrop(std::vector<std::string> paths, POINT at = {0, 0}, BOOL inClient = TRUE);
 void ReleaseDrop(HDROP drop);

@@ -88,6 +88,16 @@ int CListBox::AddString(const char* text) {
     return index;
 }
 
+int CListBox::InsertString(int index, const char* text) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || index < -1 || index > l->count())
+        return LB_ERR;
+    if (index == -1)
+        index = l->count();
+    l->insertItem(index, FromText(text));
+    return index;
+}
+
 int CListBox::DeleteString(int index) {
     QListWidget* l = List(m_widget);
     if (l == nullptr || !InRange(l, index))
@@ -231,6 +241,25 @@ int CListBox::GetCaretIndex() const {
         return LB_ERR;
     // Windows keeps the focus mark on the first entry until it is moved.
     return l->currentRow() >= 0 ? l->currentRow() : 0;
+}
+
+int CListBox::SetCaretIndex(int index, BOOL scroll) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    l->selectionModel()->setCurrentIndex(l->model()->index(index, 0),
+                                         QItemSelectionModel::NoUpdate);
+    if (scroll)
+        l->scrollToItem(l->item(index));
+    return 0;
+}
+
+int CListBox::SetTopIndex(int index) {
+    QListWidget* l = List(m_widget);
+    if (l == nullptr || !InRange(l, index))
+        return LB_ERR;
+    l->scrollToItem(l->item(index), QAbstractItemView::PositionAtTop);
+    return 0;
 }
 
 int CListBox::SetCurSel(int index) {

@@ -15,6 +15,8 @@ class CListBox : public CWnd {
     int GetCount() const;
     // Appends (or, with LBS_SORT, inserts in case-blind order); returns the new index.
     int AddString(const char* text);
+    // Inserts at index (-1: at the end), never sorted; returns the new index.
+    int InsertString(int index, const char* text);
     // Returns the number of entries left.
     int DeleteString(int index);
     // Deletes the entries at these indices (ascending, none repeated) in one pass; the others
@@ -36,6 +38,8 @@ class CListBox : public CWnd {
     int SetSel(int index, BOOL select = TRUE);        // index -1: every entry; caret stays
     int GetSel(int index) const;                      // > 0 when selected
     int GetCaretIndex() const;                        // the entry with the focus mark; 0 if none
+    int SetCaretIndex(int index, BOOL scroll = TRUE); // moves the focus mark; selection stays
+    int SetTopIndex(int index); // scrolls index to the top, or as far as the list goes
 
     // Single-selection lists. SetCurSel selects and scrolls into view, -1 clears; on a
     // multiple-selection list GetCurSel reports the caret entry.

@@ -140,3 +140,9 @@ using HBITMAP = HBITMAP__*;
 // The files of one drop (see DropFiles.h).
 struct HDROP__;
 using HDROP = HDROP__*;
+
+// A point in a window's client coordinates, in pixels.
+struct POINT {
+    LONG x;
+    LONG y;
+};

@@ -7,7 +7,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-QImage DrawAboutLogo(double scale) {
+QImage DrawAboutLogo(double scale, bool dark) {
     QImage image(qRound(200 * scale), qRound(100 * scale), QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -15,9 +15,11 @@ QImage DrawAboutLogo(double scale) {
     // Drawn in points: every scale shows the same figure with its own pixels.
     p.scale(scale, scale);
 
+    // On a dark desktop a cream card glares beside the dialog: the same card in the
+    // evening, with the ink turned light.
     QLinearGradient paper(0, 0, 0, 100);
-    paper.setColorAt(0.0, QColor(0xFF, 0xFD, 0xF8));
-    paper.setColorAt(1.0, QColor(0xF1, 0xE6, 0xD2));
+    paper.setColorAt(0.0, dark ? QColor(0x3A, 0x36, 0x31) : QColor(0xFF, 0xFD, 0xF8));
+    paper.setColorAt(1.0, dark ? QColor(0x2A, 0x26, 0x22) : QColor(0xF1, 0xE6, 0xD2));
     p.fillRect(QRectF(0, 0, 200, 100), paper);
 
     PaintSeal(p, QPointF(40, 50), 30);
@@ -35,14 +37,14 @@ QImage DrawAboutLogo(double scale) {
         }
     }
     p.setFont(name);
-    p.setPen(QColor(0x1B, 0x2A, 0x41));
+    p.setPen(dark ? QColor(0xF3, 0xEC, 0xDE) : QColor(0x1B, 0x2A, 0x41));
     p.drawText(QPointF(80, 54), text);
 
     QFont maker(QStringLiteral("DejaVu Sans"));
     maker.setPixelSize(12);
     maker.setHintingPreference(QFont::PreferNoHinting);
     p.setFont(maker);
-    p.setPen(QColor(0x7A, 0x63, 0x4C));
+    p.setPen(dark ? QColor(0xCF, 0xB9, 0x9A) : QColor(0x7A, 0x63, 0x4C));
     p.drawText(QPointF(82, 72), QStringLiteral("by Tollerby"));
     p.end();
     return image.convertToFormat(QImage::Format_RGB888);

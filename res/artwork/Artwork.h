@@ -25,8 +25,8 @@ QImage DrawAnchorIcon(int anchor, int size, const QColor& ink);
 int AnchorIconId(int anchor);
 
 // Bitmap 129, 200 x 100 pixels, 24-bit; scale > 1 draws the same picture with that many times
-// the pixels, for screens with more than one pixel per point.
-QImage DrawAboutLogo(double scale);
+// the pixels, for screens with more than one pixel per point; dark draws it for dark desktops.
+QImage DrawAboutLogo(double scale, bool dark = false);
 
 // Bitmap 132, 400 x 85 pixels, 24-bit; scale as for the about logo.
 QImage DrawBanner(double scale);

@@ -81,6 +81,9 @@ int main(int argc, char** argv) {
         ok = Save(DrawAboutLogo(scale),
                   out.filePath(QStringLiteral("bitmap/129%1.png").arg(suffix))) &&
              ok;
+        ok = Save(DrawAboutLogo(scale, true),
+                  out.filePath(QStringLiteral("bitmap/dark/129%1.png").arg(suffix))) &&
+             ok;
         ok =
             Save(DrawBanner(scale), out.filePath(QStringLiteral("bitmap/132%1.png").arg(suffix))) &&
             ok;

@@ -287,5 +287,29 @@ WARNUNG: Gleichnamige Dateien werden überschrieben.</translation>
         <source>&amp;Y</source>
         <translation>&amp;Y</translation>
     </message>
+    <message>
+        <source>These files were not added to the background images:</source>
+        <translation>Diese Dateien wurden nicht zu den Hintergrundbildern hinzugefügt:</translation>
+    </message>
+    <message>
+        <source>not a picture</source>
+        <translation>kein Bild</translation>
+    </message>
+    <message>
+        <source>no such file or folder</source>
+        <translation>Datei oder Ordner nicht vorhanden</translation>
+    </message>
+    <message>
+        <source>and %d more</source>
+        <translation>und %d weitere</translation>
+    </message>
+    <message>
+        <source>Preparing preview...</source>
+        <translation>Vorschau wird vorbereitet...</translation>
+    </message>
+    <message>
+        <source>No web browser could be started to open %s</source>
+        <translation>Es konnte kein Webbrowser gestartet werden, um %s zu öffnen</translation>
+    </message>
 </context>
 </TS>

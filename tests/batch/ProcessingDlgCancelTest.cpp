@@ -97,8 +97,16 @@ TEST_F(ProgressDialogTest, CancelDuringRunThenTheNextRunGoesOn) {
     EXPECT_EQ(cancelled.status, "Cancelled");
     EXPECT_FALSE(cancelled.barEnabled);
     EXPECT_EQ(cancelled.button, "Close");
-    // What the title and the counter said when the user cancelled stays.
-    EXPECT_EQ(cancelled.title, beforeCancel.title);
+    // The item under way when the user cancelled is finished and says so; the title counts
+    // the finished items, as the bar does, and the counter stays.
+    int finished = 0;
+    for (std::size_t i = 0; i + 1 < cancelled.log.size(); ++i) {
+        EXPECT_EQ(cancelled.log[i].substr(cancelled.log[i].size() - 8), "... Done")
+            << cancelled.log[i];
+        ++finished;
+    }
+    EXPECT_EQ(cancelled.title, std::to_string(finished * 100 / 40) + "% Complete");
+    EXPECT_EQ(cancelled.barPos, finished);
     EXPECT_EQ(cancelled.counter, beforeCancel.counter);
     EXPECT_LT(cancelMs, 10000);
 
@@ -174,13 +182,17 @@ TEST_F(ProgressDialogTest, CancelWhileWorkerIsBlockedInAReportEndsPromptly) {
 
     ASSERT_TRUE(outputSeen);
     EXPECT_LT(cancelMs, 10000);
-    // The report that was under way went through without showing: the worker was in the
-    // send (it removed its entry after the send returned) and then stopped at its next test.
+    // The report that was under way went through and shows on the item's line, above the
+    // cancel's: the file was written. The worker was in the send (it removed its entry after
+    // the send returned) and then stopped at its next test. The title counts that item, as
+    // the bar does.
     EXPECT_EQ(job.fileList.size(), names.size() - 1);
     ASSERT_EQ(end.log.size(), 2u);
-    EXPECT_EQ(end.log[0], names[0] + " ... ");
+    EXPECT_EQ(end.log[0], names[0] + " ... Done");
     EXPECT_TRUE(IsCancelDoneLine(end.log[1])) << end.log[1];
-    EXPECT_EQ(end.title, beforeCancel.title);
+    EXPECT_EQ(beforeCancel.title, "0% Complete");
+    EXPECT_EQ(end.title, "20% Complete");
+    EXPECT_EQ(end.barPos, 1);
     EXPECT_EQ(end.counter, "Processing Item 1/5");
     EXPECT_EQ(end.status, "Cancelled");
     EXPECT_EQ(end.button, "Close");
@@ -235,13 +247,13 @@ TEST_F(ProgressDialogTest, WorkerThatOutlivesItsCancelKeepsTheNextRunsOut) {
     View end;
     RunModal(third, [&](QWidget*) { end = CloseWhenOver(third); });
     EXPECT_TRUE(oldEndedAtStart);
-    EXPECT_EQ(end.log, (std::vector<std::string>{"slow.png ... Done", "a.png ... Done",
-                                                 "b.png ... Done", "Batch Completed"}));
+    EXPECT_EQ(end.log,
+              (std::vector<std::string>{"a.png ... Done", "b.png ... Done", "Batch Completed"}));
     EXPECT_TRUE(job.fileList.empty());
-    // The old worker finished the slow item's save before it stopped; the new run saved it
-    // again under the next number.
-    EXPECT_EQ(job.nSerial, 4);
-    EXPECT_EQ(Outputs().size(), 4u);
+    // The old worker finished the slow item's save before it stopped and took it off the
+    // list: the new run does not stamp it again.
+    EXPECT_EQ(job.nSerial, 3);
+    EXPECT_EQ(Outputs().size(), 3u);
 }
 
 // A request to end the program (SIGTERM, SIGHUP) in the middle of a run, on a disk where

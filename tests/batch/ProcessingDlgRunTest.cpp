@@ -5,6 +5,8 @@
 
 #include "app/framework/MessageTarget.h"
 
+#include <QItemSelectionModel>
+
 #include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -76,7 +78,7 @@ TEST_F(ProgressDialogTest, OneBackgroundRunsToFinished) {
     EXPECT_EQ(end.counter, "Processing Item 1/1");
     EXPECT_EQ(end.log, (std::vector<std::string>{"blue.png ... Done", "Batch Completed"}));
     EXPECT_EQ(end.status, "Finished");
-    EXPECT_FALSE(end.barEnabled);
+    EXPECT_TRUE(end.barEnabled) << "a finished bar is not greyed";
     EXPECT_EQ(end.button, "Close");
 
     EXPECT_TRUE(job.fileList.empty());
@@ -294,3 +296,27 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 true}),
     [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+
+// A new line of the log comes into view without moving its selection or focus mark: a screen
+// reader reads each such move as the focus leaving Cancel.
+TEST_F(ProgressDialogTest, TheLogScrollsToEachNewLineWithoutSelectingIt) {
+    for (int i = 0; i < 12; ++i)
+        AddBackground(("bg" + std::to_string(i) + ".png").c_str());
+    TestProcessingDlg dialog(&job);
+    int moves = 0;
+    dialog.afterInit = [&](TestProcessingDlg& d) {
+        QItemSelectionModel* marks = d.LogWidget()->selectionModel();
+        QObject::connect(marks, &QItemSelectionModel::currentChanged, [&] { ++moves; });
+        QObject::connect(marks, &QItemSelectionModel::selectionChanged, [&] { ++moves; });
+    };
+    bool lastInView = false;
+    RunModal(dialog, [&](QWidget*) {
+        EXPECT_TRUE(WaitFor([&] { return dialog.Look().button == "Close"; }, kRunWaitMs));
+        QListWidget* log = dialog.LogWidget();
+        lastInView = log->viewport()->rect().contains(
+            log->visualItemRect(log->item(log->count() - 1)).center());
+        Click(dialog.Button());
+    });
+    EXPECT_EQ(moves, 0);
+    EXPECT_TRUE(lastInView);
+}

@@ -249,8 +249,8 @@ TEST_F(WorkerTest, Runs) {
          {"blue.png", "white.bmp"},
          0,
          {}},
-        // The work under way finishes (and is written), but its outcome is not reported and
-        // its entry stays first.
+        // The work under way finishes (and is written), its outcome is reported and its entry
+        // leaves the list; nothing after it begins.
         {"cancel while the second item is composed",
          {"blue.png", "white.bmp", "notes.png"},
          {},
@@ -259,9 +259,8 @@ TEST_F(WorkerTest, Runs) {
                  m.firstEntry.ends_with("white.bmp"))
                  job.SetRunning(false);
          },
-         Concat(
-             {{Start()}, Item("blue.png", "Done"), {Next(), Name("white.bmp"), Status(" ... ")}}),
-         {"white.bmp", "notes.png"},
+         Concat({{Start()}, Item("blue.png", "Done"), Item("white.bmp", "Done")}),
+         {"notes.png"},
          2,
          {"000.PNG", "001.PNG"}},
         {"cancel on the outcome of the last item",

@@ -480,17 +480,21 @@ def wayland(session, program, work, docs):
         session.key("super+shift+m")
         session.wait_for("maximized", lambda: desktop.windows(True) and max(desktop.widths) > 1200)
         dialog(ui.ERROR_TITLE, ["alt+g"], "Return")  # Go! without an overlay; Browse... next
-        dialog(ui.ABOUT_TITLE, ["Tab", "Tab", "space"], "Return")  # Remove All, About...
-        dialog(ui.OVERLAY_TITLE, ["shift+Tab"] * 2 + ["space"], "type:" + overlay, "Return")
-        dialog(ui.IMPORT_TITLE, ["shift+Tab"] * 2 + ["space"], "type:" + photos + "/", "Return",
+        # Back up the right column to the path box, then the left one: Exit, About...
+        dialog(ui.ABOUT_TITLE, ["shift+Tab"] * 3 + ["space"], "Return")
+        dialog(ui.OVERLAY_TITLE, ["Tab"] * 3 + ["space"], "type:" + overlay, "Return")  # Browse...
+        # From Browse...: Options..., then round to the list and Import...
+        dialog(ui.IMPORT_TITLE, ["Tab"] * 3 + ["space"], "type:" + photos + "/", "Return",
                'type:"a.png" "b.png"', "Return")
-        # Options... is the fifth stop after Import..., the anchor cells the fifth after OK.
-        dialog(ui.OPTIONS_TITLE, ["Tab"] * 5 + ["space"], *(["Tab"] * 5 + ["Left"] * 4 + ["Return"]))
+        # Options... is the second stop before Import..., the anchor cells the fifth after OK;
+        # Up and Left walk the grid from bottom right to the centre.
+        dialog(ui.OPTIONS_TITLE, ["shift+Tab"] * 2 + ["space"],
+               *(["Tab"] * 5 + ["Up", "Left", "Return"]))
         dialog(ui.FOLDER_TITLE, ["alt+g"], "type:" + output, "Return", back=ui.FINISHED_TITLE)
         shot = session.screenshot("wayland", desktop.window)
         dialog(ui.FINISHED_TITLE, [], "Return")
         expect(len(ui.listing(output)) == 2, "the run wrote %s" % ui.listing(output))
-        session.key("Tab", "Tab", "Tab", "space")  # from Options...: the path box, Go!, Exit
+        session.key("ctrl+q")  # leaves as Exit does
         session.wait_for("the end", lambda: desktop.process.poll() is not None)
         expect(desktop.process.returncode == 0 and "Protocol error" not in "".join(desktop.log()),
                "the program did not end cleanly")
@@ -516,6 +520,15 @@ def files(session, program, work, docs):
     app = ui.PictorumDriver(session, [program, "photos", "c.png"], work)
     with session.step("the command line's files and folder are listed"):
         app.start()
+
+    with session.step("the main window is a normal window that its desktop entry names"):
+        props = session.tool("xprop", "-id", str(app.main.window), "WM_CLASS",
+                             "_NET_WM_WINDOW_TYPE", "WM_TRANSIENT_FOR",
+                             "_NET_WM_STATE").stdout.decode()
+        expect('"pictorum", "pictorum"' in props, "WM_CLASS: %s" % props)
+        expect("_NET_WM_WINDOW_TYPE_NORMAL" in props and "_MODAL" not in props and
+               "WM_TRANSIENT_FOR:  not found" in props,
+               "the main window is typed as a dialog: %s" % props)
 
     with session.step("a second start hands its files over and ends"):
         second = session.launch([program, "c.png", "d.png"], work, log_name="second.log")

@@ -301,7 +301,7 @@ TEST_P(TabOrder, FollowsTheDesignedSequence) {
 INSTANTIATE_TEST_SUITE_P(
     Res, TabOrder,
     ::testing::Values(TabOrderCase{102,
-                                   {1003, 1004, 1007, 1008, 1009, 1011, 1028, 1005, 1000, 1075}},
+                                   {1007, 1008, 1009, 1028, 1003, 1005, 1004, 1075, 1011, 1000}},
                       TabOrderCase{103, {1, 1001}}, TabOrderCase{142, {2, 1055}},
                       TabOrderCase{154, {1, 2, 1012, 1016, 1017, 1018, 1061, 1085}}),
     [](const auto& info) { return "T" + std::to_string(info.param.templateId); });

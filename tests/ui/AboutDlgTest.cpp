@@ -7,7 +7,9 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -59,6 +61,7 @@ TEST_P(AboutBoxCloses, ShowsTheVersionAndClosesWithTheRightResult) {
     NoOpenerOnPath noOpener(m_emptyFolder.path());
     CAboutDlg about;
     Seen seen;
+    QString said; // the message after a logo click
     QElapsedTimer clock;
     const INT_PTR result = dialog_driving::RunModal(about, [&](QWidget* window) {
         seen = Look(about);
@@ -71,10 +74,25 @@ TEST_P(AboutBoxCloses, ShowsTheVersionAndClosesWithTheRightResult) {
             PressKey(window, Qt::Key_Escape);
             break;
         case CloseCase::Logo:
+            // The box that says no browser could be started comes up inside the click.
+            QTimer::singleShot(0, [&] {
+                WaitFor([] {
+                    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr;
+                });
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    said = box->text();
+                    Click(box->button(QMessageBox::Ok));
+                }
+            });
             Click(ControlIn(window, IDC_ABOUT_LOGO));
             break;
         }
     });
+    if (c.how == CloseCase::Logo) {
+        EXPECT_TRUE(said.contains(QStringLiteral("No web browser")) &&
+                    said.contains(QString::fromLatin1(CAboutDlg::kMakerWebSite)))
+            << said.toStdString();
+    }
     EXPECT_EQ(result, c.result);
     EXPECT_LT(clock.elapsed(), 5000) << "closed by the watchdog, not by the action";
     EXPECT_EQ(seen.version, QStringLiteral("Version 1.2.109.143"));

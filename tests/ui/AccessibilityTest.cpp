@@ -9,19 +9,15 @@
 
 using Found = std::map<int, std::pair<int, QString>>;
 
-// Each control's role and name; for a list to choose from (on Linux named by its entry) its label.
+// Each control's role and name, as a screen reader reads it.
 static void Walk(QAccessibleInterface* node, Found& found) {
     for (int i = 0; i < node->childCount(); ++i) {
         QAccessibleInterface* child = node->child(i);
         const auto* control = ControlOf(qobject_cast<QWidget*>(child->object()));
-        if (control == nullptr || child->role() == QAccessible::StaticText) {
+        if (control == nullptr || child->role() == QAccessible::StaticText)
             Walk(child, found);
-        } else {
-            const auto labels = child->relations(QAccessible::Label);
-            const bool list = child->role() == QAccessible::ComboBox && !labels.isEmpty();
-            found[control->ControlId()] = {
-                child->role(), (list ? labels[0].first : child)->text(QAccessible::Name)};
-        }
+        else
+            found[control->ControlId()] = {child->role(), child->text(QAccessible::Name)};
     }
 }
 
@@ -61,4 +57,22 @@ TEST(Accessibility, EveryControlIsNamedAndAnnouncedByWhatItIs) {
         for (const auto& [id, want] : expected)
             EXPECT_EQ(found[id], want) << "control " << id;
     }
+}
+
+// An entry is read by its full path: its shortened line may be the same for two files.
+TEST(Accessibility, ListEntriesAreNamedByTheirFullPath) {
+    maindlg_test::UseProgramTemplates();
+    const std::string path = "/photos/2026/holiday/by the sea/first day/morning/IMG_0001.png";
+    CMainDlg dialog;
+    QString name;
+    dialog_driving::RunModal(dialog, [&](QWidget*) {
+        static_cast<CFileListBox*>(dialog.GetDlgItem(1007))->AddEntry(path.c_str());
+        QAccessibleInterface* list =
+            QAccessible::queryAccessibleInterface(dialog.GetDlgItem(1007)->GetWidget());
+        for (int i = 0; list != nullptr && i < list->childCount(); ++i)
+            if (list->child(i)->role() == QAccessible::ListItem)
+                name = list->child(i)->text(QAccessible::Name);
+        dialog.EndDialog(IDOK);
+    });
+    EXPECT_EQ(name.toStdString(), path);
 }

@@ -390,6 +390,28 @@ TEST_F(MainDlgTest, EnterAndEscapeLeaveTheWindowOpenAndACloseRequestExits) {
     EXPECT_TRUE(boxes.empty());
 }
 
+// Tab walks the left column (the list, its buttons, the run's buttons), then the right one
+// (the overlay), round; Ctrl+Q then leaves as "Exit" does.
+TEST_F(MainDlgTest, TabFollowsTheTwoColumnsAndCtrlQExits) {
+    CMainDlg dialog;
+    std::vector<int> walked;
+    ModalScript script;
+    script.OnMain(dialog, "tab", [&] {
+        dialog.GetDlgItem(IDC_OPTIONS)->EnableWindow(TRUE);
+        walked.push_back(FocusedControl(dialog));
+        for (int step = 0; step < 10; ++step) {
+            PressKey(QApplication::focusWidget(), Qt::Key_Tab);
+            walked.push_back(FocusedControl(dialog));
+        }
+        PressKey(dialog.GetWidget(), Qt::Key_Q, Qt::ControlModifier);
+    });
+    EXPECT_EQ(script.Run(dialog, 20000), IDOK);
+    EXPECT_TRUE(script.Finished()) << script.Pending();
+    EXPECT_EQ(walked, (std::vector<int>{IDC_GO, IDC_ABOUT, IDC_EXIT, IDC_OVERLAY_PATH,
+                                        IDC_BROWSE_OVERLAY, IDC_OPTIONS, IDC_BACKGROUND_LIST,
+                                        IDC_IMPORT, IDC_REMOVE, IDC_REMOVE_ALL, IDC_GO}));
+}
+
 TEST_F(MainDlgTest, OutputFolderWithoutAPathIsTakenOnlyWhenAnEarlierFolderExists) {
     struct Case {
         const char* earlier;

@@ -489,9 +489,39 @@ TEST(OverlayOptionsDlg, AnchorCellsKeepExactlyOnePressed) {
         Click(Button(dialog, IDOK));
     });
     EXPECT_EQ(seen, (std::vector<std::vector<int>>{
-                        {9}, {5}, {5}, {1}, {1}, {3}, {7}, {8}, {9}, {1}, {9}, {9}}));
-    EXPECT_EQ(job.GetOverlayAnchor(), 9u);
+                        {9}, {5}, {5}, {1}, {1}, {3}, {7}, {8}, {9}, {7}, {4}, {4}}));
+    EXPECT_EQ(job.GetOverlayAnchor(), 4u);
 }
+
+// The arrows walk the anchor grid by row and column, round at its edges: a keyboard user puts
+// the overlay where the cell they see says.
+struct ArrowCase {
+    int from, key, to; // anchors 1 to 9, in rows from the top left
+};
+class AnchorArrows : public ::testing::TestWithParam<ArrowCase> {};
+
+TEST_P(AnchorArrows, MoveByRowAndColumn) {
+    const ArrowCase& c = GetParam();
+    CBatchJob job;
+    COverlayOptionsDlg dialog(&job);
+    bool focusFollows = false;
+    RunModal(dialog, [&](QWidget* window) {
+        Click(Button(dialog, IDC_ANCHOR_FIRST - 1 + c.from));
+        Button(dialog, IDC_ANCHOR_FIRST - 1 + c.from)->setFocus();
+        PressKey(window, c.key);
+        focusFollows = QApplication::focusWidget() == Button(dialog, IDC_ANCHOR_FIRST - 1 + c.to);
+        EXPECT_EQ(PressedAnchors(dialog), std::vector<int>{c.to});
+        Click(Button(dialog, IDOK));
+    });
+    EXPECT_TRUE(focusFollows);
+    EXPECT_EQ(job.GetOverlayAnchor(), static_cast<DWORD>(c.to));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OverlayOptionsDlg, AnchorArrows,
+    ::testing::Values(ArrowCase{9, Qt::Key_Up, 6}, ArrowCase{9, Qt::Key_Left, 8},
+                      ArrowCase{5, Qt::Key_Down, 8}, ArrowCase{5, Qt::Key_Right, 6},
+                      ArrowCase{1, Qt::Key_Up, 7}, ArrowCase{3, Qt::Key_Right, 1}));
 
 // Alt and a labelled control's underlined letter reach it: a radio button is chosen, a field
 // named by the label to its left takes the focus.

@@ -66,19 +66,21 @@ inline bool Unpainted(QRgb got, const QColor& window) {
     return Near(got, window, 0);
 }
 
-// Files dragged from a file manager onto the list: the drag enters, then drops.
-inline void DropOnList(CMainDlg& dialog, const QStringList& paths) {
+// Files dragged from a file manager onto a widget: the drag enters, then drops, at its centre.
+inline void DropOn(QWidget* target, const QStringList& paths) {
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& path : paths)
         urls << QUrl::fromLocalFile(path);
     data.setUrls(urls);
-    QWidget* target = List(dialog)->viewport();
     const QPointF at(target->rect().center());
     QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
+}
+inline void DropOnList(CMainDlg& dialog, const QStringList& paths) {
+    DropOn(List(dialog)->viewport(), paths);
 }
 
 // A control of a dialog that the test has no object for, by its control id.

@@ -296,6 +296,20 @@ TEST_P(PicturesOnPalette, AnchorFiguresAndPlaceholderReadOnIt) {
     EXPECT_LE(Contrast(ground, window), 2.0) << "the ground glares: " << Describe(ground.rgba());
     EXPECT_GE(Contrast(line, ground), 2.0) << Describe(line.rgba());
     EXPECT_GT(line.red(), line.green() + 100) << "the diagonals are red";
+
+    // The about box's logo: its card sits quietly in the window, its name reads on the card.
+    HBITMAP logo = LoadBitmapById(IDB_ABOUT_LOGO);
+    const QImage card = PixmapOfHandle(logo).toImage();
+    DeleteObject(logo);
+    ASSERT_EQ(card.width(), 2 * card.height());
+    const double k = card.width() / 200.0; // drawn for the finest screen's scale
+    const QColor paper = card.pixelColor(QPointF(190 * k, 10 * k).toPoint());
+    double name = 0; // the name's ink: the strongest pixel of its line
+    for (int y = int(36 * k); y < int(54 * k); ++y)
+        for (int x = int(82 * k); x < int(190 * k); ++x)
+            name = std::max(name, Contrast(card.pixelColor(x, y), paper));
+    EXPECT_LE(Contrast(paper, window), 2.0) << "the logo glares: " << Describe(paper.rgba());
+    EXPECT_GE(name, 4.5) << "the name does not read on its card";
 }
 
 // The chosen anchor cell, also on qt6ct's "darker" and "dusk": 3:1 from the others and its figure.
