@@ -73,7 +73,7 @@ std::vector<std::string> NamesFromInputs(const std::vector<std::string>& paths,
         if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
             name.resize(dot);
         if (position < folders.size() && !folders[position].empty())
-            name = folders[position] + "/" + name;
+            name.insert(0, folders[position] + '/');
         while (!taken.insert(name).second)
             name += "-" + std::to_string(position);
         names.push_back(std::move(name));
