@@ -33,30 +33,6 @@ View CloseWhenOver(TestProcessingDlg& dialog) {
     return end;
 }
 
-// Watches every event of the user-interface thread; the first one after Arm runs the action
-// before the event is delivered.
-class NextEventHook : public QObject {
-  public:
-    explicit NextEventHook(std::function<void()> action) : m_action(std::move(action)) {
-        QApplication::instance()->installEventFilter(this);
-    }
-    ~NextEventHook() override { QApplication::instance()->removeEventFilter(this); }
-    void Arm() { m_armed = true; }
-
-  protected:
-    bool eventFilter(QObject*, QEvent*) override {
-        if (m_armed) {
-            m_armed = false;
-            m_action();
-        }
-        return false;
-    }
-
-  private:
-    std::function<void()> m_action;
-    bool m_armed = false;
-};
-
 } // namespace
 
 TEST_F(ProgressDialogTest, CancelDuringRunThenTheNextRunGoesOn) {
@@ -98,12 +74,14 @@ TEST_F(ProgressDialogTest, CancelDuringRunThenTheNextRunGoesOn) {
     EXPECT_FALSE(cancelled.barEnabled);
     EXPECT_EQ(cancelled.button, "Close");
     // The item under way when the user cancelled is finished and says so; the title counts
-    // the finished items, as the bar does, and the counter stays.
+    // the finished items, as the bar does, and the counter stays. A cancel that comes just
+    // after an item's name, before its stamping began, leaves that item unstamped and its
+    // line with the name alone.
     int finished = 0;
     for (std::size_t i = 0; i + 1 < cancelled.log.size(); ++i) {
-        EXPECT_EQ(cancelled.log[i].substr(cancelled.log[i].size() - 8), "... Done")
-            << cancelled.log[i];
-        ++finished;
+        const bool unstarted = i + 2 == cancelled.log.size() && cancelled.log[i].ends_with(".png");
+        EXPECT_TRUE(cancelled.log[i].ends_with(" ... Done") || unstarted) << cancelled.log[i];
+        finished += unstarted ? 0 : 1;
     }
     EXPECT_EQ(cancelled.title, std::to_string(finished * 100 / 40) + "% Complete");
     EXPECT_EQ(cancelled.barPos, finished);
@@ -154,10 +132,10 @@ TEST_F(ProgressDialogTest, CancelWhileWorkerIsBlockedInAReportEndsPromptly) {
     View beforeCancel;
     qint64 cancelMs = -1;
     bool outputSeen = false;
-    NextEventHook hook([&] {
+    const auto stall = [&] {
         // This thread now runs no event loop, so the worker's next report cannot be handled:
         // once the item's output is written the worker tests the flag and blocks in sending
-        // the outcome.
+        // the outcome (or the next item's start, had that outcome come first).
         QElapsedTimer waited;
         waited.start();
         while (Outputs().empty() && waited.elapsed() < 10000)
@@ -169,13 +147,14 @@ TEST_F(ProgressDialogTest, CancelWhileWorkerIsBlockedInAReportEndsPromptly) {
         timer.start();
         Click(dialog.Button());
         cancelMs = timer.elapsed();
-    });
+    };
     dialog.afterMessage = [&](const View& v) {
-        // After the first " ... ": the next event comes after this handler, while the
-        // worker stamps the first item.
+        // After the first " ... ", from the event loop as a user's click comes: not from a
+        // paint inside the next report's handler, which would hold that report for the
+        // whole wait.
         if (v.message == WM_BATCH_ITEMSTATUS &&
             v.log == std::vector<std::string>{names[0] + " ... "})
-            hook.Arm();
+            QTimer::singleShot(0, stall);
     };
     View end;
     RunModal(dialog, [&](QWidget*) { end = CloseWhenOver(dialog); });
