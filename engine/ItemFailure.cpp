@@ -13,8 +13,8 @@ namespace {
 constexpr const char* kCodes[] = {
     // The picture (exit status 1)
     "not_found", "cannot_open_name", "folder", "no_read_permission", "not_regular_file",
-    "read_error", "empty_file", "not_a_picture", "camera_raw", "too_large", "damaged", "unreadable",
-    "overlay_unreadable",
+    "read_error", "empty_file", "not_a_picture", "camera_raw", "hdr_picture", "too_large",
+    "damaged", "unreadable", "overlay_unreadable",
     // The copy, refused for a reason a rerun meets again (1)
     "no_encoder", "encode_failed", "would_replace_input", "existing_read_only",
     "holds_another_copy", "folder_at_name", "name_too_long", "not_a_folder_on_the_way",
@@ -46,6 +46,8 @@ FailureReason OpenFailure(const char* path, GpStatus status) {
             return {"empty_file", "an empty file"};
         if (exists && ImageFileAccess::isCameraRaw(path))
             return {"camera_raw", "a camera raw file: develop it first"};
+        if (exists && ImageFileAccess::isHdrPicture(path))
+            return {"hdr_picture", "a picture for HDR displays (PQ or HLG), not supported"};
         return {"not_a_picture", "not a picture that can be read"};
     case OutOfMemory:
         return {"too_large", "too large: more than 300 megapixels, or not enough memory"};

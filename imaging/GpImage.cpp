@@ -44,13 +44,62 @@ std::uint64_t decodedBytes(UINT width, UINT height, PixelFormat format) {
     return std::uint64_t{width} * height * ((bits + 7) / 8);
 }
 
+// Enough of a file to hold the brands of a HEIF file's first box.
+constexpr qsizetype kOwnCodecHead = 256;
+
 } // namespace
+
+GpStatus GpImage::fromOwnCodec(QByteArray encoded, const FormatRow& row, GpImage** image) {
+    CodecHeader header;
+    const bool whole = row.readHeader(encoded, &header);
+    // A header that states its size before the damage is still refused for the size.
+    if (std::uint64_t{header.width} * header.height > kMaxImagePixels)
+        return OutOfMemory;
+    if (!whole)
+        return GenericError;
+    if (header.refusal != nullptr)
+        return UnknownImageFormat;
+    auto* result = new (std::nothrow) GpImage;
+    if (!result)
+        return OutOfMemory;
+    result->width = header.width;
+    result->height = header.height;
+    const bool deep = header.bitsPerSample > 8;
+    result->pixelFormat = PixelFormatMap::codeForDecoded(
+        deep ? (header.alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64)
+             : (header.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32));
+    // The records as in any picture (exiv2 reads these containers); the colours are the
+    // codec's, which also knows a colour description that is no profile.
+    auto facts =
+        std::make_shared<PictureFacts>(*PictureFacts::read(encoded, false, header.lossless));
+    facts->jpegCoding.reset();
+    if (!header.exif.isEmpty() || !header.xmp.isEmpty())
+        facts->metadata = PictureMetadata::fromBlocks(header.exif, header.xmp);
+    facts->profile = header.icc.isEmpty() ? nullptr : ColourProfile::from(header.icc);
+    facts->profileRefused = !header.icc.isEmpty() && facts->profile == nullptr;
+    result->facts = std::move(facts);
+    // The codec turns the picture as its container says; an EXIF orientation in it only
+    // describes the stored picture and is not applied again.
+    result->m_upright = true;
+    result->m_encoded = std::move(encoded);
+    result->m_readerFormat = row.qtFormat;
+    result->m_format = &row;
+    if (decodedBytes(result->width, result->height, result->pixelFormat) > kMaxDecodedBytes &&
+        !result->reduceToEightBits()) {
+        delete result;
+        return OutOfMemory;
+    }
+    *image = result;
+    return Ok;
+}
 
 GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     if (!image)
         return InvalidParameter;
     if (encoded.isEmpty())
         return UnknownImageFormat;
+    if (const FormatRow* own = FormatTable::ownCodecOf(encoded.left(kOwnCodecHead)))
+        return fromOwnCodec(std::move(encoded), *own, image);
     const ImageFileProbe::Result probe = ImageFileProbe::probe(encoded);
     // Our own header reading first: Qt's handlers have limits of their own (BMP stops at
     // 16384 x 16384) and would call a bomb simply unreadable.

@@ -75,6 +75,8 @@ struct GpImage {
     bool storedUpright() const { return m_upright; }
 
   private:
+    // fromEncoded for a file the row's own codec reads.
+    static GpStatus fromOwnCodec(QByteArray encoded, const FormatRow& row, GpImage** image);
     void settleDecoded(QImage image, bool cmyk, bool throughProfile);
     static void coverEveryIndex(QImage& image);
 

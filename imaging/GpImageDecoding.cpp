@@ -1,6 +1,7 @@
 #include "imaging/GpImage.h"
 
 #include "imaging/ImageAllocator.h"
+#include "imaging/PixelFormatMap.h"
 #include "imaging/formats/FormatTable.h"
 #include "imaging/jpeg/JpegDecoder.h"
 #include "imaging/metadata/PictureFacts.h"
@@ -18,8 +19,18 @@
 bool GpImage::reduceToEightBits() {
     if (m_reducedRows)
         return true;
-    if (!pixels.isNull() || m_encoded.isEmpty() || m_decodeStatus != Ok ||
-        !m_format->readsRowsAtEightBits)
+    if (!pixels.isNull() || m_encoded.isEmpty() || m_decodeStatus != Ok)
+        return false;
+    if (m_format->decode == DecodeRoute::OwnCodec) {
+        // The codec gives 8-bit samples straight from its deeper ones.
+        if (((pixelFormat >> 8) & 0xFF) <= 32)
+            return false;
+        pixelFormat = PixelFormatMap::codeForDecoded(
+            pixelFormat == PixelFormat64bppARGB ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        m_reducedRows = true;
+        return true;
+    }
+    if (!m_format->readsRowsAtEightBits)
         return false;
     const PixelFormat reduced = PngRowReducer::reducedFormat(m_encoded);
     if (reduced == PixelFormatUndefined)
@@ -35,7 +46,8 @@ GpStatus GpImage::thumbnail(QSize size, GpImage** image) {
     // 8 bits, row by row, already takes no more memory than its 8-bit pixels.
     const bool deepPng =
         m_format->readsRowsAtEightBits && (m_reducedRows || ((pixelFormat >> 8) & 0xFF) > 32);
-    if (pixels.isNull() && m_decodeStatus == Ok && !deepPng) {
+    const bool ownCodec = m_format->decode == DecodeRoute::OwnCodec;
+    if (pixels.isNull() && m_decodeStatus == Ok && !deepPng && !ownCodec) {
         QBuffer buffer(&m_encoded);
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer, m_readerFormat);
@@ -92,6 +104,16 @@ GpStatus GpImage::prepareForPainting(QImage::Format drawnInto) {
         return m_decodeStatus;
 
     QImage image;
+    if (m_format->decode == DecodeRoute::OwnCodec) {
+        m_decodeStatus = m_format->decodeOwn(m_encoded, &image, kMaxImagePixels, m_reducedRows);
+        // The header promised this size to every caller that already asked.
+        if (m_decodeStatus == Ok &&
+            (UINT(image.width()) != width || UINT(image.height()) != height))
+            m_decodeStatus = GenericError;
+        if (m_decodeStatus == Ok)
+            settleDecoded(std::move(image), false, false);
+        return m_decodeStatus;
+    }
     if (m_reducedRows) {
         m_decodeStatus = PngRowReducer::read(m_encoded, &image);
         if (m_decodeStatus == Ok)

@@ -2,6 +2,7 @@
 
 #include "imaging/GpImage.h"
 #include "imaging/files/RegularFileReader.h"
+#include "imaging/formats/FormatTable.h"
 #include "imaging/formats/ImageSaver.h"
 #include "imaging/probe/CameraRawProbe.h"
 
@@ -47,4 +48,13 @@ bool ImageFileAccess::isCameraRaw(const std::string& path) {
     }
     ::close(fd);
     return CameraRawProbe::recognises(head);
+}
+
+bool ImageFileAccess::isHdrPicture(const std::string& path) {
+    QByteArray contents;
+    if (RegularFileReader::read(QByteArray::fromStdString(path), &contents) != Ok)
+        return false;
+    const FormatRow* row = FormatTable::ownCodecOf(contents.left(256));
+    CodecHeader header;
+    return row != nullptr && row->readHeader(contents, &header) && header.refusal != nullptr;
 }

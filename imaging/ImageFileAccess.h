@@ -19,4 +19,7 @@ class ImageFileAccess {
     // Whether the file is a camera's raw sensor data, which load() refuses as an unknown
     // format: the caller can then say what it is.
     static bool isCameraRaw(const std::string& path);
+    // Whether the file is a picture for HDR displays (a PQ or HLG transfer), which load()
+    // refuses as an unknown format rather than show it wrong.
+    static bool isHdrPicture(const std::string& path);
 };

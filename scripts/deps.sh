@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config clang-format git  # git: the format check lists tracked files
     qt6-base-dev qt6-image-formats-plugins libgl-dev zlib1g-dev libturbojpeg0-dev libjpeg62-turbo-dev
-    liblcms2-dev libexiv2-dev libpng-dev libwebp-dev libtiff-dev
+    liblcms2-dev libexiv2-dev libpng-dev libwebp-dev libtiff-dev libheif-dev libjxl-dev
     libgtest-dev
     fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick

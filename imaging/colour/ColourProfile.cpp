@@ -207,6 +207,48 @@ const QByteArray& ColourProfile::srgbBytes() {
     return bytes;
 }
 
+QByteArray ColourProfile::describing(const float (&xy)[8], Transfer transfer) {
+    const cmsCIExyY white{xy[6], xy[7], 1.0};
+    const cmsCIExyYTRIPLE primaries{{xy[0], xy[1], 1.0}, {xy[2], xy[3], 1.0}, {xy[4], xy[5], 1.0}};
+    // Parametric curves of type 4: y = (a x + b)^g above d, c x below.
+    cmsFloat64Number curve[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+    int type = 4;
+    switch (transfer) {
+    case Transfer::Srgb:
+        break;
+    case Transfer::Bt709:
+        curve[0] = 1.0 / 0.45;
+        curve[1] = 1.0 / 1.099;
+        curve[2] = 0.099 / 1.099;
+        curve[3] = 1.0 / 4.5;
+        curve[4] = 0.081;
+        break;
+    case Transfer::Linear:
+    case Transfer::Gamma22:
+    case Transfer::Gamma28:
+        type = 1;
+        curve[0] = transfer == Transfer::Linear ? 1.0 : transfer == Transfer::Gamma22 ? 2.2 : 2.8;
+        break;
+    }
+    cmsToneCurve* tone = cmsBuildParametricToneCurve(nullptr, type, curve);
+    if (tone == nullptr)
+        return {};
+    cmsToneCurve* curves[3] = {tone, tone, tone};
+    const Profile profile(cmsCreateRGBProfile(&white, &primaries, curves));
+    cmsFreeToneCurve(tone);
+    cmsUInt32Number size = 0;
+    if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size) || size == 0)
+        return {};
+    QByteArray out(qsizetype(size), '\0');
+    if (!cmsSaveProfileToMem(profile.get(), out.data(), &size))
+        return {};
+    // As for sRGB: the same picture gives the same copy from run to run.
+    static constexpr char kCreated[12] = {0x07, char(0xE8), 0, 1, 0, 1};
+    if (out.size() >= 36)
+        out.replace(24, 12, QByteArray(kCreated, 12));
+    return out;
+}
+
 bool ColourProfile::toSrgb(QImage& pixels) const {
     switch (m_kind) {
     case Kind::Cmyk: {

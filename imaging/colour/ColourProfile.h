@@ -21,6 +21,13 @@ class ColourProfile {
     static std::shared_ptr<const ColourProfile> from(const QByteArray& icc);
     // The sRGB profile that converted pictures are tagged with.
     static const QByteArray& srgbBytes();
+    // The transfers a coded colour description (a HEIF file's nclx) can name that a profile
+    // describes; displays for HDR (PQ, HLG) have none.
+    enum class Transfer { Srgb, Bt709, Linear, Gamma22, Gamma28 };
+    // An RGB profile of these primaries and white point (CIE x, y: red, green, blue, white)
+    // with that transfer, for pictures that name their colours so instead of by a profile;
+    // empty when Little CMS cannot make one of them.
+    static QByteArray describing(const float (&xy)[8], Transfer transfer);
 
     Kind kind() const { return m_kind; }
     const QByteArray& bytes() const { return m_bytes; }

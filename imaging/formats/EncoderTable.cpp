@@ -34,8 +34,12 @@ EncoderTable::EncoderTable() {
         if (!row->writable())
             continue;
         const EncoderEntry& entry = *row;
-        // BMP, JPEG and PNG are part of every Qt build; the others come from plugins.
-        if (!writable.contains(QByteArray(entry.qtFormat)))
+        // BMP, JPEG and PNG are part of every Qt build; the others come from plugins, or from
+        // libraries whose encoders may be missing.
+        const bool present = entry.installed != nullptr
+                                 ? entry.installed()
+                                 : writable.contains(QByteArray(entry.qtFormat));
+        if (!present)
             continue;
         m_entries.push_back(entry);
         m_byteSize += UINT(sizeof(ImageCodecInfo)) + textBytes(entry.codecName) +

@@ -5,8 +5,10 @@
 // its own beside this one) and its line in FormatTable.cpp.
 
 #include "imaging/GdiPlus.h"
+#include "imaging/formats/CodecHeader.h"
 #include "imaging/formats/TiffStripWriter.h"
 #include "imaging/jpeg/JpegCoding.h"
+#include "imaging/metadata/PictureMetadata.h"
 
 #include <QImageWriter>
 
@@ -14,6 +16,7 @@
 
 class QIODevice;
 class QImage;
+struct PictureFacts;
 
 // How the pixels of a format's files are decoded.
 enum class DecodeRoute {
@@ -25,6 +28,8 @@ enum class DecodeRoute {
     QtAllocates,
     // Our own JPEG decoder: Qt's reader does not report damaged scan data (see JpegDecoder).
     Jpeg,
+    // The row's own codec (readHeader and decodeOwn), for formats Qt has no reader of.
+    OwnCodec,
     // Not decoded at all: drawings, not pictures of pixels.
     Refused,
 };
@@ -39,6 +44,10 @@ struct EncodeChoices {
     bool lossless = false;
     // The picture came from a TIFF file coded so (see PictureFacts).
     std::optional<TiffCoding> tiff;
+    // For rows that write records themselves (embedsRecords): the picture's facts, if any,
+    // and what the copy keeps of them.
+    const PictureFacts* facts = nullptr;
+    MetadataKept kept = MetadataKept::Default;
 };
 
 struct FormatRow {
@@ -67,12 +76,25 @@ struct FormatRow {
     // A picture of this format written in it can keep every block outside the mark as it is
     // (see JpegCoefficientStamp).
     bool stampsLosslessly = false;
+    // The encoder writes the records and the profile into the file itself (exiv2 cannot write
+    // into this container): they come with the choices, and nothing is written after it.
+    bool embedsRecords = false;
+    // Whether the encoder is there at run time, for rows Qt has no writer of; null: Qt's
+    // writer of qtFormat decides.
+    bool (*installed)() = nullptr;
     // Writes prepared pixels (see ImageSaver::prepare) to device; false when the encoder or a
     // write fails. Null for a read-only row.
     bool (*encode)(const QImage& prepared, QIODevice* device,
                    const EncodeChoices& choices) = nullptr;
 
     DecodeRoute decode = DecodeRoute::QtIntoOwnImage;
+    // For DecodeRoute::OwnCodec: whether a file's first bytes are of this format, its header
+    // (false when it is damaged or cut short), and its pixels (see CodecHeader).
+    bool (*sniffs)(const QByteArray& head) = nullptr;
+    bool (*readHeader)(const QByteArray& file, CodecHeader* header) = nullptr;
+    // eightBits: deeper samples are given as 8-bit ones.
+    GpStatus (*decodeOwn)(const QByteArray& file, QImage* pixels, std::uint64_t maxPixels,
+                          bool eightBits) = nullptr;
     // 16-bit pictures can be read straight into 8-bit rows (see PngRowReducer).
     bool readsRowsAtEightBits = false;
     // Qt's reader misreads a 16-bit RGB picture's transparency key, which is taken out before
@@ -88,6 +110,9 @@ extern const FormatRow kJpegFormat;
 extern const FormatRow kTiffFormat;
 extern const FormatRow kPngFormat;
 extern const FormatRow kWebpFormat;
+extern const FormatRow kAvifFormat;
+extern const FormatRow kJxlFormat;
+extern const FormatRow kHeicFormat;
 // Formats only read, with Qt's readers, and those refused.
 extern const FormatRow kGifFormat;
 extern const FormatRow kIcoFormat;

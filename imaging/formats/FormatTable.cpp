@@ -6,10 +6,11 @@
 
 namespace {
 
-constexpr std::array<const FormatRow*, 12> kRows = {
-    &kBmpFormat,        &kJpegFormat,       &kTiffFormat,       &kPngFormat,
-    &kWebpFormat,       &kGifFormat,        &kIcoFormat,        &kIcnsFormat,
-    &kVectorFormats[0], &kVectorFormats[1], &kVectorFormats[2], &kVectorFormats[3],
+// AVIF before HEIC: both are HEIF files, told apart by their brands.
+constexpr std::array<const FormatRow*, 15> kRows = {
+    &kBmpFormat,  &kJpegFormat,       &kTiffFormat,       &kPngFormat,        &kWebpFormat,
+    &kAvifFormat, &kJxlFormat,        &kHeicFormat,       &kGifFormat,        &kIcoFormat,
+    &kIcnsFormat, &kVectorFormats[0], &kVectorFormats[1], &kVectorFormats[2], &kVectorFormats[3],
 };
 
 } // namespace
@@ -23,6 +24,13 @@ const FormatRow& FormatTable::forReader(const QByteArray& qtFormat) {
         if (qtFormat == row->qtFormat)
             return *row;
     return kOtherQtFormat;
+}
+
+const FormatRow* FormatTable::ownCodecOf(const QByteArray& head) {
+    for (const FormatRow* row : kRows)
+        if (row->decode == DecodeRoute::OwnCodec && row->sniffs != nullptr && row->sniffs(head))
+            return row;
+    return nullptr;
 }
 
 bool WriteWithQt(QImageWriter& writer, const QImage& prepared, QIODevice* device) {

@@ -14,4 +14,6 @@ class FormatTable {
     static std::span<const FormatRow* const> rows();
     // The row of a Qt reader's format name; kOtherQtFormat for any the table does not name.
     static const FormatRow& forReader(const QByteArray& qtFormat);
+    // The row whose own codec reads a file beginning with head; null when Qt's readers do.
+    static const FormatRow* ownCodecOf(const QByteArray& head);
 };

@@ -59,7 +59,7 @@ QImage ImageSaver::prepare(const QImage& pixels, const FormatRow& format) {
 
 bool ImageSaver::encode(const QImage& pixels, const FormatRow& format, QIODevice* device,
                         const std::optional<JpegCoding>& coding, EncodeOverrides overrides,
-                        const PictureFacts* facts) {
+                        const PictureFacts* facts, MetadataKept kept) {
     const QImage prepared = prepare(pixels, format);
     if (prepared.isNull() || format.encode == nullptr)
         return false;
@@ -68,7 +68,7 @@ bool ImageSaver::encode(const QImage& pixels, const FormatRow& format, QIODevice
     if (overrides.uncompressedTiff)
         tiff = TiffCoding{};
     return format.encode(prepared, device,
-                         EncodeChoices{coding, overrides.jpegQuality, lossless, tiff});
+                         EncodeChoices{coding, overrides.jpegQuality, lossless, tiff, facts, kept});
 }
 
 GpStatus ImageSaver::check(GpImage* image, const WCHAR* path, const CLSID* clsid,
@@ -120,9 +120,10 @@ GpStatus ImageSaver::encodeInto(const QImage& pixels, const PictureFacts* facts,
     // second copy of the picture: 72 MB for a 24 MP TIFF.)
     CheckedWriter device(&file, abandon);
     bool encoded = false;
-    if (facts == nullptr || (!encoder.recordsInEncodedBytes && !facts->hasRecordsFor(kept))) {
-        encoded = encode(pixels, encoder, &device, std::nullopt, overrides, facts);
-        if (encoded && facts != nullptr && !device.failed())
+    if (facts == nullptr || encoder.embedsRecords ||
+        (!encoder.recordsInEncodedBytes && !facts->hasRecordsFor(kept))) {
+        encoded = encode(pixels, encoder, &device, std::nullopt, overrides, facts, kept);
+        if (encoded && facts != nullptr && !encoder.embedsRecords && !device.failed())
             encoded = Resolution::writeTiff(target.handle(), facts->resolution);
     } else {
         // The facts are written into the encoder's file, which therefore is made in memory

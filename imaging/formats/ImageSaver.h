@@ -50,10 +50,12 @@ class ImageSaver {
                                EncodeOverrides overrides = {});
     // Writes the encoded picture to device; false when the encoder fails. coding (optional):
     // the JPEG choices the photograph was written with, kept unless overridden; facts
-    // (optional): how the picture's file stored it, which a lossless or TIFF copy follows.
+    // (optional): how the picture's file stored it, which a lossless or TIFF copy follows, and
+    // the records that formats writing their own keep as kept says.
     static bool encode(const QImage& pixels, const FormatRow& format, QIODevice* device,
                        const std::optional<JpegCoding>& coding = std::nullopt,
-                       EncodeOverrides overrides = {}, const PictureFacts* facts = nullptr);
+                       EncodeOverrides overrides = {}, const PictureFacts* facts = nullptr,
+                       MetadataKept kept = MetadataKept::Default);
     // The picture as the encoder can store it (alpha dropped for JPEG, wide formats narrowed);
     // it may share pixels' memory, so pixels must outlive it.
     static QImage prepare(const QImage& pixels, const FormatRow& format);

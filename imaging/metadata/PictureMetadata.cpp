@@ -39,6 +39,8 @@ void startExiv2() {
     static std::once_flag once;
     std::call_once(once, [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        // HEIF, AVIF and JPEG XL files: their records are read as those of other pictures.
+        Exiv2::enableBMFF(true);
         Exiv2::XmpParser::initialize(lockXmpToolkit, nullptr);
     });
 }
@@ -241,6 +243,27 @@ std::shared_ptr<const PictureMetadata> PictureMetadata::read(const QByteArray& e
     }
 }
 
+std::shared_ptr<const PictureMetadata> PictureMetadata::fromBlocks(const QByteArray& exif,
+                                                                   const QByteArray& xmp) {
+    startExiv2();
+    auto metadata = std::make_shared<PictureMetadata>();
+    metadata->m_records = std::make_unique<Records>();
+    Records& r = *metadata->m_records;
+    try {
+        if (!exif.isEmpty())
+            Exiv2::ExifParser::decode(r.exif,
+                                      reinterpret_cast<const Exiv2::byte*>(exif.constData()),
+                                      std::uint32_t(exif.size()));
+        if (!xmp.isEmpty() && Exiv2::XmpParser::decode(r.xmp, xmp.toStdString()) != 0)
+            r.xmp.clear();
+    } catch (const std::exception&) {
+        return nullptr; // a damaged record never stops a picture
+    }
+    if (r.exif.empty() && r.xmp.empty())
+        return nullptr;
+    return metadata;
+}
+
 std::optional<Resolution> PictureMetadata::resolution() const {
     const Exiv2::ExifData& exif = m_records->exif;
     const auto x = exif.findKey(Exiv2::ExifKey("Exif.Image.XResolution"));
@@ -254,6 +277,57 @@ std::optional<Resolution> PictureMetadata::resolution() const {
     if ((unit != 2 && unit != 3) || !(r.x > 0 && r.y > 0 && r.x < 1e6 && r.y < 1e6))
         return std::nullopt;
     return r;
+}
+
+// What a copy of pixels of size keeps of records: the pixels are upright and of the stamped
+// copy's size.
+PictureMetadata::Records PictureMetadata::keptOf(const Records& records, MetadataKept kept,
+                                                 QSize size) {
+    Records out;
+    out.exif = records.exif;
+    for (auto it = out.exif.begin(); it != out.exif.end();)
+        it = dropped(*it, kept) ? out.exif.erase(it) : std::next(it);
+    out.xmp = records.xmp;
+    for (auto it = out.xmp.begin(); it != out.xmp.end();)
+        it = droppedXmp(*it, kept) ? out.xmp.erase(it) : std::next(it);
+    out.iptc = records.iptc;
+    for (auto it = out.iptc.begin(); it != out.iptc.end();)
+        it = droppedIptc(*it) ? out.iptc.erase(it) : std::next(it);
+    using Exiv2::ExifKey;
+    using Exiv2::XmpKey;
+    setIfPresent<Exiv2::ExifData, ExifKey>(out.exif, "Exif.Image.Orientation", 1);
+    setIfPresent<Exiv2::XmpData, XmpKey>(out.xmp, "Xmp.tiff.Orientation", 1);
+    const auto width = std::uint32_t(size.width());
+    const auto height = std::uint32_t(size.height());
+    setIfPresent<Exiv2::ExifData, ExifKey>(out.exif, "Exif.Photo.PixelXDimension", width);
+    setIfPresent<Exiv2::ExifData, ExifKey>(out.exif, "Exif.Photo.PixelYDimension", height);
+    setIfPresent<Exiv2::XmpData, XmpKey>(out.xmp, "Xmp.exif.PixelXDimension", width);
+    setIfPresent<Exiv2::XmpData, XmpKey>(out.xmp, "Xmp.exif.PixelYDimension", height);
+    setIfPresent<Exiv2::XmpData, XmpKey>(out.xmp, "Xmp.tiff.ImageWidth", width);
+    setIfPresent<Exiv2::XmpData, XmpKey>(out.xmp, "Xmp.tiff.ImageLength", height);
+    return out;
+}
+
+PictureMetadata::Blocks PictureMetadata::blocksOf(const PictureMetadata* records, MetadataKept kept,
+                                                  QSize size) {
+    Blocks blocks;
+    if (records == nullptr || kept == MetadataKept::None)
+        return blocks;
+    try {
+        const Records out = keptOf(*records->m_records, kept, size);
+        if (!out.exif.empty()) {
+            Exiv2::Blob tiff;
+            Exiv2::ExifParser::encode(tiff, Exiv2::littleEndian, out.exif);
+            blocks.exif =
+                QByteArray(reinterpret_cast<const char*>(tiff.data()), qsizetype(tiff.size()));
+        }
+        std::string packet;
+        if (!out.xmp.empty() && Exiv2::XmpParser::encode(packet, out.xmp) == 0)
+            blocks.xmp = QByteArray::fromStdString(packet);
+    } catch (const std::exception&) {
+        return {}; // records that cannot be written are left out, the picture saved
+    }
+    return blocks;
 }
 
 bool PictureMetadata::writeInto(QByteArray& encoded, const PictureMetadata* records,
@@ -278,31 +352,10 @@ bool PictureMetadata::writeInto(QByteArray& encoded, const PictureMetadata* reco
             return false;
         image->readMetadata();
         if (records != nullptr) {
-            Exiv2::ExifData exif = records->m_records->exif;
-            for (auto it = exif.begin(); it != exif.end();)
-                it = dropped(*it, kept) ? exif.erase(it) : std::next(it);
-            Exiv2::XmpData xmp = records->m_records->xmp;
-            for (auto it = xmp.begin(); it != xmp.end();)
-                it = droppedXmp(*it, kept) ? xmp.erase(it) : std::next(it);
-            Exiv2::IptcData iptc = records->m_records->iptc;
-            for (auto it = iptc.begin(); it != iptc.end();)
-                it = droppedIptc(*it) ? iptc.erase(it) : std::next(it);
-            // The pixels are upright and of the stamped copy's size.
-            using Exiv2::ExifKey;
-            using Exiv2::XmpKey;
-            setIfPresent<Exiv2::ExifData, ExifKey>(exif, "Exif.Image.Orientation", 1);
-            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.tiff.Orientation", 1);
-            const auto width = std::uint32_t(size.width());
-            const auto height = std::uint32_t(size.height());
-            setIfPresent<Exiv2::ExifData, ExifKey>(exif, "Exif.Photo.PixelXDimension", width);
-            setIfPresent<Exiv2::ExifData, ExifKey>(exif, "Exif.Photo.PixelYDimension", height);
-            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.exif.PixelXDimension", width);
-            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.exif.PixelYDimension", height);
-            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.tiff.ImageWidth", width);
-            setIfPresent<Exiv2::XmpData, XmpKey>(xmp, "Xmp.tiff.ImageLength", height);
-            image->setExifData(exif);
-            image->setXmpData(xmp);
-            image->setIptcData(iptc);
+            const Records held = keptOf(*records->m_records, kept, size);
+            image->setExifData(held.exif);
+            image->setXmpData(held.xmp);
+            image->setIptcData(held.iptc);
         }
         if (!profile.isEmpty()) {
             Exiv2::DataBuf buffer(reinterpret_cast<const Exiv2::byte*>(profile.constData()),

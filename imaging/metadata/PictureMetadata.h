@@ -28,6 +28,12 @@ class PictureMetadata {
     static std::shared_ptr<const PictureMetadata> read(const QByteArray& encoded,
                                                        bool* profileDamaged = nullptr);
 
+    // The records of a file whose container exiv2 does not read reliably (HEIF), from its EXIF
+    // (a TIFF structure) and XMP packet as the container's own reader found them; null when
+    // neither holds a record.
+    static std::shared_ptr<const PictureMetadata> fromBlocks(const QByteArray& exif,
+                                                             const QByteArray& xmp);
+
     // EXIF X/YResolution in inches or centimetres, if stated.
     std::optional<Resolution> resolution() const;
     // The embedded ICC profile as stored; empty without one.
@@ -41,8 +47,18 @@ class PictureMetadata {
     static bool writeInto(QByteArray& encoded, const PictureMetadata* records, MetadataKept kept,
                           const QByteArray& profile, QSize size);
 
+    // The EXIF (a TIFF structure) and XMP (a packet) that a copy of pixels of size keeps of
+    // records, as writeInto would write them, for encoders that write records themselves. IPTC
+    // has no place in those files; what cannot be encoded is left empty.
+    struct Blocks {
+        QByteArray exif;
+        QByteArray xmp;
+    };
+    static Blocks blocksOf(const PictureMetadata* records, MetadataKept kept, QSize size);
+
   private:
     struct Records;
+    static Records keptOf(const Records& records, MetadataKept kept, QSize size);
     std::unique_ptr<Records> m_records;
     QByteArray m_iccProfile;
 };

@@ -822,6 +822,7 @@ namespace {
 using Exiv2Image = Exiv2::Image::AutoPtr;
 
 Exiv2Image OpenWithExiv2(const QByteArray& file) {
+    Exiv2::enableBMFF(true); // HEIF, AVIF and JPEG XL
     auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()),
                                            long(file.size()));
     image->readMetadata();
@@ -897,8 +898,26 @@ QByteArray WithRecords(const QByteArray& picture) {
 }
 
 std::vector<std::string> RecordsOf(const QByteArray& file) {
-    Exiv2Image image = OpenWithExiv2(file);
     std::vector<std::string> records;
+    // A bare JPEG XL codestream, as a copy without records is written, holds none.
+    if (file.startsWith("\xFF\x0A"))
+        return records;
+    if (file.mid(4, 4) == "ftyp") {
+        const auto [tiff, packet] = HeifRecordBlocks(file);
+        Exiv2::ExifData exif;
+        Exiv2::XmpData xmp;
+        if (!tiff.isEmpty())
+            Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(tiff.constData()),
+                                      std::uint32_t(tiff.size()));
+        if (!packet.isEmpty())
+            Exiv2::XmpParser::decode(xmp, packet.toStdString());
+        for (const auto& datum : exif)
+            records.push_back(datum.key() + "=" + datum.toString());
+        for (const auto& datum : xmp)
+            records.push_back(datum.key() + "=" + datum.toString());
+        return records;
+    }
+    Exiv2Image image = OpenWithExiv2(file);
     for (const auto& datum : image->exifData())
         records.push_back(datum.key() + "=" + datum.toString());
     for (const auto& datum : image->xmpData())
@@ -1033,6 +1052,10 @@ QByteArray WithProfileChunks(const QByteArray& jpeg, const std::string& how) {
 }
 
 QByteArray ProfileOf(const QByteArray& file) {
+    bool modern = false;
+    const QByteArray own = ModernProfileOf(file, &modern);
+    if (modern)
+        return own;
     const Exiv2Image image = OpenWithExiv2(file);
     const Exiv2::DataBuf* icc = image->iccProfile();
     return icc->size_ > 0 ? QByteArray(reinterpret_cast<const char*>(icc->pData_), icc->size_)

@@ -160,6 +160,40 @@ QImage DecodedJpeg(const QByteArray& jpeg, int flags = 0);
 QByteArray WithRecords(const QByteArray& picture);
 std::vector<std::string> RecordsOf(const QByteArray& file);
 
+// HEIF files made by libheif of image: AVIF (AV1) or HEIC (HEVC), 8 or more bits a sample (AV1
+// at 10 aborts in libaom 3.6),
+// turned as an EXIF orientation code says by the container's own boxes (irot, imir), with an
+// ICC profile or a coded colour description (nclx primaries code: 12 Display P3, 1 sRGB) and
+// EXIF (a TIFF structure). DecodedHeif: libheif's own
+// reading of a file's primary image, upright, 8 bits a sample (null when it fails).
+struct HeifShape {
+    bool av1 = false;
+    int bits = 8;
+    int orientation = 1;
+    QByteArray icc{};
+    int nclxPrimaries = 0;
+    QByteArray exif{};
+    bool lossless = false;
+};
+QByteArray HeifPicture(const QImage& image, const HeifShape& shape);
+QImage DecodedHeif(const QByteArray& file);
+// The EXIF (from its TIFF header on) and XMP blocks of a HEIF file's primary image, as libheif
+// finds them (exiv2 misses those of HEVC files).
+std::pair<QByteArray, QByteArray> HeifRecordBlocks(const QByteArray& file);
+// A TIFF structure holding one EXIF orientation, as a HEIF or JPEG XL file carries it.
+QByteArray ExifOrientation(int orientation);
+// JPEG XL files made by libjxl of image, lossless or at distance 1, in a container with an
+// Exif box when exif is given; DecodedJxl: libjxl's reading, upright, 8 bits a sample.
+QByteArray JxlPicture(const QImage& image, bool lossless, const QByteArray& exif = {});
+QImage DecodedJxl(const QByteArray& file);
+// The profile a HEIF file names, or that of a JPEG XL file's pixels as DecodedJxl gives them
+// (empty for sRGB: such a file names no other); handled false for other files.
+QByteArray ModernProfileOf(const QByteArray& file, bool* handled);
+// A file of any of these formats or Qt's, decoded by its own library; null when none reads it.
+QImage DecodedAny(const QByteArray& file);
+// A JPEG XL codestream whose header alone declares width x height pixels.
+QByteArray JxlClaiming(std::uint32_t width, std::uint32_t height);
+
 // ICC profiles made with Little CMS: "p3" (Display P3 primaries, sRGB curve), "adobe" (Adobe
 // RGB (1998)-like primaries, gamma 2.2), "srgb", "grey" (linear grey), "cmyk" (a printer space
 // of simple inks through a colour table) and "huge-table" (an RGB one whose table claims 500 MB).

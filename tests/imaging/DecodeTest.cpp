@@ -60,6 +60,19 @@ class DecodeTest : public testing::Test {
     QTemporaryDir m_dir;
 };
 
+// A HEIC file whose image size box claims width x height.
+QByteArray heifClaiming(std::uint32_t width, std::uint32_t height) {
+    QByteArray heic = HeifPicture(Quadrants(64, 64), {}); // no crop box at this size
+    const qsizetype at = heic.indexOf("ispe");
+    if (at < 0)
+        return {};
+    for (int k = 0; k < 4; ++k) {
+        heic[at + 8 + k] = char((width >> (24 - 8 * k)) & 0xFF);
+        heic[at + 12 + k] = char((height >> (24 - 8 * k)) & 0xFF);
+    }
+    return heic;
+}
+
 struct FormatCase {
     const char* name;
     QByteArray (*make)();
@@ -103,6 +116,11 @@ const FormatCase kFormatCases[] = {
      PixelFormat64bppARGB},
     {"rgb555.bmp", [] { return Bmp16(Quadrants(40, 30), false); }, PixelFormat16bppRGB555},
     {"rgb565.bmp", [] { return Bmp16(Quadrants(40, 30), true); }, PixelFormat16bppRGB565},
+    {"quadrants.heic", [] { return HeifPicture(Quadrants(40, 30), {}); }, PixelFormat24bppRGB},
+    {"deep.heic", [] { return HeifPicture(Quadrants(40, 30), {.bits = 10}); }, PixelFormat48bppRGB},
+    {"quadrants.avif", [] { return HeifPicture(Quadrants(40, 30), {.av1 = true}); },
+     PixelFormat24bppRGB},
+    {"quadrants.jxl", [] { return JxlPicture(Quadrants(40, 30), true); }, PixelFormat24bppRGB},
 };
 
 } // namespace
@@ -138,6 +156,8 @@ TEST_F(DecodeTest, ReportsHeaderFactsAndDecodesPixels) {
     }
 }
 
+// A HEIF file turns its picture with boxes of its own; an EXIF orientation inside it only
+// describes the stored picture and is not applied again.
 TEST_F(DecodeTest, Exif90DegreeJpegLoadsUpright) {
     // Stored 40 x 20: left half red with a green top-left quarter, right half blue. Orientation
     // 6 means "turn 90 degrees clockwise to show".
@@ -148,15 +168,26 @@ TEST_F(DecodeTest, Exif90DegreeJpegLoadsUpright) {
                             x >= 20  ? qRgb(0, 0, 255)
                             : y < 10 ? qRgb(0, 255, 0)
                                      : qRgb(255, 0, 0));
-    const QByteArray jpeg = JpegWithExifOrientation(Encode(stored, "jpeg", 95), 6);
-    QSize size;
-    const QImage upright = loadPixels("rotated.jpg", jpeg, &size);
-    EXPECT_EQ(size, QSize(20, 40));
-    ASSERT_EQ(upright.size(), QSize(20, 40));
-    // Tolerance 40 per channel for JPEG colour bleeding at 5 px from the edges.
-    EXPECT_TRUE(NearColour(upright.pixel(15, 4), qRgb(0, 255, 0), 40)) << "top-right corner";
-    EXPECT_TRUE(NearColour(upright.pixel(4, 4), qRgb(255, 0, 0), 40)) << "top-left corner";
-    EXPECT_TRUE(NearColour(upright.pixel(10, 35), qRgb(0, 0, 255), 40)) << "bottom";
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"rotated.jpg", JpegWithExifOrientation(Encode(stored, "jpeg", 95), 6)},
+        {"rotated.heic", HeifPicture(stored, {.orientation = 6, .exif = ExifOrientation(6)})},
+        {"rotated.avif",
+         HeifPicture(stored, {.av1 = true, .orientation = 6, .exif = ExifOrientation(6)})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QSize size;
+        const QImage upright = loadPixels(c.name, c.bytes, &size);
+        EXPECT_EQ(size, QSize(20, 40));
+        ASSERT_EQ(upright.size(), QSize(20, 40));
+        // Tolerance 40 per channel for colour bleeding at 5 px from the edges.
+        EXPECT_TRUE(NearColour(upright.pixel(15, 4), qRgb(0, 255, 0), 40)) << "top-right corner";
+        EXPECT_TRUE(NearColour(upright.pixel(4, 4), qRgb(255, 0, 0), 40)) << "top-left corner";
+        EXPECT_TRUE(NearColour(upright.pixel(10, 35), qRgb(0, 0, 255), 40)) << "bottom";
+    }
 }
 
 // Over the limit by their own headers, or by the picture they hold while the container claims
@@ -175,6 +206,8 @@ TEST_F(DecodeTest, OversizedHeadersAreRefusedBeforeDecoding) {
         {"dib.ico", IcoHolding(DibClaiming(24000, 24000))},
         {"huge.icns", IcnsHolding(PngClaiming(24000, 24000))},
         {"frame.gif", GifFrameClaiming(20000, 20000)},
+        {"huge.jxl", JxlClaiming(60000, 60000)},
+        {"huge.heic", heifClaiming(60000, 60000)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -281,6 +314,8 @@ TEST_F(DecodeTest, TruncatedFilesFailToLoad) {
         {"cut.bmp", Encode(Quadrants(64, 64), "bmp")},
         {"cut.tif", Encode(Quadrants(64, 64), "tiff")},
         {"cut.webp", Encode(Quadrants(64, 64), "webp", 90)},
+        {"cut.heic", HeifPicture(NoisyImage(64, 64), {})},
+        {"cut.avif", HeifPicture(NoisyImage(64, 64), {.av1 = true})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -304,23 +339,32 @@ TEST_F(DecodeTest, JpegWithPaddingAfterItsEndLoads) {
     EXPECT_EQ(status, Ok);
 }
 
+// A JPEG XL codestream's length is known only once decoded: one cut short loads, and fails here.
 TEST_F(DecodeTest, DamageFoundWhileDecodingFailsDrawAndSave) {
     QByteArray png = Encode(Quadrants(64, 64), "png");
     const qsizetype idat = png.indexOf("IDAT");
     ASSERT_GT(idat, 0);
     for (int i = 10; i < 30; ++i)
         png[idat + i] = char(png[idat + i] ^ 0x5A); // chunk lengths intact, data and CRC wrong
-    GpStatus status = GenericError;
-    ImagePtr image = loadBitmap(write("damaged.png", png), &status);
-    ASSERT_EQ(status, Ok);
-    ImagePtr target = blankBitmap(64, 64, PixelFormat24bppRGB);
-    GpGraphics* graphics = nullptr;
-    ASSERT_EQ(GdipGetImageGraphicsContext(target.get(), &graphics), Ok);
-    GraphicsPtr surface(graphics);
-    EXPECT_NE(GdipDrawImageRectI(graphics, image.get(), 0, 0, 64, 64), Ok);
-    const std::wstring out = widePath(path("out.png"));
-    EXPECT_NE(GdipSaveImageToFile(image.get(), out.c_str(), &ClsidPngEncoder, nullptr), Ok);
-    EXPECT_FALSE(QFile::exists(path("out.png")));
+    const QByteArray jxl = JxlPicture(NoisyImage(64, 64), false);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {{"damaged.png", png}, {"cut.jxl", jxl.left(jxl.size() * 6 / 10)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GpStatus status = GenericError;
+        ImagePtr image = loadBitmap(write(c.name, c.bytes), &status);
+        ASSERT_EQ(status, Ok);
+        ImagePtr target = blankBitmap(64, 64, PixelFormat24bppRGB);
+        GpGraphics* graphics = nullptr;
+        ASSERT_EQ(GdipGetImageGraphicsContext(target.get(), &graphics), Ok);
+        GraphicsPtr surface(graphics);
+        EXPECT_NE(GdipDrawImageRectI(graphics, image.get(), 0, 0, 64, 64), Ok);
+        const std::wstring out = widePath(path("out.png"));
+        EXPECT_NE(GdipSaveImageToFile(image.get(), out.c_str(), &ClsidPngEncoder, nullptr), Ok);
+        EXPECT_FALSE(QFile::exists(path("out.png")));
+    }
 }
 
 TEST_F(DecodeTest, UnusableFilesFailAtOnceWithTheirStatus) {
