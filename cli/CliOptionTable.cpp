@@ -218,7 +218,8 @@ const CliOptionRow kRows[] = {
          }},
     {.name = "format",
      .valueName = "NAME",
-     .help = "Output format by name (jpeg, png, tiff, bmp, webp) or MIME type, among the "
+     .help = "Output format by name (jpeg, png, tiff, bmp, webp, avif, jxl, heic) or MIME type, "
+             "among the "
              "installed encoders. Default: tiff.",
      .apply =
          [](const CliGiven& g, CliOptions& o) {

@@ -50,6 +50,12 @@ int main(int argc, char** argv) {
         {"optimised.jpg", ShapedJpeg(NoisyImage(160, 96, 4), {2, 1, false, false, 0, 92, true})},
         {"restarts.jpg", ShapedJpeg(NoisyImage(160, 128, 5), {2, 2, false, false, 1})},
         {"run-past-63.jpg", HandCodedJpeg(192, 96, JpegOddity::RunPast63)},
+        // HEIF and JPEG XL: turned by their own boxes, deep, tagged, with records.
+        {"turned.heic", HeifPicture(colour, {.orientation = 6, .exif = ExifOrientation(6)})},
+        {"deep-p3.heic", HeifPicture(colour, {.bits = 10, .icc = MadeProfile("p3")})},
+        {"nclx.avif", HeifPicture(colour, {.av1 = true, .nclxPrimaries = 12})},
+        {"lossless.jxl", JxlPicture(colour, true)},
+        {"records.jxl", JxlPicture(colour, false, ExifOrientation(3))},
     };
     for (const Seed& seed : seeds) {
         if (seed.bytes.isEmpty()) {

@@ -12,8 +12,15 @@
 namespace {
 
 // Quality where the caller chose none: at least as close to the photograph as a JPEG copy at
-// 90, in fewer bytes.
-constexpr int kDefaultQuality[2] = {/*HEVC*/ 80, /*AV1*/ 75};
+// 90, in fewer bytes. Measured on a 12 MP photo-like picture (mean SSIM of luma, 8 x 8
+// windows): JPEG at 90 0.9900 in 1.45 MB; HEVC at 57 0.9907 in 0.98 MB (80 was 0.9986 in
+// 3.95 MB); AV1 at 95 0.9916 in 1.42 MB (75 was 0.9822 in 0.20 MB, 94 0.9899).
+constexpr int kDefaultQuality[2] = {/*HEVC*/ 57, /*AV1*/ 95};
+
+// Encoder speed. On one core for that picture libheif's defaults took 9.8 s (AV1) and 28.9 s
+// (HEVC); speed 8 takes 0.8 s for a file as large, the "fast" preset 6.3 s.
+constexpr int kAv1Speed = 8;
+constexpr const char* kHevcPreset = "fast";
 
 // The longest side HEIF's image size box can state.
 constexpr int kLargestSide = 1 << 30;
@@ -308,6 +315,8 @@ bool HeifCodec::encode(const QImage& prepared, QIODevice* device, Coding coding,
     // One thread a picture: the run stamps as many pictures at once as it has cores. Encoders
     // that do not know a parameter ignore it.
     heif_encoder_set_parameter_integer(encoder.get(), "threads", 1);
+    heif_encoder_set_parameter_integer(encoder.get(), "speed", kAv1Speed);
+    heif_encoder_set_parameter_string(encoder.get(), "preset", kHevcPreset);
     heif_encoder_set_parameter_string(encoder.get(), "x265:pools", "1");
     heif_encoder_set_parameter_string(encoder.get(), "x265:frame-threads", "1");
 

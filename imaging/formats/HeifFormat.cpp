@@ -20,14 +20,16 @@ HeifCodec::Records recordsOf(const QImage& prepared, const EncodeChoices& choice
     return records;
 }
 
+// Always lossy: AV1's and HEVC's lossless coding of a photograph is larger than its PNG, and
+// slower by far; who wants a lossless copy writes PNG, WebP or JPEG XL.
 bool encodeAvif(const QImage& prepared, QIODevice* device, const EncodeChoices& choices) {
-    return HeifCodec::encode(prepared, device, HeifCodec::Coding::Av1, choices.quality,
-                             choices.lossless, recordsOf(prepared, choices));
+    return HeifCodec::encode(prepared, device, HeifCodec::Coding::Av1, choices.quality, false,
+                             recordsOf(prepared, choices));
 }
 
 bool encodeHeic(const QImage& prepared, QIODevice* device, const EncodeChoices& choices) {
-    return HeifCodec::encode(prepared, device, HeifCodec::Coding::Hevc, choices.quality,
-                             choices.lossless, recordsOf(prepared, choices));
+    return HeifCodec::encode(prepared, device, HeifCodec::Coding::Hevc, choices.quality, false,
+                             recordsOf(prepared, choices));
 }
 
 } // namespace

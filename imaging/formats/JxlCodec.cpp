@@ -282,8 +282,13 @@ bool holdsDeepSamples(QImage::Format format) {
 
 // cjxl's scale: 90 is distance 1, 100 the least loss short of lossless.
 float distanceOf(int quality) {
+    // Where the caller chose none: at least as close to the photograph as a JPEG copy at 90,
+    // in fewer bytes. Measured on a 12 MP photo-like picture (mean SSIM of luma, 8 x 8
+    // windows): JPEG at 90 0.9900 in 1.45 MB; 93 here (distance 0.73) 0.9915 in 0.88 MB;
+    // libjxl's default distance 1 0.9884 in 0.58 MB. At 92 a light colour 8 pixels beside a
+    // mark came out 2.9 dE2000 off, where a JPEG copy stays under 2.5.
     if (quality <= 0)
-        return 1.0f;
+        quality = 93;
     const double q = std::min(quality, 100);
     const double distance =
         q >= 30 ? 0.1 + (100 - q) * 0.09 : 6.4 + std::pow(2.5, (30 - q) / 5.0) / 6.25;

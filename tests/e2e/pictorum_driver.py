@@ -147,8 +147,11 @@ class PictorumDriver:
             # letter of an entry picks it. A click would open the list as a pop-up, and on a
             # loaded machine the click that follows it (into the template field) was seen to
             # be swallowed by the closing pop-up.
+            # From the first entry: the letter then picks the first entry after it that begins
+            # so (JPEG, not JPEG XL).
             options.click(*OPTIONS_TEMPLATE)
             self.session.key("shift+Tab")
+            self.session.key("Home")
             self.session.type(format_name[0])
         if template is not None:
             options.click(*OPTIONS_TEMPLATE)
