@@ -52,7 +52,7 @@ bool ParseBenchOptions(int argc, char** argv, BenchOptions* options) {
         return true;
     std::fprintf(stderr,
                  "usage: %s [--work DIR] [--per-size N] [--rounds N] "
-                 "[--formats JPEG,TIFF,PNG] [--no-peers] [--jobs N] [--no-windowed] "
+                 "[--formats JPEG,TIFF,PNG,AVIF,JXL] [--no-peers] [--jobs N] [--no-windowed] "
                  "[--list-entries N] "
                  "[--list-only] [--responsive-only] [--memory-only] [--colour-only] "
                  "[--marks-only]\n",

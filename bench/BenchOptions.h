@@ -1,7 +1,7 @@
 #pragma once
 // The benchmark's own command line:
 //
-//   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG]
+//   pictorum_bench [--work DIR] [--per-size N] [--rounds N] [--formats JPEG,TIFF,PNG,AVIF,JXL]
 //                  [--no-peers] [--jobs N] [--no-windowed] [--list-entries N] [--list-only]
 //                  [--responsive-only] [--memory-only] [--colour-only] [--marks-only]
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks a batch run against ImageMagick, GraphicsMagick and libvips and against the bare
 # decode-and-encode cost, on pictures it draws itself. Not part of the tests.
-# Usage: scripts/bench.sh [--rounds N] [--per-size N] [--formats JPEG,TIFF,PNG] [--work DIR]
+# Usage: scripts/bench.sh [--rounds N] [--per-size N] [--formats JPEG,TIFF,PNG,AVIF,JXL] [--work DIR]
 #        [--list-entries N] [--list-only] [--responsive-only] [--memory-only] [--colour-only]
 #        [--marks-only]
 set -euo pipefail

@@ -270,6 +270,21 @@ GpStatus HeifCodec::decode(const QByteArray& file, QImage* pixels, std::uint64_t
         heif_image_get_height(image.get(), heif_channel_interleaved) != height)
         return GenericError;
 
+    // A colour description only in the coded stream (HEVC's, as libheif 1.15 writes it) is
+    // seen once decoded: the pixels are then shown as it says, in sRGB; an HDR one refused.
+    QByteArray streamIcc;
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_color_profile_type(handle.get()) ==
+            heif_color_profile_type_not_present &&
+        heif_image_get_nclx_color_profile(image.get(), &nclx).code == heif_error_Ok &&
+        nclx != nullptr) {
+        CodecHeader stream;
+        streamIcc = profileOf(*nclx, &stream);
+        heif_nclx_color_profile_free(nclx);
+        if (stream.refusal != nullptr)
+            return UnknownImageFormat;
+    }
+
     QImage out(width, height, deep ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
     if (out.isNull())
         return OutOfMemory;
@@ -285,6 +300,11 @@ GpStatus HeifCodec::decode(const QByteArray& file, QImage* pixels, std::uint64_t
         out.convertTo(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (out.isNull())
         return OutOfMemory;
+    if (!streamIcc.isEmpty()) {
+        const std::shared_ptr<const ColourProfile> profile = ColourProfile::from(streamIcc);
+        if (!profile || !profile->toSrgb(out))
+            return GenericError;
+    }
     *pixels = std::move(out);
     return Ok;
 }

@@ -23,9 +23,11 @@ class HeifCodec {
     // false when the file is not HEIF or its boxes are damaged or cut short.
     static bool readHeader(const QByteArray& file, CodecHeader* header);
     // The primary image decoded upright: Format_ARGB32 or Format_RGB32 at 8 bits,
-    // Format_RGBA64 or Format_RGBX64 for deeper samples, in the file's colours. GenericError
-    // when the file is damaged or cut short, OutOfMemory when memory runs out or the picture
-    // has more than maxPixels. eightBits: deeper samples come out at 8 bits.
+    // Format_RGBA64 or Format_RGBX64 for deeper samples, in the colours readHeader named (in
+    // sRGB when only the coded stream names its colours). GenericError when the file is
+    // damaged or cut short, UnknownImageFormat for a picture for HDR displays that only the
+    // coded stream tells of, OutOfMemory when memory runs out or the picture has more than
+    // maxPixels. eightBits: deeper samples come out at 8 bits.
     static GpStatus decode(const QByteArray& file, QImage* pixels, std::uint64_t maxPixels,
                            bool eightBits);
 

@@ -40,6 +40,10 @@ TEST_F(Cli, ExitStatusesAndMessages) {
     PutBytes("reversed.jpg", WithProfileChunks(tagged, "reversed"));
     PutBytes("huge.jpg", WithProfileChunks(tagged, "huge"));
     PutBytes("photo.dng", CameraRawLike("dng"));
+    // AV1 files state their colours in a box of their own (HEVC ones, in the coded stream).
+    PutBytes("hdr.avif",
+             HeifPicture(Quadrants(64, 48),
+                         {.av1 = true, .bits = 12, .nclxPrimaries = 9, .nclxTransfer = 16}));
     Put("noisy.jpg", NoisyImage(300, 200), "jpeg");
 
     const QStringList skip{"--number-by", "position", "--skip-existing"};
@@ -91,6 +95,12 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          1,
          "photo.dng ... Error : Could not open",
          "photo.dng: a camera raw file: develop it first",
+         {}},
+        {"an HDR picture said to be one",
+         {"hdr.avif"},
+         1,
+         "hdr.avif ... Error : Could not open",
+         "hdr.avif: a picture for HDR displays \\(PQ or HLG\\), not supported",
          {}},
         {"unknown option", {"--frobnicate", "a.png"}, 2, "", "frobnicate", {}},
         {"unknown format", {"--format", "gif", "a.png"}, 2, "", "--format 'gif'", {}},

@@ -60,7 +60,8 @@ QByteArray HeifPicture(const QImage& image, const HeifShape& shape) {
     if (shape.nclxPrimaries != 0) {
         nclx = heif_nclx_color_profile_alloc();
         heif_nclx_color_profile_set_color_primaries(nclx, std::uint16_t(shape.nclxPrimaries));
-        heif_nclx_color_profile_set_transfer_characteristics(nclx, 13);
+        heif_nclx_color_profile_set_transfer_characteristics(nclx,
+                                                             std::uint16_t(shape.nclxTransfer));
         heif_nclx_color_profile_set_matrix_coefficients(nclx, 6);
         nclx->full_range_flag = 1;
         heif_image_set_nclx_color_profile(picture, nclx);

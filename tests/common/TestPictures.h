@@ -163,7 +163,8 @@ std::vector<std::string> RecordsOf(const QByteArray& file);
 // HEIF files made by libheif of image: AVIF (AV1) or HEIC (HEVC), 8 or more bits a sample (AV1
 // at 10 aborts in libaom 3.6),
 // turned as an EXIF orientation code says by the container's own boxes (irot, imir), with an
-// ICC profile or a coded colour description (nclx primaries code: 12 Display P3, 1 sRGB) and
+// ICC profile or a coded colour description (nclx primaries code: 12 Display P3, 1 sRGB, 9
+// BT.2020; and transfer: libheif 1.15 writes it into AV1 files only) and
 // EXIF (a TIFF structure). DecodedHeif: libheif's own
 // reading of a file's primary image, upright, 8 bits a sample (null when it fails).
 struct HeifShape {
@@ -172,6 +173,7 @@ struct HeifShape {
     int orientation = 1;
     QByteArray icc{};
     int nclxPrimaries = 0;
+    int nclxTransfer = 13; // sRGB's; 16 is PQ
     QByteArray exif{};
     bool lossless = false;
 };

@@ -355,7 +355,7 @@ TEST_F(Fidelity, ColoursLookAsInThePicture) {
         {"p3.heic", HeifPicture(paint(rgb), {.icc = p3}), p3, rgb, nullptr},
         {"p3-nclx-deep.avif",
          HeifPicture(paint(rgb), {.av1 = true, .bits = 12, .nclxPrimaries = 12}), p3, rgb, nullptr},
-        {"srgb-nclx.heic", HeifPicture(paint(rgb), {.nclxPrimaries = 1}), {}, rgb, nullptr},
+        {"untagged.heic", HeifPicture(paint(rgb), {}), {}, rgb, nullptr},
         {"untagged.jxl", JxlPicture(paint(rgb), false), {}, rgb, nullptr},
     };
     const char* const outputs[] = {"image/jpeg", "image/png",  "image/tiff", "image/bmp",
