@@ -16,6 +16,19 @@ heif_error Written(heif_context*, const void* data, size_t size, void* target) {
     return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
 }
 
+// Runs use on the primary image of a HEIF file, when libheif reads one.
+template <class Use> void WithPrimaryImage(const QByteArray& file, Use use) {
+    heif_context* context = heif_context_alloc();
+    heif_image_handle* handle = nullptr;
+    if (heif_context_read_from_memory_without_copy(context, file.constData(),
+                                                   std::size_t(file.size()), nullptr)
+                .code == heif_error_Ok &&
+        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok)
+        use(handle);
+    heif_image_handle_release(handle);
+    heif_context_free(context);
+}
+
 } // namespace
 
 QByteArray HeifPicture(const QImage& image, const HeifShape& shape) {
@@ -90,39 +103,28 @@ QByteArray HeifPicture(const QImage& image, const HeifShape& shape) {
 }
 
 QImage DecodedHeif(const QByteArray& file) {
-    heif_context* context = heif_context_alloc();
     QImage out;
-    heif_image_handle* handle = nullptr;
-    heif_image* picture = nullptr;
-    if (heif_context_read_from_memory_without_copy(context, file.constData(),
-                                                   std::size_t(file.size()), nullptr)
-                .code == heif_error_Ok &&
-        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok &&
-        heif_decode_image(handle, &picture, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
-                          nullptr)
-                .code == heif_error_Ok) {
+    WithPrimaryImage(file, [&](heif_image_handle* handle) {
+        heif_image* picture = nullptr;
+        if (heif_decode_image(handle, &picture, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
+                              nullptr)
+                .code != heif_error_Ok)
+            return;
         int stride = 0;
         const std::uint8_t* plane =
             heif_image_get_plane_readonly(picture, heif_channel_interleaved, &stride);
-        const int width = heif_image_get_width(picture, heif_channel_interleaved);
-        const int height = heif_image_get_height(picture, heif_channel_interleaved);
-        out = QImage(plane, width, height, stride, QImage::Format_RGBA8888)
+        out = QImage(plane, heif_image_get_width(picture, heif_channel_interleaved),
+                     heif_image_get_height(picture, heif_channel_interleaved), stride,
+                     QImage::Format_RGBA8888)
                   .convertToFormat(QImage::Format_ARGB32);
-    }
-    heif_image_release(picture);
-    heif_image_handle_release(handle);
-    heif_context_free(context);
+        heif_image_release(picture);
+    });
     return out;
 }
 
 std::pair<QByteArray, QByteArray> HeifRecordBlocks(const QByteArray& file) {
     std::pair<QByteArray, QByteArray> blocks;
-    heif_context* context = heif_context_alloc();
-    heif_image_handle* handle = nullptr;
-    if (heif_context_read_from_memory_without_copy(context, file.constData(),
-                                                   std::size_t(file.size()), nullptr)
-                .code == heif_error_Ok &&
-        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok) {
+    WithPrimaryImage(file, [&](heif_image_handle* handle) {
         for (const char* type : {"Exif", "mime"}) {
             heif_item_id id = 0;
             if (heif_image_handle_get_list_of_metadata_block_IDs(handle, type, &id, 1) < 1)
@@ -134,9 +136,7 @@ std::pair<QByteArray, QByteArray> HeifRecordBlocks(const QByteArray& file) {
             else
                 blocks.second = block;
         }
-    }
-    heif_image_handle_release(handle);
-    heif_context_free(context);
+    });
     return blocks;
 }
 
@@ -271,18 +271,11 @@ QByteArray ModernProfileOf(const QByteArray& file, bool* handled) {
     QByteArray icc;
     *handled = true;
     if (file.mid(4, 4) == "ftyp") {
-        heif_context* context = heif_context_alloc();
-        heif_image_handle* handle = nullptr;
-        if (heif_context_read_from_memory_without_copy(context, file.constData(),
-                                                       std::size_t(file.size()), nullptr)
-                    .code == heif_error_Ok &&
-            heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok) {
+        WithPrimaryImage(file, [&](heif_image_handle* handle) {
             icc.resize(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)));
             if (!icc.isEmpty())
                 heif_image_handle_get_raw_color_profile(handle, icc.data());
-        }
-        heif_image_handle_release(handle);
-        heif_context_free(context);
+        });
         return icc;
     }
     if (!file.startsWith("\xFF\x0A") && !file.startsWith(QByteArray("\0\0\0\x0CJXL ", 8))) {

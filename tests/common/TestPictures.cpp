@@ -1108,15 +1108,7 @@ double DeltaE2000(const std::array<double, 3>& a, const std::array<double, 3>& b
 
 // Inserts an APP1 Exif segment with one Orientation entry right after the start marker.
 QByteArray JpegWithExifOrientation(const QByteArray& jpeg, int orientation) {
-    QByteArray tiff("MM\0*", 4);
-    tiff.append("\x00\x00\x00\x08", 4); // first directory at 8
-    tiff.append("\x00\x01", 2);         // one entry
-    tiff.append("\x01\x12\x00\x03\x00\x00\x00\x01", 8);
-    tiff.append(char(0));
-    tiff.append(char(orientation));
-    tiff.append("\x00\x00", 2);
-    tiff.append("\x00\x00\x00\x00", 4); // no next directory
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + ExifOrientation(orientation);
     QByteArray segment("\xFF\xE1", 2);
     const int length = int(payload.size()) + 2;
     segment.append(char(length >> 8));
