@@ -1,5 +1,8 @@
 #include "bench/Workload.h"
 
+#include "tests/common/TestPictures.h"
+
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFileInfo>
@@ -205,4 +208,29 @@ Workload MakeWorkload(const QString& folder, int perSize) {
     if (!QFileInfo::exists(workload.overlay))
         Save(DrawOverlay(), workload.overlay, "png", -1);
     return workload;
+}
+
+QStringList MakePortraits(const QString& folder) {
+    QDir().mkpath(folder);
+    QStringList portraits;
+    const Size sizes[] = {{4032, 3024, "12mp"}, {6000, 4000, "24mp"}};
+    std::uint64_t seed = 101;
+    for (const Size& size : sizes) {
+        ++seed;
+        const QString path =
+            QDir(folder).filePath(QStringLiteral("portrait-%1.jpg").arg(QLatin1String(size.tag)));
+        if (!QFileInfo::exists(path)) {
+            std::fprintf(stderr, "drawing %s\n", qPrintable(path));
+            QByteArray stored;
+            QBuffer buffer(&stored);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "jpeg");
+            writer.setQuality(90);
+            const bool drawn = writer.write(DrawBackground(size.width, size.height, seed * 7919));
+            if (!drawn || !WriteBytes(path, JpegWithExifOrientation(stored, 6)))
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        }
+        portraits << path;
+    }
+    return portraits;
 }

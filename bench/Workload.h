@@ -15,3 +15,7 @@ struct Workload {
 // Backgrounds of 4000 x 3000 and 6000 x 4000 pixels, `perSize` of each, and the 800 x 300
 // overlay, made in folder (existing files of the right names are reused).
 Workload MakeWorkload(const QString& folder, int perSize);
+
+// Phone portraits: 4032 x 3024 and 6000 x 4000 pictures stored sideways with an Exif
+// orientation 6, as phones store a portrait (sides the lossless turn takes), made in folder.
+QStringList MakePortraits(const QString& folder);

@@ -80,7 +80,7 @@ GpStatus GpImage::fromOwnCodec(QByteArray encoded, const FormatRow& row, GpImage
     result->facts = std::move(facts);
     // The codec turns the picture as its container says; an EXIF orientation in it only
     // describes the stored picture and is not applied again.
-    result->m_upright = true;
+    result->m_turn = 0;
     result->m_encoded = std::move(encoded);
     result->m_readerFormat = row.qtFormat;
     result->m_format = &row;
@@ -158,7 +158,7 @@ GpStatus GpImage::fromEncoded(QByteArray encoded, GpImage** image) {
     result->facts = PictureFacts::read(
         encoded, reader.transformation() & QImageIOHandler::TransformationRotate90, probe.lossless,
         tiff);
-    result->m_upright = reader.transformation() == QImageIOHandler::TransformationNone;
+    result->m_turn = int(reader.transformation());
     result->pixelFormat =
         probe.pixelFormat != PixelFormatUndefined
             ? probe.pixelFormat

@@ -72,7 +72,9 @@ struct GpImage {
     const QByteArray& encoded() const { return m_encoded; }
     const QByteArray& readerFormat() const { return m_readerFormat; }
     const FormatRow& format() const { return *m_format; }
-    bool storedUpright() const { return m_upright; }
+    bool storedUpright() const { return m_turn == 0; }
+    // How the stored pixels are turned to be shown: Qt's QImageIOHandler::Transformations bits.
+    int storedTurn() const { return m_turn; }
 
   private:
     // fromEncoded for a file the row's own codec reads.
@@ -86,5 +88,5 @@ struct GpImage {
     GpStatus m_decodeStatus = Ok;
     bool m_reducedRows = false;
     bool m_clearPending = false;
-    bool m_upright = true;
+    int m_turn = 0;
 };

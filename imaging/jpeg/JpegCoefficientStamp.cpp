@@ -3,6 +3,7 @@
 #include "imaging/GpImage.h"
 #include "imaging/formats/FormatRow.h"
 #include "imaging/jpeg/JpegCoding.h"
+#include "imaging/jpeg/JpegLosslessTurn.h"
 #include "imaging/jpeg/JpegMcuStamping.h"
 #include "imaging/jpeg/JpegOwnTables.h"
 #include "imaging/jpeg/JpegScanSplice.h"
@@ -49,8 +50,7 @@ void writeAll(jpeg_decompress_struct& picture, const JpegCoefficients& blocks,
 
 bool JpegCoefficientStamp::suits(const GpImage* background) {
     return background != nullptr && background->pixels.isNull() &&
-           background->format().stampsLosslessly && !background->encoded().isEmpty() &&
-           background->storedUpright();
+           background->format().stampsLosslessly && !background->encoded().isEmpty();
 }
 
 GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const QRectF& destination,
@@ -58,7 +58,26 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
                                      const std::atomic<bool>* abandon, MetadataKept kept) {
     if (!suits(background) || mark == nullptr || device == nullptr)
         return NotImplemented;
-    const QByteArray& encoded = background->encoded();
+    // A picture shown turned is turned first, block by block, and then stamped as an upright
+    // one: the blocks outside the mark are then those of the lossless turn.
+    QByteArray turned;
+    if (!background->storedUpright()) {
+        try {
+            checkAbandon(abandon);
+            std::optional<QByteArray> upright =
+                JpegLosslessTurn::upright(background->encoded(), background->storedTurn());
+            if (!upright)
+                return NotImplemented;
+            turned = std::move(*upright);
+        } catch (const JpegSession::Failed&) {
+            return NotImplemented;
+        } catch (const Abandoned&) {
+            return Aborted;
+        } catch (const std::bad_alloc&) {
+            return NotImplemented;
+        }
+    }
+    const QByteArray& encoded = background->storedUpright() ? background->encoded() : turned;
     const std::optional<JpegCoding> coding = JpegCoding::read(encoded, false);
     const PictureFacts* facts = background->facts.get();
     const ColourProfile* profile = facts != nullptr ? facts->profile.get() : nullptr;

@@ -24,16 +24,17 @@
 class JpegCoefficientStamp {
   public:
     // Whether background, loaded and not yet decoded, may be stamped this way as far as the
-    // loaded picture tells: a JPEG shown as stored (no turn to apply). stamp checks the rest.
+    // loaded picture tells: a JPEG. stamp checks the rest, and turns a picture shown turned
+    // first where that loses nothing (see JpegLosslessTurn).
     static bool suits(const GpImage* background);
 
     // Draws the source part of mark (pixels) scaled into destination (background pixels) as a
     // drawing surface on the decoded background would, and writes the stamped JPEG with the
     // background's records as kept into device. NotImplemented when this way does not apply
-    // (12-bit, CMYK or RGB-coded, a profile whose colours the full route converts) or libjpeg
-    // refuses or warns about the file: the caller then decodes it whole, which reports a
-    // damaged file as such. Win32Error when device takes a write short; Aborted once abandon
-    // (optional) is set.
+    // (12-bit, CMYK or RGB-coded, a profile whose colours the full route converts, a turn that
+    // would lose an edge) or libjpeg refuses or warns about the file: the caller then decodes
+    // it whole, which reports a damaged file as such. Win32Error when device takes a write short;
+    // Aborted once abandon (optional) is set.
     static GpStatus stamp(GpImage* background, GpImage* mark, const QRectF& destination,
                           const QRectF& source, QIODevice* device,
                           const std::atomic<bool>* abandon = nullptr,

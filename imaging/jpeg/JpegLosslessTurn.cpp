@@ -1,0 +1,150 @@
+#include "imaging/jpeg/JpegLosslessTurn.h"
+
+#include "imaging/jpeg/JpegMcuGrid.h"
+#include "imaging/jpeg/JpegSession.h"
+
+#include <QBuffer>
+#include <QImageIOHandler>
+
+#include <array>
+#include <utility>
+
+namespace {
+
+// A turn as a transposition (or none) followed by flips of the turned picture's columns and rows.
+struct Turn {
+    bool transpose = false;
+    bool flipX = false;
+    bool flipY = false;
+
+    // Qt mirrors and flips first, then turns a quarter clockwise: (x, y) becomes (H-1-y, x), so
+    // a flip before the turn undoes the turn's own flip of the columns, and a mirror flips rows.
+    static Turn of(int turn) {
+        const bool mirror = (turn & QImageIOHandler::TransformationMirror) != 0;
+        const bool flip = (turn & QImageIOHandler::TransformationFlip) != 0;
+        if ((turn & QImageIOHandler::TransformationRotate90) == 0)
+            return {false, mirror, flip};
+        return {true, !flip, mirror};
+    }
+};
+
+// One block as its turned place needs it: a transposed block's frequencies swap axes, and a
+// flip negates the odd frequencies along the flipped axis.
+void turnBlock(const JCOEF* in, JCOEF* out, const Turn& turn) {
+    for (int r = 0; r < DCTSIZE; ++r) {
+        for (int c = 0; c < DCTSIZE; ++c) {
+            const JCOEF value = turn.transpose ? in[c * DCTSIZE + r] : in[r * DCTSIZE + c];
+            const bool negate = (turn.flipX && (c & 1) != 0) != (turn.flipY && (r & 1) != 0);
+            out[r * DCTSIZE + c] = negate ? JCOEF(-value) : value;
+        }
+    }
+}
+
+JDIMENSION roundedUp(JDIMENSION value, int multiple) {
+    return (value + JDIMENSION(multiple) - 1) / JDIMENSION(multiple) * JDIMENSION(multiple);
+}
+
+} // namespace
+
+std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, int turnBits) {
+    const Turn turn = Turn::of(turnBits);
+    JpegSession::Reading reading(encoded);
+    jpeg_decompress_struct& in = reading.info;
+    jpeg_read_header(&in, TRUE);
+    if (in.data_precision != 8 || in.num_components > MAX_COMPONENTS)
+        return std::nullopt;
+    const JDIMENSION width = turn.transpose ? in.image_height : in.image_width;
+    const JDIMENSION height = turn.transpose ? in.image_width : in.image_height;
+    const int mcuWidth = DCTSIZE * (turn.transpose ? in.max_v_samp_factor : in.max_h_samp_factor);
+    const int mcuHeight = DCTSIZE * (turn.transpose ? in.max_h_samp_factor : in.max_v_samp_factor);
+    // A flipped side must be whole MCUs: its partial MCU would land on the other edge.
+    if ((turn.flipX && width % JDIMENSION(mcuWidth) != 0) ||
+        (turn.flipY && height % JDIMENSION(mcuHeight) != 0))
+        return std::nullopt;
+
+    // The turned blocks' arrays, sized as libjpeg sizes a picture of the turned sampling, are
+    // requested before the file's are read so that both are realized together.
+    struct Plane {
+        JDIMENSION columns, rows;
+        int h, v;
+    };
+    std::array<Plane, MAX_COMPONENTS> planes{};
+    JpegCoefficients turned{};
+    for (int c = 0; c < in.num_components; ++c) {
+        const jpeg_component_info& component = in.comp_info[c];
+        Plane& plane = planes[std::size_t(c)];
+        plane.columns = turn.transpose ? component.height_in_blocks : component.width_in_blocks;
+        plane.rows = turn.transpose ? component.width_in_blocks : component.height_in_blocks;
+        plane.h = turn.transpose ? component.v_samp_factor : component.h_samp_factor;
+        plane.v = turn.transpose ? component.h_samp_factor : component.v_samp_factor;
+        turned[std::size_t(c)] = in.mem->request_virt_barray(
+            reinterpret_cast<j_common_ptr>(&in), JPOOL_IMAGE, TRUE,
+            roundedUp(plane.columns, plane.h), roundedUp(plane.rows, plane.v), JDIMENSION(plane.v));
+    }
+    const JpegCoefficients stored = [&] {
+        JpegCoefficients arrays{};
+        jvirt_barray_ptr* read = jpeg_read_coefficients(&in);
+        if (read == nullptr)
+            throw JpegSession::Failed{};
+        std::copy_n(read, in.num_components, arrays.begin());
+        return arrays;
+    }();
+
+    QByteArray result;
+    result.reserve(encoded.size() + (qsizetype(1) << 16));
+    QBuffer buffer(&result);
+    buffer.open(QIODevice::WriteOnly);
+    JpegSession::Writing writing(&buffer);
+    jpeg_compress_struct& out = writing.info;
+    jpeg_copy_critical_parameters(&in, &out);
+    out.image_width = width;
+    out.image_height = height;
+    for (int c = 0; c < in.num_components; ++c) {
+        out.comp_info[c].h_samp_factor = planes[std::size_t(c)].h;
+        out.comp_info[c].v_samp_factor = planes[std::size_t(c)].v;
+    }
+    if (turn.transpose) {
+        for (JQUANT_TBL* table : out.quant_tbl_ptrs) {
+            if (table == nullptr)
+                continue;
+            for (int r = 0; r < DCTSIZE; ++r)
+                for (int c = r + 1; c < DCTSIZE; ++c)
+                    std::swap(table->quantval[r * DCTSIZE + c], table->quantval[c * DCTSIZE + r]);
+        }
+    }
+    out.density_unit = in.density_unit;
+    out.X_density = turn.transpose ? in.Y_density : in.X_density;
+    out.Y_density = turn.transpose ? in.X_density : in.Y_density;
+    out.write_JFIF_header = in.saw_JFIF_marker;
+    out.restart_interval = in.restart_interval;
+    out.arith_code = in.arith_code;
+    out.optimize_coding = in.arith_code ? FALSE : TRUE;
+    if (in.progressive_mode)
+        jpeg_simple_progression(&out);
+    writing.takeBlocksOfReading();
+    jpeg_write_coefficients(&out, turned.data());
+
+    const auto owner = reinterpret_cast<j_common_ptr>(&in);
+    for (int c = 0; c < in.num_components; ++c) {
+        const Plane& plane = planes[std::size_t(c)];
+        for (JDIMENSION y = 0; y < plane.rows; ++y) {
+            const JBLOCKROW row = JpegMcuGrid::blockRow(owner, turned[std::size_t(c)], y, true);
+            const JDIMENSION fromY = turn.flipY ? plane.rows - 1 - y : y;
+            // Without a transposition a row comes from one stored row.
+            const JBLOCKROW storedRow =
+                turn.transpose ? nullptr
+                               : JpegMcuGrid::blockRow(owner, stored[std::size_t(c)], fromY, false);
+            for (JDIMENSION x = 0; x < plane.columns; ++x) {
+                const JDIMENSION fromX = turn.flipX ? plane.columns - 1 - x : x;
+                const JCOEF* block =
+                    turn.transpose
+                        ? JpegMcuGrid::blockRow(owner, stored[std::size_t(c)], fromX, false)[fromY]
+                        : storedRow[fromX];
+                turnBlock(block, row[x], turn);
+            }
+        }
+    }
+    jpeg_finish_compress(&out);
+    jpeg_finish_decompress(&in);
+    return result;
+}
