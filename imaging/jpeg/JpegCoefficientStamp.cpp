@@ -3,6 +3,7 @@
 #include "imaging/GpImage.h"
 #include "imaging/formats/FormatRow.h"
 #include "imaging/jpeg/JpegCoding.h"
+#include "imaging/jpeg/JpegGreyInColour.h"
 #include "imaging/jpeg/JpegLosslessTurn.h"
 #include "imaging/jpeg/JpegMcuStamping.h"
 #include "imaging/jpeg/JpegOwnTables.h"
@@ -58,17 +59,18 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
                                      const std::atomic<bool>* abandon, MetadataKept kept) {
     if (!suits(background) || mark == nullptr || device == nullptr)
         return NotImplemented;
-    // A picture shown turned is turned first, block by block, and then stamped as an upright
-    // one: the blocks outside the mark are then those of the lossless turn.
-    QByteArray turned;
-    if (!background->storedUpright()) {
+    // A picture shown turned is turned first, block by block, and a grey one under a mark in
+    // colour becomes a colour one showing the same grey; either is then stamped as an upright
+    // colour photograph, whose blocks outside the mark are those of the turn or of the grey.
+    QByteArray recast;
+    const auto recastBy = [&](const auto& how) {
         try {
             checkAbandon(abandon);
-            std::optional<QByteArray> upright =
-                JpegLosslessTurn::upright(background->encoded(), background->storedTurn());
-            if (!upright)
+            std::optional<QByteArray> result = how();
+            if (!result)
                 return NotImplemented;
-            turned = std::move(*upright);
+            recast = std::move(*result);
+            return Ok;
         } catch (const JpegSession::Failed&) {
             return NotImplemented;
         } catch (const Abandoned&) {
@@ -76,15 +78,29 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         } catch (const std::bad_alloc&) {
             return NotImplemented;
         }
+    };
+    if (!background->storedUpright()) {
+        const GpStatus turned = recastBy([&] {
+            return JpegLosslessTurn::upright(background->encoded(), background->storedTurn());
+        });
+        if (turned != Ok)
+            return turned;
     }
-    const QByteArray& encoded = background->storedUpright() ? background->encoded() : turned;
-    const std::optional<JpegCoding> coding = JpegCoding::read(encoded, false);
     const PictureFacts* facts = background->facts.get();
     const ColourProfile* profile = facts != nullptr ? facts->profile.get() : nullptr;
-    // Pictures whose colours the full route converts, or whose profile it drops, are not
-    // stamped here: the mark would come out in other colours. Nor is a grey picture under a
-    // mark in colour, which a grey copy would turn grey.
     const bool greyMark = mark->decode() == Ok && mark->pixels.allGray();
+    std::optional<JpegCoding> coding =
+        JpegCoding::read(recast.isEmpty() ? background->encoded() : recast, false);
+    if (coding && coding->grey && !greyMark && profile == nullptr) {
+        const QByteArray grey = recast.isEmpty() ? background->encoded() : recast;
+        const GpStatus coloured = recastBy([&] { return JpegGreyInColour::recast(grey); });
+        if (coloured != Ok)
+            return coloured;
+        coding = JpegCoding::read(recast, false);
+    }
+    const QByteArray& encoded = recast.isEmpty() ? background->encoded() : recast;
+    // Pictures whose colours the full route converts, or whose profile it drops, are not
+    // stamped here: the mark would come out in other colours.
     if (!coding || (coding->grey && !greyMark) ||
         (profile != nullptr && (coding->grey || profile->kind() != ColourProfile::Kind::Rgb)))
         return NotImplemented;

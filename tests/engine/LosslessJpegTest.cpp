@@ -332,30 +332,38 @@ TEST_F(LosslessJpeg, TenGenerationsLoseNothingOutsideTheMark) {
     }
 }
 
-// A grey photograph keeps its blocks under a grey mark; under a mark in colour it is encoded
-// whole in colour, as a grey copy would turn the mark grey.
+// A grey photograph keeps its blocks under a grey mark; under a mark in colour its copy is in
+// colour: its grey blocks become the luma blocks and the colour outside the mark is exactly
+// neutral, so that every pixel there decodes to the photograph's grey.
 TEST_F(LosslessJpeg, GreyPhotographsTakeAMarkInColour) {
     const QByteArray picture = ShapedJpeg(NoisyImage(150, 101, 5), {1, 1, true});
     const Shot left{4};
-    for (const int quality : {0, 90}) {
+    const JpegBlocks before = BlocksOf(picture);
+    const QRect box = McuBox(left, {150, 101}, before);
+    for (const int quality : {0, 90, -1}) {
         SCOPED_TRACE(quality);
-        const JpegBlocks copy = BlocksOf(Stamp(picture, left, false, quality));
-        ASSERT_EQ(copy.components.size(), 3u);
-        const QImage decoded = QImage::fromData(Stamp(picture, left, false, quality));
+        const QByteArray copy =
+            quality < 0 ? Stamp(picture, left, true) : Stamp(picture, left, false, quality);
+        const JpegBlocks blocks = BlocksOf(copy);
+        ASSERT_EQ(blocks.components.size(), 3u);
+        const QImage decoded = QImage::fromData(copy);
         // The mark's red half, on the left edge half-way down.
         const QColor red = decoded.pixelColor(4, 46);
         EXPECT_GT(red.red(), 200);
         EXPECT_LT(red.green(), 60);
+        if (quality >= 0)
+            continue;
+        // The photograph's one component against the copy's first, the luma.
+        EXPECT_EQ(ChangedBlocks(before, blocks, blocks, box).outside, 0);
+        const QImage grey = DecodedJpeg(picture).convertToFormat(QImage::Format_RGB888);
+        EXPECT_EQ(Largest(DecodedJpeg(copy), grey, box, false), 0);
     }
-    EXPECT_TRUE(Stamp(picture, left, true).isEmpty());
     const QImage grey = RedGreenOverlay(24, 16).convertToFormat(QImage::Format_Grayscale8);
     m_overlay.Release();
     ASSERT_TRUE(m_overlay.LoadFromFile(SavePicture(m_dir, "grey.png", grey).c_str()));
     ASSERT_TRUE(m_overlay.DecodeNow());
     const QByteArray lossless = Stamp(picture, left, true);
     ASSERT_FALSE(lossless.isEmpty());
-    const JpegBlocks before = BlocksOf(picture);
-    const QRect box = McuBox(left, {150, 101}, before);
     EXPECT_EQ(BlocksOf(lossless).components.size(), 1u);
     EXPECT_EQ(ChangedBlocks(before, BlocksOf(lossless), BlocksOf(lossless), box).outside, 0);
 }
