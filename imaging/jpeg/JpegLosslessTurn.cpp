@@ -7,6 +7,7 @@
 #include <QImageIOHandler>
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -62,8 +63,17 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
         (turn.flipY && height % JDIMENSION(mcuHeight) != 0))
         return std::nullopt;
 
-    // The turned blocks' arrays, sized as libjpeg sizes a picture of the turned sampling, are
-    // requested before the file's are read so that both are realized together.
+    const JpegCoefficients stored = [&] {
+        JpegCoefficients arrays{};
+        jvirt_barray_ptr* read = jpeg_read_coefficients(&in);
+        if (read == nullptr)
+            throw JpegSession::Failed{};
+        std::copy_n(read, in.num_components, arrays.begin());
+        return arrays;
+    }();
+    // The turned blocks' arrays, sized as libjpeg sizes a picture of the turned sampling, in a
+    // buffer of their own: one the size of the stored blocks', which the worker hands on to
+    // the stamp that follows and to the next picture (see ImageAllocator).
     struct Plane {
         JDIMENSION columns, rows;
         int h, v;
@@ -78,17 +88,10 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
         plane.h = turn.transpose ? component.v_samp_factor : component.h_samp_factor;
         plane.v = turn.transpose ? component.h_samp_factor : component.v_samp_factor;
         turned[std::size_t(c)] = in.mem->request_virt_barray(
-            reinterpret_cast<j_common_ptr>(&in), JPOOL_IMAGE, TRUE,
+            reinterpret_cast<j_common_ptr>(&in), JPOOL_IMAGE, FALSE,
             roundedUp(plane.columns, plane.h), roundedUp(plane.rows, plane.v), JDIMENSION(plane.v));
     }
-    const JpegCoefficients stored = [&] {
-        JpegCoefficients arrays{};
-        jvirt_barray_ptr* read = jpeg_read_coefficients(&in);
-        if (read == nullptr)
-            throw JpegSession::Failed{};
-        std::copy_n(read, in.num_components, arrays.begin());
-        return arrays;
-    }();
+    in.mem->realize_virt_arrays(reinterpret_cast<j_common_ptr>(&in));
 
     QByteArray result;
     result.reserve(encoded.size() + (qsizetype(1) << 16));
@@ -127,8 +130,15 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
     const auto owner = reinterpret_cast<j_common_ptr>(&in);
     for (int c = 0; c < in.num_components; ++c) {
         const Plane& plane = planes[std::size_t(c)];
-        for (JDIMENSION y = 0; y < plane.rows; ++y) {
+        const JDIMENSION columns = roundedUp(plane.columns, plane.h);
+        for (JDIMENSION y = 0; y < roundedUp(plane.rows, plane.v); ++y) {
             const JBLOCKROW row = JpegMcuGrid::blockRow(owner, turned[std::size_t(c)], y, true);
+            // The blocks that round the last MCUs up are libjpeg's to make; zeros meanwhile.
+            if (y >= plane.rows) {
+                std::memset(row, 0, columns * sizeof(JBLOCK));
+                continue;
+            }
+            std::memset(row + plane.columns, 0, (columns - plane.columns) * sizeof(JBLOCK));
             const JDIMENSION fromY = turn.flipY ? plane.rows - 1 - y : y;
             // Without a transposition a row comes from one stored row.
             const JBLOCKROW storedRow =
