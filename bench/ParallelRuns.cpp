@@ -53,7 +53,7 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
     result.ours.tool = "pictorum-batch --jobs " + std::to_string(jobs);
     result.floor.tool = "codec floor, one thread";
     for (const Peer& peer : Peers()) {
-        if (peers && PeerInstalled(peer)) {
+        if (peers && PeerRuns(peer, format)) {
             Measured m;
             m.tool = std::string(peer.name) + " (xargs -P" + std::to_string(jobs) + ")";
             result.peers.push_back(m);
@@ -100,7 +100,7 @@ ParallelResult RunParallel(const ParallelInput& input, const OutputFormat& forma
 
         std::size_t p = 0;
         for (const Peer& peer : Peers()) {
-            if (!peers || !PeerInstalled(peer))
+            if (!peers || !PeerRuns(peer, format))
                 continue;
             folder = Fresh(work + QStringLiteral("/peer"));
             // One line per picture, its commands joined by &&; xargs hands each line to sh.

@@ -30,7 +30,11 @@ struct Peer {
     std::vector<std::vector<std::string>> (*commands)(
         const QString& background, const QString& overlay, const Placement& place,
         const OutputFormat& format, const QString& output, const QString& scratch);
+    // The formats it is measured for, as "AVIF,JXL"; null for every format.
+    const char* formats = nullptr;
 };
 
 const std::vector<Peer>& Peers();
 bool PeerInstalled(const Peer& peer);
+// Installed, and measured for that format.
+bool PeerRuns(const Peer& peer, const OutputFormat& format);

@@ -2,9 +2,11 @@
 
 #include "bench/ChildProcess.h"
 #include "bench/Workload.h"
+#include "tests/common/TestPictures.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QImageReader>
 
 #include <algorithm>
@@ -184,4 +186,66 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
     if (lossless.failures + whole.failures + turned.failures + turnedWhole.failures > 0)
         std::printf("  failures: lossless %d, whole-picture %d, portraits %d and %d\n",
                     lossless.failures, whole.failures, turned.failures, turnedWhole.failures);
+}
+
+void RunAndPrintHeicIn(const BenchOptions& options, const QString& overlay,
+                       const Background& background) {
+    const QString path = options.work + QStringLiteral("/in/") +
+                         QFileInfo(background.path).completeBaseName() + QStringLiteral(".heic");
+    if (!QFileInfo::exists(path) &&
+        !WriteBytes(path, HeifPicture(QImage(background.path), HeifShape{})))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    // Three items in each process: the median leaves out the first, which warms the libraries.
+    const Background heic{path, background.sizeClass, background.place};
+    const std::vector<Background> pictures = {heic, heic, heic};
+    const OutputFormat jpeg{"JPEG", "image/jpeg", "jpg"};
+    Measured ours = Named("Pictorum worker, 1 at once");
+    Measured floor = Named("codec floor (libheif decode + save)");
+    std::vector<Measured> peers;
+    for (const Peer& peer : Peers())
+        if (options.peers && PeerRuns(peer, jpeg))
+            peers.push_back(Named(peer.name));
+    const QString base = options.work + QStringLiteral("/out/heic");
+    for (int round = 0; round < options.rounds; ++round) {
+        QString folder = FreshFolder(base + QStringLiteral("/pictorum"));
+        RunInProcessChild(ours,
+                          ChildArgs(kChildWorker,
+                                    {"image/jpeg", LocalBytes(overlay), LocalBytes(folder)},
+                                    pictures),
+                          pictures);
+        AddSizes(ours, folder, pictures);
+        folder = FreshFolder(base + QStringLiteral("/floor"));
+        RunInProcessChild(
+            floor, ChildArgs(kChildFloor, {"image/jpeg", LocalBytes(folder)}, pictures), pictures);
+        AddSizes(floor, folder, pictures);
+        std::size_t i = 0;
+        for (const Peer& peer : Peers()) {
+            if (!options.peers || !PeerRuns(peer, jpeg))
+                continue;
+            folder = FreshFolder(base + QStringLiteral("/peer"));
+            RunPeer(peers[i], peer, options, jpeg, overlay, {heic}, folder);
+            AddSizes(peers[i], folder, {heic});
+            ++i;
+        }
+    }
+    const std::string& c = background.sizeClass;
+    std::printf("\nHEIC in, JPEG out, %s, one picture at a time (median wall s, cpu s, bytes)\n",
+                c.c_str());
+    const auto row = [&](const Measured& m) {
+        if (!m.seconds.count(c)) {
+            std::printf("  %-40s failed\n", m.tool.c_str());
+            return;
+        }
+        std::printf("  %-40s %7.3f %7.3f %9lld\n", m.tool.c_str(), Median(m.seconds.at(c)),
+                    Median(m.cpu.at(c)), static_cast<long long>(Median(m.bytes.at(c))));
+    };
+    row(ours);
+    row(floor);
+    for (const Measured& peer : peers)
+        row(peer);
+    if (ours.seconds.count(c) && floor.seconds.count(c)) {
+        const double ratio = Median(ours.cpu.at(c)) / Median(floor.cpu.at(c));
+        std::printf("  cpu: us / codec floor %.2f [goal <= 1.15: %s]\n", ratio,
+                    ratio <= 1.15 ? "met" : "NOT met");
+    }
 }

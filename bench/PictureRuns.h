@@ -46,3 +46,9 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
                          const std::vector<Background>& backgrounds,
                          const std::vector<std::string>& classes, const Measured& floor,
                          const QString& base);
+
+// A phone's picture in: the first background as a HEIC (HEVC) file, stamped into JPEG by the
+// worker one at a time, against the codec floor of the same libraries (decoded by libheif,
+// saved as JPEG) and libvips, in the same run.
+void RunAndPrintHeicIn(const BenchOptions& options, const QString& overlay,
+                       const Background& background);
