@@ -6,6 +6,7 @@
 #include <jxl/encode.h>
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -29,7 +30,157 @@ template <class Use> void WithPrimaryImage(const QByteArray& file, Use use) {
     heif_context_free(context);
 }
 
+std::uint32_t Be(const QByteArray& bytes, qsizetype at, int size) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < size; ++i)
+        value = value << 8 | std::uint8_t(bytes[at + i]);
+    return value;
+}
+
+QByteArray BeBytes(std::uint32_t value, int size) {
+    QByteArray bytes;
+    for (int i = size - 1; i >= 0; --i)
+        bytes.append(char(value >> (8 * i) & 0xFF));
+    return bytes;
+}
+
+QByteArray Box(const char* type, const QByteArray& payload) {
+    return BeBytes(std::uint32_t(payload.size() + 8), 4) + QByteArray(type, 4) + payload;
+}
+
+// A box with a version and flags.
+QByteArray FullBox(const char* type, int version, std::uint32_t flags, const QByteArray& payload) {
+    return Box(type, BeBytes(std::uint32_t(version) << 24 | flags, 4) + payload);
+}
+
+// The payload of the first box of that type among the boxes in [from, to) (a full box's with
+// its version and flags), descending into those of the path: "meta/iprp/ipco/hvcC".
+QByteArray BoxPayload(const QByteArray& file, const QByteArray& path, qsizetype from = 0,
+                      qsizetype to = -1) {
+    if (to < 0)
+        to = file.size();
+    const QByteArray first = path.left(4);
+    while (from + 8 <= to) {
+        const auto size = qsizetype(Be(file, from, 4));
+        if (size < 8 || from + size > to)
+            return {};
+        if (file.mid(from + 4, 4) == first) {
+            // meta is a full box: its boxes start after the version and flags.
+            const qsizetype inside = from + 8 + (first == "meta" ? 4 : 0);
+            if (path.size() == 4)
+                return file.mid(from + 8, size - 8);
+            return BoxPayload(file, path.mid(5), inside, from + size);
+        }
+        from += size;
+    }
+    return {};
+}
+
+// The coded data of a single-image HEIF file's one item, as its iloc box places it.
+QByteArray ItemData(const QByteArray& file) {
+    const QByteArray iloc = BoxPayload(file, "meta/iloc");
+    const int version = iloc.isEmpty() ? -1 : std::uint8_t(iloc[0]);
+    if (version < 0 || version > 1)
+        return {};
+    const int offsetSize = std::uint8_t(iloc[4]) >> 4, lengthSize = std::uint8_t(iloc[4]) & 15;
+    const int baseSize = std::uint8_t(iloc[5]) >> 4;
+    const int indexSize = version == 1 ? std::uint8_t(iloc[5]) & 15 : 0;
+    qsizetype at = 8 + 2 + (version == 1 ? 2 : 0) + 2; // item count, ID, method, reference
+    const std::uint32_t base = Be(iloc, at, baseSize);
+    at += baseSize;
+    const std::uint32_t extents = Be(iloc, at, 2);
+    at += 2;
+    QByteArray data;
+    for (std::uint32_t e = 0; e < extents; ++e) {
+        at += indexSize;
+        const std::uint32_t offset = Be(iloc, at, offsetSize);
+        const std::uint32_t length = Be(iloc, at + offsetSize, lengthSize);
+        at += offsetSize + lengthSize;
+        data += file.mid(qsizetype(base + offset), qsizetype(length));
+    }
+    return data;
+}
+
 } // namespace
+
+QByteArray GridHeif(const QImage& image, int tileWidth, int tileHeight) {
+    const int columns = (image.width() + tileWidth - 1) / tileWidth;
+    const int rows = (image.height() + tileHeight - 1) / tileHeight;
+    const int tiles = columns * rows;
+    QByteArray properties;
+    QByteArray data;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> places; // offset in data, length
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            QImage tile(tileWidth, tileHeight, QImage::Format_RGB32);
+            for (int y = 0; y < tileHeight; ++y)
+                for (int x = 0; x < tileWidth; ++x)
+                    tile.setPixel(x, y,
+                                  image.pixel(std::min(c * tileWidth + x, image.width() - 1),
+                                              std::min(r * tileHeight + y, image.height() - 1)));
+            const QByteArray one = HeifPicture(tile, {});
+            const QByteArray hvcC = BoxPayload(one, "meta/iprp/ipco/hvcC");
+            const QByteArray coded = ItemData(one);
+            if (hvcC.isEmpty() || coded.isEmpty())
+                return {};
+            properties += Box("hvcC", hvcC);
+            places.emplace_back(std::uint32_t(data.size()), std::uint32_t(coded.size()));
+            data += coded;
+        }
+    }
+    const auto ispe = [](int width, int height) {
+        return FullBox("ispe", 0, 0,
+                       BeBytes(std::uint32_t(width), 4) + BeBytes(std::uint32_t(height), 4));
+    };
+    properties += ispe(tileWidth, tileHeight) + ispe(image.width(), image.height());
+    const int gridId = tiles + 1;
+    // The grid's own description: rows and columns less one, and the picture's size.
+    const QByteArray grid = QByteArray(2, '\0') + BeBytes(std::uint32_t(rows - 1), 1) +
+                            BeBytes(std::uint32_t(columns - 1), 1) +
+                            BeBytes(std::uint32_t(image.width()), 2) +
+                            BeBytes(std::uint32_t(image.height()), 2);
+    places.emplace_back(std::uint32_t(data.size()), std::uint32_t(grid.size()));
+    data += grid;
+
+    QByteArray infos = BeBytes(std::uint32_t(gridId), 2);
+    QByteArray associations = BeBytes(std::uint32_t(gridId), 4);
+    QByteArray references = BeBytes(std::uint32_t(gridId), 2) + BeBytes(std::uint32_t(tiles), 2);
+    for (int id = 1; id <= gridId; ++id) {
+        const bool isGrid = id == gridId;
+        infos += FullBox("infe", 2, isGrid ? 0 : 1,
+                         BeBytes(std::uint32_t(id), 2) + BeBytes(0, 2) +
+                             QByteArray(isGrid ? "grid" : "hvc1", 4) + QByteArray(1, '\0'));
+        associations += BeBytes(std::uint32_t(id), 2);
+        // Property indices from 1: the grid's size; a tile's hvcC (essential) and size.
+        const QByteArray properties =
+            isGrid ? BeBytes(std::uint32_t(tiles + 2), 1)
+                   : BeBytes(std::uint32_t(0x80 | id), 1) + BeBytes(std::uint32_t(tiles + 1), 1);
+        associations += BeBytes(std::uint32_t(properties.size()), 1) + properties;
+        if (!isGrid)
+            references += BeBytes(std::uint32_t(id), 2);
+    }
+    const QByteArray head =
+        Box("ftyp", QByteArray("heic") + BeBytes(0, 4) + QByteArray("mif1heic"));
+    const auto meta = [&](std::uint32_t dataStart) {
+        QByteArray locations = QByteArray(1, char(0x44)) + QByteArray(1, '\0') +
+                               BeBytes(std::uint32_t(places.size()), 2);
+        for (std::size_t i = 0; i < places.size(); ++i)
+            locations += BeBytes(std::uint32_t(i + 1), 2) + BeBytes(0, 2) + BeBytes(1, 2) +
+                         BeBytes(dataStart + places[i].first, 4) + BeBytes(places[i].second, 4);
+        return FullBox(
+            "meta", 0, 0,
+            FullBox("hdlr", 0, 0,
+                    BeBytes(0, 4) + QByteArray("pict") + QByteArray(12, '\0') +
+                        QByteArray(1, '\0')) +
+                FullBox("pitm", 0, 0, BeBytes(std::uint32_t(gridId), 2)) +
+                FullBox("iinf", 0, 0, infos) + FullBox("iref", 0, 0, Box("dimg", references)) +
+                Box("iprp", Box("ipco", properties) + FullBox("ipma", 0, 0, associations)) +
+                FullBox("iloc", 0, 0, locations));
+    };
+    // The offsets depend on the meta box's size, which they do not change.
+    const auto dataStart = std::uint32_t(head.size() + meta(0).size() + 8);
+    return head + meta(dataStart) + Box("mdat", data);
+}
 
 QByteArray HeifPicture(const QImage& image, const HeifShape& shape) {
     heif_context* context = heif_context_alloc();

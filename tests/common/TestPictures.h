@@ -182,6 +182,10 @@ QImage DecodedHeif(const QByteArray& file);
 // The EXIF (from its TIFF header on) and XMP blocks of a HEIF file's primary image, as libheif
 // finds them (exiv2 misses those of HEVC files).
 std::pair<QByteArray, QByteArray> HeifRecordBlocks(const QByteArray& file);
+// A HEIC file as phones write one: image cut into tiles of tileWidth x tileHeight (the last
+// ones filled out with the edge's pixels), each a hidden HEVC image made by libheif, and a
+// grid item over them of image's size as the primary image (libheif 1.15 writes no grids).
+QByteArray GridHeif(const QImage& image, int tileWidth, int tileHeight);
 // A TIFF structure holding one EXIF orientation, as a HEIF or JPEG XL file carries it.
 QByteArray ExifOrientation(int orientation);
 // JPEG XL files made by libjxl of image, lossless or at distance 1, in a container with an

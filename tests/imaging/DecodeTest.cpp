@@ -118,6 +118,8 @@ const FormatCase kFormatCases[] = {
     {"rgb565.bmp", [] { return Bmp16(Quadrants(40, 30), true); }, PixelFormat16bppRGB565},
     {"quadrants.heic", [] { return HeifPicture(Quadrants(40, 30), {}); }, PixelFormat24bppRGB},
     {"deep.heic", [] { return HeifPicture(Quadrants(40, 30), {.bits = 10}); }, PixelFormat48bppRGB},
+    // Tiles whose edges are not the quadrants', the last ones cut by the picture's size.
+    {"grid.heic", [] { return GridHeif(Quadrants(40, 30), 16, 16); }, PixelFormat24bppRGB},
     {"quadrants.avif", [] { return HeifPicture(Quadrants(40, 30), {.av1 = true}); },
      PixelFormat24bppRGB},
     {"quadrants.jxl", [] { return JxlPicture(Quadrants(40, 30), true); }, PixelFormat24bppRGB},
