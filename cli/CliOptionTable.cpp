@@ -310,7 +310,8 @@ const CliOptionRow kRows[] = {
          }},
     {.name = "memory-limit",
      .valueName = "SIZE",
-     .help = "Memory for the pictures worked on at once (512M, 4G): a picture is decoded only "
+     .help = "Memory for the pictures worked on at once (512M, 4G), with what their encoders "
+             "take (a JPEG XL copy about 90 bytes a pixel): a picture is decoded only "
              "while it fits beside the others; one larger than the limit runs alone. Default: "
              "half of the memory still available (and of the cgroup's limit).",
      .apply =

@@ -6,6 +6,7 @@
 #include "engine/SaturatingCast.h"
 #include "engine/TextHelpers.h"
 #include "imaging/ImageFacts.h"
+#include "imaging/ImageFileAccess.h"
 #include "imaging/files/OutputFolder.h"
 
 #include <QRectF>
@@ -50,6 +51,7 @@ ItemOutcome CStampedItem::SaveFailed(int error) {
 
 ItemOutcome CStampedItem::Load(const char* path, const CLSID* encoder) {
     m_image.Release();
+    m_encoder = encoder;
     m_reason.clear();
     m_code = nullptr;
     m_systemError = 0;
@@ -67,7 +69,10 @@ std::uint64_t CStampedItem::MemoryNeeded() const {
     // into 32-bit pixels, and the decoded rows are at least that wide too.
     const std::uint64_t bits = (m_image.GetPixelFormat() >> 8) & 0xFF;
     const std::uint64_t bytes = std::max<std::uint64_t>((bits + 7) / 8, 4);
-    return std::uint64_t{m_image.Width()} * m_image.Height() * bytes * 2;
+    const std::uint64_t pixels = std::uint64_t{m_image.Width()} * m_image.Height() * bytes * 2;
+    if (m_image.IsEmpty() || m_encoder == nullptr)
+        return pixels;
+    return pixels + ImageFileAccess::encoderBytes(*m_encoder, m_image.Width(), m_image.Height());
 }
 
 RECT CStampedItem::Destination(const RunChoices& run) const {

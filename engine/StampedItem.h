@@ -43,8 +43,9 @@ class CStampedItem {
     // encoder (optional): the output's, whose sample depth the picture need not exceed.
     ItemOutcome Load(const char* path, const CLSID* encoder = nullptr);
     void DecodeNow() const { m_image.DecodeNow(); }
-    // The memory the loaded picture will take while it is decoded and stamped, from its
-    // header: its pixels and those of the bitmap a stamp may draw into. 0 when none is held.
+    // The memory the loaded picture will take while it is decoded, stamped and encoded, from
+    // its header: its pixels, those of the bitmap a stamp may draw into, and what the encoder
+    // given to Load takes of its own. 0 when none is held.
     std::uint64_t MemoryNeeded() const;
     ItemOutcome Compose(const RunChoices& run, const CImageFile& overlay);
 
@@ -111,6 +112,7 @@ class CStampedItem {
     ItemOutcome SaveFailed(int error);
 
     CImageFile m_image;
+    const CLSID* m_encoder = nullptr;
     std::string m_reason;
     const char* m_code = nullptr;
     int m_systemError = 0;

@@ -25,6 +25,10 @@ void ImageFileAccess::readAtDepthOf(GpImage* image, const CLSID& encoder) {
         image->reduceToEightBits();
 }
 
+std::uint64_t ImageFileAccess::encoderBytes(const CLSID& encoder, UINT width, UINT height) {
+    return ImageSaver::encoderBytes(encoder, width, height);
+}
+
 GpStatus ImageFileAccess::save(GpImage* image, const std::string& path, const CLSID* encoder) {
     const EncoderEntry* entry = nullptr;
     QByteArray bytes = QByteArray::fromStdString(path);

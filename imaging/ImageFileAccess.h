@@ -16,6 +16,8 @@ class ImageFileAccess {
     // Asks an image not decoded yet to be decoded at no more than the 8 bits a sample that
     // encoder stores, where its format can be read that way (see GpImage::reduceToEightBits).
     static void readAtDepthOf(GpImage* image, const CLSID& encoder);
+    // The memory encoder takes of its own while it writes a picture of that size.
+    static std::uint64_t encoderBytes(const CLSID& encoder, UINT width, UINT height);
     // Whether the file is a camera's raw sensor data, which load() refuses as an unknown
     // format: the caller can then say what it is.
     static bool isCameraRaw(const std::string& path);

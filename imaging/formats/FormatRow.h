@@ -79,6 +79,9 @@ struct FormatRow {
     // The encoder writes the records and the profile into the file itself (exiv2 cannot write
     // into this container): they come with the choices, and nothing is written after it.
     bool embedsRecords = false;
+    // The memory the encoder itself takes while it writes a picture, per pixel, beyond the
+    // pixels it is given: measured as the peak of one 24 MP copy less that of a JPEG one.
+    std::uint32_t encoderBytesPerPixel = 0;
     // Whether the encoder is there at run time, for rows Qt has no writer of; null: Qt's
     // writer of qtFormat decides.
     bool (*installed)() = nullptr;

@@ -34,6 +34,11 @@ bool ImageSaver::storesEightBitsOnly(const CLSID& encoder) {
     return entry != nullptr && entry->storesEightBitsOnly;
 }
 
+std::uint64_t ImageSaver::encoderBytes(const CLSID& encoder, UINT width, UINT height) {
+    const EncoderEntry* entry = EncoderTable::instance().find(encoder);
+    return entry == nullptr ? 0 : std::uint64_t(width) * height * entry->encoderBytesPerPixel;
+}
+
 QImage ImageSaver::prepare(const QImage& pixels, const FormatRow& format) {
     if (format.dropsAlpha && pixels.hasAlphaChannel()) {
         // The stored colour is kept, as the Windows library does for JPEG, so a blank

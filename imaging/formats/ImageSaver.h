@@ -61,4 +61,6 @@ class ImageSaver {
     static QImage prepare(const QImage& pixels, const FormatRow& format);
     // True when the encoder stores at most 8 bits a sample: deeper pixels are narrowed.
     static bool storesEightBitsOnly(const CLSID& encoder);
+    // What the encoder takes while it writes a picture of that size (see FormatRow).
+    static std::uint64_t encoderBytes(const CLSID& encoder, UINT width, UINT height);
 };

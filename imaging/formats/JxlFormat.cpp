@@ -31,6 +31,8 @@ const FormatRow kJxlFormat = {
     .mimeType = L"image/jxl",
     .recordsInEncodedBytes = false,
     .embedsRecords = true,
+    // libjxl at effort 7: 2097 MB for 24 MP lossy, 1440 MB lossless (at effort 3).
+    .encoderBytesPerPixel = 88,
     .installed = [] { return true; },
     .encode = encode,
     .decode = DecodeRoute::OwnCodec,
