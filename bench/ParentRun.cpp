@@ -214,7 +214,7 @@ int RunParent(const BenchOptions& options) {
         }
         PrintFormatTable(format.name, classes, r.ours, r.floor, r.peers);
         if (std::strcmp(format.name, "JPEG") == 0) {
-            RunAndPrintLossless(options, workload.overlay, backgrounds, classes, r.floor, base);
+            RunAndPrintLossless(options, workload.overlay, backgrounds, classes, base);
             RunAndPrintHeicIn(options, workload.overlay, backgrounds.front());
         }
         if (options.jobs > 0) {

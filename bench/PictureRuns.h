@@ -44,8 +44,7 @@ Measured Named(const char* tool);
 // measured in the same run.
 void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
                          const std::vector<Background>& backgrounds,
-                         const std::vector<std::string>& classes, const Measured& floor,
-                         const QString& base);
+                         const std::vector<std::string>& classes, const QString& base);
 
 // A phone's picture in: the first background as a HEIC (HEVC) file, stamped into JPEG by the
 // worker one at a time, against the codec floor of the same libraries (decoded by libheif,
