@@ -25,6 +25,20 @@ void checkAbandon(const std::atomic<bool>* abandon) {
         throw Abandoned{};
 }
 
+// What work answers, or NotImplemented when libjpeg refuses or warns about the file or memory
+// runs out (the whole decode then reports either as such), and Aborted once abandoned.
+template <class Work> GpStatus guarded(const Work& work) {
+    try {
+        return work();
+    } catch (const JpegSession::Failed&) {
+        return NotImplemented;
+    } catch (const Abandoned&) {
+        return Aborted;
+    } catch (const std::bad_alloc&) {
+        return NotImplemented;
+    }
+}
+
 // Every block coded by libjpeg: with the photograph's own Huffman tables, widened where the
 // new blocks need codes they lack, or optimised ones for scans that cannot keep them. Either
 // way the file does not grow from one stamp to the next.
@@ -64,20 +78,14 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
     // colour photograph, whose blocks outside the mark are those of the turn or of the grey.
     QByteArray recast;
     const auto recastBy = [&](const auto& how) {
-        try {
+        return guarded([&] {
             checkAbandon(abandon);
             std::optional<QByteArray> result = how();
             if (!result)
                 return NotImplemented;
             recast = std::move(*result);
             return Ok;
-        } catch (const JpegSession::Failed&) {
-            return NotImplemented;
-        } catch (const Abandoned&) {
-            return Aborted;
-        } catch (const std::bad_alloc&) {
-            return NotImplemented;
-        }
+        });
     };
     if (!background->storedUpright()) {
         const GpStatus turned = recastBy([&] {
@@ -105,7 +113,7 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         (profile != nullptr && (coding->grey || profile->kind() != ColourProfile::Kind::Rgb)))
         return NotImplemented;
     QByteArray stamped;
-    try {
+    const GpStatus status = guarded([&] {
         checkAbandon(abandon);
         std::optional<JpegSession::Reading> reading(std::in_place, encoded);
         jpeg_read_header(&reading->info, TRUE);
@@ -165,14 +173,10 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         // libjpeg finishes only what it started.
         if (!walk)
             jpeg_finish_decompress(&picture);
-    } catch (const JpegSession::Failed&) {
-        return NotImplemented;
-    } catch (const Abandoned&) {
-        return Aborted;
-    } catch (const std::bad_alloc&) {
-        // The whole decode then reports a picture too large for the memory there is.
-        return NotImplemented;
-    }
+        return Ok;
+    });
+    if (status != Ok)
+        return status;
     if (facts != nullptr)
         PictureFacts::writeInto(stamped, *facts, kept,
                                 QSize(int(background->width), int(background->height)));

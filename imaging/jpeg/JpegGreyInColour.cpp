@@ -1,6 +1,7 @@
 #include "imaging/jpeg/JpegGreyInColour.h"
 
 #include "imaging/jpeg/JpegMcuGrid.h"
+#include "imaging/jpeg/JpegMcuStamping.h"
 #include "imaging/jpeg/JpegSession.h"
 
 #include <QBuffer>
@@ -32,10 +33,7 @@ std::optional<QByteArray> JpegGreyInColour::recast(const QByteArray& encoded) {
         blocks[std::size_t(c)] =
             in.mem->request_virt_barray(reinterpret_cast<j_common_ptr>(&in), JPOOL_IMAGE, TRUE,
                                         grey.width_in_blocks, grey.height_in_blocks, 1);
-    jvirt_barray_ptr* read = jpeg_read_coefficients(&in);
-    if (read == nullptr)
-        throw JpegSession::Failed{};
-    blocks[0] = read[0];
+    blocks[0] = JpegMcuStamping::coefficientsOf(in)[0];
     const JQUANT_TBL* luma = in.quant_tbl_ptrs[grey.quant_tbl_no];
     if (luma == nullptr)
         throw JpegSession::Failed{};
@@ -59,16 +57,9 @@ std::optional<QByteArray> JpegGreyInColour::recast(const QByteArray& encoded) {
         out.comp_info[c].h_samp_factor = 1;
         out.comp_info[c].v_samp_factor = 1;
     }
-    out.density_unit = in.density_unit;
-    out.X_density = in.X_density;
-    out.Y_density = in.Y_density;
-    out.write_JFIF_header = in.saw_JFIF_marker;
-    // One block an MCU before, three now: the MCU grid, and so the interval, stay the same.
-    out.restart_interval = in.restart_interval;
-    out.arith_code = in.arith_code;
-    out.optimize_coding = in.arith_code ? FALSE : TRUE;
-    if (in.progressive_mode)
-        jpeg_simple_progression(&out);
+    // One block an MCU before, three now: the MCU grid, and so the restart interval, stay the
+    // same.
+    writing.keepCodingOf(in, false);
     writing.takeBlocksOfReading();
     jpeg_write_coefficients(&out, blocks.data());
     jpeg_finish_compress(&out);

@@ -1,6 +1,7 @@
 #include "imaging/jpeg/JpegLosslessTurn.h"
 
 #include "imaging/jpeg/JpegMcuGrid.h"
+#include "imaging/jpeg/JpegMcuStamping.h"
 #include "imaging/jpeg/JpegSession.h"
 
 #include <QBuffer>
@@ -63,14 +64,7 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
         (turn.flipY && height % JDIMENSION(mcuHeight) != 0))
         return std::nullopt;
 
-    const JpegCoefficients stored = [&] {
-        JpegCoefficients arrays{};
-        jvirt_barray_ptr* read = jpeg_read_coefficients(&in);
-        if (read == nullptr)
-            throw JpegSession::Failed{};
-        std::copy_n(read, in.num_components, arrays.begin());
-        return arrays;
-    }();
+    const JpegCoefficients stored = JpegMcuStamping::coefficientsOf(in);
     // The turned blocks' arrays, sized as libjpeg sizes a picture of the turned sampling, in a
     // buffer of their own: one the size of the stored blocks', which the worker hands on to
     // the stamp that follows and to the next picture (see ImageAllocator).
@@ -115,15 +109,7 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
                     std::swap(table->quantval[r * DCTSIZE + c], table->quantval[c * DCTSIZE + r]);
         }
     }
-    out.density_unit = in.density_unit;
-    out.X_density = turn.transpose ? in.Y_density : in.X_density;
-    out.Y_density = turn.transpose ? in.X_density : in.Y_density;
-    out.write_JFIF_header = in.saw_JFIF_marker;
-    out.restart_interval = in.restart_interval;
-    out.arith_code = in.arith_code;
-    out.optimize_coding = in.arith_code ? FALSE : TRUE;
-    if (in.progressive_mode)
-        jpeg_simple_progression(&out);
+    writing.keepCodingOf(in, turn.transpose);
     writing.takeBlocksOfReading();
     jpeg_write_coefficients(&out, turned.data());
 

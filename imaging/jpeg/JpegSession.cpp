@@ -192,6 +192,18 @@ void JpegSession::Writing::takeBlocksOfReading() {
     info.mem->access_virt_barray = Blocks::access;
 }
 
+void JpegSession::Writing::keepCodingOf(const jpeg_decompress_struct& picture, bool transposed) {
+    info.density_unit = picture.density_unit;
+    info.X_density = transposed ? picture.Y_density : picture.X_density;
+    info.Y_density = transposed ? picture.X_density : picture.Y_density;
+    info.write_JFIF_header = picture.saw_JFIF_marker;
+    info.restart_interval = picture.restart_interval;
+    info.arith_code = picture.arith_code;
+    info.optimize_coding = picture.arith_code ? FALSE : TRUE;
+    if (picture.progressive_mode)
+        jpeg_simple_progression(&info);
+}
+
 JpegSession::Writing::~Writing() {
     jpeg_destroy_compress(&info);
 }

@@ -55,6 +55,10 @@ class JpegSession {
         jpeg_compress_struct info{};
         // Lets jpeg_write_coefficients take coefficients that a Reading session read.
         void takeBlocksOfReading();
+        // For a file of picture's blocks made anew (after its parameters are set): its density
+        // (the axes swapped for a transposed picture), restart interval and progression, and
+        // optimised Huffman tables unless it is coded arithmetically.
+        void keepCodingOf(const jpeg_decompress_struct& picture, bool transposed);
 
       private:
         static void startDestination(j_compress_ptr info);
