@@ -76,31 +76,6 @@ QByteArray BoxPayload(const QByteArray& file, const QByteArray& path, qsizetype 
     return {};
 }
 
-// The coded data of a single-image HEIF file's one item, as its iloc box places it.
-QByteArray ItemData(const QByteArray& file) {
-    const QByteArray iloc = BoxPayload(file, "meta/iloc");
-    const int version = iloc.isEmpty() ? -1 : std::uint8_t(iloc[0]);
-    if (version < 0 || version > 1)
-        return {};
-    const int offsetSize = std::uint8_t(iloc[4]) >> 4, lengthSize = std::uint8_t(iloc[4]) & 15;
-    const int baseSize = std::uint8_t(iloc[5]) >> 4;
-    const int indexSize = version == 1 ? std::uint8_t(iloc[5]) & 15 : 0;
-    qsizetype at = 8 + 2 + (version == 1 ? 2 : 0) + 2; // item count, ID, method, reference
-    const std::uint32_t base = Be(iloc, at, baseSize);
-    at += baseSize;
-    const std::uint32_t extents = Be(iloc, at, 2);
-    at += 2;
-    QByteArray data;
-    for (std::uint32_t e = 0; e < extents; ++e) {
-        at += indexSize;
-        const std::uint32_t offset = Be(iloc, at, offsetSize);
-        const std::uint32_t length = Be(iloc, at + offsetSize, lengthSize);
-        at += offsetSize + lengthSize;
-        data += file.mid(qsizetype(base + offset), qsizetype(length));
-    }
-    return data;
-}
-
 } // namespace
 
 QByteArray GridHeif(const QImage& image, int tileWidth, int tileHeight) {
@@ -120,7 +95,8 @@ QByteArray GridHeif(const QImage& image, int tileWidth, int tileHeight) {
                                               std::min(r * tileHeight + y, image.height() - 1)));
             const QByteArray one = HeifPicture(tile, {});
             const QByteArray hvcC = BoxPayload(one, "meta/iprp/ipco/hvcC");
-            const QByteArray coded = ItemData(one);
+            // The file's one item (no records): all that its media data box holds.
+            const QByteArray coded = BoxPayload(one, "mdat");
             if (hvcC.isEmpty() || coded.isEmpty())
                 return {};
             properties += Box("hvcC", hvcC);
