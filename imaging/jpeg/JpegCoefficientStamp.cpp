@@ -87,6 +87,11 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
             return Ok;
         });
     };
+    const PictureFacts* facts = background->facts.get();
+    const ColourProfile* profile = facts != nullptr ? facts->profile.get() : nullptr;
+    // A profile the whole route converts from is no use turning the picture for.
+    if (profile != nullptr && profile->kind() != ColourProfile::Kind::Rgb)
+        return NotImplemented;
     if (!background->storedUpright()) {
         const GpStatus turned = recastBy([&] {
             return JpegLosslessTurn::upright(background->encoded(), background->storedTurn());
@@ -94,8 +99,6 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         if (turned != Ok)
             return turned;
     }
-    const PictureFacts* facts = background->facts.get();
-    const ColourProfile* profile = facts != nullptr ? facts->profile.get() : nullptr;
     const bool greyMark = mark->decode() == Ok && mark->pixels.allGray();
     std::optional<JpegCoding> coding =
         JpegCoding::read(recast.isEmpty() ? background->encoded() : recast, false);

@@ -53,7 +53,10 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
     JpegSession::Reading reading(encoded);
     jpeg_decompress_struct& in = reading.info;
     jpeg_read_header(&in, TRUE);
-    if (in.data_precision != 8 || in.num_components > MAX_COMPONENTS)
+    // Only what the stamp takes: 8-bit YCbCr or grey.
+    const bool colour = in.jpeg_color_space == JCS_YCbCr && in.num_components == 3;
+    const bool grey = in.jpeg_color_space == JCS_GRAYSCALE && in.num_components == 1;
+    if (in.data_precision != 8 || !(colour || grey))
         return std::nullopt;
     const JDIMENSION width = turn.transpose ? in.image_height : in.image_width;
     const JDIMENSION height = turn.transpose ? in.image_width : in.image_height;
