@@ -197,10 +197,11 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
 
 void RunAndPrintHeicIn(const BenchOptions& options, const QString& overlay,
                        const Background& background) {
+    // Tiles of 512 x 512, as phones write them.
     const QString path = options.work + QStringLiteral("/in/") +
-                         QFileInfo(background.path).completeBaseName() + QStringLiteral(".heic");
-    if (!QFileInfo::exists(path) &&
-        !WriteBytes(path, HeifPicture(QImage(background.path), HeifShape{})))
+                         QFileInfo(background.path).completeBaseName() +
+                         QStringLiteral("-grid.heic");
+    if (!QFileInfo::exists(path) && !WriteBytes(path, GridHeif(QImage(background.path), 512, 512)))
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     // Three items in each process: the median leaves out the first, which warms the libraries.
     const Background heic{path, background.sizeClass, background.place};

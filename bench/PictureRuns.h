@@ -46,8 +46,8 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
                          const std::vector<Background>& backgrounds,
                          const std::vector<std::string>& classes, const QString& base);
 
-// A phone's picture in: the first background as a HEIC (HEVC) file, stamped into JPEG by the
-// worker one at a time, against the codec floor of the same libraries (decoded by libheif,
-// saved as JPEG) and libvips, in the same run.
+// A phone's picture in: the first background as a HEIC file of 512 x 512 HEVC tiles, as phones
+// write them, stamped into JPEG by the worker one at a time, against the codec floor of the same
+// libraries (decoded by libheif, saved as JPEG) and libvips, in the same run.
 void RunAndPrintHeicIn(const BenchOptions& options, const QString& overlay,
                        const Background& background);
