@@ -11,8 +11,6 @@
 #include "imaging/jpeg/JpegSession.h"
 #include "imaging/metadata/PictureFacts.h"
 
-#include <QBuffer>
-
 #include <cstdint>
 #include <new>
 
@@ -43,10 +41,9 @@ template <class Work> GpStatus guarded(const Work& work) {
 // new blocks need codes they lack, or optimised ones for scans that cannot keep them. Either
 // way the file does not grow from one stamp to the next.
 void writeAll(jpeg_decompress_struct& picture, const JpegCoefficients& blocks,
-              const JpegMcuGrid& grid, const QRect& changed, bool walked, QByteArray& stamped) {
-    QBuffer buffer(&stamped);
-    buffer.open(QIODevice::WriteOnly);
-    JpegSession::Writing writing(&buffer);
+              const JpegMcuGrid& grid, const QRect& changed, bool walked, qsizetype expected,
+              QByteArray& stamped) {
+    JpegSession::Writing writing(&stamped, expected);
     jpeg_copy_critical_parameters(&picture, &writing.info);
     if (const auto symbols = JpegOwnTables::newSymbols(picture, blocks, grid, changed, walked))
         JpegOwnTables::keep(picture, writing.info, *symbols);
@@ -169,10 +166,9 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
                     JpegScanSplice::write(picture, encoded, *walk, changed))
                 stamped = std::move(*spliced);
         }
-        if (stamped.isEmpty()) {
-            stamped.reserve(encoded.size() + (qsizetype(1) << 16));
-            writeAll(picture, blocks, grid, changed, walk.has_value(), stamped);
-        }
+        if (stamped.isEmpty())
+            writeAll(picture, blocks, grid, changed, walk.has_value(),
+                     encoded.size() + (qsizetype(1) << 16), stamped);
         // libjpeg finishes only what it started.
         if (!walk)
             jpeg_finish_decompress(&picture);

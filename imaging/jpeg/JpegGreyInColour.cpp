@@ -4,8 +4,6 @@
 #include "imaging/jpeg/JpegMcuStamping.h"
 #include "imaging/jpeg/JpegSession.h"
 
-#include <QBuffer>
-
 #include <algorithm>
 
 namespace {
@@ -39,10 +37,7 @@ std::optional<QByteArray> JpegGreyInColour::recast(const QByteArray& encoded) {
         throw JpegSession::Failed{};
 
     QByteArray result;
-    result.reserve(encoded.size() + (qsizetype(1) << 16));
-    QBuffer buffer(&result);
-    buffer.open(QIODevice::WriteOnly);
-    JpegSession::Writing writing(&buffer);
+    JpegSession::Writing writing(&result, encoded.size() + (qsizetype(1) << 16));
     jpeg_compress_struct& out = writing.info;
     out.image_width = in.image_width;
     out.image_height = in.image_height;

@@ -4,7 +4,6 @@
 #include "imaging/jpeg/JpegMcuStamping.h"
 #include "imaging/jpeg/JpegSession.h"
 
-#include <QBuffer>
 #include <QImageIOHandler>
 
 #include <array>
@@ -91,10 +90,7 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
     in.mem->realize_virt_arrays(reinterpret_cast<j_common_ptr>(&in));
 
     QByteArray result;
-    result.reserve(encoded.size() + (qsizetype(1) << 16));
-    QBuffer buffer(&result);
-    buffer.open(QIODevice::WriteOnly);
-    JpegSession::Writing writing(&buffer);
+    JpegSession::Writing writing(&result, encoded.size() + (qsizetype(1) << 16));
     jpeg_compress_struct& out = writing.info;
     jpeg_copy_critical_parameters(&in, &out);
     out.image_width = width;

@@ -2,6 +2,7 @@
 
 #include "imaging/ImageAllocator.h"
 
+#include <QBuffer>
 #include <QImage>
 
 #include <jerror.h>
@@ -186,6 +187,15 @@ JpegSession::Writing::Writing(QIODevice* device) : m_device(device) {
     m_destination.empty_output_buffer = flushFull;
     m_destination.term_destination = flushRest;
     info.dest = &m_destination;
+}
+
+JpegSession::Writing::Writing(QByteArray* out, qsizetype expected)
+    : Writing(static_cast<QIODevice*>(nullptr)) {
+    out->reserve(expected);
+    auto buffer = std::make_unique<QBuffer>(out);
+    buffer->open(QIODevice::WriteOnly);
+    m_device = buffer.get();
+    m_ownDevice = std::move(buffer);
 }
 
 void JpegSession::Writing::takeBlocksOfReading() {

@@ -49,6 +49,8 @@ class JpegSession {
     class Writing {
       public:
         explicit Writing(QIODevice* device);
+        // Compression into out, made room in for about expected bytes.
+        Writing(QByteArray* out, qsizetype expected);
         ~Writing();
         Writing(const Writing&) = delete;
         Writing& operator=(const Writing&) = delete;
@@ -68,6 +70,7 @@ class JpegSession {
 
         jpeg_error_mgr m_errors{};
         jpeg_destination_mgr m_destination{};
+        std::unique_ptr<QIODevice> m_ownDevice;
         QIODevice* m_device;
         QByteArray m_chunk;
     };

@@ -30,13 +30,6 @@ template <class Use> void WithPrimaryImage(const QByteArray& file, Use use) {
     heif_context_free(context);
 }
 
-std::uint32_t Be(const QByteArray& bytes, qsizetype at, int size) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < size; ++i)
-        value = value << 8 | std::uint8_t(bytes[at + i]);
-    return value;
-}
-
 QByteArray BeBytes(std::uint32_t value, int size) {
     QByteArray bytes;
     for (int i = size - 1; i >= 0; --i)
@@ -53,27 +46,15 @@ QByteArray FullBox(const char* type, int version, std::uint32_t flags, const QBy
     return Box(type, BeBytes(std::uint32_t(version) << 24 | flags, 4) + payload);
 }
 
-// The payload of the first box of that type among the boxes in [from, to) (a full box's with
-// its version and flags), descending into those of the path: "meta/iprp/ipco/hvcC".
-QByteArray BoxPayload(const QByteArray& file, const QByteArray& path, qsizetype from = 0,
-                      qsizetype to = -1) {
-    if (to < 0)
-        to = file.size();
-    const QByteArray first = path.left(4);
-    while (from + 8 <= to) {
-        const auto size = qsizetype(Be(file, from, 4));
-        if (size < 8 || from + size > to)
-            return {};
-        if (file.mid(from + 4, 4) == first) {
-            // meta is a full box: its boxes start after the version and flags.
-            const qsizetype inside = from + 8 + (first == "meta" ? 4 : 0);
-            if (path.size() == 4)
-                return file.mid(from + 8, size - 8);
-            return BoxPayload(file, path.mid(5), inside, from + size);
-        }
-        from += size;
-    }
-    return {};
+// The payload of the box of that type in a file libheif wrote, where the type's four letters
+// stand nowhere before it.
+QByteArray PayloadOf(const QByteArray& file, const char* type) {
+    const qsizetype at = file.indexOf(type) - 4;
+    if (at < 0)
+        return {};
+    const auto size = qsizetype(std::uint8_t(file[at])) << 24 | std::uint8_t(file[at + 1]) << 16 |
+                      std::uint8_t(file[at + 2]) << 8 | std::uint8_t(file[at + 3]);
+    return size < 8 ? QByteArray() : file.mid(at + 8, size - 8);
 }
 
 } // namespace
@@ -94,9 +75,9 @@ QByteArray GridHeif(const QImage& image, int tileWidth, int tileHeight) {
                                   image.pixel(std::min(c * tileWidth + x, image.width() - 1),
                                               std::min(r * tileHeight + y, image.height() - 1)));
             const QByteArray one = HeifPicture(tile, {});
-            const QByteArray hvcC = BoxPayload(one, "meta/iprp/ipco/hvcC");
+            const QByteArray hvcC = PayloadOf(one, "hvcC");
             // The file's one item (no records): all that its media data box holds.
-            const QByteArray coded = BoxPayload(one, "mdat");
+            const QByteArray coded = PayloadOf(one, "mdat");
             if (hvcC.isEmpty() || coded.isEmpty())
                 return {};
             properties += Box("hvcC", hvcC);

@@ -118,8 +118,6 @@ const FormatCase kFormatCases[] = {
     {"rgb565.bmp", [] { return Bmp16(Quadrants(40, 30), true); }, PixelFormat16bppRGB565},
     {"quadrants.heic", [] { return HeifPicture(Quadrants(40, 30), {}); }, PixelFormat24bppRGB},
     {"deep.heic", [] { return HeifPicture(Quadrants(40, 30), {.bits = 10}); }, PixelFormat48bppRGB},
-    // Tiles whose edges are not the quadrants', the last ones cut by the picture's size.
-    {"grid.heic", [] { return GridHeif(Quadrants(40, 30), 16, 16); }, PixelFormat24bppRGB},
     {"quadrants.avif", [] { return HeifPicture(Quadrants(40, 30), {.av1 = true}); },
      PixelFormat24bppRGB},
     {"quadrants.jxl", [] { return JxlPicture(Quadrants(40, 30), true); }, PixelFormat24bppRGB},
@@ -158,15 +156,16 @@ TEST_F(DecodeTest, ReportsHeaderFactsAndDecodesPixels) {
     }
 }
 
-// A phone's HEIC is a grid of 48 tiles or more: each lands in its place, every time (libheif
-// decoding tiles side by side put a wrong one somewhere in every decode of this picture).
+// A phone's HEIC is a grid of 48 tiles or more, the last ones cut by the picture's size: each
+// lands in its place, every time (libheif decoding tiles side by side put a wrong one somewhere
+// in every decode of this picture).
 TEST_F(DecodeTest, HeicGridsShowEveryTileInItsPlace) {
-    QImage tiles(128, 96, QImage::Format_RGB32);
+    QImage tiles(120, 90, QImage::Format_RGB32);
     const auto colourOf = [](int tile) {
         return qRgb(tile * 37 % 256, tile * 91 % 256, tile * 53 % 256);
     };
-    for (int y = 0; y < 96; ++y)
-        for (int x = 0; x < 128; ++x)
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 120; ++x)
             tiles.setPixel(x, y, colourOf(y / 16 * 8 + x / 16));
     const QString path = write("tiles.heic", GridHeif(tiles, 16, 16));
     for (int round = 0; round < 5; ++round) {
@@ -176,7 +175,7 @@ TEST_F(DecodeTest, HeicGridsShowEveryTileInItsPlace) {
         const QImage pixels = pixelsOf(image.get());
         ASSERT_EQ(pixels.size(), tiles.size());
         for (int tile = 0; tile < 48; ++tile) {
-            const QRgb got = pixels.pixel(tile % 8 * 16 + 8, tile / 8 * 16 + 8);
+            const QRgb got = pixels.pixel(tile % 8 * 16 + 4, tile / 8 * 16 + 4);
             EXPECT_TRUE(NearColour(got, colourOf(tile), 20)) << tile << ": " << Describe(got);
         }
     }
