@@ -65,20 +65,25 @@ std::vector<std::string> NamesFromInputs(const std::vector<std::string>& paths,
                                          const std::vector<std::string>& folders) {
     std::vector<std::string> names;
     names.reserve(paths.size());
-    std::unordered_set<std::string> taken;
-    for (std::size_t position = 0; position < paths.size(); ++position) {
-        const std::string& path = paths[position];
-        std::string name = path.substr(path.find_last_of('/') + 1);
-        // A leading dot starts a hidden name, not an extension.
-        if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
-            name.resize(dot);
-        if (position < folders.size() && !folders[position].empty())
-            name.insert(0, folders[position] + '/');
-        while (!taken.insert(name).second)
-            name += "-" + std::to_string(position);
-        names.push_back(std::move(name));
-    }
+    InputNamer namer;
+    for (std::size_t position = 0; position < paths.size(); ++position)
+        names.push_back(namer.Name(paths[position],
+                                   position < folders.size() ? folders[position] : std::string(),
+                                   static_cast<std::int64_t>(position)));
     return names;
+}
+
+std::string InputNamer::Name(const std::string& path, const std::string& folder,
+                             std::int64_t position) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    // A leading dot starts a hidden name, not an extension.
+    if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    if (!folder.empty())
+        name.insert(0, folder + '/');
+    while (!m_taken.insert(std::hash<std::string>()(name)).second)
+        name += "-" + std::to_string(position);
+    return name;
 }
 
 bool TakeRunningNumber(std::int32_t& next, bool& spent, std::int32_t& number) {
@@ -105,38 +110,53 @@ void CBatchJob::MakeOutputPath(char* buffer, int length) {
     }
 }
 
+namespace {
+
+// A folder that is not there (a missing picture's) is taken as written: that picture fails on
+// its own, in its turn.
+std::string FullPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    std::string text = resolved != nullptr ? resolved : "";
+    std::free(resolved);
+    if (text.empty() && !path.empty() && path[0] == '/')
+        text = path;
+    if (char cwd[PATH_MAX]; text.empty() && ::getcwd(cwd, sizeof cwd) != nullptr)
+        text = std::string(cwd) + "/" + path;
+    return text;
+}
+
+} // namespace
+
+FolderMirror::FolderMirror(const std::string& base) : m_root(FullPath(base)) {
+    if (m_root.empty())
+        m_root = base;
+    if (m_root != "/")
+        m_root += '/';
+}
+
+std::optional<std::string> FolderMirror::FolderOf(const std::string& path) const {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = FullPath(slash == std::string::npos ? "."
+                                        : slash == 0               ? "/"
+                                                                   : path.substr(0, slash)) +
+                               "/";
+    if (folder.compare(0, m_root.size(), m_root) != 0)
+        return std::nullopt;
+    return folder.substr(m_root.size(), folder.size() - m_root.size() - 1);
+}
+
 std::optional<std::vector<std::string>>
 FoldersUnder(const std::string& base, const std::vector<std::string>& paths, std::string& outside) {
-    // A folder that is not there (a missing picture's) is taken as written: that picture fails
-    // on its own, in its turn.
-    const auto full = [](const std::string& path) {
-        char* resolved = ::realpath(path.c_str(), nullptr);
-        std::string text = resolved != nullptr ? resolved : "";
-        std::free(resolved);
-        if (text.empty() && !path.empty() && path[0] == '/')
-            text = path;
-        if (char cwd[PATH_MAX]; text.empty() && ::getcwd(cwd, sizeof cwd) != nullptr)
-            text = std::string(cwd) + "/" + path;
-        return text;
-    };
-    std::string root = full(base);
-    if (root.empty())
-        root = base;
-    if (root != "/")
-        root += '/';
+    const FolderMirror mirror(base);
     std::vector<std::string> folders;
     folders.reserve(paths.size());
     for (const std::string& path : paths) {
-        const std::size_t slash = path.find_last_of('/');
-        const std::string folder = full(slash == std::string::npos ? "."
-                                        : slash == 0               ? "/"
-                                                                   : path.substr(0, slash)) +
-                                   "/";
-        if (folder.compare(0, root.size(), root) != 0) {
+        auto folder = mirror.FolderOf(path);
+        if (!folder) {
             outside = path;
             return std::nullopt;
         }
-        folders.push_back(folder.substr(root.size(), folder.size() - root.size() - 1));
+        folders.push_back(std::move(*folder));
     }
     return folders;
 }

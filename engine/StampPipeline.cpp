@@ -7,7 +7,11 @@
 #include "engine/MachineShare.h"
 #include "imaging/files/OutputFolder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <limits>
 #include <optional>
@@ -20,6 +24,7 @@ const char* const kNoNumberLeft = "no number left: the largest is 2147483647";
 } // namespace
 
 struct CStampPipeline::Slot {
+    const PipelineItem* item = nullptr;
     bool ready = false;
     // The background as it was when the item was begun ahead of its turn.
     FileState source;
@@ -39,6 +44,11 @@ struct CStampPipeline::Slot {
     PendingImageFile file;
 };
 
+struct CStampPipeline::Entry {
+    PipelineItem item;
+    std::unique_ptr<Slot> slot;
+};
+
 CStampPipeline::CStampPipeline(CBatchJob& job, const CImageFile& overlay, Settings settings)
     : m_job(&job), m_overlay(overlay), m_settings(settings) {
     if (m_settings.jobs < 1)
@@ -56,13 +66,13 @@ CStampPipeline::~CStampPipeline() {
     Stop();
 }
 
-void CStampPipeline::Start(std::vector<PipelineItem> items) {
+void CStampPipeline::OpenFolder() {
     Stop();
-    m_items = std::move(items);
-    // A slot lives only from the item's start to its finish: a list of a million pictures
-    // holds a million empty pointers, not a million slots.
-    m_slots.clear();
-    m_slots.resize(m_items.size());
+    m_entries.clear();
+    m_firstHeld = 0;
+    m_added = 0;
+    m_closed = false;
+    m_awaitingEnd = false;
     m_nextItem = 0;
     m_nextFinished = 0;
     m_stopping = false;
@@ -76,14 +86,13 @@ void CStampPipeline::Start(std::vector<PipelineItem> items) {
         m_run.emplace(RunSettings::FromJob(*m_job, m_settings));
     m_settingsDigest = m_settings.recordSource ? CopyRecord::SettingsDigest(*m_run) : "";
     m_folder = std::make_unique<OutputFolder>(QByteArray::fromStdString(m_run->OutputDir()));
-    for (const PipelineItem& item : m_items)
-        m_folder->protect(QByteArray::fromStdString(item.Path()));
     m_folder->protect(QByteArray::fromStdString(m_run->OverlayPath()));
-    if (!m_settings.dryRun)
-        m_folder->removeLeftovers();
+}
+
+void CStampPipeline::StartThreads(std::size_t count) {
     if (m_settings.jobs < 2)
         return;
-    const auto threads = std::min(static_cast<std::size_t>(m_settings.jobs), m_items.size());
+    const auto threads = std::min(static_cast<std::size_t>(m_settings.jobs), count);
     for (std::size_t i = 0; i < threads; ++i) {
         // Fewer threads than asked for still do the whole list; none at all, Finish does.
         try {
@@ -94,28 +103,83 @@ void CStampPipeline::Start(std::vector<PipelineItem> items) {
     }
 }
 
+void CStampPipeline::Start(std::vector<PipelineItem> items) {
+    OpenFolder();
+    const std::size_t count = items.size();
+    for (PipelineItem& item : items) {
+        m_folder->protect(QByteArray::fromStdString(item.Path()));
+        m_entries.push_back({std::move(item), nullptr});
+    }
+    m_added = count;
+    m_closed = true;
+    if (!m_settings.dryRun)
+        m_folder->removeLeftovers();
+    StartThreads(count);
+}
+
+void CStampPipeline::Open() {
+    OpenFolder();
+    StartThreads(static_cast<std::size_t>(m_settings.jobs));
+}
+
+bool CStampPipeline::Add(PipelineItem item) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] {
+        return m_stopping.load() || m_awaitingEnd || m_added - m_nextFinished < kHeldAhead;
+    });
+    if (m_stopping.load() || m_closed)
+        return false;
+    // Before any thread sees the item: no copy of an earlier one may replace it.
+    m_folder->protect(QByteArray::fromStdString(item.Path()));
+    m_entries.push_back({std::move(item), nullptr});
+    ++m_added;
+    lock.unlock();
+    m_changed.notify_all();
+    return true;
+}
+
+void CStampPipeline::Close() {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closed || m_stopping.load())
+            return;
+        m_closed = true;
+        // Only now is every picture of the list known, and protected from the clean-up too.
+        if (!m_settings.dryRun)
+            m_folder->removeLeftovers();
+    }
+    m_changed.notify_all();
+}
+
+CStampPipeline::Entry& CStampPipeline::At(std::size_t index) {
+    return m_entries[index - m_firstHeld];
+}
+
 void CStampPipeline::Work() {
     CStampedItem stamped;
     // Items begun ahead of the one being finished; more would only hold files longer.
     const std::size_t ahead = 2 * static_cast<std::size_t>(m_settings.jobs);
     for (;;) {
         std::size_t index = 0;
+        Slot* slot = nullptr;
         {
             std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [&] {
-                return m_stopping.load() || m_nextItem >= m_items.size() ||
-                       m_nextItem < m_nextFinished + ahead;
+                return m_stopping.load() || (m_closed && m_nextItem >= m_added) ||
+                       (m_nextItem < m_added && m_nextItem < m_nextFinished + ahead);
             });
-            if (m_stopping.load() || m_nextItem >= m_items.size())
+            if (m_stopping.load() || m_nextItem >= m_added)
                 return;
             index = m_nextItem++;
-            m_slots[index] = std::make_unique<Slot>();
+            Entry& entry = At(index);
+            entry.slot = std::make_unique<Slot>();
+            slot = entry.slot.get();
+            slot->item = &entry.item;
         }
-        Slot& slot = *m_slots[index];
-        WorkOn(index, slot, stamped, true);
+        WorkOn(index, *slot, stamped, true);
         {
             std::lock_guard lock(m_mutex);
-            slot.ready = true;
+            slot->ready = true;
         }
         m_changed.notify_all();
     }
@@ -123,16 +187,17 @@ void CStampPipeline::Work() {
 
 void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit) {
     const auto began = std::chrono::steady_clock::now();
-    slot.source = FileState::Of(m_items[index].Path());
+    const PipelineItem& item = *slot.item;
+    slot.source = FileState::Of(item.Path());
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
     const CLSID* encoder = m_run->Encoder();
     // A name of its own may lie in a folder of the output folder (names that keep folders).
-    const std::string& name = m_items[index].name;
+    const std::string& name = item.name;
     const std::size_t slash = name.rfind('/');
     const std::string subfolder =
         slash == std::string::npos ? std::string() : name.substr(0, slash);
-    slot.stamped = stamped.Load(m_items[index].Path().c_str(), encoder);
+    slot.stamped = stamped.Load(item.Path().c_str(), encoder);
     // Only the header is known so far: the pixels are decoded once the picture is admitted.
     const std::uint64_t bytes = slot.stamped == ItemOutcome::Done ? stamped.MemoryNeeded() : 0;
     if (admit)
@@ -164,7 +229,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     slot.height = stamped.Height();
     slot.bytes = slot.file.IsEncoded() ? slot.file.Size() : 0;
     if (m_settings.recordSource && slot.stamped == ItemOutcome::Done)
-        slot.record = CopyRecord::For(m_items[index].Path(), stamped.Width(), stamped.Height(),
+        slot.record = CopyRecord::For(item.Path(), stamped.Width(), stamped.Height(),
                                       m_settingsDigest);
     stamped.Release();
     if (admit)
@@ -195,22 +260,39 @@ void CStampPipeline::Release(std::uint64_t bytes) {
     m_changed.notify_all();
 }
 
+const PipelineItem* CStampPipeline::Next() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_stopping.load() || m_closed || m_nextFinished < m_added; });
+    return m_nextFinished < m_added ? &At(m_nextFinished).item : nullptr;
+}
+
 PipelineReport CStampPipeline::Finish() {
     std::size_t index = 0;
+    Slot* held = nullptr;
     {
         std::unique_lock lock(m_mutex);
+        // The caller is done with the report of the item before.
+        for (; m_firstHeld < m_nextFinished && !m_entries.empty(); ++m_firstHeld)
+            m_entries.pop_front();
+        m_changed.wait(lock,
+                       [&] { return m_stopping.load() || m_closed || m_nextFinished < m_added; });
         index = m_nextFinished;
-        if (index >= m_items.size())
+        if (m_stopping.load() || index >= m_added)
             return {};
-        if (HaveThreads())
-            m_changed.wait(lock, [&] { return m_slots[index] && m_slots[index]->ready; });
-        else
-            m_slots[index] = std::make_unique<Slot>();
+        Entry& entry = At(index);
+        if (HaveThreads()) {
+            m_changed.wait(lock, [&] { return entry.slot && entry.slot->ready; });
+        } else {
+            entry.slot = std::make_unique<Slot>();
+            entry.slot->item = &entry.item;
+        }
+        held = entry.slot.get();
     }
-    Slot& slot = *m_slots[index];
+    Slot& slot = *held;
+    const PipelineItem& item = *slot.item;
     // An item is the file as it is in its turn: one begun ahead whose file has changed since
     // (replaced, rewritten, deleted while the run went on) is done again now.
-    if (!HaveThreads() || !(FileState::Of(m_items[index].Path()) == slot.source)) {
+    if (!HaveThreads() || !(FileState::Of(item.Path()) == slot.source)) {
         // On this thread, alone of its pictures: the budget counts those of the others.
         CStampedItem stamped;
         WorkOn(index, slot, stamped, false);
@@ -218,7 +300,7 @@ PipelineReport CStampPipeline::Finish() {
 
     const auto began = std::chrono::steady_clock::now();
     PipelineReport report;
-    report.item = &m_items[index];
+    report.item = &item;
     report.outcome = slot.stamped;
     report.reason = slot.reason;
     report.systemError = slot.systemError;
@@ -227,7 +309,7 @@ PipelineReport CStampPipeline::Finish() {
     report.height = slot.height;
     report.profileIgnored = slot.profileIgnored;
     if (slot.stamped == ItemOutcome::Done) {
-        report.outputPath = OutputPathFor(index, report);
+        report.outputPath = OutputPathFor(item, report);
         const std::string name =
             report.outputPath.substr(std::min(report.outputPath.size(), m_run->NameStart()));
         if (m_settings.dryRun) {
@@ -238,6 +320,7 @@ PipelineReport CStampPipeline::Finish() {
         } else if (name.empty()) {
             report.outcome = ItemOutcome::SaveFailed;
         } else {
+            AwaitListEndIfTaken(name);
             CStampedItem committer;
             if (m_settings.recordSource)
                 slot.file.SetOrigin(QByteArray::fromStdString(slot.record.picture),
@@ -256,21 +339,36 @@ PipelineReport CStampPipeline::Finish() {
                               .count();
     {
         std::lock_guard lock(m_mutex);
-        m_slots[index].reset();
+        At(index).slot.reset();
         ++m_nextFinished;
     }
     m_changed.notify_all();
     return report;
 }
 
-std::string CStampPipeline::OutputPathFor(std::size_t index, PipelineReport& report) {
+void CStampPipeline::AwaitListEndIfTaken(const std::string& name) {
+    std::unique_lock lock(m_mutex);
+    if (m_closed)
+        return;
+    struct stat there {};
+    if (::fstatat(m_folder->handle(), name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENOENT)
+        return;
+    m_awaitingEnd = true;
+    lock.unlock();
+    m_changed.notify_all();
+    lock.lock();
+    m_changed.wait(lock, [&] { return m_closed || m_stopping.load(); });
+}
+
+std::string CStampPipeline::OutputPathFor(const PipelineItem& item, PipelineReport& report) {
     const auto failed = [&](const char* code, const char* reason) {
         report.reasonCode = code;
         report.reason = reason;
         return std::string();
     };
-    if (!m_items[index].name.empty()) {
-        std::string outputPath = m_run->NamedOutputPath(m_items[index].name);
+    if (!item.name.empty()) {
+        std::string outputPath = m_run->NamedOutputPath(item.name);
         return outputPath.empty() ? failed("path_too_long", "the output path is too long")
                                   : outputPath;
     }
@@ -281,7 +379,7 @@ std::string CStampPipeline::OutputPathFor(std::size_t index, PipelineReport& rep
             return failed("no_number_left", kNoNumberLeft);
         number = taken;
     } else {
-        number = std::int64_t{m_run->Choices().firstNumber} + m_items[index].position;
+        number = std::int64_t{m_run->Choices().firstNumber} + item.position;
     }
     if (number > std::numeric_limits<std::int32_t>::max())
         return failed("no_number_left", kNoNumberLeft);
@@ -307,21 +405,33 @@ void CStampPipeline::Stop() {
         thread.join();
     m_threads.clear();
     // Whatever was encoded and not finished goes with its slot, before the folder it is in.
-    m_slots.clear();
+    std::lock_guard lock(m_mutex);
+    m_entries.clear();
+    m_firstHeld = m_added;
     m_folder.reset();
 }
 
 void CStampPipeline::Run(std::vector<PipelineItem> items, const ReportFunction& report,
                          const std::atomic<bool>& stop, const BeginFunction& begin) {
-    const std::size_t count = items.size();
     Start(std::move(items));
-    for (std::size_t i = 0; i < count && !stop.load(); ++i) {
+    Drain(report, stop, begin);
+    Stop();
+}
+
+void CStampPipeline::Drain(const ReportFunction& report, const std::atomic<bool>& stop,
+                           const BeginFunction& begin) {
+    while (!stop.load()) {
         if (begin) {
-            begin(m_items[i]);
+            const PipelineItem* next = Next();
+            if (next == nullptr)
+                break;
+            begin(*next);
             if (stop.load())
                 break;
         }
-        report(Finish());
+        const PipelineReport finished = Finish();
+        if (finished.item == nullptr)
+            break;
+        report(finished);
     }
-    Stop();
 }

@@ -13,7 +13,9 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -86,38 +88,61 @@ class CStampPipeline {
     // not the overlay is ever replaced by an output (such an item fails its save). Leftovers
     // of killed runs in the folder are removed first.
     void Start(std::vector<PipelineItem> items);
+    // A list read while the run goes on: Open begins the run with no items, Add hands over
+    // each item in list order as it is read, Close says the list has ended. Until then, a copy
+    // whose name is taken waits for the end of the list, since a picture not yet read may lie
+    // there; leftovers of killed runs are removed at Close. Add waits while kHeldAhead items
+    // wait for their turn (a list read faster than it is stamped holds no more), unless a copy
+    // waits for the end; false once the run is stopping.
+    static constexpr std::size_t kHeldAhead = 1024;
+    void Open();
+    bool Add(PipelineItem item);
+    void Close();
     // Waits for the next item in list order, names it (using up a running number when it
     // loaded and stamped, even if its save then fails) and puts its file in place. Called at
     // most once per item. An item whose number would pass the largest one fails its save.
+    // Once the list has ended and every item is finished, a report without an item.
     PipelineReport Finish();
     // Throws away every item not finished (encodings in progress are cut short, their files
     // dropped) and waits for the threads to end.
     void Stop();
 
-    // Start, Finish for every item with report called for each, Stop. Once stop is set, no
-    // further item is finished: those in flight are thrown away and nothing of theirs is
-    // written. begin (optional) is called with each item before it is finished, once the run
-    // has started (the output folder is open); setting stop there leaves that item unfinished.
+    // Start, Drain, Stop.
     void Run(std::vector<PipelineItem> items, const ReportFunction& report,
              const std::atomic<bool>& stop, const BeginFunction& begin = {});
+    // Finish for every item with report called for each, until the list has ended. Once stop
+    // is set, no further item is finished: those in flight are thrown away and nothing of
+    // theirs is written. begin (optional) is called with each item before it is finished, once
+    // the run has started (the output folder is open); setting stop there leaves that item
+    // unfinished.
+    void Drain(const ReportFunction& report, const std::atomic<bool>& stop,
+               const BeginFunction& begin = {});
 
     // The most bytes of pictures in flight at once in the last run, as the budget counts them.
     std::uint64_t PeakBytesInFlight() const { return m_peakInFlight; }
 
   private:
     struct Slot;
+    struct Entry;
+    void OpenFolder();
+    void StartThreads(std::size_t count);
     void Work();
     // admit: count the picture against the memory budget (threads of the pipeline do).
     void WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped, bool admit);
-    // The item's output path, and its name relative to the folder; empty when the number or
-    // the name does not fit.
-    std::string OutputPathFor(std::size_t index, PipelineReport& report);
+    // The item's output path; empty when the number or the name does not fit.
+    std::string OutputPathFor(const PipelineItem& item, PipelineReport& report);
     // Waits until the item, the next in list order to be admitted, fits the memory budget
     // beside the pictures in flight (or none is in flight), and counts it in; Release counts
     // it out.
     void Admit(std::size_t index, std::uint64_t bytes);
     void Release(std::uint64_t bytes);
     bool HaveThreads() const { return !m_threads.empty(); }
+    // Under m_mutex: the entry of the item at index of the list, which must be held.
+    Entry& At(std::size_t index);
+    // The next item Finish takes, once it has been added; null once the list has ended.
+    const PipelineItem* Next();
+    // Returns once the list has ended when name (relative to the folder) is taken.
+    void AwaitListEndIfTaken(const std::string& name);
 
     // Takes the running number from the job, or from the pipeline's own when it has none.
     bool TakeNumber(std::int32_t& number);
@@ -131,8 +156,13 @@ class CStampPipeline {
     std::unique_ptr<OutputFolder> m_folder;
     std::string m_settingsDigest; // CopyRecord's, when the run records its copies' source
 
-    std::vector<PipelineItem> m_items;
-    std::vector<std::unique_ptr<Slot>> m_slots;
+    // The items from the first not yet finished to the last added; m_firstHeld is the first's
+    // place in the list. A slot lives only from the item's start to its finish.
+    std::deque<Entry> m_entries;
+    std::size_t m_firstHeld = 0;
+    std::size_t m_added = 0;
+    bool m_closed = true;
+    bool m_awaitingEnd = false; // a copy waits for the end of the list
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -57,14 +57,19 @@ OutputFolder::~OutputFolder() {
 }
 
 void OutputFolder::protect(const QByteArray& path) {
-    struct stat info {};
-    if (::lstat(path.constData(), &info) == 0)
-        m_protected.emplace(info.st_dev, info.st_ino);
-    if (::stat(path.constData(), &info) == 0)
-        m_protected.emplace(info.st_dev, info.st_ino);
+    struct stat entry {};
+    struct stat target {};
+    const bool haveEntry = ::lstat(path.constData(), &entry) == 0;
+    const bool haveTarget = ::stat(path.constData(), &target) == 0;
+    const std::lock_guard lock(m_protectedMutex);
+    if (haveEntry)
+        m_protected.emplace(entry.st_dev, entry.st_ino);
+    if (haveTarget)
+        m_protected.emplace(target.st_dev, target.st_ino);
 }
 
 bool OutputFolder::isProtected(dev_t device, ino_t inode) const {
+    const std::lock_guard lock(m_protectedMutex);
     return m_protected.count({device, inode}) != 0;
 }
 

@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 
-#include <set>
+#include <cstddef>
+#include <mutex>
+#include <unordered_set>
 #include <utility>
 
 #include <sys/types.h>
@@ -53,7 +55,8 @@ class OutputFolder {
     int error() const { return m_error; }
 
     // Adds the file at path (the entry itself, and what a link there leads to) to those never
-    // replaced. Call before the run's threads use the folder.
+    // replaced. Safe while the run's threads use the folder: a list read while the run goes on
+    // protects each picture as it is read.
     void protect(const QByteArray& path);
     bool isProtected(dev_t device, ino_t inode) const;
 
@@ -71,5 +74,12 @@ class OutputFolder {
   private:
     int m_fd = -1;
     int m_error = 0;
-    std::set<std::pair<dev_t, ino_t>> m_protected;
+    struct FileKeyHash {
+        std::size_t operator()(const std::pair<dev_t, ino_t>& key) const {
+            return std::hash<ino_t>()(key.second) ^ (std::hash<dev_t>()(key.first) << 1);
+        }
+    };
+    mutable std::mutex m_protectedMutex;
+    // Hashed rather than ordered: a list of a million pictures holds a million of them.
+    std::unordered_set<std::pair<dev_t, ino_t>, FileKeyHash> m_protected;
 };
