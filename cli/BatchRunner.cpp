@@ -1,6 +1,7 @@
 #include "cli/BatchRunner.h"
 
 #include "cli/ItemLog.h"
+#include "cli/ListReader.h"
 #include "cli/ProgressLine.h"
 #include "engine/CopyRecord.h"
 #include "engine/ImageFile.h"
@@ -18,6 +19,8 @@
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -94,23 +97,32 @@ std::optional<std::string> NamesProblem(const CliOptions& options, const RunSett
     return std::nullopt;
 }
 
-// Takes out the items whose output name already holds their complete copy, made with these
-// settings (numbering by position names every item before the run), and logs them as skipped.
-// Whatever else is there is the run's to redo, or to refuse when it is another picture's copy.
+// The output name of item when it already holds the item's complete copy, made with these
+// settings (numbering by position names every item before the run); otherwise empty. Whatever
+// else is there is the run's to redo, or to refuse when it is another picture's copy.
+std::string ExistingCopyPath(const CliOptions& options, const RunSettings& run,
+                             const PipelineItem& item, const std::string& digest) {
+    std::string path = !item.name.empty()
+                           ? run.NamedOutputPath(item.name)
+                           : run.OutputPath(static_cast<std::int32_t>(
+                                 std::int64_t{options.choices.firstNumber} + item.position));
+    if (path.empty() || FindExistingCopy(path, item.Path(), digest) != ExistingCopy::Complete)
+        return {};
+    return path;
+}
+
+// Takes out the items whose output name already holds their complete copy, and logs them as
+// skipped.
 std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const RunSettings& run,
                                           std::vector<PipelineItem> items, std::FILE* out) {
     std::vector<PipelineItem> left;
     const std::string digest = CopyRecord::SettingsDigest(run);
     for (PipelineItem& item : items) {
-        const std::string path =
-            !item.name.empty() ? run.NamedOutputPath(item.name)
-                               : run.OutputPath(static_cast<std::int32_t>(
-                                     std::int64_t{options.choices.firstNumber} + item.position));
-        if (path.empty() || FindExistingCopy(path, item.Path(), digest) != ExistingCopy::Complete) {
+        const std::string path = ExistingCopyPath(options, run, item, digest);
+        if (path.empty())
             left.push_back(std::move(item));
-            continue;
-        }
-        WriteSkipped(options, item, path, out);
+        else
+            WriteSkipped(options, item, path, out);
     }
     std::fflush(out);
     return left;
@@ -131,26 +143,9 @@ RunSettings Fill(const CliOptions& options, const CImageFile& overlay) {
 
 std::vector<std::string> ExpandInputs(const CliOptions& options, std::FILE* in) {
     std::vector<std::string> list;
-    for (const std::string& input : options.inputs) {
-        if (input != "-") {
-            list.push_back(input);
-            continue;
-        }
-        const char separator = options.nulSeparated ? '\0' : '\n';
-        std::string entry;
-        int c = 0;
-        while ((c = std::fgetc(in)) != EOF) {
-            if (static_cast<char>(c) != separator) {
-                entry += static_cast<char>(c);
-                continue;
-            }
-            if (!entry.empty())
-                list.push_back(entry);
-            entry.clear();
-        }
-        if (!entry.empty())
-            list.push_back(entry);
-    }
+    ListReader reader(options, in);
+    for (std::string entry; reader.Next(entry);)
+        list.push_back(entry);
     return list;
 }
 
@@ -185,39 +180,6 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
         return kExitBadUsage;
     }
 
-    const std::vector<std::string> list = ExpandInputs(options, streams.in);
-    if (stop.stop.load())
-        return 128 + stop.signal.load();
-    // A list that came out empty is a mistake upstream (a find that matched nothing, a file
-    // that was not there): silence and status 0 would hide it.
-    if (list.empty()) {
-        std::fprintf(streams.err, "pictorum-batch: the list of pictures is empty\n");
-        return kExitBadUsage;
-    }
-
-    // Named over the whole list, so that every shard of it names a picture alike.
-    std::vector<std::string> folders;
-    if (!options.keepFoldersUnder.empty()) {
-        std::string outside;
-        auto under = FoldersUnder(options.keepFoldersUnder, list, outside);
-        if (!under) {
-            std::fprintf(streams.err, "pictorum-batch: --keep-folders '%s': '%s' is not under it\n",
-                         Printable(options.keepFoldersUnder).c_str(), Printable(outside).c_str());
-            return kExitBadUsage;
-        }
-        folders = std::move(*under);
-    }
-    const std::vector<std::string> names =
-        options.namesFromInputs ? NamesFromInputs(list, folders) : std::vector<std::string>();
-    std::vector<PipelineItem> items;
-    items.reserve(list.size() / static_cast<std::size_t>(options.shardCount) + 1);
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const auto position = static_cast<std::int64_t>(i);
-        if (position % options.shardCount == options.shardIndex)
-            // Borrowed from the list, which outlives the run: a long list is not held twice.
-            items.push_back(PipelineItem{{}, position, &list[i], names.empty() ? "" : names[i]});
-    }
-
     if (!overlay.Fade(options.choices.opacity)) {
         std::fprintf(streams.err, "pictorum-batch: --overlay '%s': %s\n",
                      Printable(options.choices.overlayPath).c_str(),
@@ -225,22 +187,81 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
         return kExitBadUsage;
     }
     const RunSettings run = Fill(options, overlay);
+
+    // The list is read while the run goes on. What of it is there at the start is read before
+    // any work (up to kCheckedAhead entries), so that a short list is checked whole up front,
+    // as a mistake in it is best said at once.
+    ListReader reader(options, streams.in, &stop.stop);
+    std::optional<FolderMirror> mirror;
+    if (!options.keepFoldersUnder.empty())
+        mirror.emplace(options.keepFoldersUnder);
+    InputNamer namer;
+    std::int64_t listed = 0; // entries of the whole list read, every shard's
+    std::string outside;     // an entry that --keep-folders cannot place
+    // The next item of this shard, or nothing at the end of the list (or at such an entry).
+    const auto nextItem = [&]() -> std::optional<PipelineItem> {
+        for (std::string entry; outside.empty() && reader.Next(entry);) {
+            const std::int64_t position = listed++;
+            std::string folder;
+            if (mirror) {
+                auto found = mirror->FolderOf(entry);
+                if (!found) {
+                    outside = entry;
+                    break;
+                }
+                folder = std::move(*found);
+            }
+            // Named over the whole list, so that every shard of it names a picture alike.
+            std::string name = options.namesFromInputs ? namer.Name(entry, folder, position) : "";
+            if (position % options.shardCount == options.shardIndex)
+                return PipelineItem{std::move(entry), position, nullptr, std::move(name)};
+        }
+        return std::nullopt;
+    };
+    const auto listProblem = [&] {
+        std::fprintf(streams.err, "pictorum-batch: --keep-folders '%s': '%s' is not under it\n",
+                     Printable(options.keepFoldersUnder).c_str(), Printable(outside).c_str());
+        return kExitBadUsage;
+    };
+    constexpr std::size_t kCheckedAhead = 4096;
+    std::vector<PipelineItem> items;
+    bool listEnded = false;
+    while (!listEnded && items.size() < kCheckedAhead && (listed == 0 || !reader.WouldWait())) {
+        auto item = nextItem();
+        listEnded = !item;
+        if (item)
+            items.push_back(std::move(*item));
+    }
+    if (stop.stop.load())
+        return 128 + stop.signal.load();
+    if (!outside.empty())
+        return listProblem();
+    // A list that came out empty is a mistake upstream (a find that matched nothing, a file
+    // that was not there): silence and status 0 would hide it.
+    if (listed == 0) {
+        std::fprintf(streams.err, "pictorum-batch: the list of pictures is empty\n");
+        return kExitBadUsage;
+    }
     if (const auto names = NamesProblem(options, run, items)) {
         std::fprintf(streams.err, "pictorum-batch: %s\n", names->c_str());
         return kExitBadUsage;
     }
-    const std::size_t total = items.size();
+    std::size_t total = items.size();
     if (options.skipExisting)
         items = WithoutExisting(options, run, std::move(items), streams.out);
-    const std::size_t skipped = total - items.size();
+    std::size_t skipped = total - items.size();
     CStampPipeline pipeline(run, overlay);
 
-    ProgressLine progress(streams.err, items.size(), streams.progress && !options.quiet);
+    ProgressLine progress(streams.err, 0, streams.progress && !options.quiet);
     std::size_t failed = 0;
     std::size_t unwritten = 0; // of failed: the system refused the write
     std::size_t done = 0;
     int logError = 0;
+    // The log and the progress line are written by the run's thread and, for the items skipped
+    // as the list is read, by this one.
+    std::mutex output;
     const auto report = [&](const PipelineReport& item) {
+        const std::lock_guard lock(output);
         const bool itemDone = item.outcome == ItemOutcome::Done;
         (itemDone ? done : failed) += 1;
         unwritten += !itemDone && item.systemError != 0 ? 1 : 0;
@@ -265,31 +286,87 @@ int RunLogged(const CliOptions& options, StopRequest& stop, const RunStreams& st
     };
     // Off the main thread: the imaging library hands a worker thread's freed pixel buffers to
     // its next picture, which spares a run of one job at a time a new buffer and its page
-    // faults for every picture (about 60 ms per 24 MP picture measured here). Inline when no
-    // thread can be started.
+    // faults for every picture (about 60 ms per 24 MP picture measured here). This thread reads
+    // the rest of the list meanwhile. Inline, after the whole list, when no thread can be
+    // started.
+    const std::string digest = CopyRecord::SettingsDigest(run);
+    const auto hand = [&](PipelineItem item, const auto& add) {
+        ++total;
+        const std::string path =
+            options.skipExisting ? ExistingCopyPath(options, run, item, digest) : std::string();
+        if (path.empty())
+            return add(std::move(item));
+        const std::lock_guard lock(output);
+        progress.Erase();
+        WriteSkipped(options, item, path, streams.out);
+        std::fflush(streams.out);
+        ++skipped;
+        return true;
+    };
+    pipeline.Open();
+    std::thread runner;
     try {
-        std::thread runner([&] { pipeline.Run(items, report, stop.stop); });
-        runner.join();
+        runner = std::thread([&] {
+            pipeline.Drain(report, stop.stop);
+            pipeline.Stop();
+        });
     } catch (const std::system_error&) {
-        pipeline.Run(items, report, stop.stop);
+    }
+    if (runner.joinable()) {
+        const auto add = [&](PipelineItem item) {
+            {
+                const std::lock_guard lock(output);
+                progress.Grow(1);
+            }
+            return pipeline.Add(std::move(item));
+        };
+        bool adding = true;
+        for (PipelineItem& item : items)
+            if (!(adding = add(std::move(item))))
+                break;
+        items.clear();
+        while (adding && !listEnded && !stop.stop.load()) {
+            auto item = nextItem();
+            listEnded = !item;
+            if (item)
+                adding = hand(std::move(*item), add);
+        }
+        pipeline.Close();
+        runner.join();
+    } else {
+        pipeline.Stop();
+        while (!listEnded && !stop.stop.load()) {
+            auto item = nextItem();
+            listEnded = !item;
+            if (item)
+                hand(std::move(*item), [&](PipelineItem kept) {
+                    items.push_back(std::move(kept));
+                    return true;
+                });
+        }
+        progress.Grow(items.size());
+        pipeline.Run(std::move(items), report, stop.stop);
     }
     progress.Erase();
+    // Found late in a long list: what came before it is done, and stays.
+    if (!outside.empty())
+        return listProblem();
+    const std::size_t handed = total - skipped;
 
     int status = kExitAllDone;
     if (stop.stop.load() && stop.signal.load() == 0) {
         std::fprintf(streams.err,
                      "pictorum-batch: cannot write the log: %s; %zu of %zu pictures "
                      "done\n",
-                     std::strerror(logError), done, items.size());
+                     std::strerror(logError), done, handed);
         return kExitNotWritten;
     }
     if (stop.stop.load()) {
         std::fprintf(streams.err, "pictorum-batch: %s; %zu of %zu pictures done\n",
-                     StopCause(stop.signal.load()), done, items.size());
+                     StopCause(stop.signal.load()), done, handed);
         status = 128 + stop.signal.load();
     } else if (failed > 0) {
-        std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures failed", failed,
-                     items.size());
+        std::fprintf(streams.err, "pictorum-batch: %zu of %zu pictures failed", failed, handed);
         if (unwritten > 0)
             std::fprintf(streams.err, " (%zu could not be written: running again may do them)",
                          unwritten);

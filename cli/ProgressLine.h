@@ -16,6 +16,8 @@ class ProgressLine {
     // even if its text is not due for an update.
     void Advance(bool redraw);
     void Erase();
+    // more items to do: a list read while the run goes on tells its length as it comes.
+    void Grow(std::size_t more) { m_total += more; }
     std::size_t Done() const { return m_done; }
 
     // The line's text for done of total after elapsed seconds.

@@ -512,3 +512,34 @@ TEST_F(Cli, MarginAndOpacityPlaceAndBlendTheMark) {
         EXPECT_EQ(copy.pixelColor(left - 1, top - 1), QColor(Qt::white)) << left << "," << top;
     }
 }
+
+// A list from a pipe is stamped while its writer goes on: the first copy is there before the
+// list ends. A copy whose name holds a picture that the list names later is refused, as it is
+// when the list is read whole.
+TEST_F(Cli, ListsArePicturesStampedAsTheyCome) {
+    Put("first.png", Picture(40, 30, Qt::white));
+    Put("a.png", Picture(40, 30, Qt::blue));
+    const QString out = Folder("out");
+    const QString later = Put("out/a.PNG", Picture(50, 20, Qt::red));
+    const QByteArray before = BytesOf(Path(later));
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(PICTORUM_BATCH_EXE, Base(out) + QStringList{"--name-from", "input", "--format",
+                                                              "png", "--jobs", "2", "-"});
+    ASSERT_TRUE(process.waitForStarted());
+    process.write("first.png\n");
+    QByteArray log;
+    while (!log.contains("first.png ... Done") && process.waitForReadyRead(60000))
+        log += process.readAllStandardOutput();
+    ASSERT_TRUE(log.contains("first.png ... Done")) << log.toStdString();
+    process.write("a.png\n");
+    process.write(later.toLocal8Bit() + "\n");
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    log += process.readAllStandardOutput();
+    EXPECT_EQ(process.exitCode(), 1) << log.toStdString();
+    EXPECT_TRUE(
+        process.readAllStandardError().contains("would replace one of this run's pictures"));
+    EXPECT_EQ(BytesOf(Path(later)), before);
+    EXPECT_TRUE(QFile::exists(Path("out/first.PNG")));
+}
