@@ -1,5 +1,6 @@
 #include "bench/ParentRun.h"
 
+#include "bench/BatchListRuns.h"
 #include "bench/ChildProcess.h"
 #include "bench/ColourRuns.h"
 #include "bench/ListRuns.h"
@@ -108,6 +109,7 @@ void PrintGoals(const std::vector<FormatResult>& results, const std::vector<std:
 int RunParent(const BenchOptions& options) {
     if (options.listOnly) {
         PrintListRow(options.listEntries);
+        RunAndPrintBatchList(options.work + QStringLiteral("/batchlist"), 1000000);
         return 0;
     }
     if (options.responsiveOnly) {
@@ -257,6 +259,7 @@ int RunParent(const BenchOptions& options) {
     RunAndPrintReducedMarks(workload.backgrounds.back(), workload.overlay,
                             options.work + QStringLiteral("/marks"), 15 * options.rounds);
     PrintListRow(options.listEntries);
+    RunAndPrintBatchList(options.work + QStringLiteral("/batchlist"), 1000000);
     PrintResponsiveRow(options.work + QStringLiteral("/responsive"));
     RunAndPrintMemory(options.work);
     return 0;
