@@ -229,8 +229,8 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     slot.height = stamped.Height();
     slot.bytes = slot.file.IsEncoded() ? slot.file.Size() : 0;
     if (m_settings.recordSource && slot.stamped == ItemOutcome::Done)
-        slot.record = CopyRecord::For(item.Path(), stamped.Width(), stamped.Height(),
-                                      m_settingsDigest);
+        slot.record =
+            CopyRecord::For(item.Path(), stamped.Width(), stamped.Height(), m_settingsDigest);
     stamped.Release();
     if (admit)
         Release(bytes);
