@@ -34,8 +34,13 @@ void RunAndPrintBatchList(const QString& work, int entries) {
                        .arg(i, 8, 10, QLatin1Char('0'))
                        .toLocal8Bit());
     file.close();
-    const std::vector<std::string> argv = {PICTORUM_BATCH_EXE, "--overlay", LocalBytes(overlay),
-                                           "--output", LocalBytes(work + "/out"), "--jobs", "2",
+    const std::vector<std::string> argv = {PICTORUM_BATCH_EXE,
+                                           "--overlay",
+                                           LocalBytes(overlay),
+                                           "--output",
+                                           LocalBytes(work + "/out"),
+                                           "--jobs",
+                                           "2",
                                            "-"};
 
     // The first record as a script reading the log sees it.
@@ -64,9 +69,9 @@ void RunAndPrintBatchList(const QString& work, int entries) {
     std::printf("\npictorum-batch, a list of %d entries on standard input (pictures not there: "
                 "the list's own cost)\n",
                 entries);
-    std::printf("  first record after %.3f s [goal <= %.1f s: %s]; whole run %.1f s\n",
-                firstRecord, kGoalFirstRecordSeconds,
-                firstRecord <= kGoalFirstRecordSeconds ? "met" : "NOT met", whole.seconds);
+    std::printf("  first record after %.3f s [goal <= %.1f s: %s]; whole run %.1f s\n", firstRecord,
+                kGoalFirstRecordSeconds, firstRecord <= kGoalFirstRecordSeconds ? "met" : "NOT met",
+                whole.seconds);
     std::printf("  peak memory %.0f MB, %.0f bytes an entry [goal <= %.0f: %s]\n",
                 double(whole.peakKilobytes) / 1024.0, perEntry, kGoalBytesPerEntry,
                 perEntry <= kGoalBytesPerEntry ? "met" : "NOT met");

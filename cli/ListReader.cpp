@@ -40,7 +40,8 @@ bool ListReader::Next(std::string& entry) {
 }
 
 bool ListReader::WouldWait() {
-    if (!m_inInput && (m_argument >= m_options.inputs.size() || m_options.inputs[m_argument] != "-"))
+    if (!m_inInput &&
+        (m_argument >= m_options.inputs.size() || m_options.inputs[m_argument] != "-"))
         return false;
     if (m_read < m_filled || m_fd < 0)
         return false;

@@ -9,7 +9,7 @@
     </message>
     <message>
         <source>Browse...</source>
-        <translation>Durchsuchen...</translation>
+        <translation>Auswählen...</translation>
     </message>
     <message>
         <source>Background Images (0)</source>
@@ -97,7 +97,7 @@
     </message>
     <message>
         <source>Batch stamping</source>
-        <translation>Stempeln vieler Bilder auf einmal</translation>
+        <translation>Stapel-Stempeln</translation>
     </message>
     <message>
         <source>&amp;Close</source>
