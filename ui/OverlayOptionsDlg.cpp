@@ -1,6 +1,7 @@
 #include "ui/OverlayOptionsDlg.h"
 
 #include "app/framework/ResourceImages.h"
+#include "app/framework/UiText.h"
 #include "engine/BatchJob.h"
 #include "engine/OverlayOptionsText.h"
 #include "engine/TextHelpers.h"
@@ -127,7 +128,10 @@ void COverlayOptionsDlg::FillFormatList() {
         std::string description;
         if (encoder.FormatDescription != nullptr)
             description = FromWideText(encoder.FormatDescription).value_or(std::string());
-        const std::string entry = description + " File";
+        // "TIFF File", in the desktop's language.
+        std::string entry = UiLocal("%s File");
+        if (const std::size_t at = entry.find("%s"); at != std::string::npos)
+            entry.replace(at, 2, description);
         const int index = list->AddString(entry.c_str());
         if (index < 0)
             continue;

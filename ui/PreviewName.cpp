@@ -1,5 +1,6 @@
 #include "ui/PreviewName.h"
 
+#include "app/framework/UiText.h"
 #include "engine/BatchJob.h"
 #include "engine/TextHelpers.h"
 
@@ -11,12 +12,15 @@ constexpr const char* kPlaces[9] = {"top left",    "top centre",    "top right",
 } // namespace
 
 std::string PreviewName(const CBatchJob& job, const char* background) {
-    std::string name = "Sample preview: ";
+    // In the desktop's language, as every other name a screen reader reads.
+    const auto text = [](const char* english) { return UiText(english).toStdString(); };
+    std::string name = text("Sample preview: ");
     if (background == nullptr)
-        return name + "no background image";
+        return name + text("no background image");
     name += FileNameOrPath(background);
     if (job.szOverlayPath[0] == '\0')
-        return name + ", no overlay";
+        return name + text(", no overlay");
     const DWORD anchor = job.GetOverlayAnchor();
-    return name + ", overlay at " + kPlaces[anchor >= 1 && anchor <= 9 ? anchor - 1 : 0];
+    return name + text(", overlay at ") +
+           text(kPlaces[anchor >= 1 && anchor <= 9 ? anchor - 1 : 0]);
 }

@@ -94,7 +94,7 @@ bool CDialog::CreateDialogWindow(const DialogTemplate& t) {
         if (radio)
             widget->installEventFilter(dialog);
         if (c.name != nullptr)
-            widget->setAccessibleName(QString::fromUtf8(c.name));
+            widget->setAccessibleName(UiText(c.name));
         if ((c.exStyle & WS_EX_ACCEPTFILES) != 0)
             acceptFiles = true;
     }

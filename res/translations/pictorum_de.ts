@@ -311,5 +311,121 @@ WARNUNG: Gleichnamige Dateien werden überschrieben.</translation>
         <source>No web browser could be started to open %s</source>
         <translation>Es konnte kein Webbrowser gestartet werden, um %s zu öffnen</translation>
     </message>
+    <message>
+        <source>Tollerby web site</source>
+        <translation>Website von Tollerby</translation>
+    </message>
+    <message>
+        <source>Pictorum: stamp one picture onto many</source>
+        <translation>Pictorum: ein Bild auf viele stempeln</translation>
+    </message>
+    <message>
+        <source>Background Images</source>
+        <translation>Hintergrundbilder</translation>
+    </message>
+    <message>
+        <source>Sample preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Top left</source>
+        <translation>Oben links</translation>
+    </message>
+    <message>
+        <source>Top centre</source>
+        <translation>Oben Mitte</translation>
+    </message>
+    <message>
+        <source>Top right</source>
+        <translation>Oben rechts</translation>
+    </message>
+    <message>
+        <source>Middle left</source>
+        <translation>Mitte links</translation>
+    </message>
+    <message>
+        <source>Centre</source>
+        <translation>Mitte</translation>
+    </message>
+    <message>
+        <source>Middle right</source>
+        <translation>Mitte rechts</translation>
+    </message>
+    <message>
+        <source>Bottom left</source>
+        <translation>Unten links</translation>
+    </message>
+    <message>
+        <source>Bottom centre</source>
+        <translation>Unten Mitte</translation>
+    </message>
+    <message>
+        <source>Bottom right</source>
+        <translation>Unten rechts</translation>
+    </message>
+    <message>
+        <source>Log</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>%s File</source>
+        <translation>%s-Datei</translation>
+    </message>
+    <message>
+        <source>Sample preview: </source>
+        <translation>Vorschau: </translation>
+    </message>
+    <message>
+        <source>no background image</source>
+        <translation>kein Hintergrundbild</translation>
+    </message>
+    <message>
+        <source>, no overlay</source>
+        <translation>, kein Overlay</translation>
+    </message>
+    <message>
+        <source>, overlay at </source>
+        <translation>, Overlay </translation>
+    </message>
+    <message>
+        <source>top left</source>
+        <translation>oben links</translation>
+    </message>
+    <message>
+        <source>top centre</source>
+        <translation>oben Mitte</translation>
+    </message>
+    <message>
+        <source>top right</source>
+        <translation>oben rechts</translation>
+    </message>
+    <message>
+        <source>middle left</source>
+        <translation>Mitte links</translation>
+    </message>
+    <message>
+        <source>centre</source>
+        <translation>Mitte</translation>
+    </message>
+    <message>
+        <source>middle right</source>
+        <translation>Mitte rechts</translation>
+    </message>
+    <message>
+        <source>bottom left</source>
+        <translation>unten links</translation>
+    </message>
+    <message>
+        <source>bottom centre</source>
+        <translation>unten Mitte</translation>
+    </message>
+    <message>
+        <source>bottom right</source>
+        <translation>unten rechts</translation>
+    </message>
 </context>
 </TS>

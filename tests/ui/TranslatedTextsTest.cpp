@@ -1,13 +1,15 @@
-// Every dialog in every language the program ships: each text fits its control, and no two
-// controls of a dialog answer to one Alt letter.
+// Every dialog in every language the program ships: each text fits its control, no two
+// controls of a dialog answer to one Alt letter, and what a screen reader reads is translated.
 #include "DialogDriving.h"
 
 #include "engine/BatchJob.h"
+#include "res/Resource.h"
 #include "ui/AboutDlg.h"
 #include "ui/MainDlg.h"
 #include "ui/OverlayOptionsDlg.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QKeySequence>
 #include <QLabel>
@@ -58,13 +60,27 @@ QStringList TextFaults(QWidget* window) {
 
 TEST(TranslatedTexts, FitTheirControlsWithMnemonicsOfTheirOwn) {
     CBatchJob job;
+    struct Named {
+        int id;
+        // A control's accessible name, or a list's first entry, in English and German.
+        const char* english;
+        const char* german;
+    };
     const struct {
         const char* name;
         std::function<std::unique_ptr<CDialog>()> make;
+        std::vector<Named> names;
     } dialogs[] = {
-        {"main window", [] { return std::make_unique<CMainDlg>(); }},
-        {"options", [&] { return std::make_unique<COverlayOptionsDlg>(&job); }},
-        {"about", [] { return std::make_unique<CAboutDlg>(); }},
+        {"main window",
+         [] { return std::make_unique<CMainDlg>(); },
+         {{IDC_BACKGROUND_LIST, "Background Images", "Hintergrundbilder"},
+          {IDC_PREVIEW, "Sample preview: no background image", "Vorschau: kein Hintergrundbild"}}},
+        {"options",
+         [&] { return std::make_unique<COverlayOptionsDlg>(&job); },
+         {{1018, "Top left", "Oben links"},
+          {1026, "Bottom right", "Unten rechts"},
+          {IDC_OUTPUT_FORMAT, "BMP File", "BMP-Datei"}}},
+        {"about", [] { return std::make_unique<CAboutDlg>(); }, {}},
     };
     for (const char* language : {"", ":/i18n/pictorum_de.qm"}) {
         QTranslator translator;
@@ -78,6 +94,15 @@ TEST(TranslatedTexts, FitTheirControlsWithMnemonicsOfTheirOwn) {
             QStringList faults;
             dialog_driving::RunModal(*shown, [&](QWidget* window) {
                 faults = TextFaults(window);
+                for (const Named& named : dialog.names) {
+                    const QWidget* widget = shown->GetDlgItem(named.id)->GetWidget();
+                    const auto* list = qobject_cast<const QComboBox*>(widget);
+                    const QString read =
+                        list != nullptr ? list->itemText(0) : widget->accessibleName();
+                    const char* want = *language != '\0' ? named.german : named.english;
+                    if (read != QString::fromUtf8(want))
+                        faults << QStringLiteral("%1 reads '%2'").arg(named.id).arg(read);
+                }
                 window->close();
             });
             EXPECT_TRUE(faults.isEmpty()) << faults.join(QLatin1Char('\n')).toStdString();
