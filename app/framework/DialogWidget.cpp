@@ -14,6 +14,8 @@
 #include <vector>
 
 namespace {
+constexpr Qt::WindowStates kLarge = Qt::WindowMaximized | Qt::WindowFullScreen;
+
 std::vector<std::string> LocalFiles(const QMimeData* data) {
     std::vector<std::string> paths;
     if (data == nullptr || !data->hasUrls())
@@ -65,11 +67,28 @@ void DialogWidget::showEvent(QShowEvent* event) {
 }
 
 void DialogWidget::changeEvent(QEvent* event) {
-    constexpr Qt::WindowStates kLarge = Qt::WindowMaximized | Qt::WindowFullScreen;
-    if (event->type() == QEvent::WindowStateChange && m_fixedSize.isValid() &&
-        (windowState() & kLarge) != 0)
-        setWindowState(windowState() & ~kLarge);
+    constexpr int kMostLeaveRequests = 3;
+    if (event->type() == QEvent::WindowStateChange && m_fixedSize.isValid())
+        m_leaveLarge = (windowState() & kLarge) != 0 && m_leaveRequests < kMostLeaveRequests;
     QDialog::changeEvent(event);
+}
+
+void DialogWidget::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (!m_leaveLarge)
+        return;
+    m_leaveLarge = false;
+    ++m_leaveRequests;
+    // Asked only after the large frame is committed (this paint's flush commits it): weston
+    // drops a request to leave a state that arrives between the acknowledgement and the
+    // commit of that state, and the window then stays large, its controls in one corner.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if ((windowState() & kLarge) != 0)
+                setWindowState(windowState() & ~kLarge);
+        },
+        Qt::QueuedConnection);
 }
 
 void DialogWidget::keyPressEvent(QKeyEvent* event) {

@@ -41,15 +41,22 @@ class DialogWidget : public QDialog {
 
     // A Wayland compositor may maximize any window, and a window that then commits another
     // size than the one it was given is a protocol error that ends the program. There the
-    // size is held only from below, and the window returns from maximized or full screen to
-    // its own size at once; elsewhere it is fixed, so that window managers offer no maximize.
+    // size is held only from below, and the window asks to return from maximized or full
+    // screen to its own size; elsewhere it is fixed, so that window managers offer no
+    // maximize.
     void HoldSize(const QSize& size);
+    // Set by a maximized or full-screen state, cleared once the request to leave it is sent.
+    bool m_leaveLarge = false;
+    // A compositor that insists (a kiosk shell keeps every window full screen) is asked a
+    // few times, not for ever.
+    int m_leaveRequests = 0;
 
   protected:
     bool focusNextPrevChild(bool next) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void accept() override;

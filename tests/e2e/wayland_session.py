@@ -7,11 +7,12 @@ import subprocess
 
 _EVENT = re.compile(r'xdg_toplevel@(\d+)\.(?:set_title\("(.*)"\)|(destroy)\(\)|'
                     r'configure\((\d+), \d+, array\[(\d+)\]\))$')
+_TOPLEVEL = re.compile(r'-> xdg_surface@(\d+)\.get_toplevel\(new id xdg_toplevel@(\d+)\)$')
 
 
 class WaylandDesktop:
     def __init__(self, session):
-        self.session, self.socket, self.widths = session, "pictorum-%d" % os.getpid(), []
+        self.session, self.socket = session, "pictorum-%d" % os.getpid()
 
     def start(self, argv, cwd):
         session, env = self.session, self.session.env()
@@ -19,7 +20,9 @@ class WaylandDesktop:
         # comes late types its letter again, and a file dialog then finds no such file.
         config = os.path.join(session.artifacts, "weston.ini")
         with open(config, "w") as ini:
-            ini.write("[keyboard]\nrepeat-delay=60000\n")
+            # No fading windows either: a screenshot would show a closed dialog half gone.
+            ini.write("[keyboard]\nrepeat-delay=60000\n[shell]\nanimation=none\n"
+                      "close-animation=none\nstartup-animation=none\n")
         weston = subprocess.Popen(["weston", "--backend=x11-backend.so", "--use-pixman",
                                    "--config=" + config, "--socket=" + self.socket,
                                    "--width=1280"], env=env)
@@ -37,14 +40,35 @@ class WaylandDesktop:
             return log.read().splitlines()
 
     def windows(self, active):
-        titles, states, self.widths = {}, {}, []
+        titles, states = {}, {}
         for match in filter(None, (_EVENT.search(line.rstrip()) for line in self.log())):
             key, title, _, width, count = match.groups()
             if width is None:
                 titles[key] = title
             else:
-                states[key], self.widths = int(count) > 0, self.widths + [int(width)]
+                states[key] = int(count) > 0
         return [t for key, t in titles.items() if t is not None and (states.get(key) or not active)]
+
+    def back_from_large(self):
+        """True once the first window, configured wider than it was first drawn, is drawn at
+        that first size again."""
+        lines = [line.rstrip() for line in self.log()]
+        main = next(filter(None, map(_TOPLEVEL.search, lines)), None)
+        if main is None:
+            return False
+        geometry = re.compile(r'-> xdg_surface@%s\.set_window_geometry\(\d+, \d+, (\d+), (\d+)\)$'
+                              % main.group(1))
+        configure = re.compile(r'xdg_toplevel@%s\.configure\((\d+), \d+, array' % main.group(2))
+        first, large, back = None, False, False
+        for line in lines:
+            drawn, asked = geometry.search(line), configure.search(line)
+            if drawn:
+                size = (int(drawn.group(1)), int(drawn.group(2)))
+                first = first or size
+                back = large and size == first
+            elif asked and first and int(asked.group(1)) > first[0]:
+                large, back = True, False
+        return back
 
     def wait(self, title, gone=False):
         self.session.wait_for("/%s/%s" % (title, " gone" if gone else ""), lambda: gone != any(

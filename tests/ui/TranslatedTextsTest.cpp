@@ -2,6 +2,7 @@
 // controls of a dialog answer to one Alt letter, and what a screen reader reads is translated.
 #include "DialogDriving.h"
 
+#include "batch/ProcessingDlg.h"
 #include "engine/BatchJob.h"
 #include "res/Resource.h"
 #include "ui/AboutDlg.h"
@@ -39,11 +40,15 @@ QStringList TextFaults(QWidget* window) {
         if (text.isEmpty())
             continue;
         // What the control needs to show all of its text, its margins and its box included: a
-        // label that wraps its lines, their height at its width.
+        // label that wraps its lines, their height at the width inside its frame.
         const bool wraps = label != nullptr && label->wordWrap();
-        const int needs =
-            wraps ? label->heightForWidth(label->width()) : widget->sizeHint().width();
-        const int has = wraps ? label->height() : widget->width();
+        const QRect inside = widget->contentsRect();
+        const int needs = wraps ? label->fontMetrics()
+                                      .boundingRect(QRect(0, 0, inside.width(), QWIDGETSIZE_MAX),
+                                                    Qt::TextWordWrap, text)
+                                      .height()
+                                : widget->sizeHint().width();
+        const int has = wraps ? inside.height() : widget->width();
         if (needs > has)
             faults << QStringLiteral("'%1' needs %2 px, has %3").arg(text).arg(needs).arg(has);
         const QKeySequence letter = QKeySequence::mnemonic(text);
@@ -70,6 +75,8 @@ TEST(TranslatedTexts, FitTheirControlsWithMnemonicsOfTheirOwn) {
         const char* name;
         std::function<std::unique_ptr<CDialog>()> make;
         std::vector<Named> names;
+        // The control whose text, once it has one, says the dialog shows what is looked at.
+        int shownWhen = 0;
     } dialogs[] = {
         {"main window",
          [] { return std::make_unique<CMainDlg>(); },
@@ -81,6 +88,12 @@ TEST(TranslatedTexts, FitTheirControlsWithMnemonicsOfTheirOwn) {
           {1026, "Bottom right", "Unten rechts"},
           {IDC_OUTPUT_FORMAT, "BMP File", "BMP-Datei"}}},
         {"about", [] { return std::make_unique<CAboutDlg>(); }, {}},
+        // At the end of a run of nothing: the counter, "Finished" and Close.
+        {"progress",
+         [&] { return std::make_unique<CProcessingDlg>(&job); },
+         {{IDC_PROCESSING_LOG, "Log", "Protokoll"},
+          {IDC_PROCESSING_PROGRESS, "Progress", "Fortschritt"}},
+         IDC_PROCESSING_STATUS},
     };
     for (const char* language : {"", ":/i18n/pictorum_de.qm"}) {
         QTranslator translator;
@@ -93,6 +106,11 @@ TEST(TranslatedTexts, FitTheirControlsWithMnemonicsOfTheirOwn) {
             const std::unique_ptr<CDialog> shown = dialog.make();
             QStringList faults;
             dialog_driving::RunModal(*shown, [&](QWidget* window) {
+                if (dialog.shownWhen != 0) {
+                    const auto* label = qobject_cast<const QLabel*>(
+                        shown->GetDlgItem(dialog.shownWhen)->GetWidget());
+                    EXPECT_TRUE(dialog_driving::WaitFor([&] { return !label->text().isEmpty(); }));
+                }
                 faults = TextFaults(window);
                 for (const Named& named : dialog.names) {
                     const QWidget* widget = shown->GetDlgItem(named.id)->GetWidget();
