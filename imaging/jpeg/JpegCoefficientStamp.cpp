@@ -144,28 +144,48 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
                                    std::uint64_t(grid.width) * std::uint64_t(grid.height) * 8)
             return NotImplemented;
         // Our own reading first, which tells where each row's data lies; libjpeg's for the
-        // scans it does not read and the files it declines, which libjpeg then judges.
-        std::optional<JpegScanWalk> walk;
-        if (JpegScanWalk::suits(reading->info)) {
-            walk = JpegScanWalk::read(reading->info, encoded);
-            if (!walk) {
-                reading.emplace(encoded);
-                jpeg_read_header(&reading->info, TRUE);
-            }
+        // scans it does not read and the files it declines, which libjpeg then judges. Ours
+        // keeps the blocks of the rows the mark may change, and of one row more on either
+        // side, whose last and first MCUs the copy codes anew.
+        JpegScanWalk::Rows needed{0, 0};
+        if (!area.isEmpty()) {
+            const QRect context = grid.widened(area, 1);
+            needed = {context.top() / grid.mcuHeight - 1, context.bottom() / grid.mcuHeight + 2};
         }
-        jpeg_decompress_struct& picture = reading->info;
-        JpegCoefficients blocks = walk ? walk->blocks : JpegMcuStamping::coefficientsOf(picture);
-        checkAbandon(abandon);
+        std::optional<JpegScanWalk> walk;
+        JpegCoefficients blocks{};
         QRect changed;
-        if (!area.isEmpty())
-            changed =
-                JpegMcuStamping{picture, blocks, grid, *coding}(area, mark, destination, source);
-        checkAbandon(abandon);
+        const auto read = [&](JpegScanWalk::Rows rows) {
+            if (JpegScanWalk::suits(reading->info)) {
+                walk = JpegScanWalk::read(reading->info, encoded, rows, abandon);
+                checkAbandon(abandon);
+                if (!walk) {
+                    reading.emplace(encoded);
+                    jpeg_read_header(&reading->info, TRUE);
+                }
+            }
+            blocks = walk ? walk->blocks : JpegMcuStamping::coefficientsOf(reading->info);
+            checkAbandon(abandon);
+            changed = area.isEmpty() ? QRect()
+                                     : JpegMcuStamping{reading->info, blocks, grid,
+                                                       *coding}(area, mark, destination, source);
+            checkAbandon(abandon);
+        };
+        read(needed);
         if (walk) {
             if (std::optional<QByteArray> spliced =
-                    JpegScanSplice::write(picture, encoded, *walk, changed))
+                    JpegScanSplice::write(reading->info, encoded, *walk, changed))
                 stamped = std::move(*spliced);
         }
+        if (stamped.isEmpty() && walk && !walk->whole()) {
+            // The copy is coded whole after all (its tables lack a code the new blocks need),
+            // and that takes every block.
+            walk.reset();
+            reading.emplace(encoded);
+            jpeg_read_header(&reading->info, TRUE);
+            read({});
+        }
+        jpeg_decompress_struct& picture = reading->info;
         if (stamped.isEmpty())
             writeAll(picture, blocks, grid, changed, walk.has_value(),
                      encoded.size() + (qsizetype(1) << 16), stamped);

@@ -2,6 +2,7 @@
 
 #include "imaging/jpeg/JpegHuffmanExtension.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -79,8 +80,9 @@ struct Component {
     int before = 0; // the DC value of the component's block before
 };
 
-// One block's coefficients into block (zeroed beforehand); false for data no block can be.
-bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
+// One block's coefficients into block (zeroed beforehand), or only read past when Store is
+// false; false for data no block can be.
+template <bool Store> bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
     bits.need(32);
     const int size = component.dc->decode(bits);
     if (size < 0)
@@ -89,7 +91,8 @@ bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
     if (size > 0)
         component.before =
             int(unsigned(component.before) + unsigned(extended(bits.take(size), size)));
-    block[0] = JCOEF(component.before);
+    if constexpr (Store)
+        block[0] = JCOEF(component.before);
     for (int k = 1; k < DCTSIZE2; ++k) {
         bits.need(32);
         const int symbol = component.ac->decode(bits);
@@ -107,11 +110,30 @@ bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
         k += run;
         if (k >= DCTSIZE2 || bitsOfValue > 10)
             return false;
-        block[kJpegCodingOrder[std::size_t(k)]] =
-            JCOEF(extended(bits.take(bitsOfValue), bitsOfValue));
+        const std::uint32_t value = bits.take(bitsOfValue);
+        if constexpr (Store)
+            block[kJpegCodingOrder[std::size_t(k)]] = JCOEF(extended(value, bitsOfValue));
     }
     // A run of sixteen zeros may reach past the last coefficient; libjpeg lets it too.
     return true;
+}
+
+// The offset of the first marker at or after from in entropy-coded data (0xFF followed by
+// anything but a stuffed zero); -1 when none comes before the end.
+qsizetype nextMarker(const uchar* data, qsizetype size, qsizetype from) {
+    while (from + 1 < size) {
+        const auto* found =
+            static_cast<const uchar*>(std::memchr(data + from, 0xFF, std::size_t(size - from)));
+        if (found == nullptr)
+            return -1;
+        const qsizetype at = found - data;
+        if (at + 1 >= size)
+            return -1;
+        if (data[at + 1] != 0)
+            return at;
+        from = at + 2;
+    }
+    return -1;
 }
 
 } // namespace
@@ -139,10 +161,12 @@ bool JpegScanWalk::suits(const jpeg_decompress_struct& picture) {
 }
 
 std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
-                                               const QByteArray& encoded) {
+                                               const QByteArray& encoded, Rows kept,
+                                               const std::atomic<bool>* abandon) {
     if (!suits(picture) || picture.src == nullptr)
         return std::nullopt;
     JpegScanWalk walk;
+    walk.kept = kept;
     const auto* data = reinterpret_cast<const uchar*>(encoded.constData());
     const auto scanStart = qsizetype(picture.src->next_input_byte - data);
     if (scanStart <= 0 || scanStart > encoded.size())
@@ -177,20 +201,18 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
     owner->mem->realize_virt_arrays(owner);
 
     const long interval = long(picture.restart_interval);
+    const long total = long(walk.mcuColumns) * walk.mcuRows;
     JpegBitReader bits(data, encoded.size(), {scanStart, 0});
-    walk.mcuStarts.reserve(std::size_t(walk.mcuColumns) * std::size_t(walk.mcuRows));
+    walk.mcuStarts.reserve(std::size_t(total));
     std::array<std::array<JBLOCKROW, MAX_SAMP_FACTOR>, MAX_COMPS_IN_SCAN> rows{};
-    for (int row = 0; row < walk.mcuRows; ++row) {
-        for (int i = 0; i < picture.comps_in_scan; ++i) {
-            const Component& component = components[std::size_t(i)];
-            for (int y = 0; y < component.v; ++y)
-                rows[std::size_t(i)][std::size_t(y)] =
-                    JpegMcuGrid::blockRow(owner, walk.blocks[std::size_t(component.index)],
-                                          JDIMENSION(row * component.v + y), true);
-        }
-        for (int column = 0; column < walk.mcuColumns; ++column) {
-            const long mcu = long(row) * walk.mcuColumns + column;
-            if (interval != 0 && mcu != 0 && mcu % interval == 0) {
+    int rowReady = -1;
+    for (long mcu = 0; mcu < total;) {
+        const int row = int(mcu / walk.mcuColumns);
+        const int column = int(mcu % walk.mcuColumns);
+        if (column == 0 && ((abandon != nullptr && abandon->load()) || bits.overran()))
+            return std::nullopt;
+        if (interval != 0 && mcu % interval == 0) {
+            if (mcu != 0) {
                 // The data of an interval ends at its restart marker, the next one in turn.
                 const qint64 end = bits.mark();
                 bits.fill();
@@ -204,23 +226,55 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
                 for (Component& component : components)
                     component.before = 0;
             }
-            walk.mcuStarts.push_back(bits.mark());
+            const long last = std::min(total, mcu + interval) - 1;
+            const int lastRow = int(last / walk.mcuColumns);
+            if (lastRow < kept.first || row >= kept.end) {
+                // Nothing of this interval is needed but its place: the reader stands at the
+                // byte where its data starts and is set to the marker that ends it.
+                const qint64 start = bits.mark();
+                const qsizetype marker =
+                    nextMarker(data, encoded.size(), JpegBitReader::placeOf(data, start).byte);
+                if (marker < 0)
+                    return std::nullopt;
+                walk.mcuStarts.insert(walk.mcuStarts.end(), std::size_t(last + 1 - mcu), start);
+                bits = JpegBitReader(data, encoded.size(), {marker, 0});
+                mcu = last + 1;
+                continue;
+            }
+        }
+        const bool store = kept.holds(row);
+        if (store && rowReady != row) {
             for (int i = 0; i < picture.comps_in_scan; ++i) {
-                Component& component = components[std::size_t(i)];
-                for (int y = 0; y < component.v; ++y) {
-                    JBLOCKROW line =
-                        rows[std::size_t(i)][std::size_t(y)] + std::ptrdiff_t(column) * component.h;
-                    for (int x = 0; x < component.h; ++x) {
+                const Component& component = components[std::size_t(i)];
+                for (int y = 0; y < component.v; ++y)
+                    rows[std::size_t(i)][std::size_t(y)] =
+                        JpegMcuGrid::blockRow(owner, walk.blocks[std::size_t(component.index)],
+                                              JDIMENSION(row * component.v + y), true);
+            }
+            rowReady = row;
+        }
+        walk.mcuStarts.push_back(bits.mark());
+        for (int i = 0; i < picture.comps_in_scan; ++i) {
+            Component& component = components[std::size_t(i)];
+            for (int y = 0; y < component.v; ++y) {
+                JBLOCKROW line = store ? rows[std::size_t(i)][std::size_t(y)] +
+                                             std::ptrdiff_t(column) * component.h
+                                       : nullptr;
+                for (int x = 0; x < component.h; ++x) {
+                    if (store) {
                         std::memset(line[x], 0, sizeof(JBLOCK));
-                        if (!decodeBlock(bits, component, line[x]))
+                        if (!decodeBlock<true>(bits, component, line[x]))
                             return std::nullopt;
+                    } else if (!decodeBlock<false>(bits, component, nullptr)) {
+                        return std::nullopt;
                     }
                 }
             }
         }
-        if (bits.overran())
-            return std::nullopt;
+        ++mcu;
     }
+    if (bits.overran())
+        return std::nullopt;
     walk.intervalEnds.push_back(bits.mark());
     // Only padding between the last block and the marker that ends the file.
     bits.fill();

@@ -9,20 +9,38 @@
 // libjpeg would warn about (a code no table has, data that ends early, a restart marker out of
 // turn, bytes between the scan and the end of the file) makes it decline as well, and so does
 // what libjpeg steps over silently (a block of more than 64 coefficients, a difference longer
-// than 8-bit samples allow). A file it declines is left to libjpeg.
+// than 8-bit samples allow). A file it declines is left to libjpeg. What it does not read, a
+// restart interval that holds no kept row, it does not judge: a copy takes those bytes as
+// they are, no worse than the photograph has them.
 
 #include "imaging/jpeg/JpegBitReader.h"
 #include "imaging/jpeg/JpegMcuGrid.h"
 
 #include <QByteArray>
 
+#include <atomic>
+#include <limits>
 #include <optional>
 #include <vector>
 
+// The MCU rows whose blocks a stamp needs: those under the mark and its context. The
+// others are read only for where their data lies, and a restart interval that holds none
+// of these rows is not read at all: its data is found from marker to marker.
+struct JpegScanRows {
+    int first = 0;
+    int end = std::numeric_limits<int>::max();
+
+    bool holds(int row) const { return row >= first && row < end; }
+};
+
 struct JpegScanWalk {
+    using Rows = JpegScanRows;
+
     // The picture's blocks, in arrays requested from the reading's memory manager, with the
-    // sizes and layout jpeg_read_coefficients would give them.
+    // sizes and layout jpeg_read_coefficients would give them. Only the kept rows are filled;
+    // the arrays' other pages are never written, so they take no memory.
     JpegCoefficients blocks{};
+    Rows kept;
     // Where each MCU's data starts, and where the data of each restart interval (the whole
     // scan's without restart markers) ends, as JpegBitReader::mark() notes them.
     std::vector<qint64> mcuStarts;
@@ -32,7 +50,11 @@ struct JpegScanWalk {
 
     // Whether picture, whose header libjpeg has read from encoded, is a scan this reads.
     static bool suits(const jpeg_decompress_struct& picture);
-    // The whole scan read; empty when the file is not as it should be (see above).
+    // The whole scan read, the blocks of kept rows stored; empty when the file is not as it
+    // should be (see above), or once abandon is set.
     static std::optional<JpegScanWalk> read(jpeg_decompress_struct& picture,
-                                            const QByteArray& encoded);
+                                            const QByteArray& encoded, Rows kept = {},
+                                            const std::atomic<bool>* abandon = nullptr);
+    // Whether every block was read and stored.
+    bool whole() const { return kept.first <= 0 && kept.end >= mcuRows; }
 };

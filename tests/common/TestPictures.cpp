@@ -1208,6 +1208,7 @@ QByteArray ShapedJpeg(const QImage& image, const JpegShape& shape) {
     if (shape.progressive)
         jpeg_simple_progression(&info);
     info.restart_in_rows = shape.restartRows;
+    info.restart_interval = unsigned(shape.restartMcus);
     info.optimize_coding = shape.optimised ? TRUE : FALSE;
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {

@@ -133,6 +133,8 @@ struct JpegShape {
     // The chroma's own sampling factors (above 1: chroma sampled finer than luma at 1x1).
     int chromaH = 1;
     int chromaV = 1;
+    // A restart interval in MCUs, where restartRows is 0.
+    int restartMcus = 0;
 };
 QByteArray ShapedJpeg(const QImage& image, const JpegShape& shape);
 // A JPEG's quantised coefficients as libjpeg reads them: per component its sampling, table and
