@@ -42,9 +42,9 @@ constexpr int kChunk = 1000;
 constexpr int kChosen = 5000;
 
 // Names as a camera and a few folders give them; about a third are long enough to be shown
-// shortened, so that several entries share a shortened line. Only the first file exists: the
-// list never looks at the files, but "Remove" shows the entry with the focus mark, the first,
-// in the sample box.
+// shortened, so that several entries share a shortened line. Every file exists, since a drop
+// refuses missing ones, but only the first is a picture: the list reads none of them, but
+// "Remove" shows the entry with the focus mark, the first, in the sample box.
 QStringList Paths(const QString& root, int from, int count) {
     QStringList paths;
     for (int i = from; i < from + count; ++i) {
@@ -110,7 +110,10 @@ void RunSteps(CMainDlg& dialog, const QString& root, int count) {
     if (list == nullptr || remove == nullptr || removeAll == nullptr || window == nullptr)
         return;
     const QStringList paths = Paths(root, 0, count);
-    QDir().mkpath(QFileInfo(paths[0]).path());
+    for (const QString& path : Paths(root, 0, 2 * count)) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile(path).open(QIODevice::WriteOnly);
+    }
     QImage picture(64, 48, QImage::Format_RGB32);
     picture.fill(Qt::gray);
     picture.save(paths[0], "JPEG");

@@ -132,12 +132,21 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
                  std::to_string((qint64(size.width()) * size.height() + 500000) / 1000000) + " MP",
                  {}});
     }
+    // The same kind of landscape with a restart marker after every MCU row: the intervals the
+    // mark leaves alone are copied without being read.
+    std::vector<Background> restartPictures = {backgrounds.front()};
+    for (const QString& path : MakeRestartPictures(options.work + QStringLiteral("/in")))
+        restartPictures.push_back({path, path.contains(QLatin1String("12mp")) ? "12 MP" : "24 MP", {}});
+    Measured restarted = Named("restart markers, lossless route");
+    Measured restartedFloor = Named("restart markers, codec floor");
     Measured turned = Named("portrait, Exif turn, lossless route");
     Measured turnedWhole = Named("portrait, Exif turn, whole-picture route");
     Measured turnedFloor = Named("portrait, Exif turn, codec floor");
-    const auto routes = [&](Measured& kept, Measured& encoded,
+    const auto routes = [&](Measured& kept, Measured* encoded,
                             const std::vector<Background>& pictures) {
-        for (Measured* m : {&kept, &encoded}) {
+        for (Measured* m : {&kept, encoded}) {
+            if (m == nullptr)
+                continue;
             const QString folder = FreshFolder(base + QStringLiteral("/route"));
             const std::string quality = m == &kept ? "0" : "90";
             RunInProcessChild(
@@ -150,10 +159,12 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
         }
     };
     for (int round = 0; round < options.rounds; ++round) {
-        routes(lossless, whole, backgrounds);
-        routes(turned, turnedWhole, portraits);
-        for (Measured* m : {&floor, &turnedFloor}) {
-            const std::vector<Background>& pictures = m == &floor ? backgrounds : portraits;
+        routes(lossless, &whole, backgrounds);
+        routes(turned, &turnedWhole, portraits);
+        routes(restarted, nullptr, restartPictures);
+        for (Measured* m : {&floor, &turnedFloor, &restartedFloor}) {
+            const std::vector<Background>& pictures =
+                m == &floor ? backgrounds : m == &turnedFloor ? portraits : restartPictures;
             const QString folder = FreshFolder(base + QStringLiteral("/route"));
             RunInProcessChild(
                 *m, ChildArgs(kChildFloor, {"image/jpeg", LocalBytes(folder)}, pictures), pictures);
@@ -179,6 +190,15 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
                     c.c_str(), us / Median(whole.cpu.at(c)), us / floorCpu,
                     us / floorCpu <= 0.7 ? "met" : "NOT met",
                     Median(lossless.seconds.at(c)) / Median(floor.seconds.at(c)));
+        if (restarted.cpu.count(c) && restartedFloor.cpu.count(c)) {
+            row(restarted);
+            row(restartedFloor);
+            const double ratio = Median(restarted.cpu.at(c)) / Median(restartedFloor.cpu.at(c));
+            std::printf("  %-6s cpu: lossless / codec floor %.2f without restart markers [goal "
+                        "<= 0.35: %s], %.2f with them [goal <= 0.15: %s]\n",
+                        c.c_str(), us / floorCpu, us / floorCpu <= 0.35 ? "met" : "NOT met", ratio,
+                        ratio <= 0.15 ? "met" : "NOT met");
+        }
         if (!turned.cpu.count(c) || !turnedFloor.cpu.count(c))
             continue;
         row(turned);
@@ -190,6 +210,13 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
                     c.c_str(), Median(turned.cpu.at(c)) / Median(turnedWhole.cpu.at(c)), portrait,
                     portrait <= 0.6 ? "met" : "NOT met");
     }
+    // Each route's process stamps every size in turn, so its peak is the largest picture's.
+    std::printf("  peak memory: lossless route %.0f MB, whole-picture route %.0f MB, with restart "
+                "markers %.0f MB, codec floor %.0f MB\n",
+                double(lossless.peakKilobytes) / 1024, double(whole.peakKilobytes) / 1024,
+                double(restarted.peakKilobytes) / 1024, double(floor.peakKilobytes) / 1024);
+    if (restarted.failures > 0)
+        std::printf("  failures: with restart markers %d\n", restarted.failures);
     if (lossless.failures + whole.failures + turned.failures + turnedWhole.failures > 0)
         std::printf("  failures: lossless %d, whole-picture %d, portraits %d and %d\n",
                     lossless.failures, whole.failures, turned.failures, turnedWhole.failures);

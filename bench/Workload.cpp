@@ -234,3 +234,23 @@ QStringList MakePortraits(const QString& folder) {
     }
     return portraits;
 }
+
+QStringList MakeRestartPictures(const QString& folder) {
+    QDir().mkpath(folder);
+    QStringList pictures;
+    const Size sizes[] = {{4000, 3000, "12mp"}, {6000, 4000, "24mp"}};
+    std::uint64_t seed = 211;
+    for (const Size& size : sizes) {
+        ++seed;
+        const QString path =
+            QDir(folder).filePath(QStringLiteral("restarts-%1.jpg").arg(QLatin1String(size.tag)));
+        if (!QFileInfo::exists(path)) {
+            std::fprintf(stderr, "drawing %s\n", qPrintable(path));
+            const QImage drawn = DrawBackground(size.width, size.height, seed * 7919);
+            if (!WriteBytes(path, ShapedJpeg(drawn, {2, 2, false, false, 1, 90})))
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        }
+        pictures << path;
+    }
+    return pictures;
+}

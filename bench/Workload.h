@@ -19,3 +19,5 @@ Workload MakeWorkload(const QString& folder, int perSize);
 // Phone portraits: 4032 x 3024 and 6000 x 4000 pictures stored sideways with an Exif
 // orientation 6, as phones store a portrait (sides the lossless turn takes), made in folder.
 QStringList MakePortraits(const QString& folder);
+// Landscapes of 12 and 24 MP with a restart marker after every MCU row, as some cameras write.
+QStringList MakeRestartPictures(const QString& folder);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -55,13 +56,33 @@ cmsUInt32Number layoutOf(QImage::Format format) {
     }
 }
 
+// A large picture's rows are shared out among the machine's cores: a transform through a
+// colour table (CMYK, an RGB profile that is a table) costs tens of nanoseconds a pixel.
 bool convertRows(void* transform, QImage& pixels) {
     if (transform == nullptr)
         return false;
-    for (int y = 0; y < pixels.height(); ++y) {
-        uchar* line = pixels.scanLine(y);
-        cmsDoTransform(transform, line, line, cmsUInt32Number(pixels.width()));
-    }
+    const int height = pixels.height();
+    // bits() detaches a shared picture once, here; scanLine() would count a detach on every
+    // call, from every thread.
+    uchar* const first = pixels.bits();
+    const qsizetype stride = pixels.bytesPerLine();
+    const auto width = cmsUInt32Number(pixels.width());
+    const auto rows = [=](int from, int to) {
+        for (int y = from; y < to; ++y) {
+            uchar* line = first + qsizetype(y) * stride;
+            cmsDoTransform(transform, line, line, width);
+        }
+    };
+    constexpr qint64 kPixelsAlone = qint64(1) << 20;
+    const int parts = qint64(pixels.width()) * height < kPixelsAlone
+                          ? 1
+                          : int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    std::vector<std::thread> helpers;
+    for (int part = 1; part < parts; ++part)
+        helpers.emplace_back(rows, height * part / parts, height * (part + 1) / parts);
+    rows(0, height / parts);
+    for (std::thread& helper : helpers)
+        helper.join();
     return true;
 }
 
@@ -140,6 +161,21 @@ double tablesOf(const QByteArray& icc) {
 }
 
 } // namespace
+
+struct ColourProfile::Transforms {
+    std::mutex mutex;
+    std::map<std::pair<unsigned, unsigned>, Transform> made;
+};
+
+ColourProfile::ColourProfile() : m_transforms(std::make_unique<Transforms>()) {}
+
+void* ColourProfile::toSrgbTransform(unsigned layout, unsigned srgbLayout) const {
+    std::lock_guard lock(m_transforms->mutex);
+    Transform& kept = m_transforms->made[{layout, srgbLayout}];
+    if (!kept)
+        kept = transform(m_handle, layout, srgb(), srgbLayout);
+    return kept.get();
+}
 
 ColourProfile::~ColourProfile() {
     if (m_handle != nullptr)
@@ -254,8 +290,8 @@ bool ColourProfile::toSrgb(QImage& pixels) const {
     case Kind::Cmyk: {
         // Four bytes a pixel, Adobe's inverted inks as every CMYK JPEG writer stores them,
         // turned into 0xffRRGGBB words in place.
-        const Transform cmyk = transform(m_handle, TYPE_CMYK_8_REV, srgb(), TYPE_BGRA_8);
-        if (pixels.depth() != 32 || !convertRows(cmyk.get(), pixels))
+        if (pixels.depth() != 32 ||
+            !convertRows(toSrgbTransform(TYPE_CMYK_8_REV, TYPE_BGRA_8), pixels))
             return false;
         for (int y = 0; y < pixels.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(pixels.scanLine(y));
@@ -304,8 +340,7 @@ bool ColourProfile::toSrgb(QImage& pixels) const {
         pixels = pixels.convertToFormat(pixels.hasAlphaChannel() ? QImage::Format_ARGB32
                                                                  : QImage::Format_RGB32);
     const cmsUInt32Number layout = layoutOf(pixels.format());
-    const Transform rgb = transform(m_handle, layout, srgb(), layout);
-    return convertRows(rgb.get(), pixels);
+    return convertRows(toSrgbTransform(layout, layout), pixels);
 }
 
 bool ColourProfile::fromSpace(QImage& pixels, const ColourProfile* from) const {

@@ -44,7 +44,14 @@ class ColourProfile {
     bool fromSpace(QImage& pixels, const ColourProfile* from) const;
 
   private:
-    ColourProfile() = default;
+    struct Transforms;
+
+    ColourProfile();
+    // The transform from this profile's space, in layout, to sRGB: made once, kept with the
+    // profile (as the profiles are kept for the next pictures) and used from any thread.
+    void* toSrgbTransform(unsigned layout, unsigned srgbLayout) const;
+
+    std::unique_ptr<Transforms> m_transforms;
     void* m_handle = nullptr; // cmsHPROFILE
     Kind m_kind = Kind::Rgb;
     QByteArray m_bytes;

@@ -97,6 +97,7 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
             return turned;
     }
     const bool greyMark = mark->decode() == Ok && mark->pixels.allGray();
+    bool greyRecast = false;
     std::optional<JpegCoding> coding =
         JpegCoding::read(recast.isEmpty() ? background->encoded() : recast, false);
     if (coding && coding->grey && !greyMark && profile == nullptr) {
@@ -104,6 +105,7 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         const GpStatus coloured = recastBy([&] { return JpegGreyInColour::recast(grey); });
         if (coloured != Ok)
             return coloured;
+        greyRecast = true;
         coding = JpegCoding::read(recast, false);
     }
     const QByteArray& encoded = recast.isEmpty() ? background->encoded() : recast;
@@ -147,8 +149,12 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         // scans it does not read and the files it declines, which libjpeg then judges. Ours
         // keeps the blocks of the rows the mark may change, and of one row more on either
         // side, whose last and first MCUs the copy codes anew.
+        // A grey picture recast in colour was coded with tables made for it, which seldom
+        // code the new blocks as well: its copy is coded whole, from every block, anyway.
         JpegScanWalk::Rows needed{0, 0};
-        if (!area.isEmpty()) {
+        if (greyRecast) {
+            needed = {};
+        } else if (!area.isEmpty()) {
             const QRect context = grid.widened(area, 1);
             needed = {context.top() / grid.mcuHeight - 1, context.bottom() / grid.mcuHeight + 2};
         }

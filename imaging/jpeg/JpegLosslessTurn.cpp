@@ -2,6 +2,8 @@
 
 #include "imaging/jpeg/JpegMcuGrid.h"
 #include "imaging/jpeg/JpegMcuStamping.h"
+#include "imaging/jpeg/JpegOwnTables.h"
+#include "imaging/jpeg/JpegScanWalk.h"
 #include "imaging/jpeg/JpegSession.h"
 
 #include <QImageIOHandler>
@@ -109,6 +111,13 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
         }
     }
     writing.keepCodingOf(in, turn.transpose);
+    // The photograph's own Huffman tables, widened to code any block, rather than tables made
+    // for the turned blocks: written in one pass, and the stamp that follows can code the
+    // mark's blocks with them and copy every other block's bits as they are.
+    if (JpegScanWalk::suits(in)) {
+        JpegOwnTables::keep(in, out, JpegOwnTables::everySymbol());
+        out.optimize_coding = FALSE;
+    }
     writing.takeBlocksOfReading();
     jpeg_write_coefficients(&out, turned.data());
 

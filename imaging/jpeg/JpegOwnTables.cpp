@@ -125,3 +125,24 @@ void JpegOwnTables::keep(const jpeg_decompress_struct& picture, jpeg_compress_st
         copy.comp_info[c].ac_tbl_no = picture.comp_info[c].ac_tbl_no;
     }
 }
+
+JpegOwnTables::NewSymbols JpegOwnTables::everySymbol() {
+    JpegSymbolCounts dc;
+    for (int size = 0; size <= 11; ++size)
+        dc.add(size);
+    JpegSymbolCounts ac;
+    ac.add(0x00); // end of block
+    ac.add(0xF0); // sixteen zeros
+    for (int run = 0; run < 16; ++run)
+        for (int size = 1; size <= 10; ++size)
+            ac.add(run << 4 | size);
+    // Counted as if these symbols came from a few blocks of about twenty symbols each, as a
+    // photograph's blocks hold: the picture's own codes keep their lengths, the new ones come
+    // out longest.
+    dc.blocks = 1;
+    ac.blocks = 8;
+    NewSymbols symbols;
+    symbols.dc.fill(dc);
+    symbols.ac.fill(ac);
+    return symbols;
+}

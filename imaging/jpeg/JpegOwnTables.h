@@ -27,4 +27,8 @@ struct JpegOwnTables {
     // second pass over every block (as long as reading them all).
     static void keep(const jpeg_decompress_struct& picture, jpeg_compress_struct& copy,
                      const NewSymbols& symbols);
+    // Every symbol a baseline scan of 8-bit samples can hold, each as rare as can be: the
+    // picture's tables widened to these code any block at all (most cameras' tables already
+    // do), at no cost to the codes the picture's own blocks use most.
+    static NewSymbols everySymbol();
 };
