@@ -136,7 +136,8 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
     // mark leaves alone are copied without being read.
     std::vector<Background> restartPictures = {backgrounds.front()};
     for (const QString& path : MakeRestartPictures(options.work + QStringLiteral("/in")))
-        restartPictures.push_back({path, path.contains(QLatin1String("12mp")) ? "12 MP" : "24 MP", {}});
+        restartPictures.push_back(
+            {path, path.contains(QLatin1String("12mp")) ? "12 MP" : "24 MP", {}});
     Measured restarted = Named("restart markers, lossless route");
     Measured restartedFloor = Named("restart markers, codec floor");
     Measured turned = Named("portrait, Exif turn, lossless route");
@@ -163,8 +164,9 @@ void RunAndPrintLossless(const BenchOptions& options, const QString& overlay,
         routes(turned, &turnedWhole, portraits);
         routes(restarted, nullptr, restartPictures);
         for (Measured* m : {&floor, &turnedFloor, &restartedFloor}) {
-            const std::vector<Background>& pictures =
-                m == &floor ? backgrounds : m == &turnedFloor ? portraits : restartPictures;
+            const std::vector<Background>& pictures = m == &floor         ? backgrounds
+                                                      : m == &turnedFloor ? portraits
+                                                                          : restartPictures;
             const QString folder = FreshFolder(base + QStringLiteral("/route"));
             RunInProcessChild(
                 *m, ChildArgs(kChildFloor, {"image/jpeg", LocalBytes(folder)}, pictures), pictures);

@@ -142,15 +142,19 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         // hold more than the decoded picture and its stamped copy do. Told by the header alone,
         // before any block is read.
         const JpegCoefficients none{};
-        if (!area.isEmpty() && JpegMcuStamping{reading->info, none, grid, *coding}.bytesHeld(area) >
-                                   std::uint64_t(grid.width) * std::uint64_t(grid.height) * 8)
+        const auto tooMuch = [&](bool everyRow) {
+            return !area.isEmpty() &&
+                   JpegMcuStamping{reading->info, none, grid, *coding}.bytesHeld(area, everyRow) >
+                       std::uint64_t(grid.width) * std::uint64_t(grid.height) * 8;
+        };
+        if (tooMuch(greyRecast))
             return NotImplemented;
         // Our own reading first, which tells where each row's data lies; libjpeg's for the
         // scans it does not read and the files it declines, which libjpeg then judges. Ours
         // keeps the blocks of the rows the mark may change, and of one row more on either
-        // side, whose last and first MCUs the copy codes anew.
-        // A grey picture recast in colour was coded with tables made for it, which seldom
-        // code the new blocks as well: its copy is coded whole, from every block, anyway.
+        // side, whose last and first MCUs the copy codes anew. A grey picture recast in colour
+        // was coded with tables made for it, which seldom code the new blocks as well: its
+        // copy is coded whole, from every block, anyway.
         JpegScanWalk::Rows needed{0, 0};
         if (greyRecast) {
             needed = {};
@@ -161,6 +165,7 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         std::optional<JpegScanWalk> walk;
         JpegCoefficients blocks{};
         QRect changed;
+        // False when libjpeg would read every block and they do not fit.
         const auto read = [&](JpegScanWalk::Rows rows) {
             if (JpegScanWalk::suits(reading->info)) {
                 walk = JpegScanWalk::read(reading->info, encoded, rows, abandon);
@@ -170,14 +175,18 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
                     jpeg_read_header(&reading->info, TRUE);
                 }
             }
+            if (!walk && tooMuch(true))
+                return false;
             blocks = walk ? walk->blocks : JpegMcuStamping::coefficientsOf(reading->info);
             checkAbandon(abandon);
             changed = area.isEmpty() ? QRect()
                                      : JpegMcuStamping{reading->info, blocks, grid,
                                                        *coding}(area, mark, destination, source);
             checkAbandon(abandon);
+            return true;
         };
-        read(needed);
+        if (!read(needed))
+            return NotImplemented;
         if (walk) {
             if (std::optional<QByteArray> spliced =
                     JpegScanSplice::write(reading->info, encoded, *walk, changed))
@@ -186,10 +195,13 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         if (stamped.isEmpty() && walk && !walk->whole()) {
             // The copy is coded whole after all (its tables lack a code the new blocks need),
             // and that takes every block.
+            if (tooMuch(true))
+                return NotImplemented;
             walk.reset();
             reading.emplace(encoded);
             jpeg_read_header(&reading->info, TRUE);
-            read({});
+            if (!read({}))
+                return NotImplemented;
         }
         jpeg_decompress_struct& picture = reading->info;
         if (stamped.isEmpty())

@@ -137,7 +137,7 @@ QRect JpegMcuStamping::operator()(const QRect& area, GpImage* mark, const QRectF
     return changed;
 }
 
-std::uint64_t JpegMcuStamping::bytesHeld(const QRect& area) const {
+std::uint64_t JpegMcuStamping::bytesHeld(const QRect& area, bool everyRow) const {
     const QRect all(0, 0, grid.width, grid.height);
     std::uint64_t blocksPerMcu = 0;
     for (int c = 0; c < picture.num_components; ++c)
@@ -149,7 +149,11 @@ std::uint64_t JpegMcuStamping::bytesHeld(const QRect& area) const {
     };
     const QRect context = grid.widened(area, 1);
     const std::uint64_t pixelBytes = coding.grey ? 4 : 3; // see decoded()
-    return blockBytes(all) + blockBytes(context) +
+    // The picture's blocks are held only in the rows around the context (see JpegScanWalk);
+    // the others' memory is never touched.
+    const QRect rows =
+        everyRow ? all : grid.widened(QRect(0, context.top(), all.width(), context.height()), 1);
+    return blockBytes(rows) + blockBytes(context) +
            2 * std::uint64_t(context.width()) * std::uint64_t(context.height()) * pixelBytes;
 }
 

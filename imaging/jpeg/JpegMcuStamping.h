@@ -24,8 +24,9 @@ struct JpegMcuStamping {
                      const QRectF& source) const;
 
     // Bytes of coefficients and pixels held at once while stamping area: the picture's
-    // blocks, the decoded MCUs around it twice (as decoded and drawn on) and their blocks.
-    std::uint64_t bytesHeld(const QRect& area) const;
+    // blocks in the rows around it, the decoded MCUs around it twice (as decoded and drawn
+    // on) and their blocks. With everyRow, every row's blocks (a copy coded whole).
+    std::uint64_t bytesHeld(const QRect& area, bool everyRow = false) const;
 
     // The picture's blocks, as libjpeg reads them.
     static JpegCoefficients coefficientsOf(jpeg_decompress_struct& info);

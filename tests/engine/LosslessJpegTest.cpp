@@ -230,7 +230,10 @@ TEST_F(LosslessJpeg, TurnedPicturesAreTurnedLosslesslyThenStamped) {
         {"4:4:4, transposed", {160, 120}, {1, 1}, 5},
         // The stored right edge's partial MCU becomes the bottom edge's.
         {"4:2:2 progressive, partial MCUs kept at the edge", {200, 136}, {2, 1, false, true}, 6},
-        {"optimised tables, quarter turn clockwise", {192, 128}, {2, 2, false, false, 0, 92, true}, 6},
+        {"optimised tables, quarter turn clockwise",
+         {192, 128},
+         {2, 2, false, false, 0, 92, true},
+         6},
         {"optimised tables and restarts, mirrored",
          {208, 120},
          {2, 2, false, false, 1, 92, true},
