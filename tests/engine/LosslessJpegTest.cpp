@@ -162,6 +162,10 @@ TEST_F(LosslessJpeg, KeepsEveryBlockOutsideTheMarkAndStampsInsideAsTheFullRoute)
          {9, false, 60, 40}},
         {"wider than the picture, over both sides", {200, 150}, {}, {8, false, 300, 24}},
         {"percent, over the left edge", {320, 240}, {2, 1, false, true}, {9, true, 150, 10}},
+        {"4:4:4, 40 % x 40 % in the middle",
+         {600, 450},
+         {1, 1, false, false, 0, 95},
+         {5, true, 40, 40}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
