@@ -1,5 +1,7 @@
 #include "imaging/colour/ColourProfile.h"
 
+#include "imaging/colour/CmykTable.h"
+
 #include <lcms2.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -58,23 +61,9 @@ cmsUInt32Number layoutOf(QImage::Format format) {
 
 // A large picture's rows are shared out among the machine's cores: a transform through a
 // colour table (CMYK, an RGB profile that is a table) costs tens of nanoseconds a pixel.
-bool convertRows(void* transform, QImage& pixels) {
-    if (transform == nullptr)
-        return false;
-    const int height = pixels.height();
-    // bits() detaches a shared picture once, here; scanLine() would count a detach on every
-    // call, from every thread.
-    uchar* const first = pixels.bits();
-    const qsizetype stride = pixels.bytesPerLine();
-    const auto width = cmsUInt32Number(pixels.width());
-    const auto rows = [=](int from, int to) {
-        for (int y = from; y < to; ++y) {
-            uchar* line = first + qsizetype(y) * stride;
-            cmsDoTransform(transform, line, line, width);
-        }
-    };
+template <class Rows> void inParts(int width, int height, const Rows& rows) {
     constexpr qint64 kPixelsAlone = qint64(1) << 20;
-    const int parts = qint64(pixels.width()) * height < kPixelsAlone
+    const int parts = qint64(width) * height < kPixelsAlone
                           ? 1
                           : int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
     std::vector<std::thread> helpers;
@@ -83,6 +72,22 @@ bool convertRows(void* transform, QImage& pixels) {
     rows(0, height / parts);
     for (std::thread& helper : helpers)
         helper.join();
+}
+
+bool convertRows(void* transform, QImage& pixels) {
+    if (transform == nullptr)
+        return false;
+    // bits() detaches a shared picture once, here; scanLine() would count a detach on every
+    // call, from every thread.
+    uchar* const first = pixels.bits();
+    const qsizetype stride = pixels.bytesPerLine();
+    const auto width = cmsUInt32Number(pixels.width());
+    inParts(pixels.width(), pixels.height(), [=](int from, int to) {
+        for (int y = from; y < to; ++y) {
+            uchar* line = first + qsizetype(y) * stride;
+            cmsDoTransform(transform, line, line, width);
+        }
+    });
     return true;
 }
 
@@ -165,6 +170,8 @@ double tablesOf(const QByteArray& icc) {
 struct ColourProfile::Transforms {
     std::mutex mutex;
     std::map<std::pair<unsigned, unsigned>, Transform> made;
+    std::optional<CmykTable> cmyk;
+    bool cmykTried = false;
 };
 
 ColourProfile::ColourProfile() : m_transforms(std::make_unique<Transforms>()) {}
@@ -175,6 +182,16 @@ void* ColourProfile::toSrgbTransform(unsigned layout, unsigned srgbLayout) const
     if (!kept)
         kept = transform(m_handle, layout, srgb(), srgbLayout);
     return kept.get();
+}
+
+const CmykTable* ColourProfile::cmykTable() const {
+    void* const to16 = toSrgbTransform(TYPE_CMYK_8_REV, TYPE_RGB_16);
+    std::lock_guard lock(m_transforms->mutex);
+    if (!m_transforms->cmykTried) {
+        m_transforms->cmykTried = true;
+        m_transforms->cmyk = CmykTable::of(to16);
+    }
+    return m_transforms->cmyk ? &*m_transforms->cmyk : nullptr;
 }
 
 ColourProfile::~ColourProfile() {
@@ -290,14 +307,14 @@ bool ColourProfile::toSrgb(QImage& pixels) const {
     case Kind::Cmyk: {
         // Four bytes a pixel, Adobe's inverted inks as every CMYK JPEG writer stores them,
         // turned into 0xffRRGGBB words in place.
-        if (pixels.depth() != 32 ||
-            !convertRows(toSrgbTransform(TYPE_CMYK_8_REV, TYPE_BGRA_8), pixels))
+        const CmykTable* table = cmykTable();
+        if (pixels.depth() != 32 || table == nullptr)
             return false;
-        for (int y = 0; y < pixels.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(pixels.scanLine(y));
-            for (int x = 0; x < pixels.width(); ++x)
-                line[x] |= 0xFF000000u;
-        }
+        uchar* const first = pixels.bits();
+        const qsizetype stride = pixels.bytesPerLine();
+        const int width = pixels.width();
+        inParts(width, pixels.height(),
+                [=](int from, int to) { table->convert(first, stride, width, from, to); });
         return true;
     }
     case Kind::Grey: {

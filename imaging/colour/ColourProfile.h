@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class CmykTable;
+
 class ColourProfile {
   public:
     enum class Kind { Rgb, Grey, Cmyk };
@@ -50,6 +52,8 @@ class ColourProfile {
     // The transform from this profile's space, in layout, to sRGB: made once, kept with the
     // profile (as the profiles are kept for the next pictures) and used from any thread.
     void* toSrgbTransform(unsigned layout, unsigned srgbLayout) const;
+    // The CMYK table of this CMYK profile, made once; null when Little CMS gives none.
+    const CmykTable* cmykTable() const;
 
     std::unique_ptr<Transforms> m_transforms;
     void* m_handle = nullptr; // cmsHPROFILE

@@ -5,6 +5,7 @@
 #include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
+#include "imaging/colour/CmykTable.h"
 #include "imaging/files/OutputFolder.h"
 #include "imaging/metadata/Resolution.h"
 
@@ -12,6 +13,7 @@
 #include <QColorSpace>
 #include <QImageWriter>
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <algorithm>
 #include <optional>
@@ -408,4 +410,47 @@ TEST_F(Fidelity, ColoursLookAsInThePicture) {
             }
         }
     }
+}
+
+// The table a CMYK photograph is converted through gives, for inks all over the cube and at
+// its corners and edges, what Little CMS's own transform gives, to within two levels (both
+// interpolate between points of a grid).
+TEST(CmykTable, ConvertsAsLittleCmsDoes) {
+    const QByteArray icc = MadeProfile("cmyk");
+    cmsHPROFILE cmyk = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    ASSERT_NE(cmyk, nullptr);
+    const auto made = [&](cmsUInt32Number out) {
+        return cmsCreateTransform(cmyk, TYPE_CMYK_8_REV, srgb, out, INTENT_RELATIVE_COLORIMETRIC,
+                                  cmsFLAGS_NOCACHE);
+    };
+    cmsHTRANSFORM to16 = made(TYPE_RGB_16);
+    cmsHTRANSFORM to8 = made(TYPE_BGRA_8);
+    const std::optional<CmykTable> table = CmykTable::of(to16);
+    ASSERT_TRUE(table);
+    std::vector<uchar> inks;
+    std::uint32_t seed = 7;
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        inks.push_back(uchar(seed >> 24));
+    }
+    for (const int level : {0, 1, 15, 16, 17, 127, 128, 239, 240, 241, 254, 255})
+        for (int channel = 0; channel < 4; ++channel)
+            for (const int other : {0, 255})
+                for (int k = 0; k < 4; ++k)
+                    inks.push_back(uchar(k == channel ? level : other));
+    inks.resize(inks.size() / 4 * 4);
+    const int pixels = int(inks.size() / 4);
+    std::vector<uchar> want(inks.size());
+    cmsDoTransform(to8, inks.data(), want.data(), cmsUInt32Number(pixels));
+    table->convert(inks.data(), qsizetype(inks.size()), pixels, 0, 1);
+    int largest = 0;
+    for (std::size_t i = 0; i < inks.size(); ++i)
+        largest =
+            std::max(largest, i % 4 == 3 ? 255 - inks[i] : std::abs(int(inks[i]) - int(want[i])));
+    EXPECT_LE(largest, 2);
+    cmsDeleteTransform(to8);
+    cmsDeleteTransform(to16);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(cmyk);
 }
