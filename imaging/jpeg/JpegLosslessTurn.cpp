@@ -69,9 +69,9 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
         return std::nullopt;
 
     const JpegCoefficients stored = JpegMcuStamping::coefficientsOf(in);
-    // The turned blocks' arrays, sized as libjpeg sizes a picture of the turned sampling, in a
-    // buffer of their own: one the size of the stored blocks', which the worker hands on to
-    // the stamp that follows and to the next picture (see ImageAllocator).
+    const auto owner = reinterpret_cast<j_common_ptr>(&in);
+    // The turned blocks' arrays, sized as libjpeg sizes a picture of the turned sampling, are
+    // made row by row as the writer takes them: the turned picture is never held whole.
     struct Plane {
         JDIMENSION columns, rows;
         int h, v;
@@ -85,11 +85,29 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
         plane.rows = turn.transpose ? component.width_in_blocks : component.height_in_blocks;
         plane.h = turn.transpose ? component.v_samp_factor : component.h_samp_factor;
         plane.v = turn.transpose ? component.h_samp_factor : component.v_samp_factor;
-        turned[std::size_t(c)] = in.mem->request_virt_barray(
-            reinterpret_cast<j_common_ptr>(&in), JPOOL_IMAGE, FALSE,
-            roundedUp(plane.columns, plane.h), roundedUp(plane.rows, plane.v), JDIMENSION(plane.v));
+        const JDIMENSION columns = roundedUp(plane.columns, plane.h);
+        const jvirt_barray_ptr from = stored[std::size_t(c)];
+        turned[std::size_t(c)] = reading.generated(
+            columns, roundedUp(plane.rows, plane.v), [=, &turn](JDIMENSION y, JBLOCKROW row) {
+                // The blocks that round the last MCUs up are libjpeg's to make; zeros meanwhile.
+                if (y >= plane.rows) {
+                    std::memset(row, 0, columns * sizeof(JBLOCK));
+                    return;
+                }
+                std::memset(row + plane.columns, 0, (columns - plane.columns) * sizeof(JBLOCK));
+                const JDIMENSION fromY = turn.flipY ? plane.rows - 1 - y : y;
+                // Without a transposition a row comes from one stored row.
+                const JBLOCKROW storedRow =
+                    turn.transpose ? nullptr : JpegMcuGrid::blockRow(owner, from, fromY, false);
+                for (JDIMENSION x = 0; x < plane.columns; ++x) {
+                    const JDIMENSION fromX = turn.flipX ? plane.columns - 1 - x : x;
+                    const JCOEF* block =
+                        turn.transpose ? JpegMcuGrid::blockRow(owner, from, fromX, false)[fromY]
+                                       : storedRow[fromX];
+                    turnBlock(block, row[x], turn);
+                }
+            });
     }
-    in.mem->realize_virt_arrays(reinterpret_cast<j_common_ptr>(&in));
 
     QByteArray result;
     JpegSession::Writing writing(&result, encoded.size() + (qsizetype(1) << 16));
@@ -121,33 +139,6 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
     writing.takeBlocksOfReading();
     jpeg_write_coefficients(&out, turned.data());
 
-    const auto owner = reinterpret_cast<j_common_ptr>(&in);
-    for (int c = 0; c < in.num_components; ++c) {
-        const Plane& plane = planes[std::size_t(c)];
-        const JDIMENSION columns = roundedUp(plane.columns, plane.h);
-        for (JDIMENSION y = 0; y < roundedUp(plane.rows, plane.v); ++y) {
-            const JBLOCKROW row = JpegMcuGrid::blockRow(owner, turned[std::size_t(c)], y, true);
-            // The blocks that round the last MCUs up are libjpeg's to make; zeros meanwhile.
-            if (y >= plane.rows) {
-                std::memset(row, 0, columns * sizeof(JBLOCK));
-                continue;
-            }
-            std::memset(row + plane.columns, 0, (columns - plane.columns) * sizeof(JBLOCK));
-            const JDIMENSION fromY = turn.flipY ? plane.rows - 1 - y : y;
-            // Without a transposition a row comes from one stored row.
-            const JBLOCKROW storedRow =
-                turn.transpose ? nullptr
-                               : JpegMcuGrid::blockRow(owner, stored[std::size_t(c)], fromY, false);
-            for (JDIMENSION x = 0; x < plane.columns; ++x) {
-                const JDIMENSION fromX = turn.flipX ? plane.columns - 1 - x : x;
-                const JCOEF* block =
-                    turn.transpose
-                        ? JpegMcuGrid::blockRow(owner, stored[std::size_t(c)], fromX, false)[fromY]
-                        : storedRow[fromX];
-                turnBlock(block, row[x], turn);
-            }
-        }
-    }
     jpeg_finish_compress(&out);
     jpeg_finish_decompress(&in);
     return result;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 // libjpeg's arrays of coefficient blocks, all in memory: the library knows them only as opaque
@@ -19,6 +20,11 @@ struct JpegSession::Blocks {
         JDIMENSION rows = 0;
         bool zeroed = true;
         std::vector<JBLOCKROW> rowStarts;
+        // A generated array has no memory of its own: the rows asked for are made into a
+        // band of them on each access.
+        std::function<void(JDIMENSION row, JBLOCKROW out)> fill;
+        std::vector<JCOEF> band;
+        std::vector<JBLOCKROW> bandRows;
     };
     std::vector<std::unique_ptr<Array>> arrays;
     std::vector<QImage> memory;
@@ -46,7 +52,7 @@ struct JpegSession::Blocks {
         std::size_t total = 0;
         bool zeroed = false;
         for (const auto& array : blocks->arrays) {
-            if (array->rowStarts.empty()) {
+            if (array->rowStarts.empty() && !array->fill) {
                 total += std::size_t(array->columns) * array->rows * sizeof(JBLOCK);
                 zeroed = zeroed || array->zeroed;
             }
@@ -63,7 +69,7 @@ struct JpegSession::Blocks {
             throw Failed{};
         auto* next = reinterpret_cast<JBLOCKROW>(memory.bits());
         for (const auto& array : blocks->arrays) {
-            if (!array->rowStarts.empty())
+            if (!array->rowStarts.empty() || array->fill)
                 continue;
             array->rowStarts.resize(array->rows);
             for (JBLOCKROW& row : array->rowStarts) {
@@ -77,7 +83,20 @@ struct JpegSession::Blocks {
     static JBLOCKARRAY access(j_common_ptr, jvirt_barray_ptr pointer, JDIMENSION start,
                               JDIMENSION count, boolean) {
         auto* array = reinterpret_cast<Array*>(pointer);
-        if (array->rowStarts.empty() || start > array->rows || count > array->rows - start)
+        if (start > array->rows || count > array->rows - start)
+            throw Failed{};
+        if (array->fill) {
+            const std::size_t rowCoefficients = std::size_t(array->columns) * DCTSIZE2;
+            array->band.resize(std::size_t(count) * rowCoefficients);
+            array->bandRows.resize(count);
+            for (JDIMENSION i = 0; i < count; ++i) {
+                array->bandRows[i] =
+                    reinterpret_cast<JBLOCKROW>(array->band.data() + i * rowCoefficients);
+                array->fill(start + i, array->bandRows[i]);
+            }
+            return array->bandRows.data();
+        }
+        if (array->rowStarts.empty())
             throw Failed{};
         return array->rowStarts.data() + start;
     }
@@ -172,6 +191,16 @@ JpegSession::Reading::Reading(const QByteArray& encoded) {
     info.mem->access_virt_barray = Blocks::access;
     m_source = std::make_unique<Source>(encoded);
     info.src = &m_source->manager;
+}
+
+jvirt_barray_ptr JpegSession::Reading::generated(JDIMENSION columns, JDIMENSION rows,
+                                                 std::function<void(JDIMENSION, JBLOCKROW)> fill) {
+    auto array = std::make_unique<Blocks::Array>();
+    array->columns = columns;
+    array->rows = rows;
+    array->fill = std::move(fill);
+    m_blocks->arrays.push_back(std::move(array));
+    return reinterpret_cast<jvirt_barray_ptr>(m_blocks->arrays.back().get());
 }
 
 JpegSession::Reading::~Reading() {

@@ -10,6 +10,7 @@
 #include <QIODevice>
 
 #include <cstdio> // jpeglib.h needs FILE
+#include <functional>
 #include <memory>
 
 #include <jpeglib.h>
@@ -38,6 +39,11 @@ class JpegSession {
         Reading(const Reading&) = delete;
         Reading& operator=(const Reading&) = delete;
         jpeg_decompress_struct info{};
+        // An array of blocks that a writer taking this session's blocks (takeBlocksOfReading)
+        // reads row by row as fill makes them, without ever holding them all: a picture's
+        // blocks turned, for one.
+        jvirt_barray_ptr generated(JDIMENSION columns, JDIMENSION rows,
+                                   std::function<void(JDIMENSION row, JBLOCKROW out)> fill);
 
       private:
         jpeg_error_mgr m_errors{};
