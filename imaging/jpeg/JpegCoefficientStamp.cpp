@@ -142,10 +142,14 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         // hold more than the decoded picture and its stamped copy do. Told by the header alone,
         // before any block is read.
         const JpegCoefficients none{};
+        // Nor more than one picture may take at all (what 300 MP take at 4 bytes a pixel).
         const auto tooMuch = [&](bool everyRow) {
-            return !area.isEmpty() &&
-                   JpegMcuStamping{reading->info, none, grid, *coding}.bytesHeld(area, everyRow) >
-                       std::uint64_t(grid.width) * std::uint64_t(grid.height) * 8;
+            if (area.isEmpty())
+                return false;
+            const std::uint64_t held =
+                JpegMcuStamping{reading->info, none, grid, *coding}.bytesHeld(area, everyRow);
+            return held > std::uint64_t(grid.width) * std::uint64_t(grid.height) * 8 ||
+                   held > GpImage::kMaxDecodedBytes;
         };
         if (tooMuch(greyRecast))
             return NotImplemented;

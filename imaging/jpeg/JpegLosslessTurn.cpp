@@ -1,5 +1,6 @@
 #include "imaging/jpeg/JpegLosslessTurn.h"
 
+#include "imaging/GpImage.h"
 #include "imaging/jpeg/JpegMcuGrid.h"
 #include "imaging/jpeg/JpegMcuStamping.h"
 #include "imaging/jpeg/JpegOwnTables.h"
@@ -68,6 +69,16 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
         (turn.flipY && height % JDIMENSION(mcuHeight) != 0))
         return std::nullopt;
 
+    // The stored blocks are held whole while the turned ones are made: no more than one
+    // picture may take (a 300 MP 4:4:4 photo's are 1.8 GB); larger ones are decoded whole.
+    std::uint64_t storedBytes = 0;
+    for (int c = 0; c < in.num_components; ++c)
+        storedBytes += std::uint64_t(roundedUp(in.comp_info[c].width_in_blocks,
+                                               in.comp_info[c].h_samp_factor)) *
+                       roundedUp(in.comp_info[c].height_in_blocks, in.comp_info[c].v_samp_factor) *
+                       sizeof(JBLOCK);
+    if (storedBytes > GpImage::kMaxDecodedBytes)
+        return std::nullopt;
     const JpegCoefficients stored = JpegMcuStamping::coefficientsOf(in);
     const auto owner = reinterpret_cast<j_common_ptr>(&in);
     // The turned blocks' arrays, sized as libjpeg sizes a picture of the turned sampling, are
