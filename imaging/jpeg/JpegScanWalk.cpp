@@ -8,7 +8,13 @@
 
 namespace {
 
-constexpr int kLookBits = 9;
+constexpr int kLookBits = 10;
+
+// A value of size bits as the JPEG standard codes it: the lower half stands for negatives.
+int extended(std::uint32_t bits, int size) {
+    const int value = int(bits);
+    return value < (1 << (size - 1)) ? value - (1 << size) + 1 : value;
+}
 
 // A Huffman table for decoding: codes up to kLookBits long straight from a table of every
 // kLookBits-bit prefix, longer ones by the largest code of each length (as libjpeg decodes).
@@ -38,8 +44,29 @@ class Decoding {
                     m_look[std::size_t((code << spare) | low)] = std::uint16_t(size << 8 | symbol);
             }
         }
+        // Most coefficients of a photograph take fewer bits, code and value, than the prefix.
+        for (std::size_t prefix = 0; prefix < m_look.size(); ++prefix) {
+            const int size = m_look[prefix] >> 8;
+            const int symbol = m_look[prefix] & 0xFF;
+            const int valueBits = symbol & 15;
+            m_steps[prefix] = {};
+            if (size == 0 || size + valueBits > kLookBits)
+                continue;
+            const auto value =
+                std::uint32_t(prefix >> (kLookBits - size - valueBits)) & ((1u << valueBits) - 1);
+            m_steps[prefix] = {std::uint8_t(size + valueBits), std::uint8_t(symbol),
+                               std::int16_t(valueBits == 0 ? 0 : extended(value, valueBits))};
+        }
         return true;
     }
+    // A symbol and the value after it, read at once from the next kLookBits bits; bits is 0
+    // where they do not fit in these.
+    struct Step {
+        std::uint8_t bits = 0;
+        std::uint8_t symbol = 0;
+        std::int16_t value = 0;
+    };
+    const Step& step(const JpegBitReader& bits) const { return m_steps[bits.peek(kLookBits)]; }
     // The next symbol; -1 for bits no code starts with.
     int decode(JpegBitReader& bits) const {
         const std::uint16_t entry = m_look[bits.peek(kLookBits)];
@@ -60,16 +87,11 @@ class Decoding {
 
   private:
     std::array<std::uint16_t, 1 << kLookBits> m_look{};
+    std::array<Step, 1 << kLookBits> m_steps{};
     std::array<int, 17> m_largest{};
     std::array<int, 17> m_first{};
     std::array<std::uint8_t, 256> m_symbols{};
 };
-
-// A value of size bits as the JPEG standard codes it: the lower half stands for negatives.
-int extended(std::uint32_t bits, int size) {
-    const int value = int(bits);
-    return value < (1 << (size - 1)) ? value - (1 << size) + 1 : value;
-}
 
 struct Component {
     int index = 0;
@@ -95,45 +117,35 @@ template <bool Store> bool decodeBlock(JpegBitReader& bits, Component& component
         block[0] = JCOEF(component.before);
     for (int k = 1; k < DCTSIZE2; ++k) {
         bits.need(32);
-        const int symbol = component.ac->decode(bits);
-        if (symbol < 0)
-            return false;
+        int symbol = 0;
+        int value = 0;
+        if (const Decoding::Step& step = component.ac->step(bits); step.bits != 0) {
+            bits.skip(step.bits);
+            symbol = step.symbol;
+            value = step.value;
+        } else {
+            symbol = component.ac->decode(bits);
+            // Values longer than 10 bits do not come from 8-bit samples.
+            if (symbol < 0 || (symbol & 15) > 10)
+                return false;
+            if ((symbol & 15) != 0)
+                value = extended(bits.take(symbol & 15), symbol & 15);
+        }
         const int run = symbol >> 4;
-        const int bitsOfValue = symbol & 15;
-        if (bitsOfValue == 0) {
+        if ((symbol & 15) == 0) {
             if (run != 15)
                 return true;
             k += 15;
             continue;
         }
-        // Values longer than 10 bits do not come from 8-bit samples.
         k += run;
-        if (k >= DCTSIZE2 || bitsOfValue > 10)
+        if (k >= DCTSIZE2)
             return false;
-        const std::uint32_t value = bits.take(bitsOfValue);
         if constexpr (Store)
-            block[kJpegCodingOrder[std::size_t(k)]] = JCOEF(extended(value, bitsOfValue));
+            block[kJpegCodingOrder[std::size_t(k)]] = JCOEF(value);
     }
     // A run of sixteen zeros may reach past the last coefficient; libjpeg lets it too.
     return true;
-}
-
-// The offset of the first marker at or after from in entropy-coded data (0xFF followed by
-// anything but a stuffed zero); -1 when none comes before the end.
-qsizetype nextMarker(const uchar* data, qsizetype size, qsizetype from) {
-    while (from + 1 < size) {
-        const auto* found =
-            static_cast<const uchar*>(std::memchr(data + from, 0xFF, std::size_t(size - from)));
-        if (found == nullptr)
-            return -1;
-        const qsizetype at = found - data;
-        if (at + 1 >= size)
-            return -1;
-        if (data[at + 1] != 0)
-            return at;
-        from = at + 2;
-    }
-    return -1;
 }
 
 } // namespace
@@ -211,36 +223,18 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
         const int column = int(mcu % walk.mcuColumns);
         if (column == 0 && ((abandon != nullptr && abandon->load()) || bits.overran()))
             return std::nullopt;
-        if (interval != 0 && mcu % interval == 0) {
-            if (mcu != 0) {
-                // The data of an interval ends at its restart marker, the next one in turn.
-                const qint64 end = bits.mark();
-                bits.fill();
-                const qsizetype at = bits.markerAt();
-                if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8 ||
-                    at + 1 >= encoded.size() ||
-                    data[at + 1] != JPEG_RST0 + ((mcu / interval - 1) & 7))
-                    return std::nullopt;
-                walk.intervalEnds.push_back(end);
-                bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
-                for (Component& component : components)
-                    component.before = 0;
-            }
-            const long last = std::min(total, mcu + interval) - 1;
-            const int lastRow = int(last / walk.mcuColumns);
-            if (lastRow < kept.first || row >= kept.end) {
-                // Nothing of this interval is needed but its place: the reader stands at the
-                // byte where its data starts and is set to the marker that ends it.
-                const qint64 start = bits.mark();
-                const qsizetype marker =
-                    nextMarker(data, encoded.size(), JpegBitReader::placeOf(data, start).byte);
-                if (marker < 0)
-                    return std::nullopt;
-                walk.mcuStarts.insert(walk.mcuStarts.end(), std::size_t(last + 1 - mcu), start);
-                bits = JpegBitReader(data, encoded.size(), {marker, 0});
-                mcu = last + 1;
-                continue;
-            }
+        if (interval != 0 && mcu != 0 && mcu % interval == 0) {
+            // The data of an interval ends at its restart marker, the next one in turn.
+            const qint64 end = bits.mark();
+            bits.fill();
+            const qsizetype at = bits.markerAt();
+            if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8 ||
+                at + 1 >= encoded.size() || data[at + 1] != JPEG_RST0 + ((mcu / interval - 1) & 7))
+                return std::nullopt;
+            walk.intervalEnds.push_back(end);
+            bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
+            for (Component& component : components)
+                component.before = 0;
         }
         const bool store = kept.holds(row);
         if (store && rowReady != row) {

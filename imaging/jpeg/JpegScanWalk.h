@@ -9,9 +9,9 @@
 // libjpeg would warn about (a code no table has, data that ends early, a restart marker out of
 // turn, bytes between the scan and the end of the file) makes it decline as well, and so does
 // what libjpeg steps over silently (a block of more than 64 coefficients, a difference longer
-// than 8-bit samples allow). A file it declines is left to libjpeg. What it does not read, a
-// restart interval that holds no kept row, it does not judge: a copy takes those bytes as
-// they are, no worse than the photograph has them.
+// than 8-bit samples allow). A file it declines is left to libjpeg. Every block is decoded and
+// judged, also where only its place is kept: a copy that takes a stretch of bytes as it is
+// must not carry damage the photograph's own reading would have reported.
 
 #include "imaging/jpeg/JpegBitReader.h"
 #include "imaging/jpeg/JpegMcuGrid.h"
@@ -24,8 +24,7 @@
 #include <vector>
 
 // The MCU rows whose blocks a stamp needs: those under the mark and its context. The
-// others are read only for where their data lies, and a restart interval that holds none
-// of these rows is not read at all: its data is found from marker to marker.
+// others are decoded only for where their data lies and whether it is whole.
 struct JpegScanRows {
     int first = 0;
     int end = std::numeric_limits<int>::max();

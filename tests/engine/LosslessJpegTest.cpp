@@ -445,11 +445,15 @@ TEST_F(LosslessJpeg, BlocksLibjpegCodesOtherwiseDecodeAsBefore) {
 
 // A damaged scan is no block to copy: the lossless way declines it, and decoding the picture
 // whole refuses it as ever ("Could not copy image"), whatever the damage: a code no Huffman
-// table has is read through libjpeg's careful path, which reports it.
+// table has is read through libjpeg's careful path, which reports it. Damage far from the mark,
+// in a restart interval the copy would take as it is, counts too.
 TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
+    QByteArray strayInFirstRow = ShapedJpeg(NoisyImage(96, 160), {2, 2, false, false, 1});
+    strayInFirstRow.insert(strayInFirstRow.indexOf("\xFF\xD0"), QByteArray(32, '\x5A'));
     const QByteArray damaged[] = {
         JpegScanOverwritten(ShapedJpeg(NoisyImage(96, 64), {})),
         HandCodedJpeg(1024, 512, JpegOddity::CodeNoTableHas),
+        strayInFirstRow,
     };
     for (const QByteArray& picture : damaged) {
         CBatchJob job(nullptr);
