@@ -242,8 +242,8 @@ int RunPreview(const QString& background, const QString& overlayPath, int rounds
         // The picture's pixels are decoded by its first draw.
         GdipDrawImageRectI(graphics, picture, 0, 0, INT(width), INT(height));
         const double backgroundDone = Since(start);
-        const RECT place =
-            ComputePlacement(SizeModePercent, kBottomRight, kPercent, kPercent, width, height);
+        const RECT place = ComputePlacement(SizeMode::Percent, Anchor::BottomRight, kPercent,
+                                            kPercent, width, height);
         GdipDrawImageRectRectI(graphics, overlay, place.left, place.top, place.right - place.left,
                                place.bottom - place.top, 0, 0, INT(overlayWidth),
                                INT(overlayHeight), UnitPixel, nullptr, nullptr, nullptr);

@@ -140,8 +140,8 @@ int RunParent(const BenchOptions& options) {
             std::to_string((qint64(size.width()) * size.height() + 500000) / 1000000) + " MP";
         if (std::find(classes.begin(), classes.end(), sizeClass) == classes.end())
             classes.push_back(sizeClass);
-        const RECT r =
-            ComputePlacement(SizeModePercent, 9, 20, 20, UINT(size.width()), UINT(size.height()));
+        const RECT r = ComputePlacement(SizeMode::Percent, Anchor::BottomRight, 20, 20,
+                                        UINT(size.width()), UINT(size.height()));
         backgrounds.push_back(
             {path, sizeClass,
              Placement{overlaySize.width(), overlaySize.height(), int(r.left), int(r.top),

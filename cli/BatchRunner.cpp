@@ -130,12 +130,8 @@ std::vector<PipelineItem> WithoutExisting(const CliOptions& options, const RunSe
 
 RunSettings Fill(const CliOptions& options, const CImageFile& overlay) {
     RunChoices choices = options.choices;
-    if (!options.sizeGiven) {
-        // As the windowed program does once an overlay is chosen: its own size in pixels.
-        choices.sizeMode = SizeModePixels;
-        choices.sizeX = static_cast<std::int32_t>(overlay.Width());
-        choices.sizeY = static_cast<std::int32_t>(overlay.Height());
-    }
+    if (!options.sizeGiven)
+        choices.SizeToOverlay(overlay.Width(), overlay.Height());
     return RunSettings(std::move(choices), options.run);
 }
 

@@ -178,7 +178,7 @@ const CliOptionRow kRows[] = {
              if (!spec)
                  return g.Refuse("expected WxH in pixels (320x100) or percent (20%x20%)");
              o.sizeGiven = true;
-             o.choices.sizeMode = spec->percent ? SizeModePercent : SizeModePixels;
+             o.choices.sizeMode = spec->percent ? SizeMode::Percent : SizeMode::Pixels;
              o.choices.sizeX = spec->x;
              o.choices.sizeY = spec->y;
              return std::string();

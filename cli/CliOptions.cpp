@@ -94,14 +94,14 @@ std::optional<SizeSpec> ParseSize(const std::string& given) {
     return SizeSpec{percent, *sizeX, *sizeY};
 }
 
-std::optional<std::uint32_t> ParseAnchor(const std::string& text) {
+std::optional<Anchor> ParseAnchor(const std::string& text) {
     const std::string name = Lower(text);
-    for (std::uint32_t k = 0; k < 9; ++k) {
+    for (int k = 0; k < 9; ++k) {
         if (name == kAnchorNames[k] || name == std::to_string(k + 1))
-            return k + 1;
+            return Anchor(k + 1);
     }
     if (name == "centre")
-        return 5;
+        return Anchor::Centre;
     return std::nullopt;
 }
 

@@ -16,7 +16,7 @@ enum class LogStyle { Text, Jsonl };
 // --size gives one (the run takes the overlay's own size then, in pixels).
 inline RunChoices CliChoices() {
     RunChoices choices;
-    choices.sizeMode = SizeModePixels;
+    choices.sizeMode = SizeMode::Pixels;
     choices.sizeX = 0;
     choices.sizeY = 0;
     return choices;
@@ -85,7 +85,7 @@ std::optional<SizeSpec> ParseSize(const std::string& text);
 std::optional<std::uint64_t> ParseByteSize(const std::string& text);
 
 // An anchor by name ("top-left" ... "bottom-right", "center") or number 1-9.
-std::optional<std::uint32_t> ParseAnchor(const std::string& text);
+std::optional<Anchor> ParseAnchor(const std::string& text);
 
 // The MIME type of the installed encoder named by text: its MIME type, its subtype ("png")
 // or one of its file extensions ("jpg", "tif"), letter case aside.

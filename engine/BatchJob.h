@@ -63,6 +63,8 @@ class CBatchJob {
     void SetOverlayAnchor(DWORD anchor) {
         dwFlags = (dwFlags & ~OverlayAnchorMask) | MakeJobFlags(0, anchor);
     }
+    // Choosing an overlay of width x height pixels (OverlaySize::OwnOf); the anchor stays.
+    void SizeToOverlay(UINT width, UINT height);
 
     // Relaxed accesses of the run flag: nothing else is published through it.
     bool IsRunning() const { return bRunning.load(std::memory_order_relaxed) != 0; }

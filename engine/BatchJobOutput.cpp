@@ -26,15 +26,22 @@ int CBatchJob::GetOutputExtension(char* buffer, int length) const {
 RunChoices CBatchJob::Choices() const {
     RunChoices choices;
     choices.overlayPath = szOverlayPath;
-    choices.sizeMode = GetSizeMode();
+    choices.sizeMode = SizeModeOfField(GetSizeMode());
     choices.sizeX = nSizeX;
     choices.sizeY = nSizeY;
-    choices.anchor = GetOverlayAnchor();
+    choices.anchor = AnchorOfField(GetOverlayAnchor());
     choices.outputDir = szOutputDir;
     choices.mimeType = szOutputFormat;
     choices.nameTemplate = szNameTemplate;
     choices.firstNumber = nSerial;
     return choices;
+}
+
+void CBatchJob::SizeToOverlay(UINT width, UINT height) {
+    const OverlaySize size = OverlaySize::OwnOf(width, height);
+    SetSizeMode(DWORD(size.mode));
+    nSizeX = size.x;
+    nSizeY = size.y;
 }
 
 void CBatchJob::MakeOutputPathFor(std::int32_t number, char* buffer, int length) const {

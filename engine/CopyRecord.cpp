@@ -64,8 +64,8 @@ std::string CopyRecord::SettingsDigest(const RunSettings& run) {
     const RunChoices& c = run.Choices();
     const RunOptions& o = run.Options();
     const std::string text = FullPath(c.overlayPath) + "\n" + StateText(c.overlayPath) + "\n" +
-                             std::to_string(c.sizeMode) + " " + std::to_string(c.sizeX) + " " +
-                             std::to_string(c.sizeY) + " " + std::to_string(c.anchor) + " " +
+                             std::to_string(int(c.sizeMode)) + " " + std::to_string(c.sizeX) + " " +
+                             std::to_string(c.sizeY) + " " + std::to_string(int(c.anchor)) + " " +
                              c.mimeType + " " + std::to_string(int(o.metadata)) + " " +
                              std::to_string(o.jpegQuality) + (o.uncompressedTiff ? "u" : "") + " " +
                              std::to_string(c.opacity) + " " + std::to_string(c.marginX) + " " +

@@ -38,22 +38,25 @@ void PlaceAxis(int placement, std::int64_t size, std::int64_t extent, LONG& low,
     }
 }
 
+int ColumnOf(Anchor anchor) {
+    return (int(anchor) - 1) % 3;
+}
+int RowOf(Anchor anchor) {
+    return (int(anchor) - 1) / 3;
+}
+
 } // namespace
 
-RECT ComputePlacement(DWORD sizeMode, DWORD anchor, INT nSizeX, INT nSizeY, UINT width,
+RECT ComputePlacement(SizeMode sizeMode, Anchor anchor, INT nSizeX, INT nSizeY, UINT width,
                       UINT height) {
     std::int64_t w = nSizeX;
     std::int64_t h = nSizeY;
-    if (sizeMode != SizeModePixels) {
+    if (sizeMode == SizeMode::Percent) {
         w = PercentOf(nSizeX, width);
         h = PercentOf(nSizeY, height);
     }
-    int column = 0;
-    int row = 0;
-    if (anchor >= 1 && anchor <= 9) {
-        column = static_cast<int>((anchor - 1) % 3);
-        row = static_cast<int>((anchor - 1) / 3);
-    }
+    const int column = ColumnOf(anchor);
+    const int row = RowOf(anchor);
     RECT rect{0, 0, 0, 0};
     PlaceAxis(column, w, width, rect.left, rect.right);
     PlaceAxis(row, h, height, rect.top, rect.bottom);
@@ -69,8 +72,8 @@ RECT PlacementSettings::On(UINT width, UINT height) const {
     RECT rect = ComputePlacement(sizeMode, anchor, sizeX, sizeY, width, height);
     if (marginX == 0 && marginY == 0)
         return rect;
-    const int column = anchor >= 1 && anchor <= 9 ? int((anchor - 1) % 3) : 0;
-    const int row = anchor >= 1 && anchor <= 9 ? int((anchor - 1) / 3) : 0;
+    const int column = ColumnOf(anchor);
+    const int row = RowOf(anchor);
     // Away from the start edge, toward it from the end, not at all in the middle.
     const auto shift = [&](int placement, INT margin, UINT extent, LONG& low, LONG& high) {
         const std::int64_t by = marginPercent ? PercentOf(margin, extent) : margin;

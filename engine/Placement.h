@@ -3,20 +3,19 @@
 // job's settings. Computed in 64-bit and double precision: every coordinate that fits a
 // 32-bit rectangle is exact, and one that does not saturates at INT32_MIN / INT32_MAX.
 
+#include "engine/PlacementChoices.h"
 #include "types/WinTypes.h"
 
 struct RunChoices;
 
-// sizeMode and anchor are the decoded dwFlags fields (0-15). A sizeMode other than 1
-// (pixels) is percent; anchors 0 and 10-15 are placed like 1 (top-left).
-RECT ComputePlacement(DWORD sizeMode, DWORD anchor, INT nSizeX, INT nSizeY, UINT width,
+RECT ComputePlacement(SizeMode sizeMode, Anchor anchor, INT nSizeX, INT nSizeY, UINT width,
                       UINT height);
 
 // The job's settings that place the overlay, taken from it at one moment: a value that a
 // thread of its own (the preview's) may keep while the job changes.
 struct PlacementSettings {
-    DWORD sizeMode = 0;
-    DWORD anchor = 0;
+    SizeMode sizeMode = SizeMode::Percent;
+    Anchor anchor = Anchor::BottomRight;
     INT sizeX = 0;
     INT sizeY = 0;
     // Moves the mark this far away from the edges it is anchored to (none for a centred axis),

@@ -6,6 +6,7 @@
 
 #include "engine/BatchJob.h"
 #include "engine/OutputFormat.h"
+#include "engine/PlacementChoices.h"
 #include "imaging/GdiPlus.h"
 #include "imaging/metadata/PictureMetadata.h"
 
@@ -46,11 +47,10 @@ struct RunOptions {
 // What the user chose, as the job and the command line hold it.
 struct RunChoices {
     std::string overlayPath;
-    // SizeModePixels or SizeModePercent, and the anchor 1-9 (see BatchJob.h).
-    DWORD sizeMode = SizeModePercent;
+    SizeMode sizeMode = SizeMode::Percent;
     std::int32_t sizeX = 100;
     std::int32_t sizeY = 100;
-    DWORD anchor = 9;
+    Anchor anchor = Anchor::BottomRight;
     std::string outputDir;
     // The output encoder's MIME type, exactly (letter case counts).
     std::string mimeType = "image/tiff";
@@ -64,6 +64,14 @@ struct RunChoices {
     std::int32_t marginX = 0;
     std::int32_t marginY = 0;
     bool marginPercent = false;
+
+    // Choosing an overlay of width x height pixels: its own size, in pixels; the anchor stays.
+    void SizeToOverlay(UINT width, UINT height) { SetSize(OverlaySize::OwnOf(width, height)); }
+    void SetSize(const OverlaySize& size) {
+        sizeMode = size.mode;
+        sizeX = size.x;
+        sizeY = size.y;
+    }
 };
 
 class RunSettings {

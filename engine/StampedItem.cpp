@@ -65,9 +65,9 @@ ItemOutcome CStampedItem::Load(const char* path, const CLSID* encoder) {
 }
 
 std::uint64_t CStampedItem::MemoryNeeded() const {
-    // Bits per pixel are the second byte of a pixel-format code; below 24 bits the stamp draws
-    // into 32-bit pixels, and the decoded rows are at least that wide too.
-    const std::uint64_t bits = (m_image.GetPixelFormat() >> 8) & 0xFF;
+    // Below 24 bits the stamp draws into 32-bit pixels, and the decoded rows are at least that
+    // wide too.
+    const auto bits = std::uint64_t{GetPixelFormatSize(m_image.GetPixelFormat())};
     const std::uint64_t bytes = std::max<std::uint64_t>((bits + 7) / 8, 4);
     const std::uint64_t pixels = std::uint64_t{m_image.Width()} * m_image.Height() * bytes * 2;
     if (m_image.IsEmpty() || m_encoder == nullptr)

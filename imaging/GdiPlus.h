@@ -168,6 +168,9 @@ GpStatus GdipImageForceValidation(GpImage* image);
 GpStatus GdipGetImageWidth(GpImage* image, UINT* width);
 GpStatus GdipGetImageHeight(GpImage* image, UINT* height);
 GpStatus GdipGetImagePixelFormat(GpImage* image, PixelFormat* format);
+// Bits a pixel of this format takes; for a code no bitmap has, the widest format's (64), so
+// that what memory a picture may need is never under-counted.
+UINT GetPixelFormatSize(PixelFormat format);
 GpStatus GdipGetImageType(GpImage* image, ImageType* type);
 
 GpStatus GdipGetImageGraphicsContext(GpImage* image, GpGraphics** graphics);

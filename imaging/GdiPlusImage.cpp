@@ -1,6 +1,7 @@
 // Making, asking and saving images.
 
 #include "imaging/GdiPlus.h"
+#include "imaging/PixelFormatMap.h"
 
 #include "imaging/GpGraphics.h"
 #include "imaging/GpImage.h"
@@ -84,6 +85,10 @@ GpStatus GdipGetImageHeight(GpImage* image, UINT* height) {
         return InvalidParameter;
     *height = image->height;
     return Ok;
+}
+
+UINT GetPixelFormatSize(PixelFormat format) {
+    return UINT(PixelFormatMap::bitsPerPixel(format));
 }
 
 GpStatus GdipGetImagePixelFormat(GpImage* image, PixelFormat* format) {

@@ -38,9 +38,9 @@ QList<QRgb> halftonePalette() {
     return colours;
 }
 
-// What the decoded pixels take, from the bits a pixel the format's code states.
+// What the decoded pixels take.
 std::uint64_t decodedBytes(UINT width, UINT height, PixelFormat format) {
-    const std::uint64_t bits = (format >> 8) & 0xFF;
+    const auto bits = std::uint64_t(PixelFormatMap::bitsPerPixel(format));
     return std::uint64_t{width} * height * ((bits + 7) / 8);
 }
 

@@ -23,7 +23,7 @@ bool GpImage::reduceToEightBits() {
         return false;
     if (m_format->decode == DecodeRoute::OwnCodec) {
         // The codec gives 8-bit samples straight from its deeper ones.
-        if (((pixelFormat >> 8) & 0xFF) <= 32)
+        if (PixelFormatMap::bitsPerPixel(pixelFormat) <= 32)
             return false;
         pixelFormat = PixelFormatMap::codeForDecoded(
             pixelFormat == PixelFormat64bppARGB ? QImage::Format_ARGB32 : QImage::Format_RGB32);
@@ -44,8 +44,8 @@ GpStatus GpImage::thumbnail(QSize size, GpImage** image) {
     QImage reduced;
     // A 16-bit PNG is decoded whole: Qt's reader misreads its transparency key, and one read at
     // 8 bits, row by row, already takes no more memory than its 8-bit pixels.
-    const bool deepPng =
-        m_format->readsRowsAtEightBits && (m_reducedRows || ((pixelFormat >> 8) & 0xFF) > 32);
+    const bool deepPng = m_format->readsRowsAtEightBits &&
+                         (m_reducedRows || PixelFormatMap::bitsPerPixel(pixelFormat) > 32);
     const bool ownCodec = m_format->decode == DecodeRoute::OwnCodec;
     if (pixels.isNull() && m_decodeStatus == Ok && !deepPng && !ownCodec) {
         QBuffer buffer(&m_encoded);

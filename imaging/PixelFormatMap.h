@@ -15,6 +15,8 @@ class PixelFormatMap {
     // Whether a drawing surface may be opened on a bitmap of this code (not on indexed,
     // 16-bit grey or 1-bit-alpha bitmaps, as the Windows library refuses them too).
     static bool canDrawOn(PixelFormat code);
+    // Bits a pixel of this code takes (GetPixelFormatSize).
+    static int bitsPerPixel(PixelFormat code);
     // Bytes per pixel of the widest format a decoder may produce (64-bit RGBA).
     static constexpr int kMaxBytesPerPixel = 8;
 };

@@ -176,10 +176,7 @@ BOOL CMainDlg::LoadOverlayInfo(const char* path) {
     UINT width = 0, height = 0;
     if (!CheckOverlay(path, width, height))
         return FALSE;
-    // Choosing an overlay always starts from its own size in pixels; the anchor stays.
-    m_job.SetSizeMode(SizeModePixels);
-    m_job.nSizeX = static_cast<std::int32_t>(width);
-    m_job.nSizeY = static_cast<std::int32_t>(height);
+    m_job.SizeToOverlay(width, height);
     return TRUE;
 }
 
@@ -191,9 +188,7 @@ void CMainDlg::SetOverlay(const char* path) {
 
 void CMainDlg::ApplyOverlay(const char* path, BOOL accepted, UINT width, UINT height) {
     if (accepted) {
-        m_job.SetSizeMode(SizeModePixels);
-        m_job.nSizeX = static_cast<std::int32_t>(width);
-        m_job.nSizeY = static_cast<std::int32_t>(height);
+        m_job.SizeToOverlay(width, height);
         CopyText(m_job.szOverlayPath, path);
         SetDlgItemText(IDC_OVERLAY_PATH, AbbreviatePath(path, kOverlayLimit, kOverlayTail).c_str());
     } else {

@@ -57,9 +57,10 @@ TEST(CliOptions, RulesOfEachOption) {
         {{},
          "",
          [](O o) {
-             return !o.sizeGiven && o.choices.anchor == 9 && o.choices.mimeType == "image/tiff" &&
-                    o.choices.nameTemplate == "###" && o.choices.firstNumber == 0 &&
-                    o.run.jobs == 3 && o.run.numbering == Numbering::Running && o.shardCount == 1 &&
+             return !o.sizeGiven && o.choices.anchor == Anchor::BottomRight &&
+                    o.choices.mimeType == "image/tiff" && o.choices.nameTemplate == "###" &&
+                    o.choices.firstNumber == 0 && o.run.jobs == 3 &&
+                    o.run.numbering == Numbering::Running && o.shardCount == 1 &&
                     o.run.metadata == MetadataKept::Default && o.run.jpegQuality == 0 &&
                     o.run.memoryBudget == 0 && !o.makeFolder && !o.run.dryRun && !o.quiet &&
                     o.log == LogStyle::Text && o.inputs == std::vector<std::string>{"a.jpg"};
@@ -68,20 +69,20 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--size", "320x100"},
          "",
          [](O o) {
-             return o.choices.sizeMode == SizeModePixels && o.choices.sizeX == 320 &&
+             return o.choices.sizeMode == SizeMode::Pixels && o.choices.sizeX == 320 &&
                     o.choices.sizeY == 100;
          }},
         {{"--size", "20%x12.5%"},
          "",
          [](O o) {
-             return o.choices.sizeMode == SizeModePercent && o.choices.sizeX == 20 &&
+             return o.choices.sizeMode == SizeMode::Percent && o.choices.sizeX == 20 &&
                     o.choices.sizeY == 12;
          }},
         {{"--size", "0x"}, "", [](O o) { return o.choices.sizeX == 1 && o.choices.sizeY == 1; }},
         {{"--size", "0%x"},
          "",
          [](O o) {
-             return o.choices.sizeMode == SizeModePercent && o.choices.sizeX == 1 &&
+             return o.choices.sizeMode == SizeMode::Percent && o.choices.sizeX == 1 &&
                     o.choices.sizeY == 1;
          }},
         {{"--size", "20%x100"}, "--size '20%x100'", nullptr},
@@ -101,9 +102,9 @@ TEST(CliOptions, RulesOfEachOption) {
         {{"--quality", "0"}, "--quality '0'", nullptr},
         {{"--quality", "101"}, "--quality '101'", nullptr},
         // Anchors by name and number.
-        {{"--anchor", "top-left"}, "", [](O o) { return o.choices.anchor == 1; }},
-        {{"--anchor", "Center"}, "", [](O o) { return o.choices.anchor == 5; }},
-        {{"--anchor", "7"}, "", [](O o) { return o.choices.anchor == 7; }},
+        {{"--anchor", "top-left"}, "", [](O o) { return o.choices.anchor == Anchor::TopLeft; }},
+        {{"--anchor", "Center"}, "", [](O o) { return o.choices.anchor == Anchor::Centre; }},
+        {{"--anchor", "7"}, "", [](O o) { return o.choices.anchor == Anchor::BottomLeft; }},
         {{"--anchor", "0"}, "--anchor '0'", nullptr},
         {{"--anchor", "middle"}, "--anchor 'middle'", nullptr},
         // Formats by name, extension or MIME type, from the installed encoders.

@@ -86,9 +86,9 @@ class LosslessJpeg : public testing::Test {
     }
     // The pixels of the whole MCUs that the mark's place on a picture touches.
     static QRect McuBox(const Shot& shot, QSize size, const JpegBlocks& blocks) {
-        const RECT at =
-            ComputePlacement(shot.percent ? SizeModePercent : SizeModePixels, shot.anchor, shot.x,
-                             shot.y, UINT(size.width()), UINT(size.height()));
+        const RECT at = ComputePlacement(shot.percent ? SizeMode::Percent : SizeMode::Pixels,
+                                         AnchorOfField(shot.anchor), shot.x, shot.y,
+                                         UINT(size.width()), UINT(size.height()));
         const QRect area = QRect(at.left, at.top, at.right - at.left, at.bottom - at.top)
                                .intersected(QRect(QPoint(), size));
         const int w = blocks.mcuWidth, h = blocks.mcuHeight;

@@ -19,6 +19,7 @@ static std::ostream& operator<<(std::ostream& out, const RECT& r) {
 
 namespace {
 
+// The size mode and anchor as the job's flags word holds them, nonsense values included.
 struct PlacementCase {
     DWORD mode;
     DWORD anchor;
@@ -30,7 +31,9 @@ struct PlacementCase {
 };
 
 void Check(const PlacementCase& c) {
-    EXPECT_EQ(ComputePlacement(c.mode, c.anchor, c.sizeX, c.sizeY, c.width, c.height), c.expected)
+    EXPECT_EQ(ComputePlacement(SizeModeOfField(c.mode), AnchorOfField(c.anchor), c.sizeX, c.sizeY,
+                               c.width, c.height),
+              c.expected)
         << "mode " << c.mode << " anchor " << c.anchor << " size " << c.sizeX << "x" << c.sizeY
         << " on " << c.width << "x" << c.height;
 }
@@ -113,7 +116,8 @@ TEST(Placement, OverlayNoLargerThanTheBackgroundStaysInside) {
     for (UINT width = 1; width <= 64; ++width)
         for (INT percent = 0; percent <= 100; percent += 7)
             for (DWORD anchor = 1; anchor <= 9; ++anchor) {
-                const RECT r = ComputePlacement(2, anchor, percent, 100 - percent, width, 33);
+                const RECT r = ComputePlacement(SizeMode::Percent, AnchorOfField(anchor), percent,
+                                                100 - percent, width, 33);
                 ASSERT_GE(r.left, 0);
                 ASSERT_LE(r.right, static_cast<LONG>(width));
                 ASSERT_GE(r.top, 0);
