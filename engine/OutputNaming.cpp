@@ -6,7 +6,6 @@
 #include <unistd.h>
 #include <unordered_set>
 
-#include "engine/BatchJob.h"
 #include "engine/TextHelpers.h"
 
 #include <algorithm>
@@ -84,30 +83,6 @@ std::string InputNamer::Name(const std::string& path, const std::string& folder,
     while (!m_taken.insert(std::hash<std::string>()(name)).second)
         name += "-" + std::to_string(position);
     return name;
-}
-
-bool TakeRunningNumber(std::int32_t& next, bool& spent, std::int32_t& number) {
-    if (spent)
-        return false;
-    number = next;
-    if (next == INT32_MAX)
-        spent = true;
-    else
-        ++next;
-    return true;
-}
-
-bool CBatchJob::TakeSerial(std::int32_t& number) {
-    return TakeRunningNumber(nSerial, bSerialSpent, number);
-}
-
-void CBatchJob::MakeOutputPath(char* buffer, int length) {
-    std::int32_t number = 0;
-    if (TakeSerial(number)) {
-        MakeOutputPathFor(number, buffer, length);
-    } else if (buffer != nullptr && length > 0) {
-        buffer[0] = '\0';
-    }
 }
 
 namespace {

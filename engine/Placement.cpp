@@ -1,8 +1,6 @@
 #include "engine/Placement.h"
 
-#include "engine/BatchJob.h"
-#include "engine/ImageFile.h"
-#include "engine/RunSettings.h"
+#include "engine/RunChoices.h"
 #include "engine/SaturatingCast.h"
 
 #include <cmath>
@@ -95,11 +93,4 @@ RECT PlacementSettings::OnReduced(UINT width, UINT height, UINT shownWidth,
     const double sy = double(shownHeight) / height;
     auto at = [](LONG v, double s) { return static_cast<LONG>(std::lround(v * s)); };
     return RECT{at(full.left, sx), at(full.top, sy), at(full.right, sx), at(full.bottom, sy)};
-}
-
-void CBatchJob::GetPlacementRect(RECT& rect) const {
-    CImageFile background;
-    if (!fileList.empty())
-        background.LoadFromFile(fileList.front().c_str());
-    rect = PlacementSettings::Of(Choices()).On(background.Width(), background.Height());
 }

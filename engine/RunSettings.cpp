@@ -1,5 +1,7 @@
 #include "engine/RunSettings.h"
 
+#include "engine/BatchJob.h"
+
 #include "engine/OutputNaming.h"
 
 #include <utility>
