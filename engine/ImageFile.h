@@ -1,7 +1,8 @@
 #pragma once
-// The owner of at most one image decoded from a file as a bitmap. Plain local objects of the
-// operation that uses them; never shared between threads, except one that DecodeNow has
-// decoded and that is only drawn from.
+// The owner of at most one image read from a file as a bitmap: its header when loaded, its
+// pixels when first drawn or saved (or by DecodeNow). Plain local objects of the operation
+// that uses them; never shared between threads, except one that DecodeNow has decoded and
+// that is only drawn from.
 
 #include "engine/ImageRecord.h"
 #include "imaging/GdiPlus.h"
@@ -13,9 +14,10 @@ class CImageFile {
     CImageFile(const CImageFile&) = delete;
     CImageFile& operator=(const CImageFile&) = delete;
 
-    // Decodes path (8-bit locale text) into this empty object. False, keeping the image,
-    // when the object already holds one; false, staying empty, when the path does not
-    // convert, the file is missing or unreadable, or it is not a picture the library decodes.
+    // Opens path (8-bit locale text) into this empty object, reading its header. False,
+    // keeping the image, when the object already holds one; false, staying empty, when the
+    // path does not convert, the file is missing or unreadable, or it is not a picture the
+    // library decodes.
     // status (optional) receives the library's answer.
     bool LoadFromFile(const char* path, GpStatus* status = nullptr);
     void Release();

@@ -22,8 +22,8 @@ struct ImageRecord {
     static void Delete(ImageRecord* record);
 
     // The four ways to fill a record. Each releases an image already held first and returns
-    // the library's status; a path that does not convert to wide text gives InvalidParameter
-    // without reaching the library.
+    // the library's status; a null path gives InvalidParameter. A file's header is read at
+    // once, its pixels when they are first needed.
     GpStatus CreateBitmapFromFile(const char* path);
     GpStatus LoadImageFromFile(const char* path);
     GpStatus CreateBitmapFromResource(HINSTANCE instance, int resourceId);

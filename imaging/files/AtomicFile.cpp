@@ -184,15 +184,11 @@ bool AtomicFile::linkUnnamed() {
     });
 }
 
-bool AtomicFile::commit() {
-    if (m_nameAtCommit)
-        return fail(EINVAL);
+bool AtomicFile::commitAtName() {
     return finishCommit();
 }
 
-bool AtomicFile::commit(const QByteArray& path) {
-    if (!m_nameAtCommit)
-        return fail(EINVAL);
+bool AtomicFile::commitAs(const QByteArray& path) {
     if (m_fd < 0)
         return fail(EBADF);
     if (folderOf(path) != m_path)
@@ -228,7 +224,7 @@ bool AtomicFile::moveTo(const QByteArray& path) {
         }
         offset += got;
     }
-    if (!there.commit())
+    if (!there.commitAtName())
         return fail(there.error());
     cancel();
     return true;

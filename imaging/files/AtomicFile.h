@@ -17,6 +17,8 @@
 
 #include <QByteArray>
 
+// The part both kinds share: ReplacingFile takes a name given when it is made, and
+// NamedAtCommitFile one given only at its commit.
 class AtomicFile {
   public:
     static constexpr const char* kTemporaryPrefix = OutputFolder::kTemporaryPrefix;
@@ -24,16 +26,6 @@ class AtomicFile {
 
     enum class Temporary { UnnamedWherePossible, Named };
 
-    // path: the file system's bytes, a folder part (optional) and the name.
-    explicit AtomicFile(QByteArray path);
-    // A file whose name is known only when it is committed: folder is where it will stand
-    // (empty: the working folder). Until then the data has no name at all (or a hidden one).
-    struct NameAtCommit {};
-    AtomicFile(QByteArray folder, NameAtCommit);
-    // The same in a run's output folder, opened once for the whole run: names at commit are
-    // relative to it (which must outlive this file). subfolder: a folder inside it, which must
-    // exist (OutputFolder::makeFolders), where the file waits and is to be named.
-    AtomicFile(const OutputFolder& folder, NameAtCommit, QByteArray subfolder = {});
     ~AtomicFile(); // cancels an uncommitted file
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -45,13 +37,6 @@ class AtomicFile {
     bool open(Temporary kind = Temporary::UnnamedWherePossible);
     // The temporary file's descriptor, open for reading and writing; -1 when not open.
     int handle() const { return m_fd; }
-    // Puts the data on disk and renames the file over the name. On failure the temporary file
-    // is removed and the old entry stays.
-    bool commit();
-    // commit() for a file made with NameAtCommit: path is the folder given then, a slash and
-    // the name; a name in another folder gets a copy made there. A folder at the name is
-    // refused (EISDIR).
-    bool commit(const QByteArray& path);
     // Puts the data written so far on disk (commit does so too; a file that waits for its name
     // can be synced while it waits). On failure the temporary file is removed.
     bool sync();
@@ -62,6 +47,26 @@ class AtomicFile {
     void cancel(int error) { fail(error); }
     // errno of the first failure, or one of OutputFolder's own codes.
     int error() const { return m_error; }
+
+  protected:
+    // path: the file system's bytes, a folder part (optional) and the name.
+    explicit AtomicFile(QByteArray path);
+    // A file whose name is known only when it is committed: folder is where it will stand
+    // (empty: the working folder). Until then the data has no name at all (or a hidden one).
+    struct NameAtCommit {};
+    AtomicFile(QByteArray folder, NameAtCommit);
+    // The same in a run's output folder, opened once for the whole run: names at commit are
+    // relative to it (which must outlive this file). subfolder: a folder inside it, which must
+    // exist (OutputFolder::makeFolders), where the file waits and is to be named.
+    AtomicFile(const OutputFolder& folder, NameAtCommit, QByteArray subfolder);
+
+    // Puts the data on disk and renames the file over the name given when it was made. On
+    // failure the temporary file is removed and the old entry stays.
+    bool commitAtName();
+    // The same for a file made with NameAtCommit: path is the folder given then, a slash and
+    // the name; a name in another folder gets a copy made there. A folder at the name is
+    // refused (EISDIR).
+    bool commitAs(const QByteArray& path);
 
     // Which picture the file is a copy of, and how it was made: recorded with the file at its
     // commit (OutputFolder::kSourceRecord, kMadeRecord) where the file system keeps extended

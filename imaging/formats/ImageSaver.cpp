@@ -1,9 +1,9 @@
 #include "imaging/formats/ImageSaver.h"
 
 #include "imaging/GpImage.h"
-#include "imaging/files/AtomicFile.h"
 #include "imaging/files/CheckedWriter.h"
 #include "imaging/files/LocaleText.h"
+#include "imaging/files/ReplacingFile.h"
 #include "imaging/metadata/PictureFacts.h"
 
 #include <QBuffer>
@@ -102,7 +102,7 @@ GpStatus ImageSaver::save(const QImage& pixels, const PictureFacts* facts, const
                           const EncoderEntry& encoder, MetadataKept kept) {
     if (path.isEmpty())
         return InvalidParameter;
-    AtomicFile target(path);
+    ReplacingFile target(path);
     const GpStatus encoded = encodeInto(pixels, facts, target, encoder, nullptr, kept);
     if (encoded != Ok)
         return encoded;

@@ -1,9 +1,9 @@
 #include "imaging/formats/PendingImageFile.h"
 
 #include "imaging/GpImage.h"
-#include "imaging/files/AtomicFile.h"
 #include "imaging/files/CheckedWriter.h"
 #include "imaging/files/LocaleText.h"
+#include "imaging/files/NamedAtCommitFile.h"
 #include "imaging/files/OutputFolder.h"
 #include "imaging/formats/EncoderTable.h"
 #include "imaging/formats/ImageSaver.h"
@@ -18,18 +18,6 @@ PendingImageFile::~PendingImageFile() = default;
 PendingImageFile::PendingImageFile(PendingImageFile&&) noexcept = default;
 PendingImageFile& PendingImageFile::operator=(PendingImageFile&&) noexcept = default;
 
-GpStatus PendingImageFile::Encode(GpImage* image, const WCHAR* folder, const CLSID* encoder,
-                                  const std::atomic<bool>* abandon, MetadataKept kept) {
-    Discard();
-    const EncoderEntry* entry = nullptr;
-    QByteArray path;
-    const GpStatus checked = ImageSaver::check(image, folder, encoder, &entry, &path);
-    if (checked != Ok)
-        return checked;
-    return EncodeInto(image, std::make_unique<AtomicFile>(path, AtomicFile::NameAtCommit{}), *entry,
-                      abandon, kept);
-}
-
 GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
                                   const std::atomic<bool>* abandon, MetadataKept kept,
                                   EncodeOverrides overrides, const QByteArray& subfolder) {
@@ -40,9 +28,8 @@ GpStatus PendingImageFile::Encode(GpImage* image, const OutputFolder& folder, co
     const GpStatus checked = ImageSaver::check(image, L".", encoder, &entry, &unused);
     if (checked != Ok)
         return checked;
-    return EncodeInto(image,
-                      std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}, subfolder),
-                      *entry, abandon, kept, overrides);
+    return EncodeInto(image, std::make_unique<NamedAtCommitFile>(folder, subfolder), *entry,
+                      abandon, kept, overrides);
 }
 
 GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
@@ -54,8 +41,8 @@ GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
     const EncoderEntry* entry = encoder ? EncoderTable::instance().find(*encoder) : nullptr;
     if (entry == nullptr || !entry->stampsLosslessly || !JpegCoefficientStamp::suits(background))
         return NotImplemented;
-    return Keep(std::make_unique<AtomicFile>(folder, AtomicFile::NameAtCommit{}, subfolder),
-                [&](AtomicFile& file) {
+    return Keep(std::make_unique<NamedAtCommitFile>(folder, subfolder),
+                [&](NamedAtCommitFile& file) {
                     if (!file.open())
                         return Win32Error;
                     QFile device;
@@ -72,17 +59,17 @@ GpStatus PendingImageFile::EncodeStamped(GpImage* background, GpImage* mark,
                 });
 }
 
-GpStatus PendingImageFile::EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file,
+GpStatus PendingImageFile::EncodeInto(GpImage* image, std::unique_ptr<NamedAtCommitFile> file,
                                       const FormatRow& encoder, const std::atomic<bool>* abandon,
                                       MetadataKept kept, EncodeOverrides overrides) {
-    return Keep(std::move(file), [&](AtomicFile& target) {
+    return Keep(std::move(file), [&](NamedAtCommitFile& target) {
         return ImageSaver::encodeInto(image->pixels, image->facts.get(), target, encoder, abandon,
                                       kept, overrides);
     });
 }
 
 template <class Write>
-GpStatus PendingImageFile::Keep(std::unique_ptr<AtomicFile> file, Write write) {
+GpStatus PendingImageFile::Keep(std::unique_ptr<NamedAtCommitFile> file, Write write) {
     const GpStatus encoded = write(*file);
     m_error = file->error();
     if (encoded != Ok)
@@ -97,21 +84,10 @@ GpStatus PendingImageFile::Keep(std::unique_ptr<AtomicFile> file, Write write) {
     return Ok;
 }
 
-GpStatus PendingImageFile::Commit(const WCHAR* path) {
-    if (!m_file)
-        return InvalidParameter;
-    const auto local = path ? FromWideText(path) : std::nullopt;
-    if (!local || local->empty()) {
-        m_file.reset();
-        return InvalidParameter;
-    }
-    return Commit(QByteArray::fromStdString(*local));
-}
-
 GpStatus PendingImageFile::Commit(const QByteArray& name) {
     if (!m_file)
         return InvalidParameter;
-    const std::unique_ptr<AtomicFile> file = std::move(m_file);
+    const std::unique_ptr<NamedAtCommitFile> file = std::move(m_file);
     if (name.isEmpty())
         return InvalidParameter;
     if (file->commit(name))

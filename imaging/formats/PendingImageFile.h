@@ -14,7 +14,7 @@
 #include <atomic>
 #include <memory>
 
-class AtomicFile;
+class NamedAtCommitFile;
 class OutputFolder;
 struct FormatRow;
 
@@ -27,19 +27,9 @@ class PendingImageFile {
     PendingImageFile(PendingImageFile&&) noexcept;
     PendingImageFile& operator=(PendingImageFile&&) noexcept;
 
-    // Encodes image with the encoder into a new file in folder, with the picture's records as
-    // kept (GdipSaveImageToFile keeps the default). Ok, or what GdipSaveImageToFile would have
-    // answered; Aborted once abandon (optional) is set.
-    GpStatus Encode(GpImage* image, const WCHAR* folder, const CLSID* encoder,
-                    const std::atomic<bool>* abandon = nullptr,
-                    MetadataKept kept = MetadataKept::Default);
-    // Gives the encoded file the name path, replacing whatever stands there (a symbolic link
-    // is replaced, never followed; a folder is refused). Win32Error when that fails; the file
-    // is then dropped.
-    GpStatus Commit(const WCHAR* path);
-
-    // The same in a run's output folder, opened once (which must outlive this file): name is
-    // relative to it, as the file system's bytes. Never replaces a picture the folder protects.
+    // Encodes image with the encoder into a new file in a run's output folder, opened once
+    // (which must outlive this file), with the picture's records as kept. Ok, or what
+    // GdipSaveImageToFile would have answered; Aborted once abandon (optional) is set.
     // overrides: see ImageSaver::encodeInto.
     // subfolder: a folder inside folder (made already) where the file waits and is named.
     GpStatus Encode(GpImage* image, const OutputFolder& folder, const CLSID* encoder,
@@ -55,10 +45,14 @@ class PendingImageFile {
                            const std::atomic<bool>* abandon = nullptr,
                            MetadataKept kept = MetadataKept::Default,
                            const QByteArray& subfolder = {});
+    // Gives the encoded file its name, relative to the folder and as the file system's bytes,
+    // replacing whatever stands there (a symbolic link is replaced, never followed; a folder
+    // is refused) but never a picture the folder protects. Win32Error when that fails; the
+    // file is then dropped.
     GpStatus Commit(const QByteArray& name);
     // Records with the encoded file which picture it is a copy of and how it was made, and
     // keeps Commit from replacing another picture's copy unless replaceOthers (see
-    // AtomicFile::setOrigin; kHoldsAnotherCopy in Error() then).
+    // NamedAtCommitFile::setOrigin; kHoldsAnotherCopy in Error() then).
     void SetOrigin(const QByteArray& picture, const QByteArray& made, bool replaceOthers);
 
     // errno (or OutputFolder's code) of the last failure to make, write or name the file; 0
@@ -70,13 +64,13 @@ class PendingImageFile {
     qint64 Size() const;
 
   private:
-    GpStatus EncodeInto(GpImage* image, std::unique_ptr<AtomicFile> file, const FormatRow& encoder,
-                        const std::atomic<bool>* abandon, MetadataKept kept,
-                        EncodeOverrides overrides = {});
+    GpStatus EncodeInto(GpImage* image, std::unique_ptr<NamedAtCommitFile> file,
+                        const FormatRow& encoder, const std::atomic<bool>* abandon,
+                        MetadataKept kept, EncodeOverrides overrides = {});
     // The file made, written by write (a status) and on disk, or dropped.
-    template <class Write> GpStatus Keep(std::unique_ptr<AtomicFile> file, Write write);
+    template <class Write> GpStatus Keep(std::unique_ptr<NamedAtCommitFile> file, Write write);
 
-    std::unique_ptr<AtomicFile> m_file;
+    std::unique_ptr<NamedAtCommitFile> m_file;
     int m_error = 0;
 };
 // NOLINTEND(readability-identifier-naming)

@@ -3,6 +3,8 @@
 
 #include "ImagingTestSupport.h"
 #include "imaging/files/AtomicFile.h"
+#include "imaging/files/NamedAtCommitFile.h"
+#include "imaging/files/ReplacingFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -229,7 +231,7 @@ TEST_F(AtomicSaveTest, TemporaryFileIsInvisibleOrRecognisableAndNeverLeftBehind)
         ASSERT_TRUE(WriteBytes(out("target"), old));
         ASSERT_EQ(::chmod(bytesOf(out("target")).constData(), 0604), 0);
         {
-            AtomicFile file(bytesOf(out("target")));
+            ReplacingFile file(bytesOf(out("target")));
             ASSERT_TRUE(file.open(c.kind)) << std::strerror(file.error());
             ASSERT_EQ(::write(file.handle(), fresh.constData(), fresh.size()), fresh.size());
             const Names during = entriesOf(m_out.path());
@@ -326,7 +328,7 @@ TEST_F(AtomicSaveTest, FileNamedAtCommitEndsLikeASave) {
         const QString name = c.at == InSubfolder ? out("sub/target") : out("target");
         const Snapshot outsideBefore = snapshotOf({&m_outside});
         {
-            AtomicFile file(bytesOf(m_out.path()), AtomicFile::NameAtCommit{});
+            NamedAtCommitFile file(bytesOf(m_out.path()));
             ASSERT_TRUE(file.open(c.kind)) << std::strerror(file.error());
             ASSERT_EQ(::write(file.handle(), fresh.constData(), fresh.size()), fresh.size());
             EXPECT_EQ(file.commit(bytesOf(name)), c.ok) << std::strerror(file.error());
