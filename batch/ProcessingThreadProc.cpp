@@ -51,7 +51,9 @@ UINT ProcessingThreadProc(void* pJob) {
     // away whatever was done ahead. The pipeline reads the paths in the job's list, which keeps
     // each entry until its item is reported: the list is not held a second time.
     const int atOnce = g_picturesAtOnce.load();
-    CStampPipeline pipeline(*job, overlay, {atOnce > 0 ? atOnce : PicturesAtOnce()});
+    CStampPipeline pipeline(RunSettings::FromJob(*job, {atOnce > 0 ? atOnce : PicturesAtOnce()}),
+                            overlay,
+                            [job](std::int32_t& number) { return job->TakeSerial(number); });
     std::vector<PipelineItem> items;
     items.reserve(job->fileList.size());
     for (const std::string& path : job->fileList)

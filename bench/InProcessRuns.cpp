@@ -141,7 +141,7 @@ int RunPipeline(int jpegQuality, const QString& mime, const QString& overlayPath
         items.push_back({LocalBytes(background), std::int64_t(items.size())});
     CStampPipeline::Settings settings;
     settings.jpegQuality = jpegQuality;
-    CStampPipeline pipeline(job, overlay, settings);
+    CStampPipeline pipeline(RunSettings::FromJob(job, settings), overlay);
     Clock::time_point start = Clock::now();
     double cpuStart = OwnCpuSeconds();
     // One job: each item is worked on in its turn, between two reports. Off the main thread, as

@@ -49,15 +49,10 @@ struct CStampPipeline::Entry {
     std::unique_ptr<Slot> slot;
 };
 
-CStampPipeline::CStampPipeline(CBatchJob& job, const CImageFile& overlay, Settings settings)
-    : m_job(&job), m_overlay(overlay), m_settings(settings) {
-    if (m_settings.jobs < 1)
-        m_settings.jobs = 1;
-}
-
-CStampPipeline::CStampPipeline(const RunSettings& run, const CImageFile& overlay)
-    : m_run(run), m_nextNumber(run.Choices().firstNumber), m_overlay(overlay),
-      m_settings(run.Options()) {
+CStampPipeline::CStampPipeline(RunSettings run, const CImageFile& overlay,
+                               NumberFunction takeNumber)
+    : m_run(std::move(run)), m_takeNumber(std::move(takeNumber)),
+      m_nextNumber(m_run.Choices().firstNumber), m_overlay(overlay), m_settings(m_run.Options()) {
     if (m_settings.jobs < 1)
         m_settings.jobs = 1;
 }
@@ -82,11 +77,9 @@ void CStampPipeline::OpenFolder() {
     m_budget = m_settings.memoryBudget;
     if (m_budget == 0)
         m_budget = std::max<std::uint64_t>(AvailableMemoryBytes() / 2, 256u << 20);
-    if (m_job != nullptr)
-        m_run.emplace(RunSettings::FromJob(*m_job, m_settings));
-    m_settingsDigest = m_settings.recordSource ? CopyRecord::SettingsDigest(*m_run) : "";
-    m_folder = std::make_unique<OutputFolder>(QByteArray::fromStdString(m_run->OutputDir()));
-    m_folder->protect(QByteArray::fromStdString(m_run->OverlayPath()));
+    m_settingsDigest = m_settings.recordSource ? CopyRecord::SettingsDigest(m_run) : "";
+    m_folder = std::make_unique<OutputFolder>(QByteArray::fromStdString(m_run.OutputDir()));
+    m_folder->protect(QByteArray::fromStdString(m_run.OverlayPath()));
 }
 
 void CStampPipeline::StartThreads(std::size_t count) {
@@ -191,7 +184,7 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     slot.source = FileState::Of(item.Path());
     slot.file.Discard();
     slot.encoded = ItemOutcome::Done;
-    const CLSID* encoder = m_run->Encoder();
+    const CLSID* encoder = m_run.Encoder();
     // A name of its own may lie in a folder of the output folder (names that keep folders).
     const std::string& name = item.name;
     const std::size_t slash = name.rfind('/');
@@ -207,12 +200,12 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     // nothing and decodes as ever.
     std::optional<ItemOutcome> lossless;
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun && m_settings.jpegQuality == 0)
-        lossless = stamped.EncodeLossless(m_run->Choices(), m_overlay, slot.file, *m_folder,
-                                          encoder, &m_stopping, m_settings.metadata, subfolder);
+        lossless = stamped.EncodeLossless(m_run.Choices(), m_overlay, slot.file, *m_folder, encoder,
+                                          &m_stopping, m_settings.metadata, subfolder);
     if (slot.stamped == ItemOutcome::Done && !lossless) {
         stamped.DecodeNow();
         m_stamping.acquire();
-        slot.stamped = stamped.Compose(m_run->Choices(), m_overlay);
+        slot.stamped = stamped.Compose(m_run.Choices(), m_overlay);
         m_stamping.release();
     }
     slot.profileIgnored = slot.stamped == ItemOutcome::Done && stamped.ProfileIgnored();
@@ -311,25 +304,25 @@ PipelineReport CStampPipeline::Finish() {
     if (slot.stamped == ItemOutcome::Done) {
         report.outputPath = OutputPathFor(item, report);
         const std::string name =
-            report.outputPath.substr(std::min(report.outputPath.size(), m_run->NameStart()));
+            report.outputPath.substr(std::min(report.outputPath.size(), m_run.NameStart()));
         if (m_settings.dryRun) {
-            report.outcome = m_run->Encoder() != nullptr && !name.empty() ? ItemOutcome::Done
-                                                                          : ItemOutcome::SaveFailed;
+            report.outcome = m_run.Encoder() != nullptr && !name.empty() ? ItemOutcome::Done
+                                                                         : ItemOutcome::SaveFailed;
         } else if (slot.encoded != ItemOutcome::Done) {
             report.outcome = slot.encoded;
         } else if (name.empty()) {
             report.outcome = ItemOutcome::SaveFailed;
         } else {
             AwaitListEndIfTaken(name);
-            CStampedItem committer;
             if (m_settings.recordSource)
                 slot.file.SetOrigin(QByteArray::fromStdString(slot.record.picture),
                                     QByteArray::fromStdString(slot.record.made),
                                     m_settings.replaceOtherCopies);
-            report.outcome = committer.PutInPlace(slot.file, name);
-            report.reason = committer.Reason();
-            report.systemError = committer.SystemError();
-            report.reasonCode = committer.ReasonCode();
+            CStampedItem::Committed committed = CStampedItem::Commit(slot.file, name);
+            report.outcome = committed.outcome;
+            report.reason = std::move(committed.reason.text);
+            report.systemError = committed.systemError;
+            report.reasonCode = committed.reason.code;
             report.bytes = report.outcome == ItemOutcome::Done ? slot.bytes : 0;
         }
     }
@@ -368,7 +361,7 @@ std::string CStampPipeline::OutputPathFor(const PipelineItem& item, PipelineRepo
         return std::string();
     };
     if (!item.name.empty()) {
-        std::string outputPath = m_run->NamedOutputPath(item.name);
+        std::string outputPath = m_run.NamedOutputPath(item.name);
         return outputPath.empty() ? failed("path_too_long", "the output path is too long")
                                   : outputPath;
     }
@@ -379,19 +372,19 @@ std::string CStampPipeline::OutputPathFor(const PipelineItem& item, PipelineRepo
             return failed("no_number_left", kNoNumberLeft);
         number = taken;
     } else {
-        number = std::int64_t{m_run->Choices().firstNumber} + item.position;
+        number = std::int64_t{m_run.Choices().firstNumber} + item.position;
     }
     if (number > std::numeric_limits<std::int32_t>::max())
         return failed("no_number_left", kNoNumberLeft);
-    std::string outputPath = m_run->OutputPath(static_cast<std::int32_t>(number));
-    if (outputPath.size() <= m_run->NameStart())
+    std::string outputPath = m_run.OutputPath(static_cast<std::int32_t>(number));
+    if (outputPath.size() <= m_run.NameStart())
         return failed("path_too_long", "the output path is too long");
     return outputPath;
 }
 
 bool CStampPipeline::TakeNumber(std::int32_t& number) {
-    if (m_job != nullptr)
-        return m_job->TakeSerial(number);
+    if (m_takeNumber)
+        return m_takeNumber(number);
     return TakeRunningNumber(m_nextNumber, m_numbersSpent, number);
 }
 

@@ -71,14 +71,15 @@ class CStampPipeline {
     using ReportFunction = std::function<void(const PipelineReport&)>;
     using BeginFunction = std::function<void(const PipelineItem&)>;
 
-    // The job's choices are read once, when Start begins the run; its running number, when
-    // numbering runs on, is the one Finish advances. The overlay must have been decoded
-    // (CImageFile::DecodeNow) or be empty: every thread draws from it. Both are borrowed until
-    // Stop.
-    CStampPipeline(CBatchJob& job, const CImageFile& overlay, Settings settings);
-    // A run without a job: the running number starts at the settings' first number and is
-    // the pipeline's own.
-    CStampPipeline(const RunSettings& run, const CImageFile& overlay);
+    // Gives the next running number and uses it up; false once none is left.
+    using NumberFunction = std::function<bool(std::int32_t&)>;
+
+    // A run as run says. The overlay must have been decoded (CImageFile::DecodeNow) or be
+    // empty: every thread draws from it; it is borrowed until Stop. Running numbers, when
+    // numbering runs on, come from takeNumber (the windowed program's job, whose number goes
+    // on from run to run), or without it start at the choices' first number and are the
+    // pipeline's own.
+    CStampPipeline(RunSettings run, const CImageFile& overlay, NumberFunction takeNumber = {});
     ~CStampPipeline(); // Stop
     CStampPipeline(const CStampPipeline&) = delete;
     CStampPipeline& operator=(const CStampPipeline&) = delete;
@@ -147,9 +148,9 @@ class CStampPipeline {
     // Takes the running number from the job, or from the pipeline's own when it has none.
     bool TakeNumber(std::int32_t& number);
 
-    CBatchJob* m_job = nullptr;
-    std::optional<RunSettings> m_run; // the job's, from Start on
-    std::int32_t m_nextNumber = 0;    // without a job
+    const RunSettings m_run;
+    NumberFunction m_takeNumber;
+    std::int32_t m_nextNumber = 0; // without m_takeNumber
     bool m_numbersSpent = false;
     const CImageFile& m_overlay;
     Settings m_settings;

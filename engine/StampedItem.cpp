@@ -39,14 +39,23 @@ ItemOutcome CStampedItem::Failed(ItemOutcome outcome, FailureReason reason) {
     return outcome;
 }
 
-ItemOutcome CStampedItem::SaveFailed(int error) {
-    Failed(ItemOutcome::SaveFailed, SaveFailure(error));
+CStampedItem::Committed CStampedItem::SaveFailure(int error) {
     // The folder's own refusals (OutputFolder's negative codes) meet a later run again, as do a
     // folder at the name, a name too long, and a file or link where a folder should be.
     const bool again =
         error == EISDIR || error == ENAMETOOLONG || error == ENOTDIR || error == ELOOP;
-    m_systemError = error > 0 && !again ? error : 0;
-    return ItemOutcome::SaveFailed;
+    return {ItemOutcome::SaveFailed, ::SaveFailure(error), error > 0 && !again ? error : 0};
+}
+
+ItemOutcome CStampedItem::Take(Committed committed) {
+    m_reason = std::move(committed.reason.text);
+    m_code = committed.reason.code;
+    m_systemError = committed.systemError;
+    return committed.outcome;
+}
+
+ItemOutcome CStampedItem::SaveFailed(int error) {
+    return Take(SaveFailure(error));
 }
 
 ItemOutcome CStampedItem::Load(const char* path, const CLSID* encoder) {
@@ -180,16 +189,17 @@ bool CStampedItem::ProfileIgnored() const {
     return ImageFacts::profileRefusedFor(m_image.GetImage());
 }
 
-ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const std::string& name) {
-    m_reason.clear();
-    m_code = nullptr;
-    m_systemError = 0;
+CStampedItem::Committed CStampedItem::Commit(PendingImageFile& file, const std::string& name) {
     // No name that fits, no file: a shortened one would hit a different file.
     if (!file.IsEncoded() || name.empty()) {
         file.Discard();
-        return Failed(ItemOutcome::SaveFailed, {"path_too_long", "the output path is too long"});
+        return {ItemOutcome::SaveFailed, {"path_too_long", "the output path is too long"}};
     }
     if (file.Commit(QByteArray::fromStdString(name)) == Ok)
-        return ItemOutcome::Done;
-    return SaveFailed(file.Error());
+        return {};
+    return SaveFailure(file.Error());
+}
+
+ItemOutcome CStampedItem::PutInPlace(PendingImageFile& file, const std::string& name) {
+    return Take(Commit(file, name));
 }

@@ -74,6 +74,15 @@ class CStampedItem {
                                               const std::string& subfolder = {});
     ItemOutcome PutInPlace(PendingImageFile& file, const std::string& name);
 
+    // What giving an encoded file its name came to, as PutInPlace tells it (Reason,
+    // ReasonCode, SystemError), for a file whose item is gone already.
+    struct Committed {
+        ItemOutcome outcome = ItemOutcome::Done;
+        FailureReason reason{nullptr, {}};
+        int systemError = 0;
+    };
+    static Committed Commit(PendingImageFile& file, const std::string& name);
+
     // Why the last step failed, in the program's own words; empty after a step that did not.
     const std::string& Reason() const { return m_reason; }
     // Its stable code (see ItemFailure.h); null after a step that did not fail.
@@ -110,6 +119,8 @@ class CStampedItem {
     static RECT WholeOf(const CImageFile& overlay);
     ItemOutcome Failed(ItemOutcome outcome, FailureReason reason);
     ItemOutcome SaveFailed(int error);
+    ItemOutcome Take(Committed committed);
+    static Committed SaveFailure(int error);
 
     CImageFile m_image;
     const CLSID* m_encoder = nullptr;

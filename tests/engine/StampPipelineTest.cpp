@@ -68,7 +68,8 @@ TEST(StampPipeline, PicturesInFlightStayWithinTheMemoryBudget) {
         CBatchJob job;
         CopyText(job.szOutputDir, QFile::encodeName(out).constData());
         CopyText(job.szOutputFormat, c.mime);
-        CStampPipeline pipeline(job, overlay, {c.jobs, Numbering::Running, false, c.budget});
+        CStampPipeline pipeline(
+            RunSettings::FromJob(job, {c.jobs, Numbering::Running, false, c.budget}), overlay);
         std::atomic<bool> stop{false};
         int done = 0;
         const std::vector<PipelineItem>& list = c.withLarge ? items : small;
