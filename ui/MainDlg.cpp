@@ -24,11 +24,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include <algorithm>
 #include <cmath>
@@ -97,21 +93,6 @@ BOOL CheckOverlay(const char* path, UINT& width, UINT& height) {
 }
 } // namespace
 
-struct CMainDlg::OverlayCheck {
-    struct Answer {
-        std::uint64_t number;
-        std::string path;
-        BOOL accepted;
-        UINT width, height;
-    };
-    std::mutex lock;
-    std::condition_variable changed;
-    std::uint64_t requested = 0; // the newest check's number
-    int running = 0;
-    std::optional<Answer> answer; // the newest check's, until taken
-    QObject* receiver = nullptr;  // null once the window is gone
-};
-
 BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
 ON_BN_CLICKED(IDC_GO, &CMainDlg::OnGo)
 ON_BN_CLICKED(IDC_EXIT, &CMainDlg::OnExit)
@@ -130,16 +111,16 @@ ON_WM_CLOSE()
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* parent)
-    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)), m_job(nullptr),
-      m_overlayCheck(std::make_shared<OverlayCheck>()) {
-    m_overlayCheck->receiver = &m_checkReceiver;
+    : CDialog(IDD_MAIN_DIALOG, parent), m_hIcon(LoadIconById(IDI_APPLICATION_ICON)),
+      m_job(nullptr) {
+    m_overlayCheck.WhenIdle([this] {
+        if (QWidget* window = GetWidget())
+            window->unsetCursor();
+    });
 }
 
 CMainDlg::~CMainDlg() {
-    {
-        std::lock_guard<std::mutex> lock(m_overlayCheck->lock);
-        m_overlayCheck->receiver = nullptr;
-    }
+    m_overlayCheck.Release(0);
     if (m_hIcon != nullptr)
         DestroyIcon(m_hIcon);
 }
@@ -200,58 +181,20 @@ void CMainDlg::ApplyOverlay(const char* path, BOOL accepted, UINT width, UINT he
 }
 
 void CMainDlg::SetOverlayAside(const char* path) {
-    std::shared_ptr<OverlayCheck> check = m_overlayCheck;
-    std::uint64_t number = 0;
-    {
-        std::lock_guard<std::mutex> lock(check->lock);
-        number = ++check->requested;
-        ++check->running;
-    }
     if (QWidget* window = GetWidget())
         window->setCursor(Qt::BusyCursor);
-    // The window is reached only through a call queued to its receiver, which the window's
-    // thread drops once the window has gone.
-    std::thread([this, check, number, chosen = std::string(path)] {
+    m_overlayCheck.Request([this, chosen = std::string(path)]() -> NewestWork::Answer {
         UINT width = 0, height = 0;
         const BOOL accepted = CheckOverlay(chosen.c_str(), width, height);
-        std::lock_guard<std::mutex> lock(check->lock);
-        --check->running;
-        if (number == check->requested) {
-            check->answer = OverlayCheck::Answer{number, chosen, accepted, width, height};
-            if (check->receiver != nullptr)
-                QMetaObject::invokeMethod(
-                    check->receiver, [this] { TakeOverlayCheck(); }, Qt::QueuedConnection);
-        }
-        check->changed.notify_all();
-    }).detach();
-}
-
-void CMainDlg::TakeOverlayCheck() {
-    std::optional<OverlayCheck::Answer> answer;
-    bool idle = false;
-    {
-        std::lock_guard<std::mutex> lock(m_overlayCheck->lock);
-        answer.swap(m_overlayCheck->answer);
-        idle = m_overlayCheck->running == 0;
-    }
-    if (idle)
-        if (QWidget* window = GetWidget())
-            window->unsetCursor();
-    if (!answer.has_value())
-        return;
-    ApplyOverlay(answer->path.c_str(), answer->accepted, answer->width, answer->height);
-    RebuildPreview();
+        return [this, chosen, accepted, width, height] {
+            ApplyOverlay(chosen.c_str(), accepted, width, height);
+            RebuildPreview();
+        };
+    });
 }
 
 BOOL CMainDlg::FinishOverlayCheck(DWORD milliseconds) {
-    {
-        std::unique_lock<std::mutex> lock(m_overlayCheck->lock);
-        if (!m_overlayCheck->changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                              [this] { return m_overlayCheck->running == 0; }))
-            return FALSE;
-    }
-    TakeOverlayCheck();
-    return TRUE;
+    return m_overlayCheck.Finish(milliseconds);
 }
 
 void CMainDlg::OnBrowseOverlay() {
@@ -393,7 +336,7 @@ void CMainDlg::AddFiles(const std::vector<std::string>& paths) {
     // Shown once the drop or the hand-over has been answered: a file manager waits for the
     // drop's end, and a box held open inside it would hold the file manager too.
     if (!sorted.refused.empty())
-        QTimer::singleShot(0, &m_checkReceiver, [this, text = RefusalText(sorted.refused)] {
+        QTimer::singleShot(0, &m_later, [this, text = RefusalText(sorted.refused)] {
             MessageBox(text.c_str(), "Error", MB_OK | MB_ICONWARNING);
         });
 }
@@ -566,12 +509,6 @@ void CMainDlg::OnDestroy() {
     UpdateCountLabel();
     // Before the imaging library is shut down.
     m_workersReleased = m_preview.Release();
-    {
-        std::unique_lock<std::mutex> lock(m_overlayCheck->lock);
-        m_overlayCheck->receiver = nullptr;
-        if (!m_overlayCheck->changed.wait_for(
-                lock, std::chrono::milliseconds(CSamplePreview::kReleaseWaitMs),
-                [this] { return m_overlayCheck->running == 0; }))
-            m_workersReleased = FALSE;
-    }
+    if (!m_overlayCheck.Release(CSamplePreview::kReleaseWaitMs))
+        m_workersReleased = FALSE;
 }

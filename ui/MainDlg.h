@@ -5,6 +5,7 @@
 // Escape do nothing here.
 
 #include "app/framework/Dialog.h"
+#include "app/framework/NewestWork.h"
 #include "engine/BatchJob.h"
 #include "ui/FileListBox.h"
 #include "ui/SamplePreview.h"
@@ -103,14 +104,13 @@ class CMainDlg : public CDialog {
     DECLARE_MESSAGE_MAP()
 
   private:
-    struct OverlayCheck;
-    // Shared with the checks' threads, which may outlive the window.
-    std::shared_ptr<OverlayCheck> m_overlayCheck;
-    // Receives the checks' outcomes on the window's thread.
-    QObject m_checkReceiver;
+    // The chosen overlay's check, off the window's thread (the file may be large, or on a
+    // mount that does not answer).
+    NewestWork m_overlayCheck;
+    // The context of calls put off to the window's next turn; gone with the window.
+    QObject m_later;
     // The outcome of a check: the overlay and its size, or the box emptied.
     void ApplyOverlay(const char* path, BOOL accepted, UINT width, UINT height);
-    void TakeOverlayCheck();
 
     // A worker left behind by a cancel that timed out still reads the job, so nothing may
     // change the job under it. A worker stuck in a call that never returns (a file on a mount

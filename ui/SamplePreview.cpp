@@ -5,52 +5,49 @@
 #include "app/framework/Wnd.h"
 #include "engine/BatchJob.h"
 #include "engine/DrawingSurface.h"
+#include "engine/FileState.h"
+#include "engine/ImageFile.h"
 #include "engine/RunSettings.h"
 #include "engine/StampedItem.h"
 #include "engine/TextHelpers.h"
 #include "res/Resource.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
-#include <QMetaObject>
 #include <QPainter>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <mutex>
 
-namespace {
+// The overlay of the last picture composed, kept while its file stays as it was: choosing
+// another background does not decode it again.
+struct CSamplePreview::Overlays {
+    std::mutex lock; // a composing thread left behind by Release may still hold it
+    std::string path;
+    FileState state;
+    std::unique_ptr<CImageFile> image;
 
-// A file larger than this is not held whole: it is decoded as it is read.
-constexpr qint64 kWholeFileBytes = qint64{64} * 1024 * 1024;
+    const CImageFile* Of(const std::string& wanted) {
+        const FileState now = FileState::Of(wanted);
+        if (image == nullptr || wanted != path || !(now == state)) {
+            image = std::make_unique<CImageFile>();
+            // Decoded at its first draw, and kept so.
+            image->LoadFromFile(wanted.c_str());
+            path = wanted;
+            state = now;
+        }
+        return image.get();
+    }
+};
 
-// A large file read as a stream and reduced as it is decoded, where its reader can: the
-// reduced picture in 32-bit pixels and the full picture's upright size. Its colour profile is
-// not read (the picture is shown as an untagged one). False when the reader cannot.
-bool ReadStreamed(const std::string& path, QSize shown, QImage& reduced, QSize& full) {
-    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
-    if (QFileInfo(name).size() <= kWholeFileBytes)
-        return false;
-    QImageReader reader(name);
-    reader.setAutoTransform(true);
-    full = reader.size();
-    if (!full.isValid() || !reader.supportsOption(QImageIOHandler::ScaledSize))
-        return false;
-    const bool sideways = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    if (sideways)
-        full.transpose();
-    const QSize size = CSamplePreview::ComposedSize(UINT(full.width()), UINT(full.height()), shown);
-    reader.setScaledSize(sideways ? size.transposed() : size);
-    reduced = reader.read().convertToFormat(QImage::Format_ARGB32);
-    if (reduced.size() != size)
-        reduced = reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return !reduced.isNull();
+CSamplePreview::CSamplePreview() : m_overlays(std::make_shared<Overlays>()) {
+    m_work.WhenIdle([this] {
+        if (m_owner != nullptr)
+            if (QWidget* window = m_owner->GetWidget())
+                window->unsetCursor();
+    });
 }
-
-} // namespace
 
 CSamplePreview::~CSamplePreview() {
     Release();
@@ -67,8 +64,8 @@ QSize CSamplePreview::ComposedSize(UINT width, UINT height, QSize shown) {
                  std::max(1, int(std::lround(height * scale))));
 }
 
-CSamplePreview::Result CSamplePreview::Compose(const Request& request) {
-    Result result{request.number, nullptr, {}, request.overlay};
+CSamplePreview::Result CSamplePreview::Compose(const Request& request, Overlays& overlays) {
+    Result result{nullptr, {}, request.overlay};
     if (request.placeholder) {
         result.image.reset(ImageRecord::New());
         if (result.image != nullptr)
@@ -76,24 +73,13 @@ CSamplePreview::Result CSamplePreview::Compose(const Request& request) {
         return result;
     }
 
-    // Pixels read as a stream outlive the bitmap drawn from them.
-    QImage streamed;
+    // The file's header only: its pixels are decoded below, reduced where the box is smaller,
+    // upright as the picture is shown.
     ImageRecord source;
     ImageRecord reduced;
-    QSize full;
-    UINT width = 0, height = 0;
-    if (ReadStreamed(request.background, request.shown, streamed, full)) {
-        width = UINT(full.width());
-        height = UINT(full.height());
-        GdipCreateBitmapFromScan0(streamed.width(), streamed.height(), INT(streamed.bytesPerLine()),
-                                  PixelFormat32bppARGB, streamed.bits(), &reduced.hImage);
-    } else {
-        // The file's header only: its pixels are decoded below, reduced where the box is
-        // smaller.
-        source.CreateBitmapFromFile(request.background.c_str());
-        width = source.Width();
-        height = source.Height();
-    }
+    source.CreateBitmapFromFile(request.background.c_str());
+    const UINT width = source.Width();
+    const UINT height = source.Height();
     const QSize size = ComposedSize(width, height, request.shown);
     if (source.hImage != nullptr && (UINT(size.width()) != width || UINT(size.height()) != height))
         GdipGetImageThumbnail(source.hImage, UINT(size.width()), UINT(size.height()),
@@ -102,12 +88,10 @@ CSamplePreview::Result CSamplePreview::Compose(const Request& request) {
 
     // An undecodable background has no size, so no bitmap is made either; both drawings then
     // fail and are reported, and the box stays empty.
-    CImageFile overlay;
-    if (!request.overlay.empty())
-        overlay.LoadFromFile(request.overlay.c_str());
-    PreviewStamp stamp = CStampedItem::ComposePreview(
-        drawn, width, height, size.width(), size.height(),
-        request.overlay.empty() ? nullptr : &overlay, request.placement);
+    std::lock_guard<std::mutex> lock(overlays.lock);
+    const CImageFile* overlay = request.overlay.empty() ? nullptr : overlays.Of(request.overlay);
+    PreviewStamp stamp = CStampedItem::ComposePreview(drawn, width, height, size.width(),
+                                                      size.height(), overlay, request.placement);
     if (stamp.image == nullptr)
         return result;
     for (GpStatus status : {stamp.picture, stamp.mark})
@@ -119,112 +103,50 @@ CSamplePreview::Result CSamplePreview::Compose(const Request& request) {
 
 void CSamplePreview::Rebuild(CWnd& owner, const CBatchJob& job, const char* background,
                              QSize shownSize) {
-    std::unique_lock<std::mutex> lock(m_lock);
     m_owner = &owner;
-    m_next =
-        Request{++m_requested,     background != nullptr ? background : "", background == nullptr,
-                job.szOverlayPath, PlacementSettings::Of(job.Choices()),    shownSize};
-    m_stop = false;
+    const Request request{background != nullptr ? background : "", background == nullptr,
+                          job.szOverlayPath, PlacementSettings::Of(job.Choices()), shownSize};
     // Busy until the picture is on show; the window still answers meanwhile.
     if (QWidget* window = owner.GetWidget())
         window->setCursor(Qt::BusyCursor);
-    if (!m_thread.joinable())
-        m_thread = std::thread([this] { Work(); });
-    m_changed.notify_all();
+    const std::uint64_t number =
+        m_work.Request([this, request, overlays = m_overlays]() -> NewestWork::Answer {
+            auto result = std::make_shared<Result>(Compose(request, *overlays));
+            return [this, result] { Show(*result); };
+        });
     if (background != nullptr)
-        QTimer::singleShot(kBusyDelayMs, &m_receiver,
-                           [this, number = m_requested] { ShowBusy(number); });
+        QTimer::singleShot(kBusyDelayMs, &m_timers, [this, number] { ShowBusy(number); });
 }
 
 void CSamplePreview::ShowBusy(std::uint64_t number) {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (number != m_requested || !(m_composing || m_next.has_value()))
-            return;
-    }
+    if (!m_work.Working(number))
+        return;
     m_showBusy = true;
     if (m_owner != nullptr)
         m_owner->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-void CSamplePreview::Work() {
-    std::unique_lock<std::mutex> lock(m_lock);
-    for (;;) {
-        m_changed.wait(lock, [this] { return m_stop || m_next.has_value(); });
-        if (m_stop)
-            return;
-        const Request request = std::move(*m_next);
-        m_next.reset();
-        m_composing = true;
-        lock.unlock();
-        Result result = Compose(request);
-        lock.lock();
-        m_composing = false;
-        // Only the newest request's picture is shown; an older one would flash by.
-        if (result.number == m_requested) {
-            m_done = std::move(result);
-            QMetaObject::invokeMethod(
-                &m_receiver, [this] { TakeFinished(*m_owner); }, Qt::QueuedConnection);
-        }
-        m_changed.notify_all();
-    }
-}
-
 bool CSamplePreview::Busy() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_composing || m_next.has_value() || m_done.has_value();
+    return m_work.Busy();
 }
 
-void CSamplePreview::TakeFinished(CWnd& owner) {
-    std::optional<Result> done;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        done.swap(m_done);
-    }
-    if (!Busy())
-        if (QWidget* window = owner.GetWidget())
-            window->unsetCursor();
-    if (!done.has_value())
-        return;
-    m_image = std::move(done->image);
+void CSamplePreview::Show(Result& result) {
+    m_image = std::move(result.image);
     m_showBusy = false;
-    owner.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    if (m_owner == nullptr)
+        return;
+    m_owner->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     // After the new picture is on show: each message box runs an event loop that may paint.
-    for (GpStatus status : done->failures)
-        owner.MessageBox(GetStatusText(status), done->caption.c_str(), MB_OK);
+    for (GpStatus status : result.failures)
+        m_owner->MessageBox(GetStatusText(status), result.caption.c_str(), MB_OK);
 }
 
 BOOL CSamplePreview::Finish(DWORD milliseconds) {
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        const bool idle = m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] {
-            return !m_composing && !m_next.has_value();
-        });
-        if (!idle)
-            return FALSE;
-    }
-    if (m_owner != nullptr)
-        TakeFinished(*m_owner);
-    return TRUE;
+    return m_work.Finish(milliseconds);
 }
 
 BOOL CSamplePreview::Release() {
-    BOOL released = TRUE;
-    if (m_thread.joinable()) {
-        std::unique_lock<std::mutex> lock(m_lock);
-        m_next.reset();
-        m_stop = true;
-        m_changed.notify_all();
-        released = m_changed.wait_for(lock, std::chrono::milliseconds(kReleaseWaitMs),
-                                      [this] { return !m_composing; });
-        lock.unlock();
-        if (released)
-            m_thread.join();
-        else
-            m_thread.detach();
-    }
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_done.reset();
+    const BOOL released = m_work.Release(kReleaseWaitMs);
     m_image.reset();
     return released;
 }

@@ -3,14 +3,16 @@
 // as a run would place it, scaled into the box at each paint. Without a background the box
 // shows a placeholder picture.
 //
-// The picture is composed on a thread of its own: decoding a large photograph, or opening a
-// file on a mount that has stopped answering, must never hold up the window. A picture larger
-// than the box is reduced while it is decoded, to the size the box shows it at. The picture
-// on show stays until the next one is complete; a request made meanwhile replaces any that
-// has not started, and a picture finished after a newer request is dropped. A picture that
-// takes longer than a moment gives way to "Preparing preview..." until it is complete, so
-// that an old picture or the placeholder is not taken for the new one.
+// The picture is composed off the window's thread (NewestWork): decoding a large photograph,
+// or opening a file on a mount that has stopped answering, must never hold up the window. A
+// picture larger than the box is reduced while it is decoded, to the size the box shows it at.
+// The picture on show stays until the next one is complete; a request made meanwhile replaces
+// any that has not started, and a picture finished after a newer request is dropped. A
+// picture that takes longer than a moment gives way to "Preparing preview..." until it is
+// complete, so that an old picture or the placeholder is not taken for the new one. The
+// overlay is decoded once and kept while its file stays as it was.
 
+#include "app/framework/NewestWork.h"
 #include "engine/ImageRecord.h"
 #include "engine/Placement.h"
 #include "types/WinTypes.h"
@@ -18,12 +20,8 @@
 #include <QObject>
 #include <QSize>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 class CBatchJob;
@@ -31,7 +29,7 @@ class CWnd;
 
 class CSamplePreview {
   public:
-    CSamplePreview() = default;
+    CSamplePreview();
     ~CSamplePreview();
     CSamplePreview(const CSamplePreview&) = delete;
     CSamplePreview& operator=(const CSamplePreview&) = delete;
@@ -73,7 +71,6 @@ class CSamplePreview {
 
   private:
     struct Request {
-        std::uint64_t number;
         std::string background; // empty: the placeholder
         bool placeholder;
         std::string overlay;
@@ -81,15 +78,14 @@ class CSamplePreview {
         QSize shown;
     };
     struct Result {
-        std::uint64_t number;
         ImageRecordPtr image;
         std::vector<GpStatus> failures;
         std::string caption; // the overlay path, for the failure messages
     };
-    static Result Compose(const Request& request);
-    void Work();
+    struct Overlays;
+    static Result Compose(const Request& request, Overlays& overlays);
     // On owner's thread: the newest complete picture replaces the one on show.
-    void TakeFinished(CWnd& owner);
+    void Show(Result& result);
     // On owner's thread, a moment after request number: the text instead of the picture, if
     // that request is still being composed.
     void ShowBusy(std::uint64_t number);
@@ -97,15 +93,10 @@ class CSamplePreview {
     ImageRecordPtr m_image;
     bool m_showBusy = false;
     CWnd* m_owner = nullptr;
-    // Receives the completion calls on the window's thread; gone with the preview.
-    QObject m_receiver;
-
-    mutable std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::optional<Request> m_next;
-    std::optional<Result> m_done;
-    std::uint64_t m_requested = 0; // the number of the newest request
-    bool m_composing = false;
-    bool m_stop = false;
-    std::thread m_thread;
+    // The decoded overlay, for the composing thread only.
+    std::shared_ptr<Overlays> m_overlays;
+    // The context of the "Preparing preview..." timers; gone with the preview.
+    QObject m_timers;
+    // Last: it is released before the members its answers reach.
+    NewestWork m_work;
 };

@@ -1,15 +1,19 @@
 #include "TestMain.h"
 #include "ThreadTestHelpers.h"
 #include "app/framework/AwayFromWindow.h"
+#include "app/framework/NewestWork.h"
 #include "app/framework/WinThread.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 using testhelpers::Gate;
 using testhelpers::StartThread;
@@ -149,4 +153,52 @@ TEST(ThreadTest, WaitingCallLeavesTheInterfaceThreadServingItsEvents) {
     timer.stop();
     EXPECT_NE(ranOn, std::this_thread::get_id());
     EXPECT_GE(ticks, 3);
+}
+
+// Three requests while the first is held: the second never runs (the third replaced it before
+// it started), the first runs but its answer is dropped, and only the third's is delivered.
+// After Release nothing more is delivered, even of a request that was running then.
+TEST(ThreadTest, NewestWorkDeliversOnlyTheNewestAnswer) {
+    Gate first;
+    std::vector<int> ran;
+    std::vector<int> answered;
+    int idle = 0;
+    std::mutex lock;
+    NewestWork work;
+    work.WhenIdle([&] { ++idle; });
+    // A held request lets the test go on once it runs, and ends when the test opens hold.
+    const auto request = [&](int n, Gate* hold, Gate* running = nullptr) {
+        return work.Request([&, n, hold, running]() -> NewestWork::Answer {
+            if (running != nullptr)
+                running->Open();
+            if (hold != nullptr)
+                hold->Pass();
+            std::lock_guard guard(lock);
+            ran.push_back(n);
+            return [&answered, n] { answered.push_back(n); };
+        });
+    };
+    Gate firstRuns;
+    request(1, &first, &firstRuns);
+    firstRuns.Pass();
+    request(2, nullptr);
+    const std::uint64_t third = request(3, nullptr);
+    EXPECT_TRUE(work.Working(third));
+    EXPECT_FALSE(work.Finish(kShortWait)); // the first is still held
+    first.Open();
+    ASSERT_TRUE(work.Finish(kGenerousWait));
+    EXPECT_EQ(ran, (std::vector<int>{1, 3}));
+    EXPECT_EQ(answered, std::vector<int>{3});
+    EXPECT_EQ(idle, 1);
+    EXPECT_FALSE(work.Busy());
+
+    Gate late;
+    Gate lateRuns;
+    request(4, &late, &lateRuns);
+    lateRuns.Pass();
+    EXPECT_FALSE(work.Release(kShortWait));
+    late.Open();
+    EXPECT_TRUE(work.Release(kGenerousWait));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answered, std::vector<int>{3});
 }
