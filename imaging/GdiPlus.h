@@ -170,6 +170,7 @@ GpStatus GdipGetImageHeight(GpImage* image, UINT* height);
 GpStatus GdipGetImagePixelFormat(GpImage* image, PixelFormat* format);
 // Bits a pixel of this format takes; for a code no bitmap has, the widest format's (64), so
 // that what memory a picture may need is never under-counted.
+// NOLINTNEXTLINE(readability-identifier-naming): the Windows library's own name
 UINT GetPixelFormatSize(PixelFormat format);
 GpStatus GdipGetImageType(GpImage* image, ImageType* type);
 
