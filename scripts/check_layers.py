@@ -32,6 +32,7 @@ PUBLIC = {
         "imaging/files/OutputFolder.h",
         "imaging/formats/PendingImageFile.h",
         "imaging/jpeg/JpegCoefficientStamp.h",
+        "imaging/jpeg/JpegScanWalk.h",
         "imaging/metadata/PictureMetadata.h",
     },
 }
