@@ -897,6 +897,23 @@ QByteArray WithRecords(const QByteArray& picture) {
     return WrittenByExiv2(*image);
 }
 
+std::vector<std::pair<std::string, std::string>> RecordsOfBlocks(const QByteArray& tiff,
+                                                                 const QByteArray& packet) {
+    Exiv2::ExifData exif;
+    Exiv2::XmpData xmp;
+    if (!tiff.isEmpty())
+        Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(tiff.constData()),
+                                  std::uint32_t(tiff.size()));
+    if (!packet.isEmpty())
+        Exiv2::XmpParser::decode(xmp, packet.toStdString());
+    std::vector<std::pair<std::string, std::string>> records;
+    for (const auto& datum : exif)
+        records.emplace_back(datum.key(), datum.toString());
+    for (const auto& datum : xmp)
+        records.emplace_back(datum.key(), datum.toString());
+    return records;
+}
+
 std::vector<std::string> RecordsOf(const QByteArray& file) {
     std::vector<std::string> records;
     // A bare JPEG XL codestream, as a copy without records is written, holds none.
@@ -904,17 +921,8 @@ std::vector<std::string> RecordsOf(const QByteArray& file) {
         return records;
     if (file.mid(4, 4) == "ftyp") {
         const auto [tiff, packet] = HeifRecordBlocks(file);
-        Exiv2::ExifData exif;
-        Exiv2::XmpData xmp;
-        if (!tiff.isEmpty())
-            Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(tiff.constData()),
-                                      std::uint32_t(tiff.size()));
-        if (!packet.isEmpty())
-            Exiv2::XmpParser::decode(xmp, packet.toStdString());
-        for (const auto& datum : exif)
-            records.push_back(datum.key() + "=" + datum.toString());
-        for (const auto& datum : xmp)
-            records.push_back(datum.key() + "=" + datum.toString());
+        for (const auto& [key, value] : RecordsOfBlocks(tiff, packet))
+            records.push_back(key + "=" + value);
         return records;
     }
     Exiv2Image image = OpenWithExiv2(file);

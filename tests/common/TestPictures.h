@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A w x h picture with fine detail (seeded noise over a gradient), so that every format
@@ -161,6 +162,10 @@ QImage DecodedJpeg(const QByteArray& jpeg, int flags = 0);
 // "key=value", EXIF, XMP and IPTC alike.
 QByteArray WithRecords(const QByteArray& picture);
 std::vector<std::string> RecordsOf(const QByteArray& file);
+// The records of an EXIF block (a TIFF structure) and an XMP packet, EXIF first, as exiv2
+// reads them: key and value.
+std::vector<std::pair<std::string, std::string>> RecordsOfBlocks(const QByteArray& tiff,
+                                                                 const QByteArray& packet);
 
 // HEIF files made by libheif of image: AVIF (AV1) or HEIC (HEVC), 8 or more bits a sample (AV1
 // at 10 aborts in libaom 3.6),

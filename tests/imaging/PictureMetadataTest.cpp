@@ -6,7 +6,6 @@
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <string>
 
@@ -15,18 +14,8 @@ namespace {
 using Records = std::map<std::string, std::string>;
 
 Records Decoded(const QByteArray& tiff, const QByteArray& packet) {
-    Exiv2::ExifData exif;
-    Exiv2::XmpData xmp;
-    if (!tiff.isEmpty())
-        Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(tiff.constData()),
-                                  std::uint32_t(tiff.size()));
-    if (!packet.isEmpty())
-        Exiv2::XmpParser::decode(xmp, packet.toStdString());
-    Records records;
-    const auto add = [&](const auto& datum) { records[datum.key()] = datum.toString(); };
-    std::for_each(exif.begin(), exif.end(), add);
-    std::for_each(xmp.begin(), xmp.end(), add);
-    return records;
+    const auto records = RecordsOfBlocks(tiff, packet);
+    return Records(records.begin(), records.end());
 }
 
 } // namespace
