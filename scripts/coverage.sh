@@ -8,8 +8,10 @@ root="$(pwd)"
 bash scripts/deps.sh gcovr
 cmake --preset coverage >/dev/null
 cmake --build --preset coverage
-# Counts from an earlier run would be added to this one's.
+# Counts from an earlier run would be added to this one's. The counters' own complaints go to
+# a file of their own: tests read what the programs write on standard error.
 find build/coverage -name '*.gcda' -delete
+export GCOV_ERROR_FILE="$root/build/coverage/gcov-errors.log"
 # A failing test still leaves its counts; the figures are printed either way.
 ctest --preset coverage --timeout 600 -j2 >build/coverage/ctest.log 2>&1 ||
     echo "some tests failed: see build/coverage/ctest.log"
