@@ -174,11 +174,11 @@ class PictorumDriver:
                                           watch=self.process)
         return DialogWindow(self.session, window, *PROGRESS_SIZE, scale=self.scale)
 
-    def wait_finished(self, progress, timeout=300):
+    def wait_finished(self, progress):
         self.session.wait_for(
             "the progress dialog to read 100% Complete",
-            lambda: self.session.title(progress.window) == "100% Complete", timeout,
-            self.process)
+            lambda: self.session.title(progress.window) == "100% Complete", self.process,
+            lambda: "the title %r" % self.session.title(progress.window))
 
     def close_progress(self, progress):
         progress.click(*PROGRESS_BUTTON)

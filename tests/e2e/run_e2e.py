@@ -187,17 +187,30 @@ def greenish(c):
     return c[1] > c[0] + 15 and c[1] > c[2] + 15
 
 
-def check_points(shot, box, points, window_colour):
-    """Each point (name, x, y, test) of the box, in device pixels from its top left, passes
-    its test; test None: the dialog's own background shows there."""
+def point_faults(shot, box, points, window_colour):
+    """Each point (name, x, y, test) of the box, in device pixels from its top left, that
+    fails its test; test None: the dialog's own background shows there."""
     faults = []
     for name, x, y, test in points:
         colour = shot.pixel(box[0] + x, box[1] + y)
         ok = near(colour, window_colour, 6) if test is None else test(colour)
         if not ok:
             faults.append("%s at (%d, %d) of the box is %s" % (name, x, y, colour))
-    expect(not faults, "the preview is not where it belongs (box %s, dialog background %s):"
-           "\n  %s" % (box, window_colour, "\n  ".join(faults)))
+    return faults
+
+
+def wait_for_preview(app, name, faults):
+    """Looks at the main window until faults (a screenshot -> a list of what is wrong in it)
+    finds nothing: the preview is composed on a thread of its own and drawn some time after
+    the step that asks for it. Returns the screenshot."""
+    last = ["no screenshot yet"]
+
+    def right():
+        path = app.crop(app.main.window, name)
+        last[:] = faults(RgbPicture(path)) if path else ["the screenshot failed"]
+        return path if not last else None
+    return app.session.wait_for("the preview (%s) to be drawn" % name, right, app.process,
+                                lambda: "\n  ".join([""] + last))
 
 
 def use_dark_palette(session):
@@ -238,26 +251,28 @@ def look(session, program, work, docs, scale=2.0, dark=False, language=None):
         return shot.pixel(box[0] - 3, box[1] + height // 2)
 
     with session.step("the placeholder fills its fitted rectangle"):
-        shot = RgbPicture(app.crop(app.main.window, "main-empty"))
         left, top, right, bottom = fit_preview(width, height, 64, 64)
 
         def at(u, v):
             """Where pixel (u, v) of the 64 x 64 placeholder shows in the box."""
             return (left + int((u + 0.5) * (right - left) / 64),
                     top + int((v + 0.5) * (bottom - top) / 64))
-        ground = shot.pixel(box[0] + at(32, 10)[0], box[1] + at(32, 10)[1])
-        points = [("crossing", *at(31.5, 31.5), reddish),
-                  ("falling diagonal, far end", *at(56, 56), reddish),
-                  ("rising diagonal, near end", *at(56, 7), reddish),
-                  ("rising diagonal, far end", *at(7, 56), reddish),
-                  ("ground right of the crossing", *at(54, 32),
-                   lambda c: near(c, ground, 6) and not near(c, window_colour(shot), 6))]
-        # The box may be wider than tall: the square then runs past its top and bottom.
-        if top >= 3:
-            points.append(("above it", width // 2, top - 3, None))
-        if height - bottom >= 3:
-            points.append(("below it", width // 2, bottom + 2, None))
-        check_points(shot, box, points, window_colour(shot))
+
+        def placeholder_faults(shot):
+            ground = shot.pixel(box[0] + at(32, 10)[0], box[1] + at(32, 10)[1])
+            points = [("crossing", *at(31.5, 31.5), reddish),
+                      ("falling diagonal, far end", *at(56, 56), reddish),
+                      ("rising diagonal, near end", *at(56, 7), reddish),
+                      ("rising diagonal, far end", *at(7, 56), reddish),
+                      ("ground right of the crossing", *at(54, 32),
+                       lambda c: near(c, ground, 6) and not near(c, window_colour(shot), 6))]
+            # The box may be wider than tall: the square then runs past its top and bottom.
+            if top >= 3:
+                points.append(("above it", width // 2, top - 3, None))
+            if height - bottom >= 3:
+                points.append(("below it", width // 2, bottom + 2, None))
+            return point_faults(shot, box, points, window_colour(shot))
+        wait_for_preview(app, "main-empty", placeholder_faults)
 
     with session.step("a photograph and its logo"):
         app.import_files(work, [PHOTO[0]])
@@ -265,20 +280,18 @@ def look(session, program, work, docs, scale=2.0, dark=False, language=None):
         session.mouse_away()
 
     with session.step("the photograph fills its fitted rectangle"):
-        shot_main = app.crop(app.main.window, "main-window")
-        shot = RgbPicture(shot_main)
         left, top, right, bottom = fit_preview(width, height, *PHOTO[1:])
         # The logo keeps its own size at the bottom right, as a fresh program places it: a
         # blank part of its badge lies at (1100, 680) of the photograph.
         logo_x = left + 1100 * (right - left) // PHOTO[1]
         logo_y = top + 680 * (bottom - top) // PHOTO[2]
-        check_points(shot, box, [
+        shot_main = wait_for_preview(app, "main-window", lambda shot: point_faults(shot, box, [
             ("top left, sky", left + 2, top + 2, bluish),
             ("top right, sky", right - 3, top + 2, bluish),
             ("bottom left, meadow", left + 2, bottom - 3, greenish),
             ("the logo's badge", logo_x, logo_y, lambda c: min(c) > 170),
             ("above it", width // 2, top - 3, None),
-            ("below it", width // 2, bottom + 2, None)], window_colour(shot))
+            ("below it", width // 2, bottom + 2, None)], window_colour(shot)))
 
     with session.step("the options dialog"):
         options = app.open_options()
@@ -343,16 +356,22 @@ def cancel(session, program, work, docs):
         # From the second item on the title shows a percentage above 0.
         session.wait_for("the run to reach its second item", percent, watch=app.process)
         session.mouse_away()
-        running = progress.grab(*ui.PROGRESS_BUTTON)
+        _, _, width, height = progress.rect(*ui.PROGRESS_BUTTON)
+        running = label_width(progress.grab(*ui.PROGRESS_BUTTON), width, height)
         progress.click(*ui.PROGRESS_BUTTON)
         session.mouse_away()
-        # The button is relabelled "Close" once the worker has stopped; until then the
-        # dialog does not repaint it.
-        session.wait_for("the Cancel button to turn into Close",
-                         lambda: progress.grab(*ui.PROGRESS_BUTTON) != running,
-                         watch=app.process)
-        expect(progress.window in session.windows(ui.PROGRESS_TITLE),
-               "the progress dialog closed on Cancel; it should stay until Close")
+        # The button is relabelled "Close" once the worker has stopped. Its look alone may
+        # change before that (pressed, focused or greyed); its label is shorter, and as dark,
+        # only as "Close".
+        seen = [running]
+
+        def relabelled():
+            expect(progress.window in session.windows(ui.PROGRESS_TITLE),
+                   "the progress dialog closed on Cancel; it should stay until Close")
+            seen[0] = label_width(progress.grab(*ui.PROGRESS_BUTTON), width, height)
+            return 0 < seen[0] < 0.9 * running
+        session.wait_for("the Cancel button to turn into Close", relabelled, app.process,
+                         lambda: "a label %d pixels wide, %d as Cancel" % (seen[0], running))
         session.screenshot("cancelled")
         app.close_progress(progress)
 
@@ -382,6 +401,14 @@ def cancel(session, program, work, docs):
         expect(code == 0, "the program ended with exit code %d" % code)
 
 
+def label_width(rgb, width, height):
+    """How wide the dark text is across the middle rows of a button grabbed as RGB bytes, its
+    frame left out."""
+    columns = [x for x in range(4, width - 4) for y in range(height // 4, height * 3 // 4)
+               if max(rgb[3 * (y * width + x):3 * (y * width + x) + 3]) < 100]
+    return max(columns) - min(columns) if columns else 0
+
+
 def check_corner_stamp(path):
     """A whole picture of the background's size, with the overlay at its own size in the
     bottom-right corner (the anchor and size a fresh program starts with after Browse...)."""
@@ -403,17 +430,21 @@ def check_corner_stamp(path):
                "%s has the overlay's colour %s at %s" % (path, colour, point))
 
 
-# More long names than the Import dialog's 8,192-byte result holds (about 230 of these).
-MANY_FILES = 600
+# More long names than the Import dialog's 8,192-byte result holds (about 60 of these), and
+# few enough that Qt's file dialog takes in the folder's listing whole, not in parts (up to 100
+# entries, "." and ".." among them).
+MANY_FILES = 90
+MANY_NAME = ("holiday-photograph-taken-on-the-shore-of-the-lake-in-the-long-summer-evening-light-"
+             "with-the-whole-family-and-our-friends-%04d.png")
 
 
 def keys(session, program, work, docs):
     many = os.path.join(work, "many")
     os.makedirs(many)
     for n in range(MANY_FILES):
-        open(os.path.join(many, "holiday-photograph-number-%04d.png" % n), "wb").close()
+        open(os.path.join(many, MANY_NAME % n), "wb").close()
     # The first entry is previewed: a picture, so that any box that comes up is about the list.
-    draw_gradient(os.path.join(many, "holiday-photograph-number-0000.png"), 64, 48, "blue-yellow")
+    draw_gradient(os.path.join(many, MANY_NAME % 0), 64, 48, "blue-yellow")
     pictures = os.path.join(work, "photos")
     os.makedirs(pictures)
     for name in ("a.png", "b.png"):
@@ -421,22 +452,42 @@ def keys(session, program, work, docs):
     overlay = os.path.join(work, "logo.png")
     draw_overlay(overlay, 40, 20)
 
-    app = ui.PictorumDriver(session, [program], work)
+    # Started in the folder, where the Import dialog opens.
+    app = ui.PictorumDriver(session, [program], many)
     with session.step("main window opens"):
         app.start()
 
     with session.step("many files at once are listed without a message"):
         dialog = app.open_file_dialog(ui.MAIN_IMPORT, ui.IMPORT_TITLE)
-        session.type(many + "/")
-        session.key("Return")
-        time.sleep(1.0)  # the folder's listing fills in behind the dialog
+        # The name field offers the folder's files once the dialog has read the folder, as it
+        # is typed into: typed again until the offer comes up.
+        before = program_windows(session)
+        session.type("h")
+
+        def offered():
+            offer = [w for w in program_windows(session) if w not in before]
+            if not offer:
+                session.key("BackSpace", "h")
+            return offer
+        offer = session.wait_for("the name field to offer the folder's files", offered,
+                                 app.process, lambda: "windows %s" % session.shown())[0]
+        session.key("Escape")
+        session.wait_for("the offer to close", lambda: offer not in program_windows(session),
+                         app.process)
         # From the name field back to the file list, every file, Open.
         session.key("shift+Tab", "ctrl+a", "Return")
         app.wait_gone(dialog)
-        time.sleep(1.0)
-        session.screenshot("many-files")
+        # A message about the list would come before the first entry's preview, and hold it
+        # back while it is open.
+        box = app.main.rect(*ui.MAIN_PREVIEW)
+        left, top, right, bottom = fit_preview(box[2], box[3], 64, 48)
+        wait_for_preview(app, "many-files", lambda shot: [] if session.windows(".") != [
+            app.main.window] else point_faults(shot, box, [
+                ("top, blue", (left + right) // 2, top + 2, bluish),
+                ("bottom, yellow", (left + right) // 2, bottom - 3,
+                 lambda c: min(c[0], c[1]) > c[2] + 80)], None))
         expect(session.windows(".") == [app.main.window],
-               "many files were answered with a window: %s" % session.windows("."))
+               "many files were answered with a window: %s" % session.shown())
         app.main.click(*ui.MAIN_REMOVE_ALL)
 
     with session.step("Ctrl+A and Delete in the list remove every entry"):
@@ -454,6 +505,12 @@ def keys(session, program, work, docs):
     with session.step("Exit"):
         code = app.exit()
         expect(code == 0, "the program ended with exit code %d" % code)
+
+
+def program_windows(session):
+    """Every window of the program on screen, pop-ups without a title too."""
+    return session.tool("xdotool", "search", "--onlyvisible", "--class", "^pictorum$",
+                        check=False).stdout.decode().split()
 
 
 def wayland(session, program, work, docs):
@@ -534,7 +591,8 @@ def files(session, program, work, docs):
 
     with session.step("a second start hands its files over and ends"):
         second = session.launch([program, "c.png", "d.png"], work, log_name="second.log")
-        session.wait_for("the second start to end", lambda: second.poll() is not None, 30)
+        session.wait_for("the second start to end", lambda: second.poll() is not None,
+                         seen=lambda: "windows %s" % session.shown())
         expect(second.returncode == 0, "the second start ended with %d" % second.returncode)
         expect(len(session.windows(ui.MAIN_TITLE)) == 1, "a second main window opened")
         session.wait_focus(app.main.window, watch=app.process)

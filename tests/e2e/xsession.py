@@ -2,8 +2,8 @@
 
 Input goes through the XTEST extension (xdotool), as from a real keyboard and mouse, so the
 program under test cannot tell it from a user. What the program shows is read back from window
-titles and from screenshots; every wait polls with a deadline instead of sleeping a fixed time,
-so a slow, loaded machine only makes the run longer.
+titles and from screenshots; every wait polls for what the program shows instead of sleeping a
+fixed time, so a slow, loaded machine only makes the run longer.
 """
 
 import os
@@ -14,7 +14,9 @@ import sys
 import tempfile
 import time
 
-DEFAULT_TIMEOUT = 60.0
+# One deadline for a whole run, inside the test's own time-out (600 s): on a loaded machine a
+# window or a picture may take minutes, and a run that gets stuck still ends with its report.
+RUN_DEADLINE = 480.0
 POLL_INTERVAL = 0.1
 
 
@@ -35,6 +37,7 @@ class XSession:
         self.processes = []
         self.shots = []
         self.step_name = "start"
+        self.deadline = time.monotonic() + RUN_DEADLINE
         self._home = tempfile.mkdtemp(prefix="pictorum-e2e-home-")
         missing = [tool for tool in self.REQUIRED_TOOLS if shutil.which(tool) is None]
         if missing:
@@ -57,9 +60,8 @@ class XSession:
             stderr=open(os.path.join(self.artifacts, "xvfb.log"), "w"))
         os.close(write_end)
         number = b""
-        deadline = time.monotonic() + DEFAULT_TIMEOUT
         with os.fdopen(read_end, "rb") as pipe:
-            while not number.endswith(b"\n") and time.monotonic() < deadline:
+            while not number.endswith(b"\n") and time.monotonic() < self.deadline:
                 chunk = pipe.read(1)
                 if not chunk:
                     break
@@ -120,7 +122,11 @@ class XSession:
     # --- tools ----------------------------------------------------------------------------
 
     def tool(self, *argv, check=True, capture=True):
-        result = subprocess.run(list(argv), env=self.env(), capture_output=capture, timeout=60)
+        try:
+            result = subprocess.run(list(argv), env=self.env(), capture_output=capture,
+                                    timeout=max(self.deadline - time.monotonic(), 10))
+        except subprocess.TimeoutExpired:
+            raise StepFailed("%s did not end before the run's deadline" % " ".join(argv))
         if check and result.returncode != 0:
             raise StepFailed("%s failed (%d): %s" % (
                 " ".join(argv), result.returncode,
@@ -141,10 +147,10 @@ class XSession:
         result = self.tool("xdotool", "getwindowname", window, check=False)
         return result.stdout.decode(errors="replace").strip() if result.returncode == 0 else None
 
-    def wait_for(self, what, predicate, timeout=DEFAULT_TIMEOUT, watch=None):
-        """Polls predicate until it returns something true; fails after timeout seconds or
-        as soon as the watched process has ended."""
-        deadline = time.monotonic() + timeout
+    def wait_for(self, what, predicate, watch=None, seen=None):
+        """Polls predicate until it returns something true; fails at the run's deadline, naming
+        what seen() tells of the last look, or as soon as the watched process has ended."""
+        started = time.monotonic()
         while True:
             value = predicate()
             if value:
@@ -152,29 +158,43 @@ class XSession:
             if watch is not None and watch.poll() is not None:
                 raise StepFailed("the program ended (exit code %d) while waiting for %s" %
                                  (watch.returncode, what))
-            if time.monotonic() > deadline:
-                raise StepFailed("gave up after %.0f s waiting for %s" % (timeout, what))
+            if time.monotonic() > self.deadline:
+                raise StepFailed("gave up after %.0f s waiting for %s%s" % (
+                    time.monotonic() - started, what,
+                    "; last seen: %s" % seen() if seen is not None else ""))
             time.sleep(POLL_INTERVAL)
 
-    def wait_window(self, title_regex, timeout=DEFAULT_TIMEOUT, watch=None):
+    def shown(self):
+        """The titles of the windows on screen, for a report."""
+        return [self.title(window) for window in self.windows(".")]
+
+    def wait_window(self, title_regex, watch=None):
         found = self.wait_for("a window titled /%s/" % title_regex,
-                              lambda: self.windows(title_regex), timeout, watch)
+                              lambda: self.windows(title_regex), watch,
+                              lambda: "windows %s" % self.shown())
         return found[-1]
 
-    def wait_gone(self, window, timeout=DEFAULT_TIMEOUT, watch=None):
+    def wait_gone(self, window, watch=None):
         def gone():
             result = self.tool("xdotool", "search", "--onlyvisible", "--name", ".*",
                                check=False)
             return window not in result.stdout.decode().split()
-        self.wait_for("window %s to close" % window, gone, timeout, watch)
+        self.wait_for("window %s (%s) to close" % (window, self.title(window)), gone, watch,
+                      lambda: "windows %s" % self.shown())
 
-    def wait_focus(self, window, timeout=DEFAULT_TIMEOUT, watch=None):
+    def wait_focus(self, window, watch=None):
         """Keys go to the window that has the input focus: wait until that is this one."""
         def focused():
             result = self.tool("xdotool", "getwindowfocus", check=False)
             return result.returncode == 0 and result.stdout.decode().strip() == window
+
+        def focus():
+            result = self.tool("xdotool", "getwindowfocus", check=False)
+            return "the focus in %s, windows %s" % (
+                self.title(result.stdout.decode().strip()) if result.returncode == 0 else None,
+                self.shown())
         self.wait_for("the keyboard focus in window %s (%s)" % (window, self.title(window)),
-                      focused, timeout, watch)
+                      focused, watch, focus)
 
     def geometry(self, window):
         out = self.tool("xdotool", "getwindowgeometry", "--shell", window).stdout.decode()
@@ -199,15 +219,25 @@ class XSession:
     # --- eyes -----------------------------------------------------------------------------
 
     def screenshot(self, name, window="root"):
-        path = os.path.join(self.artifacts, "%02d-%s.png" % (len(self.shots) + 1, name))
+        # Looks taken again and again while waiting for a picture keep one file, the last.
+        last = self.shots[-1] if self.shots else ""
+        again = os.path.basename(last).split("-", 1)[-1] == name + ".png"
+        path = last if again else os.path.join(self.artifacts, "%02d-%s.png" %
+                                                (len(self.shots) + 1, name))
+        # import waits for a click on some window when the one it is given has gone.
+        if window != "root" and self.title(window) is None:
+            return None
         result = self.tool("import", "-window", window, path, check=False)
         if result.returncode == 0:
-            self.shots.append(path)
+            if not again:
+                self.shots.append(path)
             return path
         return None
 
     def grab(self, window, x, y, width, height):
         """The raw RGB bytes of a rectangle of a window, for telling two looks apart."""
+        if self.title(window) is None:
+            raise StepFailed("window %s has gone" % window)
         return self.tool("import", "-window", window, "-crop",
                          "%dx%d+%d+%d" % (width, height, x, y), "-depth", "8",
                          "rgb:-").stdout
