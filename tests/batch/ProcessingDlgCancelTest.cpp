@@ -135,12 +135,16 @@ TEST_F(ProgressDialogTest, CancelWhileWorkerIsBlockedInAReportEndsPromptly) {
     const auto stall = [&] {
         // This thread now runs no event loop, so the worker's next report cannot be handled:
         // once the item's output is written the worker tests the flag and blocks in sending
-        // the outcome (or the next item's start, had that outcome come first).
+        // the outcome (or the next item's start, had that outcome come first). The file is
+        // synced before it is named, which on a busy disk takes its time.
         QElapsedTimer waited;
         waited.start();
-        while (Outputs().empty() && waited.elapsed() < 10000)
+        while (Outputs().empty() && waited.elapsed() < kRunWaitMs)
             QThread::msleep(2);
         outputSeen = !Outputs().empty();
+        // Nothing shows the worker blocked in its send, so it is given a moment to get there.
+        // Should the click come before its test, it still reports the outcome through the
+        // same wait and every check below holds; only its stop at the next test goes untried.
         QThread::msleep(300);
         beforeCancel = dialog.Look();
         QElapsedTimer timer;
