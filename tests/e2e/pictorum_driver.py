@@ -2,6 +2,7 @@
 are (the dialog templates' positions, in dialog units) and the steps of a batch run."""
 
 import os
+import time
 
 from dialog_window import DialogWindow
 
@@ -76,6 +77,26 @@ class PictorumDriver:
 
     def wait_gone(self, window):
         self.session.wait_gone(window, watch=self.process)
+
+    def click_until(self, control, title, every=5.0):
+        """Clicks a control of the main window until a window titled title is up. The window
+        that a dialog had disabled takes clicks again only once that dialog's loop has ended,
+        a moment after the dialog has left the screen, and drops the clicks that come before;
+        so the click is repeated while nothing but the main window is on screen."""
+        last = [time.monotonic()]
+        self.main.click(*control)
+
+        def up():
+            found = self.session.windows(title)
+            if not found and time.monotonic() - last[0] > every and \
+                    self.session.windows(".") == self.session.windows(MAIN_TITLE):
+                last[0] = time.monotonic()
+                self.main.click(*control)
+            return found
+        found = self.session.wait_for("a window titled /%s/" % title, up, self.process,
+                                      lambda: "windows %s" % self.session.shown())
+        self.session.wait_focus(found[-1], watch=self.process)
+        return found[-1]
 
 
     def crop(self, window, name):
@@ -165,8 +186,7 @@ class PictorumDriver:
     def go(self, output_folder):
         """Go! and the output folder typed into the folder chooser; returns the progress
         dialog, which is up once the chooser has gone."""
-        self.main.click(*MAIN_GO)
-        chooser = self.wait_window(FOLDER_TITLE)
+        chooser = self.click_until(MAIN_GO, FOLDER_TITLE)
         self.session.type(output_folder)
         self.session.key("Return")
         self.wait_gone(chooser)
