@@ -12,6 +12,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -153,6 +154,10 @@ void CProcessingDlg::OnCancel() {
     }
     if (!ended)
         AddLogLine(UiLocal(kTextTimeout).c_str());
+    // A cancel that came before the item under way was stamped leaves it undone: the bar then
+    // counts the finished items, as the title does.
+    if (CProgressCtrl* bar = ProgressBar(); bar != nullptr && ended && !m_itemEnded)
+        bar->SetPos(std::max(0, m_nCurrent - 1));
     EnterClosableState(kTextCancelled);
 }
 
@@ -215,6 +220,7 @@ LRESULT CProcessingDlg::OnBatchItemStatus(WPARAM, LPARAM lParam) {
     // An outcome ends the item: the title counts it, as the bar already does.
     if (m_nItemLine >= 0 && m_nCurrent > 0 && m_nTotal > 0 &&
         std::strcmp(reinterpret_cast<const char*>(lParam), kStatusWorking) != 0) {
+        m_itemEnded = true;
         char title[64];
         std::snprintf(title, sizeof title, UiLocal("%i%% Complete").c_str(),
                       static_cast<int>(std::int64_t{m_nCurrent} * 100 / m_nTotal));
@@ -241,6 +247,7 @@ void CProcessingDlg::UpdateProgress() {
     // The bar first: a screen reader reads the counter as it changes, and asks the bar then.
     if (CProgressCtrl* bar = ProgressBar())
         bar->SetPos(m_nCurrent);
+    m_itemEnded = false;
 
     std::snprintf(text, sizeof text, UiLocal("Processing Item %i/%i").c_str(), m_nCurrent,
                   m_nTotal);

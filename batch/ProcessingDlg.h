@@ -62,7 +62,8 @@ class CProcessingDlg : public CDialog {
     // Set when the cancel begins and never cleared: a report that the worker had already
     // under way is acknowledged but changes nothing the user sees.
     bool m_bCancelRequested = false;
-    int m_nItemLine = -1; // the log line of the item being worked on
+    int m_nItemLine = -1;    // the log line of the item being worked on
+    bool m_itemEnded = true; // that item has its outcome
 
     DECLARE_MESSAGE_MAP()
 };
