@@ -202,6 +202,10 @@ void CStampPipeline::WorkOn(std::size_t index, Slot& slot, CStampedItem& stamped
     if (slot.stamped == ItemOutcome::Done && !m_settings.dryRun && m_settings.jpegQuality == 0)
         lossless = stamped.EncodeLossless(m_run.Choices(), m_overlay, slot.file, *m_folder, encoder,
                                           &m_stopping, m_settings.metadata, subfolder);
+    if (lossless == ItemOutcome::ComposeFailed) {
+        slot.stamped = *lossless;
+        lossless.reset();
+    }
     if (slot.stamped == ItemOutcome::Done && !lossless) {
         stamped.DecodeNow();
         m_stamping.acquire();

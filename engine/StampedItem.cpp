@@ -164,6 +164,9 @@ CStampedItem::EncodeLossless(const RunChoices& run, const CImageFile& overlay,
         return std::nullopt;
     if (status == Ok)
         return ItemOutcome::Done;
+    // Refused as Compose refuses it after a whole decode, which would only read it again.
+    if (status == GenericError)
+        return Failed(ItemOutcome::ComposeFailed, {"damaged", "damaged picture data"});
     return SaveFailed(file.Error());
 }
 

@@ -64,8 +64,9 @@ class CStampedItem {
     // Compose and Encode in one for a JPEG photograph written as JPEG, loaded and not yet
     // decoded: only the blocks under the mark are decoded and encoded again, every other one is
     // copied as it is (see JpegCoefficientStamp). Nothing when this way does not apply; the
-    // caller then decodes, composes and encodes as usual, which also reports a damaged file.
-    // Otherwise the outcome of Encode (Done or SaveFailed).
+    // caller then decodes, composes and encodes as usual. ComposeFailed for a damaged file, as
+    // Compose would report it, found without decoding it again; otherwise the outcome of Encode
+    // (Done or SaveFailed).
     std::optional<ItemOutcome> EncodeLossless(const RunChoices& run, const CImageFile& overlay,
                                               PendingImageFile& file, const OutputFolder& folder,
                                               const CLSID* encoder,

@@ -221,14 +221,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
 
     // A JPEG stamped through its coefficients, before anything decodes it.
+    bool judgedDamaged = false;
     if (pixels <= kMaxComposedPixels) {
         QByteArray stamped;
         QBuffer device(&stamped);
         device.open(QIODevice::WriteOnly);
         // A small mark, as a mark over most of the picture is left to the whole route.
-        if (JpegCoefficientStamp::stamp(picture.GetImage(), g_session->overlay.GetImage(),
-                                        QRectF(width / 2.0, height / 2.0, 8, 8), QRectF(0, 0, 8, 8),
-                                        &device) == Ok) {
+        const GpStatus status = JpegCoefficientStamp::stamp(
+            picture.GetImage(), g_session->overlay.GetImage(),
+            QRectF(width / 2.0, height / 2.0, 8, 8), QRectF(0, 0, 8, 8), &device);
+        judgedDamaged = status == GenericError;
+        if (status == Ok) {
             CheckWrittenBack(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)),
                              stamped, QPoint(int(width / 2) - 1, int(height / 2) - 1));
         }
@@ -252,6 +255,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const RECT source{0, 0, 8, 8};
         const RECT dest{LONG(width / 2), LONG(height / 2), LONG(width), LONG(height)};
         if (picture.ComposeOverlay(g_session->overlay, source, dest)) {
+            // Damage is judged once, by the stamp, for the whole decode as well.
+            if (judgedDamaged)
+                std::abort();
             if (picture.Width() != width || picture.Height() != height)
                 std::abort(); // the stamped copy keeps the background's size
             picture.SaveToFile(g_session->output.constData(), ClsidPngEncoder);

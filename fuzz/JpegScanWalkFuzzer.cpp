@@ -78,8 +78,9 @@ struct Reference {
             std::abort();
         std::longjmp(failed, 1);
     }
-    // False when libjpeg fails or warns.
-    bool Read() {
+    // False when libjpeg fails or warns; to the end marker when whole, after which no row is
+    // left to look at.
+    bool Read(bool whole = false) {
         guarded = true;
         if (setjmp(failed) != 0) {
             guarded = false;
@@ -87,6 +88,8 @@ struct Reference {
         }
         jpeg_read_header(&info, TRUE);
         arrays = jpeg_read_coefficients(&info);
+        if (whole && arrays != nullptr)
+            jpeg_finish_decompress(&info);
         guarded = false;
         return arrays != nullptr;
     }
@@ -195,8 +198,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             jpeg_read_header(&reading.info, TRUE);
             walk = JpegScanWalk::read(reading.info, jpeg, rows);
-        } catch (const JpegSession::Failed&) {
-            // Memory the session would not give: declined, as for damage.
+        } catch (const JpegSession::Failed& failed) {
+            // Damage only where libjpeg would warn about it as well; otherwise memory the
+            // session would not give, declined.
+            if (failed.damaged && Reference(jpeg).Read(true))
+                std::abort();
         }
         std::optional<Walked> walked;
         if (walk) {

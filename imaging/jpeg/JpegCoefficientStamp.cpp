@@ -23,13 +23,14 @@ void checkAbandon(const std::atomic<bool>* abandon) {
         throw Abandoned{};
 }
 
-// What work answers, or NotImplemented when libjpeg refuses or warns about the file or memory
-// runs out (the whole decode then reports either as such), and Aborted once abandoned.
+// What work answers; GenericError for damaged data, which every decode of the picture refuses
+// alike (see JpegSession::Failed); NotImplemented when libjpeg refuses the file otherwise or
+// memory runs out (the whole decode then has its own say), and Aborted once abandoned.
 template <class Work> GpStatus guarded(const Work& work) {
     try {
         return work();
-    } catch (const JpegSession::Failed&) {
-        return NotImplemented;
+    } catch (const JpegSession::Failed& failed) {
+        return failed.damaged ? GenericError : NotImplemented;
     } catch (const Abandoned&) {
         return Aborted;
     } catch (const std::bad_alloc&) {

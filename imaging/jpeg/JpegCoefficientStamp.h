@@ -32,9 +32,10 @@ class JpegCoefficientStamp {
     // drawing surface on the decoded background would, and writes the stamped JPEG with the
     // background's records as kept into device. NotImplemented when this way does not apply
     // (12-bit, CMYK or RGB-coded, a profile whose colours the full route converts, a turn that
-    // would lose an edge) or libjpeg refuses or warns about the file: the caller then decodes
-    // it whole, which reports a damaged file as such. Win32Error when device takes a write short;
-    // Aborted once abandon (optional) is set.
+    // would lose an edge) or libjpeg refuses the file: the caller then decodes it whole.
+    // GenericError for a file whose data is damaged, as the whole decode would report it:
+    // the file is judged once. Win32Error when device takes a write short; Aborted once
+    // abandon (optional) is set.
     static GpStatus stamp(GpImage* background, GpImage* mark, const QRectF& destination,
                           const QRectF& source, QIODevice* device,
                           const std::atomic<bool>* abandon = nullptr,

@@ -1,6 +1,7 @@
 #include "imaging/jpeg/JpegScanWalk.h"
 
 #include "imaging/jpeg/JpegHuffmanExtension.h"
+#include "imaging/jpeg/JpegSession.h"
 
 #include <algorithm>
 #include <array>
@@ -102,13 +103,17 @@ struct Component {
     int before = 0; // the DC value of the component's block before
 };
 
+// What reading a block came to: damage is what libjpeg warns about too; a declined block is
+// one libjpeg would read without a word, which the copy cannot take (see the header).
+enum class Block { Read, Damaged, Declined };
+
 // One block's coefficients into block (zeroed beforehand), or only read past when Store is
-// false; false for data no block can be.
-template <bool Store> bool decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
+// false.
+template <bool Store> Block decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
     bits.need(32);
     const int size = component.dc->decode(bits);
     if (size < 0)
-        return false;
+        return Block::Damaged;
     // Wrapping rather than overflowing where a hostile file sums differences past int.
     if (size > 0)
         component.before =
@@ -125,27 +130,34 @@ template <bool Store> bool decodeBlock(JpegBitReader& bits, Component& component
             value = step.value;
         } else {
             symbol = component.ac->decode(bits);
+            if (symbol < 0)
+                return Block::Damaged;
             // Values longer than 10 bits do not come from 8-bit samples.
-            if (symbol < 0 || (symbol & 15) > 10)
-                return false;
+            if ((symbol & 15) > 10)
+                return Block::Declined;
             if ((symbol & 15) != 0)
                 value = extended(bits.take(symbol & 15), symbol & 15);
         }
         const int run = symbol >> 4;
         if ((symbol & 15) == 0) {
             if (run != 15)
-                return true;
+                return Block::Read;
             k += 15;
             continue;
         }
         k += run;
         if (k >= DCTSIZE2)
-            return false;
+            return Block::Declined;
         if constexpr (Store)
             block[kJpegCodingOrder[std::size_t(k)]] = JCOEF(value);
     }
     // A run of sixteen zeros may reach past the last coefficient; libjpeg lets it too.
-    return true;
+    return Block::Read;
+}
+
+// The walk ends where libjpeg would warn: the picture is damaged.
+[[noreturn]] void damaged() {
+    throw JpegSession::Failed{true};
 }
 
 } // namespace
@@ -221,8 +233,10 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
     for (long mcu = 0; mcu < total;) {
         const int row = int(mcu / walk.mcuColumns);
         const int column = int(mcu % walk.mcuColumns);
-        if (column == 0 && ((abandon != nullptr && abandon->load()) || bits.overran()))
+        if (column == 0 && abandon != nullptr && abandon->load())
             return std::nullopt;
+        if (column == 0 && bits.overran())
+            damaged();
         if (interval != 0 && mcu != 0 && mcu % interval == 0) {
             // The data of an interval ends at its restart marker, the next one in turn.
             const qint64 end = bits.mark();
@@ -230,7 +244,7 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
             const qsizetype at = bits.markerAt();
             if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8 ||
                 at + 1 >= encoded.size() || data[at + 1] != JPEG_RST0 + ((mcu / interval - 1) & 7))
-                return std::nullopt;
+                damaged();
             walk.intervalEnds.push_back(end);
             bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
             for (Component& component : components)
@@ -255,29 +269,36 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
                                              std::ptrdiff_t(column) * component.h
                                        : nullptr;
                 for (int x = 0; x < component.h; ++x) {
+                    Block block = Block::Read;
                     if (store) {
                         std::memset(line[x], 0, sizeof(JBLOCK));
-                        if (!decodeBlock<true>(bits, component, line[x]))
-                            return std::nullopt;
-                    } else if (!decodeBlock<false>(bits, component, nullptr)) {
-                        return std::nullopt;
+                        block = decodeBlock<true>(bits, component, line[x]);
+                    } else {
+                        block = decodeBlock<false>(bits, component, nullptr);
                     }
+                    if (block == Block::Damaged)
+                        damaged();
+                    if (block == Block::Declined)
+                        return std::nullopt;
                 }
             }
         }
         ++mcu;
     }
     if (bits.overran())
-        return std::nullopt;
+        damaged();
     walk.intervalEnds.push_back(bits.mark());
     // Only padding between the last block and the marker that ends the file.
     bits.fill();
     if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8)
-        return std::nullopt;
+        damaged();
     qsizetype at = bits.markerAt();
     while (at + 1 < encoded.size() && data[at + 1] == 0xFF)
         ++at;
-    if (at + 1 >= encoded.size() || data[at + 1] != JPEG_EOI)
+    if (at + 1 >= encoded.size())
+        damaged(); // cut short: no marker ends the file
+    // Another marker before the end is one libjpeg reads past without a word: declined.
+    if (data[at + 1] != JPEG_EOI)
         return std::nullopt;
     return walk;
 }

@@ -5,13 +5,15 @@
 // JpegScanSplice) instead of coding every block again.
 //
 // It reads only the most common kind of JPEG, one sequential Huffman-coded scan of every
-// component interleaved, and declines everything else. It is stricter than libjpeg: whatever
-// libjpeg would warn about (a code no table has, data that ends early, a restart marker out of
-// turn, bytes between the scan and the end of the file) makes it decline as well, and so does
-// what libjpeg steps over silently (a block of more than 64 coefficients, a difference longer
-// than 8-bit samples allow). A file it declines is left to libjpeg. Every block is decoded and
-// judged, also where only its place is kept: a copy that takes a stretch of bytes as it is
-// must not carry damage the photograph's own reading would have reported.
+// component interleaved, and declines everything else. Whatever libjpeg would warn about (a
+// code no table has, data that ends early, a restart marker out of turn, bytes between the
+// scan and the end of the file) fails the walk as libjpeg's session fails on it
+// (JpegSession::Failed, damaged): every decode of the picture would refuse it, so it is
+// judged once, here. What libjpeg steps over silently (a block of more than 64 coefficients,
+// a difference longer than 8-bit samples allow) makes it decline, and such a file is left to
+// libjpeg. Every block is decoded and judged, also where only its place is kept: a copy that
+// takes a stretch of bytes as it is must not carry damage the photograph's own reading would
+// have reported.
 
 #include "imaging/jpeg/JpegBitReader.h"
 #include "imaging/jpeg/JpegMcuGrid.h"
@@ -49,8 +51,8 @@ struct JpegScanWalk {
 
     // Whether picture, whose header libjpeg has read from encoded, is a scan this reads.
     static bool suits(const jpeg_decompress_struct& picture);
-    // The whole scan read, the blocks of kept rows stored; empty when the file is not as it
-    // should be (see above), or once abandon is set.
+    // The whole scan read, the blocks of kept rows stored; empty when the scan is not one this
+    // reads (see above), or once abandon is set. Throws JpegSession::Failed for damage.
     static std::optional<JpegScanWalk> read(jpeg_decompress_struct& picture,
                                             const QByteArray& encoded, Rows kept = {},
                                             const std::atomic<bool>* abandon = nullptr);

@@ -165,7 +165,7 @@ constexpr qsizetype kChunkBytes = qsizetype{64} * 1024;
 // Level -1 is a warning: corrupt or missing data that libjpeg would otherwise step over.
 void failOnWarning(j_common_ptr info, int level) {
     if (level < 0)
-        fail(info);
+        throw JpegSession::Failed{info->is_decompressor != FALSE};
 }
 
 void silent(j_common_ptr) {}

@@ -17,7 +17,13 @@
 
 class JpegSession {
   public:
-    struct Failed {};
+    // damaged: the photograph's data is damaged, as libjpeg warns (or our own reading of the
+    // scan finds what libjpeg would warn about); every decode of the picture then fails
+    // alike, so one reading's verdict is the picture's. False for everything else: an error
+    // of ours or of libjpeg, memory, a file libjpeg would read whole.
+    struct Failed {
+        bool damaged = false;
+    };
 
     struct Blocks;
     struct Source;

@@ -440,17 +440,20 @@ TEST_F(LosslessJpeg, BlocksLibjpegCodesOtherwiseDecodeAsBefore) {
     }
 }
 
-// A damaged scan is no block to copy: the lossless way declines it, and decoding the picture
-// whole refuses it as ever ("Could not copy image"), whatever the damage: a code no Huffman
-// table has is read through libjpeg's careful path, which reports it. Damage far from the mark,
-// in a restart interval the copy would take as it is, counts too.
-TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
+// A damaged scan is no block to copy: the lossless way refuses it as decoding the picture
+// whole does, with the same reason, without a second reading. Whatever the damage: a code no
+// Huffman table has is read through libjpeg's careful path, which reports it. Damage far from
+// the mark, in a restart interval the copy would take as it is, counts too, and so does damage
+// in a scan our walk does not read (libjpeg's verdict, progressive).
+TEST_F(LosslessJpeg, DamagedScanIsRefusedOnceAsTheWholeDecodeRefusesIt) {
     QByteArray strayInFirstRow = ShapedJpeg(NoisyImage(96, 160), {2, 2, false, false, 1});
     strayInFirstRow.insert(strayInFirstRow.indexOf("\xFF\xD0"), QByteArray(32, '\x5A'));
     const QByteArray damaged[] = {
         JpegScanOverwritten(ShapedJpeg(NoisyImage(96, 64), {})),
+        JpegScanOverwritten(ShapedJpeg(NoisyImage(96, 64), {2, 2, false, true})),
         HandCodedJpeg(1024, 512, JpegOddity::CodeNoTableHas),
         strayInFirstRow,
+        JpegScanCut(ShapedJpeg(NoisyImage(96, 64), {})),
     };
     for (const QByteArray& picture : damaged) {
         CBatchJob job(nullptr);
@@ -460,7 +463,9 @@ TEST_F(LosslessJpeg, DamagedScanIsLeftToTheWholeDecodeWhichRefusesIt) {
         ASSERT_GE(job.FindOutputEncoder(encoder), 0);
         PendingImageFile file;
         const OutputFolder folder(QFile::encodeName(m_dir.path()));
-        EXPECT_FALSE(item.EncodeLossless(job.Choices(), m_overlay, file, folder, &encoder));
+        EXPECT_EQ(item.EncodeLossless(job.Choices(), m_overlay, file, folder, &encoder),
+                  ItemOutcome::ComposeFailed);
+        EXPECT_EQ(item.Reason(), "damaged picture data");
         EXPECT_FALSE(file.IsEncoded());
         item.DecodeNow();
         EXPECT_EQ(item.Compose(job.Choices(), m_overlay), ItemOutcome::ComposeFailed);
