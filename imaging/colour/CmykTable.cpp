@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 namespace {
 
@@ -15,6 +14,14 @@ constexpr int kStep = 16;
 std::uint8_t gridByte(int point) {
     return std::uint8_t(std::min(255, point * kStep));
 }
+
+// The order of the three fractions, largest first, for each outcome of comparing them
+// pairwise (cyan >= magenta, magenta >= yellow, cyan >= yellow); two outcomes cannot happen.
+struct Tetrahedron {
+    std::uint8_t axes[3];
+};
+constexpr Tetrahedron kTetrahedra[8] = {{{2, 1, 0}}, {{0, 1, 2}}, {{1, 2, 0}}, {{1, 0, 2}},
+                                        {{2, 0, 1}}, {{0, 2, 1}}, {{0, 1, 2}}, {{0, 1, 2}}};
 
 } // namespace
 
@@ -36,17 +43,14 @@ std::optional<CmykTable> CmykTable::of(void* transform) {
 }
 
 void CmykTable::convert(uchar* first, qsizetype stride, int width, int from, int to) const {
-    constexpr int kStrideK = 1;
-    constexpr int kStrideY = kPoints;
-    constexpr int kStrideM = kPoints * kPoints;
-    constexpr int kStrideC = kPoints * kPoints * kPoints;
+    constexpr int kStrides[3] = {kPoints * kPoints * kPoints, kPoints * kPoints, kPoints};
     const std::array<std::uint16_t, 3>* const points = m_points.data();
     for (int row = from; row < to; ++row) {
         uchar* line = first + qsizetype(row) * stride;
-        // Neighbours of one colour are common (skies, walls, a flat background): the last
-        // pixel's answer is kept.
         std::uint32_t lastInks = 0;
         std::uint32_t lastWord = 0;
+        // Neighbours of one colour are common (skies, walls, a flat background): the last
+        // pixel's answer is kept.
         bool known = false;
         for (int x = 0; x < width; ++x) {
             uchar* p = line + std::ptrdiff_t(x) * 4;
@@ -56,41 +60,27 @@ void CmykTable::convert(uchar* first, qsizetype stride, int width, int from, int
                 std::memcpy(p, &lastWord, sizeof(lastWord));
                 continue;
             }
-            int f[3] = {p[0] & 15, p[1] & 15, p[2] & 15};
+            const int f[3] = {p[0] & 15, p[1] & 15, p[2] & 15};
             const int fk = p[3] & 15;
-            const int base = (p[0] >> 4) * kStrideC + (p[1] >> 4) * kStrideM +
-                             (p[2] >> 4) * kStrideY + (p[3] >> 4) * kStrideK;
-            // The tetrahedron of the cube that holds the colour: corners reached by stepping
-            // along the axes in the order of their fractions, largest first.
-            int axes[3] = {kStrideC, kStrideM, kStrideY};
-            if (f[0] < f[1]) {
-                std::swap(f[0], f[1]);
-                std::swap(axes[0], axes[1]);
-            }
-            if (f[1] < f[2]) {
-                std::swap(f[1], f[2]);
-                std::swap(axes[1], axes[2]);
-            }
-            if (f[0] < f[1]) {
-                std::swap(f[0], f[1]);
-                std::swap(axes[0], axes[1]);
-            }
-            const int corners[4] = {base, base + axes[0], base + axes[0] + axes[1],
-                                    base + axes[0] + axes[1] + axes[2]};
-            const int weights[4] = {kStep - f[0], f[0] - f[1], f[1] - f[2], f[2]};
+            const std::array<std::uint16_t, 3>* base =
+                points + ((p[0] >> 4) * kStrides[0] + (p[1] >> 4) * kStrides[1] +
+                          (p[2] >> 4) * kStrides[2] + (p[3] >> 4));
+            // Without branches: on a photograph the order of the fractions is a coin toss.
+            const Tetrahedron& t =
+                kTetrahedra[(f[0] >= f[1]) << 2 | (f[1] >= f[2]) << 1 | (f[0] >= f[2])];
+            const int f0 = f[t.axes[0]], f1 = f[t.axes[1]], f2 = f[t.axes[2]];
+            const int s0 = kStrides[t.axes[0]];
+            const int s1 = s0 + kStrides[t.axes[1]];
+            const int s2 = s1 + kStrides[t.axes[2]];
+            const int weights[4] = {kStep - f0, f0 - f1, f1 - f2, f2};
+            const int offsets[4] = {0, s0, s1, s2};
             int rgb[3] = {0, 0, 0};
-            for (int slice = 0; slice < 2; ++slice) {
-                const int sliceWeight = slice == 0 ? kStep - fk : fk;
-                if (sliceWeight == 0)
-                    continue;
-                int sum[3] = {0, 0, 0};
-                for (int i = 0; i < 4; ++i) {
-                    const std::array<std::uint16_t, 3>& point = points[corners[i] + slice];
-                    for (int ch = 0; ch < 3; ++ch)
-                        sum[ch] += weights[i] * point[std::size_t(ch)];
-                }
+            for (int i = 0; i < 4; ++i) {
+                const std::array<std::uint16_t, 3>& below = base[offsets[i]];
+                const std::array<std::uint16_t, 3>& above = base[offsets[i] + 1];
                 for (int ch = 0; ch < 3; ++ch)
-                    rgb[ch] += sum[ch] * sliceWeight;
+                    rgb[ch] += weights[i] * ((kStep - fk) * below[std::size_t(ch)] +
+                                             fk * above[std::size_t(ch)]);
             }
             // rgb holds 16-bit values times 16 x 16; 8 bits from them, rounded.
             constexpr int kScale = kStep * kStep * 257;
