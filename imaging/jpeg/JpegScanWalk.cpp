@@ -288,10 +288,14 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
     if (bits.overran())
         damaged();
     walk.intervalEnds.push_back(bits.mark());
-    // Only padding between the last block and the marker that ends the file.
+    // Only padding between the last block and the marker that ends the file. A few bytes more
+    // libjpeg may have taken into its bit buffer and drop without a word: declined, for the
+    // whole decode to judge.
     bits.fill();
-    if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8)
+    if (bits.overran())
         damaged();
+    if (!bits.atMarker() || bits.bitsLeft() >= 8)
+        return std::nullopt;
     qsizetype at = bits.markerAt();
     while (at + 1 < encoded.size() && data[at + 1] == 0xFF)
         ++at;

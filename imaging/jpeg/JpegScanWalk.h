@@ -5,13 +5,13 @@
 // JpegScanSplice) instead of coding every block again.
 //
 // It reads only the most common kind of JPEG, one sequential Huffman-coded scan of every
-// component interleaved, and declines everything else. Whatever libjpeg would warn about (a
-// code no table has, data that ends early, a restart marker out of turn, bytes between the
-// scan and the end of the file) fails the walk as libjpeg's session fails on it
-// (JpegSession::Failed, damaged): every decode of the picture would refuse it, so it is
-// judged once, here. What libjpeg steps over silently (a block of more than 64 coefficients,
-// a difference longer than 8-bit samples allow) makes it decline, and such a file is left to
-// libjpeg. Every block is decoded and judged, also where only its place is kept: a copy that
+// component interleaved, and declines everything else. What libjpeg always warns about (a
+// code no table has, data that ends early, a restart marker out of turn or after stray bytes)
+// fails the walk as libjpeg's session fails on it (JpegSession::Failed, damaged): every decode
+// of the picture would refuse it, so it is judged once, here. What libjpeg may step over
+// silently (a block of more than 64 coefficients, a difference longer than 8-bit samples
+// allow, bytes between the scan and the end of the file) makes it decline, and such a file is
+// left to libjpeg. Every block is decoded and judged, also where only its place is kept: a copy that
 // takes a stretch of bytes as it is must not carry damage the photograph's own reading would
 // have reported.
 
