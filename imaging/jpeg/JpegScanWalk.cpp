@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int kLookBits = 10;
+// Blocks only walked past are read two coefficients a step where both codes and values fit.
+constexpr int kPairBits = 12;
 
 // A value of size bits as the JPEG standard codes it: the lower half stands for negatives.
 int extended(std::uint32_t bits, int size) {
@@ -58,6 +60,7 @@ class Decoding {
             m_steps[prefix] = {std::uint8_t(size + valueBits), std::uint8_t(symbol),
                                std::int16_t(valueBits == 0 ? 0 : extended(value, valueBits))};
         }
+        buildPairs(*codes, *table);
         return true;
     }
     // A symbol and the value after it, read at once from the next kLookBits bits; bits is 0
@@ -68,6 +71,16 @@ class Decoding {
         std::int16_t value = 0;
     };
     const Step& step(const JpegBitReader& bits) const { return m_steps[bits.peek(kLookBits)]; }
+    // One or two AC symbols with their values, read past at once from the next kPairBits
+    // bits: how many bits, how far they move on in the block, and whether it ends there. bits
+    // is 0 where not even one fits; a symbol whose value is longer than 8-bit samples allow is
+    // never taken, so that the one-symbol way declines it.
+    struct Pair {
+        std::uint8_t bits = 0;
+        std::uint8_t advance = 0;
+        bool end = false;
+    };
+    const Pair& pair(const JpegBitReader& bits) const { return m_pairs[bits.peek(kPairBits)]; }
     // The next symbol; -1 for bits no code starts with.
     int decode(JpegBitReader& bits) const {
         const std::uint16_t entry = m_look[bits.peek(kLookBits)];
@@ -87,8 +100,52 @@ class Decoding {
     }
 
   private:
+    // Codes come shortest first (canonical order), so the second symbol's search stops at the
+    // first code too long for the bits left.
+    void buildPairs(const JpegCanonicalCodes& codes, const JHUFF_TBL& table) {
+        m_pairs.fill({});
+        const auto fill = [this](std::uint32_t prefix, int used, Pair entry) {
+            const int spare = kPairBits - used;
+            for (std::uint32_t low = 0; low < (1u << spare); ++low)
+                m_pairs[std::size_t((prefix << spare) | low)] = entry;
+        };
+        for (int i = 0; i < codes.count; ++i) {
+            const int first = table.huffval[i];
+            const int used = codes.sizes[std::size_t(i)] + (first & 15);
+            if ((first & 15) > 10 || used > kPairBits)
+                continue;
+            const bool ends = (first & 15) == 0 && (first >> 4) != 15;
+            const int advance = (first >> 4) + 1;
+            for (std::uint32_t value = 0; value < (1u << (first & 15)); ++value) {
+                const std::uint32_t prefix =
+                    std::uint32_t(codes.codes[std::size_t(i)]) << (first & 15) | value;
+                fill(prefix, used, {std::uint8_t(used), std::uint8_t(advance), ends});
+                for (int j = 0; !ends && j < codes.count; ++j) {
+                    const int second = table.huffval[j];
+                    const int both = used + codes.sizes[std::size_t(j)] + (second & 15);
+                    if (used + codes.sizes[std::size_t(j)] > kPairBits)
+                        break;
+                    if ((second & 15) > 10 || both > kPairBits)
+                        continue;
+                    const bool secondEnds = (second & 15) == 0 && (second >> 4) != 15;
+                    for (std::uint32_t next = 0; next < (1u << (second & 15)); ++next) {
+                        const std::uint32_t pair =
+                            ((prefix << codes.sizes[std::size_t(j)] | codes.codes[std::size_t(j)])
+                             << (second & 15)) |
+                            next;
+                        fill(pair, both,
+                             {std::uint8_t(both),
+                              std::uint8_t(secondEnds ? advance : advance + (second >> 4) + 1),
+                              secondEnds});
+                    }
+                }
+            }
+        }
+    }
+
     std::array<std::uint16_t, 1 << kLookBits> m_look{};
     std::array<Step, 1 << kLookBits> m_steps{};
+    std::array<Pair, 1 << kPairBits> m_pairs{};
     std::array<int, 17> m_largest{};
     std::array<int, 17> m_first{};
     std::array<std::uint8_t, 256> m_symbols{};
@@ -122,6 +179,18 @@ template <bool Store> Block decodeBlock(JpegBitReader& bits, Component& componen
         block[0] = JCOEF(component.before);
     for (int k = 1; k < DCTSIZE2; ++k) {
         bits.need(32);
+        if constexpr (!Store) {
+            // Two symbols move on 32 places at most: from here neither can pass the last.
+            if (k <= DCTSIZE2 / 2) {
+                if (const Decoding::Pair& pair = component.ac->pair(bits); pair.bits != 0) {
+                    bits.skip(pair.bits);
+                    if (pair.end)
+                        return Block::Read;
+                    k += pair.advance - 1;
+                    continue;
+                }
+            }
+        }
         int symbol = 0;
         int value = 0;
         if (const Decoding::Step& step = component.ac->step(bits); step.bits != 0) {
@@ -227,82 +296,96 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
     const long interval = long(picture.restart_interval);
     const long total = long(walk.mcuColumns) * walk.mcuRows;
     JpegBitReader bits(data, encoded.size(), {scanStart, 0});
-    walk.mcuStarts.reserve(std::size_t(total));
-    std::array<std::array<JBLOCKROW, MAX_SAMP_FACTOR>, MAX_COMPS_IN_SCAN> rows{};
-    int rowReady = -1;
-    for (long mcu = 0; mcu < total;) {
-        const int row = int(mcu / walk.mcuColumns);
-        const int column = int(mcu % walk.mcuColumns);
-        if (column == 0 && abandon != nullptr && abandon->load())
-            return std::nullopt;
-        if (column == 0 && bits.overran())
-            damaged();
-        if (interval != 0 && mcu != 0 && mcu % interval == 0) {
-            // The data of an interval ends at its restart marker, the next one in turn.
-            const qint64 end = bits.mark();
-            bits.fill();
-            const qsizetype at = bits.markerAt();
-            if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8 ||
-                at + 1 >= encoded.size() || data[at + 1] != JPEG_RST0 + ((mcu / interval - 1) & 7))
-                damaged();
-            walk.intervalEnds.push_back(end);
-            bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
-            for (Component& component : components)
-                component.before = 0;
-        }
-        const bool store = kept.holds(row);
-        if (store && rowReady != row) {
-            for (int i = 0; i < picture.comps_in_scan; ++i) {
-                const Component& component = components[std::size_t(i)];
-                for (int y = 0; y < component.v; ++y)
-                    rows[std::size_t(i)][std::size_t(y)] =
-                        JpegMcuGrid::blockRow(owner, walk.blocks[std::size_t(component.index)],
-                                              JDIMENSION(row * component.v + y), true);
+    // libjpeg reads past fill bytes (0xFF 0xFF ...) in the data, which this reader takes for a
+    // marker: where it stopped at one, the file is left to libjpeg rather than called damaged.
+    struct FillBytes {};
+    const auto damage = [&] {
+        const qsizetype at = bits.markerAt();
+        if (bits.atMarker() && at + 1 < encoded.size() && data[at + 1] == 0xFF)
+            throw FillBytes{};
+        damaged();
+    };
+    try {
+        walk.mcuStarts.reserve(std::size_t(total));
+        std::array<std::array<JBLOCKROW, MAX_SAMP_FACTOR>, MAX_COMPS_IN_SCAN> rows{};
+        int rowReady = -1;
+        for (long mcu = 0; mcu < total;) {
+            const int row = int(mcu / walk.mcuColumns);
+            const int column = int(mcu % walk.mcuColumns);
+            if (column == 0 && abandon != nullptr && abandon->load())
+                return std::nullopt;
+            if (column == 0 && bits.overran())
+                damage();
+            if (interval != 0 && mcu != 0 && mcu % interval == 0) {
+                // The data of an interval ends at its restart marker, the next one in turn.
+                const qint64 end = bits.mark();
+                bits.fill();
+                const qsizetype at = bits.markerAt();
+                if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8 ||
+                    at + 1 >= encoded.size() ||
+                    data[at + 1] != JPEG_RST0 + ((mcu / interval - 1) & 7))
+                    damage();
+                walk.intervalEnds.push_back(end);
+                bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
+                for (Component& component : components)
+                    component.before = 0;
             }
-            rowReady = row;
-        }
-        walk.mcuStarts.push_back(bits.mark());
-        for (int i = 0; i < picture.comps_in_scan; ++i) {
-            Component& component = components[std::size_t(i)];
-            for (int y = 0; y < component.v; ++y) {
-                JBLOCKROW line = store ? rows[std::size_t(i)][std::size_t(y)] +
-                                             std::ptrdiff_t(column) * component.h
-                                       : nullptr;
-                for (int x = 0; x < component.h; ++x) {
-                    Block block = Block::Read;
-                    if (store) {
-                        std::memset(line[x], 0, sizeof(JBLOCK));
-                        block = decodeBlock<true>(bits, component, line[x]);
-                    } else {
-                        block = decodeBlock<false>(bits, component, nullptr);
+            const bool store = kept.holds(row);
+            if (store && rowReady != row) {
+                for (int i = 0; i < picture.comps_in_scan; ++i) {
+                    const Component& component = components[std::size_t(i)];
+                    for (int y = 0; y < component.v; ++y)
+                        rows[std::size_t(i)][std::size_t(y)] =
+                            JpegMcuGrid::blockRow(owner, walk.blocks[std::size_t(component.index)],
+                                                  JDIMENSION(row * component.v + y), true);
+                }
+                rowReady = row;
+            }
+            walk.mcuStarts.push_back(bits.mark());
+            for (int i = 0; i < picture.comps_in_scan; ++i) {
+                Component& component = components[std::size_t(i)];
+                for (int y = 0; y < component.v; ++y) {
+                    JBLOCKROW line = store ? rows[std::size_t(i)][std::size_t(y)] +
+                                                 std::ptrdiff_t(column) * component.h
+                                           : nullptr;
+                    for (int x = 0; x < component.h; ++x) {
+                        Block block = Block::Read;
+                        if (store) {
+                            std::memset(line[x], 0, sizeof(JBLOCK));
+                            block = decodeBlock<true>(bits, component, line[x]);
+                        } else {
+                            block = decodeBlock<false>(bits, component, nullptr);
+                        }
+                        if (block == Block::Damaged)
+                            damage();
+                        if (block == Block::Declined)
+                            return std::nullopt;
                     }
-                    if (block == Block::Damaged)
-                        damaged();
-                    if (block == Block::Declined)
-                        return std::nullopt;
                 }
             }
+            ++mcu;
         }
-        ++mcu;
+        if (bits.overran())
+            damage();
+        walk.intervalEnds.push_back(bits.mark());
+        // Only padding between the last block and the marker that ends the file. A few bytes more
+        // libjpeg may have taken into its bit buffer and drop without a word: declined, for the
+        // whole decode to judge.
+        bits.fill();
+        if (bits.overran())
+            damage();
+        if (!bits.atMarker() || bits.bitsLeft() >= 8)
+            return std::nullopt;
+        qsizetype at = bits.markerAt();
+        while (at + 1 < encoded.size() && data[at + 1] == 0xFF)
+            ++at;
+        if (at + 1 >= encoded.size())
+            damage(); // cut short: no marker ends the file
+        // Another marker before the end is one libjpeg reads past without a word: declined.
+        if (data[at + 1] != JPEG_EOI)
+            return std::nullopt;
+        return walk;
+    } catch (const FillBytes&) {
+        return std::nullopt;
     }
-    if (bits.overran())
-        damaged();
-    walk.intervalEnds.push_back(bits.mark());
-    // Only padding between the last block and the marker that ends the file. A few bytes more
-    // libjpeg may have taken into its bit buffer and drop without a word: declined, for the
-    // whole decode to judge.
-    bits.fill();
-    if (bits.overran())
-        damaged();
-    if (!bits.atMarker() || bits.bitsLeft() >= 8)
-        return std::nullopt;
-    qsizetype at = bits.markerAt();
-    while (at + 1 < encoded.size() && data[at + 1] == 0xFF)
-        ++at;
-    if (at + 1 >= encoded.size())
-        damaged(); // cut short: no marker ends the file
-    // Another marker before the end is one libjpeg reads past without a word: declined.
-    if (data[at + 1] != JPEG_EOI)
-        return std::nullopt;
-    return walk;
 }

@@ -58,6 +58,9 @@ TEST(JpegScanSplice, GivesTheFileLibjpegWritesFromTheSameBlocks) {
     const QByteArray plain = ShapedJpeg(noisy, {});
     QByteArray garbled = plain;
     garbled.insert(garbled.size() - 2, "\x12\x34", 2);
+    // A fill byte before a stuffed 0xFF: libjpeg reads it as that one data byte.
+    QByteArray filled = plain;
+    filled.insert(filled.indexOf(QByteArray("\xFF\x00", 2), filled.indexOf("\xFF\xDA")), '\xFF');
     QByteArray restarts = ShapedJpeg(noisy, {2, 2, false, false, 1});
     restarts[restarts.lastIndexOf("\xFF\xD3") + 1] = char(0xD5);
     const struct {
@@ -113,6 +116,7 @@ TEST(JpegScanSplice, GivesTheFileLibjpegWritesFromTheSameBlocks) {
         {"bytes before the end", garbled, false},
         {"a restart marker out of turn", restarts, true},
         {"progressive", ShapedJpeg(noisy, {2, 2, false, true}), false},
+        {"fill bytes in the data", filled, false},
     };
     for (const auto& c : declined) {
         SCOPED_TRACE(c.name);
