@@ -260,6 +260,30 @@ const QByteArray& ColourProfile::srgbBytes() {
     return bytes;
 }
 
+namespace {
+
+// An RGB profile of these primaries and white point with the one curve for every channel,
+// saved as a file holds it.
+QByteArray rgbProfile(const cmsCIExyY& white, const cmsCIExyYTRIPLE& primaries,
+                      const cmsToneCurve* tone) {
+    cmsToneCurve* curves[3] = {const_cast<cmsToneCurve*>(tone), const_cast<cmsToneCurve*>(tone),
+                               const_cast<cmsToneCurve*>(tone)};
+    const Profile profile(cmsCreateRGBProfile(&white, &primaries, curves));
+    cmsUInt32Number size = 0;
+    if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size) || size == 0)
+        return {};
+    QByteArray out(qsizetype(size), '\0');
+    if (!cmsSaveProfileToMem(profile.get(), out.data(), &size))
+        return {};
+    // As for sRGB: the same picture gives the same copy from run to run.
+    static constexpr char kCreated[12] = {0x07, char(0xE8), 0, 1, 0, 1};
+    if (out.size() >= 36)
+        out.replace(24, 12, QByteArray(kCreated, 12));
+    return out;
+}
+
+} // namespace
+
 QByteArray ColourProfile::describing(const float (&xy)[8], Transfer transfer) {
     const cmsCIExyY white{xy[6], xy[7], 1.0};
     const cmsCIExyYTRIPLE primaries{{xy[0], xy[1], 1.0}, {xy[2], xy[3], 1.0}, {xy[4], xy[5], 1.0}};
@@ -286,20 +310,22 @@ QByteArray ColourProfile::describing(const float (&xy)[8], Transfer transfer) {
     cmsToneCurve* tone = cmsBuildParametricToneCurve(nullptr, type, curve);
     if (tone == nullptr)
         return {};
-    cmsToneCurve* curves[3] = {tone, tone, tone};
-    const Profile profile(cmsCreateRGBProfile(&white, &primaries, curves));
+    QByteArray made = rgbProfile(white, primaries, tone);
     cmsFreeToneCurve(tone);
-    cmsUInt32Number size = 0;
-    if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size) || size == 0)
+    return made;
+}
+
+QByteArray ColourProfile::colourOfGrey() const {
+    if (m_kind != Kind::Grey)
         return {};
-    QByteArray out(qsizetype(size), '\0');
-    if (!cmsSaveProfileToMem(profile.get(), out.data(), &size))
+    const auto* tone = static_cast<const cmsToneCurve*>(cmsReadTag(m_handle, cmsSigGrayTRCTag));
+    if (tone == nullptr)
         return {};
-    // As for sRGB: the same picture gives the same copy from run to run.
-    static constexpr char kCreated[12] = {0x07, char(0xE8), 0, 1, 0, 1};
-    if (out.size() >= 36)
-        out.replace(24, 12, QByteArray(kCreated, 12));
-    return out;
+    // Any primaries do, since only the neutral axis is shown outside the mark: sRGB's, so that
+    // the mark's colours convert with the least change.
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    return rgbProfile(white, primaries, tone);
 }
 
 bool ColourProfile::toSrgb(QImage& pixels) const {

@@ -30,6 +30,9 @@ class ColourProfile {
     // with that transfer, for pictures that name their colours so instead of by a profile;
     // empty when Little CMS cannot make one of them.
     static QByteArray describing(const float (&xy)[8], Transfer transfer);
+    // For a grey profile with a tone curve: an RGB profile that shows R = G = B = v as this
+    // one shows grey v, for a grey photograph recast in colour; empty for other profiles.
+    QByteArray colourOfGrey() const;
 
     Kind kind() const { return m_kind; }
     const QByteArray& bytes() const { return m_bytes; }

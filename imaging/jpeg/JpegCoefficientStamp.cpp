@@ -87,8 +87,8 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
     };
     const PictureFacts* facts = background->facts.get();
     const ColourProfile* profile = facts != nullptr ? facts->profile.get() : nullptr;
-    // A profile the whole route converts from is no use turning the picture for.
-    if (profile != nullptr && profile->kind() != ColourProfile::Kind::Rgb)
+    // A CMYK profile the whole route converts from is no use turning the picture for.
+    if (profile != nullptr && profile->kind() == ColourProfile::Kind::Cmyk)
         return NotImplemented;
     if (!background->storedUpright()) {
         const GpStatus turned = recastBy([&] {
@@ -101,7 +101,25 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
     bool greyRecast = false;
     std::optional<JpegCoding> coding =
         JpegCoding::read(recast.isEmpty() ? background->encoded() : recast, false);
-    if (coding && coding->grey && !greyMark && profile == nullptr) {
+    // A grey photograph with a grey profile is shown in colour through an RGB profile that shows
+    // its greys as that one does; the mark is drawn in that profile's colours.
+    std::shared_ptr<const ColourProfile> greyInColour;
+    std::unique_ptr<GpImage> markInColour;
+    if (coding && coding->grey && !greyMark && profile != nullptr &&
+        profile->kind() == ColourProfile::Kind::Grey) {
+        greyInColour = ColourProfile::from(profile->colourOfGrey());
+        if (!greyInColour)
+            return NotImplemented;
+        QImage pixels = mark->pixels;
+        if (!greyInColour->fromSpace(pixels, mark->facts ? mark->facts->profile.get() : nullptr))
+            return NotImplemented;
+        markInColour = GpImage::ofPixels(std::move(pixels));
+        if (!markInColour)
+            return NotImplemented;
+        mark = markInColour.get();
+        profile = greyInColour.get();
+    }
+    if (coding && coding->grey && !greyMark && (profile == nullptr || greyInColour)) {
         const QByteArray grey = recast.isEmpty() ? background->encoded() : recast;
         const GpStatus coloured = recastBy([&] { return JpegGreyInColour::recast(grey); });
         if (coloured != Ok)
@@ -219,9 +237,13 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
     });
     if (status != Ok)
         return status;
-    if (facts != nullptr)
-        PictureFacts::writeInto(stamped, *facts, kept,
+    if (facts != nullptr) {
+        PictureFacts shown = *facts;
+        if (greyInColour)
+            shown.profile = greyInColour;
+        PictureFacts::writeInto(stamped, shown, kept,
                                 QSize(int(background->width), int(background->height)));
+    }
     if (abandon != nullptr && abandon->load())
         return Aborted;
     if (stamped.isEmpty() || device->write(stamped) != stamped.size())

@@ -339,7 +339,8 @@ TEST_F(LosslessJpeg, TenGenerationsLoseNothingOutsideTheMark) {
 
 // A grey photograph keeps its blocks under a grey mark; under a mark in colour its copy is in
 // colour: its grey blocks become the luma blocks and the colour outside the mark is exactly
-// neutral, so that every pixel there decodes to the photograph's grey.
+// neutral, so that every pixel there decodes to the photograph's grey; a grey profile becomes
+// an RGB one that shows those greys alike.
 TEST_F(LosslessJpeg, GreyPhotographsTakeAMarkInColour) {
     const QByteArray picture = ShapedJpeg(NoisyImage(150, 101, 5), {1, 1, true});
     const Shot left{4};
@@ -363,6 +364,20 @@ TEST_F(LosslessJpeg, GreyPhotographsTakeAMarkInColour) {
         const QImage grey = DecodedJpeg(picture).convertToFormat(QImage::Format_RGB888);
         EXPECT_EQ(Largest(DecodedJpeg(copy), grey, box, false), 0);
     }
+    // With a grey profile, the copy's RGB profile shows its greys as that one did, and the mark
+    // in its colours: to within 0.5 dE2000 (Little CMS's curves) and 4 (the mark's coding, whose
+    // loss of 4 levels in this linear profile's darks is 3.5).
+    const QByteArray greyIcc = MadeProfile("grey");
+    const QByteArray tagged = Stamp(WithProfile(picture, greyIcc), left, true);
+    ASSERT_FALSE(tagged.isEmpty());
+    EXPECT_EQ(ChangedBlocks(before, BlocksOf(tagged), BlocksOf(tagged), box).outside, 0);
+    const QByteArray colourIcc = ProfileOf(tagged);
+    for (const int v : {0, 40, 128, 255})
+        EXPECT_LE(DeltaE2000(LabOf(colourIcc, {v, v, v}), LabOf(greyIcc, {v})), 0.5) << v;
+    const QColor red = DecodedJpeg(tagged).pixelColor(4, 46);
+    EXPECT_LE(
+        DeltaE2000(LabOf(colourIcc, {red.red(), red.green(), red.blue()}), LabOf({}, {255, 0, 0})),
+        4.0);
     const QImage grey = RedGreenOverlay(24, 16).convertToFormat(QImage::Format_Grayscale8);
     m_overlay.Release();
     ASSERT_TRUE(m_overlay.LoadFromFile(SavePicture(m_dir, "grey.png", grey).c_str()));
