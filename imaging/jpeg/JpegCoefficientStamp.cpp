@@ -128,6 +128,8 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         coding = JpegCoding::read(recast, false);
     }
     const QByteArray& encoded = recast.isEmpty() ? background->encoded() : recast;
+    // The turn's file holds data written here from blocks libjpeg judged (see JpegLosslessTurn).
+    const bool turnedHere = !background->storedUpright() && !greyRecast;
     // Pictures whose colours the full route converts, or whose profile it drops, are not
     // stamped here: the mark would come out in other colours.
     if (!coding || (coding->grey && !greyMark) ||
@@ -191,7 +193,7 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
         // False when libjpeg would read every block and they do not fit.
         const auto read = [&](JpegScanWalk::Rows rows) {
             if (JpegScanWalk::suits(reading->info)) {
-                walk = JpegScanWalk::read(reading->info, encoded, rows, abandon);
+                walk = JpegScanWalk::read(reading->info, encoded, rows, abandon, turnedHere);
                 checkAbandon(abandon);
                 if (!walk) {
                     reading.emplace(encoded);

@@ -143,9 +143,14 @@ std::optional<QByteArray> JpegLosslessTurn::upright(const QByteArray& encoded, i
     // The photograph's own Huffman tables, widened to code any block, rather than tables made
     // for the turned blocks: written in one pass, and the stamp that follows can code the
     // mark's blocks with them and copy every other block's bits as they are.
+    // A restart marker after every row of blocks, whatever the photograph had, lets the stamp
+    // find the rows around the mark from marker to marker instead of decoding all of them
+    // again: this file's data was written here, from blocks libjpeg has just judged.
     if (JpegScanWalk::suits(in)) {
         JpegOwnTables::keep(in, out, JpegOwnTables::everySymbol());
         out.optimize_coding = FALSE;
+        out.restart_interval = 0;
+        out.restart_in_rows = 1;
     }
     writing.takeBlocksOfReading();
     jpeg_write_coefficients(&out, turned.data());

@@ -224,6 +224,24 @@ template <bool Store> Block decodeBlock(JpegBitReader& bits, Component& componen
     return Block::Read;
 }
 
+// The offset of the first marker at or after from in entropy-coded data (0xFF followed by
+// anything but a stuffed zero); -1 when none comes before the end.
+qsizetype nextMarker(const uchar* data, qsizetype size, qsizetype from) {
+    while (from + 1 < size) {
+        const auto* found =
+            static_cast<const uchar*>(std::memchr(data + from, 0xFF, std::size_t(size - from)));
+        if (found == nullptr)
+            return -1;
+        const qsizetype at = found - data;
+        if (at + 1 >= size)
+            return -1;
+        if (data[at + 1] != 0)
+            return at;
+        from = at + 2;
+    }
+    return -1;
+}
+
 // The walk ends where libjpeg would warn: the picture is damaged.
 [[noreturn]] void damaged() {
     throw JpegSession::Failed{true};
@@ -255,7 +273,7 @@ bool JpegScanWalk::suits(const jpeg_decompress_struct& picture) {
 
 std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
                                                const QByteArray& encoded, Rows kept,
-                                               const std::atomic<bool>* abandon) {
+                                               const std::atomic<bool>* abandon, bool judged) {
     if (!suits(picture) || picture.src == nullptr)
         return std::nullopt;
     JpegScanWalk walk;
@@ -329,6 +347,21 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
                 bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
                 for (Component& component : components)
                     component.before = 0;
+            }
+            const long last = std::min(total, mcu + interval) - 1;
+            if (judged && interval != 0 && mcu % interval == 0 &&
+                (last / walk.mcuColumns < kept.first || row >= kept.end)) {
+                // Nothing of this interval is needed but its place: the reader stands at the
+                // byte where its data starts and is set to the marker that ends it.
+                const qint64 start = bits.mark();
+                const qsizetype marker =
+                    nextMarker(data, encoded.size(), JpegBitReader::placeOf(data, start).byte);
+                if (marker < 0)
+                    return std::nullopt;
+                walk.mcuStarts.insert(walk.mcuStarts.end(), std::size_t(last + 1 - mcu), start);
+                bits = JpegBitReader(data, encoded.size(), {marker, 0});
+                mcu = last + 1;
+                continue;
             }
             const bool store = kept.holds(row);
             if (store && rowReady != row) {

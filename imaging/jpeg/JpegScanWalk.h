@@ -11,8 +11,8 @@
 // of the picture would refuse it, so it is judged once, here. What libjpeg may step over
 // silently (a block of more than 64 coefficients, a difference longer than 8-bit samples
 // allow, bytes between the scan and the end of the file) makes it decline, and such a file is
-// left to libjpeg. Every block is decoded and judged, also where only its place is kept: a copy that
-// takes a stretch of bytes as it is must not carry damage the photograph's own reading would
+// left to libjpeg. Every block is decoded and judged, also where only its place is kept: a copy
+// that takes a stretch of bytes as it is must not carry damage the photograph's own reading would
 // have reported.
 
 #include "imaging/jpeg/JpegBitReader.h"
@@ -53,9 +53,13 @@ struct JpegScanWalk {
     static bool suits(const jpeg_decompress_struct& picture);
     // The whole scan read, the blocks of kept rows stored; empty when the scan is not one this
     // reads (see above), or once abandon is set. Throws JpegSession::Failed for damage.
+    // judged: encoded was written here from blocks that libjpeg read and judged whole (a
+    // turn), so a restart interval without a kept row is found from marker to marker instead
+    // of being decoded: there is no damage to find in it.
     static std::optional<JpegScanWalk> read(jpeg_decompress_struct& picture,
                                             const QByteArray& encoded, Rows kept = {},
-                                            const std::atomic<bool>* abandon = nullptr);
+                                            const std::atomic<bool>* abandon = nullptr,
+                                            bool judged = false);
     // Whether every block was read and stored.
     bool whole() const { return kept.first <= 0 && kept.end >= mcuRows; }
 };
