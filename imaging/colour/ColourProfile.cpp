@@ -185,6 +185,8 @@ void* ColourProfile::toSrgbTransform(unsigned layout, unsigned srgbLayout) const
 }
 
 const CmykTable* ColourProfile::cmykTable() const {
+    if (m_kind != Kind::Cmyk)
+        return nullptr;
     void* const to16 = toSrgbTransform(TYPE_CMYK_8_REV, TYPE_RGB_16);
     std::lock_guard lock(m_transforms->mutex);
     if (!m_transforms->cmykTried) {

@@ -47,6 +47,10 @@ class ColourProfile {
     // Pixels in profile `from` (sRGB when null), RGB, converted in place into this RGB profile's
     // space. False when Little CMS cannot convert them.
     bool fromSpace(QImage& pixels, const ColourProfile* from) const;
+    // The CMYK table of this CMYK profile, made once, through which toSrgb converts; rows of a
+    // picture may be converted through it on threads side by side while others are decoded.
+    // Null for other profiles, and when Little CMS gives none.
+    const CmykTable* cmykTable() const;
 
   private:
     struct Transforms;
@@ -55,8 +59,6 @@ class ColourProfile {
     // The transform from this profile's space, in layout, to sRGB: made once, kept with the
     // profile (as the profiles are kept for the next pictures) and used from any thread.
     void* toSrgbTransform(unsigned layout, unsigned srgbLayout) const;
-    // The CMYK table of this CMYK profile, made once; null when Little CMS gives none.
-    const CmykTable* cmykTable() const;
 
     std::unique_ptr<Transforms> m_transforms;
     void* m_handle = nullptr; // cmsHPROFILE

@@ -3,10 +3,13 @@
 
 #include "imaging/colour/ColourProfile.h"
 #include "TestPictures.h"
+#include "imaging/jpeg/JpegDecoder.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 TEST(ColourProfile, RefusesWhatItCannotConvertAndKnowsKindsAndSrgb) {
     using Kind = ColourProfile::Kind;
@@ -61,4 +64,28 @@ TEST(ColourProfile, RefusesWhatItCannotConvertAndKnowsKindsAndSrgb) {
     }
     // Primaries that span no colours make no profile.
     EXPECT_TRUE(ColourProfile::describing(onePoint, Transfer::Srgb).isEmpty());
+}
+
+// A large CMYK photograph is converted band by band while it is still being decoded: every band
+// comes out as a small picture of the same inks, converted after its decode, does.
+TEST(ColourProfile, LargeCmykPicturesConvertEveryBandAsTheyAreDecoded) {
+    const std::vector<std::vector<int>> inks = {
+        {0, 0, 0, 0}, {200, 30, 0, 10}, {10, 180, 90, 0}, {0, 0, 40, 220}};
+    const std::shared_ptr<const ColourProfile> profile = ColourProfile::from(MadeProfile("cmyk"));
+    ASSERT_TRUE(profile);
+    const auto decoded = [&](int width, int height) {
+        QImage pixels;
+        EXPECT_EQ(JpegDecoder::decode(CmykJpeg(width, height, inks), {}, QImage::Format_RGB32,
+                                      &pixels, profile.get()),
+                  Ok);
+        return pixels;
+    };
+    const QImage small = decoded(96, 64); // under a megapixel: converted after its decode
+    const QImage large = decoded(1280, 1024);
+    ASSERT_EQ(large.size(), QSize(1280, 1024));
+    for (int y = 32; y < 1024; y += 64)
+        for (const bool right : {false, true})
+            EXPECT_EQ(large.pixel(right ? 960 : 320, y),
+                      small.pixel(right ? 72 : 24, y < 512 ? 16 : 48))
+                << y;
 }
