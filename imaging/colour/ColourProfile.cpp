@@ -2,6 +2,8 @@
 
 #include "imaging/colour/CmykTable.h"
 
+#include <QtEndian>
+
 #include <lcms2.h>
 
 #include <algorithm>
@@ -217,13 +219,16 @@ std::shared_ptr<const ColourProfile> ColourProfile::from(const QByteArray& icc) 
     if (tables <= kMaxTableBytes)
         profile->m_handle = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
     profile->m_bytes = icc;
-    const cmsColorSpaceSignature space =
-        profile->m_handle ? cmsGetColorSpace(profile->m_handle) : cmsSigLabData;
-    if (space == cmsSigRgbData)
+    // The header's colour space as a number: a damaged profile can name one that the
+    // library's enumeration has no value for, which must not be held in that type.
+    const std::uint32_t space = profile->m_handle != nullptr && icc.size() >= 20
+                                    ? qFromBigEndian<quint32>(icc.constData() + 16)
+                                    : std::uint32_t(cmsSigLabData);
+    if (space == std::uint32_t(cmsSigRgbData))
         profile->m_kind = Kind::Rgb;
-    else if (space == cmsSigGrayData)
+    else if (space == std::uint32_t(cmsSigGrayData))
         profile->m_kind = Kind::Grey;
-    else if (space == cmsSigCmykData)
+    else if (space == std::uint32_t(cmsSigCmykData))
         profile->m_kind = Kind::Cmyk;
     else
         profile = nullptr;
