@@ -72,9 +72,9 @@ class Decoding {
     };
     const Step& step(const JpegBitReader& bits) const { return m_steps[bits.peek(kLookBits)]; }
     // One or two AC symbols with their values, read past at once from the next kPairBits
-    // bits: how many bits, how far they move on in the block, and whether it ends there. bits
-    // is 0 where not even one fits; a symbol whose value is longer than 8-bit samples allow is
-    // never taken, so that the one-symbol way declines it.
+    // bits: how many bits, how many places of the block they take (an end of block one), and
+    // whether it ends there. bits is 0 where not even one fits; a symbol whose value is longer
+    // than 8-bit samples allow is never taken, so that the one-symbol way declines it.
     struct Pair {
         std::uint8_t bits = 0;
         std::uint8_t advance = 0;
@@ -133,9 +133,11 @@ class Decoding {
                             ((prefix << codes.sizes[std::size_t(j)] | codes.codes[std::size_t(j)])
                              << (second & 15)) |
                             next;
+                        // An end of block counts one place: after the last coefficient the
+                        // block ends without one, and the bits are the next block's.
                         fill(pair, both,
                              {std::uint8_t(both),
-                              std::uint8_t(secondEnds ? advance : advance + (second >> 4) + 1),
+                              std::uint8_t(advance + (secondEnds ? 1 : (second >> 4) + 1)),
                               secondEnds});
                     }
                 }
@@ -180,15 +182,15 @@ template <bool Store> Block decodeBlock(JpegBitReader& bits, Component& componen
     for (int k = 1; k < DCTSIZE2; ++k) {
         bits.need(32);
         if constexpr (!Store) {
-            // Two symbols move on 32 places at most: from here neither can pass the last.
-            if (k <= DCTSIZE2 / 2) {
-                if (const Decoding::Pair& pair = component.ac->pair(bits); pair.bits != 0) {
-                    bits.skip(pair.bits);
-                    if (pair.end)
-                        return Block::Read;
-                    k += pair.advance - 1;
-                    continue;
-                }
+            // Taken where neither value lands past the last coefficient, which the one-symbol
+            // way declines.
+            if (const Decoding::Pair& pair = component.ac->pair(bits);
+                pair.bits != 0 && k + pair.advance <= DCTSIZE2) {
+                bits.skip(pair.bits);
+                if (pair.end)
+                    return Block::Read;
+                k += pair.advance - 1;
+                continue;
             }
         }
         int symbol = 0;
