@@ -170,13 +170,19 @@ enum class Block { Read, Damaged, Declined };
 // false.
 template <bool Store> Block decodeBlock(JpegBitReader& bits, Component& component, JCOEF* block) {
     bits.need(32);
-    const int size = component.dc->decode(bits);
-    if (size < 0)
-        return Block::Damaged;
+    int difference = 0;
+    if (const Decoding::Step& step = component.dc->step(bits); step.bits != 0) {
+        bits.skip(step.bits);
+        difference = step.value;
+    } else {
+        const int size = component.dc->decode(bits);
+        if (size < 0)
+            return Block::Damaged;
+        if (size > 0)
+            difference = extended(bits.take(size), size);
+    }
     // Wrapping rather than overflowing where a hostile file sums differences past int.
-    if (size > 0)
-        component.before =
-            int(unsigned(component.before) + unsigned(extended(bits.take(size), size)));
+    component.before = int(unsigned(component.before) + unsigned(difference));
     if constexpr (Store)
         block[0] = JCOEF(component.before);
     for (int k = 1; k < DCTSIZE2; ++k) {
