@@ -343,14 +343,34 @@ std::optional<JpegScanWalk> JpegScanWalk::read(jpeg_decompress_struct& picture,
             if (column == 0 && bits.overran())
                 damage();
             if (interval != 0 && mcu != 0 && mcu % interval == 0) {
-                // The data of an interval ends at its restart marker, the next one in turn.
+                // The data of an interval ends at its restart marker, the next one in turn,
+                // after less than a byte of padding.
                 const qint64 end = bits.mark();
                 bits.fill();
-                const qsizetype at = bits.markerAt();
-                if (!bits.atMarker() || bits.overran() || bits.bitsLeft() >= 8 ||
-                    at + 1 >= encoded.size() ||
+                if (bits.overran())
+                    damage();
+                qsizetype at = bits.markerAt();
+                qsizetype strayBytes = bits.bitsLeft() / 8;
+                if (!bits.atMarker()) {
+                    const qsizetype from = JpegBitReader::placeOf(data, end).byte;
+                    at = nextMarker(data, encoded.size(), from);
+                    if (at < 0)
+                        damage();
+                    strayBytes = at - from;
+                }
+                if (at + 1 < encoded.size() && data[at + 1] == 0xFF)
+                    return std::nullopt; // fill bytes, which libjpeg reads past
+                if (at + 1 >= encoded.size() ||
                     data[at + 1] != JPEG_RST0 + ((mcu / interval - 1) & 7))
                     damage();
+                // Stray bytes before the marker libjpeg reports only where they are more than
+                // its bit buffer (64 bits, at most 16 bytes with stuffing) may have taken in
+                // before it met the marker; fewer it drops without a word, and the whole
+                // decode is left to judge the file.
+                if (strayBytes > 16)
+                    damage();
+                if (strayBytes > 0)
+                    return std::nullopt;
                 walk.intervalEnds.push_back(end);
                 bits = JpegBitReader(data, encoded.size(), {at + 2, 0});
                 for (Component& component : components)
