@@ -38,10 +38,15 @@ GpImage* ImageFacts::overlayFor(GpImage* overlay, const GpImage* background) {
         return overlay;
     // An untagged picture is an sRGB one, as viewers show it: an overlay with a profile of its
     // own is converted into sRGB for it.
-    const std::shared_ptr<const ColourProfile> into =
-        background && background->facts && background->facts->profile
-            ? background->facts->profile
-            : ColourProfile::from(ColourProfile::srgbBytes());
+    return overlayInto(overlay, background && background->facts && background->facts->profile
+                                    ? background->facts->profile
+                                    : ColourProfile::from(ColourProfile::srgbBytes()));
+}
+
+GpImage* ImageFacts::overlayInto(GpImage* overlay,
+                                 const std::shared_ptr<const ColourProfile>& into) {
+    if (overlay == nullptr)
+        return overlay;
     const ColourProfile* from = overlay->facts ? overlay->facts->profile.get() : nullptr;
     if (!into || into->kind() != ColourProfile::Kind::Rgb ||
         (into->isSrgb() && (from == nullptr || from->isSrgb())))

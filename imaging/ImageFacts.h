@@ -5,6 +5,10 @@
 
 #include "imaging/GdiPlus.h"
 
+#include <memory>
+
+class ColourProfile;
+
 struct ImageFacts {
     // Gives `to` the facts of `from`, for a bitmap that `from` was drawn into one to one.
     static void carry(const GpImage* from, GpImage* to);
@@ -12,6 +16,9 @@ struct ImageFacts {
     // profile (sRGB when untagged) into the background's, or itself where they agree or the
     // conversion fails. A converted copy lasts until the next call on this thread.
     static GpImage* overlayFor(GpImage* overlay, const GpImage* background);
+    // The same into the profile a copy will carry instead of its picture's own (a grey one's
+    // shown in colour), with the same converted copy kept.
+    static GpImage* overlayInto(GpImage* overlay, const std::shared_ptr<const ColourProfile>& into);
     // For the screen, which shows sRGB: a bitmap drawn from `picture` (its facts carried) and
     // stamped is converted from the picture's profile to sRGB, so that it looks as the saved
     // copy will in a viewer that reads the profile.

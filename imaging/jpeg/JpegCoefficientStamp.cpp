@@ -1,6 +1,7 @@
 #include "imaging/jpeg/JpegCoefficientStamp.h"
 
 #include "imaging/GpImage.h"
+#include "imaging/ImageFacts.h"
 #include "imaging/formats/FormatRow.h"
 #include "imaging/jpeg/JpegCoding.h"
 #include "imaging/jpeg/JpegGreyInColour.h"
@@ -104,19 +105,12 @@ GpStatus JpegCoefficientStamp::stamp(GpImage* background, GpImage* mark, const Q
     // A grey photograph with a grey profile is shown in colour through an RGB profile that shows
     // its greys as that one does; the mark is drawn in that profile's colours.
     std::shared_ptr<const ColourProfile> greyInColour;
-    std::unique_ptr<GpImage> markInColour;
     if (coding && coding->grey && !greyMark && profile != nullptr &&
         profile->kind() == ColourProfile::Kind::Grey) {
         greyInColour = ColourProfile::from(profile->colourOfGrey());
         if (!greyInColour)
             return NotImplemented;
-        QImage pixels = mark->pixels;
-        if (!greyInColour->fromSpace(pixels, mark->facts ? mark->facts->profile.get() : nullptr))
-            return NotImplemented;
-        markInColour = GpImage::ofPixels(std::move(pixels));
-        if (!markInColour)
-            return NotImplemented;
-        mark = markInColour.get();
+        mark = ImageFacts::overlayInto(mark, greyInColour);
         profile = greyInColour.get();
     }
     if (coding && coding->grey && !greyMark && (profile == nullptr || greyInColour)) {
